@@ -1,0 +1,87 @@
+#include "cli/Logger.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/Cp1251.h"
+
+const char* loggerUsage() {
+    return "usage: m797-log [--port DEVICE | --simulate] [--passes N] [--dtc]\n";
+}
+
+std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string& error) {
+    LoggerOptions o;
+    bool portGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--port" && i + 1 < argc) {
+            o.port = argv[++i];
+            portGiven = true;
+        } else if (a == "--simulate") {
+            o.simulate = true;
+        } else if (a == "--passes" && i + 1 < argc) {
+            char* end = nullptr;
+            errno = 0;
+            const long n = std::strtol(argv[++i], &end, 10);
+            if (errno || *end || end == argv[i] || n < 0) {
+                error = std::string("bad pass count: ") + argv[i];
+                return std::nullopt;
+            }
+            o.passes = n;
+        } else if (a == "--dtc") {
+            o.dtc = true;
+        } else if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else {
+            error = "unknown or incomplete option: " + a;
+            return std::nullopt;
+        }
+    }
+    if (portGiven && o.simulate) {
+        error = "--port and --simulate exclude each other";
+        return std::nullopt;
+    }
+    return o;
+}
+
+Logger::Logger(std::ostream& out, const klink::LinkData& data, long passes)
+    : out_(out), data_(data), passes_(passes) {}
+
+void Logger::statusWritten(const std::string& text1251) {
+    if (anyStatus_ && text1251 == lastStatus_) return;
+    anyStatus_ = true;
+    lastStatus_ = text1251;
+    out_ << "status: " << cp1251::toUtf8(text1251) << std::endl;
+}
+
+void Logger::identificationRead() {
+    const auto texts = data_.identText.getAll();
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+        const std::string& t = texts[k];
+        // A zero byte ends what is shown.
+        const std::string shown = t.substr(0, t.find('\0'));
+        out_ << "ident " << k << ": " << cp1251::toUtf8(shown) << std::endl;
+    }
+    if (passes_ == 0) finish(Outcome::PassesDone);
+}
+
+void Logger::passCompleted(std::uint64_t passNumber) {
+    if (passes_ >= 0 && passNumber > static_cast<std::uint64_t>(passes_)) return;
+    if (printPass) printPass(out_, passNumber);
+    if (passes_ > 0 && passNumber == static_cast<std::uint64_t>(passes_)) finish(Outcome::PassesDone);
+}
+
+void Logger::linkStopped() { finish(Outcome::LinkStopped); }
+
+void Logger::finish(Outcome o) {
+    if (pauseLink && o == Outcome::PassesDone) pauseLink();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (outcome_ == Outcome::Running) outcome_ = o;
+    cv_.notify_all();
+}
+
+Logger::Outcome Logger::waitFor(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait_for(lock, timeout, [this] { return outcome_ != Outcome::Running; });
+    return outcome_;
+}

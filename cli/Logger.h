@@ -1,0 +1,59 @@
+// m797-log: the link without windows. Prints the link's status changes, the
+// identification after each set-up and, per poll pass, one row of readouts,
+// as UTF-8 lines on stdout.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "link/LinkHooks.h"
+
+struct LoggerOptions {
+    std::string port = "/dev/ttyS0";
+    bool simulate = false;
+    long passes = -1;   // -1: until stopped
+    bool dtc = false;
+    bool help = false;
+};
+
+// Parses the command line; on a bad argument returns nothing and sets error.
+std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string& error);
+const char* loggerUsage();
+
+// Receives the link's notifications on the link thread and prints them.
+class Logger : public klink::LinkObserver {
+public:
+    enum class Outcome { Running, PassesDone, LinkStopped };
+
+    Logger(std::ostream& out, const klink::LinkData& data, long passes);
+
+    void statusWritten(const std::string& text1251) override;
+    void identificationRead() override;
+    void passCompleted(std::uint64_t passNumber) override;
+    void linkStopped() override;
+
+    // Waits up to the given time for the run to end; returns how it stands.
+    Outcome waitFor(std::chrono::milliseconds timeout);
+    // Set by the caller so that the logger can pause the link once done.
+    std::function<void()> pauseLink;
+    // Called after a pass is printed, for the rows that the data layer adds.
+    std::function<void(std::ostream&, std::uint64_t)> printPass;
+
+private:
+    void finish(Outcome o);
+
+    std::ostream& out_;
+    const klink::LinkData& data_;
+    long passes_;
+    std::string lastStatus_;
+    bool anyStatus_ = false;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    Outcome outcome_ = Outcome::Running;
+};

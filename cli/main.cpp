@@ -1,0 +1,57 @@
+// m797-log: polls the ECU without windows and writes what it reads to stdout.
+#include <csignal>
+#include <iostream>
+#include <memory>
+
+#include "cli/Logger.h"
+#include "link/Com_Port.h"
+#include "platform/PosixSerialLine.h"
+#include "sim/SimulatedLine.h"
+
+int main(int argc, char** argv) {
+    std::string error;
+    const auto options = parseLoggerArgs(argc, argv, error);
+    if (!options) {
+        std::cerr << "m797-log: " << error << "\n" << loggerUsage();
+        return 2;
+    }
+    if (options->help) {
+        std::cout << loggerUsage();
+        return 0;
+    }
+
+    // Ctrl+C and termination are taken synchronously below, so that the link
+    // can be ended at an exchange boundary and the port closed.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    std::unique_ptr<platform::SerialLine> line;
+    if (options->simulate) {
+        sim::SimOptions so;
+        so.bytePacing = true;
+        line = std::make_unique<sim::SimulatedLine>(so);
+    } else {
+        line = std::make_unique<platform::PosixSerialLine>(options->port);
+    }
+
+    klink::LinkData data;
+    Logger logger(std::cout, data, options->passes);
+    klink::Com_Port link(*line, data, nullptr, &logger);
+    logger.pauseLink = [&link] { link.pause(); };
+    if (options->dtc) klink::post(data.command.dtcReadRequest);
+
+    link.start();
+    int status = 130;
+    for (;;) {
+        const auto outcome = logger.waitFor(std::chrono::milliseconds(50));
+        if (outcome == Logger::Outcome::PassesDone) { status = 0; break; }
+        if (outcome == Logger::Outcome::LinkStopped) { status = 1; break; }
+        timespec none{0, 0};
+        if (sigtimedwait(&stopSignals, nullptr, &none) > 0) break;
+    }
+    link.shutdown();
+    return status;
+}

@@ -1,0 +1,302 @@
+#include "link/Com_Port.h"
+
+#include "link/StatusTexts.h"
+
+namespace klink {
+namespace {
+
+// Thrown at an exchange boundary when the program ends; caught by the thread.
+struct Terminated {};
+
+constexpr std::size_t kStartCommRead = 14;
+
+RequestCatalogue::Control controlFrames(std::uint8_t lid, bool withOnOff, bool withOff) {
+    RequestCatalogue::Control c;
+    c.report = makeRequest({0x30, lid, 0x01}, kCommandReplySize);
+    c.release = makeRequest({0x30, lid, 0x00}, kCommandReplySize);
+    if (withOnOff) c.on = makeRequest({0x30, lid, 0x06, 0xFF}, kCommandReplySize);
+    if (withOnOff && withOff) c.off = makeRequest({0x30, lid, 0x06, 0x00}, kCommandReplySize);
+    return c;
+}
+
+}  // namespace
+
+RequestCatalogue::RequestCatalogue()
+    : startCommunication(makeRequest({0x81}, kStartCommRead)),
+      stopCommunication(makeRequest({0x82}, 14)),
+      identA1(makeRequest({0x21, 0xA1}, 21)),
+      identA2(makeRequest({0x21, 0xA2}, 21)),
+      identA3(makeRequest({0x21, 0xA3}, 30)),
+      ecuIdentification(makeRequest({0x1A, 0x80}, 130)),
+      liveData01(makeRequest({0x21, 0x01}, 140)),
+      liveData03(makeRequest({0x21, 0x03}, 40)),
+      dtcRead(makeRequest({0x18, 0x00, 0x00, 0x00}, kDtcReplySize)),
+      dtcClear(makeRequest({0x14, 0x00, 0x00}, kCommandReplySize)),
+      ecuReset(makeRequest({0x11, 0x01}, kCommandReplySize)),
+      ecuInit(makeRequest({0x11, 0x90}, kCommandReplySize)) {
+    for (std::size_t i = 0; i < kActuatorCount; ++i)
+        actuator[i] = controlFrames(kActuatorLids[i], true, actuatorHasOff(kActuatorLids[i]));
+    for (std::size_t i = 0; i < kAdjustCount; ++i) adjust[i] = controlFrames(kAdjustLids[i], false, false);
+}
+
+Com_Port::Com_Port(platform::SerialLine& line, LinkData& data, LinkHooks* hooks,
+                   LinkObserver* observer)
+    : line_(line), data_(data), hooks_(hooks), observer_(observer),
+      thread_([this] { threadBody(); }) {
+    for (std::size_t i = 0; i < kAdjustCount; ++i) {
+        data_.command.adjust[i].adjustFrame.setHeader(
+            {0x84, kEcuAddress, kTesterAddress, 0x30, kAdjustLids[i], 0x07});
+    }
+}
+
+Com_Port::~Com_Port() { shutdown(); }
+
+void Com_Port::start() {
+    stoppedItself_ = false;
+    thread_.resume();
+}
+
+void Com_Port::pause() { thread_.pause(); }
+
+void Com_Port::shutdown() {
+    thread_.terminate();
+    line_.interrupt();
+    thread_.join();
+    line_.close();
+    portOpen_ = false;
+    linkUp_ = false;
+}
+
+void Com_Port::threadBody() {
+    try {
+        while (thread_.checkpoint()) loopTurn();
+    } catch (const Terminated&) {
+    }
+}
+
+void Com_Port::boundary() {
+    if (thread_.onWorker() && !thread_.checkpoint()) throw Terminated{};
+}
+
+void Com_Port::loopTurn() {
+    if (!portOpen_) {
+        openPort();
+        // After a failed opening the next start opens the port anew before
+        // anything is sent.
+        if (!portOpen_) return;
+    }
+    if (!linkUp_) {
+        connectionAttempt();
+    } else {
+        pollPass();
+    }
+}
+
+void Com_Port::writeStatus(const std::string& text) {
+    data_.statusText.set(text);
+    if (observer_) observer_->statusWritten(text);
+}
+
+std::size_t Com_Port::exchange(const RequestFrame& f, std::uint8_t* reply, bool atBoundary) {
+    return exchangeBytes(f.data(), f.length, reply, f.readMax, atBoundary);
+}
+
+std::size_t Com_Port::exchangeBytes(const std::uint8_t* frame, std::size_t length,
+                                    std::uint8_t* reply, std::size_t readMax, bool atBoundary) {
+    if (atBoundary) boundary();
+    line_.write(frame, length);
+    const std::size_t n = line_.read(reply, readMax);
+    line_.purgeReceive();
+    return n;
+}
+
+void Com_Port::openPort() {
+    if (!line_.open()) {
+        line_.close();
+        portOpen_ = false;
+        failureStop(status::portOpenFailed());
+        return;
+    }
+    writeStatus(status::connecting());
+    portOpen_ = true;
+}
+
+void Com_Port::connectionAttempt() {
+    exchange(frames_.stopCommunication, stopReply_.data());
+    boundary();
+    line_.wakeUp();
+    line_.purgeReceive();
+    // StartCommunication must follow the wake-up at once: no pause point here.
+    const std::size_t n = exchange(frames_.startCommunication, startReply_.data(), false);
+    const bool lastIsC3 = n >= 1 && startReply_[n - 1] == 0xC3;
+    const bool keyIs8F = n >= 2 && startReply_[n - 2] == 0x8F;
+
+    FailKind kind = FailKind::None;
+    if (!lastIsC3) {
+        writeStatus(status::checkAdapter());
+        ++failCount_;
+        linkUp_ = false;
+        kind = FailKind::CheckAdapter;
+    } else if (!keyIs8F) {
+        exchange(frames_.stopCommunication, stopReply_.data());
+        ++failCount_;
+        writeStatus(status::noAnswer());
+        data_.identText.clearAll();
+        kind = FailKind::NoAnswer;
+    } else {
+        readIdentification();
+        failCount_ = 0;
+        linkUp_ = true;
+    }
+    if (failCount_ >= 10) {
+        failureStop(kind == FailKind::NoAnswer ? status::ecuNotAnswering() : status::adapterMissing());
+    }
+}
+
+void Com_Port::readIdentification() {
+    exchange(frames_.identA1, identA1Reply_.data());
+    exchange(frames_.identA2, identA2Reply_.data());
+    exchange(frames_.identA3, identA3Reply_.data());
+    exchange(frames_.ecuIdentification, ecuIdReply_.data());
+    data_.identText.clearAll();
+    if (hooks_) {
+        const IdentificationReplies r{{identA1Reply_.data(), identA1Reply_.size()},
+                                      {identA2Reply_.data(), identA2Reply_.size()},
+                                      {identA3Reply_.data(), identA3Reply_.size()},
+                                      {ecuIdReply_.data(), ecuIdReply_.size()}};
+        data_.identText.setAll(hooks_->buildIdentification(r));
+    }
+    if (observer_) observer_->identificationRead();
+}
+
+void Com_Port::failureStop(const std::string& text) {
+    line_.close();
+    writeStatus(text);
+    failCount_ = 0;
+    linkUp_ = false;
+    portOpen_ = false;
+    stoppedItself_ = true;
+    // "Старт" must show enabled before the link pauses, so that the sampler's
+    // next tick sees the stop and the user can start again.
+    const bool go_on = thread_.suspendSelf([this] {
+        data_.startEnabled.store(1, std::memory_order_release);
+        if (observer_) observer_->linkStopped();
+    });
+    if (!go_on) throw Terminated{};
+}
+
+void Com_Port::pollPass() {
+    LinkCommandBlock& cmd = data_.command;
+    liveData01Reply_[8] = 0;
+    exchange(frames_.liveData01, liveData01Reply_.data());
+    exchange(frames_.liveData03, liveData03Reply_.data());
+    if (isSet(cmd.dtcReadRequest)) {
+        const std::size_t n = exchange(frames_.dtcRead, dtcStaging_.data());
+        cmd.dtcReply.storeReceived(dtcStaging_.data(), n);
+    }
+    if (isSet(cmd.dtcClearRequest)) {
+        exchange(frames_.dtcClear, dtcClearReply_.data());
+        clearFlag(cmd.dtcClearRequest);
+    }
+    if (isSet(cmd.controlActive)) serveControls();
+    if (hooks_) {
+        hooks_->decodePass({liveData01Reply_.data(), liveData01Reply_.size()},
+                           {liveData03Reply_.data(), liveData03Reply_.size()});
+    }
+    if (liveData01Reply_[8] != 0) {
+        writeStatus(status::dataReceived());
+    } else {
+        linkUp_ = false;
+    }
+    data_.sampleReady.store(1, std::memory_order_release);
+    data_.dataValid.store(1, std::memory_order_release);
+    const std::uint64_t n = ++passCount_;
+    if (observer_) observer_->passCompleted(n);
+}
+
+void Com_Port::serveControls() {
+    for (std::size_t i = 0; i < kActuatorCount; ++i) {
+        if (actuatorHasOff(kActuatorLids[i])) {
+            serveOnOff(i);
+        } else {
+            serveOnOnly(i);
+        }
+    }
+    for (std::size_t i = 0; i < kAdjustCount; ++i) serveAdjust(i);
+    LinkCommandBlock& cmd = data_.command;
+    if (isSet(cmd.ecuResetRequest)) {
+        exchange(frames_.ecuReset, resetReply_.data());
+        clearFlag(cmd.ecuResetRequest);
+    }
+    if (isSet(cmd.ecuInitRequest)) {
+        exchange(frames_.ecuInit, initReply_.data());
+        clearFlag(cmd.ecuInitRequest);
+    }
+}
+
+void Com_Port::serveOnOff(std::size_t i) {
+    ActuatorCommand& a = data_.command.actuator[i];
+    const RequestCatalogue::Control& f = frames_.actuator[i];
+    ControlReplies& r = actuatorReplies_[i];
+    if (isSet(a.onRequest)) {
+        exchange(f.on, r.on.data());
+        clearFlag(a.onRequest);
+    }
+    if (isSet(a.offRequest)) {
+        exchange(f.off, r.off.data());
+        clearFlag(a.offRequest);
+    }
+    if (isSet(a.reportRequest)) {
+        exchange(f.report, r.report.data());
+        a.stateText.set(r.report[13] == 0xFF ? status::stateOn() : status::stateOff());
+    }
+    if (isSet(a.releaseRequest)) {
+        exchange(f.release, r.release.data());
+        clearFlag(a.releaseRequest);
+        clearFlag(a.reportRequest);
+    }
+}
+
+void Com_Port::serveOnOnly(std::size_t i) {
+    ActuatorCommand& a = data_.command.actuator[i];
+    const RequestCatalogue::Control& f = frames_.actuator[i];
+    ControlReplies& r = actuatorReplies_[i];
+    if (isSet(a.onRequest)) {
+        exchange(f.on, r.on.data());
+        clearFlag(a.onRequest);
+        if (r.on[14] == 0xFF) a.stateText.set(status::stateOn());
+    }
+    if (isSet(a.reportRequest)) {
+        exchange(f.report, r.report.data());
+        // Later tests override earlier ones; none holding leaves the text.
+        const std::string* text = nullptr;
+        if (r.report[12] == 0x22) text = &status::stopEngine();
+        if (r.report[13] == 0x00) text = &status::stateOff();
+        if (r.report[13] == 0xFF) text = &status::stateOn();
+        if (text) a.stateText.set(*text);
+    }
+    if (isSet(a.releaseRequest)) {
+        exchange(f.release, r.release.data());
+        clearFlag(a.releaseRequest);
+        clearFlag(a.reportRequest);
+    }
+}
+
+void Com_Port::serveAdjust(std::size_t i) {
+    AdjustCommand& a = data_.command.adjust[i];
+    const RequestCatalogue::Control& f = frames_.adjust[i];
+    ControlReplies& r = adjustReplies_[i];
+    if (isSet(a.adjustRequest)) {
+        const auto frame = a.adjustFrame.copy();
+        exchangeBytes(frame.data(), frame.size(), a.reply.data(), kCommandReplySize, true);
+        clearFlag(a.adjustRequest);
+    }
+    if (isSet(a.reportRequest)) exchange(f.report, r.report.data());
+    if (isSet(a.releaseRequest)) {
+        exchange(f.release, r.release.data());
+        clearFlag(a.releaseRequest);
+        clearFlag(a.reportRequest);
+    }
+}
+
+}  // namespace klink

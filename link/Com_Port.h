@@ -1,0 +1,124 @@
+// The link to the ECU: owns the serial line, wakes the ECU, sets up
+// communication, runs poll passes back to back and serves the command area.
+// It runs on its own thread, created suspended; start() and pause() are what
+// "Старт" and "Стоп" do, and it pauses itself when it gives up.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "link/LinkData.h"
+#include "link/LinkHooks.h"
+#include "link/RequestFrame.h"
+#include "platform/PausableThread.h"
+#include "platform/SerialLine.h"
+
+namespace klink {
+
+// Every frame the tester sends (the adjustment frames excepted, which live in
+// the command area), built once.
+struct RequestCatalogue {
+    RequestFrame startCommunication;
+    RequestFrame stopCommunication;
+    RequestFrame identA1, identA2, identA3, ecuIdentification;
+    RequestFrame liveData01, liveData03;
+    RequestFrame dtcRead, dtcClear;
+    RequestFrame ecuReset, ecuInit;
+    struct Control {
+        RequestFrame report, release, on, off;  // off has length 0 where absent
+    };
+    std::array<Control, kActuatorCount> actuator;
+    std::array<Control, kAdjustCount> adjust;  // report and release only
+
+    RequestCatalogue();
+};
+
+class Com_Port {
+public:
+    Com_Port(platform::SerialLine& line, LinkData& data, LinkHooks* hooks = nullptr,
+             LinkObserver* observer = nullptr);
+    ~Com_Port();
+    Com_Port(const Com_Port&) = delete;
+    Com_Port& operator=(const Com_Port&) = delete;
+
+    // "Старт": the thread runs, continuing where it was paused.
+    void start();
+    // "Стоп": the thread pauses at the next exchange boundary.
+    void pause();
+    // End of the program: the thread leaves at the next exchange boundary (a
+    // read under way is cut short), is joined, and the port is closed.
+    // Nothing more is sent.
+    void shutdown();
+
+    // One turn of the main loop on the calling thread. The logger and the
+    // tests may drive the link this way without starting the thread.
+    void loopTurn();
+
+    bool portOpen() const { return portOpen_.load(); }
+    bool linkUp() const { return linkUp_.load(); }
+    int failCount() const { return failCount_.load(); }
+    std::uint64_t passCount() const { return passCount_.load(); }
+    // True once the link has stopped itself (and not been started since).
+    bool stoppedItself() const { return stoppedItself_.load(); }
+    bool threadParked() const { return thread_.isParked(); }
+
+    const RequestCatalogue& catalogue() const { return frames_; }
+    // Reply buffers, for the meaning layer's tests and the fuzzers.
+    const std::array<std::uint8_t, 140>& liveData01Reply() const { return liveData01Reply_; }
+    const std::array<std::uint8_t, 40>& liveData03Reply() const { return liveData03Reply_; }
+
+private:
+    enum class FailKind { None, CheckAdapter, NoAnswer };
+
+    void threadBody();
+    void boundary();
+    std::size_t exchange(const RequestFrame& f, std::uint8_t* reply, bool atBoundary = true);
+    std::size_t exchangeBytes(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply,
+                              std::size_t readMax, bool atBoundary);
+    void openPort();
+    void connectionAttempt();
+    void readIdentification();
+    void failureStop(const std::string& text);
+    void pollPass();
+    void serveControls();
+    void serveOnOff(std::size_t i);
+    void serveOnOnly(std::size_t i);
+    void serveAdjust(std::size_t i);
+    void writeStatus(const std::string& text);
+
+    platform::SerialLine& line_;
+    LinkData& data_;
+    LinkHooks* hooks_;
+    LinkObserver* observer_;
+    RequestCatalogue frames_;
+
+    std::atomic<bool> portOpen_{false};
+    std::atomic<bool> linkUp_{false};
+    std::atomic<int> failCount_{0};
+    std::atomic<std::uint64_t> passCount_{0};
+    std::atomic<bool> stoppedItself_{false};
+
+    std::array<std::uint8_t, 14> startReply_{};
+    std::array<std::uint8_t, 14> stopReply_{};
+    std::array<std::uint8_t, 21> identA1Reply_{};
+    std::array<std::uint8_t, 21> identA2Reply_{};
+    std::array<std::uint8_t, 30> identA3Reply_{};
+    std::array<std::uint8_t, 130> ecuIdReply_{};
+    std::array<std::uint8_t, 140> liveData01Reply_{};
+    std::array<std::uint8_t, 40> liveData03Reply_{};
+    std::array<std::uint8_t, kDtcReplySize> dtcStaging_{};
+    std::array<std::uint8_t, kCommandReplySize> dtcClearReply_{};
+    std::array<std::uint8_t, kCommandReplySize> resetReply_{};
+    std::array<std::uint8_t, kCommandReplySize> initReply_{};
+    struct ControlReplies {
+        std::array<std::uint8_t, kCommandReplySize> report{}, release{}, on{}, off{};
+    };
+    std::array<ControlReplies, kActuatorCount> actuatorReplies_{};
+    std::array<ControlReplies, kAdjustCount> adjustReplies_{};
+
+    platform::PausableThread thread_;  // last: it starts running at construction
+};
+
+}  // namespace klink

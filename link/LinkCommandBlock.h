@@ -1,0 +1,122 @@
+// The command area that the windows and the link thread share. Windows post a
+// request by writing its payload, then setting its flag; the link serves it
+// at a fixed point of its next pass and clears one-shot flags. Flags are
+// atomic bytes: stored with release, loaded with acquire.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+#include "platform/SharedText.h"
+
+namespace klink {
+
+using Flag = std::atomic<std::uint8_t>;
+
+inline void post(Flag& f) { f.store(1, std::memory_order_release); }
+inline void clearFlag(Flag& f) { f.store(0, std::memory_order_release); }
+inline bool isSet(const Flag& f) { return f.load(std::memory_order_acquire) == 1; }
+
+constexpr std::size_t kActuatorCount = 12;
+constexpr std::size_t kAdjustCount = 3;
+constexpr std::size_t kCommandReplySize = 40;
+constexpr std::size_t kDtcReplySize = 1024;
+
+// Local identifiers of the on/off outputs, in the order the pass visits them.
+constexpr std::array<std::uint8_t, kActuatorCount> kActuatorLids = {
+    0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x09, 0x0A, 0x0D, 0x0B, 0x0E, 0x0C};
+constexpr std::array<std::uint8_t, kAdjustCount> kAdjustLids = {0x41, 0x42, 0x43};
+
+// The ignition coils and the fuel-pump relay can only be switched on; the
+// ECU reports refusals for them while the engine runs.
+constexpr bool actuatorHasOff(std::uint8_t lid) { return lid != 0x05 && lid != 0x06 && lid != 0x09; }
+
+struct ActuatorCommand {
+    Flag reportRequest{0};
+    Flag releaseRequest{0};
+    Flag onRequest{0};
+    Flag offRequest{0};    // never served for LIDs 05, 06 and 09
+    platform::SharedText stateText;  // "ВКЛ", "ВЫКЛ" or "Заглушите двигатель" (1251)
+};
+
+// The shortTermAdjustment frame of one adjustable output. The window writes
+// bytes 6 and 7; the link copies the whole frame before sending it.
+class AdjustFrame {
+public:
+    void setHeader(const std::array<std::uint8_t, 6>& header) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (std::size_t i = 0; i < header.size(); ++i) bytes_[i] = header[i];
+    }
+    void setValue(std::uint8_t value, std::uint8_t checksum) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        bytes_[6] = value;
+        bytes_[7] = checksum;
+    }
+    std::array<std::uint8_t, 8> copy() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return bytes_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::array<std::uint8_t, 8> bytes_{};
+};
+
+struct AdjustCommand {
+    Flag reportRequest{0};
+    Flag releaseRequest{0};
+    Flag adjustRequest{0};
+    std::atomic<std::int32_t> adjustValue{0};  // the window's choice; the link never reads it
+    AdjustFrame adjustFrame;
+    std::array<std::uint8_t, kCommandReplySize> reply{};  // link thread only
+};
+
+// The raw error-code reply. The link stores each reply's received bytes over
+// the previous contents; readers take whole copies.
+class DtcReplyBuffer {
+public:
+    using Bytes = std::array<std::uint8_t, kDtcReplySize>;
+    void storeReceived(const std::uint8_t* data, std::size_t size) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (std::size_t i = 0; i < size && i < bytes_.size(); ++i) bytes_[i] = data[i];
+    }
+    void zero() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        bytes_.fill(0);
+    }
+    Bytes copy() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return bytes_;
+    }
+    std::uint8_t at(std::size_t i) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return i < bytes_.size() ? bytes_[i] : 0;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    Bytes bytes_{};
+};
+
+struct LinkCommandBlock {
+    DtcReplyBuffer dtcReply;
+    Flag dtcClearRequest{0};
+    Flag dtcReadRequest{0};
+    Flag controlActive{0};
+    std::array<ActuatorCommand, kActuatorCount> actuator;
+    std::array<AdjustCommand, kAdjustCount> adjust;
+    Flag ecuResetRequest{0};
+    Flag ecuInitRequest{0};
+
+    // Index of an output's record by its local identifier; -1 if none.
+    static int actuatorIndex(std::uint8_t lid) {
+        for (std::size_t i = 0; i < kActuatorLids.size(); ++i)
+            if (kActuatorLids[i] == lid) return static_cast<int>(i);
+        return -1;
+    }
+};
+
+}  // namespace klink

@@ -1,0 +1,26 @@
+// The part of the shared data area that the link writes: status and
+// identification texts, the command area and the sample flags.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "link/LinkCommandBlock.h"
+#include "platform/SharedText.h"
+
+namespace klink {
+
+constexpr std::size_t kIdentTextCount = 11;
+
+struct LinkData {
+    platform::SharedText statusText;                       // 1251
+    platform::SharedTexts<kIdentTextCount> identText;      // 1251, may hold zero bytes
+    LinkCommandBlock command;
+    std::atomic<std::uint8_t> sampleReady{0};  // raised after every pass; the sampler clears it
+    std::atomic<std::uint8_t> dataValid{0};    // raised after every pass; never cleared
+    // "Старт" enabled: the link is not running. The user interface clears it
+    // on "Старт" and sets it on "Стоп"; the link sets it on a failure stop.
+    std::atomic<std::uint8_t> startEnabled{1};
+};
+
+}  // namespace klink

@@ -1,0 +1,47 @@
+// How the layers above hear from the link. The meaning layer decodes what the
+// link read (LinkHooks); whoever runs the user interface is told about status
+// changes and a failure stop (LinkObserver). Both are called on the link thread.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "link/LinkData.h"
+
+namespace klink {
+
+struct ReplyView {
+    const std::uint8_t* data;
+    std::size_t size;
+};
+
+struct IdentificationReplies {
+    ReplyView a1, a2, a3, ecuId;
+};
+
+class LinkHooks {
+public:
+    virtual ~LinkHooks() = default;
+    // Once per poll pass, after all of the pass's requests.
+    virtual void decodePass(ReplyView liveData01, ReplyView liveData03) = 0;
+    // After each successful set-up: the eleven identification texts.
+    virtual std::array<std::string, kIdentTextCount> buildIdentification(
+        const IdentificationReplies& replies) = 0;
+};
+
+class LinkObserver {
+public:
+    virtual ~LinkObserver() = default;
+    // Every write of the status text, changed or not.
+    virtual void statusWritten(const std::string& /*text1251*/) {}
+    // The identification texts were rebuilt after a successful set-up.
+    virtual void identificationRead() {}
+    virtual void passCompleted(std::uint64_t /*passNumber*/) {}
+    // Failure stop: "Старт" is already enabled in LinkData when this runs,
+    // and the link pauses right after it returns. Must not block.
+    virtual void linkStopped() {}
+};
+
+}  // namespace klink

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the normal build (windows included, under a
+# virtual X display), the link and simulator tests again under
+# AddressSanitizer+UndefinedBehaviorSanitizer and under ThreadSanitizer, and
+# the fuzz targets briefly.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+run_ctest() {  # build dir, extra ctest args...
+  local dir=$1; shift
+  (cd "$dir" && ctest --output-on-failure -j2 "$@")
+}
+
+echo "== normal build"
+bash scripts/build.sh build
+if command -v xvfb-run >/dev/null; then
+  xvfb-run -a -s "-screen 0 1024x768x24" bash -c 'cd build && QT_QPA_PLATFORM=xcb ctest --output-on-failure -j2'
+else
+  run_ctest build
+fi
+
+echo "== address and undefined-behaviour sanitizers (link and simulator)"
+bash scripts/build.sh build-asan -DM797_SANITIZER=address -DM797_GUI=OFF -DM797_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan -L link
+
+echo "== thread sanitizer (link and simulator)"
+bash scripts/build.sh build-tsan -DM797_SANITIZER=thread -DM797_GUI=OFF -DM797_BENCH=OFF
+# Debian 12's default address-space randomisation is more than ThreadSanitizer's
+# memory layout allows; run it with randomisation off when it is that kernel.
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" setarch "$(uname -m)" -R \
+  bash -c 'cd build-tsan && ctest --output-on-failure -j2 -L link'
+
+if [ -d fuzz ] && command -v clang++ >/dev/null; then
+  echo "== fuzz targets (libFuzzer, address sanitizer), briefly"
+  CXX=clang++ bash scripts/build.sh build-fuzz -DM797_FUZZ=ON -DM797_GUI=OFF -DM797_BENCH=OFF \
+    -DM797_SANITIZER=address
+  for f in build-fuzz/fuzz/fuzz_*; do
+    [ -x "$f" ] || continue
+    name=$(basename "$f")
+    echo "-- $name"
+    mkdir -p "build-fuzz/corpus/$name"
+    "$f" -max_total_time="${FUZZ_SECONDS:-20}" -rss_limit_mb=2048 "build-fuzz/corpus/$name" 2>&1 | tail -2
+  done
+fi
+echo "all tests passed"

@@ -1,0 +1,21 @@
+#include <gtest/gtest.h>
+
+#include "platform/Cp1251.h"
+
+TEST(Cp1251, RoundTripsCyrillicAndMarksWhatItCannotHold) {
+    const std::string utf8 = "Проверте адаптер! Ёё №";
+    const std::string bytes = cp1251::fromUtf8(utf8);
+    ASSERT_EQ(bytes.size(), 22u);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xCF);   // П
+    EXPECT_EQ(static_cast<unsigned char>(bytes[18]), 0xA8);  // Ё
+    EXPECT_EQ(static_cast<unsigned char>(bytes[21]), 0xB9);  // №
+    EXPECT_EQ(cp1251::toUtf8(bytes), utf8);
+
+    // 0x98 is undefined in the code page: a replacement character, no error.
+    EXPECT_EQ(cp1251::toUtf8(std::string("\x98", 1)), "\xEF\xBF\xBD");
+    // Characters outside the code page and broken UTF-8 become '?'.
+    EXPECT_EQ(cp1251::fromUtf8("a\xE4\xB8\xAD" "b"), "a?b");
+    EXPECT_EQ(cp1251::fromUtf8("x\xD0"), "x?");
+    // Zero bytes and control characters pass unchanged.
+    EXPECT_EQ(cp1251::toUtf8(std::string("a\0\t", 3)), std::string("a\0\t", 3));
+}

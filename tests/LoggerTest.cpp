@@ -1,0 +1,69 @@
+// m797-log as a technician runs it: its output contract and exit status.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/wait.h>
+
+#include "sim/PtyPeer.h"
+
+namespace {
+
+struct LoggerRun {
+    std::string out;
+    int status = -1;
+};
+
+LoggerRun runLogger(const std::string& args) {
+    LoggerRun r;
+    const std::string cmd = std::string(M797_LOG_PATH) + " " + args + " 2>/dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+int countOf(const std::string& hay, const std::string& needle) {
+    int n = 0;
+    for (auto pos = hay.find(needle); pos != std::string::npos; pos = hay.find(needle, pos + 1)) ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST(Logger, AnEchoingAdapterWithoutAnEcuEndsInTheFailureStop) {
+    sim::SimOptions o;
+    o.fault = sim::LineFault::SilentEcu;
+    sim::PtyPeer peer(o);
+    ASSERT_TRUE(peer.ok());
+    const LoggerRun r = runLogger("--port " + peer.slavePath());
+    EXPECT_EQ(r.status, 1);
+    // Status lines appear on change only: the repeated text shows once.
+    EXPECT_EQ(r.out,
+              "status: Установление связи.\n"
+              "status: Проверте адаптер!\n"
+              "status: Адаптер не подключен!\n");
+}
+
+TEST(Logger, ArgumentsAndAPortThatCannotBeOpened) {
+    EXPECT_EQ(runLogger("--passes").status, 2);
+    EXPECT_EQ(runLogger("--passes -3").status, 2);
+    EXPECT_EQ(runLogger("--simulate --port /dev/ttyS0").status, 2);
+    EXPECT_EQ(runLogger("--frobnicate").status, 2);
+    const LoggerRun r = runLogger("--port /dev/m797-no-such-port");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "status: Ошибка открытия порта!\n");
+}
+
+TEST(Logger, SimulatedRunPrintsIdentificationAndEndsAfterItsPasses) {
+    const LoggerRun r = runLogger("--simulate --passes 0");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(countOf(r.out, "\nident "), 11);
+    EXPECT_NE(r.out.find("ident 10: "), std::string::npos);
+    const LoggerRun p = runLogger("--simulate --passes 3");
+    EXPECT_EQ(p.status, 0);
+    EXPECT_NE(p.out.find("status: Данные получены.\n"), std::string::npos);
+}

@@ -1,0 +1,186 @@
+// The termios layer over a pseudo-terminal: raw bytes, the read time-outs,
+// the wake-up, and the link end to end against the simulated ECU.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "link/Com_Port.h"
+#include "platform/PosixSerialLine.h"
+#include "sim/PtyPeer.h"
+#include "tests/TestSupport.h"
+
+using namespace testsupport;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+namespace {
+
+// A bare pseudo-terminal: the test plays the other end itself.
+struct RawPty {
+    RawPty() {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        grantpt(master);
+        unlockpt(master);
+        path = ptsname(master);
+    }
+    ~RawPty() { if (master >= 0) close(master); }
+    int master = -1;
+    std::string path;
+};
+
+long ms(Clock::duration d) { return std::chrono::duration_cast<milliseconds>(d).count(); }
+
+}  // namespace
+
+TEST(PosixSerialLine, PassesEveryByteUnchangedInBothDirections) {
+    RawPty pty;
+    platform::PosixSerialLine line(pty.path);
+    ASSERT_TRUE(line.open());
+    EXPECT_EQ(line.grantedBaud(), 10400u);
+    const std::uint8_t out[] = {0x00, 0x0D, 0x0A, 0x11, 0x13, 0x03, 0x7F, 0xFF, 0x1C};
+    line.write(out, sizeof out);
+    std::uint8_t seen[16] = {};
+    std::size_t got = 0;
+    while (got < sizeof out) {
+        const ssize_t n = ::read(pty.master, seen + got, sizeof seen - got);
+        ASSERT_GT(n, 0);
+        got += static_cast<std::size_t>(n);
+    }
+    EXPECT_EQ(Bytes(seen, seen + got), Bytes(out, out + sizeof out));
+
+    ASSERT_EQ(::write(pty.master, out, sizeof out), static_cast<ssize_t>(sizeof out));
+    std::uint8_t in[16] = {};
+    EXPECT_EQ(line.read(in, sizeof out), sizeof out);
+    EXPECT_EQ(Bytes(in, in + sizeof out), Bytes(out, out + sizeof out));
+}
+
+TEST(PosixSerialLine, ReadTimeOutsHoldWithinAFewMilliseconds) {
+    RawPty pty;
+    platform::PosixSerialLine line(pty.path);
+    ASSERT_TRUE(line.open());
+    std::uint8_t buf[64];
+
+    // Nothing arrives: the total time-out, 14 x 50 + 50 ms.
+    auto t0 = Clock::now();
+    EXPECT_EQ(line.read(buf, 14), 0u);
+    EXPECT_NEAR(ms(Clock::now() - t0), 750, 15);
+
+    // Bytes arrive and stop: the read ends 50 ms after the last one.
+    std::thread peer([&] {
+        std::this_thread::sleep_for(milliseconds(100));
+        const std::uint8_t b[] = {1, 2, 3};
+        (void)::write(pty.master, b, 3);
+        std::this_thread::sleep_for(milliseconds(30));
+        (void)::write(pty.master, b, 2);
+    });
+    t0 = Clock::now();
+    EXPECT_EQ(line.read(buf, 40), 5u);
+    EXPECT_NEAR(ms(Clock::now() - t0), 180, 15);
+    peer.join();
+
+    // The count is reached: the read ends at once.
+    const std::uint8_t six[] = {9, 8, 7, 6, 5, 4};
+    ASSERT_EQ(::write(pty.master, six, 6), 6);
+    t0 = Clock::now();
+    EXPECT_EQ(line.read(buf, 4), 4u);
+    EXPECT_LT(ms(Clock::now() - t0), 10);
+    line.purgeReceive();
+    t0 = Clock::now();
+    EXPECT_EQ(line.read(buf, 1), 0u);  // the purge dropped the rest
+    EXPECT_NEAR(ms(Clock::now() - t0), 100, 15);
+
+    // A late first byte: the total time-out of a 3-byte read (200 ms) ends
+    // the read before the interval after that byte would.
+    std::thread late([&] {
+        const std::uint8_t b = 0x55;
+        std::this_thread::sleep_for(milliseconds(170));
+        (void)::write(pty.master, &b, 1);
+        std::this_thread::sleep_for(milliseconds(60));
+        (void)::write(pty.master, &b, 1);
+    });
+    t0 = Clock::now();
+    EXPECT_EQ(line.read(buf, 3), 1u);
+    EXPECT_NEAR(ms(Clock::now() - t0), 200, 10);
+    late.join();
+}
+
+TEST(PosixSerialLine, DevicesThatCannotBeUsedFailToOpen) {
+    platform::PosixSerialLine missing("/dev/m797-no-such-port");
+    EXPECT_FALSE(missing.open());
+    platform::PosixSerialLine notATty("/dev/null");
+    EXPECT_FALSE(notATty.open());
+    EXPECT_FALSE(notATty.isOpen());
+
+    RawPty pty;
+    platform::PosixSerialLine first(pty.path);
+    platform::PosixSerialLine second(pty.path);
+    ASSERT_TRUE(first.open());
+    EXPECT_FALSE(second.open());  // busy
+    first.close();
+    EXPECT_TRUE(second.open());
+}
+
+TEST(PosixSerialLine, WakeUpEdgesKeepTheirTimes) {
+    RawPty pty;
+    {
+        platform::PosixSerialLine line(pty.path);  // a pty: the slow byte
+        ASSERT_TRUE(line.open());
+        line.wakeUp();
+        const auto w = line.lastWake();
+        EXPECT_EQ(w.method, platform::WakeMethod::SlowByte);
+        EXPECT_NEAR(ms(w.end - w.start), 50, 3);
+        EXPECT_GE(w.end - w.start, milliseconds(50));
+        EXPECT_EQ(line.grantedBaud(), 10400u);  // back at the link's rate
+        std::uint8_t b = 0xAA;
+        EXPECT_EQ(::read(pty.master, &b, 1), 1);
+        EXPECT_EQ(b, 0x00);
+    }
+    platform::PosixSerialLine line(pty.path, platform::WakeMethod::Break);
+    ASSERT_TRUE(line.open());
+    line.wakeUp();
+    const auto w = line.lastWake();
+    EXPECT_EQ(w.method, platform::WakeMethod::Break);
+    EXPECT_NEAR(ms(w.rising - w.start), 25, 2);
+    EXPECT_GE(w.end - w.start, milliseconds(50));
+    EXPECT_LT(w.end - w.start, milliseconds(53));
+}
+
+TEST(PosixSerialLine, TheLinkConnectsEndToEndOverAPseudoTerminal) {
+    sim::PtyPeer peer;
+    ASSERT_TRUE(peer.ok());
+    platform::PosixSerialLine line(peer.slavePath());
+    klink::LinkData data;
+    klink::Com_Port port(line, data);
+    port.loopTurn();
+    ASSERT_TRUE(port.linkUp()) << cp1251::toUtf8(data.statusText.get());
+    port.loopTurn();
+    EXPECT_TRUE(port.linkUp());
+    EXPECT_EQ(port.liveData01Reply()[8], 0x10);
+    const auto sent = peer.withCore([](sim::AdapterCore& c) { return services(c.requests()); });
+    EXPECT_EQ(sent, (std::vector<std::string>{"82", "81", "21 A1", "21 A2", "21 A3", "1A 80", "21 01", "21 03"}));
+    EXPECT_EQ(peer.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }), 1u);
+}
+
+TEST(PosixSerialLine, AVanishedDeviceLeadsToTheFailureStopWithoutSpinning) {
+    sim::PtyPeer peer;
+    ASSERT_TRUE(peer.ok());
+    platform::PosixSerialLine line(peer.slavePath());
+    klink::LinkData data;
+    klink::Com_Port port(line, data);
+    port.loopTurn();
+    ASSERT_TRUE(port.linkUp());
+    peer.hangUp();
+    const auto t0 = Clock::now();
+    int turns = 0;
+    while (!port.stoppedItself() && turns < 20) {
+        port.loopTurn();
+        ++turns;
+    }
+    EXPECT_TRUE(port.stoppedItself());
+    EXPECT_EQ(turns, 11);  // the pass that finds nothing, then ten attempts
+    EXPECT_EQ(cp1251::toUtf8(data.statusText.get()), "Адаптер не подключен!");
+    // Every attempt still waits out its wake-up: no busy loop.
+    EXPECT_GE(Clock::now() - t0, milliseconds(500));
+}

@@ -1,0 +1,57 @@
+// Helpers shared by the link tests.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Cp1251.h"
+#include "sim/AdapterCore.h"
+
+namespace testsupport {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline std::string u(const char* utf8) { return cp1251::fromUtf8(utf8); }
+
+// The service bytes (from the fourth byte on, without the checksum) of the
+// recorded request frames: "21 01" for 82 10 F1 21 01 A5.
+inline std::vector<std::string> services(const std::vector<sim::RecordedFrame>& frames) {
+    std::vector<std::string> out;
+    for (const auto& f : frames) {
+        std::string s;
+        for (std::size_t i = 3; i + 1 < f.bytes.size(); ++i) {
+            char b[4];
+            std::snprintf(b, sizeof b, i == 3 ? "%02X" : " %02X", f.bytes[i]);
+            s += b;
+        }
+        out.push_back(s);
+    }
+    return out;
+}
+
+inline std::string hex(const Bytes& bytes) {
+    std::string s;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        char b[4];
+        std::snprintf(b, sizeof b, i ? " %02X" : "%02X", bytes[i]);
+        s += b;
+    }
+    return s;
+}
+
+// Polls cond every millisecond until it holds or the time is up.
+inline bool waitUntil(const std::function<bool()>& cond,
+                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (cond()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return cond();
+}
+
+}  // namespace testsupport
