@@ -3,7 +3,9 @@
 #include <iostream>
 #include <memory>
 
+#include "cli/LogRows.h"
 #include "cli/Logger.h"
+#include "ecu/EcuDecoder.h"
 #include "link/Com_Port.h"
 #include "platform/PosixSerialLine.h"
 #include "sim/SimulatedLine.h"
@@ -38,8 +40,17 @@ int main(int argc, char** argv) {
     }
 
     klink::LinkData data;
+    ecu::LiveDataStore live;
+    live.write([](ecu::LiveData& d) { d.setFlagNames(); return 0; });
+    ecu::EcuDecoder decoder(live);  // the logger always writes a decimal point
     Logger logger(std::cout, data, options->passes);
-    klink::Com_Port link(*line, data, nullptr, &logger);
+    bool headerDone = false;
+    logger.printPass = [&](std::ostream& out, std::uint64_t pass) {
+        if (!headerDone) out << logHeader() << "\n";
+        headerDone = true;
+        out << live.read([pass](const ecu::LiveData& d) { return logRow(pass, d); }) << std::endl;
+    };
+    klink::Com_Port link(*line, data, &decoder, &logger);
     logger.pauseLink = [&link] { link.pause(); };
     if (options->dtc) klink::post(data.command.dtcReadRequest);
 
@@ -53,5 +64,9 @@ int main(int argc, char** argv) {
         if (sigtimedwait(&stopSignals, nullptr, &none) > 0) break;
     }
     link.shutdown();
+    if (options->dtc && status != 1 && link.passCount() > 0) {
+        for (const auto& l : logDtcLines(data.command.dtcReply.copy())) std::cout << l << "\n";
+        std::cout.flush();
+    }
     return status;
 }

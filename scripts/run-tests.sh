@@ -32,7 +32,7 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" setarch "$(uname -m)" -R 
 
 if [ -d fuzz ] && command -v clang++ >/dev/null; then
   echo "== fuzz targets (libFuzzer, address sanitizer), briefly"
-  CXX=clang++ bash scripts/build.sh build-fuzz -DM797_FUZZ=ON -DM797_GUI=OFF -DM797_BENCH=OFF \
+  CXX=clang++ bash scripts/build.sh build-fuzz -DM797_FUZZ=ON -DM797_GUI=OFF -DM797_BENCH=OFF -DM797_TESTS=OFF \
     -DM797_SANITIZER=address
   for f in build-fuzz/fuzz/fuzz_*; do
     [ -x "$f" ] || continue

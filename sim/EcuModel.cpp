@@ -55,7 +55,7 @@ EcuModel::EcuModel() {
     setLive01(16, 190);    // UB 14.0
     setLive01(19, 21);     // NMOT 840
     setLive01(20, 0x00); setLive01(21, 95);   // ML 9.5 kg/h
-    setLive01(22, 140);    // ZWOUT 13.0
+    setLive01(22, 17);     // ZWOUT 12.75
     setLive01(24, 3); setLive01(25, 40);      // RL
     setLive01(28, 0x00); setLive01(29, 125);  // TI 3.0 ms
     setLive01(30, 85);     // NSOL 850
@@ -64,6 +64,7 @@ EcuModel::EcuModel() {
     setLive01(37, 128); setLive01(38, 0);     // FR 1.0
     setLive01(69, 128); setLive01(70, 0);     // FRA 1.0
     setLive01(39, 16); setLive01(40, 0);      // LAMSBG 1.0
+    setLive01(46, 1); setLive01(47, 178);     // FSE 249.8
     setLive01(60, 0x5A); setLive01(61, 0x3C); // CHKSUMFL
     setLive01(74, 0x15);   // B_LL, S_AS, B_EKP
     setLive01(75, 0x18);   // B_LR, B_SA

@@ -1,0 +1,53 @@
+#include "ecu/DtcTable.h"
+
+
+#include "platform/Cp1251.h"
+
+namespace ecu {
+namespace {
+
+struct ConvertedTexts {
+    std::array<std::string, kDtcTextCount> texts;
+    ConvertedTexts() {
+        for (std::size_t i = 0; i < kDtcTextCount; ++i) texts[i] = cp1251::fromUtf8(kDtcTextRows[i].textUtf8);
+    }
+};
+
+const ConvertedTexts& converted() {
+    static const ConvertedTexts t;
+    return t;
+}
+
+}  // namespace
+
+DtcStatusPictures dtcPictures(std::uint8_t s) {
+    DtcStatusPictures p{};
+    p.lamp = (s & 0x80) ? DtcPicture::Lamp : DtcPicture::None;
+    switch ((s >> 5) & 3) {
+    case 3: p.storage = DtcPicture::Present; break;
+    case 2: p.storage = DtcPicture::Intermittent; break;
+    case 1: p.storage = DtcPicture::StoredInactive; break;
+    default: p.storage = DtcPicture::None; break;
+    }
+    p.test = (s & 0x10) ? DtcPicture::TestNotCompleted : DtcPicture::TestCompleted;
+    // Drawn bit 0 first, each over the previous: the highest set bit shows.
+    p.symptom = DtcPicture::None;
+    if (s & 0x01) p.symptom = DtcPicture::AboveMaximum;
+    if (s & 0x02) p.symptom = DtcPicture::BelowMinimum;
+    if (s & 0x04) p.symptom = DtcPicture::NoSignal;
+    if (s & 0x08) p.symptom = DtcPicture::InvalidSignal;
+    return p;
+}
+
+std::string shownCode(std::uint8_t high, std::uint8_t low) {
+    static const char kHex[] = "0123456789ABCDEF";
+    return std::string("P  ") + kHex[high >> 4] + kHex[high & 0xF] + kHex[low >> 4] + kHex[low & 0xF];
+}
+
+const std::string* dtcText(std::uint8_t high, std::uint8_t low) {
+    for (std::size_t i = 0; i < kDtcTextCount; ++i)
+        if (kDtcTextRows[i].high == high && kDtcTextRows[i].low == low) return &converted().texts[i];
+    return nullptr;
+}
+
+}  // namespace ecu

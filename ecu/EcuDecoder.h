@@ -1,0 +1,24 @@
+// The meaning layer's hook into the link: decodes each pass into the live
+// data and builds the identification texts at each set-up.
+#pragma once
+
+#include "ecu/LiveData.h"
+#include "link/LinkHooks.h"
+
+namespace ecu {
+
+class EcuDecoder : public klink::LinkHooks {
+public:
+    explicit EcuDecoder(LiveDataStore& store, char decimalSeparator = '.')
+        : store_(store), separator_(decimalSeparator) {}
+
+    void decodePass(klink::ReplyView liveData01, klink::ReplyView liveData03) override;
+    std::array<std::string, klink::kIdentTextCount> buildIdentification(
+        const klink::IdentificationReplies& replies) override;
+
+private:
+    LiveDataStore& store_;
+    char separator_;
+};
+
+}  // namespace ecu

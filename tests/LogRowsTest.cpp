@@ -1,0 +1,63 @@
+// The logger's header and rows, end to end through the simulated ECU.
+#include <gtest/gtest.h>
+
+#include "cli/LogRows.h"
+#include "ecu/EcuDecoder.h"
+#include "link/Com_Port.h"
+#include "sim/SimulatedLine.h"
+
+TEST(LogRows, HeaderAndAFullRowFromTheSimulatedEcusBytes) {
+    EXPECT_EQ(logHeader(),
+              "pass,ADC_2O2,ADC_BAT,ADC_BS,ADC_MAF,ADC_O2,ADC_RINH,ADC_RINV,ADC_TANS,ADC_THR,ADC_TMOT,"
+              "ADC_EGR,AHKAT,ATV,BSMW,B_EKP,B_KOE,B_KR,B_KSTUMS,B_LF1,B_LF2,B_LL,B_LR,B_LRA,B_LRHK,"
+              "B_LUSTOP,B_MIL,B_SA,B_SBBHK,B_SBBVK,B_SWE,B_TE,B_VAR,B_VL,Byte1,Byte2,Byte3,CHKSUMFL,"
+              "DMLLR,DMLLRI,DMVAD,EVSUP1,FHO,FR,FRA,FSE,FZABG_1,FZABG_2,FZABG_3,FZABG_4,FZAKATS,LAMSBG,"
+              "LUMS,ML,MOMPOS,MSNLLSS,NMOT,NMOTLL,NSOL,N_ERR,RKAT,RKRN,RL,RLP,S_AS,TANS,TATEOUT,TI,TIME,"
+              "TMOT,TMST,TPSVKMF_U,UB,USHK,USVK,VFZG,VSKS,WDKBA,WKR,ZWOUT");
+
+    sim::SimulatedLine line({}, true);
+    line.withCore([](sim::AdapterCore& c) {
+        auto& e = c.ecu();
+        e.block01.fill(0);
+        e.block03.fill(0);
+        e.setLive01(19, 21);                       // NMOT 840
+        e.setLive01(14, 184);                      // TMOT 90.0
+        e.setLive03(16, 0x80); e.setLive03(17, 0x40);  // ADC_THR 2.505
+        e.setLive01(74, 0x13);                     // B_LL, B_VL, B_EKP
+        e.setLive01(64, 0x81);                     // EVSUP1
+        e.setLive01(60, 0x5A); e.setLive01(61, 0x3C);
+        e.setLive01(12, 3);
+        e.setLive01(48, 0x01); e.setLive01(49, 0x02);  // FZABG_1 258
+        return 0;
+    });
+    klink::LinkData data;
+    ecu::LiveDataStore store;
+    store.write([](ecu::LiveData& d) { d.setFlagNames(); return 0; });
+    ecu::EcuDecoder decoder(store);
+    klink::Com_Port port(line, data, &decoder);
+    port.loopTurn();
+    port.loopTurn();
+    ASSERT_EQ(port.passCount(), 1u);
+    const std::string row = store.read([](const ecu::LiveData& d) { return logRow(1, d); });
+    EXPECT_EQ(row,
+              "1,0.000,0.000,-6.274,0.000,0.000,,,0.000,2.505,0.000,0.000,,,,"
+              "1,0,0,0,0,0,1,0,0,0,0,0,0,0,0,0,0,0,1,"
+              "00010011,00000000,00000000,5A3C,0.00,0.00,0.00,10000001,,0.000,0.000,-0.0,"
+              "258,0,0,0,0,0.000,0.0,0.00,0,0.00,840,,0,3,0.0,0.00,0.00,0.00,0,-48.0,0.0,0.00,0,"
+              "90.0,-48.0,,0.00,,-200,0.0,0.00,0.0,-0.0,0.0");
+
+    // The identification built at the set-up, through the same hook.
+    EXPECT_EQ(data.identText.get(0), "XTA21700080123456");
+    EXPECT_EQ(data.identText.get(9), "\xCF\xD0\xC8\xCE\xD0\xC0 ");  // "ПРИОРА "
+
+    klink::post(data.command.dtcReadRequest);
+    port.loopTurn();
+    const auto lines = logDtcLines(data.command.dtcReply.copy());
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "dtc count: 3");
+    EXPECT_EQ(lines[1], "dtc: P  0102 E2 Датчик массового расхода воздуха, низкий уровень выходного сигнала");
+    EXPECT_EQ(lines[3], "dtc: P  1689 1F Сбой функционирования памяти ошибок");
+    line.withCore([](sim::AdapterCore& c) { c.ecu().dtcs = {{0x05, 0x00, 0x08}}; return 0; });
+    port.loopTurn();
+    EXPECT_EQ(logDtcLines(data.command.dtcReply.copy())[1], "dtc: P  0500 08 ");
+}
