@@ -1,0 +1,42 @@
+// Bitmap and outline fonts as OpenGL display lists, one list per character
+// code of code page 1251. Glyph shapes come from the system's fonts through
+// Qt and are cached per font, so that every panel after the first only
+// compiles lists. Building and freeing need the panel's context current.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "display/glpanel/PanelTypes.h"
+
+namespace glpanel {
+
+struct OpenGLFont2D {
+    int first = 0;
+    int count = 0;
+    unsigned base = 0;  // first display list
+    ~OpenGLFont2D();
+};
+
+// Per-glyph metrics in em units, as the platform's float glyph metrics.
+struct GlyphMetrics {
+    float blackBoxX = 0, blackBoxY = 0;
+    float originX = 0, originY = 0;
+    float cellIncX = 0, cellIncY = 0;
+};
+
+struct OpenGLFont3D {
+    int first = 0;
+    int count = 0;
+    unsigned base = 0;
+    float extrusion = 0;
+    std::vector<GlyphMetrics> metrics;
+    ~OpenGLFont3D();
+};
+
+// Nothing when no display lists can be reserved.
+std::unique_ptr<OpenGLFont2D> buildBitmapFont(const FontSpec& spec, int first, int count);
+std::unique_ptr<OpenGLFont3D> buildOutlineFont(const FontSpec& spec, int first, int count,
+                                               float maxDeviation, float extrusion, Font3DFormat format);
+
+}  // namespace glpanel

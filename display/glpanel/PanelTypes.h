@@ -1,0 +1,76 @@
+// The panel component's published property types and the pixel-format
+// request derived from them. Plain C++: tested without a display.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace glpanel {
+
+enum class PixelType { Rgba, ColorIndex };  // f_PFD_TYPE_RGBA, f_PFD_TYPE_COLORINDEX
+enum class SwapBuffersMode { Auto, Manual };
+enum class Font3DFormat { Lines, Polygons };  // f_WGL_FONT_LINES, f_WGL_FONT_POLYGONS
+
+// The requested format flags, one bit each in the published order.
+enum PFDFlag : std::uint32_t {
+    f_PFD_DRAW_TO_WINDOW = 1u << 0,
+    f_PFD_DRAW_TO_BITMAP = 1u << 1,
+    f_PFD_SUPPORT_GDI = 1u << 2,
+    f_PFD_SUPPORT_OPENGL = 1u << 3,
+    f_PFD_GENERIC_ACCELERATED = 1u << 4,
+    f_PFD_GENERIC_FORMAT = 1u << 5,
+    f_PFD_NEED_PALETTE = 1u << 6,
+    f_PFD_NEED_SYSTEM_PALETTE = 1u << 7,
+    f_PFD_DOUBLEBUFFER = 1u << 8,
+    f_PFD_STEREO = 1u << 9,
+    f_PFD_SWAP_LAYER_BUFFERS = 1u << 10,
+};
+using PFDFlags = std::uint32_t;
+
+constexpr PFDFlags kDefaultPFDFlags = f_PFD_DRAW_TO_WINDOW | f_PFD_SUPPORT_OPENGL | f_PFD_DOUBLEBUFFER;
+
+// Exactly one of SUPPORT_GDI and DOUBLEBUFFER stays set: a set with both
+// keeps the one the old set lacked; a set with neither adds the one the old
+// set lacked.
+PFDFlags assignPFDFlags(PFDFlags oldFlags, PFDFlags newFlags);
+
+// The descriptor flags of the request (the platform's PFD_* meanings).
+enum RequestFlag : std::uint32_t {
+    PFD_DOUBLEBUFFER = 0x1,
+    PFD_STEREO = 0x2,
+    PFD_DRAW_TO_WINDOW = 0x4,
+    PFD_DRAW_TO_BITMAP = 0x8,
+    PFD_SUPPORT_GDI = 0x10,
+    PFD_SUPPORT_OPENGL = 0x20,
+    PFD_GENERIC_FORMAT = 0x40,
+    PFD_NEED_PALETTE = 0x80,
+    PFD_NEED_SYSTEM_PALETTE = 0x100,
+    PFD_SWAP_LAYER_BUFFERS = 0x800,
+    PFD_GENERIC_ACCELERATED = 0x1000,
+};
+
+struct PixelFormatRequest {
+    std::uint8_t pixelType = 0;  // 0 RGBA, 1 colour index
+    std::uint8_t colorBits = 0;
+    std::uint8_t depthBits = 0;
+    std::uint32_t flags = 0;
+    bool doubleBuffered() const { return flags & PFD_DOUBLEBUFFER; }
+};
+
+// Double buffering follows from the absence of SUPPORT_GDI; the
+// DOUBLEBUFFER property itself is not consulted.
+PixelFormatRequest pixelFormatRequest(PixelType type, PFDFlags flags, std::uint8_t colorBits,
+                                      std::uint8_t depthBits);
+
+// A font named as the properties name it: face, height in pixels (negative:
+// character height), style and character set (204: Russian).
+struct FontSpec {
+    std::string name = "Arial";
+    int height = -9;
+    bool bold = true;
+    bool italic = false;
+    int charset = 0;  // 0 ANSI, 204 Russian
+    bool operator==(const FontSpec&) const = default;
+};
+
+}  // namespace glpanel

@@ -1,0 +1,216 @@
+#include "display/glpanel/TOpenGLPanel.h"
+
+#include <GL/gl.h>
+
+#include <QMessageBox>
+#include <QOpenGLContext>
+#include <QResizeEvent>
+#include <QWindow>
+
+#include <cerrno>
+
+namespace glpanel {
+
+// The native window the panel draws in. It forwards the window system's
+// expose, update and resize to the panel.
+class PanelSurface : public QWindow {
+public:
+    explicit PanelSurface(TOpenGLPanel* panel) : panel_(panel) { setSurfaceType(QWindow::OpenGLSurface); }
+
+protected:
+    void exposeEvent(QExposeEvent*) override {
+        if (isExposed()) panel_->paintCycle();
+    }
+    void resizeEvent(QResizeEvent*) override { panel_->surfaceResized(); }
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::UpdateRequest) {
+            panel_->paintCycle();
+            return true;
+        }
+        return QWindow::event(e);
+    }
+
+private:
+    TOpenGLPanel* panel_;
+};
+
+namespace {
+std::function<void(const QString&)>& reportHandler() {
+    static std::function<void(const QString&)> handler = [](const QString& text) {
+        QMessageBox::critical(nullptr, QString(), text);
+    };
+    return handler;
+}
+}  // namespace
+
+void TOpenGLPanel::setReportHandler(std::function<void(const QString&)> handler) {
+    reportHandler() = std::move(handler);
+}
+
+TOpenGLPanel::TOpenGLPanel(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+}
+
+TOpenGLPanel::~TOpenGLPanel() {
+    if (context_ && surface_ && context_->makeCurrent(surface_)) {
+        font3D_.reset();
+        font2D_.reset();
+        context_->doneCurrent();
+    }
+    context_.reset();
+}
+
+void TOpenGLPanel::report(const QString& text) { reportHandler()(text); }
+
+int TOpenGLPanel::deviceWidth() const { return qRound(width() * devicePixelRatioF()); }
+int TOpenGLPanel::deviceHeight() const { return qRound(height() * devicePixelRatioF()); }
+QWindow* TOpenGLPanel::surfaceWindow() const { return surface_; }
+
+void TOpenGLPanel::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (!created_) createGLContext();
+}
+
+void TOpenGLPanel::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    if (container_) container_->setGeometry(rect());
+}
+
+void TOpenGLPanel::createGLContext() {
+    created_ = true;
+    if (OnPreInit) OnPreInit(this);
+    const PixelFormatRequest req = request();
+    QSurfaceFormat fmt;  // the default version: Mesa gives a compatibility context
+    fmt.setRenderableType(QSurfaceFormat::OpenGL);
+    fmt.setSwapBehavior(req.doubleBuffered() ? QSurfaceFormat::DoubleBuffer : QSurfaceFormat::SingleBuffer);
+    const int perChannel = req.colorBits >= 24 ? 8 : (req.colorBits >= 15 ? 5 : 4);
+    fmt.setRedBufferSize(perChannel);
+    fmt.setGreenBufferSize(perChannel);
+    fmt.setBlueBufferSize(perChannel);
+    fmt.setAlphaBufferSize(req.colorBits >= 32 ? 8 : 0);
+    fmt.setDepthBufferSize(req.depthBits);
+    fmt.setStereo(req.flags & PFD_STEREO);
+
+    surface_ = new PanelSurface(this);
+    surface_->setFormat(fmt);
+    container_ = QWidget::createWindowContainer(surface_, this);
+    container_->setGeometry(rect());
+    container_->show();
+    surface_->create();
+    isDoubleBuffered_ = req.doubleBuffered();
+
+    context_ = std::make_unique<QOpenGLContext>();
+    context_->setFormat(fmt);
+    if (!context_->create()) {
+        report(QStringLiteral("wglRenderingContext:%1").arg(errno));
+        report(QStringLiteral("Open GL Context Create Failed"));
+        context_.reset();
+        return;
+    }
+    const QSurfaceFormat got = context_->format();
+    grantedColorBits_ = got.redBufferSize() + got.greenBufferSize() + got.blueBufferSize() +
+                        std::max(0, got.alphaBufferSize());
+    grantedDepthBits_ = got.depthBufferSize();
+    grantedDouble_ = got.swapBehavior() != QSurfaceFormat::SingleBuffer;
+    initContext();
+}
+
+void TOpenGLPanel::initContext() {
+    initDone_ = true;
+    if (!OnInit) return;
+    if (!context_->makeCurrent(surface_)) {
+        report(QStringLiteral("wglMakeCurrent:%1").arg(errno));
+    }
+    if (Font3D_Enabled) {
+        font3D_ = buildOutlineFont(Font3D_Type, Font3D_FirstGylph, Font3D_NumGylph, Font3D_MaxDeviation,
+                                   Font3D_Extrustion, Font3D_Format);
+    }
+    if (Font2D_Enabled) {
+        FontSpec scaled = Font2D_Type;
+        // Bitmap glyphs are device pixels: scale them with the window.
+        scaled.height = qRound(Font2D_Type.height * devicePixelRatioF());
+        font2D_ = buildBitmapFont(scaled, Font2D_FirstGylph, Font2D_NumGylph);
+    }
+    OnInit(this);
+    releaseContext();
+}
+
+bool TOpenGLPanel::makeCurrentOrReport() {
+    if (context_ && surface_ && context_->makeCurrent(surface_)) return true;
+    // Reported once per panel: a box on every 30 ms tick would lock the user out.
+    if (!currentFailureReported_) {
+        currentFailureReported_ = true;
+        report(QStringLiteral("wglMakeCurrent:%1").arg(errno));
+    }
+    return false;
+}
+
+void TOpenGLPanel::releaseContext() {
+    if (context_) context_->doneCurrent();
+}
+
+void TOpenGLPanel::paintCycle() {
+    if (!OnPaint) return;
+    if (!surface_ || !surface_->isExposed()) return;
+    if (!makeCurrentOrReport()) return;
+    OnPaint(this);
+    ++paints_;
+    if (GLSwapBuffers == SwapBuffersMode::Auto && isDoubleBuffered_) {
+        context_->swapBuffers(surface_);
+    } else if (!isDoubleBuffered_) {
+        glFlush();
+    }
+    releaseContext();
+}
+
+void TOpenGLPanel::swapBuffersNow() {
+    if (context_ && surface_ && context_->makeCurrent(surface_)) {
+        context_->swapBuffers(surface_);
+        releaseContext();
+    }
+}
+
+void TOpenGLPanel::repaintNow() { paintCycle(); }
+
+void TOpenGLPanel::surfaceResized() {
+    if (!OnResize || !context_) return;
+    if (!context_->makeCurrent(surface_)) report(QStringLiteral("wglMakeCurrent:%1").arg(errno));
+    OnResize(this);
+    releaseContext();
+}
+
+namespace {
+template <typename Font>
+bool inRange(const Font* font, std::string_view text) {
+    if (!font || text.empty()) return false;
+    for (char c : text) {
+        const int code = static_cast<unsigned char>(c);
+        if (code < font->first || code > font->first + font->count - 1) return false;
+    }
+    return true;
+}
+}  // namespace
+
+void TOpenGLPanel::Draw2DText(std::string_view text) const {
+    const OpenGLFont2D* f = font2D_.get();
+    if (!inRange(f, text)) return;
+    glPushAttrib(GL_LIST_BIT);
+    glListBase(f->base - static_cast<GLuint>(f->first));
+    glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
+    glPopAttrib();
+}
+
+void TOpenGLPanel::Draw3DText(std::string_view text) const {
+    const OpenGLFont3D* f = font3D_.get();
+    if (!inRange(f, text)) return;
+    GLint frontFace = GL_CCW;
+    glGetIntegerv(GL_FRONT_FACE, &frontFace);
+    glPushAttrib(GL_LIST_BIT);
+    glListBase(f->base - static_cast<GLuint>(f->first));
+    glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
+    glPopAttrib();
+    glFrontFace(static_cast<GLenum>(frontFace));
+}
+
+}  // namespace glpanel

@@ -1,0 +1,110 @@
+// The drawing panel of every chart and readout: a native child window with
+// its own double-buffered RGBA OpenGL context, bitmap and outline fonts as
+// display lists, and handlers called with the context current. Between
+// handler calls no context is current, so panels on one thread take turns.
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "display/glpanel/GlyphFonts.h"
+#include "display/glpanel/PanelTypes.h"
+
+class QOpenGLContext;
+class QWindow;
+
+namespace glpanel {
+
+class PanelSurface;
+
+class TOpenGLPanel : public QWidget {
+public:
+    using Handler = std::function<void(TOpenGLPanel*)>;
+
+    explicit TOpenGLPanel(QWidget* parent = nullptr);
+    ~TOpenGLPanel() override;
+
+    // Published properties, read when the window is created.
+    PixelType PixelType_ = PixelType::Rgba;
+    std::uint8_t cColorBits = 32;
+    std::uint8_t cDepthBits = 32;
+    SwapBuffersMode GLSwapBuffers = SwapBuffersMode::Auto;
+    int PixelsPerInch = 96;  // printing only; kept for completeness
+    bool Font3D_Enabled = false;
+    FontSpec Font3D_Type{};
+    int Font3D_FirstGylph = 32;
+    int Font3D_NumGylph = 96;
+    float Font3D_MaxDeviation = 0;
+    float Font3D_Extrustion = 0.1f;
+    Font3DFormat Font3D_Format = Font3DFormat::Polygons;
+    bool Font2D_Enabled = false;
+    FontSpec Font2D_Type{};
+    int Font2D_FirstGylph = 32;
+    int Font2D_NumGylph = 96;
+
+    PFDFlags pfdFlags() const { return pfdFlags_; }
+    void setPFDFlags(PFDFlags flags) { pfdFlags_ = assignPFDFlags(pfdFlags_, flags); }
+    PixelFormatRequest request() const {
+        return pixelFormatRequest(PixelType_, pfdFlags_, cColorBits, cDepthBits);
+    }
+
+    Handler OnPreInit, OnInit, OnResize, OnPaint;
+
+    // Valid only inside the handlers. Texts are code page 1251 bytes; a text
+    // with any byte outside the font's range draws nothing.
+    void Draw2DText(std::string_view text) const;
+    void Draw3DText(std::string_view text) const;
+
+    // Paints now, as the window system's paint message would.
+    void repaintNow();
+    // Presents the back buffer; for owners that swap themselves (Manual).
+    void swapBuffersNow();
+
+    bool contextReady() const { return context_ != nullptr && initDone_; }
+    // Colour, depth and buffering the platform granted.
+    int grantedColorBits() const { return grantedColorBits_; }
+    int grantedDepthBits() const { return grantedDepthBits_; }
+    bool grantedDoubleBuffer() const { return grantedDouble_; }
+    // Size in device pixels, for the viewport.
+    int deviceWidth() const;
+    int deviceHeight() const;
+    QWindow* surfaceWindow() const;
+    long paintCount() const { return paints_; }
+
+    // Where failure reports go; by default a modal message box.
+    static void setReportHandler(std::function<void(const QString&)> handler);
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    friend class PanelSurface;
+    void createGLContext();
+    void initContext();
+    void paintCycle();
+    void surfaceResized();
+    bool makeCurrentOrReport();
+    void releaseContext();
+    void report(const QString& text);
+
+    PFDFlags pfdFlags_ = kDefaultPFDFlags;
+    PanelSurface* surface_ = nullptr;
+    QWidget* container_ = nullptr;
+    std::unique_ptr<QOpenGLContext> context_;
+    std::unique_ptr<OpenGLFont2D> font2D_;
+    std::unique_ptr<OpenGLFont3D> font3D_;
+    bool created_ = false;
+    bool initDone_ = false;
+    bool isDoubleBuffered_ = false;
+    bool currentFailureReported_ = false;
+    int grantedColorBits_ = 0;
+    int grantedDepthBits_ = 0;
+    bool grantedDouble_ = false;
+    long paints_ = 0;
+};
+
+}  // namespace glpanel
