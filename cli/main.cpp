@@ -8,7 +8,7 @@
 #include "ecu/EcuDecoder.h"
 #include "link/Com_Port.h"
 #include "platform/PosixSerialLine.h"
-#include "sim/SimulatedLine.h"
+#include "sim/SimulatedCar.h"
 
 int main(int argc, char** argv) {
     std::string error;
@@ -32,9 +32,7 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<platform::SerialLine> line;
     if (options->simulate) {
-        sim::SimOptions so;
-        so.bytePacing = true;
-        line = std::make_unique<sim::SimulatedLine>(so);
+        line = std::make_unique<sim::SimulatedCar>();
     } else {
         line = std::make_unique<platform::PosixSerialLine>(options->port);
     }

@@ -61,8 +61,8 @@ void AdapterCore::frameComplete(Clock::time_point end, std::vector<TimedByte>& o
         ecu_.dropSession();
         return;
     }
+    if (beforeAnswer) beforeAnswer(frame, end);
     auto answer = ecu_.respond(frame.data(), frame.size());
-    if (onRequest) onRequest(frame);
     if (answer.empty()) return;
     ++answers_;
     // The set-up answer stays whole so that damaged answers reach the poll pass.

@@ -61,9 +61,9 @@ public:
     const std::vector<TimedByte>& received() const { return received_; }
     const std::vector<RecordedFrame>& requests() const { return requests_; }
     const std::vector<Clock::time_point>& wakeUps() const { return wakeUps_; }
-    // Called with every complete request and the answer about to be sent; a
-    // living car uses it to move on.
-    std::function<void(const std::vector<std::uint8_t>&)> onRequest;
+    // Called with every complete request before the ECU answers it, with the
+    // request's time; a living car uses it to move on.
+    std::function<void(const std::vector<std::uint8_t>&, Clock::time_point)> beforeAnswer;
 
     static Clock::duration byteTime();
 

@@ -1,0 +1,40 @@
+// The chart presets F1..F12 and the colour scheme in the settings store: the
+// first-run defaults, reading at start, loading a preset, saving the colours.
+// A failed read is reported through the callback and stops the operation at
+// that value.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "display/ColourScheme.h"
+#include "platform/SettingsStore.h"
+
+namespace app {
+
+// chartParameter[k-1] is the catalogue number of chart k; 0 selects nothing.
+using ChartParameters = std::array<std::int32_t, 5>;
+using ErrorReport = std::function<void(const std::string&)>;
+
+std::string setKey(int n);           // "\VELKOR\DIAGRAM\F<n>"
+std::string diagramName(int k);      // "diagram_<k>"
+extern const char* const kMarkerKey; // "\VELKOR\DIAGRAM\F"
+extern const char* const kColourKey; // "\VELKOR\MANAGEMENT\COLOUR_CIRCUIT"
+// The sixteen colour values in their stored order.
+extern const std::array<const char*, 16> kColourNames;
+
+void loadStoredSettings(platform::SettingsStore& store, ChartParameters& chart,
+                        display::ColourScheme& colours, const ErrorReport& report);
+// Loads set n (1..12) if its key exists; otherwise changes nothing.
+void selectParameterSet(const platform::SettingsStore& store, int n, ChartParameters& chart,
+                        const ErrorReport& report);
+void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours);
+
+// A component's stored percentage and back: rounded so that a stored value
+// reads back unchanged.
+std::int32_t toPercent(float component);
+float fromPercent(std::int32_t percent);
+
+}  // namespace app

@@ -1,0 +1,297 @@
+#include "app/TForm1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMessageBox>
+#include <QScreen>
+
+#include <system_error>
+
+#include "app/JpegImage.h"
+#include "control/TForm8.h"
+#include "display/glpanel/TOpenGLPanel.h"
+#include "platform/Cp1251.h"
+#include "platform/PosixSerialLine.h"
+#include "sim/SimulatedCar.h"
+
+using glpanel::TOpenGLPanel;
+
+namespace {
+
+const QRect kPanelGeometry[7] = {{23, 15, 750, 115},  {23, 146, 750, 115}, {23, 277, 750, 115},
+                                 {23, 408, 750, 115}, {23, 539, 750, 115}, {23, 674, 750, 49},
+                                 {807, 324, 193, 401}};
+constexpr int kRussianCharset = 204;
+
+QString boxStyle() {
+    return QStringLiteral("QFrame#box { background-color: rgb(226, 229, 234); }");
+}
+
+}  // namespace
+
+TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::SerialLine> line)
+    : options_(options),
+      store_(options.settingsPath.empty() ? platform::SettingsStore::defaultPath() : options.settingsPath),
+      line_(std::move(line)) {
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(QStringLiteral("M7.9.7"));
+    reportError = [this](const std::string& text) {
+        QMessageBox::critical(this, QStringLiteral("Ошибка"), QString::fromStdString(text));
+    };
+
+    // The data area's texts start empty (they are); then the screen check.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!options_.anyScreen && screen && screen->geometry().width() != 1024) {
+        notice_ = new TForm8;
+        notice_->setAttribute(Qt::WA_DeleteOnClose);
+        notice_->show();
+        return;
+    }
+    setGeometry(0, 0, 1024, 740);
+    setFixedSize(1024, 740);
+
+    if (!line_) {
+        if (options_.simulate) {
+            line_ = std::make_unique<sim::SimulatedCar>();
+        } else {
+            line_ = std::make_unique<platform::PosixSerialLine>(options_.port);
+        }
+    }
+    decoder_ = std::make_unique<ecu::EcuDecoder>(liveData, QLocale::system().decimalPoint().at(0).toLatin1());
+    try {
+        link_ = std::make_unique<klink::Com_Port>(*line_, linkData, decoder_.get(), this);
+    } catch (const std::system_error&) {
+        QMessageBox::critical(nullptr, QString(), QStringLiteral("Ошибка! Невозможно создать поток."));
+        ended_ = true;
+        QMetaObject::invokeMethod(qApp, [] { QApplication::exit(1); }, Qt::QueuedConnection);
+        return;
+    }
+    timerPeriod = 30;
+    // The histories start with value 0 and age i (HistoryStore does that).
+    liveData.write([](ecu::LiveData& d) {
+        d.setFlagNames();
+        return 0;
+    });
+    sampler_ = std::make_unique<display::Sampler>(
+        linkData, liveData, histories, [this](display::Sampler::Repaint r) { requestRepaint(r); },
+        [this] { timers_.killEvent(timerId.load()); });
+
+    sources_.live = &liveData;
+    sources_.histories = &histories;
+    sources_.link = &linkData;
+    sources_.chartParameter = &chartParameter;
+    sources_.colours = &colourScheme;
+    sources_.portName = options_.simulate ? std::string("Com1") : display::portLabel(options_.port);
+
+    auto* background = new QLabel(this);
+    background->setGeometry(0, 0, 1024, 740);
+    background->setPixmap(QPixmap::fromImage(app::backgroundPicture()));
+    buildPanels();
+    buildPresetBox();
+    buildCommandBox();
+    for (auto [text, x] : {std::pair{"v 1. 0 ", 920}, std::pair{"Win 9x", 968}}) {
+        auto* label = new QLabel(QString::fromUtf8(text), this);
+        label->setAttribute(Qt::WA_TranslucentBackground);
+        label->setStyleSheet(QStringLiteral("font-weight: bold; background: transparent;"));
+        label->move(x, 304);
+        label->adjustSize();
+    }
+    FormCreate();
+}
+
+TForm1::~TForm1() { shutDown(); }
+
+void TForm1::buildPanels() {
+    for (int k = 0; k < 7; ++k) {
+        auto* p = new TOpenGLPanel(this);
+        p->setGeometry(kPanelGeometry[k]);
+        p->Font2D_Enabled = true;
+        p->Font2D_FirstGylph = 32;
+        p->Font2D_NumGylph = 255;
+        p->OnInit = display::initChartView;
+        if (k < 5) {
+            p->Font2D_Type = {"Arial", -11, false, false, kRussianCharset};
+            p->Font3D_Enabled = true;
+            p->Font3D_Type = {"Arial", -11, true, true, kRussianCharset};
+            p->Font3D_FirstGylph = 0;
+            p->Font3D_NumGylph = 255;
+            p->Font3D_Extrustion = 0.1f;
+            p->Font3D_Format = glpanel::Font3DFormat::Polygons;
+            p->OnPaint = [this, k](TOpenGLPanel* self) { display::paintTrendChart(self, k + 1, sources_); };
+        } else if (k == 5) {
+            p->Font2D_Type = {"Arial", -11, true, false, kRussianCharset};
+            p->OnPaint = [this](TOpenGLPanel* self) { display::paintFlagStrip(self, sources_); };
+        } else {
+            p->Font2D_Type = {"Arial", -12, false, false, kRussianCharset};
+            p->OnPaint = [this](TOpenGLPanel* self) { display::paintPassportPanel(self, sources_); };
+        }
+        panels_[static_cast<std::size_t>(k)] = p;
+    }
+}
+
+void TForm1::buildPresetBox() {
+    auto* box = new QFrame(this);
+    box->setObjectName(QStringLiteral("box"));
+    box->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    box->setStyleSheet(boxStyle());
+    box->setGeometry(808, 16, 201, 73);
+    auto* caption = new QLabel(QStringLiteral("Наборы параметров"), box);
+    caption->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    caption->move(8, 3);
+    caption->adjustSize();
+    presetGroup_ = new QButtonGroup(this);
+    presetGroup_->setExclusive(true);
+    const int lefts[6] = {8, 40, 72, 104, 136, 168};
+    for (int n = 1; n <= 12; ++n) {
+        auto* b = new QToolButton(box);
+        b->setText(QString::number(n));
+        b->setCheckable(true);
+        b->setAutoRaise(true);
+        b->setStyleSheet(QStringLiteral("QToolButton { color: navy; font-weight: bold; }"
+                                        "QToolButton:checked { background: rgb(200, 205, 214); border: 1px inset gray; }"));
+        const int col = (n - 1) % 6;
+        const int top = n <= 6 ? 24 : 48;
+        b->setGeometry(lefts[col], top, n == 12 ? 25 : 23, n == 12 ? 18 : 17);
+        presetGroup_->addButton(b, n);
+        presetButtons_[static_cast<std::size_t>(n - 1)] = b;
+        connect(b, &QToolButton::clicked, this, [this, n] { PresetClick(n); });
+    }
+    presetButtons_[0]->setChecked(true);
+}
+
+void TForm1::buildCommandBox() {
+    commandBox_ = new QFrame(this);
+    commandBox_->setObjectName(QStringLiteral("box"));
+    commandBox_->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    commandBox_->setStyleSheet(boxStyle());
+    commandBox_->setGeometry(808, 96, 201, 137);
+    struct Spec {
+        const char* caption;
+        int x, y;
+        bool red;
+    };
+    const Spec specs[] = {{"Управление", 8, 8, false}, {"Настройка", 104, 8, false}, {"Ошибки", 8, 40, false},
+                          {"О программе", 104, 40, false}, {"Старт", 8, 72, true}, {"Стоп", 104, 72, true},
+                          {"Выход", 56, 104, false}};
+    for (const Spec& s : specs) {
+        auto* b = new QPushButton(QString::fromUtf8(s.caption), commandBox_);
+        b->setGeometry(s.x, s.y, 89, 22);
+        b->setStyleSheet(QStringLiteral("QPushButton { font-weight: bold; color: %1; }"
+                                        "QPushButton:disabled { color: gray; }")
+                             .arg(s.red ? QStringLiteral("red") : QStringLiteral("navy")));
+        const QString c = b->text();
+        if (c == QStringLiteral("Старт")) {
+            startButton_ = b;
+            connect(b, &QPushButton::clicked, this, &TForm1::StartClick);
+        } else if (c == QStringLiteral("Стоп")) {
+            stopButton_ = b;
+            b->setEnabled(false);
+            connect(b, &QPushButton::clicked, this, &TForm1::StopClick);
+        } else if (c == QStringLiteral("Выход")) {
+            connect(b, &QPushButton::clicked, this, &TForm1::ExitClick);
+        } else if (c == QStringLiteral("Настройка")) {
+            connect(b, &QPushButton::clicked, this, [this] { if (openSettings) openSettings(this); });
+        } else if (c == QStringLiteral("Ошибки")) {
+            connect(b, &QPushButton::clicked, this, [this] { if (openErrors) openErrors(this); });
+        } else if (c == QStringLiteral("Управление")) {
+            connect(b, &QPushButton::clicked, this, [this] { if (openControl) openControl(this); });
+        }
+        // "О программе" has no action.
+    }
+}
+
+QPushButton* TForm1::commandButton(const QString& caption) const {
+    if (!commandBox_) return nullptr;
+    for (auto* b : commandBox_->findChildren<QPushButton*>())
+        if (b->text() == caption) return b;
+    return nullptr;
+}
+
+void TForm1::FormCreate() {
+    app::loadStoredSettings(store_, chartParameter, colourScheme, reportError);
+    created_ = true;
+    update();
+}
+
+void TForm1::showEvent(QShowEvent* e) { QWidget::showEvent(e); }
+
+void TForm1::StartClick() {
+    if (!link_) return;
+    link_->start();
+    // "Старт" disabled means running; the sampler reads it, so it changes
+    // before the timer's first tick.
+    linkData.startEnabled.store(0, std::memory_order_release);
+    timerId = timers_.setEvent(timerPeriod, 10, [this] { sampler_->tick(); });
+    refreshStartStop();
+}
+
+void TForm1::StopClick() {
+    if (!link_) return;
+    link_->pause();
+    stopTimer();
+    linkData.startEnabled.store(1, std::memory_order_release);
+    refreshStartStop();
+}
+
+void TForm1::stopTimer() { timers_.killEvent(timerId.load()); }
+
+void TForm1::refreshStartStop() {
+    const bool stopped = linkData.startEnabled.load(std::memory_order_acquire) == 1;
+    if (startButton_) startButton_->setEnabled(stopped);
+    if (stopButton_) stopButton_->setEnabled(!stopped);
+}
+
+void TForm1::linkStopped() {
+    // The link thread: hand the buttons' change to the user-interface thread.
+    QMetaObject::invokeMethod(this, [this] { refreshStartStop(); }, Qt::QueuedConnection);
+}
+
+void TForm1::PresetClick(int n) { app::selectParameterSet(store_, n, chartParameter, reportError); }
+
+void TForm1::requestRepaint(display::Sampler::Repaint what) {
+    // Timer thread: post to the panels' thread, at most one request of each
+    // kind in the queue, so a slow display never builds a backlog.
+    std::atomic<bool>& pending = what == display::Sampler::Repaint::All ? repaintAllPending_ : repaintStripPending_;
+    if (pending.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, what, &pending] {
+            pending = false;
+            if (what == display::Sampler::Repaint::All) {
+                for (int k : {1, 2, 3, 4, 5, 7}) panel(k)->repaintNow();
+            }
+            panel(6)->repaintNow();
+        },
+        Qt::QueuedConnection);
+}
+
+void TForm1::repaintPanels() {
+    if (!panels_[0]) return;
+    for (int k : {1, 2, 3, 4, 5, 7, 6}) panel(k)->repaintNow();
+}
+
+void TForm1::ExitClick() {
+    if (link_) link_->pause();
+    stopTimer();
+    ended_ = true;  // "Выход" does not store the colours
+    shutDown();
+    QApplication::exit(0);
+}
+
+void TForm1::closeEvent(QCloseEvent* e) {
+    e->accept();
+    if (ended_) return;
+    ended_ = true;
+    app::saveColourScheme(store_, colourScheme);
+    stopTimer();
+    if (link_) link_->pause();
+    shutDown();
+    QApplication::exit(0);
+}
+
+void TForm1::shutDown() {
+    // Sound end: no more ticks, the link leaves at its next exchange
+    // boundary, is joined, and the port is closed. Nothing more is sent.
+    stopTimer();
+    if (link_) link_->shutdown();
+}

@@ -1,0 +1,112 @@
+// The main window: owns the shared data area, the link and the sampler, the
+// seven drawing panels, the preset and command buttons.
+#pragma once
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <QWidget>
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "app/CommandLine.h"
+#include "app/StoredSettings.h"
+#include "display/ChartView.h"
+#include "display/HistoryStore.h"
+#include "display/Sampler.h"
+#include "ecu/EcuDecoder.h"
+#include "link/Com_Port.h"
+#include "platform/SettingsStore.h"
+#include "platform/TimerService.h"
+
+namespace glpanel {
+class TOpenGLPanel;
+}
+class TForm8;
+
+class TForm1 : public QWidget, public klink::LinkObserver {
+public:
+    // line: the serial line to use instead of the one the options name
+    // (tests hand in a simulated line).
+    explicit TForm1(const app::TesterOptions& options, std::unique_ptr<platform::SerialLine> line = nullptr);
+    ~TForm1() override;
+
+    // The shared data area.
+    klink::LinkData linkData;
+    ecu::LiveDataStore liveData;
+    display::HistoryStore histories;
+    app::ChartParameters chartParameter{};
+    display::ColourScheme colourScheme = display::ColourScheme::builtIn();
+    std::atomic<platform::TimerService::Id> timerId{0};
+    unsigned timerPeriod = 0;
+
+    // True when the screen was not 1024 pixels wide and only the notice shows.
+    bool showsNoticeOnly() const { return notice_ != nullptr; }
+    TForm8* notice() const { return notice_; }
+
+    // Handlers of the buttons.
+    void StartClick();
+    void StopClick();
+    void ExitClick();
+    void PresetClick(int n);
+    // Redraws chart panels 1..5, 7 and 6 at once, in that order.
+    void repaintPanels();
+
+    // Called on the user-interface thread when a child window wants the
+    // main window's settings store and colours (settings dialog).
+    platform::SettingsStore& settingsStore() { return store_; }
+    glpanel::TOpenGLPanel* panel(int k) const { return panels_[static_cast<std::size_t>(k - 1)]; }
+    QPushButton* startButton() const { return startButton_; }
+    QPushButton* stopButton() const { return stopButton_; }
+    QToolButton* presetButton(int n) const { return presetButtons_[static_cast<std::size_t>(n - 1)]; }
+    QPushButton* commandButton(const QString& caption) const;
+    klink::Com_Port& link() { return *link_; }
+    platform::TimerService& timers() { return timers_; }
+
+    // What a child-window button does; set by the application (the child
+    // windows live in their own subsystems).
+    std::function<void(TForm1*)> openSettings, openErrors, openControl;
+    // How a failed settings read is reported; by default an error box.
+    std::function<void(const std::string&)> reportError;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void buildPanels();
+    void buildPresetBox();
+    void buildCommandBox();
+    void FormCreate();
+    void refreshStartStop();
+    void requestRepaint(display::Sampler::Repaint what);
+    void stopTimer();
+    void shutDown();
+    // LinkObserver, on the link thread.
+    void linkStopped() override;
+
+    app::TesterOptions options_;
+    platform::SettingsStore store_;
+    std::unique_ptr<platform::SerialLine> line_;
+    std::unique_ptr<ecu::EcuDecoder> decoder_;
+    std::unique_ptr<klink::Com_Port> link_;
+    platform::TimerService timers_;
+    std::unique_ptr<display::Sampler> sampler_;
+    display::DisplaySources sources_;
+    std::array<glpanel::TOpenGLPanel*, 7> panels_{};
+    std::array<QToolButton*, 12> presetButtons_{};
+    QButtonGroup* presetGroup_ = nullptr;
+    QFrame* commandBox_ = nullptr;
+    QPushButton* startButton_ = nullptr;
+    QPushButton* stopButton_ = nullptr;
+    TForm8* notice_ = nullptr;
+    bool created_ = false;
+    bool ended_ = false;
+    std::atomic<bool> repaintAllPending_{false};
+    std::atomic<bool> repaintStripPending_{false};
+};

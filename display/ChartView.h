@@ -1,0 +1,42 @@
+// What the seven panels of the main window draw: the five trend charts, the
+// flag strip and the passport panel. Each paint copies what it needs from the
+// shared data under the owners' locks and draws it in OpenGL 1.1.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "display/ColourScheme.h"
+#include "display/HistoryStore.h"
+#include "ecu/LiveData.h"
+#include "link/LinkData.h"
+
+namespace glpanel {
+class TOpenGLPanel;
+}
+
+namespace display {
+
+// The data the paints read, all owned by the main window.
+struct DisplaySources {
+    const ecu::LiveDataStore* live = nullptr;
+    const HistoryStore* histories = nullptr;
+    const klink::LinkData* link = nullptr;
+    const std::array<std::int32_t, 5>* chartParameter = nullptr;
+    const ColourScheme* colours = nullptr;
+    std::string portName;  // 1251, shown in the strip's last frame
+};
+
+// The name the strip shows for a port: "Com1" for the first serial port,
+// otherwise the device's name without its folder.
+std::string portLabel(const std::string& device);
+
+// OnInit of all seven panels: viewport, the 20° perspective, fixed state.
+void initChartView(glpanel::TOpenGLPanel* panel);
+// OnPaint of chart slot k (1..5).
+void paintTrendChart(glpanel::TOpenGLPanel* panel, int slot, const DisplaySources& src);
+void paintFlagStrip(glpanel::TOpenGLPanel* panel, const DisplaySources& src);
+void paintPassportPanel(glpanel::TOpenGLPanel* panel, const DisplaySources& src);
+
+}  // namespace display

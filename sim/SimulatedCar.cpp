@@ -1,0 +1,24 @@
+#include "sim/SimulatedCar.h"
+
+namespace sim {
+namespace {
+SimOptions carOptions() {
+    SimOptions o;
+    o.bytePacing = true;
+    o.answerDelay = std::chrono::milliseconds(25);
+    return o;
+}
+}  // namespace
+
+SimulatedCar::SimulatedCar() : SimulatedLine(carOptions()), car_(std::chrono::steady_clock::now()) {
+    withCore([this](AdapterCore& core) {
+        core.beforeAnswer = [this, &core](const std::vector<std::uint8_t>& frame, Clock::time_point t) {
+            // The live blocks move on when they are asked for.
+            if (frame.size() > 4 && frame[3] == 0x21 && (frame[4] == 0x01 || frame[4] == 0x03))
+                car_.advance(core.ecu(), t);
+        };
+        return 0;
+    });
+}
+
+}  // namespace sim
