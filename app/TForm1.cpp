@@ -176,7 +176,7 @@ void TForm1::buildCommandBox() {
     for (const Spec& s : specs) {
         auto* b = new QPushButton(QString::fromUtf8(s.caption), commandBox_);
         b->setGeometry(s.x, s.y, 89, 22);
-        b->setStyleSheet(QStringLiteral("QPushButton { font-weight: bold; color: %1; }"
+        b->setStyleSheet(QStringLiteral("QPushButton { font-weight: bold; font-size: 11px; color: %1; }"
                                         "QPushButton:disabled { color: gray; }")
                              .arg(s.red ? QStringLiteral("red") : QStringLiteral("navy")));
         const QString c = b->text();

@@ -1,0 +1,170 @@
+// The main window against the simulated car, under Xvfb.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTest>
+#include <QWindow>
+
+#include <unistd.h>
+
+#include "app/TForm1.h"
+#include "display/glpanel/TOpenGLPanel.h"
+#include "sim/PtyPeer.h"
+#include "sim/SimulatedLine.h"
+#include "tests/TestSupport.h"
+
+using testsupport::waitUntil;
+
+namespace {
+
+std::string tempSettings() {
+    char tmpl[] = "/tmp/m797-gui-XXXXXX";
+    return std::string(mkdtemp(tmpl)) + "/VELKOR.ini";
+}
+
+struct Window {
+    explicit Window(sim::SimOptions o = {}, bool instant = false, std::string settings = tempSettings()) {
+        app::TesterOptions opt;
+        opt.settingsPath = settings;
+        path = settings;
+        auto l = std::make_unique<sim::SimulatedLine>(o, instant);
+        line = l.get();
+        form = std::make_unique<TForm1>(opt, std::move(l));
+        form->reportError = [this](const std::string& e) { errors.push_back(e); };
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+    std::size_t wakeUps() { return line->withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }); }
+    // Processes events until cond holds.
+    bool until(const std::function<bool()>& cond, int ms = 5000) {
+        for (int waited = 0; waited < ms; waited += 10) {
+            if (cond()) return true;
+            QTest::qWait(10);
+        }
+        return cond();
+    }
+    std::unique_ptr<TForm1> form;
+    sim::SimulatedLine* line;
+    std::string path;
+    std::vector<std::string> errors;
+};
+
+}  // namespace
+
+TEST(MainWindow, StartsAtTheTopLeftStoppedAndSendsNothingBeforeStart) {
+    Window w;
+    EXPECT_EQ(w.form->geometry(), QRect(0, 0, 1024, 740));
+    EXPECT_TRUE(w.form->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(w.form->startButton()->isEnabled());
+    EXPECT_FALSE(w.form->stopButton()->isEnabled());
+    EXPECT_TRUE(w.form->presetButton(1)->isChecked());
+    EXPECT_EQ(w.form->chartParameter, (app::ChartParameters{2, 3, 4, 5, 6}));
+    EXPECT_EQ(w.form->panel(1)->geometry(), QRect(23, 15, 750, 115));
+    EXPECT_EQ(w.form->panel(6)->geometry(), QRect(23, 674, 750, 49));
+    EXPECT_EQ(w.form->panel(7)->geometry(), QRect(807, 324, 193, 401));
+    EXPECT_EQ(w.form->presetButton(12)->geometry(), QRect(168, 48, 25, 18));
+    EXPECT_EQ(w.form->commandButton("Выход")->geometry(), QRect(56, 104, 89, 22));
+    QTest::qWait(200);
+    EXPECT_EQ(w.line->openCount(), 0);
+    EXPECT_TRUE(w.errors.empty());
+}
+
+TEST(MainWindow, StartStopStartContinuesTheLinkWithANewTimer) {
+    sim::SimOptions o;
+    o.answerDelay = std::chrono::milliseconds(2);
+    Window w(o);
+    QTest::mouseClick(w.form->startButton(), Qt::LeftButton);
+    EXPECT_FALSE(w.form->startButton()->isEnabled());
+    EXPECT_TRUE(w.form->stopButton()->isEnabled());
+    const auto firstTimer = w.form->timerId.load();
+    EXPECT_TRUE(w.form->timers().isRunning(firstTimer));
+    ASSERT_TRUE(w.until([&] { return w.form->link().passCount() >= 3; }));
+    QTest::mouseClick(w.form->stopButton(), Qt::LeftButton);
+    EXPECT_TRUE(w.form->startButton()->isEnabled());
+    EXPECT_FALSE(w.form->timers().isRunning(firstTimer));
+    const auto passes = w.form->link().passCount();
+    QTest::mouseClick(w.form->startButton(), Qt::LeftButton);
+    EXPECT_NE(w.form->timerId.load(), firstTimer);
+    ASSERT_TRUE(w.until([&] { return w.form->link().passCount() >= passes + 3; }));
+    EXPECT_EQ(w.wakeUps(), 1u);  // no new wake-up: the ECU kept answering
+}
+
+TEST(MainWindow, AFailureStopReenablesStartAndTheTimerStopsItself) {
+    sim::SimOptions o;
+    o.fault = sim::LineFault::NoAdapter;
+    Window w(o, true);
+    QTest::mouseClick(w.form->startButton(), Qt::LeftButton);
+    const auto id = w.form->timerId.load();
+    ASSERT_TRUE(w.until([&] { return w.form->startButton()->isEnabled(); }));
+    EXPECT_FALSE(w.form->stopButton()->isEnabled());
+    EXPECT_TRUE(w.until([&] { return !w.form->timers().isRunning(id); }, 500));
+}
+
+TEST(MainWindow, TheSystemCloseStoresTheColoursAndExitDoesNot) {
+    const std::string settings = tempSettings();
+    {
+        Window w({}, false, settings);
+        w.form->ExitClick();
+    }
+    platform::SettingsStore store(settings);
+    EXPECT_FALSE(store.keyExists(app::kColourKey));
+    {
+        Window w({}, false, settings);
+        w.form->close();
+    }
+    EXPECT_EQ(store.readInt(app::kColourKey, "GRID_R").value, 50);
+    EXPECT_EQ(store.readInt(app::kColourKey, "GRAPHIC_T").value, 99);
+    EXPECT_EQ(store.readInt(app::kColourKey, "Text3_B").value, 80);
+}
+
+TEST(MainWindow, PresetButtonsLoadTheirSets) {
+    const std::string settings = tempSettings();
+    {
+        Window w({}, false, settings);
+    }
+    platform::SettingsStore store(settings);
+    store.writeInt(app::setKey(2), "diagram_3", 77);
+    store.deleteKey(app::setKey(3));
+    Window w({}, false, settings);
+    QTest::mouseClick(w.form->presetButton(2), Qt::LeftButton);
+    EXPECT_TRUE(w.form->presetButton(2)->isChecked());
+    EXPECT_FALSE(w.form->presetButton(1)->isChecked());
+    EXPECT_EQ(w.form->chartParameter[2], 78);
+    const auto before = w.form->chartParameter;
+    QTest::mouseClick(w.form->presetButton(3), Qt::LeftButton);
+    EXPECT_EQ(w.form->chartParameter, before);
+}
+
+TEST(MainWindow, ClosingDuringAnExchangeNeitherHangsNorCrashes) {
+    sim::SimOptions o;
+    o.fault = sim::LineFault::NoAdapter;  // every read runs into its 750 ms
+    Window w(o);
+    QTest::mouseClick(w.form->startButton(), Qt::LeftButton);
+    QTest::qWait(300);
+    QElapsedTimer t;
+    t.start();
+    w.form->close();
+    w.form.reset();
+    EXPECT_LT(t.elapsed(), 300);
+}
+
+TEST(MainWindow, AWideScreenShowsOnlyTheNoticeAndEndsAfterFourSeconds) {
+    if (QStandardPaths::findExecutable("xvfb-run").isEmpty() || QStandardPaths::findExecutable("Xvfb").isEmpty())
+        GTEST_SKIP() << "needs xvfb-run";
+    sim::PtyPeer peer;
+    ASSERT_TRUE(peer.ok());
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer t;
+    t.start();
+    p.start("xvfb-run", {"-a", "-s", "-screen 0 1280x1024x24", M797_TESTER_PATH, "--port",
+                         QString::fromStdString(peer.slavePath()), "--settings",
+                         QString::fromStdString(tempSettings())});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_GT(t.elapsed(), 4000);
+    EXPECT_TRUE(peer.received().empty());  // the port was never touched
+}

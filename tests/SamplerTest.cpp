@@ -1,0 +1,132 @@
+// The 30 ms sampler and its timer.
+#include <gtest/gtest.h>
+
+#include "display/Sampler.h"
+#include "platform/TimerService.h"
+#include "tests/TestSupport.h"
+
+using display::Sampler;
+
+namespace {
+
+struct Rig {
+    Rig()
+        : sampler(link, live, histories, [this](Sampler::Repaint r) { repaints.push_back(r); },
+                  [this] { kills++; }) {
+        link.startEnabled = 0;
+    }
+    display::HistoryBuffer history(int number) {
+        display::HistoryBuffer b;
+        histories.copy(number, b);
+        return b;
+    }
+    void pass(int number, float plot) {
+        live.write([&](ecu::LiveData& d) {
+            d.analogue[static_cast<std::size_t>(number)].plotValue = plot;
+            return 0;
+        });
+        link.sampleReady = 1;
+        link.dataValid = 1;
+    }
+    klink::LinkData link;
+    ecu::LiveDataStore live;
+    display::HistoryStore histories;
+    std::vector<Sampler::Repaint> repaints;
+    int kills = 0;
+    Sampler sampler;
+};
+
+}  // namespace
+
+TEST(Sampler, NothingAgesBeforeTheFirstPassAndOnlyTheStripRepaints) {
+    Rig r;
+    for (int i = 0; i < 50; ++i) r.sampler.tick();
+    const auto h = r.history(56);
+    for (std::size_t i = 0; i < display::kHistorySlots; ++i) {
+        EXPECT_EQ(h.historyAge[i], static_cast<int>(i));
+        EXPECT_EQ(h.historyValue[i], 0);
+    }
+    EXPECT_EQ(r.repaints, std::vector<Sampler::Repaint>(50, Sampler::Repaint::StripOnly));
+    EXPECT_FALSE(r.histories.copy(59, *std::make_unique<display::HistoryBuffer>()));  // N_ERR has none
+}
+
+TEST(Sampler, SamplesTruncateShiftInAndAgeWhileTheLinkStalls) {
+    Rig r;
+    r.pass(56, 99.9f);
+    r.sampler.tick();
+    auto h = r.history(56);
+    EXPECT_EQ(h.historyValue[1], 99);
+    EXPECT_EQ(h.historyAge[1], 0);
+    EXPECT_EQ(h.historyAge[2], 2);  // the initial slot 1, aged once and shifted
+    EXPECT_EQ(r.link.sampleReady.load(), 0);
+    r.pass(56, -0.5f);
+    r.sampler.tick();
+    r.pass(56, -1.7f);
+    r.sampler.tick();
+    h = r.history(56);
+    EXPECT_EQ(h.historyValue[1], -1);
+    EXPECT_EQ(h.historyValue[2], 0);
+    EXPECT_EQ(h.historyValue[3], 99);
+    // A flag's sample is exactly 0 or 80.
+    r.live.write([](ecu::LiveData& d) { d.flag[21].plotValue = 80; return 0; });
+    r.link.sampleReady = 1;
+    r.sampler.tick();
+    EXPECT_EQ(r.history(21).historyValue[1], 80);
+    // No new pass: every tick still ages everything by one.
+    const int age = r.history(56).historyAge[1];
+    for (int i = 0; i < 690; ++i) r.sampler.tick();
+    EXPECT_EQ(r.history(56).historyAge[1], age + 690);
+    EXPECT_EQ(r.repaints.back(), Sampler::Repaint::All);
+}
+
+TEST(Sampler, The1025thSampleDropsTheOldestRealOne) {
+    Rig r;
+    for (int i = 1; i <= 1025; ++i) {
+        r.pass(54, static_cast<float>(i));
+        r.sampler.tick();
+    }
+    const auto h = r.history(54);
+    EXPECT_EQ(h.historyValue[1], 1025);
+    EXPECT_EQ(h.historyValue[1024], 2);  // sample 1 is gone
+    EXPECT_EQ(h.historyAge[1024], 1023);
+}
+
+TEST(Sampler, TheTimerKillsItselfOneTickAfterAFailureStop) {
+    klink::LinkData link;
+    ecu::LiveDataStore live;
+    display::HistoryStore histories;
+    platform::TimerService timers;
+    std::atomic<platform::TimerService::Id> id{0};
+    std::atomic<int> ticks{0};
+    Sampler sampler(link, live, histories, [&](Sampler::Repaint) { ticks++; }, [&] { timers.killEvent(id); });
+    link.startEnabled = 0;
+    id = timers.setEvent(30, 10, [&] { sampler.tick(); });
+    ASSERT_TRUE(testsupport::waitUntil([&] { return ticks >= 3; }));
+    link.startEnabled = 1;  // what the link's failure stop does
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !timers.isRunning(id); }));
+    const int after = ticks;
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    EXPECT_EQ(ticks.load(), after);  // the killing tick still repainted; no more ticks
+    timers.killEvent(id);            // a dead identifier is harmless
+    timers.killEvent(12345);
+}
+
+TEST(TimerService, TicksKeepTheirScheduleWithoutDrift) {
+    platform::TimerService timers;
+    std::vector<std::chrono::steady_clock::time_point> at;
+    std::mutex m;
+    const auto t0 = std::chrono::steady_clock::now();
+    const auto id = timers.setEvent(30, 10, [&] {
+        std::lock_guard<std::mutex> l(m);
+        at.push_back(std::chrono::steady_clock::now());
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // work in the callback
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    timers.killEvent(id);
+    std::lock_guard<std::mutex> l(m);
+    ASSERT_GE(at.size(), 30u);
+    EXPECT_LE(at.size(), 34u);
+    // The 30th tick lands at 900 ms after the start, give or take.
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at[29] - t0).count();
+    EXPECT_NEAR(ms, 900, 15);
+}
