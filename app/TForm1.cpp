@@ -5,6 +5,12 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include <GL/gl.h>
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdio>
 #include <system_error>
 
 #include "app/JpegImage.h"
@@ -99,9 +105,20 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
     FormCreate();
 }
 
-TForm1::~TForm1() { shutDown(); }
+TForm1::~TForm1() {
+    shutDown();
+    if (paintStats_) {
+        for (int k = 0; k < 7; ++k) {
+            auto& v = paintMs_[static_cast<std::size_t>(k)];
+            if (v.empty()) continue;
+            std::sort(v.begin(), v.end());
+            std::fprintf(stderr, "panel %d: %zu paints, median %.2f ms\n", k + 1, v.size(), v[v.size() / 2]);
+        }
+    }
+}
 
 void TForm1::buildPanels() {
+    paintStats_ = qEnvironmentVariableIsSet("M797_PAINT_STATS");
     for (int k = 0; k < 7; ++k) {
         auto* p = new TOpenGLPanel(this);
         p->setGeometry(kPanelGeometry[k]);
@@ -124,6 +141,16 @@ void TForm1::buildPanels() {
         } else {
             p->Font2D_Type = {"Arial", -12, false, false, kRussianCharset};
             p->OnPaint = [this](TOpenGLPanel* self) { display::paintPassportPanel(self, sources_); };
+        }
+        if (paintStats_) {
+            // M797_PAINT_STATS: time every paint handler, report at the end.
+            p->OnPaint = [this, k, paint = p->OnPaint](TOpenGLPanel* self) {
+                QElapsedTimer t;
+                t.start();
+                paint(self);
+                glFinish();
+                paintMs_[static_cast<std::size_t>(k)].push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+            };
         }
         panels_[static_cast<std::size_t>(k)] = p;
     }

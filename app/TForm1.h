@@ -13,6 +13,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "app/StoredSettings.h"
@@ -109,4 +110,6 @@ private:
     bool ended_ = false;
     std::atomic<bool> repaintAllPending_{false};
     std::atomic<bool> repaintStripPending_{false};
+    bool paintStats_ = false;
+    std::array<std::vector<double>, 7> paintMs_;
 };

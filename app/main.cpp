@@ -1,6 +1,11 @@
 // m797-tester: the main window against a real or simulated ECU.
 #include <QApplication>
+#include <QSocketNotifier>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <iostream>
 
 #include "app/TForm1.h"
@@ -16,7 +21,20 @@ int main(int argc, char** argv) {
         std::cout << app::testerUsage();
         return 0;
     }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // panels share their fonts
     QApplication application(argc, argv);
+
+    // Ctrl+C and termination end the program as "Выход" does (the link is
+    // stopped and joined, the port closed): the handler only writes a byte,
+    // the event loop does the rest.
+    static int signalPipe[2] = {-1, -1};
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        auto handler = [](int) { (void)!::write(signalPipe[0], "x", 1); };
+        std::signal(SIGINT, handler);
+        std::signal(SIGTERM, handler);
+    }
+    QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [] { QApplication::exit(130); });
     TForm1 form(*options);
     if (!form.showsNoticeOnly()) form.show();
     return application.exec();

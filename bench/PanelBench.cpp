@@ -128,6 +128,7 @@ int fontBench(QApplication& app) {
 }
 
 int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // panels share their fonts
     QApplication app(argc, argv);
     const QString binding = argc > 1 ? argv[1] : "window";
     if (binding == "fonts") return fontBench(app);

@@ -28,7 +28,7 @@ std::vector<TimedByte> AdapterCore::bytesWritten(const std::uint8_t* data, std::
     const auto step = options_.bytePacing ? byteTime() : Clock::duration::zero();
     for (std::size_t i = 0; i < size; ++i) {
         const auto at = t + step * static_cast<long>(i + 1);
-        received_.push_back({at, data[i]});
+        if (options_.record) received_.push_back({at, data[i]});
         out.push_back({at, data[i]});  // the adapter's echo
         // The ECU forgets a frame that stalls (inter-byte time-out).
         if (!assembling_.empty() && at - lastByte_ > std::chrono::milliseconds(20)) assembling_.clear();
@@ -45,7 +45,7 @@ std::vector<TimedByte> AdapterCore::bytesWritten(const std::uint8_t* data, std::
 
 std::vector<TimedByte> AdapterCore::wakeUp(Clock::time_point t) {
     if (options_.fault == LineFault::NoAdapter) return {};
-    wakeUps_.push_back(t);
+    if (options_.record) wakeUps_.push_back(t);
     assembling_.clear();
     ecu_.wakeUp();
     // The adapter reads the 25 ms low as a zero byte with a framing error.
@@ -55,7 +55,7 @@ std::vector<TimedByte> AdapterCore::wakeUp(Clock::time_point t) {
 void AdapterCore::frameComplete(Clock::time_point end, std::vector<TimedByte>& out) {
     std::vector<std::uint8_t> frame;
     frame.swap(assembling_);
-    requests_.push_back({end, frame});
+    if (options_.record) requests_.push_back({end, frame});
     if (options_.fault == LineFault::SilentEcu) return;
     if (options_.silentAfterRequests >= 0 && answers_ >= options_.silentAfterRequests) {
         ecu_.dropSession();

@@ -29,6 +29,7 @@ struct SimOptions {
     bool bytePacing = false;   // bytes take their 10400-baud time on the wire
     LineFault fault = LineFault::None;
     int silentAfterRequests = -1;  // the ECU drops the session after this many answers
+    bool record = true;            // keep every byte and request for the tests to judge
     std::uint32_t seed = 1;
 };
 

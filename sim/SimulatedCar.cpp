@@ -6,6 +6,7 @@ SimOptions carOptions() {
     SimOptions o;
     o.bytePacing = true;
     o.answerDelay = std::chrono::milliseconds(25);
+    o.record = false;  // a car that runs for hours keeps no log of its wire
     return o;
 }
 }  // namespace

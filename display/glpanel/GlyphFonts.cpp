@@ -156,7 +156,7 @@ std::vector<Point> tessellate(const std::vector<std::vector<Point>>& contours) {
 }
 
 OutlineGlyph buildOutline(const FontSpec& spec, int code, float maxDeviation) {
-    constexpr int kEm = 1024;  // outlines at this size, scaled to a unit em
+    constexpr int kEm = 96;  // outlines flattened at this size, scaled to a unit em
     OutlineGlyph g;
     const QFont font = qtFont(spec, kEm);
     const QFontMetricsF fm(font);
@@ -302,6 +302,31 @@ std::unique_ptr<OpenGLFont3D> buildOutlineFont(const FontSpec& spec, int first, 
         glTranslatef(g.metrics.cellIncX, g.metrics.cellIncY, 0);
         glEndList();
     }
+    return font;
+}
+
+namespace {
+using SharedKey = std::tuple<const void*, FontKey, int, int, float, int>;
+std::map<SharedKey, std::weak_ptr<OpenGLFont2D>> gShared2D;
+std::map<SharedKey, std::weak_ptr<OpenGLFont3D>> gShared3D;
+}  // namespace
+
+std::shared_ptr<OpenGLFont2D> sharedBitmapFont(const void* group, const FontSpec& spec, int first, int count) {
+    if (!group) return buildBitmapFont(spec, first, count);
+    const SharedKey key{group, keyOf(spec), first, count, 0.0f, 0};
+    if (auto font = gShared2D[key].lock()) return font;
+    std::shared_ptr<OpenGLFont2D> font = buildBitmapFont(spec, first, count);
+    gShared2D[key] = font;
+    return font;
+}
+
+std::shared_ptr<OpenGLFont3D> sharedOutlineFont(const void* group, const FontSpec& spec, int first, int count,
+                                                float maxDeviation, float extrusion, Font3DFormat format) {
+    if (!group) return buildOutlineFont(spec, first, count, maxDeviation, extrusion, format);
+    const SharedKey key{group, keyOf(spec), first, count, extrusion, static_cast<int>(format)};
+    if (auto font = gShared3D[key].lock()) return font;
+    std::shared_ptr<OpenGLFont3D> font = buildOutlineFont(spec, first, count, maxDeviation, extrusion, format);
+    gShared3D[key] = font;
     return font;
 }
 

@@ -102,6 +102,9 @@ void TOpenGLPanel::createGLContext() {
 
     context_ = std::make_unique<QOpenGLContext>();
     context_->setFormat(fmt);
+    // Panels share display lists where the application asked Qt to share
+    // contexts, so each font is built once for all of them.
+    if (QOpenGLContext* global = QOpenGLContext::globalShareContext()) context_->setShareContext(global);
     if (!context_->create()) {
         report(QStringLiteral("wglRenderingContext:%1").arg(errno));
         report(QStringLiteral("Open GL Context Create Failed"));
@@ -123,17 +126,21 @@ void TOpenGLPanel::initContext() {
         report(QStringLiteral("wglMakeCurrent:%1").arg(errno));
     }
     if (Font3D_Enabled) {
-        font3D_ = buildOutlineFont(Font3D_Type, Font3D_FirstGylph, Font3D_NumGylph, Font3D_MaxDeviation,
+        font3D_ = sharedOutlineFont(shareGroup(), Font3D_Type, Font3D_FirstGylph, Font3D_NumGylph, Font3D_MaxDeviation,
                                    Font3D_Extrustion, Font3D_Format);
     }
     if (Font2D_Enabled) {
         FontSpec scaled = Font2D_Type;
         // Bitmap glyphs are device pixels: scale them with the window.
         scaled.height = qRound(Font2D_Type.height * devicePixelRatioF());
-        font2D_ = buildBitmapFont(scaled, Font2D_FirstGylph, Font2D_NumGylph);
+        font2D_ = sharedBitmapFont(shareGroup(), scaled, Font2D_FirstGylph, Font2D_NumGylph);
     }
     OnInit(this);
     releaseContext();
+}
+
+const void* TOpenGLPanel::shareGroup() const {
+    return context_ && context_->shareContext() ? context_->shareGroup() : nullptr;
 }
 
 bool TOpenGLPanel::makeCurrentOrReport() {

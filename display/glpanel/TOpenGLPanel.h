@@ -88,6 +88,7 @@ private:
     void paintCycle();
     void surfaceResized();
     bool makeCurrentOrReport();
+    const void* shareGroup() const;
     void releaseContext();
     void report(const QString& text);
 
@@ -95,8 +96,8 @@ private:
     PanelSurface* surface_ = nullptr;
     QWidget* container_ = nullptr;
     std::unique_ptr<QOpenGLContext> context_;
-    std::unique_ptr<OpenGLFont2D> font2D_;
-    std::unique_ptr<OpenGLFont3D> font3D_;
+    std::shared_ptr<OpenGLFont2D> font2D_;
+    std::shared_ptr<OpenGLFont3D> font3D_;
     bool created_ = false;
     bool initDone_ = false;
     bool isDoubleBuffered_ = false;
