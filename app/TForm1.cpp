@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 
 #include <GL/gl.h>
@@ -14,7 +15,10 @@
 #include <system_error>
 
 #include "app/JpegImage.h"
+#include "control/TForm5.h"
 #include "control/TForm8.h"
+#include "dtc/TForm4.h"
+#include "settings/TForm3.h"
 #include "display/glpanel/TOpenGLPanel.h"
 #include "platform/Cp1251.h"
 #include "platform/PosixSerialLine.h"
@@ -217,11 +221,11 @@ void TForm1::buildCommandBox() {
         } else if (c == QStringLiteral("Выход")) {
             connect(b, &QPushButton::clicked, this, &TForm1::ExitClick);
         } else if (c == QStringLiteral("Настройка")) {
-            connect(b, &QPushButton::clicked, this, [this] { if (openSettings) openSettings(this); });
+            connect(b, &QPushButton::clicked, this, &TForm1::SettingsClick);
         } else if (c == QStringLiteral("Ошибки")) {
-            connect(b, &QPushButton::clicked, this, [this] { if (openErrors) openErrors(this); });
+            connect(b, &QPushButton::clicked, this, &TForm1::ErrorsClick);
         } else if (c == QStringLiteral("Управление")) {
-            connect(b, &QPushButton::clicked, this, [this] { if (openControl) openControl(this); });
+            connect(b, &QPushButton::clicked, this, &TForm1::ControlClick);
         }
         // "О программе" has no action.
     }
@@ -244,10 +248,11 @@ void TForm1::showEvent(QShowEvent* e) { QWidget::showEvent(e); }
 
 void TForm1::StartClick() {
     if (!link_) return;
-    link_->start();
-    // "Старт" disabled means running; the sampler reads it, so it changes
-    // before the timer's first tick.
+    // "Старт" disabled means running. It changes before the link resumes: a
+    // link that fails at once (a port that cannot be opened) sets it back,
+    // and the sampler's first tick then stops the timer.
     linkData.startEnabled.store(0, std::memory_order_release);
+    link_->start();
     timerId = timers_.setEvent(timerPeriod, 10, [this] { sampler_->tick(); });
     refreshStartStop();
 }
@@ -295,6 +300,43 @@ void TForm1::requestRepaint(display::Sampler::Repaint what) {
 void TForm1::repaintPanels() {
     if (!panels_[0]) return;
     for (int k : {1, 2, 3, 4, 5, 7, 6}) panel(k)->repaintNow();
+}
+
+namespace {
+// Child windows have no parent (a disabled main window must not disable
+// them); they are centred on the screen and shown.
+template <typename Window>
+Window* showChild(Window* w, TForm1* main) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        w->move(screen->availableGeometry().center() - QPoint(w->width() / 2, w->height() / 2));
+    QPointer<TForm1> owner(main);
+    w->onClosed = [owner] {
+        if (owner) owner->setEnabled(true);
+    };
+    w->show();
+    main->setEnabled(false);
+    return w;
+}
+}  // namespace
+
+QWidget* TForm1::SettingsClick() {
+    if (!link_) return nullptr;
+    return showChild(new TForm3(store_, colourScheme, [this] { repaintPanels(); }, reportError), this);
+}
+
+QWidget* TForm1::ErrorsClick() {
+    if (!link_) return nullptr;
+    auto* w = showChild(new TForm4(linkData.command), this);
+    klink::post(linkData.command.dtcReadRequest);
+    return w;
+}
+
+QWidget* TForm1::ControlClick() {
+    if (!link_) return nullptr;
+    auto* w = showChild(new TForm5(linkData.command, liveData), this);
+    klink::post(linkData.command.controlActive);
+    klink::post(linkData.command.actuator[0].reportRequest);
+    return w;
 }
 
 void TForm1::ExitClick() {

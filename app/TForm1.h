@@ -69,9 +69,11 @@ public:
     klink::Com_Port& link() { return *link_; }
     platform::TimerService& timers() { return timers_; }
 
-    // What a child-window button does; set by the application (the child
-    // windows live in their own subsystems).
-    std::function<void(TForm1*)> openSettings, openErrors, openControl;
+    // "Настройка", "Ошибки", "Управление": a new window each time, centred,
+    // with the main window disabled until it closes. Returns the window.
+    QWidget* SettingsClick();
+    QWidget* ErrorsClick();
+    QWidget* ControlClick();
     // How a failed settings read is reported; by default an error box.
     std::function<void(const std::string&)> reportError;
 

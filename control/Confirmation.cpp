@@ -1,0 +1,84 @@
+#include "control/Confirmation.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+
+#include "control/TForm5.h"
+
+namespace {
+
+QLabel* text(QWidget* parent, const char* utf8, int x, int y) {
+    auto* l = new QLabel(QString::fromUtf8(utf8), parent);
+    l->move(x, y);
+    l->adjustSize();
+    return l;
+}
+
+}  // namespace
+
+Confirmation::Confirmation(klink::LinkCommandBlock& command, TForm5* control, bool initialise)
+    : QDialog(nullptr), command_(command), control_(control),
+      initialise_(initialise) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(201, 113);
+    auto* panel = new QFrame(this);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setGeometry(0, 0, 201, 113);
+    auto* question = text(panel, "Вы уверены?", 64, 56);
+    question->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    question->adjustSize();
+    auto* yes = new QPushButton(QStringLiteral("Да"), panel);
+    yes->setGeometry(8, 80, 57, 22);
+    auto* no = new QPushButton(QStringLiteral("Нет"), panel);
+    no->setGeometry(136, 80, 57, 22);
+    connect(yes, &QPushButton::clicked, this, &Confirmation::YesClick);
+    connect(no, &QPushButton::clicked, this, &Confirmation::NoClick);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    if (initialise_) {
+        setWindowTitle(QStringLiteral("Инициализация ЭБУ"));
+        text(panel, "Полный аппаратный сброс блока", 16, 8);
+        text(panel, "с инициализацией и очисткой", 24, 24);
+        text(panel, "данных обучения.", 56, 40);
+    } else {
+        setWindowTitle(QStringLiteral("Сбрс ЭБУ"));
+        text(panel, "Полный аппаратны сброс блока", 16, 8);
+        text(panel, "управления  (как по включению).", 16, 24);
+    }
+}
+
+void Confirmation::restoreControl() {
+    if (!control_) return;
+    control_->setCaptions(QStringLiteral("Вкл"), QStringLiteral("Выкл"));
+    control_->show();
+}
+
+void Confirmation::YesClick() {
+    answered_ = true;
+    // A second "Да" before the next pass finds the flag already 1: one request.
+    klink::post(initialise_ ? command_.ecuInitRequest : command_.ecuResetRequest);
+    restoreControl();
+    klink::post(command_.actuator[0].reportRequest);  // the list stands on "Форсунка 1"
+    close();
+}
+
+void Confirmation::NoClick() {
+    answered_ = true;
+    close();
+    restoreControl();
+}
+
+void Confirmation::closeEvent(QCloseEvent* e) {
+    e->accept();
+    if (!answered_) {  // the frame's close command: as "Нет"
+        answered_ = true;
+        restoreControl();
+    }
+}
+
+TForm6::TForm6(klink::LinkCommandBlock& command, TForm5* control) : Confirmation(command, control, false) {}
+TForm7::TForm7(klink::LinkCommandBlock& command, TForm5* control) : Confirmation(command, control, true) {}

@@ -1,0 +1,61 @@
+// The control window: one ECU output at a time switched on and off or
+// stepped, and the two destructive commands behind their confirmations. It
+// only posts requests to the command area and shows what the link reports.
+#pragma once
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <functional>
+
+#include "ecu/LiveData.h"
+#include "link/LinkCommandBlock.h"
+
+class TForm5 : public QDialog {
+public:
+    static constexpr int kEntries = 17;
+    static constexpr int kResetEntry = 15;
+    static constexpr int kInitEntry = 16;
+
+    TForm5(klink::LinkCommandBlock& command, const ecu::LiveDataStore& live, QWidget* parent = nullptr);
+    ~TForm5() override;
+
+    // The user picks entry k in the list.
+    void ComboBox1Change(int k);
+    void LeftClick();
+    void RightClick();
+    void Timer1Timer();
+    // Sets the two buttons' captions (the confirmations do this).
+    void setCaptions(const QString& left, const QString& right);
+
+    QComboBox* list() const { return list_; }
+    QString statusText() const { return status_->text(); }
+    QPushButton* leftButton() const { return left_; }
+    QPushButton* rightButton() const { return right_; }
+    int previousAction() const { return previousAction_; }
+    bool timerActive() const { return timer_.isActive(); }
+    std::function<void()> onClosed;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    static bool isOutput(int k) { return k >= 0 && k <= 14; }
+    void setReport(int k, std::uint8_t value);
+    void postRelease(int k);
+    void step(int k, bool up);
+    void confirm(int k);
+
+    klink::LinkCommandBlock& command_;
+    const ecu::LiveDataStore& live_;
+    QComboBox* list_;
+    QLabel* status_;
+    QPushButton* left_;
+    QPushButton* right_;
+    QTimer timer_;
+    int previousAction_ = 0;
+    bool closed_ = false;
+};

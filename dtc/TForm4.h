@@ -1,0 +1,42 @@
+// The error-codes window: the codes the ECU stores with their four status
+// pictures and texts, refreshed every 500 ms from the link's error-code
+// reply, their count, and the clear command.
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <functional>
+
+#include "link/LinkCommandBlock.h"
+
+class TForm4 : public QDialog {
+public:
+    TForm4(klink::LinkCommandBlock& command, QWidget* parent = nullptr);
+    ~TForm4() override;
+
+    void Timer1Timer();   // the refresh
+    void ResetClick();    // "Сброс"
+    void ExitClick();     // "Выход"
+
+    QTableWidget* table() const { return table_; }
+    QString countText() const { return count_->text(); }
+    bool timerActive() const { return timer_.isActive(); }
+    // Called once the window has closed, by whatever means.
+    std::function<void()> onClosed;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildLegend(QWidget* panel);
+
+    klink::LinkCommandBlock& command_;
+    klink::DtcReplyBuffer::Bytes copy_{};
+    QTableWidget* table_;
+    QLabel* count_;
+    QTimer timer_;
+    bool closed_ = false;
+};

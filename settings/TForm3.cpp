@@ -1,0 +1,201 @@
+#include "settings/TForm3.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+
+#include <cmath>
+
+#include "ecu/ParameterCatalogue.h"
+#include "platform/Cp1251.h"
+
+namespace {
+std::string setKey(int n) { return "\\VELKOR\\DIAGRAM\\F" + std::to_string(n); }
+std::string diagramName(int k) { return "diagram_" + std::to_string(k); }
+}  // namespace
+
+TForm3::TForm3(platform::SettingsStore& store, display::ColourScheme& colours, std::function<void()> redraw,
+               std::function<void(const std::string&)> report, QWidget* parent)
+    : QDialog(parent), store_(store), colours_(colours), redraw_(std::move(redraw)), report_(std::move(report)) {
+    setWindowTitle(QStringLiteral("Настройка программы"));
+    setFixedSize(513, 309);
+    setAttribute(Qt::WA_DeleteOnClose);
+    tabs_ = new QTabWidget(this);
+    tabs_->setGeometry(0, 0, 513, 309);
+    tabs_->addTab(buildSetsTab(), QStringLiteral("Ноборы параметров"));
+    tabs_->addTab(buildColourTab(), QStringLiteral("Цветовая схема"));
+    tabs_->addTab(buildEcuTab(), QStringLiteral("Выбор ЭБУ"));
+    tabs_->addTab(buildPortTab(), QStringLiteral("Com Port"));
+
+    // Opening: "F1" down, sliders from the scheme, then the lists from F1.
+    setGroup_->button(1)->setChecked(true);
+    setSlidersFromScheme();
+    loadSet(1);
+    update();
+}
+
+QWidget* TForm3::buildSetsTab() {
+    auto* page = new QWidget;
+    auto* sets = new QGroupBox(QStringLiteral("Наборы"), page);
+    sets->setGeometry(8, 8, 489, 41);
+    setGroup_ = new QButtonGroup(this);
+    setGroup_->setExclusive(true);
+    for (int n = 1; n <= 12; ++n) {
+        auto* b = new QToolButton(sets);
+        b->setText(QStringLiteral("F%1").arg(n));
+        b->setCheckable(true);
+        b->setGeometry(8 + 40 * (n - 1), 16, 33, 17);
+        setGroup_->addButton(b, n);
+        connect(b, &QToolButton::clicked, this, [this, n] { SetButtonClick(n); });
+    }
+    auto* params = new QGroupBox(QStringLiteral("Параметры"), page);
+    params->setGeometry(8, 56, 489, 217);
+    QStringList items;
+    for (const auto& p : ecu::ParameterCatalogue::instance().all())
+        items << QString::fromStdString(cp1251::toUtf8(p.listText));
+    for (int k = 1; k <= 5; ++k) {
+        auto* list = new QComboBox(params);
+        list->setGeometry(8, 24 + 40 * (k - 1), 473, 22);
+        list->addItems(items);
+        list->setCurrentIndex(-1);
+        // activated: the user's choices only; the program's selections write nothing.
+        connect(list, &QComboBox::activated, this, [this, k](int index) { ListChange(k, index); });
+        lists_[static_cast<std::size_t>(k - 1)] = list;
+    }
+    return page;
+}
+
+QWidget* TForm3::buildColourTab() {
+    auto* page = new QWidget;
+    // Group boxes left to right; sliders are numbered grid, name, value, graph.
+    const struct {
+        const char* caption;
+        int left;
+        int group;
+    } boxes[4] = {{"Имя параметра", 8, 1}, {"Параметр", 131, 2}, {"График", 254, 3}, {"Сетка", 377, 0}};
+    const char* labels[4] = {"Красный", "Зеленый", "Синий", "Яркость"};
+    for (const auto& b : boxes) {
+        auto* box = new QGroupBox(QString::fromUtf8(b.caption), page);
+        box->setGeometry(b.left, 24, 122, 193);
+        for (int c = 0; c < 4; ++c) {
+            auto* label = new QLabel(QString::fromUtf8(labels[c]), box);
+            label->setGeometry(8, 16 + 44 * c, 100, 14);
+            auto* s = new QSlider(Qt::Horizontal, box);
+            s->setGeometry(8, 30 + 44 * c, 106, 24);
+            s->setRange(0, 100);
+            s->setTickInterval(10);
+            s->setTickPosition(QSlider::TicksBelow);
+            const int index = b.group * 4 + c;
+            sliders_[static_cast<std::size_t>(index)] = s;
+            connect(s, &QSlider::valueChanged, this, [this, index](int v) { SliderChange(index, v); });
+        }
+    }
+    auto* reset = new QPushButton(QStringLiteral("Сброс"), page);
+    reset->setGeometry(432, 240, 65, 22);
+    connect(reset, &QPushButton::clicked, this, &TForm3::ResetClick);
+    return page;
+}
+
+QWidget* TForm3::buildEcuTab() {
+    auto* page = new QWidget;
+    const struct {
+        const char* group;
+        std::vector<const char*> choices;
+    } groups[5] = {{"Bosch 1.5.4", {"Bosch 1.5.4 P83", "Bosch 1.5.4 N"}},
+                   {"Bosch MP 7", {"Bosch MP 7 E2", "Bosch MP 7 E3"}},
+                   {"Bosch M7.9.7", {"Bosch M7.9.7 E2", "Bosch M7.9.7 E3"}},
+                   {"VS 5.1", {"VS 5.1 P83", "VS 5.1 E2"}},
+                   {"Январь", {"Январь 5.1  Е2", "Январь 5.1.1 Р83", "Январь 5.1.2 Р83", "Январь 7.2"}}};
+    const QRect places[5] = {{8, 8, 160, 70}, {176, 8, 160, 70}, {344, 8, 153, 70},
+                             {8, 86, 160, 70}, {176, 86, 160, 122}};
+    for (int g = 0; g < 5; ++g) {
+        auto* box = new QGroupBox(QString::fromUtf8(groups[g].group), page);
+        box->setGeometry(places[g]);
+        int y = 20;
+        for (const char* choice : groups[g].choices) {
+            auto* r = new QRadioButton(QString::fromUtf8(choice), box);
+            r->setGeometry(8, y, places[g].width() - 12, 20);
+            const bool ours = QString::fromUtf8(choice) == QStringLiteral("Bosch M7.9.7 E2");
+            r->setEnabled(ours);
+            r->setChecked(ours);
+            y += 24;
+        }
+    }
+    return page;
+}
+
+QWidget* TForm3::buildPortTab() {
+    auto* page = new QWidget;
+    int y = 16;
+    for (const char* port : {"Com 1", "Com 2", "Com 3", "Com 4"}) {
+        auto* r = new QRadioButton(QString::fromUtf8(port), page);
+        r->setGeometry(16, y, 120, 20);
+        const bool first = y == 16;
+        r->setEnabled(first);
+        r->setChecked(first);
+        y += 26;
+    }
+    return page;
+}
+
+float* TForm3::component(int slider) {
+    display::Colour* c[4] = {&colours_.gridColour, &colours_.nameTextColour, &colours_.valueTextColour,
+                             &colours_.graphColour};
+    display::Colour& colour = *c[slider / 4];
+    float* parts[4] = {&colour.r, &colour.g, &colour.b, &colour.t};
+    return parts[slider % 4];
+}
+
+void TForm3::SliderChange(int slider, int position) {
+    *component(slider) = static_cast<float>(position) * factor_;
+    if (redraw_) redraw_();
+}
+
+void TForm3::setSlidersFromScheme() {
+    // Grid, name, value, graph; a position that differs moves the slider,
+    // which runs the slider's action.
+    for (int i = 0; i < 16; ++i)
+        sliders_[static_cast<std::size_t>(i)]->setValue(static_cast<int>(std::lround(*component(i) * 100.0)));
+}
+
+void TForm3::loadSet(int n) {
+    const std::string key = setKey(n);
+    if (!store_.keyExists(key)) return;
+    for (int k = 1; k <= 5; ++k) {
+        const auto r = store_.readInt(key, diagramName(k));
+        if (!r.ok()) {
+            if (report_) report_(platform::SettingsStore::describe(r.status, key, diagramName(k)));
+            return;
+        }
+        // An index outside the list selects nothing.
+        list(k)->setCurrentIndex(r.value >= 0 && r.value < list(k)->count() ? r.value : -1);
+    }
+}
+
+void TForm3::SetButtonClick(int n) {
+    loadSet(n);
+    update();
+}
+
+void TForm3::ListChange(int k, int index) {
+    const int n = downSet();
+    if (n < 1) return;
+    if (!store_.createKey(setKey(n))) return;
+    store_.writeInt(setKey(n), diagramName(k), index);
+}
+
+void TForm3::ResetClick() {
+    colours_ = display::ColourScheme::reset();
+    setSlidersFromScheme();
+    if (redraw_) redraw_();
+}
+
+void TForm3::closeEvent(QCloseEvent* e) {
+    e->accept();
+    if (closed_) return;
+    closed_ = true;
+    if (onClosed) onClosed();
+}

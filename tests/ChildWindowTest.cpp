@@ -1,0 +1,319 @@
+// The settings dialog, the error-codes window, the control window and the
+// confirmations, against the link running on the simulated ECU.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <QToolButton>
+
+#include <fstream>
+
+#include <unistd.h>
+
+#include "app/TForm1.h"
+#include "control/Confirmation.h"
+#include "control/TForm5.h"
+#include "dtc/TForm4.h"
+#include "settings/TForm3.h"
+#include "sim/SimulatedLine.h"
+#include "tests/TestSupport.h"
+
+using testsupport::hex;
+
+namespace {
+
+std::string tempSettings() {
+    char tmpl[] = "/tmp/m797-child-XXXXXX";
+    return std::string(mkdtemp(tmpl)) + "/VELKOR.ini";
+}
+
+struct Rig {
+    explicit Rig(std::string settings = tempSettings()) : path(settings) {
+        app::TesterOptions o;
+        o.settingsPath = settings;
+        sim::SimOptions so;
+        so.answerDelay = std::chrono::milliseconds(1);
+        auto l = std::make_unique<sim::SimulatedLine>(so);
+        line = l.get();
+        form = std::make_unique<TForm1>(o, std::move(l));
+        form->reportError = [this](const std::string& e) { errors.push_back(e); };
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+    void start() {
+        form->StartClick();
+        EXPECT_TRUE(until([&] { return form->link().passCount() >= 1; }));
+    }
+    bool until(const std::function<bool()>& cond, int ms = 5000) {
+        for (int waited = 0; waited < ms; waited += 10) {
+            if (cond()) return true;
+            QTest::qWait(10);
+        }
+        return cond();
+    }
+    void passes(int n) {
+        const auto target = form->link().passCount() + static_cast<std::uint64_t>(n);
+        EXPECT_TRUE(until([&] { return form->link().passCount() >= target; }));
+    }
+    // Every frame the ECU received, as hex, and how often one was sent.
+    std::vector<std::string> frames() {
+        return line->withCore([](sim::AdapterCore& c) {
+            std::vector<std::string> out;
+            for (const auto& f : c.requests()) out.push_back(hex(f.bytes));
+            return out;
+        });
+    }
+    int sent(const std::string& frame) {
+        const auto all = frames();
+        return static_cast<int>(std::count(all.begin(), all.end(), frame));
+    }
+    std::string path;
+    sim::SimulatedLine* line;
+    std::unique_ptr<TForm1> form;
+    std::vector<std::string> errors;
+};
+
+template <typename W>
+W* open(QWidget* w) {
+    auto* typed = dynamic_cast<W*>(w);
+    EXPECT_NE(typed, nullptr);
+    return typed;
+}
+
+}  // namespace
+
+TEST(SettingsDialog, SetEditsAreStoredAtOnceAndReachTheChartsOnlyThroughThePresetButton) {
+    Rig rig;
+    auto* dlg = open<TForm3>(rig.form->SettingsClick());
+    EXPECT_FALSE(rig.form->isEnabled());
+    EXPECT_EQ(dlg->tabs()->tabText(0), QStringLiteral("Ноборы параметров"));
+    EXPECT_EQ(dlg->downSet(), 1);
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(dlg->list(k)->currentIndex(), k);  // numbers 2..6
+    EXPECT_EQ(dlg->list(1)->count(), 79);
+    // Sliders of "Сетка" show the built-in 50, 40, 10, 40.
+    EXPECT_EQ(dlg->slider(0, 0)->value(), 50);
+    EXPECT_EQ(dlg->slider(0, 3)->value(), 40);
+
+    dlg->SetButtonClick(5);
+    static_cast<QAbstractButton*>(dlg->findChildren<QToolButton*>()[4])->setChecked(true);
+    ASSERT_EQ(dlg->downSet(), 5);
+    dlg->list(1)->setCurrentIndex(55);
+    dlg->ListChange(1, 55);  // the user picks NMOT
+    platform::SettingsStore store(rig.path);
+    EXPECT_EQ(store.readInt(app::setKey(5), "diagram_1").value, 55);
+    EXPECT_EQ(rig.form->chartParameter[0], 2);  // unchanged until button "5"
+    dlg->close();
+    EXPECT_TRUE(rig.form->isEnabled());
+    QTest::mouseClick(rig.form->presetButton(5), Qt::LeftButton);
+    EXPECT_EQ(rig.form->chartParameter[0], 56);
+}
+
+TEST(SettingsDialog, SlidersChangeTheColoursAtOnceAndResetIsStoredOnlyByTheSystemClose) {
+    const std::string settings = tempSettings();
+    {
+        Rig rig(settings);
+        auto* dlg = open<TForm3>(rig.form->SettingsClick());
+        dlg->slider(3, 0)->setValue(0);
+        EXPECT_EQ(rig.form->colourScheme.graphColour.r, 0.0f);
+        dlg->slider(3, 0)->setValue(100);
+        EXPECT_FLOAT_EQ(rig.form->colourScheme.graphColour.r, 1.0f);
+        dlg->ResetClick();
+        EXPECT_FLOAT_EQ(rig.form->colourScheme.gridColour.t, 0.3f);
+        EXPECT_FLOAT_EQ(rig.form->colourScheme.graphColour.r, 0.45f);
+        dlg->close();
+        rig.form->close();
+    }
+    platform::SettingsStore store(settings);
+    EXPECT_EQ(store.readInt(app::kColourKey, "GRID_T").value, 30);
+    {
+        // Opening and closing without touching a slider changes no percentage.
+        store.writeInt(app::kColourKey, "Text_B", 69);
+        Rig rig(settings);
+        auto* dlg = open<TForm3>(rig.form->SettingsClick());
+        dlg->close();
+        rig.form->close();
+    }
+    EXPECT_EQ(store.readInt(app::kColourKey, "Text_B").value, 69);
+    EXPECT_EQ(store.readInt(app::kColourKey, "GRID_T").value, 30);
+}
+
+TEST(SettingsDialog, BadStoredValuesAreReportedOrSelectNothing) {
+    const std::string settings = tempSettings();
+    {
+        Rig rig(settings);
+    }
+    platform::SettingsStore store(settings);
+    store.writeInt(app::setKey(1), "diagram_2", 500);
+    store.writeInt(app::setKey(7), "diagram_1", 4);
+    {
+        std::ofstream out(settings, std::ios::app);
+        out << "[\\VELKOR\\DIAGRAM\\F7]\ndiagram_2=abc\n";
+    }
+    Rig rig(settings);
+    auto* dlg = open<TForm3>(rig.form->SettingsClick());
+    EXPECT_EQ(dlg->list(2)->currentIndex(), -1);  // outside 0..78: no entry
+    const int before3 = dlg->list(3)->currentIndex();
+    dlg->SetButtonClick(7);
+    EXPECT_EQ(dlg->list(1)->currentIndex(), 4);
+    EXPECT_EQ(dlg->list(3)->currentIndex(), before3);  // stopped at the bad value
+    ASSERT_FALSE(rig.errors.empty());
+    EXPECT_NE(rig.errors.back().find("diagram_2"), std::string::npos);
+    dlg->close();
+}
+
+TEST(ErrorCodesWindow, ShowsTheCodesAndClearsThemOnce) {
+    Rig rig;
+    rig.start();
+    auto* w = open<TForm4>(rig.form->ErrorsClick());
+    EXPECT_EQ(rig.form->linkData.command.dtcReadRequest.load(), 1);
+    EXPECT_EQ(w->countText(), "0");
+    EXPECT_EQ(w->table()->rowCount(), 1);
+    ASSERT_TRUE(rig.until([&] { return w->countText() == "3"; }));
+    ASSERT_EQ(w->table()->rowCount(), 3);
+    EXPECT_EQ(w->table()->item(0, 0)->text(), "P  0102");
+    EXPECT_EQ(w->table()->item(0, 5)->text(),
+              QStringLiteral("Датчик массового расхода воздуха, низкий уровень выходного сигнала"));
+    EXPECT_EQ(w->table()->item(1, 0)->text(), "P  0171");
+    EXPECT_EQ(w->table()->item(2, 5)->text(), QStringLiteral("Сбой функционирования памяти ошибок"));
+    // 0xE2: lamp, present, test completed, below minimum; 0x20: no lamp.
+    EXPECT_FALSE(w->table()->item(0, 1)->data(Qt::DecorationRole).value<QPixmap>().isNull());
+    EXPECT_TRUE(w->table()->item(1, 1)->data(Qt::DecorationRole).value<QPixmap>().isNull());
+    EXPECT_TRUE(w->table()->item(1, 4)->data(Qt::DecorationRole).value<QPixmap>().isNull());
+    EXPECT_FALSE(w->table()->item(2, 4)->data(Qt::DecorationRole).value<QPixmap>().isNull());
+
+    // A code outside the table keeps the row's previous text.
+    rig.line->withCore([](sim::AdapterCore& c) { c.ecu().dtcs[0] = {0x05, 0x00, 0x00}; return 0; });
+    ASSERT_TRUE(rig.until([&] { return w->table()->item(0, 0)->text() == "P  0500"; }));
+    EXPECT_EQ(w->table()->item(0, 5)->text(),
+              QStringLiteral("Датчик массового расхода воздуха, низкий уровень выходного сигнала"));
+
+    w->ResetClick();
+    EXPECT_EQ(w->table()->rowCount(), 1);
+    ASSERT_TRUE(rig.until([&] { return w->countText() == "0" && w->table()->rowCount() == 0; }));
+    rig.passes(3);
+    EXPECT_EQ(rig.sent("83 10 F1 14 00 00 98"), 1);
+    w->ExitClick();
+    EXPECT_EQ(rig.form->linkData.command.dtcReadRequest.load(), 0);
+    EXPECT_TRUE(rig.form->isEnabled());
+}
+
+TEST(ErrorCodesWindow, AGarbageReplyWithACountOf255NeverBreaksTheTable) {
+    Rig rig;
+    auto* w = open<TForm4>(rig.form->ErrorsClick());
+    std::array<std::uint8_t, 1024> junk{};
+    for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<std::uint8_t>(i * 73 + 11);
+    junk[12] = 255;
+    junk[15] = 0xFF;
+    rig.form->linkData.command.dtcReply.storeReceived(junk.data(), junk.size());
+    w->Timer1Timer();
+    EXPECT_EQ(w->table()->rowCount(), 255);
+    EXPECT_EQ(w->countText(), "255");
+    w->close();  // by the frame: the read request ends all the same
+    EXPECT_EQ(rig.form->linkData.command.dtcReadRequest.load(), 0);
+    EXPECT_TRUE(rig.form->isEnabled());
+}
+
+TEST(ControlWindow, AdjustmentsStepFromTheEcusValueAndPostTheirFrames) {
+    Rig rig;
+    rig.line->withCore([](sim::AdapterCore& c) { c.ecu().setLive01(31, 100); c.ecu().setLive01(30, 85); return 0; });
+    rig.start();
+    rig.passes(2);
+    auto* w = open<TForm5>(rig.form->ControlClick());
+    EXPECT_EQ(w->statusText(), QStringLiteral("Выл"));
+    ASSERT_TRUE(rig.until([&] { return w->statusText() == QStringLiteral("ВЫКЛ"); }));
+    EXPECT_EQ(rig.form->linkData.command.controlActive.load(), 1);
+
+    w->list()->setCurrentIndex(12);
+    w->ComboBox1Change(12);  // "Регулятор ХХ"
+    EXPECT_EQ(w->leftButton()->text(), QStringLiteral("+1 шаг"));
+    QTest::qWait(150);
+    EXPECT_EQ(w->statusText(), QStringLiteral("100  Шаг"));
+    w->LeftClick();
+    ASSERT_TRUE(rig.until([&] { return rig.sent("84 10 F1 30 41 07 65 62") == 1; }));
+    QTest::qWait(150);
+    EXPECT_EQ(w->statusText(), QStringLiteral("101  Шаг"));
+    // LID 01 was released when the selection moved on.
+    EXPECT_EQ(rig.sent("83 10 F1 30 01 00 B5"), 1);
+
+    w->list()->setCurrentIndex(13);
+    w->ComboBox1Change(13);  // "Обороты ХХ" at 85: 850 rpm
+    QTest::qWait(150);
+    EXPECT_EQ(w->statusText(), QStringLiteral("850   Об."));
+    w->RightClick();
+    ASSERT_TRUE(rig.until([&] { return rig.sent("84 10 F1 30 42 07 54 52") == 1; }));
+
+    w->list()->setCurrentIndex(14);
+    w->ComboBox1Change(14);  // the purge valve starts at 0
+    w->RightClick();
+    ASSERT_TRUE(rig.until([&] { return rig.sent("84 10 F1 30 43 07 00 FF") == 1; }));
+    for (int i = 0; i < 105; ++i) w->LeftClick();
+    EXPECT_EQ(rig.form->linkData.command.adjust[2].adjustValue.load(), 100);
+    w->close();
+}
+
+TEST(ControlWindow, SelectionReportsExactlyOneOutputAndClosingReleasesIt) {
+    Rig rig;
+    rig.start();
+    auto* w = open<TForm5>(rig.form->ControlClick());
+    auto& cmd = rig.form->linkData.command;
+    w->list()->setCurrentIndex(1);
+    w->ComboBox1Change(1);  // "Форсунка 2"
+    EXPECT_EQ(cmd.actuator[0].releaseRequest.load() + rig.sent("83 10 F1 30 01 00 B5"), 1);
+    int reported = 0;
+    for (auto& a : cmd.actuator) reported += a.reportRequest.load();
+    for (auto& a : cmd.adjust) reported += a.reportRequest.load();
+    EXPECT_EQ(reported, 1);
+    EXPECT_EQ(cmd.actuator[1].reportRequest.load(), 1);
+
+    w->list()->setCurrentIndex(5);
+    w->ComboBox1Change(5);  // "Зажигание 2-3": no off
+    const auto before = rig.frames().size();
+    w->RightClick();
+    rig.passes(2);
+    for (std::size_t i = before; i < rig.frames().size(); ++i) EXPECT_NE(rig.frames()[i], "84 10 F1 30 06 06 00 BD");
+
+    w->list()->setCurrentIndex(10);
+    w->ComboBox1Change(10);  // "Реле стартера"
+    w->close();
+    EXPECT_TRUE(rig.form->isEnabled());
+    ASSERT_TRUE(rig.until([&] { return rig.sent("83 10 F1 30 0E 00 C2") == 1; }));
+    EXPECT_EQ(cmd.controlActive.load(), 1);  // never cleared
+}
+
+TEST(Confirmations, ResetYesSendsOnceAndInitialisationNoSendsNothing) {
+    Rig rig;
+    auto& cmd = rig.form->linkData.command;
+    auto* w = open<TForm5>(rig.form->ControlClick());
+    w->list()->setCurrentIndex(TForm5::kResetEntry);
+    w->ComboBox1Change(TForm5::kResetEntry);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(w->list()->currentIndex(), 0);
+    for (auto& a : cmd.actuator) EXPECT_EQ(a.reportRequest.load(), 0);
+    QList<TForm6*> reset;
+    for (QWidget* x : QApplication::topLevelWidgets())
+        if (auto* f = dynamic_cast<TForm6*>(x); f && f->isVisible()) reset << f;
+    ASSERT_EQ(reset.size(), 1);
+    reset[0]->YesClick();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->leftButton()->text(), QStringLiteral("Вкл"));
+    EXPECT_EQ(cmd.actuator[0].reportRequest.load(), 1);
+    // A second "Да" before any pass posts nothing more.
+    w->ComboBox1Change(TForm5::kResetEntry);
+    for (QWidget* x : QApplication::topLevelWidgets())
+        if (auto* f = dynamic_cast<TForm6*>(x); f && f->isVisible()) f->YesClick();
+    rig.start();
+    rig.passes(3);
+    EXPECT_EQ(rig.sent("82 10 F1 11 01 95"), 1);
+
+    w->ComboBox1Change(TForm5::kInitEntry);
+    for (QWidget* x : QApplication::topLevelWidgets())
+        if (auto* f = dynamic_cast<TForm7*>(x); f && f->isVisible()) f->close();  // the frame: as "Нет"
+    EXPECT_TRUE(w->isVisible());
+    int reported = 0;
+    for (auto& a : cmd.actuator) reported += a.reportRequest.load();
+    EXPECT_EQ(reported, 0);
+    rig.passes(2);
+    EXPECT_EQ(rig.sent("82 10 F1 11 90 24"), 0);
+    EXPECT_EQ(cmd.ecuInitRequest.load(), 0);
+    w->close();
+}
