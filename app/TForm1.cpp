@@ -196,15 +196,15 @@ void TForm1::buildCommandBox() {
     commandBox_->setFrameStyle(QFrame::Panel | QFrame::Raised);
     commandBox_->setStyleSheet(boxStyle());
     commandBox_->setGeometry(808, 96, 201, 137);
-    struct Spec {
+    struct ButtonPlace {
         const char* caption;
         int x, y;
         bool red;
     };
-    const Spec specs[] = {{"Управление", 8, 8, false}, {"Настройка", 104, 8, false}, {"Ошибки", 8, 40, false},
+    const ButtonPlace places[] = {{"Управление", 8, 8, false}, {"Настройка", 104, 8, false}, {"Ошибки", 8, 40, false},
                           {"О программе", 104, 40, false}, {"Старт", 8, 72, true}, {"Стоп", 104, 72, true},
                           {"Выход", 56, 104, false}};
-    for (const Spec& s : specs) {
+    for (const ButtonPlace& s : places) {
         auto* b = new QPushButton(QString::fromUtf8(s.caption), commandBox_);
         b->setGeometry(s.x, s.y, 89, 22);
         b->setStyleSheet(QStringLiteral("QPushButton { font-weight: bold; font-size: 11px; color: %1; }"
@@ -243,8 +243,6 @@ void TForm1::FormCreate() {
     created_ = true;
     update();
 }
-
-void TForm1::showEvent(QShowEvent* e) { QWidget::showEvent(e); }
 
 void TForm1::StartClick() {
     if (!link_) return;

@@ -79,7 +79,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
-    void showEvent(QShowEvent* e) override;
 
 private:
     void buildPanels();

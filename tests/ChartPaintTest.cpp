@@ -15,11 +15,6 @@
 
 namespace {
 
-std::string tempSettings() {
-    char tmpl[] = "/tmp/m797-chart-XXXXXX";
-    return std::string(mkdtemp(tmpl)) + "/VELKOR.ini";
-}
-
 // Pure colours per role, so each role can be told apart in the pixels.
 display::ColourScheme testColours() {
     display::ColourScheme s;
@@ -33,7 +28,7 @@ display::ColourScheme testColours() {
 struct Rig {
     explicit Rig(std::unique_ptr<platform::SerialLine> line = std::make_unique<sim::SimulatedLine>()) {
         app::TesterOptions o;
-        o.settingsPath = tempSettings();
+        o.settingsPath = testsupport::tempSettingsPath();
         form = std::make_unique<TForm1>(o, std::move(line));
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));

@@ -22,13 +22,8 @@ using testsupport::hex;
 
 namespace {
 
-std::string tempSettings() {
-    char tmpl[] = "/tmp/m797-child-XXXXXX";
-    return std::string(mkdtemp(tmpl)) + "/VELKOR.ini";
-}
-
 struct Rig {
-    explicit Rig(std::string settings = tempSettings()) : path(settings) {
+    explicit Rig(std::string settings = testsupport::tempSettingsPath()) : path(settings) {
         app::TesterOptions o;
         o.settingsPath = settings;
         sim::SimOptions so;
@@ -109,7 +104,7 @@ TEST(SettingsDialog, SetEditsAreStoredAtOnceAndReachTheChartsOnlyThroughThePrese
 }
 
 TEST(SettingsDialog, SlidersChangeTheColoursAtOnceAndResetIsStoredOnlyByTheSystemClose) {
-    const std::string settings = tempSettings();
+    const std::string settings = testsupport::tempSettingsPath();
     {
         Rig rig(settings);
         auto* dlg = open<TForm3>(rig.form->SettingsClick());
@@ -138,7 +133,7 @@ TEST(SettingsDialog, SlidersChangeTheColoursAtOnceAndResetIsStoredOnlyByTheSyste
 }
 
 TEST(SettingsDialog, BadStoredValuesAreReportedOrSelectNothing) {
-    const std::string settings = tempSettings();
+    const std::string settings = testsupport::tempSettingsPath();
     {
         Rig rig(settings);
     }

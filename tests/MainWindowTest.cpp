@@ -20,13 +20,8 @@ using testsupport::waitUntil;
 
 namespace {
 
-std::string tempSettings() {
-    char tmpl[] = "/tmp/m797-gui-XXXXXX";
-    return std::string(mkdtemp(tmpl)) + "/VELKOR.ini";
-}
-
 struct Window {
-    explicit Window(sim::SimOptions o = {}, bool instant = false, std::string settings = tempSettings()) {
+    explicit Window(sim::SimOptions o = {}, bool instant = false, std::string settings = testsupport::tempSettingsPath()) {
         app::TesterOptions opt;
         opt.settingsPath = settings;
         path = settings;
@@ -104,7 +99,7 @@ TEST(MainWindow, AFailureStopReenablesStartAndTheTimerStopsItself) {
 }
 
 TEST(MainWindow, TheSystemCloseStoresTheColoursAndExitDoesNot) {
-    const std::string settings = tempSettings();
+    const std::string settings = testsupport::tempSettingsPath();
     {
         Window w({}, false, settings);
         w.form->ExitClick();
@@ -121,7 +116,7 @@ TEST(MainWindow, TheSystemCloseStoresTheColoursAndExitDoesNot) {
 }
 
 TEST(MainWindow, PresetButtonsLoadTheirSets) {
-    const std::string settings = tempSettings();
+    const std::string settings = testsupport::tempSettingsPath();
     {
         Window w({}, false, settings);
     }
@@ -162,7 +157,7 @@ TEST(MainWindow, AWideScreenShowsOnlyTheNoticeAndEndsAfterFourSeconds) {
     t.start();
     p.start("xvfb-run", {"-a", "-s", "-screen 0 1280x1024x24", M797_TESTER_PATH, "--port",
                          QString::fromStdString(peer.slavePath()), "--settings",
-                         QString::fromStdString(tempSettings())});
+                         QString::fromStdString(testsupport::tempSettingsPath())});
     ASSERT_TRUE(p.waitForFinished(20000));
     EXPECT_EQ(p.exitCode(), 0);
     EXPECT_GT(t.elapsed(), 4000);

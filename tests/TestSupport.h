@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <stdlib.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,6 +42,13 @@ inline std::string hex(const Bytes& bytes) {
         s += b;
     }
     return s;
+}
+
+// A settings file in a fresh temporary folder.
+inline std::string tempSettingsPath() {
+    char tmpl[] = "/tmp/m797-test-XXXXXX";
+    const char* dir = mkdtemp(tmpl);
+    return std::string(dir ? dir : "/tmp") + "/VELKOR.ini";
 }
 
 // Polls cond every millisecond until it holds or the time is up.

@@ -20,11 +20,11 @@
 namespace glpanel {
 namespace {
 
-QFont qtFont(const FontSpec& spec, int pixelSize) {
-    QFont f(QString::fromStdString(spec.name));
+QFont qtFont(const FontSpec& face, int pixelSize) {
+    QFont f(QString::fromStdString(face.name));
     f.setPixelSize(pixelSize);
-    f.setBold(spec.bold);
-    f.setItalic(spec.italic);
+    f.setBold(face.bold);
+    f.setItalic(face.italic);
     f.setHintingPreference(QFont::PreferFullHinting);
     return f;
 }
@@ -155,10 +155,10 @@ std::vector<Point> tessellate(const std::vector<std::vector<Point>>& contours) {
     return triangles;
 }
 
-OutlineGlyph buildOutline(const FontSpec& spec, int code, float maxDeviation) {
+OutlineGlyph buildOutline(const FontSpec& face, int code, float maxDeviation) {
     constexpr int kEm = 96;  // outlines flattened at this size, scaled to a unit em
     OutlineGlyph g;
-    const QFont font = qtFont(spec, kEm);
+    const QFont font = qtFont(face, kEm);
     const QFontMetricsF fm(font);
     if (!hasGlyph(code)) return g;
     const QChar ch = charOf(code);
@@ -191,21 +191,21 @@ std::mutex gCacheMutex;
 std::map<FontKey, std::vector<BitmapGlyph>> gBitmaps;
 std::map<FontKey, std::vector<OutlineGlyph>> gOutlines;
 
-const std::vector<BitmapGlyph>& bitmapGlyphs(const FontSpec& spec) {
+const std::vector<BitmapGlyph>& bitmapGlyphs(const FontSpec& face) {
     std::lock_guard<std::mutex> lock(gCacheMutex);
-    auto& glyphs = gBitmaps[keyOf(spec)];
+    auto& glyphs = gBitmaps[keyOf(face)];
     if (glyphs.empty()) {
-        const QFont font = qtFont(spec, std::max(1, std::abs(spec.height)));
+        const QFont font = qtFont(face, std::max(1, std::abs(face.height)));
         for (int code = 0; code < 256; ++code) glyphs.push_back(renderBitmap(font, code));
     }
     return glyphs;
 }
 
-const std::vector<OutlineGlyph>& outlineGlyphs(const FontSpec& spec, float deviation) {
+const std::vector<OutlineGlyph>& outlineGlyphs(const FontSpec& face, float deviation) {
     std::lock_guard<std::mutex> lock(gCacheMutex);
-    auto& glyphs = gOutlines[keyOf(spec)];
+    auto& glyphs = gOutlines[keyOf(face)];
     if (glyphs.empty())
-        for (int code = 0; code < 256; ++code) glyphs.push_back(buildOutline(spec, code, deviation));
+        for (int code = 0; code < 256; ++code) glyphs.push_back(buildOutline(face, code, deviation));
     return glyphs;
 }
 
@@ -259,7 +259,7 @@ OpenGLFont3D::~OpenGLFont3D() {
     if (base) glDeleteLists(base, count);
 }
 
-std::unique_ptr<OpenGLFont2D> buildBitmapFont(const FontSpec& spec, int first, int count) {
+std::unique_ptr<OpenGLFont2D> buildBitmapFont(const FontSpec& face, int first, int count) {
     count = clampCount(first, count);
     if (count == 0) return nullptr;
     const GLuint base = glGenLists(count);
@@ -268,7 +268,7 @@ std::unique_ptr<OpenGLFont2D> buildBitmapFont(const FontSpec& spec, int first, i
     font->first = first;
     font->count = count;
     font->base = base;
-    const auto& glyphs = bitmapGlyphs(spec);
+    const auto& glyphs = bitmapGlyphs(face);
     GLint alignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);  // rows are byte-padded, unpacked at compile time
@@ -282,7 +282,7 @@ std::unique_ptr<OpenGLFont2D> buildBitmapFont(const FontSpec& spec, int first, i
     return font;
 }
 
-std::unique_ptr<OpenGLFont3D> buildOutlineFont(const FontSpec& spec, int first, int count, float maxDeviation,
+std::unique_ptr<OpenGLFont3D> buildOutlineFont(const FontSpec& face, int first, int count, float maxDeviation,
                                                float extrusion, Font3DFormat format) {
     count = clampCount(first, count);
     if (count == 0) return nullptr;
@@ -293,7 +293,7 @@ std::unique_ptr<OpenGLFont3D> buildOutlineFont(const FontSpec& spec, int first, 
     font->count = count;
     font->base = base;
     font->extrusion = extrusion;
-    const auto& glyphs = outlineGlyphs(spec, maxDeviation);
+    const auto& glyphs = outlineGlyphs(face, maxDeviation);
     for (int i = 0; i < count; ++i) {
         const OutlineGlyph& g = glyphs[static_cast<std::size_t>(first + i)];
         font->metrics.push_back(g.metrics);
@@ -311,21 +311,21 @@ std::map<SharedKey, std::weak_ptr<OpenGLFont2D>> gShared2D;
 std::map<SharedKey, std::weak_ptr<OpenGLFont3D>> gShared3D;
 }  // namespace
 
-std::shared_ptr<OpenGLFont2D> sharedBitmapFont(const void* group, const FontSpec& spec, int first, int count) {
-    if (!group) return buildBitmapFont(spec, first, count);
-    const SharedKey key{group, keyOf(spec), first, count, 0.0f, 0};
+std::shared_ptr<OpenGLFont2D> sharedBitmapFont(const void* group, const FontSpec& face, int first, int count) {
+    if (!group) return buildBitmapFont(face, first, count);
+    const SharedKey key{group, keyOf(face), first, count, 0.0f, 0};
     if (auto font = gShared2D[key].lock()) return font;
-    std::shared_ptr<OpenGLFont2D> font = buildBitmapFont(spec, first, count);
+    std::shared_ptr<OpenGLFont2D> font = buildBitmapFont(face, first, count);
     gShared2D[key] = font;
     return font;
 }
 
-std::shared_ptr<OpenGLFont3D> sharedOutlineFont(const void* group, const FontSpec& spec, int first, int count,
+std::shared_ptr<OpenGLFont3D> sharedOutlineFont(const void* group, const FontSpec& face, int first, int count,
                                                 float maxDeviation, float extrusion, Font3DFormat format) {
-    if (!group) return buildOutlineFont(spec, first, count, maxDeviation, extrusion, format);
-    const SharedKey key{group, keyOf(spec), first, count, extrusion, static_cast<int>(format)};
+    if (!group) return buildOutlineFont(face, first, count, maxDeviation, extrusion, format);
+    const SharedKey key{group, keyOf(face), first, count, extrusion, static_cast<int>(format)};
     if (auto font = gShared3D[key].lock()) return font;
-    std::shared_ptr<OpenGLFont3D> font = buildOutlineFont(spec, first, count, maxDeviation, extrusion, format);
+    std::shared_ptr<OpenGLFont3D> font = buildOutlineFont(face, first, count, maxDeviation, extrusion, format);
     gShared3D[key] = font;
     return font;
 }

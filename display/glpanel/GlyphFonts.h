@@ -38,13 +38,13 @@ struct OpenGLFont3D {
 // display lists when the application asks Qt to share contexts): built once,
 // freed with its last user, which must have a context of the group current.
 // A null group builds a font of the context's own.
-std::shared_ptr<OpenGLFont2D> sharedBitmapFont(const void* shareGroup, const FontSpec& spec, int first, int count);
-std::shared_ptr<OpenGLFont3D> sharedOutlineFont(const void* shareGroup, const FontSpec& spec, int first, int count,
+std::shared_ptr<OpenGLFont2D> sharedBitmapFont(const void* shareGroup, const FontSpec& face, int first, int count);
+std::shared_ptr<OpenGLFont3D> sharedOutlineFont(const void* shareGroup, const FontSpec& face, int first, int count,
                                                 float maxDeviation, float extrusion, Font3DFormat format);
 
 // Nothing when no display lists can be reserved.
-std::unique_ptr<OpenGLFont2D> buildBitmapFont(const FontSpec& spec, int first, int count);
-std::unique_ptr<OpenGLFont3D> buildOutlineFont(const FontSpec& spec, int first, int count,
+std::unique_ptr<OpenGLFont2D> buildBitmapFont(const FontSpec& face, int first, int count);
+std::unique_ptr<OpenGLFont3D> buildOutlineFont(const FontSpec& face, int first, int count,
                                                float maxDeviation, float extrusion, Font3DFormat format);
 
 }  // namespace glpanel
