@@ -359,6 +359,6 @@ void TForm1::closeEvent(QCloseEvent* e) {
 void TForm1::shutDown() {
     // Sound end: no more ticks, the link leaves at its next exchange
     // boundary, is joined, and the port is closed. Nothing more is sent.
-    stopTimer();
+    timers_.killAll();  // also joins a timer that stopped itself
     if (link_) link_->shutdown();
 }

@@ -4,7 +4,9 @@
 
 namespace platform {
 
-TimerService::~TimerService() {
+TimerService::~TimerService() { killAll(); }
+
+void TimerService::killAll() {
     std::map<Id, std::shared_ptr<Timer>> all;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -18,7 +20,7 @@ TimerService::~TimerService() {
             t->cancelled = true;
         }
         t->cv.notify_all();
-        if (t->thread.joinable()) t->thread.join();
+        if (t->thread.joinable() && t->thread.get_id() != std::this_thread::get_id()) t->thread.join();
     }
 }
 

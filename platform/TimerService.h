@@ -27,6 +27,9 @@ public:
 
     Id setEvent(unsigned periodMs, unsigned resolutionMs, std::function<void()> callback);
     void killEvent(Id id);
+    // Kills every timer and joins every timer thread, those that ended
+    // themselves included; after it no callback runs or is still returning.
+    void killAll();
     bool isRunning(Id id) const;
 
 private:

@@ -30,6 +30,17 @@ bash scripts/build.sh build-tsan -DM797_SANITIZER=thread -DM797_GUI=OFF -DM797_B
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" setarch "$(uname -m)" -R \
   bash -c 'cd build-tsan && ctest --output-on-failure -j2 -L link'
 
+echo "== thread sanitizer (windows and panels; Qt's own threads are not judged)"
+bash scripts/build.sh build-tsan-gui -DM797_SANITIZER=thread -DM797_BENCH=OFF
+: > build-tsan-gui/tsan.log
+for t in glpanel_tests gui_tests; do
+  TSAN_OPTIONS="halt_on_error=0 exitcode=0 log_path=$PWD/build-tsan-gui/tsan" setarch "$(uname -m)" -R \
+    xvfb-run -a -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME= \
+    DBUS_SESSION_BUS_ADDRESS=disabled: "build-tsan-gui/tests/$t" --gtest_filter='-*WideScreen*' --gtest_brief=1
+done
+cat build-tsan-gui/tsan.* > build-tsan-gui/tsan-all.log 2>/dev/null || true
+python3 scripts/tsan-own-races.py build-tsan-gui/tsan-all.log "$PWD"
+
 if [ -d fuzz ] && command -v clang++ >/dev/null; then
   echo "== fuzz targets (libFuzzer, address sanitizer), briefly"
   CXX=clang++ bash scripts/build.sh build-fuzz -DM797_FUZZ=ON -DM797_GUI=OFF -DM797_BENCH=OFF -DM797_TESTS=OFF \
@@ -39,7 +50,7 @@ if [ -d fuzz ] && command -v clang++ >/dev/null; then
     name=$(basename "$f")
     echo "-- $name"
     mkdir -p "build-fuzz/corpus/$name"
-    "$f" -max_total_time="${FUZZ_SECONDS:-20}" -rss_limit_mb=2048 "build-fuzz/corpus/$name" 2>&1 | tail -2
+    "$f" -max_total_time="${FUZZ_SECONDS:-15}" -rss_limit_mb=2048 "build-fuzz/corpus/$name" 2>&1 | tail -2
   done
 fi
 echo "all tests passed"

@@ -221,19 +221,16 @@ TEST(ControlWindow, AdjustmentsStepFromTheEcusValueAndPostTheirFrames) {
     w->list()->setCurrentIndex(12);
     w->ComboBox1Change(12);  // "Регулятор ХХ"
     EXPECT_EQ(w->leftButton()->text(), QStringLiteral("+1 шаг"));
-    QTest::qWait(150);
-    EXPECT_EQ(w->statusText(), QStringLiteral("100  Шаг"));
+    EXPECT_TRUE(rig.until([&] { return w->statusText() == QStringLiteral("100  Шаг"); }));
     w->LeftClick();
     ASSERT_TRUE(rig.until([&] { return rig.sent("84 10 F1 30 41 07 65 62") == 1; }));
-    QTest::qWait(150);
-    EXPECT_EQ(w->statusText(), QStringLiteral("101  Шаг"));
+    EXPECT_TRUE(rig.until([&] { return w->statusText() == QStringLiteral("101  Шаг"); }));
     // LID 01 was released when the selection moved on.
     EXPECT_EQ(rig.sent("83 10 F1 30 01 00 B5"), 1);
 
     w->list()->setCurrentIndex(13);
     w->ComboBox1Change(13);  // "Обороты ХХ" at 85: 850 rpm
-    QTest::qWait(150);
-    EXPECT_EQ(w->statusText(), QStringLiteral("850   Об."));
+    EXPECT_TRUE(rig.until([&] { return w->statusText() == QStringLiteral("850   Об."); }));
     w->RightClick();
     ASSERT_TRUE(rig.until([&] { return rig.sent("84 10 F1 30 42 07 54 52") == 1; }));
 
