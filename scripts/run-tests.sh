@@ -50,7 +50,7 @@ if [ -d fuzz ] && command -v clang++ >/dev/null; then
     name=$(basename "$f")
     echo "-- $name"
     mkdir -p "build-fuzz/corpus/$name"
-    "$f" -max_total_time="${FUZZ_SECONDS:-15}" -rss_limit_mb=2048 "build-fuzz/corpus/$name" 2>&1 | tail -2
+    "$f" -max_total_time="${FUZZ_SECONDS:-10}" -rss_limit_mb=2048 "build-fuzz/corpus/$name" 2>&1 | tail -2
   done
 fi
 echo "all tests passed"
