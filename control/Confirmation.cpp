@@ -25,6 +25,11 @@ Confirmation::Confirmation(klink::LinkCommandBlock& command, TForm5* control, bo
       initialise_(initialise) {
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(201, 113);
+    // The small dialog font its 201-pixel layout was drawn for.
+    QFont small = font();
+    small.setFamily(QStringLiteral("Arial"));
+    small.setPixelSize(11);
+    setFont(small);
     auto* panel = new QFrame(this);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setGeometry(0, 0, 201, 113);
