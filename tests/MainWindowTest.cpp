@@ -163,3 +163,18 @@ TEST(MainWindow, AWideScreenShowsOnlyTheNoticeAndEndsAfterFourSeconds) {
     EXPECT_GT(t.elapsed(), 4000);
     EXPECT_TRUE(peer.received().empty());  // the port was never touched
 }
+
+TEST(MainWindow, BadArgumentsPrintTheUsageAndExitWithTwo) {
+    QProcess p;
+    p.start(M797_TESTER_PATH, {"--frobnicate"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(p.readAllStandardError().contains("usage: m797-tester"));
+    p.start(M797_TESTER_PATH, {"--simulate", "--port", "/dev/ttyUSB0"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 2);
+    p.start(M797_TESTER_PATH, {"--help"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(p.readAllStandardOutput().contains("--any-screen"));
+}
