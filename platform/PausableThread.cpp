@@ -59,11 +59,6 @@ bool PausableThread::suspendSelf(const std::function<void()>& publish) {
     return waitWhilePaused(lock);
 }
 
-bool PausableThread::terminateRequested() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return terminate_;
-}
-
 bool PausableThread::isParked() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return parked_;

@@ -33,7 +33,6 @@ public:
     // From any other thread it only runs publish. False once terminating.
     bool suspendSelf(const std::function<void()>& publish);
 
-    bool terminateRequested() const;
     // True while the body is blocked in a pause (or has not begun).
     bool isParked() const;
     bool onWorker() const { return std::this_thread::get_id() == thread_.get_id(); }

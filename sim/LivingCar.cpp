@@ -40,9 +40,9 @@ void LivingCar::advance(EcuModel& e, std::chrono::steady_clock::time_point now) 
     const auto it41 = e.adjustValue.find(0x41);
     const auto it42 = e.adjustValue.find(0x42);
     const double idleTarget = (it42 != e.adjustValue.end() && it42->second) ? it42->second * 10.0 : (warm ? 850.0 : 1100.0);
-    rpm_ = idleTarget + 2600.0 * blip + 15.0 * noise(rng_);
+    const double rpm = idleTarget + 2600.0 * blip + 15.0 * noise(rng_);
 
-    e.setLive01(19, byteOf(rpm_ / 40.0));                        // NMOT
+    e.setLive01(19, byteOf(rpm / 40.0));                        // NMOT
     e.setLive01(30, byteOf(idleTarget / 10.0));                  // NSOL
     e.setLive01(18, byteOf(throttle * 255.0 / 100.0));           // WDKBA
     e.setLive03(16, byteOf((0.5 + throttle * 0.04) / 5.0 * 256.0));  // ADC_THR

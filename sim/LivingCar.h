@@ -19,13 +19,9 @@ public:
 
     void advance(EcuModel& ecu, std::chrono::steady_clock::time_point now);
 
-    // The engine speed it last put into the data, in rpm.
-    double rpm() const { return rpm_; }
-
 private:
     std::chrono::steady_clock::time_point start_;
     std::mt19937 rng_;
-    double rpm_ = 0;
 };
 
 }  // namespace sim

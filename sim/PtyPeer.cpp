@@ -41,12 +41,6 @@ std::vector<TimedByte> PtyPeer::received() const {
     return arrived_;
 }
 
-void PtyPeer::inject(const std::vector<std::uint8_t>& bytes) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto now = Clock::now();
-    for (auto b : bytes) pending_.push_back({now, b});
-}
-
 void PtyPeer::hangUp() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (master_ >= 0) {

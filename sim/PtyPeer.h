@@ -31,8 +31,6 @@ public:
     }
     // Bytes as they arrived at the master, with their times.
     std::vector<TimedByte> received() const;
-    // Writes raw bytes to the slave side at once, outside the adapter model.
-    void inject(const std::vector<std::uint8_t>& bytes);
     // Closes the master: the slave side sees the device vanish.
     void hangUp();
 
