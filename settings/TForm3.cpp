@@ -7,15 +7,13 @@
 #include <QRadioButton>
 #include <QToolButton>
 
-#include <cmath>
 
+#include "app/StoredSettings.h"
 #include "ecu/ParameterCatalogue.h"
 #include "platform/Cp1251.h"
 
-namespace {
-std::string setKey(int n) { return "\\VELKOR\\DIAGRAM\\F" + std::to_string(n); }
-std::string diagramName(int k) { return "diagram_" + std::to_string(k); }
-}  // namespace
+using app::diagramName;
+using app::setKey;
 
 TForm3::TForm3(platform::SettingsStore& store, display::ColourScheme& colours, std::function<void()> redraw,
                std::function<void(const std::string&)> report, QWidget* parent)
@@ -158,7 +156,7 @@ void TForm3::setSlidersFromScheme() {
     // Grid, name, value, graph; a position that differs moves the slider,
     // which runs the slider's action.
     for (int i = 0; i < 16; ++i)
-        sliders_[static_cast<std::size_t>(i)]->setValue(static_cast<int>(std::lround(*component(i) * 100.0)));
+        sliders_[static_cast<std::size_t>(i)]->setValue(app::toPercent(*component(i)));
 }
 
 void TForm3::loadSet(int n) {
