@@ -27,13 +27,12 @@ std::array<float*, 16> components(display::ColourScheme& s) {
 }
 
 void writeDefaults(platform::SettingsStore& store) {
-    for (int n = 1; n <= 12; ++n) {
-        if (!store.createKey(setKey(n))) continue;
-        std::vector<std::pair<std::string, std::int32_t>> values;
-        for (int k = 1; k <= 5; ++k) values.emplace_back(diagramName(k), k);
-        store.writeInts(setKey(n), values);
-    }
-    if (store.createKey(kMarkerKey)) store.writeInt(kMarkerKey, "diagram_ok", 1);
+    // Each key is created together with its values, in one replacement of
+    // the file: a crash never leaves a set without its values.
+    std::vector<std::pair<std::string, std::int32_t>> values;
+    for (int k = 1; k <= 5; ++k) values.emplace_back(diagramName(k), k);
+    for (int n = 1; n <= 12; ++n) store.writeInts(setKey(n), values);
+    store.writeInt(kMarkerKey, "diagram_ok", 1);
 }
 
 void readColours(const platform::SettingsStore& store, display::ColourScheme& colours, const ErrorReport& report) {
@@ -79,7 +78,6 @@ void loadStoredSettings(platform::SettingsStore& store, ChartParameters& chart, 
 }
 
 void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours) {
-    if (!store.createKey(kColourKey)) return;
     display::ColourScheme copy = colours;
     auto slots = components(copy);
     std::vector<std::pair<std::string, std::int32_t>> values;

@@ -1,10 +1,22 @@
 // The stand-in for the user's registry: keys named by absolute paths such as
 // "\VELKOR\DIAGRAM\F1", each holding named 32-bit integer values. Kept in one
-// INI-style text file; every change is written to a temporary file that then
-// replaces the old one, so a crash never leaves a torn file.
+// INI-style text file.
+//
+// The user's file is never lost: every change is written under a unique
+// temporary name in the file's folder, flushed to the disk, and renamed over
+// the file (through a symbolic link the target is replaced and the link kept,
+// and the file keeps its mode). Changes are made under a lock on the folder,
+// each on a fresh read of the file, so two running programs never undo or
+// tear each other's writes.
+//
+// A file that cannot be read or is no settings file is left alone for the
+// rest of the run, and so is a folder that cannot be written: the store then
+// keeps its keys in memory and says why, once, through the problem report.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,18 +39,30 @@ public:
         bool ok() const { return status == ReadStatus::Ok; }
     };
 
+    // Called once, when the store stops using its file for this run.
+    void setProblemReport(std::function<void(const std::string&)> report);
+    // True once the store keeps its keys only in memory.
+    bool inMemoryOnly() const { return memoryOnly_; }
+    // Why, or empty.
+    const std::string& problem() const { return problem_; }
+
     // Opens a key without creating it: true if it exists.
     bool keyExists(const std::string& key) const;
-    // Opens a key, creating it if needed; false if the file cannot be written.
+    // Opens a key, creating it if needed. False only if the key could not
+    // be kept even in memory (never, in practice).
     bool createKey(const std::string& key);
     Read readInt(const std::string& key, const std::string& name) const;
-    // False if the file cannot be written.
+    // Writes one value, creating its key if needed, in one replacement of
+    // the file. False if the file could not be written (the value is then
+    // kept in memory).
     bool writeInt(const std::string& key, const std::string& name, std::int32_t value);
     // Several values of one key in one replacement of the file.
     bool writeInts(const std::string& key, const std::vector<std::pair<std::string, std::int32_t>>& values);
     bool deleteKey(const std::string& key);
 
     const std::string& path() const { return path_; }
+    // How many times the file has been replaced by this store.
+    std::size_t replacements() const { return replacements_; }
     // A message for a failed read, as the error box shows it.
     static std::string describe(ReadStatus status, const std::string& key, const std::string& name);
 
@@ -46,9 +70,20 @@ private:
     using Values = std::map<std::string, std::string>;
     using Document = std::map<std::string, Values>;
     Document load() const;
-    bool save(const Document& doc) const;
+    // Applies change to the current document and stores it; false if it
+    // could only be kept in memory.
+    bool update(const std::function<bool(Document&)>& change);
+    // Replaces target by doc under a unique temporary name; the caller holds
+    // the lock on the folder (folderFd).
+    bool writeFile(const Document& doc, const std::string& target, int folderFd, std::string& why);
+    void goMemoryOnly(Document doc, std::string why) const;
 
     std::string path_;
+    std::function<void(const std::string&)> report_;
+    mutable bool memoryOnly_ = false;
+    mutable Document memory_;
+    mutable std::string problem_;
+    std::size_t replacements_ = 0;
 };
 
 }  // namespace platform

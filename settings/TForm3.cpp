@@ -181,7 +181,6 @@ void TForm3::SetButtonClick(int n) {
 void TForm3::ListChange(int k, int index) {
     const int n = downSet();
     if (n < 1) return;
-    if (!store_.createKey(setKey(n))) return;
     store_.writeInt(setKey(n), diagramName(k), index);
 }
 
@@ -191,9 +190,19 @@ void TForm3::ResetClick() {
     if (redraw_) redraw_();
 }
 
-void TForm3::closeEvent(QCloseEvent* e) {
-    e->accept();
+void TForm3::finish() {
     if (closed_) return;
     closed_ = true;
     if (onClosed) onClosed();
+}
+
+void TForm3::closeEvent(QCloseEvent* e) {
+    e->accept();
+    finish();
+}
+
+void TForm3::done(int result) {
+    // Escape rejects the dialog, which closes it without a close event.
+    finish();
+    QDialog::done(result);
 }

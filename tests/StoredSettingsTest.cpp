@@ -139,21 +139,34 @@ TEST(StoredSettings, ColoursRoundTripAsWholePercentages) {
     for (int p = 0; p <= 100; ++p) EXPECT_EQ(app::toPercent(app::fromPercent(p)), p);
 }
 
-TEST(StoredSettings, AFileThatCannotBeReadOrWrittenIsNeverACrash) {
+TEST(StoredSettings, AFolderThatCannotBeWrittenKeepsTheSettingsInMemoryAndSaysSoOnce) {
     platform::SettingsStore missing("/proc/m797/none.ini");  // cannot be created
+    Errors problems;
+    missing.setProblemReport(problems.report());
     app::ChartParameters chart{};
     display::ColourScheme colours{};
     Errors e;
     app::loadStoredSettings(missing, chart, colours, e.report());
-    EXPECT_EQ(chart, (app::ChartParameters{0, 0, 0, 0, 0}));
+    EXPECT_EQ(chart, (app::ChartParameters{2, 3, 4, 5, 6}));  // preset 1 all the same
     EXPECT_EQ(colours, display::ColourScheme::builtIn());
+    // Presets and colours work for the run.
+    missing.writeInt(app::setKey(4), "diagram_1", 55);
+    app::selectParameterSet(missing, 4, chart, e.report());
+    EXPECT_EQ(chart[0], 56);
+    colours.graphColour.r = 0.2f;
     app::saveColourScheme(missing, colours);
+    EXPECT_EQ(missing.readInt(app::kColourKey, "GRAPHIC_R").value, 20);
     EXPECT_TRUE(e.list.empty());
+    ASSERT_EQ(problems.list.size(), 1u);
+    EXPECT_NE(problems.list[0].find("/proc/m797"), std::string::npos);
+    EXPECT_NE(problems.list[0].find("cannot be saved"), std::string::npos);
+    EXPECT_TRUE(missing.inMemoryOnly());
 
     TempStore t;
     { std::ofstream out(t.dir + "/empty.ini"); }
-    platform::SettingsStore empty(t.dir + "/empty.ini");
+    platform::SettingsStore empty(t.dir + "/empty.ini");  // an empty file is a new store
     app::loadStoredSettings(empty, chart, colours, e.report());
     EXPECT_EQ(chart, (app::ChartParameters{2, 3, 4, 5, 6}));
+    EXPECT_FALSE(empty.inMemoryOnly());
     std::remove((t.dir + "/empty.ini").c_str());
 }
