@@ -11,6 +11,8 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <system_error>
 
@@ -48,6 +50,10 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
     reportError = [this](const std::string& text) {
         QMessageBox::critical(this, QStringLiteral("Ошибка"), QString::fromStdString(text));
     };
+    // The store reports once when it has to leave its file alone.
+    store_.setProblemReport([this](const std::string& text) {
+        if (reportError) reportError(text);
+    });
 
     // The data area's texts start empty (they are); then the screen check.
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -67,7 +73,10 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
             line_ = std::make_unique<platform::PosixSerialLine>(options_.port);
         }
     }
-    decoder_ = std::make_unique<ecu::EcuDecoder>(liveData, QLocale::system().decimalPoint().at(0).toLatin1());
+    // A separator that is no single 1251 byte (Arabic, Persian) would be
+    // lost from every readout: those read with '.'.
+    decoder_ = std::make_unique<ecu::EcuDecoder>(
+        liveData, cp1251::singleByte(QLocale::system().decimalPoint().toStdString(), '.'));
     try {
         link_ = std::make_unique<klink::Com_Port>(*line_, linkData, decoder_.get(), this);
     } catch (const std::system_error&) {
@@ -106,7 +115,8 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
         label->move(x, 304);
         label->adjustSize();
     }
-    FormCreate();
+    // The creation handler (stored settings) runs once the window shows, so
+    // that a settings error box stands in front of the window.
 }
 
 TForm1::~TForm1() {
@@ -238,6 +248,13 @@ QPushButton* TForm1::commandButton(const QString& caption) const {
     return nullptr;
 }
 
+void TForm1::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (createPosted_ || !link_) return;
+    createPosted_ = true;
+    QMetaObject::invokeMethod(this, &TForm1::FormCreate, Qt::QueuedConnection);
+}
+
 void TForm1::FormCreate() {
     app::loadStoredSettings(store_, chartParameter, colourScheme, reportError);
     created_ = true;
@@ -300,65 +317,79 @@ void TForm1::repaintPanels() {
     for (int k : {1, 2, 3, 4, 5, 7, 6}) panel(k)->repaintNow();
 }
 
-namespace {
 // Child windows have no parent (a disabled main window must not disable
-// them); they are centred on the screen and shown.
+// them); they are centred on the screen and shown. However one closes, its
+// own close handling re-enables the main window.
 template <typename Window>
-Window* showChild(Window* w, TForm1* main) {
+Window* TForm1::showChild(Window* w) {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         w->move(screen->availableGeometry().center() - QPoint(w->width() / 2, w->height() / 2));
-    QPointer<TForm1> owner(main);
+    QPointer<TForm1> owner(this);
     w->onClosed = [owner] {
         if (owner) owner->setEnabled(true);
     };
+    children_.emplace_back(w);
     w->show();
-    main->setEnabled(false);
+    setEnabled(false);
     return w;
 }
-}  // namespace
 
 QWidget* TForm1::SettingsClick() {
     if (!link_) return nullptr;
-    return showChild(new TForm3(store_, colourScheme, [this] { repaintPanels(); }, reportError), this);
+    return showChild(new TForm3(store_, colourScheme, [this] { repaintPanels(); }, reportError));
 }
 
 QWidget* TForm1::ErrorsClick() {
     if (!link_) return nullptr;
-    auto* w = showChild(new TForm4(linkData.command), this);
+    auto* w = showChild(new TForm4(linkData.command));
     klink::post(linkData.command.dtcReadRequest);
     return w;
 }
 
 QWidget* TForm1::ControlClick() {
     if (!link_) return nullptr;
-    auto* w = showChild(new TForm5(linkData.command, liveData), this);
+    auto* w = showChild(new TForm5(linkData.command, liveData));
     klink::post(linkData.command.controlActive);
     klink::post(linkData.command.actuator[0].reportRequest);
     return w;
 }
 
-void TForm1::ExitClick() {
-    if (link_) link_->pause();
-    stopTimer();
-    ended_ = true;  // "Выход" does not store the colours
-    shutDown();
-    QApplication::exit(0);
-}
+void TForm1::ExitClick() { endProgram(0, false); }  // "Выход" does not store the colours
 
 void TForm1::closeEvent(QCloseEvent* e) {
     e->accept();
+    endProgram(0, true);
+}
+
+void TForm1::endProgram(int exitCode, bool storeColours) {
     if (ended_) return;
     ended_ = true;
-    app::saveColourScheme(store_, colourScheme);
-    stopTimer();
-    if (link_) link_->pause();
+    if (storeColours) app::saveColourScheme(store_, colourScheme);
     shutDown();
-    QApplication::exit(0);
+    QApplication::exit(exitCode);
+}
+
+void TForm1::closeChildren() {
+    for (const QPointer<QWidget>& w : children_)
+        if (w) w->close();
+    children_.clear();
+}
+
+void TForm1::serveReleases() {
+    // An output the user left switched on is released before the link
+    // stops, while the link runs and can still reach the ECU.
+    if (!link_ || linkData.startEnabled.load(std::memory_order_acquire) == 1) return;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    while (linkData.command.releasePending() && link_->linkUp() && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 void TForm1::shutDown() {
-    // Sound end: no more ticks, the link leaves at its next exchange
-    // boundary, is joined, and the port is closed. Nothing more is sent.
+    // Every open window closes through its own close handling first; then
+    // no more ticks, the link leaves at its next exchange boundary, is
+    // joined, and the port is closed. Nothing more is sent.
+    closeChildren();
+    serveReleases();
     timers_.killAll();  // also joins a timer that stopped itself
     if (link_) link_->shutdown();
 }

@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QFrame>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
 #include <QWidget>
@@ -54,6 +55,10 @@ public:
     void StartClick();
     void StopClick();
     void ExitClick();
+    // Every way the program ends ("Выход", the window's close, Ctrl+C,
+    // termination): open windows close through their own handling, outputs
+    // are released, the link stops; then the event loop ends with exitCode.
+    void endProgram(int exitCode, bool storeColours);
     void PresetClick(int n);
     // Redraws chart panels 1..5, 7 and 6 at once, in that order.
     void repaintPanels();
@@ -79,6 +84,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     void buildPanels();
@@ -89,6 +95,10 @@ private:
     void requestRepaint(display::Sampler::Repaint what);
     void stopTimer();
     void shutDown();
+    void closeChildren();
+    void serveReleases();
+    template <typename Window>
+    Window* showChild(Window* w);
     // LinkObserver, on the link thread.
     void linkStopped() override;
 
@@ -107,7 +117,9 @@ private:
     QPushButton* startButton_ = nullptr;
     QPushButton* stopButton_ = nullptr;
     TForm8* notice_ = nullptr;
+    std::vector<QPointer<QWidget>> children_;
     bool created_ = false;
+    bool createPosted_ = false;
     bool ended_ = false;
     std::atomic<bool> repaintAllPending_{false};
     std::atomic<bool> repaintStripPending_{false};

@@ -24,18 +24,24 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // panels share their fonts
     QApplication application(argc, argv);
 
-    // Ctrl+C and termination end the program as "Выход" does (the link is
-    // stopped and joined, the port closed): the handler only writes a byte,
-    // the event loop does the rest.
+    // Ctrl+C and termination end the program as "Выход" does (open windows
+    // close, outputs are released, the link is stopped and joined, the port
+    // closed): the handler only writes a byte, the event loop does the rest.
     static int signalPipe[2] = {-1, -1};
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
         auto handler = [](int) { (void)!::write(signalPipe[0], "x", 1); };
         std::signal(SIGINT, handler);
         std::signal(SIGTERM, handler);
     }
-    QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [] { QApplication::exit(130); });
     TForm1 form(*options);
+    QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&form] {
+        if (form.showsNoticeOnly()) {
+            QApplication::exit(130);
+        } else {
+            form.endProgram(130, false);
+        }
+    });
     if (!form.showsNoticeOnly()) form.show();
     return application.exec();
 }

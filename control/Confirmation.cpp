@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "control/TForm5.h"
 
 namespace {
 
@@ -20,9 +19,9 @@ QLabel* text(QWidget* parent, const char* utf8, int x, int y) {
 
 }  // namespace
 
-Confirmation::Confirmation(klink::LinkCommandBlock& command, TForm5* control, bool initialise)
-    : QDialog(nullptr), command_(command), control_(control),
-      initialise_(initialise) {
+Confirmation::Confirmation(klink::LinkCommandBlock& command, std::function<void()> restoreControl,
+                           bool initialise)
+    : QDialog(nullptr), command_(command), restoreControl_(std::move(restoreControl)), initialise_(initialise) {
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(201, 113);
     // The small dialog font its 201-pixel layout was drawn for.
@@ -56,34 +55,41 @@ Confirmation::Confirmation(klink::LinkCommandBlock& command, TForm5* control, bo
     }
 }
 
-void Confirmation::restoreControl() {
-    if (!control_) return;
-    control_->setCaptions(QStringLiteral("Вкл"), QStringLiteral("Выкл"));
-    control_->show();
-}
-
 void Confirmation::YesClick() {
+    if (answered_) return;
     answered_ = true;
     // A second "Да" before the next pass finds the flag already 1: one request.
     klink::post(initialise_ ? command_.ecuInitRequest : command_.ecuResetRequest);
-    restoreControl();
+    if (restoreControl_) restoreControl_();
     klink::post(command_.actuator[0].reportRequest);  // the list stands on "Форсунка 1"
     close();
 }
 
 void Confirmation::NoClick() {
+    if (answered_) return;
     answered_ = true;
     close();
-    restoreControl();
+    if (restoreControl_) restoreControl_();
+}
+
+void Confirmation::answerNo() {
+    if (answered_) return;
+    answered_ = true;
+    if (restoreControl_) restoreControl_();
 }
 
 void Confirmation::closeEvent(QCloseEvent* e) {
     e->accept();
-    if (!answered_) {  // the frame's close command: as "Нет"
-        answered_ = true;
-        restoreControl();
-    }
+    answerNo();
 }
 
-TForm6::TForm6(klink::LinkCommandBlock& command, TForm5* control) : Confirmation(command, control, false) {}
-TForm7::TForm7(klink::LinkCommandBlock& command, TForm5* control) : Confirmation(command, control, true) {}
+void Confirmation::done(int result) {
+    // Escape rejects the dialog, which closes it without a close event.
+    answerNo();
+    QDialog::done(result);
+}
+
+TForm6::TForm6(klink::LinkCommandBlock& command, std::function<void()> restoreControl)
+    : Confirmation(command, std::move(restoreControl), false) {}
+TForm7::TForm7(klink::LinkCommandBlock& command, std::function<void()> restoreControl)
+    : Confirmation(command, std::move(restoreControl), true) {}

@@ -1,14 +1,15 @@
 // The two confirmations in front of the destructive commands: TForm6 for the
 // ECU reset, TForm7 for the reset with initialisation. While one is open the
-// control window is hidden; either button shows it again. Closing through
-// the window frame counts as "Нет".
+// control window is hidden; either answer shows it again (restoreControl).
+// Closing it any other way (Escape, the close button, Alt+F4, the program's
+// end) counts as "Нет".
 #pragma once
 
 #include <QDialog>
 
-#include "link/LinkCommandBlock.h"
+#include <functional>
 
-class TForm5;
+#include "link/LinkCommandBlock.h"
 
 class Confirmation : public QDialog {
 public:
@@ -16,24 +17,26 @@ public:
     void NoClick();
 
 protected:
-    Confirmation(klink::LinkCommandBlock& command, TForm5* control, bool initialise);
+    // restoreControl: shows the control window again with its first captions.
+    Confirmation(klink::LinkCommandBlock& command, std::function<void()> restoreControl, bool initialise);
     void closeEvent(QCloseEvent* e) override;
+    void done(int result) override;
 
 private:
-    void restoreControl();
+    void answerNo();
 
     klink::LinkCommandBlock& command_;
-    TForm5* control_;
+    std::function<void()> restoreControl_;
     bool initialise_;
     bool answered_ = false;
 };
 
 class TForm6 : public Confirmation {
 public:
-    TForm6(klink::LinkCommandBlock& command, TForm5* control);
+    TForm6(klink::LinkCommandBlock& command, std::function<void()> restoreControl);
 };
 
 class TForm7 : public Confirmation {
 public:
-    TForm7(klink::LinkCommandBlock& command, TForm5* control);
+    TForm7(klink::LinkCommandBlock& command, std::function<void()> restoreControl);
 };

@@ -85,12 +85,22 @@ void TForm5::postRelease(int k) {
     }
 }
 
+void TForm5::reportOnly(int k) {
+    for (int other = 0; other <= 14; ++other) setReport(other, other == k ? 1 : 0);
+}
+
 void TForm5::ComboBox1Change(int k) {
-    if (k == previousAction_ || k < 0 || k >= kEntries) return;  // not a change
+    if (k < 0 || k >= kEntries) return;
+    if (k == previousAction_) {
+        // Not a change; but after a confirmation the entry shown runs no
+        // report, and choosing it again starts its report.
+        if (isOutput(k)) reportOnly(k);
+        return;
+    }
     if (isOutput(previousAction_)) postRelease(previousAction_);
     if (isOutput(k)) {
         setCaptions(QString::fromUtf8(kEntryTable[k].left), QString::fromUtf8(kEntryTable[k].right));
-        for (int other = 0; other <= 14; ++other) setReport(other, other == k ? 1 : 0);
+        reportOnly(k);
         // The adjustments start from the ECU's current value.
         auto rawByte = [this](int number) {
             return live_.read([number](const ecu::LiveData& d) {
@@ -110,8 +120,13 @@ void TForm5::ComboBox1Change(int k) {
 
 void TForm5::confirm(int k) {
     for (int other = 0; other <= 14; ++other) setReport(other, 0);
-    auto* dialog = k == kResetEntry ? static_cast<QDialog*>(new TForm6(command_, this))
-                                    : static_cast<QDialog*>(new TForm7(command_, this));
+    QPointer<TForm5> self(this);
+    auto restore = [self] {
+        if (self) self->restoreAfterConfirmation();
+    };
+    QDialog* dialog = k == kResetEntry ? static_cast<QDialog*>(new TForm6(command_, restore))
+                                       : static_cast<QDialog*>(new TForm7(command_, restore));
+    confirmation_ = dialog;
     dialog->show();
     hide();
     list_->setCurrentIndex(0);  // made by the program: no selection change
@@ -168,12 +183,29 @@ void TForm5::setCaptions(const QString& left, const QString& right) {
     right_->setText(right);
 }
 
-void TForm5::closeEvent(QCloseEvent* e) {
-    e->accept();
+void TForm5::restoreAfterConfirmation() {
+    if (closed_) return;  // the program is ending: stay closed
+    setCaptions(QStringLiteral("Вкл"), QStringLiteral("Выкл"));
+    show();
+}
+
+void TForm5::finish() {
     if (closed_) return;
     closed_ = true;
+    if (confirmation_) confirmation_->close();  // as "Нет"
     if (onClosed) onClosed();  // re-enables the main window
     timer_.stop();
     const int k = list_->currentIndex();
     if (isOutput(k)) postRelease(k);
+}
+
+void TForm5::closeEvent(QCloseEvent* e) {
+    e->accept();
+    finish();
+}
+
+void TForm5::done(int result) {
+    // Escape rejects the dialog, which closes it without a close event.
+    finish();
+    QDialog::done(result);
 }

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -36,14 +37,20 @@ public:
     QPushButton* leftButton() const { return left_; }
     QPushButton* rightButton() const { return right_; }
     int previousAction() const { return previousAction_; }
-    bool timerActive() const { return timer_.isActive(); }
+    // The confirmation standing in front of this window, if any.
+    QDialog* confirmation() const { return confirmation_; }
     std::function<void()> onClosed;
 
 protected:
+    // Escape, the close button, Alt+F4 and the program's end all come here.
     void closeEvent(QCloseEvent* e) override;
+    void done(int result) override;
 
 private:
     static bool isOutput(int k) { return k >= 0 && k <= 14; }
+    void finish();
+    void reportOnly(int k);
+    void restoreAfterConfirmation();
     void setReport(int k, std::uint8_t value);
     void postRelease(int k);
     void step(int k, bool up);
@@ -56,6 +63,7 @@ private:
     QPushButton* left_;
     QPushButton* right_;
     QTimer timer_;
+    QPointer<QDialog> confirmation_;
     int previousAction_ = 0;
     bool closed_ = false;
 };

@@ -126,11 +126,13 @@ void TForm4::buildLegend(QWidget* panel) {
 }
 
 void TForm4::Timer1Timer() {
-    const std::size_t n = command_.dtcReply.at(12);
-    count_->setText(QString::number(n));
-    table_->setRowCount(static_cast<int>(n));
+    // The count and the records from one copy: the link may store a new
+    // reply at any moment.
     copy_ = command_.dtcReply.copy();
     const ecu::DtcReply reply{copy_.data(), copy_.size()};
+    const std::size_t n = reply.count();
+    count_->setText(QString::number(n));
+    table_->setRowCount(static_cast<int>(n));
     for (std::size_t k = 0; k < n; ++k) {
         const int row = static_cast<int>(k);
         const ecu::DtcRecord r = reply.record(k);
@@ -159,11 +161,21 @@ void TForm4::ExitClick() {
     close();
 }
 
-void TForm4::closeEvent(QCloseEvent* e) {
-    e->accept();
+void TForm4::finish() {
     if (closed_) return;
     closed_ = true;
     timer_.stop();
     klink::clearFlag(command_.dtcReadRequest);
     if (onClosed) onClosed();
+}
+
+void TForm4::closeEvent(QCloseEvent* e) {
+    e->accept();
+    finish();
+}
+
+void TForm4::done(int result) {
+    // Escape rejects the dialog, which closes it without a close event.
+    finish();
+    QDialog::done(result);
 }

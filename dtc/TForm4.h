@@ -23,15 +23,17 @@ public:
 
     QTableWidget* table() const { return table_; }
     QString countText() const { return count_->text(); }
-    bool timerActive() const { return timer_.isActive(); }
     // Called once the window has closed, by whatever means.
     std::function<void()> onClosed;
 
 protected:
+    // Escape, the close button, Alt+F4 and the program's end all come here.
     void closeEvent(QCloseEvent* e) override;
+    void done(int result) override;
 
 private:
     void buildLegend(QWidget* panel);
+    void finish();
 
     klink::LinkCommandBlock& command_;
     klink::DtcReplyBuffer::Bytes copy_{};

@@ -111,6 +111,15 @@ struct LinkCommandBlock {
     Flag ecuResetRequest{0};
     Flag ecuInitRequest{0};
 
+    // True while an output's release waits for the link.
+    bool releasePending() const {
+        for (const ActuatorCommand& a : actuator)
+            if (isSet(a.releaseRequest)) return true;
+        for (const AdjustCommand& a : adjust)
+            if (isSet(a.releaseRequest)) return true;
+        return false;
+    }
+
     // Index of an output's record by its local identifier; -1 if none.
     static int actuatorIndex(std::uint8_t lid) {
         for (std::size_t i = 0; i < kActuatorLids.size(); ++i)

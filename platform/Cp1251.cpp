@@ -83,3 +83,16 @@ std::string fromUtf8(std::string_view utf8) {
 }
 
 }  // namespace cp1251
+
+namespace cp1251 {
+
+char singleByte(std::string_view utf8, char fallback) {
+    std::size_t i = 0;
+    if (utf8.empty()) return fallback;
+    const char32_t cp = decodeOne(utf8, i);
+    if (i != utf8.size() || cp < 0x20 || cp == 0x7F) return fallback;
+    const char byte = encode(cp);
+    return byte == '?' && cp != U'?' ? fallback : byte;
+}
+
+}  // namespace cp1251

@@ -21,4 +21,9 @@ std::string toUtf8(std::string_view text1251);
 // UTF-8, become '?'.
 std::string fromUtf8(std::string_view utf8);
 
+// The one 1251 byte of a text of one printable character, such as a
+// locale's decimal separator; fallback where the text is longer or the code
+// page cannot hold it (the Arabic decimal separator U+066B).
+char singleByte(std::string_view utf8, char fallback);
+
 }  // namespace cp1251

@@ -34,7 +34,9 @@ public:
     std::function<void()> onClosed;
 
 protected:
+    // Escape, the close button, Alt+F4 and the program's end all come here.
     void closeEvent(QCloseEvent* e) override;
+    void done(int result) override;
 
 private:
     QWidget* buildSetsTab();
@@ -44,6 +46,7 @@ private:
     void loadSet(int n);
     void setSlidersFromScheme();
     float* component(int slider);
+    void finish();
 
     platform::SettingsStore& store_;
     display::ColourScheme& colours_;

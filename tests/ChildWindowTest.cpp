@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPointer>
+#include <QProcess>
 #include <QTest>
 #include <QToolButton>
 
@@ -308,4 +310,131 @@ TEST(Confirmations, ResetYesSendsOnceAndInitialisationNoSendsNothing) {
     EXPECT_EQ(rig.sent("82 10 F1 11 90 24"), 0);
     EXPECT_EQ(cmd.ecuInitRequest.load(), 0);
     w->close();
+}
+
+// ---- Every way out of a window runs its close handling -----------------
+
+namespace {
+
+std::string frameHex(const klink::RequestFrame& f) {
+    return hex(testsupport::Bytes(f.data(), f.data() + f.length));
+}
+
+// Presses a key as a person does: through the X server to the window that
+// has the keyboard focus. There is no window manager under Xvfb, so the
+// window is given the focus first.
+void pressKey(QWidget* w, const char* key) {
+    w->activateWindow();
+    w->raise();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w)) << "window never got the focus";
+    ASSERT_EQ(QProcess::execute("xdotool", {"key", "--clearmodifiers", key}), 0) << "xdotool is needed";
+    QTest::qWait(50);
+}
+
+template <typename W>
+QList<W*> visible() {
+    QList<W*> out;
+    for (QWidget* x : QApplication::topLevelWidgets())
+        if (auto* f = dynamic_cast<W*>(x); f && f->isVisible()) out << f;
+    return out;
+}
+
+}  // namespace
+
+TEST(WaysOut, EscapeInTheErrorCodesWindowEndsTheReadsAndFreesTheMainWindow) {
+    Rig rig;
+    rig.start();
+    const std::string read = frameHex(rig.form->link().catalogue().dtcRead);
+    QPointer<QWidget> w = rig.form->ErrorsClick();
+    ASSERT_TRUE(rig.until([&] { return rig.sent(read) >= 1; }));
+    pressKey(w, "Escape");
+    ASSERT_TRUE(rig.until([&] { return w.isNull() || !w->isVisible(); }));
+    EXPECT_TRUE(rig.form->isEnabled());
+    EXPECT_EQ(rig.form->linkData.command.dtcReadRequest.load(), 0);
+    rig.passes(1);
+    const int after = rig.sent(read);
+    rig.passes(3);
+    EXPECT_EQ(rig.sent(read), after);  // no 18 once the window is gone
+}
+
+TEST(WaysOut, EscapeInTheControlWindowReleasesTheOutputUnderTest) {
+    Rig rig;
+    rig.start();
+    auto* w = open<TForm5>(rig.form->ControlClick());
+    w->list()->setCurrentIndex(7);
+    w->ComboBox1Change(7);  // "Реле вентилятора 1"
+    w->LeftClick();
+    const std::string release = frameHex(rig.form->link().catalogue().actuator[7].release);
+    QPointer<TForm5> guard(w);
+    pressKey(w, "Escape");
+    ASSERT_TRUE(rig.until([&] { return guard.isNull() || !guard->isVisible(); }));
+    EXPECT_TRUE(rig.form->isEnabled());
+    ASSERT_TRUE(rig.until([&] { return rig.sent(release) == 1; }));
+}
+
+TEST(WaysOut, EscapeInTheSettingsDialogFreesTheMainWindow) {
+    Rig rig;
+    QPointer<QWidget> dlg = rig.form->SettingsClick();
+    EXPECT_FALSE(rig.form->isEnabled());
+    pressKey(dlg, "Escape");
+    ASSERT_TRUE(rig.until([&] { return dlg.isNull() || !dlg->isVisible(); }));
+    EXPECT_TRUE(rig.form->isEnabled());
+    // The main window takes clicks again.
+    QTest::mouseClick(rig.form->presetButton(3), Qt::LeftButton);
+    EXPECT_TRUE(rig.form->presetButton(3)->isChecked());
+}
+
+TEST(WaysOut, EscapeInAConfirmationIsNoAndTheEntryShownCanBeReportedAgain) {
+    Rig rig;
+    rig.start();
+    auto& cmd = rig.form->linkData.command;
+    auto* w = open<TForm5>(rig.form->ControlClick());
+    w->list()->setCurrentIndex(TForm5::kResetEntry);
+    w->ComboBox1Change(TForm5::kResetEntry);
+    ASSERT_EQ(visible<TForm6>().size(), 1);
+    pressKey(visible<TForm6>()[0], "Escape");
+    ASSERT_TRUE(rig.until([&] { return visible<TForm6>().empty() && w->isVisible(); }));
+    EXPECT_FALSE(rig.form->isEnabled());  // the control window is still open
+    EXPECT_EQ(w->leftButton()->text(), QStringLiteral("Вкл"));
+    rig.passes(2);
+    EXPECT_EQ(rig.sent(frameHex(rig.form->link().catalogue().ecuReset)), 0);
+    EXPECT_EQ(cmd.actuator[0].reportRequest.load(), 0);
+
+    // "Форсунка 1" is shown as selected; choosing it starts its report.
+    w->ComboBox1Change(0);
+    EXPECT_EQ(cmd.actuator[0].reportRequest.load(), 1);
+    const std::string report = frameHex(rig.form->link().catalogue().actuator[0].report);
+    const int before = rig.sent(report);
+    ASSERT_TRUE(rig.until([&] { return rig.sent(report) > before; }));
+
+    QPointer<TForm5> guard(w);
+    pressKey(w, "Escape");
+    ASSERT_TRUE(rig.until([&] { return guard.isNull() || !guard->isVisible(); }));
+    EXPECT_TRUE(rig.form->isEnabled());
+}
+
+TEST(WaysOut, TheProgramsEndClosesEveryWindowAndReleasesTheOutputFirst) {
+    Rig rig;
+    rig.start();
+    auto* w = open<TForm5>(rig.form->ControlClick());
+    w->list()->setCurrentIndex(9);
+    w->ComboBox1Change(9);  // "Реле кондиционера"
+    w->ComboBox1Change(TForm5::kInitEntry);  // a confirmation stands in front
+    ASSERT_EQ(visible<TForm7>().size(), 1);
+    QPointer<TForm5> control(w);
+    QPointer<TForm7> confirmation(visible<TForm7>()[0]);
+    rig.form->ExitClick();
+    EXPECT_TRUE(control.isNull() || !control->isVisible());
+    EXPECT_TRUE(confirmation.isNull() || !confirmation->isVisible());
+    EXPECT_EQ(rig.sent(frameHex(rig.form->link().catalogue().ecuInit)), 0);  // as "Нет"
+    // The output the user had last was released on the wire before the link stopped.
+    EXPECT_EQ(rig.sent(frameHex(rig.form->link().catalogue().actuator[9].release)), 1);
+
+    Rig second;
+    second.start();
+    auto* codes = open<TForm4>(second.form->ErrorsClick());
+    QPointer<TForm4> guard(codes);
+    second.form->close();
+    EXPECT_TRUE(guard.isNull() || !guard->isVisible());
+    EXPECT_EQ(second.form->linkData.command.dtcReadRequest.load(), 0);
 }
