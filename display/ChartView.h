@@ -28,8 +28,11 @@ struct DisplaySources {
     std::string portName;  // 1251, shown in the strip's last frame
 };
 
-// The name the strip shows for a port: "Com1" for the first serial port,
-// otherwise the device's name without its folder.
+// The name the strip shows for a port (1251): "Com1".."ComN" for the built-in
+// ports, "USB0" or "ACM0" for USB adapters (by-id links followed), otherwise
+// the device's name without its folder, cut with an ellipsis to fit the
+// strip's last frame (kPortNameRoom pixels of bold 11-pixel Arial).
+constexpr int kPortNameRoom = 38;
 std::string portLabel(const std::string& device);
 
 // OnInit of all seven panels: viewport, the 20° perspective, fixed state.

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -27,6 +28,11 @@ TForm3::TForm3(platform::SettingsStore& store, display::ColourScheme& colours, s
     tabs_->addTab(buildColourTab(), QStringLiteral("Цветовая схема"));
     tabs_->addTab(buildEcuTab(), QStringLiteral("Выбор ЭБУ"));
     tabs_->addTab(buildPortTab(), QStringLiteral("Com Port"));
+    // Group captions sit on the frame line, as the layout's positions
+    // (buttons and captions 16 pixels down) were drawn for; the toolkit's own
+    // style puts the frame below the caption, across those controls.
+    setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+                                 "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; }"));
 
     // Opening: "F1" down, sliders from the scheme, then the lists from F1.
     setGroup_->button(1)->setChecked(true);
@@ -59,6 +65,8 @@ QWidget* TForm3::buildSetsTab() {
         list->setGeometry(8, 24 + 40 * (k - 1), 473, 22);
         list->addItems(items);
         list->setCurrentIndex(-1);
+        // The closed list shows what fits; the open one every entry whole.
+        list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0) + 24);
         // activated: the user's choices only; the program's selections write nothing.
         connect(list, &QComboBox::activated, this, [this, k](int index) { ListChange(k, index); });
         lists_[static_cast<std::size_t>(k - 1)] = list;

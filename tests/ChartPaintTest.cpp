@@ -2,11 +2,15 @@
 // back from the panels' windows under Xvfb with Mesa's software renderer.
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
 
 #include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "app/TForm1.h"
 #include "display/glpanel/TOpenGLPanel.h"
@@ -218,4 +222,31 @@ TEST(ChartPaint, EndToEndTheSimulatedCarsEngineSpeedIsChartedAndRead) {
     EXPECT_LT(rows.first, 109);
     EXPECT_GT(count(img, QRect(0, 20, 400, 95), yellow), 200);
     QTest::mouseClick(rig.form->stopButton(), Qt::LeftButton);
+}
+
+TEST(ChartPaint, ThePortNameFitsTheStripsLastFrameWhateverTheDevice) {
+    EXPECT_EQ(display::portLabel("/dev/ttyS0"), "Com1");
+    EXPECT_EQ(display::portLabel("/dev/ttyS3"), "Com4");
+    EXPECT_EQ(display::portLabel("/dev/ttyUSB0"), "USB0");
+    EXPECT_EQ(display::portLabel("/dev/ttyACM12"), "ACM12");
+    // A by-id link shows the device it names.
+    char tmpl[] = "/tmp/m797-port-XXXXXX";
+    const std::string folder = mkdtemp(tmpl);
+    { std::ofstream(folder + "/ttyUSB1"); }
+    const std::string link = folder + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    ASSERT_EQ(::symlink((folder + "/ttyUSB1").c_str(), link.c_str()), 0);
+    EXPECT_EQ(display::portLabel(link), "USB1");
+    std::filesystem::remove_all(folder);
+
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    for (const char* device : {"/dev/rfcomm0", "/dev/ttyUSB123456", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART-port0",
+                               "/dev/ttyS0", "/dev/WWWWWWWWWWWWWWWW", "/dev/ttyS9999"}) {
+        const std::string label = display::portLabel(device);
+        SCOPED_TRACE(device);
+        EXPECT_FALSE(label.empty());
+        EXPECT_LE(metrics.horizontalAdvance(QString::fromStdString(cp1251::toUtf8(label))), display::kPortNameRoom);
+    }
 }

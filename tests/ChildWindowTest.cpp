@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QAbstractItemView>
+#include <QGroupBox>
+#include <QStyleOptionGroupBox>
 #include <QPointer>
 #include <QProcess>
 #include <QTest>
 #include <QToolButton>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 #include <unistd.h>
 
@@ -437,4 +442,66 @@ TEST(WaysOut, TheProgramsEndClosesEveryWindowAndReleasesTheOutputFirst) {
     second.form->close();
     EXPECT_TRUE(guard.isNull() || !guard->isVisible());
     EXPECT_EQ(second.form->linkData.command.dtcReadRequest.load(), 0);
+}
+
+TEST(SettingsDialog, ControlsSitInsideTheirGroupFramesAndTheOpenListShowsWholeEntries) {
+    Rig rig;
+    auto* dlg = open<TForm3>(rig.form->SettingsClick());
+    for (int tab = 0; tab < dlg->tabs()->count(); ++tab) {
+        dlg->tabs()->setCurrentIndex(tab);
+        QTest::qWait(20);
+        for (QGroupBox* box : dlg->tabs()->widget(tab)->findChildren<QGroupBox*>()) {
+            QStyleOptionGroupBox opt;
+            opt.initFrom(box);
+            opt.text = box->title();
+            opt.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+            const QRect frame = box->style()->subControlRect(QStyle::CC_GroupBox, &opt, QStyle::SC_GroupBoxFrame, box);
+            for (QWidget* child : box->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                SCOPED_TRACE(box->title().toStdString());
+                EXPECT_GT(child->geometry().top(), frame.top() + 1);  // below the frame's line
+                EXPECT_LT(child->geometry().bottom(), frame.bottom());
+            }
+        }
+    }
+    for (int k = 1; k <= 5; ++k)
+        EXPECT_GE(dlg->list(k)->view()->minimumWidth(), dlg->list(k)->view()->sizeHintForColumn(0));
+    dlg->close();
+}
+
+TEST(ErrorCodesWindow, CountAndRecordsComeFromTheSameReply) {
+    Rig rig;
+    auto* w = open<TForm4>(rig.form->ErrorsClick());
+    // Two replies the link might store one after the other: two codes of
+    // 01 xx, or five of 02 xx.
+    auto reply = [](std::uint8_t count, std::uint8_t high) {
+        std::array<std::uint8_t, 64> r{};
+        r[12] = count;
+        for (std::uint8_t k = 0; k < 5; ++k) {
+            r[13 + 3 * k] = high;
+            r[14 + 3 * k] = k;
+        }
+        return r;
+    };
+    const auto two = reply(2, 0x01), five = reply(5, 0x02);
+    std::atomic<bool> stop{false};
+    auto& buffer = rig.form->linkData.command.dtcReply;
+    std::thread link([&] {
+        for (bool flip = false; !stop; flip = !flip) {
+            const auto& r = flip ? two : five;
+            buffer.storeReceived(r.data(), r.size());
+        }
+    });
+    int mixed = 0;
+    for (int i = 0; i < 3000; ++i) {
+        w->Timer1Timer();
+        const int rows = w->table()->rowCount();
+        const QTableWidgetItem* cell = rows > 0 ? w->table()->item(0, 0) : nullptr;
+        if (!cell) continue;  // before the first reply
+        const QString first = cell->text();
+        if ((rows == 2) != (first == QStringLiteral("P  0100"))) ++mixed;
+    }
+    stop = true;
+    link.join();
+    EXPECT_EQ(mixed, 0);
+    w->close();
 }

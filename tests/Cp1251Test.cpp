@@ -19,3 +19,14 @@ TEST(Cp1251, RoundTripsCyrillicAndMarksWhatItCannotHold) {
     // Zero bytes and control characters pass unchanged.
     EXPECT_EQ(cp1251::toUtf8(std::string("a\0\t", 3)), std::string("a\0\t", 3));
 }
+
+TEST(Cp1251, ALocalesDecimalSeparatorIsOneByteOrFallsBackToAPoint) {
+    EXPECT_EQ(cp1251::singleByte(",", '.'), ',');
+    EXPECT_EQ(cp1251::singleByte(".", ','), '.');
+    EXPECT_EQ(cp1251::singleByte("\xC2\xB7", '.'), '\xB7');  // middle dot is in the code page
+    EXPECT_EQ(cp1251::singleByte("\xD9\xAB", '.'), '.');     // Arabic decimal separator
+    EXPECT_EQ(cp1251::singleByte("", '.'), '.');
+    EXPECT_EQ(cp1251::singleByte(",,", '.'), '.');
+    EXPECT_EQ(cp1251::singleByte("\xD9", '.'), '.');  // torn UTF-8
+    EXPECT_EQ(cp1251::singleByte("?", '.'), '?');
+}

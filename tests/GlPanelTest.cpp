@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include <QOpenGLContext>
+#include <QProcess>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
@@ -240,4 +241,40 @@ TEST(Panel, SeveralPanelsTakeTurnsOnOneThread) {
         return false;
     };
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(litIn(QRect(15, 25 + 60 * i, 200, 20), i)) << i;
+}
+
+// Without any OpenGL on the display (QT_XCB_GL_INTEGRATION=none) a panel
+// says why, once, in the order of the steps, and never paints. The case
+// runs in a child process, since the integration is chosen at start.
+TEST(Panel, AContextThatCannotBeMadeIsReportedOnceAndNeverPainted) {
+    if (qEnvironmentVariable("QT_XCB_GL_INTEGRATION") != QStringLiteral("none")) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_XCB_GL_INTEGRATION", "none");
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--gtest_filter=Panel.AContextThatCannotBeMadeIsReportedOnceAndNeverPainted"});
+        ASSERT_TRUE(child.waitForFinished(60000));
+        const QByteArray out = child.readAll();
+        EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
+        EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
+        return;
+    }
+    PanelRig rig;
+    int paints = 0, inits = 0;
+    rig.panel.OnInit = [&](TOpenGLPanel*) { ++inits; };
+    rig.panel.OnPaint = [&](TOpenGLPanel*) { ++paints; };
+    rig.panel.show();
+    QTest::qWait(100);
+    for (int i = 0; i < 5; ++i) rig.panel.repaintNow();
+    rig.panel.resize(200, 50);
+    QTest::qWait(100);
+    ASSERT_EQ(rig.reports.size(), 2) << rig.reports.join(" | ").toStdString();
+    EXPECT_TRUE(rig.reports[0].startsWith("wglRenderingContext:")) << rig.reports[0].toStdString();
+    EXPECT_NE(rig.reports[0], QStringLiteral("wglRenderingContext:0"));
+    EXPECT_EQ(rig.reports[1], QStringLiteral("Open GL Context Create Failed"));
+    EXPECT_EQ(paints, 0);
+    EXPECT_EQ(inits, 0);
+    EXPECT_FALSE(rig.panel.contextReady());
 }

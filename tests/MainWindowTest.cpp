@@ -10,6 +10,9 @@
 
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "app/TForm1.h"
 #include "display/glpanel/TOpenGLPanel.h"
 #include "sim/PtyPeer.h"
@@ -177,4 +180,29 @@ TEST(MainWindow, BadArgumentsPrintTheUsageAndExitWithTwo) {
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitCode(), 0);
     EXPECT_TRUE(p.readAllStandardOutput().contains("--any-screen"));
+}
+
+TEST(MainWindow, ASettingsFileThatIsNotOursIsReportedInFrontOfTheWindowAndKept) {
+    const std::string path = testsupport::tempSettingsPath();
+    std::string binary(4096, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 131 + 7);
+    { std::ofstream(path, std::ios::binary) << binary; }
+    app::TesterOptions opt;
+    opt.settingsPath = path;
+    TForm1 form(opt, std::make_unique<sim::SimulatedLine>(sim::SimOptions{}));
+    std::vector<bool> visibleAtReport;
+    std::string report;
+    form.reportError = [&](const std::string& e) {
+        visibleAtReport.push_back(form.isVisible());
+        report = e;
+    };
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_EQ(visibleAtReport.size(), 1u);
+    EXPECT_TRUE(visibleAtReport[0]);  // the box stands in front of the window
+    EXPECT_NE(report.find(path), std::string::npos);
+    EXPECT_EQ(form.chartParameter, (app::ChartParameters{2, 3, 4, 5, 6}));
+    form.close();  // the system close stores the colours: not into that file
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), binary);
 }

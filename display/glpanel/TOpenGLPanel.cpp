@@ -105,8 +105,11 @@ void TOpenGLPanel::createGLContext() {
     // Panels share display lists where the application asked Qt to share
     // contexts, so each font is built once for all of them.
     if (QOpenGLContext* global = QOpenGLContext::globalShareContext()) context_->setShareContext(global);
+    // The code is the one this step left; where the window system names
+    // none (no OpenGL on the display at all) it is ENODEV.
+    errno = 0;
     if (!context_->create()) {
-        report(QStringLiteral("wglRenderingContext:%1").arg(errno));
+        report(QStringLiteral("wglRenderingContext:%1").arg(errno != 0 ? errno : ENODEV));
         report(QStringLiteral("Open GL Context Create Failed"));
         context_.reset();
         return;
@@ -160,6 +163,9 @@ void TOpenGLPanel::releaseContext() {
 void TOpenGLPanel::paintCycle() {
     if (!OnPaint) return;
     if (!surface_ || !surface_->isExposed()) return;
+    // A panel whose context could not be made has said so once; it never
+    // paints, and does not repeat the report on every tick.
+    if (!context_) return;
     if (!makeCurrentOrReport()) return;
     OnPaint(this);
     ++paints_;
