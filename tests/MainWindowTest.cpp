@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 #include <fstream>
 #include <iterator>
 
@@ -205,4 +207,42 @@ TEST(MainWindow, ASettingsFileThatIsNotOursIsReportedInFrontOfTheWindowAndKept) 
     form.close();  // the system close stores the colours: not into that file
     std::ifstream in(path, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), binary);
+}
+
+// The whole program on the real serial layer: Ctrl+C and termination end it
+// in order, with the control window open and an output under test released
+// on the wire first.
+TEST(MainWindow, CtrlCAndTerminationEndTheProgramInOrder) {
+    for (int sig : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(sig);
+        sim::PtyPeer peer;
+        ASSERT_TRUE(peer.ok());
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedChannels);
+        p.start(M797_TESTER_PATH, {"--port", QString::fromStdString(peer.slavePath()), "--settings",
+                                   QString::fromStdString(testsupport::tempSettingsPath())});
+        ASSERT_TRUE(p.waitForStarted(10000));
+        auto click = [](int x, int y) {
+            QProcess::execute("xdotool", {"mousemove", QString::number(x), QString::number(y), "click", "1"});
+        };
+        auto frames = [&peer] {
+            return peer.withCore([](sim::AdapterCore& c) { return testsupport::services(c.requests()); });
+        };
+        auto seen = [&](const std::string& service) {
+            const auto f = frames();
+            return std::count(f.begin(), f.end(), service);
+        };
+        // "Старт" once the window is there, then "Управление".
+        ASSERT_TRUE(waitUntil([&] {
+            click(808 + 8 + 44, 96 + 72 + 11);
+            return seen("21 01") > 0;
+        }, std::chrono::seconds(20)));
+        click(808 + 8 + 44, 96 + 8 + 11);
+        ASSERT_TRUE(waitUntil([&] { return seen("30 01 01") > 0; }));
+        ::kill(static_cast<pid_t>(p.processId()), sig);
+        ASSERT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 130);
+        EXPECT_EQ(seen("30 01 00"), 1);  // "Форсунка 1" released before the end
+    }
 }
