@@ -10,6 +10,8 @@ const std::array<const char*, 16> kColourNames = {
     "GRID_R", "GRID_G", "GRID_B", "GRID_T", "Text_R",    "Text_G",    "Text_B",    "Text_T",
     "Text3_R", "Text3_G", "Text3_B", "Text3_T", "GRAPHIC_R", "GRAPHIC_G", "GRAPHIC_B", "GRAPHIC_T"};
 
+const char* const kPortKey = "\\VELKOR\\MANAGEMENT\\COM_PORT";
+
 std::string setKey(int n) { return std::string(kMarkerKey) + std::to_string(n); }
 std::string diagramName(int k) { return "diagram_" + std::to_string(k); }
 
@@ -83,6 +85,19 @@ void saveColourScheme(platform::SettingsStore& store, const display::ColourSchem
     std::vector<std::pair<std::string, std::int32_t>> values;
     for (std::size_t i = 0; i < kColourNames.size(); ++i) values.emplace_back(kColourNames[i], toPercent(*slots[i]));
     store.writeInts(kColourKey, values);
+}
+
+PortChoice loadPortChoice(const platform::SettingsStore& store) {
+    PortChoice c;
+    c.device = store.readText(kPortKey, "device").value_or("");
+    const auto wake = store.readInt(kPortKey, "wake");
+    if (wake.ok() && wake.value == 1) c.wake = platform::WakeMethod::Break;
+    return c;
+}
+
+void savePortChoice(platform::SettingsStore& store, const PortChoice& choice) {
+    store.writeText(kPortKey, "device", choice.device);
+    store.writeInt(kPortKey, "wake", choice.wake == platform::WakeMethod::Break ? 1 : 0);
 }
 
 }  // namespace app

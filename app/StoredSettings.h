@@ -10,6 +10,7 @@
 #include <string>
 
 #include "display/ColourScheme.h"
+#include "platform/SerialLine.h"
 #include "platform/SettingsStore.h"
 
 namespace app {
@@ -31,6 +32,17 @@ void loadStoredSettings(platform::SettingsStore& store, ChartParameters& chart,
 void selectParameterSet(const platform::SettingsStore& store, int n, ChartParameters& chart,
                         const ErrorReport& report);
 void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours);
+
+// The serial port and wake-up the user chose on the settings dialog's port
+// tab, kept under "\VELKOR\MANAGEMENT\COM_PORT" ("device" and "wake":
+// 0 the slow byte, 1 a break). Empty device: none chosen.
+extern const char* const kPortKey;
+struct PortChoice {
+    std::string device;
+    platform::WakeMethod wake = platform::WakeMethod::SlowByte;
+};
+PortChoice loadPortChoice(const platform::SettingsStore& store);
+void savePortChoice(platform::SettingsStore& store, const PortChoice& choice);
 
 // A component's stored percentage and back: rounded so that a stored value
 // reads back unchanged.

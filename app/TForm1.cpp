@@ -73,6 +73,8 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
             line_ = std::make_unique<platform::PosixSerialLine>(options_.port);
         }
     }
+    chosenDevice_ = options_.port;
+    line_->setNoteSink([this](const std::string& text) { adapterNote(text); });
     // A separator that is no single 1251 byte (Arabic, Persian) would be
     // lost from every readout: those read with '.'.
     decoder_ = std::make_unique<ecu::EcuDecoder>(
@@ -261,8 +263,38 @@ void TForm1::FormCreate() {
     update();
 }
 
+void TForm1::choosePort() {
+    // --port and --wake win; otherwise the port tab's choice. A change takes
+    // effect now: the link opens the port anew at its next turn.
+    const app::PortChoice stored = app::loadPortChoice(store_);
+    const platform::WakeMethod wake = options_.wakeGiven ? options_.wake : stored.wake;
+    if (wake != chosenWake_) {
+        chosenWake_ = wake;
+        line_->setWakeMethod(wake);  // from the next connection attempt
+    }
+    if (options_.simulate) return;
+    const std::string device = options_.portGiven || stored.device.empty() ? options_.port : stored.device;
+    if (device == chosenDevice_) return;
+    chosenDevice_ = device;
+    line_->setDevice(device);
+    link_->reopenPort();
+    sources_.portName = display::portLabel(device);
+}
+
+void TForm1::portFailed(const std::string& device, const std::string& reason) {
+    // The link thread: stderr at once, the box on the user-interface thread.
+    const std::string text = device + ": " + reason;
+    std::fprintf(stderr, "m797-tester: %s\n", text.c_str());
+    QMetaObject::invokeMethod(this, [this, text] { if (reportError) reportError(text); }, Qt::QueuedConnection);
+}
+
+void TForm1::adapterNote(const std::string& text) {
+    std::fprintf(stderr, "m797-tester: %s: %s\n", line_->name().c_str(), text.c_str());
+}
+
 void TForm1::StartClick() {
     if (!link_) return;
+    choosePort();
     // "Старт" disabled means running. It changes before the link resumes: a
     // link that fails at once (a port that cannot be opened) sets it back,
     // and the sampler's first tick then stops the timer.

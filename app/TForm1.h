@@ -101,6 +101,9 @@ private:
     Window* showChild(Window* w);
     // LinkObserver, on the link thread.
     void linkStopped() override;
+    void portFailed(const std::string& device, const std::string& reason) override;
+    void adapterNote(const std::string& text) override;
+    void choosePort();
 
     app::TesterOptions options_;
     platform::SettingsStore store_;
@@ -118,6 +121,8 @@ private:
     QPushButton* stopButton_ = nullptr;
     TForm8* notice_ = nullptr;
     std::vector<QPointer<QWidget>> children_;
+    std::string chosenDevice_;
+    platform::WakeMethod chosenWake_ = platform::WakeMethod::SlowByte;
     bool created_ = false;
     bool createPosted_ = false;
     bool ended_ = false;

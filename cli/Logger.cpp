@@ -4,9 +4,17 @@
 #include <cstring>
 
 #include "platform/Cp1251.h"
+#include "platform/WakeSequence.h"
 
 const char* loggerUsage() {
-    return "usage: m797-log [--port DEVICE | --simulate] [--passes N] [--dtc]\n";
+    return "usage: m797-log [--port DEVICE | --simulate] [--wake byte|break] [--passes N] [--dtc] [--help]\n"
+           "  --port DEVICE      serial port of the K-line adapter (default /dev/ttyS0)\n"
+           "  --simulate         talk to the built-in simulated car instead of a port\n"
+           "  --wake byte|break  how the ECU is woken: a 0x00 byte at 360 baud (default),\n"
+           "                     or a 25 ms break\n"
+           "  --passes N         stop after N poll passes (0: right after connecting)\n"
+           "  --dtc              also read the stored error codes; print them at the end\n"
+           "  --help             print this text\n";
 }
 
 std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string& error) {
@@ -28,6 +36,11 @@ std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string&
                 return std::nullopt;
             }
             o.passes = n;
+        } else if (a == "--wake" && i + 1 < argc) {
+            if (!platform::parseWakeMethod(argv[++i], o.wake)) {
+                error = std::string("bad wake-up method (byte or break): ") + argv[i];
+                return std::nullopt;
+            }
         } else if (a == "--dtc") {
             o.dtc = true;
         } else if (a == "--help" || a == "-h") {
@@ -44,8 +57,16 @@ std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string&
     return o;
 }
 
-Logger::Logger(std::ostream& out, const klink::LinkData& data, long passes)
-    : out_(out), data_(data), passes_(passes) {}
+Logger::Logger(std::ostream& out, const klink::LinkData& data, long passes, std::ostream& err, std::string device)
+    : out_(out), err_(err), device_(std::move(device)), data_(data), passes_(passes) {}
+
+void Logger::portFailed(const std::string& device, const std::string& reason) {
+    err_ << "m797-log: " << device << ": " << reason << std::endl;
+}
+
+void Logger::adapterNote(const std::string& text) { lineNote(text); }
+
+void Logger::lineNote(const std::string& text) { err_ << "m797-log: " << device_ << ": " << text << std::endl; }
 
 void Logger::statusWritten(const std::string& text1251) {
     if (anyStatus_ && text1251 == lastStatus_) return;

@@ -13,10 +13,12 @@
 #include <string>
 
 #include "link/LinkHooks.h"
+#include "platform/SerialLine.h"
 
 struct LoggerOptions {
     std::string port = "/dev/ttyS0";
     bool simulate = false;
+    platform::WakeMethod wake = platform::WakeMethod::SlowByte;
     long passes = -1;   // -1: until stopped
     bool dtc = false;
     bool help = false;
@@ -31,12 +33,17 @@ class Logger : public klink::LinkObserver {
 public:
     enum class Outcome { Running, PassesDone, LinkStopped };
 
-    Logger(std::ostream& out, const klink::LinkData& data, long passes);
+    // err: where the port's troubles go, as "m797-log: DEVICE: REASON".
+    Logger(std::ostream& out, const klink::LinkData& data, long passes, std::ostream& err, std::string device);
 
     void statusWritten(const std::string& text1251) override;
     void identificationRead() override;
     void passCompleted(std::uint64_t passNumber) override;
     void linkStopped() override;
+    void portFailed(const std::string& device, const std::string& reason) override;
+    void adapterNote(const std::string& text) override;
+    // The serial line's own notes (a refused break, say).
+    void lineNote(const std::string& text);
 
     // Waits up to the given time for the run to end; returns how it stands.
     Outcome waitFor(std::chrono::milliseconds timeout);
@@ -49,6 +56,8 @@ private:
     void finish(Outcome o);
 
     std::ostream& out_;
+    std::ostream& err_;
+    std::string device_;
     const klink::LinkData& data_;
     long passes_;
     std::string lastStatus_;

@@ -36,12 +36,14 @@ int main(int argc, char** argv) {
     } else {
         line = std::make_unique<platform::PosixSerialLine>(options->port);
     }
+    line->setWakeMethod(options->wake);
 
     klink::LinkData data;
     ecu::LiveDataStore live;
     live.write([](ecu::LiveData& d) { d.setFlagNames(); return 0; });
     ecu::EcuDecoder decoder(live);  // the logger always writes a decimal point
-    Logger logger(std::cout, data, options->passes);
+    Logger logger(std::cout, data, options->passes, std::cerr, options->simulate ? "simulated" : options->port);
+    line->setNoteSink([&logger](const std::string& text) { logger.lineNote(text); });
     bool headerDone = false;
     logger.printPass = [&](std::ostream& out, std::uint64_t pass) {
         if (!headerDone) out << logHeader() << "\n";

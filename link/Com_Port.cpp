@@ -1,5 +1,7 @@
 #include "link/Com_Port.h"
 
+#include <algorithm>
+
 #include "link/StatusTexts.h"
 
 namespace klink {
@@ -79,6 +81,11 @@ void Com_Port::boundary() {
 }
 
 void Com_Port::loopTurn() {
+    if (reopen_.exchange(false) && portOpen_) {
+        line_.close();
+        portOpen_ = false;
+        linkUp_ = false;
+    }
     if (!portOpen_) {
         openPort();
         // After a failed opening the next start opens the port anew before
@@ -105,8 +112,17 @@ std::size_t Com_Port::exchangeBytes(const std::uint8_t* frame, std::size_t lengt
                                     std::uint8_t* reply, std::size_t readMax, bool atBoundary) {
     if (atBoundary) boundary();
     line_.write(frame, length);
-    const std::size_t n = line_.read(reply, readMax);
+    readMax = std::min(readMax, staging_.size());
+    const std::size_t n = line_.read(staging_.data(), readMax);
     line_.purgeReceive();
+    // The adapter echoes every byte sent. A reply that does not begin with
+    // the request is no answer to it: an adapter that does not echo shifts
+    // every position and would give plausible garbage.
+    if (n > 0 && (n < length || !std::equal(frame, frame + length, staging_.data()))) {
+        unechoedSeen_ = true;
+        return 0;
+    }
+    std::copy(staging_.begin(), staging_.begin() + static_cast<std::ptrdiff_t>(n), reply);
     return n;
 }
 
@@ -114,6 +130,7 @@ void Com_Port::openPort() {
     if (!line_.open()) {
         line_.close();
         portOpen_ = false;
+        if (observer_) observer_->portFailed(line_.name(), line_.failureReason());
         failureStop(status::portOpenFailed());
         return;
     }
@@ -122,6 +139,7 @@ void Com_Port::openPort() {
 }
 
 void Com_Port::connectionAttempt() {
+    unechoedSeen_ = false;
     exchange(frames_.stopCommunication, stopReply_.data());
     boundary();
     line_.wakeUp();
@@ -132,6 +150,14 @@ void Com_Port::connectionAttempt() {
     const bool keyIs8F = n >= 2 && startReply_[n - 2] == 0x8F;
 
     FailKind kind = FailKind::None;
+    if (unechoedSeen_ && !echoNoted_) {
+        echoNoted_ = true;
+        if (observer_) {
+            observer_->adapterNote("the adapter does not echo what is sent; a K-line adapter must "
+                                   "(replies without the echo are ignored)");
+        }
+    }
+    unechoedSeen_ = false;
     if (!lastIsC3) {
         writeStatus(status::checkAdapter());
         ++failCount_;

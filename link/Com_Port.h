@@ -52,6 +52,10 @@ public:
     // Nothing more is sent.
     void shutdown();
 
+    // Closes the port at the next loop turn, so that the next opening takes
+    // the device and wake-up the line was given since. Any thread.
+    void reopenPort() { reopen_ = true; }
+
     // One turn of the main loop on the calling thread. The logger and the
     // tests may drive the link this way without starting the thread.
     void loopTurn();
@@ -99,6 +103,12 @@ private:
     std::atomic<int> failCount_{0};
     std::atomic<std::uint64_t> passCount_{0};
     std::atomic<bool> stoppedItself_{false};
+    std::atomic<bool> reopen_{false};
+    bool unechoedSeen_ = false;  // bytes came back, but not the request's echo
+    bool echoNoted_ = false;
+    // Every reply is read here first and kept only when it begins with the
+    // echo of its request.
+    std::array<std::uint8_t, kDtcReplySize> staging_{};
 
     std::array<std::uint8_t, 14> startReply_{};
     std::array<std::uint8_t, 14> stopReply_{};

@@ -42,6 +42,12 @@ public:
     // Failure stop: "Старт" is already enabled in LinkData when this runs,
     // and the link pauses right after it returns. Must not block.
     virtual void linkStopped() {}
+    // The port could not be opened: why, for the user ("Permission denied
+    // (...)"). Comes before the failure stop. Must not block.
+    virtual void portFailed(const std::string& /*device*/, const std::string& /*reason*/) {}
+    // Something the user should know about the adapter, said once (English,
+    // for the standard error). Must not block.
+    virtual void adapterNote(const std::string& /*text*/) {}
 };
 
 }  // namespace klink

@@ -15,6 +15,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+
+#include "platform/SerialPorts.h"
 
 #include "platform/TimedPause.h"
 
@@ -23,13 +26,27 @@ extern "C" int ioctl(int fd, unsigned long request, ...) noexcept;
 namespace platform {
 namespace {
 
-constexpr unsigned kLinkBaud = 10400;
-constexpr unsigned kWakeBaud = 360;
-
 int remainingMs(Clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
     if (left.count() <= 0) return 0;
     return static_cast<int>((left.count() + 999) / 1000);
+}
+
+std::string openFailure(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return std::string(std::strerror(err)) + " (serial ports here: " + describeSerialPorts(listSerialPorts()) + ")";
+    case EACCES:
+    case EPERM:
+        return std::string(std::strerror(err)) +
+               " (join the dialout group: sudo usermod -aG dialout $USER, then log in again)";
+    case EBUSY:
+        return "in use by another program";
+    default:
+        return std::strerror(err);
+    }
 }
 
 }  // namespace
@@ -44,22 +61,53 @@ PosixSerialLine::~PosixSerialLine() {
     if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
+int PosixSerialLine::control(unsigned long request, void* arg) { return ioctl(fd_, request, arg); }
+
+std::string PosixSerialLine::name() const {
+    std::lock_guard<std::mutex> lock(nameMutex_);
+    return device_;
+}
+
+std::string PosixSerialLine::failureReason() const {
+    std::lock_guard<std::mutex> lock(nameMutex_);
+    return failure_;
+}
+
+void PosixSerialLine::setDevice(const std::string& device) {
+    std::lock_guard<std::mutex> lock(nameMutex_);
+    device_ = device;
+}
+
+void PosixSerialLine::setWakeMethod(WakeMethod method) { wakeMethod_ = method; }
+
+bool PosixSerialLine::fail(const std::string& reason) {
+    close();
+    std::lock_guard<std::mutex> lock(nameMutex_);
+    failure_ = reason;
+    return false;
+}
+
 bool PosixSerialLine::open() {
     close();
-    fd_ = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) return false;
+    fd_ = ::open(name().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) return fail(openFailure(errno));
     // TIOCEXCL keeps other programs out (root excepted); the advisory lock
     // also catches a second instance run as root.
-    if (ioctl(fd_, TIOCEXCL) != 0 || flock(fd_, LOCK_EX | LOCK_NB) != 0 || !configure()) {
-        close();
-        return false;
-    }
+    if (flock(fd_, LOCK_EX | LOCK_NB) != 0) return fail(openFailure(EBUSY));
+    termios2 probe{};
+    if (control(TCGETS2, &probe) != 0) return fail("not a serial port");
+    if (control(TIOCEXCL, nullptr) != 0) return fail(openFailure(errno));
+    const std::string problem = configure();
+    if (!problem.empty()) return fail(problem);
+    std::lock_guard<std::mutex> lock(nameMutex_);
+    failure_.clear();
     return true;
 }
 
-bool PosixSerialLine::configure() {
+std::string PosixSerialLine::configure() {
+    grantedBaud_ = 0;
     termios2 tio{};
-    if (ioctl(fd_, TCGETS2, &tio) != 0) return false;  // not a terminal
+    if (control(TCGETS2, &tio) != 0) return std::strerror(errno);
     tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
                      IXANY | INPCK);
     tio.c_oflag &= ~OPOST;
@@ -68,32 +116,56 @@ bool PosixSerialLine::configure() {
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    if (ioctl(fd_, TCSETS2, &tio) != 0) return false;
-    if (!setRate(kLinkBaud)) return false;
+    if (control(TCSETS2, &tio) != 0) return std::strerror(errno);
+    if (!setRate(kLinkBaud)) {
+        // A chip that cannot make 10400 baud (it rounds to a rate of its
+        // own) would talk past the ECU.
+        if (grantedBaud_ == 0) return std::strerror(errno);
+        return "rate not granted: the port runs at " + std::to_string(grantedBaud_) + " baud, not " +
+               std::to_string(kLinkBaud);
+    }
 
     // USB adapters hold received bytes for up to 16 ms unless asked not to;
     // chips that do not know the request refuse it, which is harmless.
     serial_struct ss{};
-    if (ioctl(fd_, TIOCGSERIAL, &ss) == 0) {
+    if (control(TIOCGSERIAL, &ss) == 0) {
         ss.flags |= ASYNC_LOW_LATENCY;
-        (void)ioctl(fd_, TIOCSSERIAL, &ss);
+        (void)control(TIOCSSERIAL, &ss);
     }
     purgeReceive();
-    return true;
+    return {};
 }
 
 bool PosixSerialLine::setRate(unsigned baud) {
     termios2 tio{};
-    if (ioctl(fd_, TCGETS2, &tio) != 0) return false;
+    if (control(TCGETS2, &tio) != 0) return false;
     tio.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
     tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
     tio.c_ispeed = baud;
     tio.c_ospeed = baud;
-    if (ioctl(fd_, TCSETS2, &tio) != 0) return false;
+    if (control(TCSETS2, &tio) != 0) return false;
     termios2 back{};
-    if (ioctl(fd_, TCGETS2, &back) != 0) return false;
+    if (control(TCGETS2, &back) != 0) return false;
     grantedBaud_ = back.c_ospeed;
-    return true;
+    return rateClose(grantedBaud_, baud);
+}
+
+bool PosixSerialLine::setBreak(bool on) { return control(on ? TIOCSBRK : TIOCCBRK, nullptr) == 0; }
+
+void PosixSerialLine::sendByte(std::uint8_t byte) { write(&byte, 1); }
+
+bool PosixSerialLine::awaitEcho(Clock::time_point deadline) {
+    while (!interrupted_.load(std::memory_order_relaxed)) {
+        const int waitMs = remainingMs(deadline);
+        if (waitMs == 0) return false;
+        pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        const int r = poll(p, 2, waitMs);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0 || p[1].revents) return false;
+        if (p[0].revents & POLLIN) return true;
+        if (p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
+    }
+    return false;
 }
 
 void PosixSerialLine::close() {
@@ -156,63 +228,14 @@ void PosixSerialLine::purgeReceive() {
     if (fd_ >= 0) (void)ioctl(fd_, TCFLSH, TCIFLUSH);
 }
 
-bool PosixSerialLine::isPseudoTerminal() const {
-    struct stat st {};
-    if (fd_ < 0 || fstat(fd_, &st) != 0) return false;
-    const unsigned m = major(st.st_rdev);
-    return m >= 136 && m <= 143;  // Unix98 pty slaves
-}
-
 void PosixSerialLine::wakeUp() {
     if (fd_ < 0) {
         pauseFor(WakeTiming::kTotal);
         return;
     }
-    WakeMethod method = wakeMethod_;
-    // A pseudo-terminal accepts TIOCSBRK and does nothing with it, so the
-    // peer would never see the pattern; the slow byte reaches it.
-    if (method == WakeMethod::Automatic) {
-        method = isPseudoTerminal() ? WakeMethod::SlowByte : WakeMethod::Break;
-    }
-    if (method == WakeMethod::Break) {
-        wakeByBreak();
-    } else {
-        wakeBySlowByte();
-    }
-}
-
-void PosixSerialLine::wakeByBreak() {
-    WakeRecord rec;
-    rec.method = WakeMethod::Break;
-    const auto before = Clock::now();
-    (void)ioctl(fd_, TIOCSBRK);
-    rec.start = Clock::now();
-    // The line goes low somewhere during the call; aim the release at 25 ms
-    // after its middle, less what the release call itself is expected to take.
-    const auto setCost = rec.start - before;
-    const auto lowFrom = before + setCost / 2;
-    pauseUntil(lowFrom + WakeTiming::kLow - setCost / 2);
-    (void)ioctl(fd_, TIOCCBRK);
-    rec.rising = Clock::now();
-    pauseUntil(lowFrom + WakeTiming::kTotal);
-    rec.end = Clock::now();
-    rec.start = lowFrom;
-    lastWake_ = rec;
-}
-
-void PosixSerialLine::wakeBySlowByte() {
-    WakeRecord rec;
-    rec.method = WakeMethod::SlowByte;
-    setRate(kWakeBaud);
-    const std::uint8_t zero = 0x00;
-    rec.start = Clock::now();
-    (void)::write(fd_, &zero, 1);
-    // Start bit and eight zero data bits: nine bit times of 1/360 s, 25 ms.
-    rec.rising = rec.start + WakeTiming::kLow;
-    pauseUntil(rec.start + WakeTiming::kTotal);
-    setRate(kLinkBaud);
-    rec.end = Clock::now();
-    lastWake_ = rec;
+    WakeMethod method = wakeMethod_.load();
+    lastWake_ = runWake(*this, method, [this](const std::string& text) { note(text); });
+    wakeMethod_ = method;
 }
 
 void PosixSerialLine::interrupt() {

@@ -3,29 +3,17 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <string>
 
 #include "platform/SerialLine.h"
+#include "platform/WakeSequence.h"
 
 namespace platform {
 
-enum class WakeMethod {
-    Automatic,  // break on a real port; the slow byte on a pseudo-terminal
-    Break,      // TIOCSBRK / TIOCCBRK on the monotonic clock
-    SlowByte,   // a 0x00 byte written at 360 baud
-};
-
-// Times of the wake-up's edges, for judging the wire.
-struct WakeRecord {
-    Clock::time_point start{};    // line driven low
-    Clock::time_point rising{};   // line released
-    Clock::time_point end{};      // the operation returned
-    WakeMethod method = WakeMethod::Automatic;
-};
-
-class PosixSerialLine : public SerialLine {
+class PosixSerialLine : public SerialLine, private WakePort {
 public:
-    explicit PosixSerialLine(std::string device, WakeMethod wake = WakeMethod::Automatic);
+    explicit PosixSerialLine(std::string device, WakeMethod wake = WakeMethod::SlowByte);
     ~PosixSerialLine() override;
     PosixSerialLine(const PosixSerialLine&) = delete;
     PosixSerialLine& operator=(const PosixSerialLine&) = delete;
@@ -38,21 +26,36 @@ public:
     void purgeReceive() override;
     void wakeUp() override;
     void interrupt() override;
+    std::string name() const override;
+    std::string failureReason() const override;
+    void setDevice(const std::string& device) override;
+    void setWakeMethod(WakeMethod method) override;
 
-    const std::string& device() const { return device_; }
     // The output rate the driver reports after configuration.
     unsigned grantedBaud() const { return grantedBaud_; }
     WakeRecord lastWake() const { return lastWake_; }
+    WakeMethod wakeMethod() const { return wakeMethod_.load(); }
+
+protected:
+    // Every ioctl goes through here, so that the tests can play a driver
+    // that refuses a request or grants another rate than the one asked.
+    virtual int control(unsigned long request, void* arg);
 
 private:
-    bool configure();
-    bool setRate(unsigned baud);
-    void wakeByBreak();
-    void wakeBySlowByte();
-    bool isPseudoTerminal() const;
+    bool fail(const std::string& reason);
+    // Raw 8N1 at the link's rate; the reason it failed, or empty.
+    std::string configure();
+    // WakePort
+    bool setRate(unsigned baud) override;
+    bool setBreak(bool on) override;
+    void sendByte(std::uint8_t byte) override;
+    bool awaitEcho(Clock::time_point deadline) override;
+    void purge() override { purgeReceive(); }
 
+    mutable std::mutex nameMutex_;  // the device may be chosen while the link runs
     std::string device_;
-    WakeMethod wakeMethod_;
+    std::string failure_;
+    std::atomic<WakeMethod> wakeMethod_;
     int fd_ = -1;
     int wakeFd_ = -1;  // eventfd that interrupt() signals
     std::atomic<bool> interrupted_{false};

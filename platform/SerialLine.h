@@ -5,6 +5,9 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <set>
+#include <string>
 
 namespace platform {
 
@@ -28,6 +31,24 @@ struct WakeTiming {
     static constexpr std::chrono::milliseconds kLow{25};
     static constexpr std::chrono::milliseconds kTotal{50};
 };
+
+// How the wake-up's 25 ms low is made.
+enum class WakeMethod {
+    // A 0x00 byte at 360 baud: start bit and eight zero bits, timed by the
+    // UART itself. Works on every common USB chip.
+    SlowByte,
+    // A break held for 25 ms by the program's own clock. Some USB chips fake
+    // or refuse a break (see the README); a refused one falls back to SlowByte.
+    Break,
+};
+
+// The K-line's rate and how far a port's granted rate may stray from it.
+constexpr unsigned kLinkBaud = 10400;
+constexpr unsigned kWakeBaud = 360;
+constexpr bool rateClose(unsigned granted, unsigned wanted) {
+    const unsigned diff = granted > wanted ? granted - wanted : wanted - granted;
+    return diff * 50 <= wanted;  // within 2 %
+}
 
 class SerialLine {
 public:
@@ -56,6 +77,30 @@ public:
     // Makes a read under way, and every later read, return at once. Used only
     // when the program ends, so that the link thread can be joined promptly.
     virtual void interrupt() = 0;
+
+    // What the user calls the port ("/dev/ttyUSB0").
+    virtual std::string name() const { return {}; }
+    // Why the last open() failed, for the user: "Permission denied (...)".
+    virtual std::string failureReason() const { return {}; }
+    // Takes effect at the next open().
+    virtual void setDevice(const std::string&) {}
+    virtual void setWakeMethod(WakeMethod) {}
+
+    // Where the line tells the user what it had to do otherwise (a refused
+    // break, say): once per kind of event. Called on the link thread.
+    void setNoteSink(std::function<void(const std::string&)> sink) { noteSink_ = std::move(sink); }
+
+protected:
+    // Each text is said once.
+    void note(const std::string& text) {
+        if (!noteSink_ || said_.count(text)) return;
+        said_.insert(text);
+        noteSink_(text);
+    }
+
+private:
+    std::function<void(const std::string&)> noteSink_;
+    std::set<std::string> said_;
 };
 
 }  // namespace platform

@@ -82,7 +82,7 @@ bool writeAll(int fd, const std::string& text) {
 enum class FileState { Missing, Ok, Unreadable, NotSettings };
 
 // Reads the whole file, or says why it cannot be used.
-FileState readText(const std::string& path, std::string& text, std::string& why) {
+FileState readWhole(const std::string& path, std::string& text, std::string& why) {
     // Non-blocking, so that a pipe in the file's place cannot hang the program.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
@@ -226,7 +226,7 @@ SettingsStore::Document SettingsStore::load() const {
     if (memoryOnly_) return memory_;
     std::string text, why;
     Document doc;
-    const FileState state = readText(path_, text, why);
+    const FileState state = readWhole(path_, text, why);
     if (state == FileState::Missing) return doc;
     if (state == FileState::Ok && parse(std::move(text), doc, why)) {
         memory_ = doc;  // what the run goes on with should the file fail later
@@ -318,6 +318,23 @@ SettingsStore::Read SettingsStore::readInt(const std::string& key, const std::st
     const auto parsed = parseInt(v->second);
     if (!parsed) return {ReadStatus::NotAnInteger, 0};
     return {ReadStatus::Ok, *parsed};
+}
+
+std::optional<std::string> SettingsStore::readText(const std::string& key, const std::string& name) const {
+    const Document doc = load();
+    const auto k = doc.find(key);
+    if (k == doc.end()) return std::nullopt;
+    const auto v = k->second.find(name);
+    if (v == k->second.end()) return std::nullopt;
+    return v->second;
+}
+
+bool SettingsStore::writeText(const std::string& key, const std::string& name, const std::string& text) {
+    if (text.find_first_of("\r\n") != std::string::npos) return false;
+    return update([&](Document& doc) {
+        doc[key][name] = text;
+        return true;
+    });
 }
 
 bool SettingsStore::writeInt(const std::string& key, const std::string& name, std::int32_t value) {

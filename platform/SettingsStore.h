@@ -56,6 +56,10 @@ public:
     // the file. False if the file could not be written (the value is then
     // kept in memory).
     bool writeInt(const std::string& key, const std::string& name, std::int32_t value);
+    // A text value (one line); nothing if the key or value is missing.
+    std::optional<std::string> readText(const std::string& key, const std::string& name) const;
+    // False if the file could not be written, or the text holds a line break.
+    bool writeText(const std::string& key, const std::string& name, const std::string& text);
     // Several values of one key in one replacement of the file.
     bool writeInts(const std::string& key, const std::vector<std::pair<std::string, std::int32_t>>& values);
     bool deleteKey(const std::string& key);

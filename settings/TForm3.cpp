@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QAbstractItemView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
@@ -12,6 +13,7 @@
 #include "app/StoredSettings.h"
 #include "ecu/ParameterCatalogue.h"
 #include "platform/Cp1251.h"
+#include "platform/SerialPorts.h"
 
 using app::diagramName;
 using app::setKey;
@@ -134,17 +136,45 @@ QWidget* TForm3::buildEcuTab() {
 }
 
 QWidget* TForm3::buildPortTab() {
+    // The serial ports present (by their stable by-id names where udev made
+    // them) and any path typed in; the choice is used from the next "Старт".
     auto* page = new QWidget;
-    int y = 16;
-    for (const char* port : {"Com 1", "Com 2", "Com 3", "Com 4"}) {
-        auto* r = new QRadioButton(QString::fromUtf8(port), page);
-        r->setGeometry(16, y, 120, 20);
-        const bool first = y == 16;
-        r->setEnabled(first);
-        r->setChecked(first);
-        y += 26;
+    const app::PortChoice stored = app::loadPortChoice(store_);
+    auto* portBox = new QGroupBox(QStringLiteral("Порт адаптера"), page);
+    portBox->setGeometry(8, 8, 489, 81);
+    portList_ = new QComboBox(portBox);
+    portList_->setGeometry(8, 22, 473, 22);
+    portList_->setEditable(true);
+    for (const platform::SerialPortEntry& p : platform::listSerialPorts()) {
+        const QString path = QString::fromStdString(p.byId.empty() ? p.device : p.byId);
+        portList_->addItem(path);
+        if (!p.byId.empty()) portList_->setItemData(portList_->count() - 1, QString::fromStdString(p.device), Qt::ToolTipRole);
     }
+    portList_->setCurrentText(QString::fromStdString(stored.device));
+    portList_->lineEdit()->setPlaceholderText(QStringLiteral("/dev/ttyUSB0"));
+    auto* hint = new QLabel(QStringLiteral("Выбор действует со следующего нажатия \"Старт\"."), portBox);
+    hint->setGeometry(8, 52, 473, 18);
+    connect(portList_, &QComboBox::activated, this, [this](int) { PortChange(); });
+    connect(portList_->lineEdit(), &QLineEdit::editingFinished, this, &TForm3::PortChange);
+
+    auto* wakeBox = new QGroupBox(QStringLiteral("Пробуждение ЭБУ"), page);
+    wakeBox->setGeometry(8, 97, 489, 73);
+    wakeByte_ = new QRadioButton(QStringLiteral("Байт 0x00 на 360 бод (подходит всем USB-адаптерам)"), wakeBox);
+    wakeByte_->setGeometry(8, 20, 473, 20);
+    auto* wakeBreak = new QRadioButton(QStringLiteral("Break 25 мс"), wakeBox);
+    wakeBreak->setGeometry(8, 44, 473, 20);
+    (stored.wake == platform::WakeMethod::Break ? wakeBreak : wakeByte_)->setChecked(true);
+    connect(wakeByte_, &QRadioButton::toggled, this, [this](bool) { PortChange(); });
     return page;
+}
+
+void TForm3::PortChange() {
+    app::PortChoice c;
+    c.device = portList_->currentText().trimmed().toStdString();
+    c.wake = wakeByte_->isChecked() ? platform::WakeMethod::SlowByte : platform::WakeMethod::Break;
+    const app::PortChoice stored = app::loadPortChoice(store_);
+    if (c.device == stored.device && c.wake == stored.wake) return;
+    app::savePortChoice(store_, c);
 }
 
 float* TForm3::component(int slider) {

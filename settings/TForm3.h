@@ -6,6 +6,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialog>
+#include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
 
@@ -25,12 +26,15 @@ public:
     void ListChange(int k, int index); // list k (1..5) chosen by the user
     void SliderChange(int slider, int position);
     void ResetClick();                 // "Сброс"
+    void PortChange();                 // the port or the wake-up chosen
 
     QComboBox* list(int k) const { return lists_[static_cast<std::size_t>(k - 1)]; }
     // Sliders in the order grid, name, value, graph; each red, green, blue, brightness.
     QSlider* slider(int group, int component) const { return sliders_[static_cast<std::size_t>(group * 4 + component)]; }
     int downSet() const { return setGroup_->checkedId(); }
     QTabWidget* tabs() const { return tabs_; }
+    QComboBox* portList() const { return portList_; }
+    QRadioButton* wakeByteButton() const { return wakeByte_; }
     std::function<void()> onClosed;
 
 protected:
@@ -57,5 +61,7 @@ private:
     QButtonGroup* setGroup_ = nullptr;
     std::array<QComboBox*, 5> lists_{};
     std::array<QSlider*, 16> sliders_{};
+    QComboBox* portList_ = nullptr;
+    QRadioButton* wakeByte_ = nullptr;
     bool closed_ = false;
 };

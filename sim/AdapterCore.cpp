@@ -29,7 +29,7 @@ std::vector<TimedByte> AdapterCore::bytesWritten(const std::uint8_t* data, std::
     for (std::size_t i = 0; i < size; ++i) {
         const auto at = t + step * static_cast<long>(i + 1);
         if (options_.record) received_.push_back({at, data[i]});
-        out.push_back({at, data[i]});  // the adapter's echo
+        if (options_.adapter.echo) out.push_back({at, data[i]});  // the adapter's echo
         // The ECU forgets a frame that stalls (inter-byte time-out).
         if (!assembling_.empty() && at - lastByte_ > std::chrono::milliseconds(20)) assembling_.clear();
         lastByte_ = at;
@@ -43,13 +43,13 @@ std::vector<TimedByte> AdapterCore::bytesWritten(const std::uint8_t* data, std::
     return out;
 }
 
-std::vector<TimedByte> AdapterCore::wakeUp(Clock::time_point t) {
-    if (options_.fault == LineFault::NoAdapter) return {};
-    if (options_.record) wakeUps_.push_back(t);
+void AdapterCore::lineLow(Clock::time_point from, Clock::time_point to) {
+    if (options_.fault == LineFault::NoAdapter) return;
+    if (options_.record) lows_.emplace_back(from, to - from);
     assembling_.clear();
+    if (to - from < kWakeLowMin || to - from > kWakeLowMax) return;
+    if (options_.record) wakeUps_.push_back(from);
     ecu_.wakeUp();
-    // The adapter reads the 25 ms low as a zero byte with a framing error.
-    return {{t + std::chrono::milliseconds(25), 0x00}};
 }
 
 void AdapterCore::frameComplete(Clock::time_point end, std::vector<TimedByte>& out) {

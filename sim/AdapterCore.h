@@ -24,6 +24,35 @@ enum class LineFault {
     NoisyReplies,    // random bytes before and inside the answers
 };
 
+// How the simulated adapter's serial chip behaves, as the Linux drivers of
+// the common USB chips show it.
+enum class BreakStyle {
+    Exact,    // the line is low exactly while the break is set
+    Long,     // faked with a zero byte at a very low rate: about 200 ms low,
+              // and clearing the break blocks about 240 ms (CH340)
+    Refused,  // the driver refuses the break (some PL2303 clones)
+};
+
+struct AdapterModel {
+    bool echo = true;  // a K-line adapter echoes every byte sent
+    // Received bytes reach the host in packets: when packetSize bytes have
+    // come or latency has passed since the packet's first byte (FTDI: 16 ms
+    // unless asked for low latency). Zero: at once.
+    std::chrono::milliseconds latency{0};
+    std::size_t packetSize = 62;
+    BreakStyle breakStyle = BreakStyle::Exact;
+    unsigned grantedLinkBaud = 10400;  // what the chip makes of 10400 (CP210x: 14400)
+    bool slowRate = true;              // the chip can run at 360 baud
+
+    static AdapterModel ftdi() { return {true, std::chrono::milliseconds(16), 62, BreakStyle::Exact, 10400, true}; }
+    static AdapterModel ch340() { return {true, std::chrono::milliseconds(1), 32, BreakStyle::Long, 10400, true}; }
+    static AdapterModel pl2303Clone() {
+        return {true, std::chrono::milliseconds(1), 64, BreakStyle::Refused, 10400, true};
+    }
+    static AdapterModel cp210x() { return {true, std::chrono::milliseconds(1), 64, BreakStyle::Exact, 14400, true}; }
+    static AdapterModel noEcho() { return {false, std::chrono::milliseconds(0), 62, BreakStyle::Exact, 10400, true}; }
+};
+
 struct SimOptions {
     std::chrono::microseconds answerDelay{25000};
     bool bytePacing = false;   // bytes take their 10400-baud time on the wire
@@ -31,6 +60,7 @@ struct SimOptions {
     int silentAfterRequests = -1;  // the ECU drops the session after this many answers
     bool record = true;            // keep every byte and request for the tests to judge
     std::uint32_t seed = 1;
+    AdapterModel adapter{};
 };
 
 struct TimedByte {
@@ -50,8 +80,13 @@ public:
     // Bytes written by the tester at time t; returns what the line carries
     // back (echo, then the ECU's answer), each byte with its arrival time.
     std::vector<TimedByte> bytesWritten(const std::uint8_t* data, std::size_t size, Clock::time_point t);
-    // The wake pattern began at t; returns the echo it produces.
-    std::vector<TimedByte> wakeUp(Clock::time_point t);
+    // The K-line was held low from `from` to `to`. The ECU takes it for the
+    // fast-init wake-up only when it lasted 25 ms, give or take the
+    // tolerance a real ECU allows; a long break (as some USB chips make)
+    // wakes nothing.
+    void lineLow(Clock::time_point from, Clock::time_point to);
+    static constexpr std::chrono::milliseconds kWakeLowMin{21};
+    static constexpr std::chrono::milliseconds kWakeLowMax{29};
 
     // No request frame is being received: a zero byte now is not data.
     bool idle() const { return assembling_.empty(); }
@@ -61,7 +96,10 @@ public:
 
     const std::vector<TimedByte>& received() const { return received_; }
     const std::vector<RecordedFrame>& requests() const { return requests_; }
+    // Starts of the low periods the ECU took for a wake-up.
     const std::vector<Clock::time_point>& wakeUps() const { return wakeUps_; }
+    // Every low period, woken or not: start and length.
+    const std::vector<std::pair<Clock::time_point, Clock::duration>>& lowPeriods() const { return lows_; }
     // Called with every complete request before the ECU answers it, with the
     // request's time; a living car uses it to move on.
     std::function<void(const std::vector<std::uint8_t>&, Clock::time_point)> beforeAnswer;
@@ -79,6 +117,7 @@ private:
     std::vector<TimedByte> received_;
     std::vector<RecordedFrame> requests_;
     std::vector<Clock::time_point> wakeUps_;
+    std::vector<std::pair<Clock::time_point, Clock::duration>> lows_;
     int answers_ = 0;
     Clock::time_point lastByte_{};
 };

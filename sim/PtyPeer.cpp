@@ -91,9 +91,10 @@ void PtyPeer::run() {
             arrived_.push_back({now, buf[i]});
             std::vector<TimedByte> back;
             if (buf[i] == 0x00 && core_.idle()) {
-                back = core_.wakeUp(now);
-                // The wake byte's echo travels at once on a pseudo-terminal.
-                for (auto& b : back) b.at = now;
+                // A pseudo-terminal has no rate: the zero byte stands for the
+                // 25 ms low it makes at 360 baud, and its echo travels at once.
+                core_.lineLow(now, now + std::chrono::milliseconds(25));
+                if (core_.options().fault != LineFault::NoAdapter) back.push_back({now, 0x00});
             } else {
                 back = core_.bytesWritten(&buf[i], 1, now);
             }

@@ -1,7 +1,8 @@
 // The simulated adapter and ECU behind the SerialLine interface, in the same
 // process: what the tests and "--simulate" put behind the link. Reads keep
 // the real time-out rules on the real clock; in instant mode nothing waits,
-// for tests that run thousands of passes.
+// for tests that run thousands of passes. The wake-up runs the same sequence
+// as a real port, against the adapter model's chip.
 #pragma once
 
 #include <condition_variable>
@@ -10,13 +11,15 @@
 #include <mutex>
 
 #include "platform/SerialLine.h"
+#include "platform/WakeSequence.h"
 #include "sim/AdapterCore.h"
 
 namespace sim {
 
-class SimulatedLine : public platform::SerialLine {
+class SimulatedLine : public platform::SerialLine, private platform::WakePort {
 public:
-    explicit SimulatedLine(SimOptions options = {}, bool instant = false);
+    explicit SimulatedLine(SimOptions options = {}, bool instant = false,
+                           platform::WakeMethod wake = platform::WakeMethod::SlowByte);
 
     bool open() override;
     void close() override;
@@ -26,6 +29,9 @@ public:
     void purgeReceive() override;
     void wakeUp() override;
     void interrupt() override;
+    std::string name() const override { return "simulated"; }
+    std::string failureReason() const override;
+    void setWakeMethod(platform::WakeMethod method) override;
 
     // Runs fn on the adapter and ECU state under the line's lock.
     template <typename Fn>
@@ -36,8 +42,19 @@ public:
     // Whether opening the port succeeds (a missing or busy device when false).
     void setOpenSucceeds(bool ok);
     int openCount() const;
+    platform::WakeRecord lastWake() const;
+    platform::WakeMethod wakeMethod() const;
 
 private:
+    // WakePort, against the adapter model's chip.
+    bool setRate(unsigned baud) override;
+    bool setBreak(bool on) override;
+    void sendByte(std::uint8_t byte) override;
+    bool awaitEcho(Clock::time_point deadline) override;
+    void purge() override { purgeReceive(); }
+    // Queues bytes that reached the chip, with the times the host gets them.
+    void deliver(std::vector<TimedByte> bytes);
+
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     AdapterCore core_;
@@ -46,6 +63,11 @@ private:
     bool openSucceeds_ = true;
     bool interrupted_ = false;
     int opens_ = 0;
+    unsigned rate_ = platform::kLinkBaud;
+    Clock::time_point breakFrom_{};
+    std::string failure_;
+    platform::WakeMethod wakeMethod_;
+    platform::WakeRecord lastWake_{};
     std::deque<TimedByte> rx_;
 };
 
