@@ -13,9 +13,10 @@ struct LoggerRun {
     int status = -1;
 };
 
-LoggerRun runLogger(const std::string& args) {
+// errors: the standard error comes along, after the output.
+LoggerRun runLogger(const std::string& args, bool errors = false) {
     LoggerRun r;
-    const std::string cmd = std::string(M797_LOG_PATH) + " " + args + " 2>/dev/null";
+    const std::string cmd = std::string(M797_LOG_PATH) + " " + args + (errors ? " 2>&1" : " 2>/dev/null");
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
     char buf[4096];
@@ -53,9 +54,20 @@ TEST(Logger, ArgumentsAndAPortThatCannotBeOpened) {
     EXPECT_EQ(runLogger("--passes -3").status, 2);
     EXPECT_EQ(runLogger("--simulate --port /dev/ttyS0").status, 2);
     EXPECT_EQ(runLogger("--frobnicate").status, 2);
+    EXPECT_EQ(runLogger("--wake").status, 2);
+    EXPECT_EQ(runLogger("--wake slow --simulate").status, 2);
+    EXPECT_EQ(runLogger("--wake break --simulate --passes 1").status, 0);
     const LoggerRun r = runLogger("--port /dev/m797-no-such-port");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "status: Ошибка открытия порта!\n");
+    // The status text stays; the standard error says why.
+    const LoggerRun why = runLogger("--port /dev/ttyUSB9-m797", true);
+    EXPECT_NE(why.out.find("m797-log: /dev/ttyUSB9-m797: No such file or directory (serial ports here: "),
+              std::string::npos)
+        << why.out;
+    EXPECT_NE(runLogger("--port /dev/null", true).out.find("m797-log: /dev/null: not a serial port\n"),
+              std::string::npos);
+    EXPECT_NE(runLogger("--help").out.find("--wake byte|break"), std::string::npos);
 }
 
 TEST(Logger, SimulatedRunPrintsIdentificationAndEndsAfterItsPasses) {

@@ -17,6 +17,7 @@
 
 #include "app/TForm1.h"
 #include "display/glpanel/TOpenGLPanel.h"
+#include "settings/TForm3.h"
 #include "sim/PtyPeer.h"
 #include "sim/SimulatedLine.h"
 #include "tests/TestSupport.h"
@@ -245,4 +246,41 @@ TEST(MainWindow, CtrlCAndTerminationEndTheProgramInOrder) {
         EXPECT_EQ(p.exitCode(), 130);
         EXPECT_EQ(seen("30 01 00"), 1);  // "Форсунка 1" released before the end
     }
+}
+
+TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
+    sim::PtyPeer peer;
+    ASSERT_TRUE(peer.ok());
+    app::TesterOptions opt;
+    opt.settingsPath = testsupport::tempSettingsPath();
+    opt.port = "/dev/m797-no-such-port";
+    TForm1 form(opt);
+    std::vector<std::string> errors;
+    form.reportError = [&](const std::string& e) { errors.push_back(e); };
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+
+    // The default port is missing: the box says why.
+    form.StartClick();
+    ASSERT_TRUE(waitUntil([&] {
+        QTest::qWait(10);
+        return !errors.empty() && form.startButton()->isEnabled();
+    }));
+    EXPECT_EQ(errors[0].rfind("/dev/m797-no-such-port: No such file or directory", 0), 0u) << errors[0];
+
+    // The user types the adapter's path on the port tab.
+    auto* dlg = dynamic_cast<TForm3*>(form.SettingsClick());
+    ASSERT_NE(dlg, nullptr);
+    dlg->portList()->setCurrentText(QString::fromStdString(peer.slavePath()));
+    dlg->PortChange();
+    dlg->close();
+    EXPECT_EQ(app::loadPortChoice(platform::SettingsStore(opt.settingsPath)).device, peer.slavePath());
+
+    form.StartClick();
+    ASSERT_TRUE(waitUntil([&] {
+        QTest::qWait(10);
+        return form.link().passCount() >= 1;
+    }));
+    EXPECT_EQ(peer.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }), 1u);
+    EXPECT_EQ(errors.size(), 1u);
 }
