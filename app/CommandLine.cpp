@@ -1,17 +1,22 @@
 #include "app/CommandLine.h"
 
+#include "link/RecordingLine.h"
+#include "platform/PosixSerialLine.h"
 #include "platform/WakeSequence.h"
+#include "sim/SimulatedCar.h"
 
 namespace app {
 
 const char* testerUsage() {
-    return "usage: m797-tester [--port DEVICE] [--simulate] [--wake byte|break] [--settings FILE] [--any-screen]\n"
-           "                   [--help]\n"
+    return "usage: m797-tester [--port DEVICE | --simulate | --replay FILE] [--wake byte|break] [--record FILE]\n"
+           "                   [--settings FILE] [--any-screen] [--help]\n"
            "  --port DEVICE      serial port of the K-line adapter (default: the one chosen\n"
            "                     on the settings dialog's port tab, else /dev/ttyS0)\n"
            "  --simulate         talk to the built-in simulated car instead of a port\n"
            "  --wake byte|break  how the ECU is woken: a 0x00 byte at 360 baud (default),\n"
            "                     or a 25 ms break (default: the port tab's choice)\n"
+           "  --record FILE      write everything said on the wire to FILE, as text\n"
+           "  --replay FILE      replay a recording made with --record, at its pace\n"
            "  --settings FILE    keep the settings in FILE (default ~/.config/VELKOR.ini)\n"
            "  --any-screen       start on a screen that is not 1024 pixels wide\n"
            "  --help             print this text\n";
@@ -32,6 +37,10 @@ std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string&
                 return std::nullopt;
             }
             o.wakeGiven = true;
+        } else if (a == "--record" && i + 1 < argc) {
+            o.record = argv[++i];
+        } else if (a == "--replay" && i + 1 < argc) {
+            o.replay = argv[++i];
         } else if (a == "--settings" && i + 1 < argc) {
             o.settingsPath = argv[++i];
         } else if (a == "--any-screen") {
@@ -43,11 +52,35 @@ std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string&
             return std::nullopt;
         }
     }
-    if (o.portGiven && o.simulate) {
-        error = "--port and --simulate exclude each other";
+    if (o.portGiven + o.simulate + !o.replay.empty() > 1) {
+        error = "--port, --simulate and --replay exclude each other";
+        return std::nullopt;
+    }
+    if (!o.replay.empty() && !o.record.empty()) {
+        error = "a replay cannot be recorded again";
         return std::nullopt;
     }
     return o;
+}
+
+std::unique_ptr<platform::SerialLine> makeLine(const TesterOptions& options, std::string& error) {
+    std::unique_ptr<platform::SerialLine> line;
+    if (!options.replay.empty()) {
+        line = klink::ReplayLine::load(options.replay, true, error);
+        if (!line) {
+            error = options.replay + ": " + error;
+            return nullptr;
+        }
+    } else if (options.simulate) {
+        line = std::make_unique<sim::SimulatedCar>();
+    } else {
+        line = std::make_unique<platform::PosixSerialLine>(options.port);
+    }
+    line->setWakeMethod(options.wake);
+    if (options.record.empty()) return line;
+    auto recorded = klink::RecordingLine::create(std::move(line), options.record, error);
+    if (!recorded) error = options.record + ": " + error;
+    return recorded;
 }
 
 }  // namespace app

@@ -1,6 +1,7 @@
 // m797-tester's command line.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,11 +16,18 @@ struct TesterOptions {
     platform::WakeMethod wake = platform::WakeMethod::SlowByte;
     bool wakeGiven = false;
     std::string settingsPath;  // empty: the default file
+    std::string record;        // --record FILE
+    std::string replay;        // --replay FILE
     bool anyScreen = false;
     bool help = false;
 };
 
 std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string& error);
+
+// The serial line the options name: the port, the simulated car or a
+// replayed recording, written to a recording when asked. Nothing, with the
+// reason in error, when a recording cannot be read or made.
+std::unique_ptr<platform::SerialLine> makeLine(const TesterOptions& options, std::string& error);
 const char* testerUsage();
 
 }  // namespace app

@@ -67,11 +67,9 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
     setFixedSize(1024, 740);
 
     if (!line_) {
-        if (options_.simulate) {
-            line_ = std::make_unique<sim::SimulatedCar>();
-        } else {
-            line_ = std::make_unique<platform::PosixSerialLine>(options_.port);
-        }
+        std::string error;
+        line_ = app::makeLine(options_, error);
+        if (!line_) line_ = std::make_unique<platform::PosixSerialLine>(options_.port);  // main reports it first
     }
     chosenDevice_ = options_.port;
     line_->setNoteSink([this](const std::string& text) { adapterNote(text); });
@@ -79,8 +77,11 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
     // lost from every readout: those read with '.'.
     decoder_ = std::make_unique<ecu::EcuDecoder>(
         liveData, cp1251::singleByte(QLocale::system().decimalPoint().toStdString(), '.'));
+    klink::LinkObserver* observer = this;
+    if (auto* recording = dynamic_cast<klink::RecordingLine*>(line_.get()))
+        observer = &recordingObserver_.emplace(recording->recorder(), this);
     try {
-        link_ = std::make_unique<klink::Com_Port>(*line_, linkData, decoder_.get(), this);
+        link_ = std::make_unique<klink::Com_Port>(*line_, linkData, decoder_.get(), observer);
     } catch (const std::system_error&) {
         QMessageBox::critical(nullptr, QString(), QStringLiteral("Ошибка! Невозможно создать поток."));
         ended_ = true;
@@ -238,6 +239,8 @@ void TForm1::buildCommandBox() {
             connect(b, &QPushButton::clicked, this, &TForm1::ErrorsClick);
         } else if (c == QStringLiteral("Управление")) {
             connect(b, &QPushButton::clicked, this, &TForm1::ControlClick);
+            // A replay has no car to command: no actuator tests, no resets.
+            b->setEnabled(options_.replay.empty());
         }
         // "О программе" has no action.
     }
@@ -322,6 +325,8 @@ void TForm1::refreshStartStop() {
 
 void TForm1::linkStopped() {
     // The link thread: hand the buttons' change to the user-interface thread.
+    // A replay that ran out keeps its last picture and says so.
+    if (line_->ended()) linkData.statusText.set(cp1251::fromUtf8("Запись закончилась."));
     QMetaObject::invokeMethod(this, [this] { refreshStartStop(); }, Qt::QueuedConnection);
 }
 
@@ -379,7 +384,7 @@ QWidget* TForm1::ErrorsClick() {
 }
 
 QWidget* TForm1::ControlClick() {
-    if (!link_) return nullptr;
+    if (!link_ || !options_.replay.empty()) return nullptr;
     auto* w = showChild(new TForm5(linkData.command, liveData));
     klink::post(linkData.command.controlActive);
     klink::post(linkData.command.actuator[0].reportRequest);

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/CommandLine.h"
@@ -23,6 +24,7 @@
 #include "display/Sampler.h"
 #include "ecu/EcuDecoder.h"
 #include "link/Com_Port.h"
+#include "link/RecordingLine.h"
 #include "platform/SettingsStore.h"
 #include "platform/TimerService.h"
 
@@ -108,6 +110,7 @@ private:
     app::TesterOptions options_;
     platform::SettingsStore store_;
     std::unique_ptr<platform::SerialLine> line_;
+    std::optional<klink::RecordingObserver> recordingObserver_;
     std::unique_ptr<ecu::EcuDecoder> decoder_;
     std::unique_ptr<klink::Com_Port> link_;
     platform::TimerService timers_;

@@ -1,5 +1,6 @@
 // m797-tester: the main window against a real or simulated ECU.
 #include <QApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
 
 #include <sys/socket.h>
@@ -33,7 +34,14 @@ int main(int argc, char** argv) {
         std::signal(SIGINT, handler);
         std::signal(SIGTERM, handler);
     }
-    TForm1 form(*options);
+    std::string lineError;
+    std::unique_ptr<platform::SerialLine> line = app::makeLine(*options, lineError);
+    if (!line) {
+        std::cerr << "m797-tester: " << lineError << "\n";
+        QMessageBox::critical(nullptr, QStringLiteral("Ошибка"), QString::fromStdString(lineError));
+        return 2;
+    }
+    TForm1 form(*options, std::move(line));
     QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&form] {
         if (form.showsNoticeOnly()) {

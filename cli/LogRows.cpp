@@ -1,17 +1,22 @@
 #include "cli/LogRows.h"
 
+#include <cstdio>
+
 #include "ecu/DtcTable.h"
 #include "ecu/ParameterCatalogue.h"
 #include "platform/Cp1251.h"
 
 std::string logHeader() {
-    std::string s = "pass";
+    std::string s = "pass,time";
     for (const auto& p : ecu::ParameterCatalogue::instance().all()) s += "," + p.mnemonic;
     return s;
 }
 
-std::string logRow(std::uint64_t pass, const ecu::LiveData& d) {
-    std::string s = std::to_string(pass);
+std::string logRow(std::uint64_t pass, std::int64_t timeMs, const ecu::LiveData& d) {
+    char time[32];
+    std::snprintf(time, sizeof time, ",%lld.%03lld", static_cast<long long>(timeMs / 1000),
+                  static_cast<long long>(timeMs % 1000));
+    std::string s = std::to_string(pass) + time;
     for (const auto& p : ecu::ParameterCatalogue::instance().all()) {
         s += ',';
         const auto n = static_cast<std::size_t>(p.number);

@@ -7,9 +7,13 @@
 #include "platform/WakeSequence.h"
 
 const char* loggerUsage() {
-    return "usage: m797-log [--port DEVICE | --simulate] [--wake byte|break] [--passes N] [--dtc] [--help]\n"
+    return "usage: m797-log [--port DEVICE | --simulate | --replay FILE [--realtime]] [--wake byte|break]\n"
+           "                [--record FILE] [--passes N] [--dtc] [--help]\n"
            "  --port DEVICE      serial port of the K-line adapter (default /dev/ttyS0)\n"
            "  --simulate         talk to the built-in simulated car instead of a port\n"
+           "  --record FILE      write everything said on the wire to FILE, as text\n"
+           "  --replay FILE      replay a recording made with --record instead of a port\n"
+           "  --realtime         replay at the recorded pace (default: as fast as it goes)\n"
            "  --wake byte|break  how the ECU is woken: a 0x00 byte at 360 baud (default),\n"
            "                     or a 25 ms break\n"
            "  --passes N         stop after N poll passes (0: right after connecting)\n"
@@ -41,6 +45,12 @@ std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string&
                 error = std::string("bad wake-up method (byte or break): ") + argv[i];
                 return std::nullopt;
             }
+        } else if (a == "--record" && i + 1 < argc) {
+            o.record = argv[++i];
+        } else if (a == "--replay" && i + 1 < argc) {
+            o.replay = argv[++i];
+        } else if (a == "--realtime") {
+            o.realtime = true;
         } else if (a == "--dtc") {
             o.dtc = true;
         } else if (a == "--help" || a == "-h") {
@@ -50,8 +60,16 @@ std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string&
             return std::nullopt;
         }
     }
-    if (portGiven && o.simulate) {
-        error = "--port and --simulate exclude each other";
+    if (portGiven + o.simulate + !o.replay.empty() > 1) {
+        error = "--port, --simulate and --replay exclude each other";
+        return std::nullopt;
+    }
+    if (!o.replay.empty() && !o.record.empty()) {
+        error = "a replay cannot be recorded again";
+        return std::nullopt;
+    }
+    if (o.realtime && o.replay.empty()) {
+        error = "--realtime goes with --replay";
         return std::nullopt;
     }
     return o;

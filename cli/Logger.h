@@ -19,6 +19,9 @@ struct LoggerOptions {
     std::string port = "/dev/ttyS0";
     bool simulate = false;
     platform::WakeMethod wake = platform::WakeMethod::SlowByte;
+    std::string record;  // --record FILE
+    std::string replay;  // --replay FILE
+    bool realtime = false;
     long passes = -1;   // -1: until stopped
     bool dtc = false;
     bool help = false;

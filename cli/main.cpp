@@ -2,11 +2,13 @@
 #include <csignal>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "cli/LogRows.h"
 #include "cli/Logger.h"
 #include "ecu/EcuDecoder.h"
 #include "link/Com_Port.h"
+#include "link/RecordingLine.h"
 #include "platform/PosixSerialLine.h"
 #include "sim/SimulatedCar.h"
 
@@ -31,26 +33,48 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     std::unique_ptr<platform::SerialLine> line;
-    if (options->simulate) {
+    const std::string device = options->simulate ? "simulated" : !options->replay.empty() ? options->replay : options->port;
+    if (!options->replay.empty()) {
+        if (!(line = klink::ReplayLine::load(options->replay, options->realtime, error))) {
+            std::cerr << "m797-log: " << options->replay << ": " << error << "\n";
+            return 2;
+        }
+    } else if (options->simulate) {
         line = std::make_unique<sim::SimulatedCar>();
     } else {
         line = std::make_unique<platform::PosixSerialLine>(options->port);
     }
     line->setWakeMethod(options->wake);
+    klink::RecordingLine* recording = nullptr;
+    if (!options->record.empty()) {
+        auto recorded = klink::RecordingLine::create(std::move(line), options->record, error);
+        if (!recorded) {
+            std::cerr << "m797-log: " << options->record << ": " << error << "\n";
+            return 2;
+        }
+        recording = recorded.get();
+        line = std::move(recorded);
+    }
 
     klink::LinkData data;
     ecu::LiveDataStore live;
     live.write([](ecu::LiveData& d) { d.setFlagNames(); return 0; });
     ecu::EcuDecoder decoder(live);  // the logger always writes a decimal point
-    Logger logger(std::cout, data, options->passes, std::cerr, options->simulate ? "simulated" : options->port);
+    Logger logger(std::cout, data, options->passes, std::cerr, device);
     line->setNoteSink([&logger](const std::string& text) { logger.lineNote(text); });
     bool headerDone = false;
+    klink::Com_Port* linkPtr = nullptr;
     logger.printPass = [&](std::ostream& out, std::uint64_t pass) {
         if (!headerDone) out << logHeader() << "\n";
         headerDone = true;
-        out << live.read([pass](const ecu::LiveData& d) { return logRow(pass, d); }) << std::endl;
+        const std::int64_t ms = linkPtr->lastReplyMs();
+        out << live.read([pass, ms](const ecu::LiveData& d) { return logRow(pass, ms, d); }) << std::endl;
     };
-    klink::Com_Port link(*line, data, &decoder, &logger);
+    std::optional<klink::RecordingObserver> recordingObserver;
+    klink::LinkObserver* observer = &logger;
+    if (recording) observer = &recordingObserver.emplace(recording->recorder(), &logger);
+    klink::Com_Port link(*line, data, &decoder, observer);
+    linkPtr = &link;
     logger.pauseLink = [&link] { link.pause(); };
     if (options->dtc) klink::post(data.command.dtcReadRequest);
 
@@ -59,7 +83,13 @@ int main(int argc, char** argv) {
     for (;;) {
         const auto outcome = logger.waitFor(std::chrono::milliseconds(50));
         if (outcome == Logger::Outcome::PassesDone) { status = 0; break; }
-        if (outcome == Logger::Outcome::LinkStopped) { status = 1; break; }
+        if (outcome == Logger::Outcome::LinkStopped) {
+            // A replay that ran out of recording ends as asked; a link that
+            // gave up does not.
+            status = line->ended() ? 0 : 1;
+            if (line->ended()) std::cerr << "m797-log: " << device << ": end of the recording\n";
+            break;
+        }
         timespec none{0, 0};
         if (sigtimedwait(&stopSignals, nullptr, &none) > 0) break;
     }

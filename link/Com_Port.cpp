@@ -9,6 +9,8 @@ namespace {
 
 // Thrown at an exchange boundary when the program ends; caught by the thread.
 struct Terminated {};
+// Thrown when a recorded drive has run out; caught by the loop turn.
+struct LineEnded {};
 
 constexpr std::size_t kStartCommRead = 14;
 
@@ -86,17 +88,34 @@ void Com_Port::loopTurn() {
         portOpen_ = false;
         linkUp_ = false;
     }
-    if (!portOpen_) {
-        openPort();
-        // After a failed opening the next start opens the port anew before
-        // anything is sent.
-        if (!portOpen_) return;
+    try {
+        if (!portOpen_) {
+            openPort();
+            // After a failed opening the next start opens the port anew before
+            // anything is sent.
+            if (!portOpen_) return;
+        }
+        if (!linkUp_) {
+            connectionAttempt();
+        } else {
+            pollPass();
+        }
+    } catch (const LineEnded&) {
+        endOfLine();
     }
-    if (!linkUp_) {
-        connectionAttempt();
-    } else {
-        pollPass();
-    }
+}
+
+void Com_Port::endOfLine() {
+    // A replayed drive is over: the link stops as at a failure stop, but the
+    // status text stays what the drive last showed.
+    linkUp_ = false;
+    portOpen_ = false;
+    stoppedItself_ = true;
+    const bool go_on = thread_.suspendSelf([this] {
+        data_.startEnabled.store(1, std::memory_order_release);
+        if (observer_) observer_->linkStopped();
+    });
+    if (!go_on) throw Terminated{};
 }
 
 void Com_Port::writeStatus(const std::string& text) {
@@ -114,6 +133,8 @@ std::size_t Com_Port::exchangeBytes(const std::uint8_t* frame, std::size_t lengt
     line_.write(frame, length);
     readMax = std::min(readMax, staging_.size());
     const std::size_t n = line_.read(staging_.data(), readMax);
+    lastReplyMs_ = line_.clockMs();
+    if (line_.ended()) throw LineEnded{};
     line_.purgeReceive();
     // The adapter echoes every byte sent. A reply that does not begin with
     // the request is no answer to it: an adapter that does not echo shifts

@@ -64,6 +64,8 @@ public:
     bool linkUp() const { return linkUp_.load(); }
     int failCount() const { return failCount_.load(); }
     std::uint64_t passCount() const { return passCount_.load(); }
+    // The line's clock (milliseconds) when the last reply ended.
+    std::int64_t lastReplyMs() const { return lastReplyMs_.load(); }
     // True once the link has stopped itself (and not been started since).
     bool stoppedItself() const { return stoppedItself_.load(); }
     bool threadParked() const { return thread_.isParked(); }
@@ -85,6 +87,7 @@ private:
     void connectionAttempt();
     void readIdentification();
     void failureStop(const std::string& text);
+    void endOfLine();
     void pollPass();
     void serveControls();
     void serveOnOff(std::size_t i);
@@ -104,6 +107,7 @@ private:
     std::atomic<std::uint64_t> passCount_{0};
     std::atomic<bool> stoppedItself_{false};
     std::atomic<bool> reopen_{false};
+    std::atomic<std::int64_t> lastReplyMs_{0};
     bool unechoedSeen_ = false;  // bytes came back, but not the request's echo
     bool echoNoted_ = false;
     // Every reply is read here first and kept only when it begins with the

@@ -78,6 +78,15 @@ public:
     // when the program ends, so that the link thread can be joined promptly.
     virtual void interrupt() = 0;
 
+    // Milliseconds on the line's clock, read right after a read: since the
+    // line was made, or, for a recorded drive, the time the reply was
+    // recorded, so that a replay reproduces the times of the drive.
+    virtual std::int64_t clockMs() const {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - epoch_).count();
+    }
+    // True once a recorded drive has run out: the link stops.
+    virtual bool ended() const { return false; }
+
     // What the user calls the port ("/dev/ttyUSB0").
     virtual std::string name() const { return {}; }
     // Why the last open() failed, for the user: "Permission denied (...)".
@@ -99,6 +108,7 @@ protected:
     }
 
 private:
+    Clock::time_point epoch_ = Clock::now();
     std::function<void(const std::string&)> noteSink_;
     std::set<std::string> said_;
 };

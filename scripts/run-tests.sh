@@ -50,7 +50,9 @@ if [ -d fuzz ] && command -v clang++ >/dev/null; then
     name=$(basename "$f")
     echo "-- $name"
     mkdir -p "build-fuzz/corpus/$name"
-    "$f" -max_total_time="${FUZZ_SECONDS:-10}" -rss_limit_mb=2048 "build-fuzz/corpus/$name" 2>&1 | tail -2
+    seeds=()
+    [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
+    "$f" -max_total_time="${FUZZ_SECONDS:-10}" -rss_limit_mb=2048 "build-fuzz/corpus/$name" "${seeds[@]}" 2>&1 | tail -2
   done
 fi
 echo "all tests passed"

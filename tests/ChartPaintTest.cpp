@@ -30,8 +30,8 @@ display::ColourScheme testColours() {
 }
 
 struct Rig {
-    explicit Rig(std::unique_ptr<platform::SerialLine> line = std::make_unique<sim::SimulatedLine>()) {
-        app::TesterOptions o;
+    explicit Rig(std::unique_ptr<platform::SerialLine> line = std::make_unique<sim::SimulatedLine>(),
+                 app::TesterOptions o = {}) {
         o.settingsPath = testsupport::tempSettingsPath();
         form = std::make_unique<TForm1>(o, std::move(line));
         form->show();
@@ -249,4 +249,37 @@ TEST(ChartPaint, ThePortNameFitsTheStripsLastFrameWhateverTheDevice) {
         EXPECT_FALSE(label.empty());
         EXPECT_LE(metrics.horizontalAdvance(QString::fromStdString(cp1251::toUtf8(label))), display::kPortNameRoom);
     }
+}
+
+TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
+    // A drive of the simulated car, recorded by the logger.
+    char tmpl[] = "/tmp/m797-replay-XXXXXX";
+    const std::string path = std::string(mkdtemp(tmpl)) + "/drive.txt";
+    ASSERT_EQ(std::system((std::string(M797_LOG_PATH) + " --simulate --passes 8 --record " + path + " >/dev/null").c_str()), 0);
+    app::TesterOptions o;
+    o.replay = path;
+    std::string error;
+    auto line = app::makeLine(o, error);
+    ASSERT_TRUE(line) << error;
+    Rig rig(std::move(line), o);
+    rig.form->chartParameter[0] = 56;  // engine speed: the simulated car idles near 850 rpm
+    EXPECT_FALSE(rig.form->commandButton(QStringLiteral("Управление"))->isEnabled());
+    EXPECT_EQ(rig.form->ControlClick(), nullptr);
+
+    const QImage before = rig.shot(1);
+    QTest::mouseClick(rig.form->startButton(), Qt::LeftButton);
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            return rig.form->startButton()->isEnabled();  // the recording has ended
+        },
+        std::chrono::seconds(20)));
+    EXPECT_EQ(rig.form->link().passCount(), 8u);
+    EXPECT_EQ(cp1251::toUtf8(rig.form->linkData.statusText.get()), "Запись закончилась.");
+    const QImage after = rig.shot(1);
+    // The trace rose from the zero line to the idle speed, and stays drawn.
+    EXPECT_LT(traceRows(after, 0, 200).first, 109);
+    EXPECT_NE(before, after);
+    const std::string rpm = rig.form->liveData.read([](const ecu::LiveData& d) { return d.analogue[56].valueText; });
+    EXPECT_GT(std::stoi(rpm), 700);
 }

@@ -8,7 +8,7 @@
 
 TEST(LogRows, HeaderAndAFullRowFromTheSimulatedEcusBytes) {
     EXPECT_EQ(logHeader(),
-              "pass,ADC_2O2,ADC_BAT,ADC_BS,ADC_MAF,ADC_O2,ADC_RINH,ADC_RINV,ADC_TANS,ADC_THR,ADC_TMOT,"
+              "pass,time,ADC_2O2,ADC_BAT,ADC_BS,ADC_MAF,ADC_O2,ADC_RINH,ADC_RINV,ADC_TANS,ADC_THR,ADC_TMOT,"
               "ADC_EGR,AHKAT,ATV,BSMW,B_EKP,B_KOE,B_KR,B_KSTUMS,B_LF1,B_LF2,B_LL,B_LR,B_LRA,B_LRHK,"
               "B_LUSTOP,B_MIL,B_SA,B_SBBHK,B_SBBVK,B_SWE,B_TE,B_VAR,B_VL,Byte1,Byte2,Byte3,CHKSUMFL,"
               "DMLLR,DMLLRI,DMVAD,EVSUP1,FHO,FR,FRA,FSE,FZABG_1,FZABG_2,FZABG_3,FZABG_4,FZAKATS,LAMSBG,"
@@ -38,9 +38,9 @@ TEST(LogRows, HeaderAndAFullRowFromTheSimulatedEcusBytes) {
     port.loopTurn();
     port.loopTurn();
     ASSERT_EQ(port.passCount(), 1u);
-    const std::string row = store.read([](const ecu::LiveData& d) { return logRow(1, d); });
+    const std::string row = store.read([](const ecu::LiveData& d) { return logRow(1, 61234, d); });
     EXPECT_EQ(row,
-              "1,0.000,0.000,-6.274,0.000,0.000,,,0.000,2.505,0.000,0.000,,,,"
+              "1,61.234,0.000,0.000,-6.274,0.000,0.000,,,0.000,2.505,0.000,0.000,,,,"
               "1,0,0,0,0,0,1,0,0,0,0,0,0,0,0,0,0,0,1,"
               "00010011,00000000,00000000,5A3C,0.00,0.00,0.00,10000001,,0.000,0.000,-0.0,"
               "258,0,0,0,0,0.000,0.0,0.00,0,0.00,840,,0,3,0.0,0.00,0.00,0.00,0,-48.0,0.0,0.00,0,"

@@ -1,0 +1,180 @@
+// Recording a drive and replaying it: the format, the reader's refusals, and
+// the logger's output reproduced line for line.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ecu/EcuDecoder.h"
+#include "link/Com_Port.h"
+#include "link/RecordingLine.h"
+#include "sim/SimulatedLine.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+std::string tempFile(const std::string& name) {
+    char tmpl[] = "/tmp/m797-rec-XXXXXX";
+    return std::string(mkdtemp(tmpl)) + "/" + name;
+}
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct LogRun {
+    std::string out, err;
+    int status = -1;
+};
+
+LogRun runLogger(const std::string& args) {
+    const std::string errPath = tempFile("stderr");
+    LogRun r;
+    FILE* p = popen((std::string(M797_LOG_PATH) + " " + args + " 2>" + errPath).c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.err = contents(errPath);
+    return r;
+}
+
+}  // namespace
+
+TEST(Recording, EventsReadBackAsTheyWereWritten) {
+    std::vector<klink::WireEvent> events;
+    std::string error;
+    const std::string text = std::string(klink::kRecordingMagic) +
+                             "\n# a comment\n0 open\n5 > 81 10 F1 81 03\n40 < 81 10 F1 81 03 83 F1 10 C1 EF 8F C3\n"
+                             "41 <\n41 wake\n90 status Данные получены.\n90 pass 12\n100 open-failed Permission denied\n"
+                             "100 close\n";
+    ASSERT_TRUE(klink::parseRecording(text, events, error)) << error;
+    ASSERT_EQ(events.size(), 9u);
+    EXPECT_EQ(events[1].bytes, (std::vector<std::uint8_t>{0x81, 0x10, 0xF1, 0x81, 0x03}));
+    EXPECT_EQ(events[2].bytes.size(), 12u);
+    EXPECT_TRUE(events[3].bytes.empty());
+    EXPECT_EQ(events[5].text, "Данные получены.");
+    std::string again = std::string(klink::kRecordingMagic) + "\n# a comment\n";
+    for (const auto& e : events) again += klink::formatEvent(e) + "\n";
+    EXPECT_EQ(again, text);
+}
+
+TEST(Recording, ABadRecordingIsRefusedWithTheLineThatIsWrong) {
+    const std::string magic = std::string(klink::kRecordingMagic) + "\n";
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"", "the file is empty"},
+        {magic + "0 open\n5 > 81 10 F1", "line 3: the recording ends in the middle of a line"},
+        {magic + "0 open\n5 > 81 1O F1\n", "line 3: a request must be hexadecimal bytes"},
+        {magic + "9 open\n5 wake\n", "line 3: time runs backwards"},
+        {magic + "0 open\n5 launch\n", "line 3: unknown event \"launch\""},
+        {magic + "0 open\n" + std::string("\x01\x02\x03\x00\n", 5), "line 3: binary data, not a wire recording"},
+        {magic + "x open\n", "line 2: a line must begin with its time in milliseconds"},
+        {magic + "0 pass\n", "line 2: a pass needs its number"},
+        {"pass,time,ADC_2O2\n1,0.5,0.449\n", "line 1: not a wire recording of this program"},
+        {magic + "0 wake now\n", "line 2: wake takes nothing after it"},
+    };
+    for (const auto& [text, why] : bad) {
+        SCOPED_TRACE(why);
+        std::vector<klink::WireEvent> events;
+        std::string error;
+        EXPECT_FALSE(klink::parseRecording(text, events, error));
+        EXPECT_EQ(error.rfind(why, 0), 0u) << error;
+    }
+    // The logger names the file and the line, and exits with 2.
+    const std::string path = tempFile("edited.txt");
+    std::ofstream(path) << magic << "0 open\n5 > 81 10 F1 81 0\n";
+    const LogRun r = runLogger("--replay " + path);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "m797-log: " + path + ": line 3: a request must be hexadecimal bytes\n");
+    EXPECT_EQ(r.out, "");
+    std::ofstream(path) << magic << "0 open\n";
+    EXPECT_EQ(runLogger("--replay " + path).err, "m797-log: " + path + ": the recording holds no exchange\n");
+    EXPECT_EQ(runLogger("--replay /nonexistent/rec.txt").status, 2);
+    EXPECT_EQ(runLogger("--replay " + path + " --simulate").status, 2);
+    EXPECT_EQ(runLogger("--realtime --simulate").status, 2);
+}
+
+TEST(Recording, AReplayPrintsExactlyWhatTheRecordedRunPrinted) {
+    const std::string path = tempFile("drive.txt");
+    const LogRun recorded = runLogger("--simulate --passes 4 --dtc --record " + path);
+    ASSERT_EQ(recorded.status, 0) << recorded.err;
+    const LogRun replayed = runLogger("--replay " + path + " --passes 4 --dtc");
+    EXPECT_EQ(replayed.status, 0) << replayed.err;
+    EXPECT_EQ(replayed.out, recorded.out);
+    // The times are the drive's: seconds with three decimals, growing with
+    // the wire's pace (a pass takes a few hundred milliseconds).
+    auto timeOf = [&](int pass) {
+        const auto at = recorded.out.find("\n" + std::to_string(pass) + ",");
+        return at == std::string::npos ? -1.0 : std::stod(recorded.out.substr(recorded.out.find(',', at) + 1));
+    };
+    EXPECT_GT(timeOf(1), 0.0);
+    EXPECT_GT(timeOf(4) - timeOf(1), 0.3);
+    EXPECT_NE(recorded.out.find("\npass,time,ADC_2O2,"), std::string::npos);
+
+    // Without --passes the replay runs to the end of the recording and stops there.
+    const LogRun all = runLogger("--replay " + path + " --dtc");
+    EXPECT_EQ(all.status, 0);
+    EXPECT_EQ(all.out, recorded.out);
+    EXPECT_EQ(all.err, "m797-log: " + path + ": end of the recording\n");
+
+    // The recording is text a person can read, flushed pass by pass.
+    const std::string text = contents(path);
+    EXPECT_EQ(text.rfind(std::string(klink::kRecordingMagic) + "\n# started ", 0), 0u);
+    EXPECT_NE(text.find(" wake\n"), std::string::npos);
+    EXPECT_NE(text.find(" > 82 10 F1 21 01 A5\n"), std::string::npos);
+    EXPECT_NE(text.find(" status Данные получены.\n"), std::string::npos);
+    EXPECT_NE(text.find(" pass 4\n"), std::string::npos);
+}
+
+TEST(Recording, TheRecordingIsOnDiskAfterEveryPass) {
+    const std::string path = tempFile("live.txt");
+    std::string error;
+    auto line = klink::RecordingLine::create(std::make_unique<sim::SimulatedLine>(sim::SimOptions{}, true), path, error);
+    ASSERT_TRUE(line) << error;
+    klink::LinkData data;
+    klink::RecordingObserver observer(line->recorder(), nullptr);
+    klink::Com_Port port(*line, data, nullptr, &observer);
+    port.loopTurn();
+    port.loopTurn();
+    ASSERT_EQ(port.passCount(), 1u);
+    // Still running, nothing closed: the pass is in the file already.
+    const std::string text = contents(path);
+    EXPECT_NE(text.find(" pass 1\n"), std::string::npos);
+    EXPECT_NE(text.find(" < 82 10 F1 21 03 A7 "), std::string::npos);
+    EXPECT_EQ(port.lastReplyMs(), line->clockMs());
+}
+
+TEST(Recording, AReplayAnswersACommandTheDriveNeverSentWithNothingAndGoesOn) {
+    const std::string path = tempFile("plain.txt");
+    ASSERT_EQ(runLogger("--simulate --passes 3 --record " + path).status, 0);
+    std::string error;
+    auto replay = klink::ReplayLine::load(path, false, error);
+    ASSERT_TRUE(replay) << error;
+    klink::LinkData data;
+    klink::Com_Port port(*replay, data);
+    port.loopTurn();
+    ASSERT_TRUE(port.linkUp());
+    klink::post(data.command.dtcReadRequest);  // not in the drive
+    port.loopTurn();
+    EXPECT_EQ(port.passCount(), 1u);
+    EXPECT_EQ(port.liveData01Reply()[8], 0x10);
+    EXPECT_EQ(data.command.dtcReply.at(12), 0);
+    klink::clearFlag(data.command.dtcReadRequest);
+    port.loopTurn();
+    port.loopTurn();
+    EXPECT_EQ(port.passCount(), 3u);
+    port.loopTurn();  // the drive is over
+    EXPECT_TRUE(replay->ended());
+    EXPECT_TRUE(port.stoppedItself());
+    EXPECT_EQ(port.passCount(), 3u);
+    EXPECT_EQ(data.startEnabled.load(), 1);
+}
