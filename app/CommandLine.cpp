@@ -9,7 +9,7 @@ namespace app {
 
 const char* testerUsage() {
     return "usage: m797-tester [--port DEVICE | --simulate | --replay FILE] [--wake byte|break] [--record FILE]\n"
-           "                   [--settings FILE] [--any-screen] [--help]\n"
+           "                   [--settings FILE] [--any-screen] [--help] [--version]\n"
            "  --port DEVICE      serial port of the K-line adapter (default: the one chosen\n"
            "                     on the settings dialog's port tab, else /dev/ttyS0)\n"
            "  --simulate         talk to the built-in simulated car instead of a port\n"
@@ -19,7 +19,8 @@ const char* testerUsage() {
            "  --replay FILE      replay a recording made with --record, at its pace\n"
            "  --settings FILE    keep the settings in FILE (default ~/.config/VELKOR.ini)\n"
            "  --any-screen       start on a screen that is not 1024 pixels wide\n"
-           "  --help             print this text\n";
+           "  --help             print this text\n"
+           "  --version          print the version\n";
 }
 
 std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string& error) {
@@ -45,6 +46,8 @@ std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string&
             o.settingsPath = argv[++i];
         } else if (a == "--any-screen") {
             o.anyScreen = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else {

@@ -20,6 +20,7 @@ struct TesterOptions {
     std::string replay;        // --replay FILE
     bool anyScreen = false;
     bool help = false;
+    bool version = false;
 };
 
 std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string& error);

@@ -22,6 +22,10 @@ int main(int argc, char** argv) {
         std::cout << app::testerUsage();
         return 0;
     }
+    if (options->version) {
+        std::cout << "m797-tester " M797_VERSION "\n";
+        return 0;
+    }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // panels share their fonts
     QApplication application(argc, argv);
 

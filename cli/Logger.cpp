@@ -8,7 +8,7 @@
 
 const char* loggerUsage() {
     return "usage: m797-log [--port DEVICE | --simulate | --replay FILE [--realtime]] [--wake byte|break]\n"
-           "                [--record FILE] [--passes N] [--dtc] [--help]\n"
+           "                [--record FILE] [--passes N] [--dtc] [--help] [--version]\n"
            "  --port DEVICE      serial port of the K-line adapter (default /dev/ttyS0)\n"
            "  --simulate         talk to the built-in simulated car instead of a port\n"
            "  --record FILE      write everything said on the wire to FILE, as text\n"
@@ -18,7 +18,8 @@ const char* loggerUsage() {
            "                     or a 25 ms break\n"
            "  --passes N         stop after N poll passes (0: right after connecting)\n"
            "  --dtc              also read the stored error codes; print them at the end\n"
-           "  --help             print this text\n";
+           "  --help             print this text\n"
+           "  --version          print the version\n";
 }
 
 std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string& error) {
@@ -53,6 +54,8 @@ std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string&
             o.realtime = true;
         } else if (a == "--dtc") {
             o.dtc = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else {

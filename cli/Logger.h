@@ -25,6 +25,7 @@ struct LoggerOptions {
     long passes = -1;   // -1: until stopped
     bool dtc = false;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the command line; on a bad argument returns nothing and sets error.

@@ -23,6 +23,10 @@ int main(int argc, char** argv) {
         std::cout << loggerUsage();
         return 0;
     }
+    if (options->version) {
+        std::cout << "m797-log " M797_VERSION "\n";
+        return 0;
+    }
 
     // Ctrl+C and termination are taken synchronously below, so that the link
     // can be ended at an exchange boundary and the port closed.

@@ -9,4 +9,5 @@ apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libjpeg-dev \
   libgl1-mesa-dri fonts-liberation \
-  xvfb xauth x11-utils imagemagick xdotool python3 >/dev/null
+  xvfb xauth x11-utils imagemagick xdotool python3 \
+  dpkg-dev desktop-file-utils >/dev/null

@@ -55,4 +55,7 @@ if [ -d fuzz ] && command -v clang++ >/dev/null; then
     "$f" -max_total_time="${FUZZ_SECONDS:-10}" -rss_limit_mb=2048 "build-fuzz/corpus/$name" "${seeds[@]}" 2>&1 | tail -2
   done
 fi
+echo "== the Debian package"
+bash scripts/check-package.sh
+
 echo "all tests passed"

@@ -67,7 +67,11 @@ TEST(Logger, ArgumentsAndAPortThatCannotBeOpened) {
         << why.out;
     EXPECT_NE(runLogger("--port /dev/null", true).out.find("m797-log: /dev/null: not a serial port\n"),
               std::string::npos);
-    EXPECT_NE(runLogger("--help").out.find("--wake byte|break"), std::string::npos);
+    const std::string help = runLogger("--help").out;
+    for (const char* option : {"--port", "--simulate", "--wake", "--record", "--replay", "--realtime", "--passes",
+                               "--dtc", "--help", "--version"})
+        EXPECT_NE(help.find(std::string("\n  ") + option), std::string::npos) << option;
+    EXPECT_EQ(runLogger("--version").out, "m797-log " M797_VERSION "\n");
 }
 
 TEST(Logger, SimulatedRunPrintsIdentificationAndEndsAfterItsPasses) {

@@ -183,6 +183,12 @@ TEST(MainWindow, BadArgumentsPrintTheUsageAndExitWithTwo) {
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitCode(), 0);
     EXPECT_TRUE(p.readAllStandardOutput().contains("--any-screen"));
+    p.start(M797_TESTER_PATH, {"--version"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.readAllStandardOutput().toStdString(), "m797-tester " M797_VERSION "\n");
+    p.start(M797_TESTER_PATH, {"--wake", "slowly"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 2);
 }
 
 TEST(MainWindow, ASettingsFileThatIsNotOursIsReportedInFrontOfTheWindowAndKept) {

@@ -1,0 +1,58 @@
+# What `cmake --install` puts where, and the Debian package CPack makes of it.
+include(GNUInstallDirs)
+
+install(TARGETS m797-log RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(M797_GUI)
+  install(TARGETS m797-tester RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/m797-tester.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/m797-tester.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/m797-tester-48.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps RENAME m797-tester.png)
+endif()
+
+# Manual pages and the changelog carry the version and are compressed, as
+# Debian's policy asks.
+set(m797_pages m797-log)
+if(M797_GUI)
+  list(APPEND m797_pages m797-tester)
+endif()
+foreach(page ${m797_pages})
+  set(out ${CMAKE_BINARY_DIR}/man/${page}.1)
+  file(READ ${CMAKE_SOURCE_DIR}/packaging/${page}.1 text)
+  string(REPLACE "@VERSION@" "${PROJECT_VERSION}" text "${text}")
+  file(WRITE ${out} "${text}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/packaging/${page}.1)
+  add_custom_command(OUTPUT ${out}.gz COMMAND gzip -9nkf ${out} DEPENDS ${out} VERBATIM)
+  list(APPEND m797_docs ${out}.gz)
+  install(FILES ${out}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+set(changelog ${CMAKE_BINARY_DIR}/doc/changelog.Debian)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.Debian ${changelog} @ONLY)
+add_custom_command(OUTPUT ${changelog}.gz COMMAND gzip -9nkf ${changelog} DEPENDS ${changelog} VERBATIM)
+add_custom_target(m797_docs ALL DEPENDS ${m797_docs} ${changelog}.gz)
+set(m797_docdir ${CMAKE_INSTALL_DATADIR}/doc/m797-tester)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${changelog}.gz DESTINATION ${m797_docdir})
+
+set(CPACK_PACKAGE_NAME m797-tester)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "M7.9.7 tester developers <m797-tester@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A technician connects a K-line adapter between the PC and the car's
+diagnostic socket and gets live engine data as trend charts, flags, the
+ECU's identification, its stored error codes, actuator tests and ECU reset
+(m797-tester), or a comma-separated log of every poll pass (m797-log). Both
+record the wire and replay a recorded drive.")
+# Besides the libraries: Qt's X11 platform plugin (with its OpenGL
+# integration) and the metric-compatible Arial the panels' fonts ask for.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri")
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR DEB)
+include(CPack)

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the Debian package and checks it as a user's machine would take it:
+# apt accepts it, it holds what it should, its menu entry is valid, and the
+# packaged logger runs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+deb=$(bash scripts/make-deb.sh build-deb | tail -n 1)
+echo "package: $deb"
+apt-get install -s "$deb" >/dev/null
+
+want=(./usr/bin/m797-tester ./usr/bin/m797-log ./usr/share/applications/m797-tester.desktop
+      ./usr/share/icons/hicolor/scalable/apps/m797-tester.svg ./usr/share/icons/hicolor/48x48/apps/m797-tester.png
+      ./usr/share/man/man1/m797-tester.1.gz ./usr/share/man/man1/m797-log.1.gz
+      ./usr/share/doc/m797-tester/copyright ./usr/share/doc/m797-tester/changelog.Debian.gz)
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for f in "${want[@]}"; do
+  grep -qxF "$f" <<<"$contents" || { echo "missing from the package: $f"; exit 1; }
+done
+[ "$(dpkg-deb -f "$deb" Architecture)" = "$(dpkg --print-architecture)" ]
+dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || { echo "no library dependencies"; exit 1; }
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "$deb" "$root"
+desktop-file-validate "$root/usr/share/applications/m797-tester.desktop"
+version=$(dpkg-deb -f "$deb" Version)
+[ "$("$root/usr/bin/m797-log" --version)" = "m797-log ${version%-*}" ]
+[ "$("$root/usr/bin/m797-tester" --version)" = "m797-tester ${version%-*}" ]
+out=$("$root/usr/bin/m797-log" --simulate --passes 1)
+grep -q '^1,' <<<"$out" || { echo "the packaged logger printed no row"; exit 1; }
+gzip -t "$root"/usr/share/man/man1/*.gz "$root"/usr/share/doc/m797-tester/changelog.Debian.gz
+echo "package checked: $(basename "$deb")"
