@@ -51,7 +51,6 @@ public:
 
     // True when the screen was not 1024 pixels wide and only the notice shows.
     bool showsNoticeOnly() const { return notice_ != nullptr; }
-    TForm8* notice() const { return notice_; }
 
     // Handlers of the buttons.
     void StartClick();
@@ -65,9 +64,6 @@ public:
     // Redraws chart panels 1..5, 7 and 6 at once, in that order.
     void repaintPanels();
 
-    // Called on the user-interface thread when a child window wants the
-    // main window's settings store and colours (settings dialog).
-    platform::SettingsStore& settingsStore() { return store_; }
     glpanel::TOpenGLPanel* panel(int k) const { return panels_[static_cast<std::size_t>(k - 1)]; }
     QPushButton* startButton() const { return startButton_; }
     QPushButton* stopButton() const { return stopButton_; }

@@ -31,7 +31,7 @@ std::string logRow(std::uint64_t pass, std::int64_t timeMs, const ecu::LiveData&
 }
 
 std::vector<std::string> logDtcLines(const klink::DtcReplyBuffer::Bytes& bytes) {
-    const ecu::DtcReply reply{bytes.data(), bytes.size()};
+    const ecu::DtcReply reply{{bytes.data(), bytes.size()}};
     std::vector<std::string> lines{"dtc count: " + std::to_string(reply.count())};
     static const char kHex[] = "0123456789ABCDEF";
     for (std::size_t k = 0; k < reply.count(); ++k) {

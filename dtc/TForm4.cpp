@@ -129,7 +129,7 @@ void TForm4::Timer1Timer() {
     // The count and the records from one copy: the link may store a new
     // reply at any moment.
     copy_ = command_.dtcReply.copy();
-    const ecu::DtcReply reply{copy_.data(), copy_.size()};
+    const ecu::DtcReply reply{{copy_.data(), copy_.size()}};
     const std::size_t n = reply.count();
     count_->setText(QString::number(n));
     table_->setRowCount(static_cast<int>(n));

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/LinkHooks.h"
+
 namespace ecu {
 
 constexpr std::size_t kDtcTextCount = 83;
@@ -59,11 +61,15 @@ struct DtcRecord {
 // count is not checked against what arrived; a position beyond the buffer
 // reads as zero.
 struct DtcReply {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::uint8_t at(std::size_t p) const { return p < size ? data[p] : 0; }
-    std::size_t count() const { return at(12); }
-    DtcRecord record(std::size_t k) const { return {at(13 + 3 * k), at(14 + 3 * k), at(15 + 3 * k)}; }
+    static constexpr std::size_t kCount = 12;
+    static constexpr std::size_t kFirstRecord = 13;
+    static constexpr std::size_t kRecordSize = 3;
+    klink::ReplyView bytes;
+    std::size_t count() const { return bytes[kCount]; }
+    DtcRecord record(std::size_t k) const {
+        const std::size_t p = kFirstRecord + kRecordSize * k;
+        return {bytes[p], bytes[p + 1], bytes[p + 2]};
+    }
 };
 
 }  // namespace ecu

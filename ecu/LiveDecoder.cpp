@@ -141,8 +141,13 @@ void decodeThrottleVolts(ReplyBytes l03, LiveData& out) {
     ch.plotValue = f(ch.value * 20.0);
 }
 
+// Positions in the live-data 01 reply, echo included.
+constexpr int kBitBytePositions[4] = {74, 75, 76, 64};  // Byte1, Byte2, Byte3, EVSUP1
+constexpr int kChecksumPosition = 60;                    // high byte, then low
+constexpr std::size_t kErrorCountPosition = 12;          // N_ERR
+
 void decodeBits(ReplyBytes l01, LiveData& out) {
-    const int positions[4] = {74, 75, 76, 64};
+    const auto& positions = kBitBytePositions;
     for (int i = 0; i < 4; ++i) {
         BitByteRecord& r = out.bitByte[static_cast<std::size_t>(i)];
         r.raw = l01[static_cast<std::size_t>(positions[i])];
@@ -172,7 +177,7 @@ void decodeCounters(ReplyBytes l01, LiveData& out) {
 void decodeChecksum(ReplyBytes l01, LiveData& out) {
     static const char kHex[] = "0123456789ABCDEF";
     for (int i = 0; i < 2; ++i) {
-        const std::uint8_t b = l01[static_cast<std::size_t>(60 + i)];
+        const std::uint8_t b = l01[static_cast<std::size_t>(kChecksumPosition + i)];
         const char text[2] = {kHex[b >> 4], kHex[b & 0xF]};
         setText(out.checksumText[static_cast<std::size_t>(i)], text, 2);
     }
@@ -199,7 +204,7 @@ void decodeLiveData(ReplyBytes l01, ReplyBytes l03, LiveData& out, char separato
     decodeBits(l01, out);
     decodeCounters(l01, out);
     decodeChecksum(l01, out);
-    out.errorCount = l01[12];
+    out.errorCount = l01[kErrorCountPosition];
 }
 
 }  // namespace ecu

@@ -7,14 +7,11 @@
 #include <cstdint>
 
 #include "ecu/LiveData.h"
+#include "link/LinkHooks.h"
 
 namespace ecu {
 
-struct ReplyBytes {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::uint8_t operator[](std::size_t p) const { return p < size ? data[p] : 0; }
-};
+using ReplyBytes = klink::ReplyView;
 
 void decodeLiveData(ReplyBytes liveData01, ReplyBytes liveData03, LiveData& out,
                     char decimalSeparator = '.');

@@ -2,7 +2,7 @@
 #include "ecu/DtcTable.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const ecu::DtcReply reply{data, size > 1024 ? 1024 : size};
+    const ecu::DtcReply reply{{data, size > 1024 ? 1024 : size}};
     std::size_t total = 0;
     for (std::size_t k = 0; k < reply.count(); ++k) {
         const ecu::DtcRecord r = reply.record(k);

@@ -12,36 +12,7 @@ struct Terminated {};
 // Thrown when a recorded drive has run out; caught by the loop turn.
 struct LineEnded {};
 
-constexpr std::size_t kStartCommRead = 14;
-
-RequestCatalogue::Control controlFrames(std::uint8_t lid, bool withOnOff, bool withOff) {
-    RequestCatalogue::Control c;
-    c.report = makeRequest({0x30, lid, 0x01}, kCommandReplySize);
-    c.release = makeRequest({0x30, lid, 0x00}, kCommandReplySize);
-    if (withOnOff) c.on = makeRequest({0x30, lid, 0x06, 0xFF}, kCommandReplySize);
-    if (withOnOff && withOff) c.off = makeRequest({0x30, lid, 0x06, 0x00}, kCommandReplySize);
-    return c;
-}
-
 }  // namespace
-
-RequestCatalogue::RequestCatalogue()
-    : startCommunication(makeRequest({0x81}, kStartCommRead)),
-      stopCommunication(makeRequest({0x82}, 14)),
-      identA1(makeRequest({0x21, 0xA1}, 21)),
-      identA2(makeRequest({0x21, 0xA2}, 21)),
-      identA3(makeRequest({0x21, 0xA3}, 30)),
-      ecuIdentification(makeRequest({0x1A, 0x80}, 130)),
-      liveData01(makeRequest({0x21, 0x01}, 140)),
-      liveData03(makeRequest({0x21, 0x03}, 40)),
-      dtcRead(makeRequest({0x18, 0x00, 0x00, 0x00}, kDtcReplySize)),
-      dtcClear(makeRequest({0x14, 0x00, 0x00}, kCommandReplySize)),
-      ecuReset(makeRequest({0x11, 0x01}, kCommandReplySize)),
-      ecuInit(makeRequest({0x11, 0x90}, kCommandReplySize)) {
-    for (std::size_t i = 0; i < kActuatorCount; ++i)
-        actuator[i] = controlFrames(kActuatorLids[i], true, actuatorHasOff(kActuatorLids[i]));
-    for (std::size_t i = 0; i < kAdjustCount; ++i) adjust[i] = controlFrames(kAdjustLids[i], false, false);
-}
 
 Com_Port::Com_Port(platform::SerialLine& line, LinkData& data, LinkHooks* hooks,
                    LinkObserver* observer)
@@ -234,7 +205,7 @@ void Com_Port::failureStop(const std::string& text) {
 
 void Com_Port::pollPass() {
     LinkCommandBlock& cmd = data_.command;
-    liveData01Reply_[8] = 0;
+    liveData01Reply_[kLiveData01FormatByte] = 0;
     exchange(frames_.liveData01, liveData01Reply_.data());
     exchange(frames_.liveData03, liveData03Reply_.data());
     if (isSet(cmd.dtcReadRequest)) {
@@ -250,7 +221,7 @@ void Com_Port::pollPass() {
         hooks_->decodePass({liveData01Reply_.data(), liveData01Reply_.size()},
                            {liveData03Reply_.data(), liveData03Reply_.size()});
     }
-    if (liveData01Reply_[8] != 0) {
+    if (liveData01Reply_[kLiveData01FormatByte] != 0) {
         writeStatus(status::dataReceived());
     } else {
         linkUp_ = false;
@@ -295,7 +266,7 @@ void Com_Port::serveOnOff(std::size_t i) {
     }
     if (isSet(a.reportRequest)) {
         exchange(f.report, r.report.data());
-        a.stateText.set(r.report[13] == 0xFF ? status::stateOn() : status::stateOff());
+        a.stateText.set(r.report[kControlReportState] == 0xFF ? status::stateOn() : status::stateOff());
     }
     if (isSet(a.releaseRequest)) {
         exchange(f.release, r.release.data());
@@ -311,15 +282,15 @@ void Com_Port::serveOnOnly(std::size_t i) {
     if (isSet(a.onRequest)) {
         exchange(f.on, r.on.data());
         clearFlag(a.onRequest);
-        if (r.on[14] == 0xFF) a.stateText.set(status::stateOn());
+        if (r.on[kControlOnState] == 0xFF) a.stateText.set(status::stateOn());
     }
     if (isSet(a.reportRequest)) {
         exchange(f.report, r.report.data());
         // Later tests override earlier ones; none holding leaves the text.
         const std::string* text = nullptr;
-        if (r.report[12] == 0x22) text = &status::stopEngine();
-        if (r.report[13] == 0x00) text = &status::stateOff();
-        if (r.report[13] == 0xFF) text = &status::stateOn();
+        if (r.report[kControlRefusalReason] == 0x22) text = &status::stopEngine();
+        if (r.report[kControlReportState] == 0x00) text = &status::stateOff();
+        if (r.report[kControlReportState] == 0xFF) text = &status::stateOn();
         if (text) a.stateText.set(*text);
     }
     if (isSet(a.releaseRequest)) {

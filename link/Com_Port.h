@@ -11,29 +11,12 @@
 
 #include "link/LinkData.h"
 #include "link/LinkHooks.h"
-#include "link/RequestFrame.h"
+#include "link/RequestCatalogue.h"
+#include "link/WireLayout.h"
 #include "platform/PausableThread.h"
 #include "platform/SerialLine.h"
 
 namespace klink {
-
-// Every frame the tester sends (the adjustment frames excepted, which live in
-// the command area), built once.
-struct RequestCatalogue {
-    RequestFrame startCommunication;
-    RequestFrame stopCommunication;
-    RequestFrame identA1, identA2, identA3, ecuIdentification;
-    RequestFrame liveData01, liveData03;
-    RequestFrame dtcRead, dtcClear;
-    RequestFrame ecuReset, ecuInit;
-    struct Control {
-        RequestFrame report, release, on, off;  // off has length 0 where absent
-    };
-    std::array<Control, kActuatorCount> actuator;
-    std::array<Control, kAdjustCount> adjust;  // report and release only
-
-    RequestCatalogue();
-};
 
 class Com_Port {
 public:
@@ -72,8 +55,7 @@ public:
 
     const RequestCatalogue& catalogue() const { return frames_; }
     // Reply buffers, for the meaning layer's tests and the fuzzers.
-    const std::array<std::uint8_t, 140>& liveData01Reply() const { return liveData01Reply_; }
-    const std::array<std::uint8_t, 40>& liveData03Reply() const { return liveData03Reply_; }
+    const std::array<std::uint8_t, kLiveData01ReplySize>& liveData01Reply() const { return liveData01Reply_; }
 
 private:
     enum class FailKind { None, CheckAdapter, NoAnswer };
@@ -114,14 +96,14 @@ private:
     // echo of its request.
     std::array<std::uint8_t, kDtcReplySize> staging_{};
 
-    std::array<std::uint8_t, 14> startReply_{};
-    std::array<std::uint8_t, 14> stopReply_{};
-    std::array<std::uint8_t, 21> identA1Reply_{};
-    std::array<std::uint8_t, 21> identA2Reply_{};
-    std::array<std::uint8_t, 30> identA3Reply_{};
-    std::array<std::uint8_t, 130> ecuIdReply_{};
-    std::array<std::uint8_t, 140> liveData01Reply_{};
-    std::array<std::uint8_t, 40> liveData03Reply_{};
+    std::array<std::uint8_t, kCommunicationReplySize> startReply_{};
+    std::array<std::uint8_t, kCommunicationReplySize> stopReply_{};
+    std::array<std::uint8_t, kIdentA1ReplySize> identA1Reply_{};
+    std::array<std::uint8_t, kIdentA2ReplySize> identA2Reply_{};
+    std::array<std::uint8_t, kIdentA3ReplySize> identA3Reply_{};
+    std::array<std::uint8_t, kEcuIdReplySize> ecuIdReply_{};
+    std::array<std::uint8_t, kLiveData01ReplySize> liveData01Reply_{};
+    std::array<std::uint8_t, kLiveData03ReplySize> liveData03Reply_{};
     std::array<std::uint8_t, kDtcReplySize> dtcStaging_{};
     std::array<std::uint8_t, kCommandReplySize> dtcClearReply_{};
     std::array<std::uint8_t, kCommandReplySize> resetReply_{};

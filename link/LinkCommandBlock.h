@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "link/WireLayout.h"
 #include "platform/SharedText.h"
 
 namespace klink {
@@ -22,8 +23,6 @@ inline bool isSet(const Flag& f) { return f.load(std::memory_order_acquire) == 1
 
 constexpr std::size_t kActuatorCount = 12;
 constexpr std::size_t kAdjustCount = 3;
-constexpr std::size_t kCommandReplySize = 40;
-constexpr std::size_t kDtcReplySize = 1024;
 
 // Local identifiers of the on/off outputs, in the order the pass visits them.
 constexpr std::array<std::uint8_t, kActuatorCount> kActuatorLids = {

@@ -12,9 +12,12 @@
 
 namespace klink {
 
+// A reply's bytes as read. Positions beyond what arrived read as zero, so
+// that no decoding ever reads past a buffer.
 struct ReplyView {
     const std::uint8_t* data;
     std::size_t size;
+    std::uint8_t operator[](std::size_t p) const { return p < size ? data[p] : 0; }
 };
 
 struct IdentificationReplies {

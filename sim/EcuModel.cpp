@@ -93,9 +93,6 @@ void EcuModel::setLive03(std::size_t position, std::uint8_t value) {
 std::uint8_t EcuModel::live01(std::size_t position) const {
     return position >= 12 && position - 12 < block01.size() ? block01[position - 12] : 0;
 }
-std::uint8_t EcuModel::live03(std::size_t position) const {
-    return position >= 11 && position - 11 < block03.size() ? block03[position - 11] : 0;
-}
 
 std::vector<std::uint8_t> EcuModel::respond(const std::uint8_t* frame, std::size_t size) {
     if (size < 5) return {};

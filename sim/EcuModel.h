@@ -36,9 +36,7 @@ public:
     void setLive01(std::size_t position, std::uint8_t value);
     void setLive03(std::size_t position, std::uint8_t value);
     std::uint8_t live01(std::size_t position) const;
-    std::uint8_t live03(std::size_t position) const;
 
-    bool sessionActive() const { return session_; }
     void dropSession() { session_ = false; woken_ = false; }
 
     std::array<std::uint8_t, kBlock01Size> block01{};

@@ -48,7 +48,7 @@ TEST(Dtc, ReplyPositionsAreFixedAndAFullCountStaysInsideTheBuffer) {
     std::array<std::uint8_t, 1024> buf{};
     buf[12] = 255;
     buf[13] = 0x01; buf[14] = 0x71; buf[15] = 0x20;
-    const ecu::DtcReply reply{buf.data(), buf.size()};
+    const ecu::DtcReply reply{{buf.data(), buf.size()}};
     EXPECT_EQ(reply.count(), 255u);
     EXPECT_EQ(reply.record(0).low, 0x71);
     EXPECT_EQ(reply.record(254).status, 0);  // a record that never came reads as zeros

@@ -155,7 +155,7 @@ std::vector<Point> tessellate(const std::vector<std::vector<Point>>& contours) {
     return triangles;
 }
 
-OutlineGlyph buildOutline(const FontSpec& face, int code, float maxDeviation) {
+OutlineGlyph buildOutline(const FontSpec& face, int code) {
     constexpr int kEm = 96;  // outlines flattened at this size, scaled to a unit em
     OutlineGlyph g;
     const QFont font = qtFont(face, kEm);
@@ -164,8 +164,8 @@ OutlineGlyph buildOutline(const FontSpec& face, int code, float maxDeviation) {
     const QChar ch = charOf(code);
     QPainterPath path;
     path.addText(0, 0, font, QString(ch));
-    // A chordal deviation of 0 means the finest flattening Qt offers.
-    (void)maxDeviation;
+    // Qt flattens the curves itself, at 96 units per em; the panel's
+    // Font3D_MaxDeviation is kept as a property but has nothing to tune.
     for (const QPolygonF& poly : path.toSubpathPolygons()) {
         std::vector<Point> c;
         for (const QPointF& p : poly) c.push_back({p.x() / kEm, -p.y() / kEm});
@@ -201,11 +201,11 @@ const std::vector<BitmapGlyph>& bitmapGlyphs(const FontSpec& face) {
     return glyphs;
 }
 
-const std::vector<OutlineGlyph>& outlineGlyphs(const FontSpec& face, float deviation) {
+const std::vector<OutlineGlyph>& outlineGlyphs(const FontSpec& face) {
     std::lock_guard<std::mutex> lock(gCacheMutex);
     auto& glyphs = gOutlines[keyOf(face)];
     if (glyphs.empty())
-        for (int code = 0; code < 256; ++code) glyphs.push_back(buildOutline(face, code, deviation));
+        for (int code = 0; code < 256; ++code) glyphs.push_back(buildOutline(face, code));
     return glyphs;
 }
 
@@ -282,8 +282,8 @@ std::unique_ptr<OpenGLFont2D> buildBitmapFont(const FontSpec& face, int first, i
     return font;
 }
 
-std::unique_ptr<OpenGLFont3D> buildOutlineFont(const FontSpec& face, int first, int count, float maxDeviation,
-                                               float extrusion, Font3DFormat format) {
+std::unique_ptr<OpenGLFont3D> buildOutlineFont(const FontSpec& face, int first, int count, float extrusion,
+                                               Font3DFormat format) {
     count = clampCount(first, count);
     if (count == 0) return nullptr;
     const GLuint base = glGenLists(count);
@@ -293,10 +293,9 @@ std::unique_ptr<OpenGLFont3D> buildOutlineFont(const FontSpec& face, int first, 
     font->count = count;
     font->base = base;
     font->extrusion = extrusion;
-    const auto& glyphs = outlineGlyphs(face, maxDeviation);
+    const auto& glyphs = outlineGlyphs(face);
     for (int i = 0; i < count; ++i) {
         const OutlineGlyph& g = glyphs[static_cast<std::size_t>(first + i)];
-        font->metrics.push_back(g.metrics);
         glNewList(base + static_cast<GLuint>(i), GL_COMPILE);
         emitOutline(g, extrusion, format);
         glTranslatef(g.metrics.cellIncX, g.metrics.cellIncY, 0);
@@ -321,11 +320,11 @@ std::shared_ptr<OpenGLFont2D> sharedBitmapFont(const void* group, const FontSpec
 }
 
 std::shared_ptr<OpenGLFont3D> sharedOutlineFont(const void* group, const FontSpec& face, int first, int count,
-                                                float maxDeviation, float extrusion, Font3DFormat format) {
-    if (!group) return buildOutlineFont(face, first, count, maxDeviation, extrusion, format);
+                                                float extrusion, Font3DFormat format) {
+    if (!group) return buildOutlineFont(face, first, count, extrusion, format);
     const SharedKey key{group, keyOf(face), first, count, extrusion, static_cast<int>(format)};
     if (auto font = gShared3D[key].lock()) return font;
-    std::shared_ptr<OpenGLFont3D> font = buildOutlineFont(face, first, count, maxDeviation, extrusion, format);
+    std::shared_ptr<OpenGLFont3D> font = buildOutlineFont(face, first, count, extrusion, format);
     gShared3D[key] = font;
     return font;
 }

@@ -30,7 +30,6 @@ struct OpenGLFont3D {
     int count = 0;
     unsigned base = 0;
     float extrusion = 0;
-    std::vector<GlyphMetrics> metrics;
     ~OpenGLFont3D();
 };
 
@@ -40,11 +39,11 @@ struct OpenGLFont3D {
 // A null group builds a font of the context's own.
 std::shared_ptr<OpenGLFont2D> sharedBitmapFont(const void* shareGroup, const FontSpec& face, int first, int count);
 std::shared_ptr<OpenGLFont3D> sharedOutlineFont(const void* shareGroup, const FontSpec& face, int first, int count,
-                                                float maxDeviation, float extrusion, Font3DFormat format);
+                                                float extrusion, Font3DFormat format);
 
 // Nothing when no display lists can be reserved.
 std::unique_ptr<OpenGLFont2D> buildBitmapFont(const FontSpec& face, int first, int count);
-std::unique_ptr<OpenGLFont3D> buildOutlineFont(const FontSpec& face, int first, int count,
-                                               float maxDeviation, float extrusion, Font3DFormat format);
+std::unique_ptr<OpenGLFont3D> buildOutlineFont(const FontSpec& face, int first, int count, float extrusion,
+                                               Font3DFormat format);
 
 }  // namespace glpanel

@@ -129,7 +129,7 @@ void TOpenGLPanel::initContext() {
         report(QStringLiteral("wglMakeCurrent:%1").arg(errno));
     }
     if (Font3D_Enabled) {
-        font3D_ = sharedOutlineFont(shareGroup(), Font3D_Type, Font3D_FirstGylph, Font3D_NumGylph, Font3D_MaxDeviation,
+        font3D_ = sharedOutlineFont(shareGroup(), Font3D_Type, Font3D_FirstGylph, Font3D_NumGylph,
                                    Font3D_Extrustion, Font3D_Format);
     }
     if (Font2D_Enabled) {

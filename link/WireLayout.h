@@ -1,0 +1,33 @@
+// The wire's fixed facts in one place: how many bytes each exchange reads
+// (its reply buffer's size) and the reply positions the link itself looks
+// at. Positions count from the first byte read, the adapter's echo of the
+// request included.
+#pragma once
+
+#include <cstddef>
+
+namespace klink {
+
+// Reply sizes: what each exchange reads at most.
+constexpr std::size_t kCommunicationReplySize = 14;  // StartCommunication, StopCommunication
+constexpr std::size_t kIdentA1ReplySize = 21;
+constexpr std::size_t kIdentA2ReplySize = 21;
+constexpr std::size_t kIdentA3ReplySize = 30;
+constexpr std::size_t kEcuIdReplySize = 130;
+constexpr std::size_t kLiveData01ReplySize = 140;
+constexpr std::size_t kLiveData03ReplySize = 40;
+constexpr std::size_t kCommandReplySize = 40;  // clear codes, resets, output control
+constexpr std::size_t kDtcReplySize = 1024;
+
+// Live data 01: the echo's six bytes, then the answer's format byte, target,
+// source; the service byte (0x61) at 9. A pass whose answer has no format
+// byte here brought no data.
+constexpr std::size_t kLiveData01FormatByte = 8;
+
+// Output control (service 30), after the echo of 5 or 6 bytes: the answer's
+// service byte or a refusal's reason, then the state.
+constexpr std::size_t kControlRefusalReason = 12;  // 0x22: conditions not correct
+constexpr std::size_t kControlReportState = 13;    // 0xFF on, 0x00 off
+constexpr std::size_t kControlOnState = 14;        // the state after "on"
+
+}  // namespace klink
