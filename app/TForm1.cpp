@@ -261,7 +261,7 @@ void TForm1::showEvent(QShowEvent* e) {
 }
 
 void TForm1::FormCreate() {
-    app::loadStoredSettings(store_, chartParameter, colourScheme, reportError);
+    stored::loadStoredSettings(store_, chartParameter, colourScheme, reportError);
     created_ = true;
     update();
 }
@@ -269,7 +269,7 @@ void TForm1::FormCreate() {
 void TForm1::choosePort() {
     // --port and --wake win; otherwise the port tab's choice. A change takes
     // effect now: the link opens the port anew at its next turn.
-    const app::PortChoice stored = app::loadPortChoice(store_);
+    const stored::PortChoice stored = stored::loadPortChoice(store_);
     const platform::WakeMethod wake = options_.wakeGiven ? options_.wake : stored.wake;
     if (wake != chosenWake_) {
         chosenWake_ = wake;
@@ -330,7 +330,7 @@ void TForm1::linkStopped() {
     QMetaObject::invokeMethod(this, [this] { refreshStartStop(); }, Qt::QueuedConnection);
 }
 
-void TForm1::PresetClick(int n) { app::selectParameterSet(store_, n, chartParameter, reportError); }
+void TForm1::PresetClick(int n) { stored::selectParameterSet(store_, n, chartParameter, reportError); }
 
 void TForm1::requestRepaint(display::Sampler::Repaint what) {
     // Timer thread: post to the panels' thread, at most one request of each
@@ -401,7 +401,7 @@ void TForm1::closeEvent(QCloseEvent* e) {
 void TForm1::endProgram(int exitCode, bool storeColours) {
     if (ended_) return;
     ended_ = true;
-    if (storeColours) app::saveColourScheme(store_, colourScheme);
+    if (storeColours) stored::saveColourScheme(store_, colourScheme);
     shutDown();
     QApplication::exit(exitCode);
 }

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/StoredSettings.h"
+#include "settings/StoredSettings.h"
 #include "display/ChartView.h"
 #include "display/HistoryStore.h"
 #include "display/Sampler.h"
@@ -44,7 +44,7 @@ public:
     klink::LinkData linkData;
     ecu::LiveDataStore liveData;
     display::HistoryStore histories;
-    app::ChartParameters chartParameter{};
+    stored::ChartParameters chartParameter{};
     display::ColourScheme colourScheme = display::ColourScheme::builtIn();
     std::atomic<platform::TimerService::Id> timerId{0};
     unsigned timerPeriod = 0;

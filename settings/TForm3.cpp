@@ -10,17 +10,18 @@
 #include <QToolButton>
 
 
-#include "app/StoredSettings.h"
+#include "settings/StoredSettings.h"
 #include "ecu/ParameterCatalogue.h"
 #include "platform/Cp1251.h"
 #include "platform/SerialPorts.h"
 
-using app::diagramName;
-using app::setKey;
+using stored::diagramName;
+using stored::setKey;
 
 TForm3::TForm3(platform::SettingsStore& store, display::ColourScheme& colours, std::function<void()> redraw,
                std::function<void(const std::string&)> report, QWidget* parent)
     : QDialog(parent), store_(store), colours_(colours), redraw_(std::move(redraw)), report_(std::move(report)) {
+    if (!report_) report_ = [](const std::string&) {};
     setWindowTitle(QStringLiteral("Настройка программы"));
     setFixedSize(513, 309);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -139,7 +140,7 @@ QWidget* TForm3::buildPortTab() {
     // The serial ports present (by their stable by-id names where udev made
     // them) and any path typed in; the choice is used from the next "Старт".
     auto* page = new QWidget;
-    const app::PortChoice stored = app::loadPortChoice(store_);
+    const stored::PortChoice stored = stored::loadPortChoice(store_);
     auto* portBox = new QGroupBox(QStringLiteral("Порт адаптера"), page);
     portBox->setGeometry(8, 8, 489, 81);
     portList_ = new QComboBox(portBox);
@@ -169,20 +170,17 @@ QWidget* TForm3::buildPortTab() {
 }
 
 void TForm3::PortChange() {
-    app::PortChoice c;
+    stored::PortChoice c;
     c.device = portList_->currentText().trimmed().toStdString();
     c.wake = wakeByte_->isChecked() ? platform::WakeMethod::SlowByte : platform::WakeMethod::Break;
-    const app::PortChoice stored = app::loadPortChoice(store_);
+    const stored::PortChoice stored = stored::loadPortChoice(store_);
     if (c.device == stored.device && c.wake == stored.wake) return;
-    app::savePortChoice(store_, c);
+    stored::savePortChoice(store_, c);
 }
 
 float* TForm3::component(int slider) {
-    display::Colour* c[4] = {&colours_.gridColour, &colours_.nameTextColour, &colours_.valueTextColour,
-                             &colours_.graphColour};
-    display::Colour& colour = *c[slider / 4];
-    float* parts[4] = {&colour.r, &colour.g, &colour.b, &colour.t};
-    return parts[slider % 4];
+    // The sliders run in the stored order of the components.
+    return stored::colourComponents(colours_)[static_cast<std::size_t>(slider)];
 }
 
 void TForm3::SliderChange(int slider, int position) {
@@ -194,20 +192,16 @@ void TForm3::setSlidersFromScheme() {
     // Grid, name, value, graph; a position that differs moves the slider,
     // which runs the slider's action.
     for (int i = 0; i < 16; ++i)
-        sliders_[static_cast<std::size_t>(i)]->setValue(app::toPercent(*component(i)));
+        sliders_[static_cast<std::size_t>(i)]->setValue(stored::toPercent(*component(i)));
 }
 
 void TForm3::loadSet(int n) {
-    const std::string key = setKey(n);
-    if (!store_.keyExists(key)) return;
-    for (int k = 1; k <= 5; ++k) {
-        const auto r = store_.readInt(key, diagramName(k));
-        if (!r.ok()) {
-            if (report_) report_(platform::SettingsStore::describe(r.status, key, diagramName(k)));
-            return;
-        }
+    std::array<std::int32_t, 5> indexes{};
+    const int read = stored::readParameterSet(store_, n, indexes, report_);
+    for (int k = 1; k <= read; ++k) {
+        const std::int32_t index = indexes[static_cast<std::size_t>(k - 1)];
         // An index outside the list selects nothing.
-        list(k)->setCurrentIndex(r.value >= 0 && r.value < list(k)->count() ? r.value : -1);
+        list(k)->setCurrentIndex(index >= 0 && index < list(k)->count() ? index : -1);
     }
 }
 

@@ -102,7 +102,7 @@ TEST(SettingsDialog, SetEditsAreStoredAtOnceAndReachTheChartsOnlyThroughThePrese
     dlg->list(1)->setCurrentIndex(55);
     dlg->ListChange(1, 55);  // the user picks NMOT
     platform::SettingsStore store(rig.path);
-    EXPECT_EQ(store.readInt(app::setKey(5), "diagram_1").value, 55);
+    EXPECT_EQ(store.readInt(stored::setKey(5), "diagram_1").value, 55);
     EXPECT_EQ(rig.form->chartParameter[0], 2);  // unchanged until button "5"
     dlg->close();
     EXPECT_TRUE(rig.form->isEnabled());
@@ -126,17 +126,17 @@ TEST(SettingsDialog, SlidersChangeTheColoursAtOnceAndResetIsStoredOnlyByTheSyste
         rig.form->close();
     }
     platform::SettingsStore store(settings);
-    EXPECT_EQ(store.readInt(app::kColourKey, "GRID_T").value, 30);
+    EXPECT_EQ(store.readInt(stored::kColourKey, "GRID_T").value, 30);
     {
         // Opening and closing without touching a slider changes no percentage.
-        store.writeInt(app::kColourKey, "Text_B", 69);
+        store.writeInt(stored::kColourKey, "Text_B", 69);
         Rig rig(settings);
         auto* dlg = open<TForm3>(rig.form->SettingsClick());
         dlg->close();
         rig.form->close();
     }
-    EXPECT_EQ(store.readInt(app::kColourKey, "Text_B").value, 69);
-    EXPECT_EQ(store.readInt(app::kColourKey, "GRID_T").value, 30);
+    EXPECT_EQ(store.readInt(stored::kColourKey, "Text_B").value, 69);
+    EXPECT_EQ(store.readInt(stored::kColourKey, "GRID_T").value, 30);
 }
 
 TEST(SettingsDialog, BadStoredValuesAreReportedOrSelectNothing) {
@@ -145,8 +145,8 @@ TEST(SettingsDialog, BadStoredValuesAreReportedOrSelectNothing) {
         Rig rig(settings);
     }
     platform::SettingsStore store(settings);
-    store.writeInt(app::setKey(1), "diagram_2", 500);
-    store.writeInt(app::setKey(7), "diagram_1", 4);
+    store.writeInt(stored::setKey(1), "diagram_2", 500);
+    store.writeInt(stored::setKey(7), "diagram_1", 4);
     {
         std::ofstream out(settings, std::ios::app);
         out << "[\\VELKOR\\DIAGRAM\\F7]\ndiagram_2=abc\n";

@@ -62,7 +62,7 @@ TEST(MainWindow, StartsAtTheTopLeftStoppedAndSendsNothingBeforeStart) {
     EXPECT_TRUE(w.form->startButton()->isEnabled());
     EXPECT_FALSE(w.form->stopButton()->isEnabled());
     EXPECT_TRUE(w.form->presetButton(1)->isChecked());
-    EXPECT_EQ(w.form->chartParameter, (app::ChartParameters{2, 3, 4, 5, 6}));
+    EXPECT_EQ(w.form->chartParameter, (stored::ChartParameters{2, 3, 4, 5, 6}));
     EXPECT_EQ(w.form->panel(1)->geometry(), QRect(23, 15, 750, 115));
     EXPECT_EQ(w.form->panel(6)->geometry(), QRect(23, 674, 750, 49));
     EXPECT_EQ(w.form->panel(7)->geometry(), QRect(807, 324, 193, 401));
@@ -111,14 +111,14 @@ TEST(MainWindow, TheSystemCloseStoresTheColoursAndExitDoesNot) {
         w.form->ExitClick();
     }
     platform::SettingsStore store(settings);
-    EXPECT_FALSE(store.keyExists(app::kColourKey));
+    EXPECT_FALSE(store.keyExists(stored::kColourKey));
     {
         Window w({}, false, settings);
         w.form->close();
     }
-    EXPECT_EQ(store.readInt(app::kColourKey, "GRID_R").value, 50);
-    EXPECT_EQ(store.readInt(app::kColourKey, "GRAPHIC_T").value, 99);
-    EXPECT_EQ(store.readInt(app::kColourKey, "Text3_B").value, 80);
+    EXPECT_EQ(store.readInt(stored::kColourKey, "GRID_R").value, 50);
+    EXPECT_EQ(store.readInt(stored::kColourKey, "GRAPHIC_T").value, 99);
+    EXPECT_EQ(store.readInt(stored::kColourKey, "Text3_B").value, 80);
 }
 
 TEST(MainWindow, PresetButtonsLoadTheirSets) {
@@ -127,8 +127,8 @@ TEST(MainWindow, PresetButtonsLoadTheirSets) {
         Window w({}, false, settings);
     }
     platform::SettingsStore store(settings);
-    store.writeInt(app::setKey(2), "diagram_3", 77);
-    store.deleteKey(app::setKey(3));
+    store.writeInt(stored::setKey(2), "diagram_3", 77);
+    store.deleteKey(stored::setKey(3));
     Window w({}, false, settings);
     QTest::mouseClick(w.form->presetButton(2), Qt::LeftButton);
     EXPECT_TRUE(w.form->presetButton(2)->isChecked());
@@ -210,7 +210,7 @@ TEST(MainWindow, ASettingsFileThatIsNotOursIsReportedInFrontOfTheWindowAndKept) 
     ASSERT_EQ(visibleAtReport.size(), 1u);
     EXPECT_TRUE(visibleAtReport[0]);  // the box stands in front of the window
     EXPECT_NE(report.find(path), std::string::npos);
-    EXPECT_EQ(form.chartParameter, (app::ChartParameters{2, 3, 4, 5, 6}));
+    EXPECT_EQ(form.chartParameter, (stored::ChartParameters{2, 3, 4, 5, 6}));
     form.close();  // the system close stores the colours: not into that file
     std::ifstream in(path, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), binary);
@@ -280,7 +280,7 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
     dlg->portList()->setCurrentText(QString::fromStdString(peer.slavePath()));
     dlg->PortChange();
     dlg->close();
-    EXPECT_EQ(app::loadPortChoice(platform::SettingsStore(opt.settingsPath)).device, peer.slavePath());
+    EXPECT_EQ(stored::loadPortChoice(platform::SettingsStore(opt.settingsPath)).device, peer.slavePath());
 
     form.StartClick();
     ASSERT_TRUE(waitUntil([&] {

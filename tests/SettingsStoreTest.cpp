@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/StoredSettings.h"
+#include "settings/StoredSettings.h"
 
 namespace fs = std::filesystem;
 
@@ -53,10 +53,10 @@ void write(const std::string& path, const std::string& text) {
 struct Started {
     explicit Started(const std::string& path) : store(path) {
         store.setProblemReport([this](const std::string& p) { problems.push_back(p); });
-        app::loadStoredSettings(store, chart, colours, [this](const std::string& e) { errors.push_back(e); });
+        stored::loadStoredSettings(store, chart, colours, [this](const std::string& e) { errors.push_back(e); });
     }
     platform::SettingsStore store;
-    app::ChartParameters chart{};
+    stored::ChartParameters chart{};
     display::ColourScheme colours{};
     std::vector<std::string> problems, errors;
 };
@@ -88,11 +88,11 @@ TEST(SettingsStore, AFileThatIsUnreadableOrNotOursIsReportedAndNeverWritten) {
         EXPECT_NE(s.problems[0].find(reason), std::string::npos) << s.problems[0];
         EXPECT_TRUE(s.errors.empty());
         // The program runs on the built-in settings.
-        EXPECT_EQ(s.chart, (app::ChartParameters{2, 3, 4, 5, 6}));
+        EXPECT_EQ(s.chart, (stored::ChartParameters{2, 3, 4, 5, 6}));
         EXPECT_EQ(s.colours, display::ColourScheme::builtIn());
-        s.store.writeInt(app::setKey(2), "diagram_1", 9);
-        app::saveColourScheme(s.store, s.colours);
-        EXPECT_EQ(s.store.readInt(app::setKey(2), "diagram_1").value, 9);
+        s.store.writeInt(stored::setKey(2), "diagram_1", 9);
+        stored::saveColourScheme(s.store, s.colours);
+        EXPECT_EQ(s.store.readInt(stored::setKey(2), "diagram_1").value, 9);
         EXPECT_EQ(s.store.replacements(), 0u);
         EXPECT_EQ(s.problems.size(), 1u);
         if (fs::is_regular_file(path)) {
@@ -119,7 +119,7 @@ TEST(SettingsStore, AByteOrderMarkKeepsThePresets) {
           "diagram_1=55\r\ndiagram_2=1\r\ndiagram_3=2\r\ndiagram_4=3\r\ndiagram_5=77\r\n");
     Started s(f.file("VELKOR.ini"));
     EXPECT_TRUE(s.problems.empty());
-    EXPECT_EQ(s.chart, (app::ChartParameters{56, 2, 3, 4, 78}));
+    EXPECT_EQ(s.chart, (stored::ChartParameters{56, 2, 3, 4, 78}));
     EXPECT_EQ(s.store.replacements(), 0u);  // nothing was reset
 }
 
@@ -134,9 +134,9 @@ TEST(SettingsStore, WritesKeepTheLinkTheModeAndLeaveNoTemporaryFile) {
     Started s(f.file("VELKOR.ini"));
     EXPECT_TRUE(s.problems.empty());
     // A missing key and its value: one replacement of the file.
-    ASSERT_TRUE(s.store.writeInt(app::setKey(3), "diagram_2", 40));
+    ASSERT_TRUE(s.store.writeInt(stored::setKey(3), "diagram_2", 40));
     EXPECT_EQ(s.store.replacements(), 1u);
-    app::saveColourScheme(s.store, s.colours);
+    stored::saveColourScheme(s.store, s.colours);
     EXPECT_EQ(s.store.replacements(), 2u);
 
     EXPECT_TRUE(fs::is_symlink(f.file("VELKOR.ini")));
@@ -165,7 +165,7 @@ TEST(SettingsStore, AFailedWriteLeavesTheFileAndNoTemporaryBehind) {
     rlimit small = old;
     small.rlim_cur = 16;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = s.store.writeInt(app::setKey(1), "diagram_1", 30);
+    const bool written = s.store.writeInt(stored::setKey(1), "diagram_1", 30);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previous);
     EXPECT_FALSE(written);
@@ -174,7 +174,7 @@ TEST(SettingsStore, AFailedWriteLeavesTheFileAndNoTemporaryBehind) {
     ASSERT_EQ(s.problems.size(), 1u);
     EXPECT_NE(s.problems[0].find("File too large"), std::string::npos) << s.problems[0];
     // The change lives on for the run.
-    EXPECT_EQ(s.store.readInt(app::setKey(1), "diagram_1").value, 30);
+    EXPECT_EQ(s.store.readInt(stored::setKey(1), "diagram_1").value, 30);
 }
 
 TEST(SettingsStore, TwoProgramsWritingAtOnceLoseNothing) {

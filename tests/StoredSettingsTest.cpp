@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/StoredSettings.h"
+#include "settings/StoredSettings.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ struct TempStore {
 
 struct Errors {
     std::vector<std::string> list;
-    app::ErrorReport report() {
+    stored::ErrorReport report() {
         return [this](const std::string& e) { list.push_back(e); };
     }
 };
@@ -43,23 +43,23 @@ struct Errors {
 TEST(StoredSettings, FirstStartWritesTheSetsAndMarkerAndASecondStartWritesNothing) {
     TempStore t;
     platform::SettingsStore store(t.path);
-    app::ChartParameters chart{};
+    stored::ChartParameters chart{};
     display::ColourScheme colours{};
     Errors e;
-    app::loadStoredSettings(store, chart, colours, e.report());
+    stored::loadStoredSettings(store, chart, colours, e.report());
     EXPECT_TRUE(e.list.empty());
     for (int n = 1; n <= 12; ++n)
-        for (int k = 1; k <= 5; ++k) EXPECT_EQ(store.readInt(app::setKey(n), app::diagramName(k)).value, k);
+        for (int k = 1; k <= 5; ++k) EXPECT_EQ(store.readInt(stored::setKey(n), stored::diagramName(k)).value, k);
     EXPECT_EQ(store.readInt("\\VELKOR\\DIAGRAM\\F", "diagram_ok").value, 1);
-    EXPECT_FALSE(store.keyExists(app::kColourKey));
-    EXPECT_EQ(chart, (app::ChartParameters{2, 3, 4, 5, 6}));
+    EXPECT_FALSE(store.keyExists(stored::kColourKey));
+    EXPECT_EQ(chart, (stored::ChartParameters{2, 3, 4, 5, 6}));
     EXPECT_EQ(colours, display::ColourScheme::builtIn());
 
     struct stat before {};
     stat(t.path.c_str(), &before);
     const std::string first = t.contents();
     sleep(1);
-    app::loadStoredSettings(store, chart, colours, e.report());
+    stored::loadStoredSettings(store, chart, colours, e.report());
     struct stat after {};
     stat(t.path.c_str(), &after);
     EXPECT_EQ(before.st_mtime, after.st_mtime);
@@ -69,23 +69,23 @@ TEST(StoredSettings, FirstStartWritesTheSetsAndMarkerAndASecondStartWritesNothin
 TEST(StoredSettings, PresetsLoadOnlyFromKeysThatExist) {
     TempStore t;
     platform::SettingsStore store(t.path);
-    app::ChartParameters chart{};
+    stored::ChartParameters chart{};
     display::ColourScheme colours{};
     Errors e;
-    app::loadStoredSettings(store, chart, colours, e.report());
-    store.writeInt(app::setKey(2), "diagram_3", 77);
-    app::selectParameterSet(store, 2, chart, e.report());
+    stored::loadStoredSettings(store, chart, colours, e.report());
+    store.writeInt(stored::setKey(2), "diagram_3", 77);
+    stored::selectParameterSet(store, 2, chart, e.report());
     EXPECT_EQ(chart[2], 78);  // WKR
-    ASSERT_TRUE(store.deleteKey(app::setKey(3)));
-    app::loadStoredSettings(store, chart, colours, e.report());
-    EXPECT_FALSE(store.keyExists(app::setKey(3)));  // not recreated
+    ASSERT_TRUE(store.deleteKey(stored::setKey(3)));
+    stored::loadStoredSettings(store, chart, colours, e.report());
+    EXPECT_FALSE(store.keyExists(stored::setKey(3)));  // not recreated
     const auto before = chart;
-    app::selectParameterSet(store, 3, chart, e.report());
+    stored::selectParameterSet(store, 3, chart, e.report());
     EXPECT_EQ(chart, before);
     // An index outside 0..78 selects nothing but is kept as a number.
-    store.writeInt(app::setKey(4), "diagram_1", 200);
-    store.writeInt(app::setKey(4), "diagram_2", INT32_MAX);
-    app::selectParameterSet(store, 4, chart, e.report());
+    store.writeInt(stored::setKey(4), "diagram_1", 200);
+    store.writeInt(stored::setKey(4), "diagram_2", INT32_MAX);
+    stored::selectParameterSet(store, 4, chart, e.report());
     EXPECT_EQ(chart[0], 201);
     EXPECT_EQ(chart[1], 0);
     EXPECT_TRUE(e.list.empty());
@@ -94,10 +94,10 @@ TEST(StoredSettings, PresetsLoadOnlyFromKeysThatExist) {
 TEST(StoredSettings, AReadFailureIsReportedAndStopsAtThatValue) {
     TempStore t;
     platform::SettingsStore store(t.path);
-    app::ChartParameters chart{};
+    stored::ChartParameters chart{};
     display::ColourScheme colours{};
     Errors e;
-    app::loadStoredSettings(store, chart, colours, e.report());
+    stored::loadStoredSettings(store, chart, colours, e.report());
     {
         // Edited by hand: text where a number belongs, a missing value,
         // stray lines that are not values at all.
@@ -105,14 +105,14 @@ TEST(StoredSettings, AReadFailureIsReportedAndStopsAtThatValue) {
         out << "garbage line\n[\\VELKOR\\DIAGRAM\\F5]\ndiagram_1=10\ndiagram_2=ten\n";
     }
     chart = {1, 1, 1, 1, 1};
-    app::selectParameterSet(store, 5, chart, e.report());
+    stored::selectParameterSet(store, 5, chart, e.report());
     ASSERT_EQ(e.list.size(), 1u);
     EXPECT_NE(e.list[0].find("diagram_2"), std::string::npos);
-    EXPECT_EQ(chart, (app::ChartParameters{11, 1, 1, 1, 1}));
+    EXPECT_EQ(chart, (stored::ChartParameters{11, 1, 1, 1, 1}));
 
-    store.writeInt(app::kColourKey, "GRID_R", 20);
+    store.writeInt(stored::kColourKey, "GRID_R", 20);
     colours = display::ColourScheme::builtIn();
-    app::loadStoredSettings(store, chart, colours, e.report());
+    stored::loadStoredSettings(store, chart, colours, e.report());
     ASSERT_EQ(e.list.size(), 2u);
     EXPECT_NE(e.list[1].find("GRID_G"), std::string::npos);
     EXPECT_FLOAT_EQ(colours.gridColour.r, 0.2f);
@@ -122,40 +122,40 @@ TEST(StoredSettings, AReadFailureIsReportedAndStopsAtThatValue) {
 TEST(StoredSettings, ColoursRoundTripAsWholePercentages) {
     TempStore t;
     platform::SettingsStore store(t.path);
-    app::saveColourScheme(store, display::ColourScheme::builtIn());
+    stored::saveColourScheme(store, display::ColourScheme::builtIn());
     const int want[16] = {50, 40, 10, 40, 10, 99, 70, 70, 10, 40, 80, 50, 45, 99, 10, 99};
-    for (std::size_t i = 0; i < 16; ++i) EXPECT_EQ(store.readInt(app::kColourKey, app::kColourNames[i]).value, want[i]);
+    for (std::size_t i = 0; i < 16; ++i) EXPECT_EQ(store.readInt(stored::kColourKey, stored::kColourNames[i]).value, want[i]);
 
-    store.writeInt(app::kColourKey, "Text_B", 69);
+    store.writeInt(stored::kColourKey, "Text_B", 69);
     for (int round = 0; round < 3; ++round) {
         display::ColourScheme c{};
-        app::ChartParameters chart{};
+        stored::ChartParameters chart{};
         Errors e;
-        app::loadStoredSettings(store, chart, c, e.report());
+        stored::loadStoredSettings(store, chart, c, e.report());
         EXPECT_FLOAT_EQ(c.nameTextColour.b, 0.69f);
-        app::saveColourScheme(store, c);
-        EXPECT_EQ(store.readInt(app::kColourKey, "Text_B").value, 69);
+        stored::saveColourScheme(store, c);
+        EXPECT_EQ(store.readInt(stored::kColourKey, "Text_B").value, 69);
     }
-    for (int p = 0; p <= 100; ++p) EXPECT_EQ(app::toPercent(app::fromPercent(p)), p);
+    for (int p = 0; p <= 100; ++p) EXPECT_EQ(stored::toPercent(stored::fromPercent(p)), p);
 }
 
 TEST(StoredSettings, AFolderThatCannotBeWrittenKeepsTheSettingsInMemoryAndSaysSoOnce) {
     platform::SettingsStore missing("/proc/m797/none.ini");  // cannot be created
     Errors problems;
     missing.setProblemReport(problems.report());
-    app::ChartParameters chart{};
+    stored::ChartParameters chart{};
     display::ColourScheme colours{};
     Errors e;
-    app::loadStoredSettings(missing, chart, colours, e.report());
-    EXPECT_EQ(chart, (app::ChartParameters{2, 3, 4, 5, 6}));  // preset 1 all the same
+    stored::loadStoredSettings(missing, chart, colours, e.report());
+    EXPECT_EQ(chart, (stored::ChartParameters{2, 3, 4, 5, 6}));  // preset 1 all the same
     EXPECT_EQ(colours, display::ColourScheme::builtIn());
     // Presets and colours work for the run.
-    missing.writeInt(app::setKey(4), "diagram_1", 55);
-    app::selectParameterSet(missing, 4, chart, e.report());
+    missing.writeInt(stored::setKey(4), "diagram_1", 55);
+    stored::selectParameterSet(missing, 4, chart, e.report());
     EXPECT_EQ(chart[0], 56);
     colours.graphColour.r = 0.2f;
-    app::saveColourScheme(missing, colours);
-    EXPECT_EQ(missing.readInt(app::kColourKey, "GRAPHIC_R").value, 20);
+    stored::saveColourScheme(missing, colours);
+    EXPECT_EQ(missing.readInt(stored::kColourKey, "GRAPHIC_R").value, 20);
     EXPECT_TRUE(e.list.empty());
     ASSERT_EQ(problems.list.size(), 1u);
     EXPECT_NE(problems.list[0].find("/proc/m797"), std::string::npos);
@@ -165,8 +165,8 @@ TEST(StoredSettings, AFolderThatCannotBeWrittenKeepsTheSettingsInMemoryAndSaysSo
     TempStore t;
     { std::ofstream out(t.dir + "/empty.ini"); }
     platform::SettingsStore empty(t.dir + "/empty.ini");  // an empty file is a new store
-    app::loadStoredSettings(empty, chart, colours, e.report());
-    EXPECT_EQ(chart, (app::ChartParameters{2, 3, 4, 5, 6}));
+    stored::loadStoredSettings(empty, chart, colours, e.report());
+    EXPECT_EQ(chart, (stored::ChartParameters{2, 3, 4, 5, 6}));
     EXPECT_FALSE(empty.inMemoryOnly());
     std::remove((t.dir + "/empty.ini").c_str());
 }

@@ -13,7 +13,7 @@
 #include "platform/SerialLine.h"
 #include "platform/SettingsStore.h"
 
-namespace app {
+namespace stored {
 
 // chartParameter[k-1] is the catalogue number of chart k; 0 selects nothing.
 using ChartParameters = std::array<std::int32_t, 5>;
@@ -28,6 +28,14 @@ extern const std::array<const char*, 16> kColourNames;
 
 void loadStoredSettings(platform::SettingsStore& store, ChartParameters& chart,
                         display::ColourScheme& colours, const ErrorReport& report);
+// The five stored indexes of set n (1..12): how many were read before one
+// failed (reported), or -1 when the set's key does not exist.
+int readParameterSet(const platform::SettingsStore& store, int n, std::array<std::int32_t, 5>& indexes,
+                     const ErrorReport& report);
+// The sixteen colour components in their stored order: grid, name text,
+// value text, graph; each red, green, blue, brightness.
+std::array<float*, 16> colourComponents(display::ColourScheme& scheme);
+
 // Loads set n (1..12) if its key exists; otherwise changes nothing.
 void selectParameterSet(const platform::SettingsStore& store, int n, ChartParameters& chart,
                         const ErrorReport& report);
@@ -49,4 +57,4 @@ void savePortChoice(platform::SettingsStore& store, const PortChoice& choice);
 std::int32_t toPercent(float component);
 float fromPercent(std::int32_t percent);
 
-}  // namespace app
+}  // namespace stored

@@ -1,8 +1,8 @@
-#include "app/StoredSettings.h"
+#include "settings/StoredSettings.h"
 
 #include <cmath>
 
-namespace app {
+namespace stored {
 
 const char* const kMarkerKey = "\\VELKOR\\DIAGRAM\\F";
 const char* const kColourKey = "\\VELKOR\\MANAGEMENT\\COLOUR_CIRCUIT";
@@ -18,15 +18,29 @@ std::string diagramName(int k) { return "diagram_" + std::to_string(k); }
 std::int32_t toPercent(float component) { return static_cast<std::int32_t>(std::lround(component * 100.0)); }
 float fromPercent(std::int32_t percent) { return static_cast<float>(percent) * 0.01f; }
 
-namespace {
-
-// The sixteen components in stored order.
-std::array<float*, 16> components(display::ColourScheme& s) {
+std::array<float*, 16> colourComponents(display::ColourScheme& s) {
     return {&s.gridColour.r,      &s.gridColour.g,      &s.gridColour.b,      &s.gridColour.t,
             &s.nameTextColour.r,  &s.nameTextColour.g,  &s.nameTextColour.b,  &s.nameTextColour.t,
             &s.valueTextColour.r, &s.valueTextColour.g, &s.valueTextColour.b, &s.valueTextColour.t,
             &s.graphColour.r,     &s.graphColour.g,     &s.graphColour.b,     &s.graphColour.t};
 }
+
+int readParameterSet(const platform::SettingsStore& store, int n, std::array<std::int32_t, 5>& indexes,
+                     const ErrorReport& report) {
+    const std::string key = setKey(n);
+    if (!store.keyExists(key)) return -1;
+    for (int k = 1; k <= 5; ++k) {
+        const auto r = store.readInt(key, diagramName(k));
+        if (!r.ok()) {
+            report(platform::SettingsStore::describe(r.status, key, diagramName(k)));
+            return k - 1;
+        }
+        indexes[static_cast<std::size_t>(k - 1)] = r.value;
+    }
+    return 5;
+}
+
+namespace {
 
 void writeDefaults(platform::SettingsStore& store) {
     // Each key is created together with its values, in one replacement of
@@ -38,7 +52,7 @@ void writeDefaults(platform::SettingsStore& store) {
 }
 
 void readColours(const platform::SettingsStore& store, display::ColourScheme& colours, const ErrorReport& report) {
-    auto slots = components(colours);
+    auto slots = colourComponents(colours);
     for (std::size_t i = 0; i < kColourNames.size(); ++i) {
         const auto r = store.readInt(kColourKey, kColourNames[i]);
         if (!r.ok()) {
@@ -53,17 +67,13 @@ void readColours(const platform::SettingsStore& store, display::ColourScheme& co
 
 void selectParameterSet(const platform::SettingsStore& store, int n, ChartParameters& chart,
                         const ErrorReport& report) {
-    const std::string key = setKey(n);
-    if (!store.keyExists(key)) return;
-    for (int k = 1; k <= 5; ++k) {
-        const auto r = store.readInt(key, diagramName(k));
-        if (!r.ok()) {
-            report(platform::SettingsStore::describe(r.status, key, diagramName(k)));
-            return;
-        }
+    std::array<std::int32_t, 5> indexes{};
+    const int read = readParameterSet(store, n, indexes, report);
+    for (int k = 0; k < read; ++k) {
         // An index outside 0..78 gives a number that selects nothing; keep
         // it from overflowing all the same.
-        chart[static_cast<std::size_t>(k - 1)] = r.value == INT32_MAX ? 0 : r.value + 1;
+        const std::int32_t index = indexes[static_cast<std::size_t>(k)];
+        chart[static_cast<std::size_t>(k)] = index == INT32_MAX ? 0 : index + 1;
     }
 }
 
@@ -81,7 +91,7 @@ void loadStoredSettings(platform::SettingsStore& store, ChartParameters& chart, 
 
 void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours) {
     display::ColourScheme copy = colours;
-    auto slots = components(copy);
+    auto slots = colourComponents(copy);
     std::vector<std::pair<std::string, std::int32_t>> values;
     for (std::size_t i = 0; i < kColourNames.size(); ++i) values.emplace_back(kColourNames[i], toPercent(*slots[i]));
     store.writeInts(kColourKey, values);
@@ -100,4 +110,4 @@ void savePortChoice(platform::SettingsStore& store, const PortChoice& choice) {
     store.writeInt(kPortKey, "wake", choice.wake == platform::WakeMethod::Break ? 1 : 0);
 }
 
-}  // namespace app
+}  // namespace stored
