@@ -8,34 +8,60 @@
 
 namespace {
 
+enum class Kind {
+    Switch,  // an on/off output: its ActuatorCommand
+    Step,    // an adjustable output: its AdjustCommand
+    Reset,   // ECU reset behind its confirmation
+    Init,    // ECU initialisation behind its confirmation
+};
+
 struct Entry {
     const char* text;
     const char* left;
     const char* right;
+    Kind kind;
+    std::size_t record;  // index into the command area's actuator or adjust records
 };
 
 const Entry kEntryTable[TForm5::kEntries] = {
-    {"Форсунка 1", "Вкл", "Выкл"},          {"Форсунка 2", "Вкл", "Выкл"},
-    {"Форсунка 3", "Вкл", "Выкл"},          {"Форсунка 4", "Вкл", "Выкл"},
-    {"Зажигание 1-4", "Вкл", "Выкл"},       {"Зажигание 2-3", "Вкл", "Выкл"},
-    {"Реле бензонасоса", "Вкл", "Выкл"},    {"Реле вентилятора 1", "Вкл", "Выкл"},
-    {"Реле вентилятора 2", "Вкл", "Выкл"},  {"Реле кондиционера", "Вкл", "Выкл"},
-    {"Реле стартера", "Вкл", "Выкл"},       {"Лампа неисправности", "Вкл", "Выкл"},
-    {"Регулятор ХХ", "+1 шаг", "-1 шаг"},   {"Обороты ХХ", "+10 об", "-10 об"},
-    {"Клапан продувки адсорбера", "+1", "-1"}, {"Сброс ЭБУ", nullptr, nullptr},
-    {"Инициализация ЭБУ", nullptr, nullptr},
+    {"Форсунка 1", "Вкл", "Выкл", Kind::Switch, 0},          {"Форсунка 2", "Вкл", "Выкл", Kind::Switch, 1},
+    {"Форсунка 3", "Вкл", "Выкл", Kind::Switch, 2},          {"Форсунка 4", "Вкл", "Выкл", Kind::Switch, 3},
+    {"Зажигание 1-4", "Вкл", "Выкл", Kind::Switch, 4},       {"Зажигание 2-3", "Вкл", "Выкл", Kind::Switch, 5},
+    {"Реле бензонасоса", "Вкл", "Выкл", Kind::Switch, 6},    {"Реле вентилятора 1", "Вкл", "Выкл", Kind::Switch, 7},
+    {"Реле вентилятора 2", "Вкл", "Выкл", Kind::Switch, 8},  {"Реле кондиционера", "Вкл", "Выкл", Kind::Switch, 9},
+    {"Реле стартера", "Вкл", "Выкл", Kind::Switch, 10},      {"Лампа неисправности", "Вкл", "Выкл", Kind::Switch, 11},
+    {"Регулятор ХХ", "+1 шаг", "-1 шаг", Kind::Step, 0},     {"Обороты ХХ", "+10 об", "-10 об", Kind::Step, 1},
+    {"Клапан продувки адсорбера", "+1", "-1", Kind::Step, 2}, {"Сброс ЭБУ", nullptr, nullptr, Kind::Reset, 0},
+    {"Инициализация ЭБУ", nullptr, nullptr, Kind::Init, 0},
 };
 
-// Entries 0..11 are the on/off outputs in the command area's order; 12..14
-// the adjustable ones.
-constexpr bool isAdjust(int k) { return k >= 12 && k <= 14; }
+// What each adjustable output starts from, how far it goes, and how its
+// value is shown: LID 41 in actuator steps, LID 42 in units of 10 rpm,
+// LID 43 in percent.
+struct StepRule {
+    int startFrom;          // live-data number whose raw byte is the ECU's value; 0: start at 0
+    int upperLimit;
+    int shownFactor;
+    const char* unit;
+    std::uint8_t frameConstant;  // frame bytes 0..5 summed modulo 256
+};
 constexpr int kMomposNumber = 54;
 constexpr int kNsolNumber = 58;
-// Frame bytes 0..5 summed modulo 256, for LIDs 41, 42 and 43.
-constexpr std::uint8_t kFrameConstant[3] = {0xFD, 0xFE, 0xFF};
-constexpr int kUpperLimit[3] = {255, 255, 100};
+constexpr StepRule kStepRules[klink::kAdjustCount] = {
+    {kMomposNumber, 255, 1, "  Шаг", 0xFD},
+    {kNsolNumber, 255, 10, "   Об.", 0xFE},
+    {0, 100, 1, " %", 0xFF},
+};
+
+const Entry* entry(int k) { return k >= 0 && k < TForm5::kEntries ? &kEntryTable[k] : nullptr; }
+bool isOutput(int k) {
+    const Entry* e = entry(k);
+    return e && (e->kind == Kind::Switch || e->kind == Kind::Step);
+}
 
 }  // namespace
+
+bool TForm5::isOutput(int k) { return ::isOutput(k); }
 
 TForm5::TForm5(klink::LinkCommandBlock& command, const ecu::LiveDataStore& live, QWidget* parent)
     : QDialog(parent), command_(command), live_(live) {
@@ -71,22 +97,23 @@ TForm5::TForm5(klink::LinkCommandBlock& command, const ecu::LiveDataStore& live,
 
 TForm5::~TForm5() { timer_.stop(); }
 
-void TForm5::setReport(int k, std::uint8_t value) {
-    klink::Flag& f = isAdjust(k) ? command_.adjust[static_cast<std::size_t>(k - 12)].reportRequest
-                                 : command_.actuator[static_cast<std::size_t>(k)].reportRequest;
-    f.store(value, std::memory_order_release);
+klink::Flag& TForm5::flagOf(int k, Request which) {
+    const Entry& e = kEntryTable[k];
+    if (e.kind == Kind::Step) {
+        klink::AdjustCommand& a = command_.adjust[e.record];
+        return which == Request::Report ? a.reportRequest : a.releaseRequest;
+    }
+    klink::ActuatorCommand& a = command_.actuator[e.record];
+    return which == Request::Report ? a.reportRequest : a.releaseRequest;
 }
 
-void TForm5::postRelease(int k) {
-    if (isAdjust(k)) {
-        klink::post(command_.adjust[static_cast<std::size_t>(k - 12)].releaseRequest);
-    } else {
-        klink::post(command_.actuator[static_cast<std::size_t>(k)].releaseRequest);
-    }
-}
+void TForm5::setReport(int k, std::uint8_t value) { flagOf(k, Request::Report).store(value, std::memory_order_release); }
+
+void TForm5::postRelease(int k) { klink::post(flagOf(k, Request::Release)); }
 
 void TForm5::reportOnly(int k) {
-    for (int other = 0; other <= 14; ++other) setReport(other, other == k ? 1 : 0);
+    for (int other = 0; other < kEntries; ++other)
+        if (isOutput(other)) setReport(other, other == k ? 1 : 0);
 }
 
 void TForm5::ComboBox1Change(int k) {
@@ -101,17 +128,15 @@ void TForm5::ComboBox1Change(int k) {
     if (isOutput(k)) {
         setCaptions(QString::fromUtf8(kEntryTable[k].left), QString::fromUtf8(kEntryTable[k].right));
         reportOnly(k);
-        // The adjustments start from the ECU's current value.
-        auto rawByte = [this](int number) {
-            return live_.read([number](const ecu::LiveData& d) {
+        if (kEntryTable[k].kind == Kind::Step) {
+            // The adjustments start from the ECU's current value.
+            const int number = kStepRules[kEntryTable[k].record].startFrom;
+            command_.adjust[kEntryTable[k].record].adjustValue = number == 0 ? 0 : live_.read([number](const ecu::LiveData& d) {
                 return static_cast<std::int32_t>(d.analogue[static_cast<std::size_t>(number)].raw[0]);
             });
-        };
-        if (k == 12) command_.adjust[0].adjustValue = rawByte(kMomposNumber);
-        if (k == 13) command_.adjust[1].adjustValue = rawByte(kNsolNumber);
-        if (k == 14) command_.adjust[2].adjustValue = 0;
+        }
     }
-    if (k == kResetEntry || k == kInitEntry) {
+    if (kEntryTable[k].kind == Kind::Reset || kEntryTable[k].kind == Kind::Init) {
         confirm(k);
         return;
     }
@@ -119,12 +144,12 @@ void TForm5::ComboBox1Change(int k) {
 }
 
 void TForm5::confirm(int k) {
-    for (int other = 0; other <= 14; ++other) setReport(other, 0);
+    reportOnly(-1);  // none
     QPointer<TForm5> self(this);
     auto restore = [self] {
         if (self) self->restoreAfterConfirmation();
     };
-    QDialog* dialog = k == kResetEntry ? static_cast<QDialog*>(new TForm6(command_, restore))
+    QDialog* dialog = kEntryTable[k].kind == Kind::Reset ? static_cast<QDialog*>(new TForm6(command_, restore))
                                        : static_cast<QDialog*>(new TForm7(command_, restore));
     confirmation_ = dialog;
     dialog->show();
@@ -134,47 +159,48 @@ void TForm5::confirm(int k) {
 }
 
 void TForm5::step(int k, bool up) {
-    const std::size_t i = static_cast<std::size_t>(k - 12);
+    const std::size_t i = kEntryTable[k].record;
+    const StepRule& rule = kStepRules[i];
     klink::AdjustCommand& a = command_.adjust[i];
     std::int32_t v = a.adjustValue;
-    if (up && v < kUpperLimit[i]) ++v;
+    if (up && v < rule.upperLimit) ++v;
     if (!up && v > 0) --v;
     a.adjustValue = v;
     const auto value = static_cast<std::uint8_t>(v & 0xFF);
     // Payload first, then the flag, so the link never sends a half-written frame.
-    a.adjustFrame.setValue(value, static_cast<std::uint8_t>(value + kFrameConstant[i]));
+    a.adjustFrame.setValue(value, static_cast<std::uint8_t>(value + rule.frameConstant));
     klink::post(a.adjustRequest);
 }
 
 void TForm5::LeftClick() {
-    const int k = list_->currentIndex();
-    if (isAdjust(k)) {
-        step(k, true);
-    } else if (k >= 0 && k <= 11) {
-        klink::post(command_.actuator[static_cast<std::size_t>(k)].onRequest);
+    const Entry* e = entry(list_->currentIndex());
+    if (!e) return;
+    if (e->kind == Kind::Step) {
+        step(list_->currentIndex(), true);
+    } else if (e->kind == Kind::Switch) {
+        klink::post(command_.actuator[e->record].onRequest);
     }
 }
 
 void TForm5::RightClick() {
-    const int k = list_->currentIndex();
-    if (isAdjust(k)) {
-        step(k, false);
-    } else if (k >= 0 && k <= 11 && klink::actuatorHasOff(klink::kActuatorLids[static_cast<std::size_t>(k)])) {
-        klink::post(command_.actuator[static_cast<std::size_t>(k)].offRequest);
+    const Entry* e = entry(list_->currentIndex());
+    if (!e) return;
+    if (e->kind == Kind::Step) {
+        step(list_->currentIndex(), false);
+    } else if (e->kind == Kind::Switch && klink::actuatorHasOff(klink::kActuatorLids[e->record])) {
+        klink::post(command_.actuator[e->record].offRequest);
     }
 }
 
 void TForm5::Timer1Timer() {
-    const int k = list_->currentIndex();
-    if (k >= 0 && k <= 11) {
-        status_->setText(QString::fromStdString(
-            cp1251::toUtf8(command_.actuator[static_cast<std::size_t>(k)].stateText.get())));
-    } else if (k == 12) {
-        status_->setText(QString::number(command_.adjust[0].adjustValue.load()) + QStringLiteral("  Шаг"));
-    } else if (k == 13) {
-        status_->setText(QString::number(command_.adjust[1].adjustValue.load() * 10) + QStringLiteral("   Об."));
-    } else if (k == 14) {
-        status_->setText(QString::number(command_.adjust[2].adjustValue.load()) + QStringLiteral(" %"));
+    const Entry* e = entry(list_->currentIndex());
+    if (!e) return;
+    if (e->kind == Kind::Switch) {
+        status_->setText(QString::fromStdString(cp1251::toUtf8(command_.actuator[e->record].stateText.get())));
+    } else if (e->kind == Kind::Step) {
+        const StepRule& rule = kStepRules[e->record];
+        status_->setText(QString::number(command_.adjust[e->record].adjustValue.load() * rule.shownFactor) +
+                         QString::fromUtf8(rule.unit));
     }
 }
 

@@ -47,7 +47,10 @@ protected:
     void done(int result) override;
 
 private:
-    static bool isOutput(int k) { return k >= 0 && k <= 14; }
+    // The entries that own an output's command record.
+    static bool isOutput(int k);
+    enum class Request { Report, Release };
+    klink::Flag& flagOf(int k, Request which);
     void finish();
     void reportOnly(int k);
     void restoreAfterConfirmation();
