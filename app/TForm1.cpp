@@ -6,9 +6,6 @@
 #include <QPointer>
 #include <QScreen>
 
-#include <GL/gl.h>
-
-#include <QElapsedTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -23,8 +20,6 @@
 #include "settings/TForm3.h"
 #include "display/glpanel/TOpenGLPanel.h"
 #include "platform/Cp1251.h"
-#include "platform/PosixSerialLine.h"
-#include "sim/SimulatedCar.h"
 
 using glpanel::TOpenGLPanel;
 
@@ -66,11 +61,6 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
     setGeometry(0, 0, 1024, 740);
     setFixedSize(1024, 740);
 
-    if (!line_) {
-        std::string error;
-        line_ = app::makeLine(options_, error);
-        if (!line_) line_ = std::make_unique<platform::PosixSerialLine>(options_.port);  // main reports it first
-    }
     chosenDevice_ = options_.port;
     line_->setNoteSink([this](const std::string& text) { adapterNote(text); });
     // A separator that is no single 1251 byte (Arabic, Persian) would be
@@ -122,20 +112,9 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
     // that a settings error box stands in front of the window.
 }
 
-TForm1::~TForm1() {
-    shutDown();
-    if (paintStats_) {
-        for (int k = 0; k < 7; ++k) {
-            auto& v = paintMs_[static_cast<std::size_t>(k)];
-            if (v.empty()) continue;
-            std::sort(v.begin(), v.end());
-            std::fprintf(stderr, "panel %d: %zu paints, median %.2f ms\n", k + 1, v.size(), v[v.size() / 2]);
-        }
-    }
-}
+TForm1::~TForm1() { shutDown(); }
 
 void TForm1::buildPanels() {
-    paintStats_ = qEnvironmentVariableIsSet("M797_PAINT_STATS");
     for (int k = 0; k < 7; ++k) {
         auto* p = new TOpenGLPanel(this);
         p->setGeometry(kPanelGeometry[k]);
@@ -159,16 +138,7 @@ void TForm1::buildPanels() {
             p->Font2D_Type = {"Arial", -12, false, false, kRussianCharset};
             p->OnPaint = [this](TOpenGLPanel* self) { display::paintPassportPanel(self, sources_); };
         }
-        if (paintStats_) {
-            // M797_PAINT_STATS: time every paint handler, report at the end.
-            p->OnPaint = [this, k, paint = p->OnPaint](TOpenGLPanel* self) {
-                QElapsedTimer t;
-                t.start();
-                paint(self);
-                glFinish();
-                paintMs_[static_cast<std::size_t>(k)].push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-            };
-        }
+        paintStats_.watch(p, k + 1);
         panels_[static_cast<std::size_t>(k)] = p;
     }
 }
@@ -213,37 +183,29 @@ void TForm1::buildCommandBox() {
         const char* caption;
         int x, y;
         bool red;
+        std::function<void()> action;  // none for "О программе"
+        QPushButton** keep;            // where the window keeps the button, if it does
     };
-    const ButtonPlace places[] = {{"Управление", 8, 8, false}, {"Настройка", 104, 8, false}, {"Ошибки", 8, 40, false},
-                          {"О программе", 104, 40, false}, {"Старт", 8, 72, true}, {"Стоп", 104, 72, true},
-                          {"Выход", 56, 104, false}};
+    const ButtonPlace places[] = {
+        {"Управление", 8, 8, false, [this] { ControlClick(); }, &controlButton_},
+        {"Настройка", 104, 8, false, [this] { SettingsClick(); }, nullptr},
+        {"Ошибки", 8, 40, false, [this] { ErrorsClick(); }, nullptr},
+        {"О программе", 104, 40, false, nullptr, nullptr},
+        {"Старт", 8, 72, true, [this] { StartClick(); }, &startButton_},
+        {"Стоп", 104, 72, true, [this] { StopClick(); }, &stopButton_},
+        {"Выход", 56, 104, false, [this] { ExitClick(); }, nullptr}};
     for (const ButtonPlace& s : places) {
         auto* b = new QPushButton(QString::fromUtf8(s.caption), commandBox_);
         b->setGeometry(s.x, s.y, 89, 22);
         b->setStyleSheet(QStringLiteral("QPushButton { font-weight: bold; font-size: 11px; color: %1; }"
                                         "QPushButton:disabled { color: gray; }")
                              .arg(s.red ? QStringLiteral("red") : QStringLiteral("navy")));
-        const QString c = b->text();
-        if (c == QStringLiteral("Старт")) {
-            startButton_ = b;
-            connect(b, &QPushButton::clicked, this, &TForm1::StartClick);
-        } else if (c == QStringLiteral("Стоп")) {
-            stopButton_ = b;
-            b->setEnabled(false);
-            connect(b, &QPushButton::clicked, this, &TForm1::StopClick);
-        } else if (c == QStringLiteral("Выход")) {
-            connect(b, &QPushButton::clicked, this, &TForm1::ExitClick);
-        } else if (c == QStringLiteral("Настройка")) {
-            connect(b, &QPushButton::clicked, this, &TForm1::SettingsClick);
-        } else if (c == QStringLiteral("Ошибки")) {
-            connect(b, &QPushButton::clicked, this, &TForm1::ErrorsClick);
-        } else if (c == QStringLiteral("Управление")) {
-            connect(b, &QPushButton::clicked, this, &TForm1::ControlClick);
-            // A replay has no car to command: no actuator tests, no resets.
-            b->setEnabled(options_.replay.empty());
-        }
-        // "О программе" has no action.
+        if (s.action) connect(b, &QPushButton::clicked, this, s.action);
+        if (s.keep) *s.keep = b;
     }
+    stopButton_->setEnabled(false);
+    // A replay has no car to command: no actuator tests, no resets.
+    controlButton_->setEnabled(options_.replay.empty());
 }
 
 QPushButton* TForm1::commandButton(const QString& caption) const {

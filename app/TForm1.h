@@ -18,9 +18,11 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/SharedData.h"
 #include "settings/StoredSettings.h"
 #include "display/ChartView.h"
 #include "display/HistoryStore.h"
+#include "display/PaintStats.h"
 #include "display/Sampler.h"
 #include "ecu/EcuDecoder.h"
 #include "link/Com_Port.h"
@@ -33,21 +35,12 @@ class TOpenGLPanel;
 }
 class TForm8;
 
-class TForm1 : public QWidget, public klink::LinkObserver {
+class TForm1 : public QWidget, public app::SharedData, public klink::LinkObserver {
 public:
-    // line: the serial line to use instead of the one the options name
-    // (tests hand in a simulated line).
-    explicit TForm1(const app::TesterOptions& options, std::unique_ptr<platform::SerialLine> line = nullptr);
+    // line: what the link talks through (app::makeLine makes the one the
+    // options name; tests hand in a simulated line).
+    TForm1(const app::TesterOptions& options, std::unique_ptr<platform::SerialLine> line);
     ~TForm1() override;
-
-    // The shared data area.
-    klink::LinkData linkData;
-    ecu::LiveDataStore liveData;
-    display::HistoryStore histories;
-    stored::ChartParameters chartParameter{};
-    display::ColourScheme colourScheme = display::ColourScheme::builtIn();
-    std::atomic<platform::TimerService::Id> timerId{0};
-    unsigned timerPeriod = 0;
 
     // True when the screen was not 1024 pixels wide and only the notice shows.
     bool showsNoticeOnly() const { return notice_ != nullptr; }
@@ -118,6 +111,7 @@ private:
     QFrame* commandBox_ = nullptr;
     QPushButton* startButton_ = nullptr;
     QPushButton* stopButton_ = nullptr;
+    QPushButton* controlButton_ = nullptr;
     TForm8* notice_ = nullptr;
     std::vector<QPointer<QWidget>> children_;
     std::string chosenDevice_;
@@ -127,6 +121,5 @@ private:
     bool ended_ = false;
     std::atomic<bool> repaintAllPending_{false};
     std::atomic<bool> repaintStripPending_{false};
-    bool paintStats_ = false;
-    std::array<std::vector<double>, 7> paintMs_;
+    display::PaintStats paintStats_;
 };
