@@ -70,6 +70,11 @@ bool SimulatedLine::isOpen() const {
     return open_;
 }
 
+void SimulatedLine::setInstant(bool instant) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    instant_ = instant;
+}
+
 void SimulatedLine::setOpenSucceeds(bool ok) {
     std::lock_guard<std::mutex> lock(mutex_);
     openSucceeds_ = ok;

@@ -39,6 +39,8 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return fn(core_);
     }
+    // Instant mode from now on (true) or the real time-outs (false).
+    void setInstant(bool instant);
     // Whether opening the port succeeds (a missing or busy device when false).
     void setOpenSucceeds(bool ok);
     int openCount() const;

@@ -230,13 +230,11 @@ TEST(ChartPaint, ThePortNameFitsTheStripsLastFrameWhateverTheDevice) {
     EXPECT_EQ(display::portLabel("/dev/ttyUSB0"), "USB0");
     EXPECT_EQ(display::portLabel("/dev/ttyACM12"), "ACM12");
     // A by-id link shows the device it names.
-    char tmpl[] = "/tmp/m797-port-XXXXXX";
-    const std::string folder = mkdtemp(tmpl);
+    const std::string folder = testsupport::tempDir();
     { std::ofstream(folder + "/ttyUSB1"); }
     const std::string link = folder + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
     ASSERT_EQ(::symlink((folder + "/ttyUSB1").c_str(), link.c_str()), 0);
     EXPECT_EQ(display::portLabel(link), "USB1");
-    std::filesystem::remove_all(folder);
 
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
@@ -253,8 +251,7 @@ TEST(ChartPaint, ThePortNameFitsTheStripsLastFrameWhateverTheDevice) {
 
 TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
     // A drive of the simulated car, recorded by the logger.
-    char tmpl[] = "/tmp/m797-replay-XXXXXX";
-    const std::string path = std::string(mkdtemp(tmpl)) + "/drive.txt";
+    const std::string path = testsupport::tempDir() + "/drive.txt";
     ASSERT_EQ(std::system((std::string(M797_LOG_PATH) + " --simulate --passes 8 --record " + path + " >/dev/null").c_str()), 0);
     app::TesterOptions o;
     o.replay = path;

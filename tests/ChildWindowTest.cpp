@@ -23,7 +23,7 @@
 #include "dtc/TForm4.h"
 #include "settings/TForm3.h"
 #include "sim/SimulatedLine.h"
-#include "tests/TestSupport.h"
+#include "tests/GuiSupport.h"
 
 using testsupport::hex;
 
@@ -46,13 +46,7 @@ struct Rig {
         form->StartClick();
         EXPECT_TRUE(until([&] { return form->link().passCount() >= 1; }));
     }
-    bool until(const std::function<bool()>& cond, int ms = 5000) {
-        for (int waited = 0; waited < ms; waited += 10) {
-            if (cond()) return true;
-            QTest::qWait(10);
-        }
-        return cond();
-    }
+    bool until(const std::function<bool()>& cond, int ms = 5000) { return testsupport::waitProcessing(cond, ms); }
     void passes(int n) {
         const auto target = form->link().passCount() + static_cast<std::uint64_t>(n);
         EXPECT_TRUE(until([&] { return form->link().passCount() >= target; }));

@@ -20,7 +20,7 @@
 #include "settings/TForm3.h"
 #include "sim/PtyPeer.h"
 #include "sim/SimulatedLine.h"
-#include "tests/TestSupport.h"
+#include "tests/GuiSupport.h"
 
 using testsupport::waitUntil;
 
@@ -40,13 +40,7 @@ struct Window {
     }
     std::size_t wakeUps() { return line->withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }); }
     // Processes events until cond holds.
-    bool until(const std::function<bool()>& cond, int ms = 5000) {
-        for (int waited = 0; waited < ms; waited += 10) {
-            if (cond()) return true;
-            QTest::qWait(10);
-        }
-        return cond();
-    }
+    bool until(const std::function<bool()>& cond, int ms = 5000) { return testsupport::waitProcessing(cond, ms); }
     std::unique_ptr<TForm1> form;
     sim::SimulatedLine* line;
     std::string path;

@@ -17,10 +17,7 @@
 
 namespace {
 
-std::string tempFile(const std::string& name) {
-    char tmpl[] = "/tmp/m797-rec-XXXXXX";
-    return std::string(mkdtemp(tmpl)) + "/" + name;
-}
+std::string tempFile(const std::string& name) { return testsupport::tempDir() + "/" + name; }
 
 std::string contents(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

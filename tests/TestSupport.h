@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <stdlib.h>
 #include <string>
@@ -44,12 +45,26 @@ inline std::string hex(const Bytes& bytes) {
     return s;
 }
 
-// A settings file in a fresh temporary folder.
-inline std::string tempSettingsPath() {
+// A fresh temporary folder, removed with everything in it when the test
+// program ends.
+inline std::string tempDir() {
+    struct Folders {
+        std::vector<std::string> made;
+        ~Folders() {
+            std::error_code ec;
+            for (const auto& d : made) std::filesystem::remove_all(d, ec);
+        }
+    };
+    static Folders folders;
     char tmpl[] = "/tmp/m797-test-XXXXXX";
     const char* dir = mkdtemp(tmpl);
-    return std::string(dir ? dir : "/tmp") + "/VELKOR.ini";
+    if (!dir) return "/tmp";
+    folders.made.push_back(dir);
+    return dir;
 }
+
+// A settings file in a fresh temporary folder.
+inline std::string tempSettingsPath() { return tempDir() + "/VELKOR.ini"; }
 
 // Polls cond every millisecond until it holds or the time is up.
 inline bool waitUntil(const std::function<bool()>& cond,
