@@ -6,6 +6,8 @@
 #include "ecu/ParameterCatalogue.h"
 #include "platform/Cp1251.h"
 
+namespace cli {
+
 std::string logHeader() {
     std::string s = "pass,time";
     for (const auto& p : ecu::ParameterCatalogue::instance().all()) s += "," + p.mnemonic;
@@ -42,3 +44,5 @@ std::vector<std::string> logDtcLines(const klink::DtcReplyBuffer::Bytes& bytes) 
     }
     return lines;
 }
+
+}  // namespace cli

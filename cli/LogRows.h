@@ -9,9 +9,13 @@
 #include "ecu/LiveData.h"
 #include "link/LinkCommandBlock.h"
 
+namespace cli {
+
 // "pass,time," and the 79 mnemonics.
 std::string logHeader();
 // timeMs: when the pass's last reply ended, in milliseconds since the
 // logger started; shown as seconds with three decimals.
 std::string logRow(std::uint64_t pass, std::int64_t timeMs, const ecu::LiveData& data);
 std::vector<std::string> logDtcLines(const klink::DtcReplyBuffer::Bytes& reply);
+
+}  // namespace cli

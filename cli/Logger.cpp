@@ -6,6 +6,8 @@
 #include "platform/Cp1251.h"
 #include "platform/WakeSequence.h"
 
+namespace cli {
+
 const char* loggerUsage() {
     return "usage: m797-log [--port DEVICE | --simulate | --replay FILE [--realtime]] [--wake byte|break]\n"
            "                [--record FILE] [--passes N] [--dtc] [--help] [--version]\n"
@@ -127,3 +129,5 @@ Logger::Outcome Logger::waitFor(std::chrono::milliseconds timeout) {
     cv_.wait_for(lock, timeout, [this] { return outcome_ != Outcome::Running; });
     return outcome_;
 }
+
+}  // namespace cli

@@ -15,6 +15,8 @@
 #include "link/LinkHooks.h"
 #include "platform/SerialLine.h"
 
+namespace cli {
+
 struct LoggerOptions {
     std::string port = "/dev/ttyS0";
     bool simulate = false;
@@ -70,3 +72,5 @@ private:
     std::condition_variable cv_;
     Outcome outcome_ = Outcome::Running;
 };
+
+}  // namespace cli

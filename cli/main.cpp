@@ -12,6 +12,8 @@
 #include "platform/PosixSerialLine.h"
 #include "sim/SimulatedCar.h"
 
+using namespace cli;
+
 int main(int argc, char** argv) {
     std::string error;
     const auto options = parseLoggerArgs(argc, argv, error);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "cli/LogRows.h"
+
+using namespace cli;
 #include "ecu/EcuDecoder.h"
 #include "link/Com_Port.h"
 #include "sim/SimulatedLine.h"
