@@ -6,33 +6,29 @@
 #include <QPointer>
 #include <QScreen>
 
-
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <cstdio>
 #include <system_error>
+#include <thread>
 
 #include "app/JpegImage.h"
 #include "control/TForm5.h"
 #include "control/TForm8.h"
-#include "dtc/TForm4.h"
-#include "settings/TForm3.h"
 #include "display/glpanel/TOpenGLPanel.h"
+#include "dtc/TForm4.h"
 #include "platform/Cp1251.h"
+#include "settings/TForm3.h"
 
 using glpanel::TOpenGLPanel;
 
 namespace {
 
-const QRect kPanelGeometry[7] = {{23, 15, 750, 115},  {23, 146, 750, 115}, {23, 277, 750, 115},
-                                 {23, 408, 750, 115}, {23, 539, 750, 115}, {23, 674, 750, 49},
-                                 {807, 324, 193, 401}};
+const QRect kPanelGeometry[7] = {{23, 15, 750, 115},  {23, 146, 750, 115}, {23, 277, 750, 115}, {23, 408, 750, 115},
+                                 {23, 539, 750, 115}, {23, 674, 750, 49},  {807, 324, 193, 401}};
 constexpr int kRussianCharset = 204;
 
-QString boxStyle() {
-    return QStringLiteral("QFrame#box { background-color: rgb(226, 229, 234); }");
-}
+QString boxStyle() { return QStringLiteral("QFrame#box { background-color: rgb(226, 229, 234); }"); }
 
 }  // namespace
 
@@ -75,7 +71,8 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
     } catch (const std::system_error&) {
         QMessageBox::critical(nullptr, QString(), QStringLiteral("Ошибка! Невозможно создать поток."));
         ended_ = true;
-        QMetaObject::invokeMethod(qApp, [] { QApplication::exit(1); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [] { QApplication::exit(1); }, Qt::QueuedConnection);
         return;
     }
     timerPeriod = 30;
@@ -161,8 +158,9 @@ void TForm1::buildPresetBox() {
         b->setText(QString::number(n));
         b->setCheckable(true);
         b->setAutoRaise(true);
-        b->setStyleSheet(QStringLiteral("QToolButton { color: navy; font-weight: bold; }"
-                                        "QToolButton:checked { background: rgb(200, 205, 214); border: 1px inset gray; }"));
+        b->setStyleSheet(
+            QStringLiteral("QToolButton { color: navy; font-weight: bold; }"
+                           "QToolButton:checked { background: rgb(200, 205, 214); border: 1px inset gray; }"));
         const int col = (n - 1) % 6;
         const int top = n <= 6 ? 24 : 48;
         b->setGeometry(lefts[col], top, n == 12 ? 25 : 23, n == 12 ? 18 : 17);
@@ -186,14 +184,13 @@ void TForm1::buildCommandBox() {
         std::function<void()> action;  // none for "О программе"
         QPushButton** keep;            // where the window keeps the button, if it does
     };
-    const ButtonPlace places[] = {
-        {"Управление", 8, 8, false, [this] { ControlClick(); }, &controlButton_},
-        {"Настройка", 104, 8, false, [this] { SettingsClick(); }, nullptr},
-        {"Ошибки", 8, 40, false, [this] { ErrorsClick(); }, nullptr},
-        {"О программе", 104, 40, false, nullptr, nullptr},
-        {"Старт", 8, 72, true, [this] { StartClick(); }, &startButton_},
-        {"Стоп", 104, 72, true, [this] { StopClick(); }, &stopButton_},
-        {"Выход", 56, 104, false, [this] { ExitClick(); }, nullptr}};
+    const ButtonPlace places[] = {{"Управление", 8, 8, false, [this] { ControlClick(); }, &controlButton_},
+                                  {"Настройка", 104, 8, false, [this] { SettingsClick(); }, nullptr},
+                                  {"Ошибки", 8, 40, false, [this] { ErrorsClick(); }, nullptr},
+                                  {"О программе", 104, 40, false, nullptr, nullptr},
+                                  {"Старт", 8, 72, true, [this] { StartClick(); }, &startButton_},
+                                  {"Стоп", 104, 72, true, [this] { StopClick(); }, &stopButton_},
+                                  {"Выход", 56, 104, false, [this] { ExitClick(); }, nullptr}};
     for (const ButtonPlace& s : places) {
         auto* b = new QPushButton(QString::fromUtf8(s.caption), commandBox_);
         b->setGeometry(s.x, s.y, 89, 22);
@@ -250,7 +247,12 @@ void TForm1::portFailed(const std::string& device, const std::string& reason) {
     // The link thread: stderr at once, the box on the user-interface thread.
     const std::string text = device + ": " + reason;
     std::fprintf(stderr, "m797-tester: %s\n", text.c_str());
-    QMetaObject::invokeMethod(this, [this, text] { if (reportError) reportError(text); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            if (reportError) reportError(text);
+        },
+        Qt::QueuedConnection);
 }
 
 void TForm1::adapterNote(const std::string& text) {
@@ -289,7 +291,8 @@ void TForm1::linkStopped() {
     // The link thread: hand the buttons' change to the user-interface thread.
     // A replay that ran out keeps its last picture and says so.
     if (line_->ended()) linkData.statusText.set(cp1251::fromUtf8("Запись закончилась."));
-    QMetaObject::invokeMethod(this, [this] { refreshStartStop(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { refreshStartStop(); }, Qt::QueuedConnection);
 }
 
 void TForm1::PresetClick(int n) { stored::selectParameterSet(store_, n, chartParameter, reportError); }
@@ -335,7 +338,8 @@ Window* TForm1::showChild(Window* w) {
 
 QWidget* TForm1::SettingsClick() {
     if (!link_) return nullptr;
-    return showChild(new TForm3(store_, colourScheme, [this] { repaintPanels(); }, reportError));
+    return showChild(new TForm3(
+        store_, colourScheme, [this] { repaintPanels(); }, reportError));
 }
 
 QWidget* TForm1::ErrorsClick() {

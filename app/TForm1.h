@@ -19,7 +19,6 @@
 
 #include "app/CommandLine.h"
 #include "app/SharedData.h"
-#include "settings/StoredSettings.h"
 #include "display/ChartView.h"
 #include "display/HistoryStore.h"
 #include "display/PaintStats.h"
@@ -29,6 +28,7 @@
 #include "link/RecordingLine.h"
 #include "platform/SettingsStore.h"
 #include "platform/TimerService.h"
+#include "settings/StoredSettings.h"
 
 namespace glpanel {
 class TOpenGLPanel;

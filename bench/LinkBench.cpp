@@ -22,8 +22,7 @@ double threadCpuSeconds() {
 // the answer, and the 50 ms after the last byte that ends the read.
 double exchangeFloorMs(std::size_t requestBytes, std::size_t answerBytes, double delayMs) {
     const double byteMs = 10.0 / 10400.0 * 1000.0;
-    return static_cast<double>(requestBytes) * byteMs + delayMs +
-           static_cast<double>(answerBytes) * byteMs + 50.0;
+    return static_cast<double>(requestBytes) * byteMs + delayMs + static_cast<double>(answerBytes) * byteMs + 50.0;
 }
 
 void BM_PollPassOnPacedLine(benchmark::State& state) {
@@ -37,8 +36,7 @@ void BM_PollPassOnPacedLine(benchmark::State& state) {
     const double cpu0 = threadCpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
     for (auto _ : state) port.loopTurn();
-    const double wallMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    const double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     const double cpu = threadCpuSeconds() - cpu0;
     const double passes = static_cast<double>(state.iterations());
     // 21 01: 6 request bytes, a 72-byte long-form answer; 21 03: 6 and 23.

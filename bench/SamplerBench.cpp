@@ -10,7 +10,8 @@ void BM_SampledTick(benchmark::State& state) {
     klink::LinkData link;
     ecu::LiveDataStore live;
     display::HistoryStore histories;
-    display::Sampler sampler(link, live, histories, [](display::Sampler::Repaint) {}, [] {});
+    display::Sampler sampler(
+        link, live, histories, [](display::Sampler::Repaint) {}, [] {});
     link.startEnabled = 0;
     link.dataValid = 1;
     for (auto _ : state) {

@@ -23,10 +23,15 @@ std::string logRow(std::uint64_t pass, std::int64_t timeMs, const ecu::LiveData&
         s += ',';
         const auto n = static_cast<std::size_t>(p.number);
         switch (p.kind) {
-        case ecu::ParameterKind::Flag: s += std::to_string(d.flag[n].state); break;
-        case ecu::ParameterKind::Reserved: break;
-        // The other kinds show what their chart's readout shows.
-        default: s += cp1251::toUtf8(d.chartReadout(p.number)); break;
+            case ecu::ParameterKind::Flag:
+                s += std::to_string(d.flag[n].state);
+                break;
+            case ecu::ParameterKind::Reserved:
+                break;
+            // The other kinds show what their chart's readout shows.
+            default:
+                s += cp1251::toUtf8(d.chartReadout(p.number));
+                break;
         }
     }
     return s;
@@ -39,8 +44,8 @@ std::vector<std::string> logDtcLines(const klink::DtcReplyBuffer::Bytes& bytes) 
     for (std::size_t k = 0; k < reply.count(); ++k) {
         const ecu::DtcRecord r = reply.record(k);
         const std::string* text = ecu::dtcText(r.high, r.low);
-        lines.push_back("dtc: " + ecu::shownCode(r.high, r.low) + " " + kHex[r.status >> 4] +
-                        kHex[r.status & 0xF] + " " + (text ? cp1251::toUtf8(*text) : std::string()));
+        lines.push_back("dtc: " + ecu::shownCode(r.high, r.low) + " " + kHex[r.status >> 4] + kHex[r.status & 0xF] +
+                        " " + (text ? cp1251::toUtf8(*text) : std::string()));
     }
     return lines;
 }

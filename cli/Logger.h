@@ -5,8 +5,8 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -24,7 +24,7 @@ struct LoggerOptions {
     std::string record;  // --record FILE
     std::string replay;  // --replay FILE
     bool realtime = false;
-    long passes = -1;   // -1: until stopped
+    long passes = -1;  // -1: until stopped
     bool dtc = false;
     bool help = false;
     bool version = false;

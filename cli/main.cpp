@@ -39,7 +39,9 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     std::unique_ptr<platform::SerialLine> line;
-    const std::string device = options->simulate ? "simulated" : !options->replay.empty() ? options->replay : options->port;
+    const std::string device = options->simulate          ? "simulated"
+                               : !options->replay.empty() ? options->replay
+                                                          : options->port;
     if (!options->replay.empty()) {
         if (!(line = klink::ReplayLine::load(options->replay, options->realtime, error))) {
             std::cerr << "m797-log: " << options->replay << ": " << error << "\n";
@@ -64,7 +66,10 @@ int main(int argc, char** argv) {
 
     klink::LinkData data;
     ecu::LiveDataStore live;
-    live.write([](ecu::LiveData& d) { d.setFlagNames(); return 0; });
+    live.write([](ecu::LiveData& d) {
+        d.setFlagNames();
+        return 0;
+    });
     ecu::EcuDecoder decoder(live);  // the logger always writes a decimal point
     Logger logger(std::cout, data, options->passes, std::cerr, device);
     line->setNoteSink([&logger](const std::string& text) { logger.lineNote(text); });
@@ -88,7 +93,10 @@ int main(int argc, char** argv) {
     int status = 130;
     for (;;) {
         const auto outcome = logger.waitFor(std::chrono::milliseconds(50));
-        if (outcome == Logger::Outcome::PassesDone) { status = 0; break; }
+        if (outcome == Logger::Outcome::PassesDone) {
+            status = 0;
+            break;
+        }
         if (outcome == Logger::Outcome::LinkStopped) {
             // A replay that ran out of recording ends as asked; a link that
             // gave up does not.

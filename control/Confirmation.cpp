@@ -2,11 +2,10 @@
 
 #include <QCloseEvent>
 #include <QFrame>
-#include <QLabel>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-
 
 namespace {
 
@@ -19,8 +18,7 @@ QLabel* text(QWidget* parent, const char* utf8, int x, int y) {
 
 }  // namespace
 
-Confirmation::Confirmation(klink::LinkCommandBlock& command, std::function<void()> restoreControl,
-                           bool initialise)
+Confirmation::Confirmation(klink::LinkCommandBlock& command, std::function<void()> restoreControl, bool initialise)
     : QDialog(nullptr), command_(command), restoreControl_(std::move(restoreControl)), initialise_(initialise) {
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(201, 113);

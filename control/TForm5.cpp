@@ -24,13 +24,13 @@ struct Entry {
 };
 
 const Entry kEntryTable[TForm5::kEntries] = {
-    {"Форсунка 1", "Вкл", "Выкл", Kind::Switch, 0},          {"Форсунка 2", "Вкл", "Выкл", Kind::Switch, 1},
-    {"Форсунка 3", "Вкл", "Выкл", Kind::Switch, 2},          {"Форсунка 4", "Вкл", "Выкл", Kind::Switch, 3},
-    {"Зажигание 1-4", "Вкл", "Выкл", Kind::Switch, 4},       {"Зажигание 2-3", "Вкл", "Выкл", Kind::Switch, 5},
-    {"Реле бензонасоса", "Вкл", "Выкл", Kind::Switch, 6},    {"Реле вентилятора 1", "Вкл", "Выкл", Kind::Switch, 7},
-    {"Реле вентилятора 2", "Вкл", "Выкл", Kind::Switch, 8},  {"Реле кондиционера", "Вкл", "Выкл", Kind::Switch, 9},
-    {"Реле стартера", "Вкл", "Выкл", Kind::Switch, 10},      {"Лампа неисправности", "Вкл", "Выкл", Kind::Switch, 11},
-    {"Регулятор ХХ", "+1 шаг", "-1 шаг", Kind::Step, 0},     {"Обороты ХХ", "+10 об", "-10 об", Kind::Step, 1},
+    {"Форсунка 1", "Вкл", "Выкл", Kind::Switch, 0},           {"Форсунка 2", "Вкл", "Выкл", Kind::Switch, 1},
+    {"Форсунка 3", "Вкл", "Выкл", Kind::Switch, 2},           {"Форсунка 4", "Вкл", "Выкл", Kind::Switch, 3},
+    {"Зажигание 1-4", "Вкл", "Выкл", Kind::Switch, 4},        {"Зажигание 2-3", "Вкл", "Выкл", Kind::Switch, 5},
+    {"Реле бензонасоса", "Вкл", "Выкл", Kind::Switch, 6},     {"Реле вентилятора 1", "Вкл", "Выкл", Kind::Switch, 7},
+    {"Реле вентилятора 2", "Вкл", "Выкл", Kind::Switch, 8},   {"Реле кондиционера", "Вкл", "Выкл", Kind::Switch, 9},
+    {"Реле стартера", "Вкл", "Выкл", Kind::Switch, 10},       {"Лампа неисправности", "Вкл", "Выкл", Kind::Switch, 11},
+    {"Регулятор ХХ", "+1 шаг", "-1 шаг", Kind::Step, 0},      {"Обороты ХХ", "+10 об", "-10 об", Kind::Step, 1},
     {"Клапан продувки адсорбера", "+1", "-1", Kind::Step, 2}, {"Сброс ЭБУ", nullptr, nullptr, Kind::Reset, 0},
     {"Инициализация ЭБУ", nullptr, nullptr, Kind::Init, 0},
 };
@@ -39,7 +39,7 @@ const Entry kEntryTable[TForm5::kEntries] = {
 // value is shown: LID 41 in actuator steps, LID 42 in units of 10 rpm,
 // LID 43 in percent.
 struct StepRule {
-    int startFrom;          // live-data number whose raw byte is the ECU's value; 0: start at 0
+    int startFrom;  // live-data number whose raw byte is the ECU's value; 0: start at 0
     int upperLimit;
     int shownFactor;
     const char* unit;
@@ -107,7 +107,9 @@ klink::Flag& TForm5::flagOf(int k, Request which) {
     return which == Request::Report ? a.reportRequest : a.releaseRequest;
 }
 
-void TForm5::setReport(int k, std::uint8_t value) { flagOf(k, Request::Report).store(value, std::memory_order_release); }
+void TForm5::setReport(int k, std::uint8_t value) {
+    flagOf(k, Request::Report).store(value, std::memory_order_release);
+}
 
 void TForm5::postRelease(int k) { klink::post(flagOf(k, Request::Release)); }
 
@@ -131,9 +133,10 @@ void TForm5::ComboBox1Change(int k) {
         if (kEntryTable[k].kind == Kind::Step) {
             // The adjustments start from the ECU's current value.
             const int number = kStepRules[kEntryTable[k].record].startFrom;
-            command_.adjust[kEntryTable[k].record].adjustValue = number == 0 ? 0 : live_.read([number](const ecu::LiveData& d) {
-                return static_cast<std::int32_t>(d.analogue[static_cast<std::size_t>(number)].raw[0]);
-            });
+            command_.adjust[kEntryTable[k].record].adjustValue =
+                number == 0 ? 0 : live_.read([number](const ecu::LiveData& d) {
+                    return static_cast<std::int32_t>(d.analogue[static_cast<std::size_t>(number)].raw[0]);
+                });
         }
     }
     if (kEntryTable[k].kind == Kind::Reset || kEntryTable[k].kind == Kind::Init) {
@@ -150,7 +153,7 @@ void TForm5::confirm(int k) {
         if (self) self->restoreAfterConfirmation();
     };
     QDialog* dialog = kEntryTable[k].kind == Kind::Reset ? static_cast<QDialog*>(new TForm6(command_, restore))
-                                       : static_cast<QDialog*>(new TForm7(command_, restore));
+                                                         : static_cast<QDialog*>(new TForm7(command_, restore));
     confirmation_ = dialog;
     dialog->show();
     hide();
@@ -219,7 +222,7 @@ void TForm5::finish() {
     if (closed_) return;
     closed_ = true;
     if (confirmation_) confirmation_->close();  // as "Нет"
-    if (onClosed) onClosed();  // re-enables the main window
+    if (onClosed) onClosed();                   // re-enables the main window
     timer_.stop();
     const int k = list_->currentIndex();
     if (isOutput(k)) postRelease(k);

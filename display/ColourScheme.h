@@ -21,8 +21,8 @@ struct ColourScheme {
 
     // Used when nothing is stored.
     static ColourScheme builtIn() {
-        return {{0.5f, 0.4f, 0.1f, 0.4f}, {0.1f, 0.99f, 0.7f, 0.7f}, {0.1f, 0.4f, 0.8f, 0.5f},
-                {0.45f, 0.99f, 0.1f, 0.99f}};
+        return {
+            {0.5f, 0.4f, 0.1f, 0.4f}, {0.1f, 0.99f, 0.7f, 0.7f}, {0.1f, 0.4f, 0.8f, 0.5f}, {0.45f, 0.99f, 0.1f, 0.99f}};
     }
     // The settings dialog's reset: the built-in scheme with a dimmer grid.
     static ColourScheme reset() {

@@ -13,29 +13,27 @@ namespace {
 struct Frame {
     int x1, x2, y1, y2;
 };
-constexpr Frame kStripFrames[12] = {
-    {-300, -205, 8, 52}, {-195, -70, 8, 52}, {-60, -15, 8, 52}, {-5, 160, 32, 52}, {-5, 160, 8, 28},
-    {170, 243, 8, 52},   {253, 315, 8, 52},  {325, 375, 32, 52}, {325, 502, 8, 28}, {455, 502, 32, 52},
-    {380, 425, 32, 52},  {430, 450, 32, 52}};
+constexpr Frame kStripFrames[12] = {{-300, -205, 8, 52}, {-195, -70, 8, 52}, {-60, -15, 8, 52},  {-5, 160, 32, 52},
+                                    {-5, 160, 8, 28},    {170, 243, 8, 52},  {253, 315, 8, 52},  {325, 375, 32, 52},
+                                    {325, 502, 8, 28},   {455, 502, 32, 52}, {380, 425, 32, 52}, {430, 450, 32, 52}};
 
 struct Lamp {
     const char* text;
     int number;
     int x, y;
 };
-constexpr Lamp kLamps[17] = {
-    {"S_AS", 64, 10, 18},     {"B_KOE", 16, 10, 40},     {"B_LF1", 19, 55, 18},    {"B_LF2", 20, 55, 40},
-    {"B_SBBVK", 29, 110, 18}, {"B_SBBHK", 28, 110, 40},  {"B_LR", 22, 178, 18},    {"B_LRHK", 24, 170, 40},
-    {"B_LL", 21, 235, 18},    {"B_VL", 33, 235, 40},     {"B_SWE", 30, 285, 18},   {"B_KR", 17, 330, 18},
-    {"B_LUSTOP", 25, 370, 18}, {"B_MIL", 26, 285, 40},   {"B_EKP", 15, 325, 40},   {"B_SA", 27, 365, 40},
-    {"B_TE", 31, 400, 40}};
+constexpr Lamp kLamps[17] = {{"S_AS", 64, 10, 18},      {"B_KOE", 16, 10, 40},    {"B_LF1", 19, 55, 18},
+                             {"B_LF2", 20, 55, 40},     {"B_SBBVK", 29, 110, 18}, {"B_SBBHK", 28, 110, 40},
+                             {"B_LR", 22, 178, 18},     {"B_LRHK", 24, 170, 40},  {"B_LL", 21, 235, 18},
+                             {"B_VL", 33, 235, 40},     {"B_SWE", 30, 285, 18},   {"B_KR", 17, 330, 18},
+                             {"B_LUSTOP", 25, 370, 18}, {"B_MIL", 26, 285, 40},   {"B_EKP", 15, 325, 40},
+                             {"B_SA", 27, 365, 40},     {"B_TE", 31, 400, 40}};
 
 struct StripData {
     std::array<std::uint8_t, ecu::kChannelSlots> state{};
     std::string checksum;
     int errorCount = 0;
 };
-
 
 }  // namespace
 void paintFlagStrip(glpanel::TOpenGLPanel* panel, const DisplaySources& src) {

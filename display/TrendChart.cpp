@@ -55,9 +55,9 @@ void paintTrendChart(glpanel::TOpenGLPanel* panel, int slot, const DisplaySource
 
     if (!p) return;  // a number outside 1..79: the grid only
     ChartTexts t = src.live->read([&](const ecu::LiveData& d) {
-        return ChartTexts{d.chartReadout(number),
-                          p->companionSource ? d.analogue[static_cast<std::size_t>(p->companionSource)].valueText
-                                             : std::string()};
+        return ChartTexts{
+            d.chartReadout(number),
+            p->companionSource ? d.analogue[static_cast<std::size_t>(p->companionSource)].valueText : std::string()};
     });
     beginOverlay(panel);
     setColour(c.nameTextColour);

@@ -120,17 +120,38 @@ QPixmap statusPicture(DtcPicture picture) {
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     switch (picture) {
-    case DtcPicture::Lamp: lamp(p); break;
-    case DtcPicture::Present: present(p); break;
-    case DtcPicture::Intermittent: intermittent(p); break;
-    case DtcPicture::StoredInactive: storedInactive(p); break;
-    case DtcPicture::TestNotCompleted: testNotCompleted(p); break;
-    case DtcPicture::TestCompleted: testCompleted(p); break;
-    case DtcPicture::AboveMaximum: arrowAndBar(p, true); break;
-    case DtcPicture::BelowMinimum: arrowAndBar(p, false); break;
-    case DtcPicture::InvalidSignal: invalidSignal(p); break;
-    case DtcPicture::NoSignal: noSignal(p); break;
-    case DtcPicture::None: break;
+        case DtcPicture::Lamp:
+            lamp(p);
+            break;
+        case DtcPicture::Present:
+            present(p);
+            break;
+        case DtcPicture::Intermittent:
+            intermittent(p);
+            break;
+        case DtcPicture::StoredInactive:
+            storedInactive(p);
+            break;
+        case DtcPicture::TestNotCompleted:
+            testNotCompleted(p);
+            break;
+        case DtcPicture::TestCompleted:
+            testCompleted(p);
+            break;
+        case DtcPicture::AboveMaximum:
+            arrowAndBar(p, true);
+            break;
+        case DtcPicture::BelowMinimum:
+            arrowAndBar(p, false);
+            break;
+        case DtcPicture::InvalidSignal:
+            invalidSignal(p);
+            break;
+        case DtcPicture::NoSignal:
+            noSignal(p);
+            break;
+        case DtcPicture::None:
+            break;
     }
     return pm;
 }

@@ -17,9 +17,9 @@ public:
     TForm4(klink::LinkCommandBlock& command, QWidget* parent = nullptr);
     ~TForm4() override;
 
-    void Timer1Timer();   // the refresh
-    void ResetClick();    // "Сброс"
-    void ExitClick();     // "Выход"
+    void Timer1Timer();  // the refresh
+    void ResetClick();   // "Сброс"
+    void ExitClick();    // "Выход"
 
     QTableWidget* table() const { return table_; }
     QString countText() const { return count_->text(); }

@@ -1,6 +1,5 @@
 #include "ecu/DtcTable.h"
 
-
 #include "platform/Cp1251.h"
 
 namespace ecu {
@@ -24,10 +23,18 @@ DtcStatusPictures dtcPictures(std::uint8_t s) {
     DtcStatusPictures p{};
     p.lamp = (s & 0x80) ? DtcPicture::Lamp : DtcPicture::None;
     switch ((s >> 5) & 3) {
-    case 3: p.storage = DtcPicture::Present; break;
-    case 2: p.storage = DtcPicture::Intermittent; break;
-    case 1: p.storage = DtcPicture::StoredInactive; break;
-    default: p.storage = DtcPicture::None; break;
+        case 3:
+            p.storage = DtcPicture::Present;
+            break;
+        case 2:
+            p.storage = DtcPicture::Intermittent;
+            break;
+        case 1:
+            p.storage = DtcPicture::StoredInactive;
+            break;
+        default:
+            p.storage = DtcPicture::None;
+            break;
     }
     p.test = (s & 0x10) ? DtcPicture::TestNotCompleted : DtcPicture::TestCompleted;
     // Drawn bit 0 first, each over the previous: the highest set bit shows.

@@ -13,22 +13,33 @@ struct Field {
 
 // ecuIdReply data begins at 12, the local-identifier replies' at 11.
 constexpr std::array<Field, klink::kIdentTextCount> kFields = {{
-    {kEcuId, 12, 17}, {kEcuId, 29, 16}, {kEcuId, 45, 10}, {kEcuId, 55, 10},
-    {kEcuId, 65, 15}, {kEcuId, 80, 7},  {kEcuId, 87, 10}, {kEcuId, 97, 8},
-    {kA2, 11, 7},     {kA1, 11, 7},     {kA3, 11, 10},
+    {kEcuId, 12, 17},
+    {kEcuId, 29, 16},
+    {kEcuId, 45, 10},
+    {kEcuId, 55, 10},
+    {kEcuId, 65, 15},
+    {kEcuId, 80, 7},
+    {kEcuId, 87, 10},
+    {kEcuId, 97, 8},
+    {kA2, 11, 7},
+    {kA1, 11, 7},
+    {kA3, 11, 10},
 }};
 
 }  // namespace
 
 const std::array<const char*, klink::kIdentTextCount> kIdentCaptions = {
-    "Модель автомобиля", "Серийный номер", "Код ЭБУ", "Код программы", "Двигатель", "Код запчастей",
-    "Подготовка ПЗУ", "Идентификатор", "Двигатель", "Кузов", "Дата изготовления"};
+    "Модель автомобиля", "Серийный номер", "Код ЭБУ",   "Код программы", "Двигатель",        "Код запчастей",
+    "Подготовка ПЗУ",    "Идентификатор",  "Двигатель", "Кузов",         "Дата изготовления"};
 
 std::array<std::string, klink::kIdentTextCount> buildIdentTexts(const klink::IdentificationReplies& r) {
     std::array<std::string, klink::kIdentTextCount> texts;
     for (std::size_t k = 0; k < kFields.size(); ++k) {
         const Field& f = kFields[k];
-        const klink::ReplyView& v = f.source == kEcuId ? r.ecuId : f.source == kA1 ? r.a1 : f.source == kA2 ? r.a2 : r.a3;
+        const klink::ReplyView& v = f.source == kEcuId ? r.ecuId
+                                    : f.source == kA1  ? r.a1
+                                    : f.source == kA2  ? r.a2
+                                                       : r.a3;
         for (std::size_t p = f.first; p < f.first + f.length; ++p)
             texts[k].push_back(static_cast<char>(p < v.size ? v.data[p] : 0));
     }

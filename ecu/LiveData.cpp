@@ -23,16 +23,22 @@ std::string LiveData::chartReadout(int number) const {
     if (!p) return {};
     const auto n = static_cast<std::size_t>(number);
     switch (p->kind) {
-    case ParameterKind::Analogue: return analogue[n].valueText;
-    case ParameterKind::Flag: return flag[n].flagName;
-    case ParameterKind::Counter: return std::to_string(counter[n].count);
-    case ParameterKind::ErrorCount: return std::to_string(errorCount);
-    case ParameterKind::Checksum: return checksumText[0] + checksumText[1];
-    case ParameterKind::BitByte: {
-        const int index = number == 34 ? kByte1 : number == 35 ? kByte2 : number == 36 ? kByte3 : kEvsup1;
-        return bitByte[static_cast<std::size_t>(index)].chartText();
-    }
-    case ParameterKind::Reserved: return {};
+        case ParameterKind::Analogue:
+            return analogue[n].valueText;
+        case ParameterKind::Flag:
+            return flag[n].flagName;
+        case ParameterKind::Counter:
+            return std::to_string(counter[n].count);
+        case ParameterKind::ErrorCount:
+            return std::to_string(errorCount);
+        case ParameterKind::Checksum:
+            return checksumText[0] + checksumText[1];
+        case ParameterKind::BitByte: {
+            const int index = number == 34 ? kByte1 : number == 35 ? kByte2 : number == 36 ? kByte3 : kEvsup1;
+            return bitByte[static_cast<std::size_t>(index)].chartText();
+        }
+        case ParameterKind::Reserved:
+            return {};
     }
     return {};
 }
@@ -50,10 +56,14 @@ std::int32_t LiveData::sample(int number) const {
         return static_cast<std::int32_t>(v);
     };
     switch (p->kind) {
-    case ParameterKind::Analogue: return truncate(analogue[n].plotValue);
-    case ParameterKind::Counter: return truncate(counter[n].plotValue);
-    case ParameterKind::Flag: return flag[n].plotValue;
-    default: return 0;
+        case ParameterKind::Analogue:
+            return truncate(analogue[n].plotValue);
+        case ParameterKind::Counter:
+            return truncate(counter[n].plotValue);
+        case ParameterKind::Flag:
+            return flag[n].plotValue;
+        default:
+            return 0;
     }
 }
 

@@ -15,9 +15,9 @@ constexpr std::size_t kChannelSlots = kParameterCount + 1;  // index = parameter
 
 struct ParameterChannel {
     std::array<std::uint8_t, 2> raw{};  // as received, high byte first (one-byte sources in [0])
-    float value = 0;       // engineering units
-    float plotValue = 0;   // mapped into the chart band, usually 0..100
-    std::string valueText; // 1251, fixed point
+    float value = 0;                    // engineering units
+    float plotValue = 0;                // mapped into the chart band, usually 0..100
+    std::string valueText;              // 1251, fixed point
 };
 
 struct FlagChannel {

@@ -74,14 +74,11 @@ const AnalogueRule kRules[] = {
     {53, L01, 20, 21, [](int h, int l) { return f(word(h, l) * 0.1); },
      [](float, int h, int l) { return minF((word(h, l) / 10) * 1.66, 100); }},
     {54, L01, 31, -1, [](int b, int) { return f(b); }, byteScale},
-    {55, L01, 32, 33, [](int h, int l) { return twoPart(h, 0.4, l, 0.00156); },
-     [](float v, int, int) { return v; }},
+    {55, L01, 32, 33, [](int h, int l) { return twoPart(h, 0.4, l, 0.00156); }, [](float v, int, int) { return v; }},
     {56, L01, 19, -1, [](int b, int) { return f(b * 40); }, byteScale},
     {58, L01, 30, -1, [](int b, int) { return f(b * 10); }, byteScale},
     {60, L01, 71, 72,
-     [](int h, int l) {
-         return f(static_cast<double>(f(offset(h) * 12 - 1536)) + static_cast<double>(f(l * 0.047)));
-     },
+     [](int h, int l) { return f(static_cast<double>(f(offset(h) * 12 - 1536)) + static_cast<double>(f(l * 0.047))); },
      [](float v, int, int) {
          const double limited = v < 0 ? 0.0 : (v > 600 ? 600.0 : static_cast<double>(v));
          return f(limited * (1.0 / 6.0));
@@ -90,8 +87,7 @@ const AnalogueRule kRules[] = {
      [](float v, int, int) { return minF(v, 100); }},
     {62, L01, 24, 25, [](int h, int l) { return twoPart(h, 6, l, 0.02345); },
      [](float v, int, int) { return minF(v * 0.5, 100); }},
-    {63, L01, 26, -1, [](int b, int) { return f(b * 0.75); },
-     [](float, int b, int) { return f(b * 0.392 * 1.9); }},
+    {63, L01, 26, -1, [](int b, int) { return f(b * 0.75); }, [](float, int b, int) { return f(b * 0.392 * 1.9); }},
     {65, L01, 15, -1, temperature, byteScale},
     {66, L01, 41, -1, [](int b, int) { return f(b * 0.390625); }, byteScale},
     {67, L01, 28, 29, [](int h, int l) { return f(word(h, l) * 0.008 * 3); },
@@ -131,10 +127,14 @@ void decodeThrottleVolts(ReplyBytes l03, LiveData& out) {
     const int frac = l03[17];
     // Only the four quarter steps carry the fraction; any other byte keeps
     // the previous pass's.
-    if (frac == 0x00) out.thrFraction = 0.0f;
-    else if (frac == 0x40) out.thrFraction = 0.005f;
-    else if (frac == 0x80) out.thrFraction = 0.01f;
-    else if (frac == 0xC0) out.thrFraction = 0.015f;
+    if (frac == 0x00)
+        out.thrFraction = 0.0f;
+    else if (frac == 0x40)
+        out.thrFraction = 0.005f;
+    else if (frac == 0x80)
+        out.thrFraction = 0.01f;
+    else if (frac == 0xC0)
+        out.thrFraction = 0.015f;
     ParameterChannel& ch = out.analogue[kThr];
     ch.raw = {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(frac)};
     ch.value = f(static_cast<double>(volts8(b, 0)) + static_cast<double>(out.thrFraction));
@@ -143,8 +143,8 @@ void decodeThrottleVolts(ReplyBytes l03, LiveData& out) {
 
 // Positions in the live-data 01 reply, echo included.
 constexpr int kBitBytePositions[4] = {74, 75, 76, 64};  // Byte1, Byte2, Byte3, EVSUP1
-constexpr int kChecksumPosition = 60;                    // high byte, then low
-constexpr std::size_t kErrorCountPosition = 12;          // N_ERR
+constexpr int kChecksumPosition = 60;                   // high byte, then low
+constexpr std::size_t kErrorCountPosition = 12;         // N_ERR
 
 void decodeBits(ReplyBytes l01, LiveData& out) {
     const auto& positions = kBitBytePositions;
@@ -198,8 +198,8 @@ void decodeLiveData(ReplyBytes l01, ReplyBytes l03, LiveData& out, char separato
     }
     decodeThrottleVolts(l03, out);
     for (const AnalogueRule& r : kRules)
-        setValueText(out.analogue[static_cast<std::size_t>(r.number)], r.number,
-                     catalogue.byNumber(r.number)->decimals, separator);
+        setValueText(out.analogue[static_cast<std::size_t>(r.number)], r.number, catalogue.byNumber(r.number)->decimals,
+                     separator);
     setValueText(out.analogue[kThr], kThr, catalogue.byNumber(kThr)->decimals, separator);
     decodeBits(l01, out);
     decodeCounters(l01, out);

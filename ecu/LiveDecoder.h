@@ -13,7 +13,6 @@ namespace ecu {
 
 using ReplyBytes = klink::ReplyView;
 
-void decodeLiveData(ReplyBytes liveData01, ReplyBytes liveData03, LiveData& out,
-                    char decimalSeparator = '.');
+void decodeLiveData(ReplyBytes liveData01, ReplyBytes liveData03, LiveData& out, char decimalSeparator = '.');
 
 }  // namespace ecu

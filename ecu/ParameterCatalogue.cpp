@@ -7,9 +7,7 @@ namespace {
 
 // Middle label lower down for the temperatures and the lambda voltage, whose
 // "0" sits near the bottom of their band; ADC_BS's "-6" starts further left.
-int middleLabelY(int number) {
-    return (number == 65 || number == 69 || number == 70 || number == 74) ? 90 : 60;
-}
+int middleLabelY(int number) { return (number == 65 || number == 69 || number == 70 || number == 74) ? 90 : 60; }
 int bottomLabelX(int number) { return number == 3 ? 15 : 18; }
 
 std::vector<PlacedText> placeLabels(const ParameterRow& row) {

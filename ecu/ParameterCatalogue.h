@@ -32,8 +32,7 @@ struct Parameter {
     std::string companionUnit;
 
     bool hasHistory() const {
-        return kind == ParameterKind::Analogue || kind == ParameterKind::Counter ||
-               kind == ParameterKind::Flag;
+        return kind == ParameterKind::Analogue || kind == ParameterKind::Counter || kind == ParameterKind::Flag;
     }
 };
 

@@ -14,13 +14,10 @@ struct LineEnded {};
 
 }  // namespace
 
-Com_Port::Com_Port(platform::SerialLine& line, LinkData& data, LinkHooks* hooks,
-                   LinkObserver* observer)
-    : line_(line), data_(data), hooks_(hooks), observer_(observer),
-      thread_([this] { threadBody(); }) {
+Com_Port::Com_Port(platform::SerialLine& line, LinkData& data, LinkHooks* hooks, LinkObserver* observer)
+    : line_(line), data_(data), hooks_(hooks), observer_(observer), thread_([this] { threadBody(); }) {
     for (std::size_t i = 0; i < kAdjustCount; ++i) {
-        data_.command.adjust[i].adjustFrame.setHeader(
-            {0x84, kEcuAddress, kTesterAddress, 0x30, kAdjustLids[i], 0x07});
+        data_.command.adjust[i].adjustFrame.setHeader({0x84, kEcuAddress, kTesterAddress, 0x30, kAdjustLids[i], 0x07});
     }
 }
 
@@ -98,8 +95,8 @@ std::size_t Com_Port::exchange(const RequestFrame& f, std::uint8_t* reply, bool 
     return exchangeBytes(f.data(), f.length, reply, f.readMax, atBoundary);
 }
 
-std::size_t Com_Port::exchangeBytes(const std::uint8_t* frame, std::size_t length,
-                                    std::uint8_t* reply, std::size_t readMax, bool atBoundary) {
+std::size_t Com_Port::exchangeBytes(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply,
+                                    std::size_t readMax, bool atBoundary) {
     if (atBoundary) boundary();
     line_.write(frame, length);
     readMax = std::min(readMax, staging_.size());
@@ -145,8 +142,9 @@ void Com_Port::connectionAttempt() {
     if (unechoedSeen_ && !echoNoted_) {
         echoNoted_ = true;
         if (observer_) {
-            observer_->adapterNote("the adapter does not echo what is sent; a K-line adapter must "
-                                   "(replies without the echo are ignored)");
+            observer_->adapterNote(
+                "the adapter does not echo what is sent; a K-line adapter must "
+                "(replies without the echo are ignored)");
         }
     }
     unechoedSeen_ = false;

@@ -20,8 +20,7 @@ namespace klink {
 
 class Com_Port {
 public:
-    Com_Port(platform::SerialLine& line, LinkData& data, LinkHooks* hooks = nullptr,
-             LinkObserver* observer = nullptr);
+    Com_Port(platform::SerialLine& line, LinkData& data, LinkHooks* hooks = nullptr, LinkObserver* observer = nullptr);
     ~Com_Port();
     Com_Port(const Com_Port&) = delete;
     Com_Port& operator=(const Com_Port&) = delete;
@@ -63,8 +62,8 @@ private:
     void threadBody();
     void boundary();
     std::size_t exchange(const RequestFrame& f, std::uint8_t* reply, bool atBoundary = true);
-    std::size_t exchangeBytes(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply,
-                              std::size_t readMax, bool atBoundary);
+    std::size_t exchangeBytes(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply, std::size_t readMax,
+                              bool atBoundary);
     void openPort();
     void connectionAttempt();
     void readIdentification();

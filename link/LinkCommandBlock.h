@@ -25,8 +25,8 @@ constexpr std::size_t kActuatorCount = 12;
 constexpr std::size_t kAdjustCount = 3;
 
 // Local identifiers of the on/off outputs, in the order the pass visits them.
-constexpr std::array<std::uint8_t, kActuatorCount> kActuatorLids = {
-    0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x09, 0x0A, 0x0D, 0x0B, 0x0E, 0x0C};
+constexpr std::array<std::uint8_t, kActuatorCount> kActuatorLids = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06,
+                                                                    0x09, 0x0A, 0x0D, 0x0B, 0x0E, 0x0C};
 constexpr std::array<std::uint8_t, kAdjustCount> kAdjustLids = {0x41, 0x42, 0x43};
 
 // The ignition coils and the fuel-pump relay can only be switched on; the
@@ -37,7 +37,7 @@ struct ActuatorCommand {
     Flag reportRequest{0};
     Flag releaseRequest{0};
     Flag onRequest{0};
-    Flag offRequest{0};    // never served for LIDs 05, 06 and 09
+    Flag offRequest{0};              // never served for LIDs 05, 06 and 09
     platform::SharedText stateText;  // "ВКЛ", "ВЫКЛ" or "Заглушите двигатель" (1251)
 };
 

@@ -13,8 +13,8 @@ namespace klink {
 constexpr std::size_t kIdentTextCount = 11;
 
 struct LinkData {
-    platform::SharedText statusText;                       // 1251
-    platform::SharedTexts<kIdentTextCount> identText;      // 1251, may hold zero bytes
+    platform::SharedText statusText;                   // 1251
+    platform::SharedTexts<kIdentTextCount> identText;  // 1251, may hold zero bytes
     LinkCommandBlock command;
     std::atomic<std::uint8_t> sampleReady{0};  // raised after every pass; the sampler clears it
     std::atomic<std::uint8_t> dataValid{0};    // raised after every pass; never cleared

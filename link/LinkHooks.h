@@ -30,8 +30,7 @@ public:
     // Once per poll pass, after all of the pass's requests.
     virtual void decodePass(ReplyView liveData01, ReplyView liveData03) = 0;
     // After each successful set-up: the eleven identification texts.
-    virtual std::array<std::string, kIdentTextCount> buildIdentification(
-        const IdentificationReplies& replies) = 0;
+    virtual std::array<std::string, kIdentTextCount> buildIdentification(const IdentificationReplies& replies) = 0;
 };
 
 class LinkObserver {

@@ -43,8 +43,7 @@ public:
 
 private:
     explicit RecordingLine(std::unique_ptr<platform::SerialLine> inner);
-    void record(WireEvent::Kind kind, const std::uint8_t* data = nullptr, std::size_t size = 0,
-                std::string text = {});
+    void record(WireEvent::Kind kind, const std::uint8_t* data = nullptr, std::size_t size = 0, std::string text = {});
 
     std::unique_ptr<platform::SerialLine> inner_;
     WireRecorder recorder_;
@@ -98,13 +97,19 @@ class RecordingObserver : public LinkObserver {
 public:
     RecordingObserver(WireRecorder& recorder, LinkObserver* next) : recorder_(recorder), next_(next) {}
     void statusWritten(const std::string& text1251) override;
-    void identificationRead() override { if (next_) next_->identificationRead(); }
+    void identificationRead() override {
+        if (next_) next_->identificationRead();
+    }
     void passCompleted(std::uint64_t passNumber) override;
-    void linkStopped() override { if (next_) next_->linkStopped(); }
+    void linkStopped() override {
+        if (next_) next_->linkStopped();
+    }
     void portFailed(const std::string& device, const std::string& reason) override {
         if (next_) next_->portFailed(device, reason);
     }
-    void adapterNote(const std::string& text) override { if (next_) next_->adapterNote(text); }
+    void adapterNote(const std::string& text) override {
+        if (next_) next_->adapterNote(text);
+    }
 
 private:
     WireRecorder& recorder_;

@@ -21,16 +21,15 @@ constexpr std::uint8_t frameChecksum(const std::uint8_t* bytes, std::size_t size
 
 struct RequestFrame {
     std::array<std::uint8_t, 8> bytes{};
-    std::uint8_t length = 0;     // 5..8
-    std::uint16_t readMax = 0;   // how many reply bytes an exchange reads at most
+    std::uint8_t length = 0;    // 5..8
+    std::uint16_t readMax = 0;  // how many reply bytes an exchange reads at most
 
     const std::uint8_t* data() const { return bytes.data(); }
 };
 
 // Builds a frame from the service byte and its parameters: prepends the
 // header with the data length in the format byte, appends the checksum.
-inline RequestFrame makeRequest(std::initializer_list<std::uint8_t> serviceAndParams,
-                                std::uint16_t readMax) {
+inline RequestFrame makeRequest(std::initializer_list<std::uint8_t> serviceAndParams, std::uint16_t readMax) {
     RequestFrame f;
     f.bytes[0] = static_cast<std::uint8_t>(0x80 + serviceAndParams.size());
     f.bytes[1] = kEcuAddress;

@@ -4,10 +4,10 @@
 
 namespace klink::status {
 
-#define M797_TEXT(name, literal)              \
-    const std::string& name() {               \
+#define M797_TEXT(name, literal)                                \
+    const std::string& name() {                                 \
         static const std::string t = cp1251::fromUtf8(literal); \
-        return t;                             \
+        return t;                                               \
     }
 
 M797_TEXT(portOpenFailed, "Ошибка открытия порта!")

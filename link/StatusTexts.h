@@ -5,15 +5,15 @@
 
 namespace klink::status {
 
-const std::string& portOpenFailed();     // "Ошибка открытия порта!"
-const std::string& connecting();         // "Установление связи."
-const std::string& checkAdapter();       // "Проверте адаптер!"
-const std::string& noAnswer();           // "Нет ответа."
-const std::string& ecuNotAnswering();    // "Контроллер не отвечает."
-const std::string& adapterMissing();     // "Адаптер не подключен!"
-const std::string& dataReceived();       // "Данные получены."
-const std::string& stateOn();            // "ВКЛ"
-const std::string& stateOff();           // "ВЫКЛ"
-const std::string& stopEngine();         // "Заглушите двигатель"
+const std::string& portOpenFailed();   // "Ошибка открытия порта!"
+const std::string& connecting();       // "Установление связи."
+const std::string& checkAdapter();     // "Проверте адаптер!"
+const std::string& noAnswer();         // "Нет ответа."
+const std::string& ecuNotAnswering();  // "Контроллер не отвечает."
+const std::string& adapterMissing();   // "Адаптер не подключен!"
+const std::string& dataReceived();     // "Данные получены."
+const std::string& stateOn();          // "ВКЛ"
+const std::string& stateOff();         // "ВЫКЛ"
+const std::string& stopEngine();       // "Заглушите двигатель"
 
 }  // namespace klink::status

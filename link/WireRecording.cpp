@@ -57,7 +57,8 @@ std::string parseLine(std::string_view line, std::int64_t previousMs, WireEvent&
     const std::string_view msText = line.substr(0, space);
     const char* end = msText.data() + msText.size();
     auto [p, ec] = std::from_chars(msText.data(), end, e.ms);
-    if (ec != std::errc() || p != end || msText.empty() || e.ms < 0) return "a line must begin with its time in milliseconds";
+    if (ec != std::errc() || p != end || msText.empty() || e.ms < 0)
+        return "a line must begin with its time in milliseconds";
     if (e.ms < previousMs) return "time runs backwards";
     if (space == std::string_view::npos) return "an event must follow the time";
     std::string_view rest = line.substr(space + 1);
@@ -73,27 +74,28 @@ std::string parseLine(std::string_view line, std::int64_t previousMs, WireEvent&
     }
     if (!known) return "unknown event \"" + std::string(kind.substr(0, 20)) + "\"";
     switch (e.kind) {
-    case WireEvent::Kind::Request:
-        if (!parseHex(arg, e.bytes) || e.bytes.empty() || e.bytes.size() > 260)
-            return "a request must be hexadecimal bytes";
-        break;
-    case WireEvent::Kind::Reply:
-        if (!parseHex(arg, e.bytes) || e.bytes.size() > kMaxRecordedReply) return "a reply must be hexadecimal bytes";
-        break;
-    case WireEvent::Kind::Status:
-    case WireEvent::Kind::OpenFailed:
-        e.text = std::string(arg);
-        break;
-    case WireEvent::Kind::Pass: {
-        std::uint64_t n = 0;
-        auto [q, ec2] = std::from_chars(arg.data(), arg.data() + arg.size(), n);
-        if (ec2 != std::errc() || q != arg.data() + arg.size() || arg.empty()) return "a pass needs its number";
-        e.text = std::string(arg);
-        break;
-    }
-    default:
-        if (!arg.empty()) return std::string(nameOf(e.kind)) + " takes nothing after it";
-        break;
+        case WireEvent::Kind::Request:
+            if (!parseHex(arg, e.bytes) || e.bytes.empty() || e.bytes.size() > 260)
+                return "a request must be hexadecimal bytes";
+            break;
+        case WireEvent::Kind::Reply:
+            if (!parseHex(arg, e.bytes) || e.bytes.size() > kMaxRecordedReply)
+                return "a reply must be hexadecimal bytes";
+            break;
+        case WireEvent::Kind::Status:
+        case WireEvent::Kind::OpenFailed:
+            e.text = std::string(arg);
+            break;
+        case WireEvent::Kind::Pass: {
+            std::uint64_t n = 0;
+            auto [q, ec2] = std::from_chars(arg.data(), arg.data() + arg.size(), n);
+            if (ec2 != std::errc() || q != arg.data() + arg.size() || arg.empty()) return "a pass needs its number";
+            e.text = std::string(arg);
+            break;
+        }
+        default:
+            if (!arg.empty()) return std::string(nameOf(e.kind)) + " takes nothing after it";
+            break;
     }
     return {};
 }
@@ -149,21 +151,21 @@ std::string formatEvent(const WireEvent& e) {
     std::string s = std::to_string(e.ms) + " " + nameOf(e.kind);
     static const char kHex[] = "0123456789ABCDEF";
     switch (e.kind) {
-    case WireEvent::Kind::Request:
-    case WireEvent::Kind::Reply:
-        for (std::uint8_t b : e.bytes) {
-            s += ' ';
-            s += kHex[b >> 4];
-            s += kHex[b & 0xF];
-        }
-        break;
-    case WireEvent::Kind::Status:
-    case WireEvent::Kind::OpenFailed:
-    case WireEvent::Kind::Pass:
-        s += ' ' + e.text;
-        break;
-    default:
-        break;
+        case WireEvent::Kind::Request:
+        case WireEvent::Kind::Reply:
+            for (std::uint8_t b : e.bytes) {
+                s += ' ';
+                s += kHex[b >> 4];
+                s += kHex[b & 0xF];
+            }
+            break;
+        case WireEvent::Kind::Status:
+        case WireEvent::Kind::OpenFailed:
+        case WireEvent::Kind::Pass:
+            s += ' ' + e.text;
+            break;
+        default:
+            break;
     }
     return s;
 }

@@ -34,25 +34,25 @@ int remainingMs(Clock::time_point deadline) {
 
 std::string openFailure(int err) {
     switch (err) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-        return std::string(std::strerror(err)) + " (serial ports here: " + describeSerialPorts(listSerialPorts()) + ")";
-    case EACCES:
-    case EPERM:
-        return std::string(std::strerror(err)) +
-               " (join the dialout group: sudo usermod -aG dialout $USER, then log in again)";
-    case EBUSY:
-        return "in use by another program";
-    default:
-        return std::strerror(err);
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return std::string(std::strerror(err)) + " (serial ports here: " + describeSerialPorts(listSerialPorts()) +
+                   ")";
+        case EACCES:
+        case EPERM:
+            return std::string(std::strerror(err)) +
+                   " (join the dialout group: sudo usermod -aG dialout $USER, then log in again)";
+        case EBUSY:
+            return "in use by another program";
+        default:
+            return std::strerror(err);
     }
 }
 
 }  // namespace
 
-PosixSerialLine::PosixSerialLine(std::string device, WakeMethod wake)
-    : device_(std::move(device)), wakeMethod_(wake) {
+PosixSerialLine::PosixSerialLine(std::string device, WakeMethod wake) : device_(std::move(device)), wakeMethod_(wake) {
     wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
@@ -108,8 +108,7 @@ std::string PosixSerialLine::configure() {
     grantedBaud_ = 0;
     termios2 tio{};
     if (control(TCGETS2, &tio) != 0) return std::strerror(errno);
-    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                     IXANY | INPCK);
+    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
     tio.c_oflag &= ~OPOST;
     tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);

@@ -42,8 +42,8 @@ std::vector<SerialPortEntry> listSerialPorts(const std::string& devRoot, const s
     for (const auto& e : fs::directory_iterator(devRoot, ec)) {
         const std::string name = e.path().filename().string();
         const bool usb = startsWith(name, "ttyUSB") || startsWith(name, "ttyACM");
-        const bool builtIn = startsWith(name, "ttyS") && name.size() > 4 &&
-                             name.find_first_not_of("0123456789", 4) == std::string::npos;
+        const bool builtIn =
+            startsWith(name, "ttyS") && name.size() > 4 && name.find_first_not_of("0123456789", 4) == std::string::npos;
         if (!usb && !(builtIn && builtInPortIsReal(sysTtyRoot, name))) continue;
         const std::string device = e.path().string();
         const auto link = byId.find(device);

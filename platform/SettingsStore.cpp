@@ -58,7 +58,7 @@ std::string writeTarget(const std::string& path) {
 }
 
 bool makeFolders(const std::string& folder, std::string& why) {
-    for (auto p = folder.find('/', 1); ; p = folder.find('/', p + 1)) {
+    for (auto p = folder.find('/', 1);; p = folder.find('/', p + 1)) {
         const std::string part = p == std::string::npos ? folder : folder.substr(0, p);
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
             why = folder + ": " + std::strerror(errno);
@@ -178,8 +178,7 @@ std::string format(const Document& doc) {
 // programs' changes follow each other instead of crossing.
 class FolderLock {
 public:
-    explicit FolderLock(const std::string& folder)
-        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    explicit FolderLock(const std::string& folder) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
         if (fd_ >= 0) {
             while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
             }
@@ -233,8 +232,8 @@ SettingsStore::Document SettingsStore::load() const {
         return doc;
     }
     const bool notOurs = state != FileState::Unreadable;
-    goMemoryOnly(memory_, "The settings file " + path_ + (notOurs ? " is " : " cannot be read: ") + why +
-                              kRunsOnBuiltIn);
+    goMemoryOnly(memory_,
+                 "The settings file " + path_ + (notOurs ? " is " : " cannot be read: ") + why + kRunsOnBuiltIn);
     return memory_;
 }
 
@@ -341,8 +340,7 @@ bool SettingsStore::writeInt(const std::string& key, const std::string& name, st
     return writeInts(key, {{name, value}});
 }
 
-bool SettingsStore::writeInts(const std::string& key,
-                              const std::vector<std::pair<std::string, std::int32_t>>& values) {
+bool SettingsStore::writeInts(const std::string& key, const std::vector<std::pair<std::string, std::int32_t>>& values) {
     return update([&](Document& doc) {
         auto& section = doc[key];
         for (const auto& [name, value] : values) section[name] = std::to_string(value);
@@ -361,10 +359,14 @@ bool SettingsStore::deleteKey(const std::string& key) {
 
 std::string SettingsStore::describe(ReadStatus status, const std::string& key, const std::string& name) {
     switch (status) {
-    case ReadStatus::MissingValue: return "Value \"" + name + "\" is missing in " + key;
-    case ReadStatus::NotAnInteger: return "Value \"" + name + "\" in " + key + " is not an integer";
-    case ReadStatus::MissingKey: return "Key " + key + " is missing";
-    case ReadStatus::Ok: break;
+        case ReadStatus::MissingValue:
+            return "Value \"" + name + "\" is missing in " + key;
+        case ReadStatus::NotAnInteger:
+            return "Value \"" + name + "\" in " + key + " is not an integer";
+        case ReadStatus::MissingKey:
+            return "Key " + key + " is missing";
+        case ReadStatus::Ok:
+            break;
     }
     return {};
 }

@@ -24,8 +24,7 @@ void TimerService::killAll() {
     }
 }
 
-TimerService::Id TimerService::setEvent(unsigned periodMs, unsigned /*resolutionMs*/,
-                                        std::function<void()> callback) {
+TimerService::Id TimerService::setEvent(unsigned periodMs, unsigned /*resolutionMs*/, std::function<void()> callback) {
     reap();
     auto timer = std::make_shared<Timer>();
     std::lock_guard<std::mutex> lock(mutex_);

@@ -17,7 +17,7 @@ struct WakeRecord {
     Clock::time_point rising{};  // line released
     Clock::time_point end{};     // the operation returned
     WakeMethod method = WakeMethod::SlowByte;
-    bool echoSeen = false;       // the slow byte came back before the rate switched
+    bool echoSeen = false;  // the slow byte came back before the rate switched
 };
 
 class WakePort {

@@ -7,7 +7,7 @@ namespace stored {
 const char* const kMarkerKey = "\\VELKOR\\DIAGRAM\\F";
 const char* const kColourKey = "\\VELKOR\\MANAGEMENT\\COLOUR_CIRCUIT";
 const std::array<const char*, 16> kColourNames = {
-    "GRID_R", "GRID_G", "GRID_B", "GRID_T", "Text_R",    "Text_G",    "Text_B",    "Text_T",
+    "GRID_R",  "GRID_G",  "GRID_B",  "GRID_T",  "Text_R",    "Text_G",    "Text_B",    "Text_T",
     "Text3_R", "Text3_G", "Text3_B", "Text3_T", "GRAPHIC_R", "GRAPHIC_G", "GRAPHIC_B", "GRAPHIC_T"};
 
 const char* const kPortKey = "\\VELKOR\\MANAGEMENT\\COM_PORT";

@@ -19,15 +19,15 @@ namespace stored {
 using ChartParameters = std::array<std::int32_t, 5>;
 using ErrorReport = std::function<void(const std::string&)>;
 
-std::string setKey(int n);           // "\VELKOR\DIAGRAM\F<n>"
-std::string diagramName(int k);      // "diagram_<k>"
-extern const char* const kMarkerKey; // "\VELKOR\DIAGRAM\F"
-extern const char* const kColourKey; // "\VELKOR\MANAGEMENT\COLOUR_CIRCUIT"
+std::string setKey(int n);            // "\VELKOR\DIAGRAM\F<n>"
+std::string diagramName(int k);       // "diagram_<k>"
+extern const char* const kMarkerKey;  // "\VELKOR\DIAGRAM\F"
+extern const char* const kColourKey;  // "\VELKOR\MANAGEMENT\COLOUR_CIRCUIT"
 // The sixteen colour values in their stored order.
 extern const std::array<const char*, 16> kColourNames;
 
-void loadStoredSettings(platform::SettingsStore& store, ChartParameters& chart,
-                        display::ColourScheme& colours, const ErrorReport& report);
+void loadStoredSettings(platform::SettingsStore& store, ChartParameters& chart, display::ColourScheme& colours,
+                        const ErrorReport& report);
 // The five stored indexes of set n (1..12): how many were read before one
 // failed (reported), or -1 when the set's key does not exist.
 int readParameterSet(const platform::SettingsStore& store, int n, std::array<std::int32_t, 5>& indexes,
@@ -37,8 +37,7 @@ int readParameterSet(const platform::SettingsStore& store, int n, std::array<std
 std::array<float*, 16> colourComponents(display::ColourScheme& scheme);
 
 // Loads set n (1..12) if its key exists; otherwise changes nothing.
-void selectParameterSet(const platform::SettingsStore& store, int n, ChartParameters& chart,
-                        const ErrorReport& report);
+void selectParameterSet(const platform::SettingsStore& store, int n, ChartParameters& chart, const ErrorReport& report);
 void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours);
 
 // The serial port and wake-up the user chose on the settings dialog's port

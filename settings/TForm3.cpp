@@ -1,19 +1,18 @@
 #include "settings/TForm3.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QAbstractItemView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
 
-
-#include "settings/StoredSettings.h"
 #include "ecu/ParameterCatalogue.h"
 #include "platform/Cp1251.h"
 #include "platform/SerialPorts.h"
+#include "settings/StoredSettings.h"
 
 using stored::diagramName;
 using stored::setKey;
@@ -34,8 +33,9 @@ TForm3::TForm3(platform::SettingsStore& store, display::ColourScheme& colours, s
     // Group captions sit on the frame line, as the layout's positions
     // (buttons and captions 16 pixels down) were drawn for; the toolkit's own
     // style puts the frame below the caption, across those controls.
-    setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
-                                 "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; }"));
+    setStyleSheet(
+        QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; }"));
 
     // Opening: "F1" down, sliders from the scheme, then the lists from F1.
     setGroup_->button(1)->setChecked(true);
@@ -118,8 +118,8 @@ QWidget* TForm3::buildEcuTab() {
                    {"Bosch M7.9.7", {"Bosch M7.9.7 E2", "Bosch M7.9.7 E3"}},
                    {"VS 5.1", {"VS 5.1 P83", "VS 5.1 E2"}},
                    {"Январь", {"Январь 5.1  Е2", "Январь 5.1.1 Р83", "Январь 5.1.2 Р83", "Январь 7.2"}}};
-    const QRect places[5] = {{8, 8, 160, 70}, {176, 8, 160, 70}, {344, 8, 153, 70},
-                             {8, 86, 160, 70}, {176, 86, 160, 122}};
+    const QRect places[5] = {
+        {8, 8, 160, 70}, {176, 8, 160, 70}, {344, 8, 153, 70}, {8, 86, 160, 70}, {176, 86, 160, 122}};
     for (int g = 0; g < 5; ++g) {
         auto* box = new QGroupBox(QString::fromUtf8(groups[g].group), page);
         box->setGeometry(places[g]);
@@ -149,7 +149,8 @@ QWidget* TForm3::buildPortTab() {
     for (const platform::SerialPortEntry& p : platform::listSerialPorts()) {
         const QString path = QString::fromStdString(p.byId.empty() ? p.device : p.byId);
         portList_->addItem(path);
-        if (!p.byId.empty()) portList_->setItemData(portList_->count() - 1, QString::fromStdString(p.device), Qt::ToolTipRole);
+        if (!p.byId.empty())
+            portList_->setItemData(portList_->count() - 1, QString::fromStdString(p.device), Qt::ToolTipRole);
     }
     portList_->setCurrentText(QString::fromStdString(stored.device));
     portList_->lineEdit()->setPlaceholderText(QStringLiteral("/dev/ttyUSB0"));
@@ -191,8 +192,7 @@ void TForm3::SliderChange(int slider, int position) {
 void TForm3::setSlidersFromScheme() {
     // Grid, name, value, graph; a position that differs moves the slider,
     // which runs the slider's action.
-    for (int i = 0; i < 16; ++i)
-        sliders_[static_cast<std::size_t>(i)]->setValue(stored::toPercent(*component(i)));
+    for (int i = 0; i < 16; ++i) sliders_[static_cast<std::size_t>(i)]->setValue(stored::toPercent(*component(i)));
 }
 
 void TForm3::loadSet(int n) {

@@ -22,15 +22,17 @@ public:
     TForm3(platform::SettingsStore& store, display::ColourScheme& colours, std::function<void()> redraw,
            std::function<void(const std::string&)> report, QWidget* parent = nullptr);
 
-    void SetButtonClick(int n);        // "F1" .. "F12"
-    void ListChange(int k, int index); // list k (1..5) chosen by the user
+    void SetButtonClick(int n);         // "F1" .. "F12"
+    void ListChange(int k, int index);  // list k (1..5) chosen by the user
     void SliderChange(int slider, int position);
-    void ResetClick();                 // "Сброс"
-    void PortChange();                 // the port or the wake-up chosen
+    void ResetClick();  // "Сброс"
+    void PortChange();  // the port or the wake-up chosen
 
     QComboBox* list(int k) const { return lists_[static_cast<std::size_t>(k - 1)]; }
     // Sliders in the order grid, name, value, graph; each red, green, blue, brightness.
-    QSlider* slider(int group, int component) const { return sliders_[static_cast<std::size_t>(group * 4 + component)]; }
+    QSlider* slider(int group, int component) const {
+        return sliders_[static_cast<std::size_t>(group * 4 + component)];
+    }
     int downSet() const { return setGroup_->checkedId(); }
     QTabWidget* tabs() const { return tabs_; }
     QComboBox* portList() const { return portList_; }

@@ -21,8 +21,7 @@ Clock::duration AdapterCore::byteTime() {
     return std::chrono::nanoseconds(1000000000LL * 10 / 10400);
 }
 
-std::vector<TimedByte> AdapterCore::bytesWritten(const std::uint8_t* data, std::size_t size,
-                                                 Clock::time_point t) {
+std::vector<TimedByte> AdapterCore::bytesWritten(const std::uint8_t* data, std::size_t size, Clock::time_point t) {
     std::vector<TimedByte> out;
     if (options_.fault == LineFault::NoAdapter) return out;
     const auto step = options_.bytePacing ? byteTime() : Clock::duration::zero();
@@ -78,26 +77,26 @@ void AdapterCore::frameComplete(Clock::time_point end, std::vector<TimedByte>& o
 void AdapterCore::damage(std::vector<std::uint8_t>& answer) {
     std::uniform_int_distribution<int> byte(0, 255);
     switch (options_.fault) {
-    case LineFault::ShortReplies:
-        answer.resize(answer.size() / 2);
-        break;
-    case LineFault::GarbledReplies:
-        for (auto& b : answer)
-            if (byte(rng_) < 40) b = static_cast<std::uint8_t>(byte(rng_));
-        break;
-    case LineFault::NoisyReplies: {
-        std::vector<std::uint8_t> noisy;
-        const int lead = byte(rng_) % 4;
-        for (int i = 0; i < lead; ++i) noisy.push_back(static_cast<std::uint8_t>(byte(rng_)));
-        for (auto b : answer) {
-            noisy.push_back(b);
-            if (byte(rng_) < 12) noisy.push_back(static_cast<std::uint8_t>(byte(rng_)));
+        case LineFault::ShortReplies:
+            answer.resize(answer.size() / 2);
+            break;
+        case LineFault::GarbledReplies:
+            for (auto& b : answer)
+                if (byte(rng_) < 40) b = static_cast<std::uint8_t>(byte(rng_));
+            break;
+        case LineFault::NoisyReplies: {
+            std::vector<std::uint8_t> noisy;
+            const int lead = byte(rng_) % 4;
+            for (int i = 0; i < lead; ++i) noisy.push_back(static_cast<std::uint8_t>(byte(rng_)));
+            for (auto b : answer) {
+                noisy.push_back(b);
+                if (byte(rng_) < 12) noisy.push_back(static_cast<std::uint8_t>(byte(rng_)));
+            }
+            answer.swap(noisy);
+            break;
         }
-        answer.swap(noisy);
-        break;
-    }
-    default:
-        break;
+        default:
+            break;
     }
 }
 

@@ -55,7 +55,7 @@ struct AdapterModel {
 
 struct SimOptions {
     std::chrono::microseconds answerDelay{25000};
-    bool bytePacing = false;   // bytes take their 10400-baud time on the wire
+    bool bytePacing = false;  // bytes take their 10400-baud time on the wire
     LineFault fault = LineFault::None;
     int silentAfterRequests = -1;  // the ECU drops the session after this many answers
     bool record = true;            // keep every byte and request for the tests to judge

@@ -10,9 +10,7 @@ constexpr std::uint8_t kConditionsNotCorrect = 0x22;
 constexpr std::uint8_t kServiceNotSupported = 0x11;
 constexpr std::uint8_t kSubFunctionNotSupported = 0x12;
 
-std::vector<std::uint8_t> negative(std::uint8_t service, std::uint8_t code) {
-    return {kNegative, service, code};
-}
+std::vector<std::uint8_t> negative(std::uint8_t service, std::uint8_t code) { return {kNegative, service, code}; }
 
 bool onlySwitchesOn(std::uint8_t lid) { return lid == 0x05 || lid == 0x06 || lid == 0x09; }
 
@@ -48,34 +46,46 @@ EcuModel::EcuModel() {
     putText(identA3, 0, 10, "15.04.2025");
 
     // A warm engine at idle.
-    setLive01(12, 3);      // N_ERR
-    setLive01(13, 92);     // TMST 21.0
-    setLive01(14, 184);    // TMOT 90.0
-    setLive01(15, 97);     // TANS 24.8
-    setLive01(16, 190);    // UB 14.0
-    setLive01(19, 21);     // NMOT 840
-    setLive01(20, 0x00); setLive01(21, 95);   // ML 9.5 kg/h
-    setLive01(22, 17);     // ZWOUT 12.75
-    setLive01(24, 3); setLive01(25, 40);      // RL
-    setLive01(28, 0x00); setLive01(29, 125);  // TI 3.0 ms
-    setLive01(30, 85);     // NSOL 850
-    setLive01(31, 40);     // MOMPOS
-    setLive01(36, 80);     // USVK
-    setLive01(37, 128); setLive01(38, 0);     // FR 1.0
-    setLive01(69, 128); setLive01(70, 0);     // FRA 1.0
-    setLive01(39, 16); setLive01(40, 0);      // LAMSBG 1.0
-    setLive01(46, 1); setLive01(47, 178);     // FSE 249.8
-    setLive01(60, 0x5A); setLive01(61, 0x3C); // CHKSUMFL
-    setLive01(74, 0x15);   // B_LL, S_AS, B_EKP
-    setLive01(75, 0x18);   // B_LR, B_SA
-    setLive01(64, 0x81);   // EVSUP1
-    setLive03(11, 0x03); setLive03(12, 0x1B); // ADC_BAT
-    setLive03(13, 60);     // ADC_TMOT
-    setLive03(14, 0x00); setLive03(15, 0xC8); // ADC_MAF
-    setLive03(16, 0x18); setLive03(17, 0x40); // ADC_THR
-    setLive03(18, 0x00); setLive03(19, 0x90); // ADC_O2
-    setLive03(20, 130);    // ADC_TANS
-    setLive03(25, 128);    // ADC_BS
+    setLive01(12, 3);    // N_ERR
+    setLive01(13, 92);   // TMST 21.0
+    setLive01(14, 184);  // TMOT 90.0
+    setLive01(15, 97);   // TANS 24.8
+    setLive01(16, 190);  // UB 14.0
+    setLive01(19, 21);   // NMOT 840
+    setLive01(20, 0x00);
+    setLive01(21, 95);  // ML 9.5 kg/h
+    setLive01(22, 17);  // ZWOUT 12.75
+    setLive01(24, 3);
+    setLive01(25, 40);  // RL
+    setLive01(28, 0x00);
+    setLive01(29, 125);  // TI 3.0 ms
+    setLive01(30, 85);   // NSOL 850
+    setLive01(31, 40);   // MOMPOS
+    setLive01(36, 80);   // USVK
+    setLive01(37, 128);
+    setLive01(38, 0);  // FR 1.0
+    setLive01(69, 128);
+    setLive01(70, 0);  // FRA 1.0
+    setLive01(39, 16);
+    setLive01(40, 0);  // LAMSBG 1.0
+    setLive01(46, 1);
+    setLive01(47, 178);  // FSE 249.8
+    setLive01(60, 0x5A);
+    setLive01(61, 0x3C);  // CHKSUMFL
+    setLive01(74, 0x15);  // B_LL, S_AS, B_EKP
+    setLive01(75, 0x18);  // B_LR, B_SA
+    setLive01(64, 0x81);  // EVSUP1
+    setLive03(11, 0x03);
+    setLive03(12, 0x1B);  // ADC_BAT
+    setLive03(13, 60);    // ADC_TMOT
+    setLive03(14, 0x00);
+    setLive03(15, 0xC8);  // ADC_MAF
+    setLive03(16, 0x18);
+    setLive03(17, 0x40);  // ADC_THR
+    setLive03(18, 0x00);
+    setLive03(19, 0x90);  // ADC_O2
+    setLive03(20, 130);   // ADC_TANS
+    setLive03(25, 128);   // ADC_BS
     dtcs = {{0x01, 0x02, 0xE2}, {0x01, 0x71, 0x20}, {0x16, 0x89, 0x1F}};
 }
 
@@ -125,48 +135,62 @@ std::vector<std::uint8_t> EcuModel::respond(const std::uint8_t* frame, std::size
 
 std::vector<std::uint8_t> EcuModel::serve(const std::uint8_t* req, std::size_t n) {
     switch (req[0]) {
-    case 0x82:
-        session_ = false;
-        return {0xC2};
-    case 0x21:
-        if (n < 2) return negative(0x21, kSubFunctionNotSupported);
-        return readLocal(req[1]);
-    case 0x1A: {
-        std::vector<std::uint8_t> d = {0x5A, 0x80};
-        d.insert(d.end(), ecuId.begin(), ecuId.end());
-        return d;
-    }
-    case 0x18: {
-        std::vector<std::uint8_t> d = {0x58, static_cast<std::uint8_t>(dtcs.size())};
-        for (const auto& r : dtcs) d.insert(d.end(), {r.high, r.low, r.status});
-        return d;
-    }
-    case 0x14:
-        dtcs.clear();
-        ++clears;
-        return {0x54, 0x00, 0x00};
-    case 0x11: {
-        if (n < 2) return negative(0x11, kSubFunctionNotSupported);
-        if (req[1] == 0x01) ++resets; else ++initialisations;
-        outputOn.clear();
-        return {0x51, req[1]};
-    }
-    case 0x30:
-        return ioControl(req, n);
-    default:
-        return negative(req[0], kServiceNotSupported);
+        case 0x82:
+            session_ = false;
+            return {0xC2};
+        case 0x21:
+            if (n < 2) return negative(0x21, kSubFunctionNotSupported);
+            return readLocal(req[1]);
+        case 0x1A: {
+            std::vector<std::uint8_t> d = {0x5A, 0x80};
+            d.insert(d.end(), ecuId.begin(), ecuId.end());
+            return d;
+        }
+        case 0x18: {
+            std::vector<std::uint8_t> d = {0x58, static_cast<std::uint8_t>(dtcs.size())};
+            for (const auto& r : dtcs) d.insert(d.end(), {r.high, r.low, r.status});
+            return d;
+        }
+        case 0x14:
+            dtcs.clear();
+            ++clears;
+            return {0x54, 0x00, 0x00};
+        case 0x11: {
+            if (n < 2) return negative(0x11, kSubFunctionNotSupported);
+            if (req[1] == 0x01)
+                ++resets;
+            else
+                ++initialisations;
+            outputOn.clear();
+            return {0x51, req[1]};
+        }
+        case 0x30:
+            return ioControl(req, n);
+        default:
+            return negative(req[0], kServiceNotSupported);
     }
 }
 
 std::vector<std::uint8_t> EcuModel::readLocal(std::uint8_t lid) {
     std::vector<std::uint8_t> d = {0x61, lid};
     switch (lid) {
-    case 0x01: d.insert(d.end(), block01.begin(), block01.end()); break;
-    case 0x03: d.insert(d.end(), block03.begin(), block03.end()); break;
-    case 0xA1: d.insert(d.end(), identA1.begin(), identA1.end()); break;
-    case 0xA2: d.insert(d.end(), identA2.begin(), identA2.end()); break;
-    case 0xA3: d.insert(d.end(), identA3.begin(), identA3.end()); break;
-    default: return negative(0x21, kSubFunctionNotSupported);
+        case 0x01:
+            d.insert(d.end(), block01.begin(), block01.end());
+            break;
+        case 0x03:
+            d.insert(d.end(), block03.begin(), block03.end());
+            break;
+        case 0xA1:
+            d.insert(d.end(), identA1.begin(), identA1.end());
+            break;
+        case 0xA2:
+            d.insert(d.end(), identA2.begin(), identA2.end());
+            break;
+        case 0xA3:
+            d.insert(d.end(), identA3.begin(), identA3.end());
+            break;
+        default:
+            return negative(0x21, kSubFunctionNotSupported);
     }
     return d;
 }
@@ -179,22 +203,22 @@ std::vector<std::uint8_t> EcuModel::ioControl(const std::uint8_t* req, std::size
     if (onlySwitchesOn(lid) && engineRunning && (param == 0x01 || param == 0x06))
         return negative(0x30, kConditionsNotCorrect);
     switch (param) {
-    case 0x00:
-        outputOn[lid] = false;
-        return {0x70, lid, 0x00};
-    case 0x01:
-        if (adjustable) return {0x70, lid, 0x01, adjustValue[lid]};
-        return {0x70, lid, 0x01, static_cast<std::uint8_t>(outputOn[lid] ? 0xFF : 0x00)};
-    case 0x06:
-        if (n < 4 || adjustable) return negative(0x30, kSubFunctionNotSupported);
-        outputOn[lid] = req[3] == 0xFF;
-        return {0x70, lid, 0x06, req[3]};
-    case 0x07:
-        if (n < 4 || !adjustable) return negative(0x30, kSubFunctionNotSupported);
-        adjustValue[lid] = req[3];
-        return {0x70, lid, 0x07, req[3]};
-    default:
-        return negative(0x30, kSubFunctionNotSupported);
+        case 0x00:
+            outputOn[lid] = false;
+            return {0x70, lid, 0x00};
+        case 0x01:
+            if (adjustable) return {0x70, lid, 0x01, adjustValue[lid]};
+            return {0x70, lid, 0x01, static_cast<std::uint8_t>(outputOn[lid] ? 0xFF : 0x00)};
+        case 0x06:
+            if (n < 4 || adjustable) return negative(0x30, kSubFunctionNotSupported);
+            outputOn[lid] = req[3] == 0xFF;
+            return {0x70, lid, 0x06, req[3]};
+        case 0x07:
+            if (n < 4 || !adjustable) return negative(0x30, kSubFunctionNotSupported);
+            adjustValue[lid] = req[3];
+            return {0x70, lid, 0x07, req[3]};
+        default:
+            return negative(0x30, kSubFunctionNotSupported);
     }
 }
 

@@ -22,7 +22,7 @@ public:
     // the 21 01 reply, block03 positions 11..27 of the 21 03 reply.
     static constexpr std::size_t kBlock01Size = 65;
     static constexpr std::size_t kBlock03Size = 17;
-    static constexpr std::size_t kEcuIdSize = 93;   // reply positions 12..104
+    static constexpr std::size_t kEcuIdSize = 93;  // reply positions 12..104
 
     EcuModel();
 
@@ -37,7 +37,10 @@ public:
     void setLive03(std::size_t position, std::uint8_t value);
     std::uint8_t live01(std::size_t position) const;
 
-    void dropSession() { session_ = false; woken_ = false; }
+    void dropSession() {
+        session_ = false;
+        woken_ = false;
+    }
 
     std::array<std::uint8_t, kBlock01Size> block01{};
     std::array<std::uint8_t, kBlock03Size> block03{};
@@ -48,7 +51,7 @@ public:
     std::vector<DtcRecord> dtcs;
 
     bool engineRunning = true;
-    bool wrongKeyBytes = false;   // StartCommunication answered with key bytes other than 8F
+    bool wrongKeyBytes = false;  // StartCommunication answered with key bytes other than 8F
     std::map<std::uint8_t, bool> outputOn;
     std::map<std::uint8_t, std::uint8_t> adjustValue;
     int resets = 0;
@@ -70,8 +73,7 @@ std::vector<std::uint8_t> frameResponse(const std::vector<std::uint8_t>& data, b
 
 // Writes a 1251 text into a fixed field, padded with spaces.
 template <std::size_t N>
-void putText(std::array<std::uint8_t, N>& field, std::size_t offset, std::size_t width,
-             const std::string& text1251) {
+void putText(std::array<std::uint8_t, N>& field, std::size_t offset, std::size_t width, const std::string& text1251) {
     for (std::size_t i = 0; i < width && offset + i < N; ++i)
         field[offset + i] = i < text1251.size() ? static_cast<std::uint8_t>(text1251[i]) : ' ';
 }

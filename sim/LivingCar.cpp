@@ -39,64 +39,65 @@ void LivingCar::advance(EcuModel& e, std::chrono::steady_clock::time_point now) 
 
     const auto it41 = e.adjustValue.find(0x41);
     const auto it42 = e.adjustValue.find(0x42);
-    const double idleTarget = (it42 != e.adjustValue.end() && it42->second) ? it42->second * 10.0 : (warm ? 850.0 : 1100.0);
+    const double idleTarget =
+        (it42 != e.adjustValue.end() && it42->second) ? it42->second * 10.0 : (warm ? 850.0 : 1100.0);
     const double rpm = idleTarget + 2600.0 * blip + 15.0 * noise(rng_);
 
-    e.setLive01(19, byteOf(rpm / 40.0));                        // NMOT
-    e.setLive01(30, byteOf(idleTarget / 10.0));                  // NSOL
-    e.setLive01(18, byteOf(throttle * 255.0 / 100.0));           // WDKBA
+    e.setLive01(19, byteOf(rpm / 40.0));                             // NMOT
+    e.setLive01(30, byteOf(idleTarget / 10.0));                      // NSOL
+    e.setLive01(18, byteOf(throttle * 255.0 / 100.0));               // WDKBA
     e.setLive03(16, byteOf((0.5 + throttle * 0.04) / 5.0 * 256.0));  // ADC_THR
     e.setLive03(17, static_cast<std::uint8_t>((static_cast<int>(t * 4) % 4) * 0x40));
-    e.setLive01(14, byteOf((coolant + 48.0) / 0.75));            // TMOT
-    e.setLive01(13, byteOf((kStartTemp + 48.0) / 0.75));         // TMST
-    e.setLive01(15, byteOf((intake + 48.0) / 0.75));             // TANS
-    e.setLive03(13, byteOf((4.6 - coolant * 0.035) / 5.0 * 256.0));   // ADC_TMOT falls as it warms
-    e.setLive03(20, byteOf((3.6 - intake * 0.04) / 5.0 * 256.0));      // ADC_TANS
+    e.setLive01(14, byteOf((coolant + 48.0) / 0.75));                // TMOT
+    e.setLive01(13, byteOf((kStartTemp + 48.0) / 0.75));             // TMST
+    e.setLive01(15, byteOf((intake + 48.0) / 0.75));                 // TANS
+    e.setLive03(13, byteOf((4.6 - coolant * 0.035) / 5.0 * 256.0));  // ADC_TMOT falls as it warms
+    e.setLive03(20, byteOf((3.6 - intake * 0.04) / 5.0 * 256.0));    // ADC_TANS
 
     const double airKgH = 9.5 + 60.0 * blip + 0.3 * noise(rng_);
-    putWord(e, true, 20, airKgH * 10.0);                         // ML
-    putWord(e, false, 14, (1.0 + airKgH * 0.05) / 5.0 * 1024.0);  // ADC_MAF
-    putWord(e, true, 28, (3.0 + 4.0 * blip) / 0.024);            // TI
-    e.setLive01(22, byteOf((12.0 + 14.0 * blip + 96.0) / 0.75 - 128.0));   // ZWOUT (offset binary)
-    const double load = 22.0 + 60.0 * blip;                      // RL: hi x 6 + lo x 0.02345
+    putWord(e, true, 20, airKgH * 10.0);                                  // ML
+    putWord(e, false, 14, (1.0 + airKgH * 0.05) / 5.0 * 1024.0);          // ADC_MAF
+    putWord(e, true, 28, (3.0 + 4.0 * blip) / 0.024);                     // TI
+    e.setLive01(22, byteOf((12.0 + 14.0 * blip + 96.0) / 0.75 - 128.0));  // ZWOUT (offset binary)
+    const double load = 22.0 + 60.0 * blip;                               // RL: hi x 6 + lo x 0.02345
     e.setLive01(24, byteOf(std::floor(load / 6.0)));
     e.setLive01(25, byteOf(std::fmod(load, 6.0) / 0.02345));
-    e.setLive01(26, byteOf((20.0 + 50.0 * blip) / 0.75));        // RLP
+    e.setLive01(26, byteOf((20.0 + 50.0 * blip) / 0.75));  // RLP
     const double mompos = it41 != e.adjustValue.end() && it41->second ? it41->second : 38.0 + 3.0 * noise(rng_);
-    e.setLive01(31, byteOf(mompos));                             // MOMPOS
+    e.setLive01(31, byteOf(mompos));  // MOMPOS
 
     // The lambda sensor switches rich and lean about once a second once warm.
     const bool lambdaActive = t > 25.0 && warm;
     const double lambdaMv = lambdaActive ? (std::sin(t * 2.0 * M_PI) > 0 ? 780.0 : 120.0) : 450.0;
-    e.setLive01(36, byteOf((lambdaMv + 200.0) / 5.215));         // USVK
-    putWord(e, false, 18, lambdaMv / 1000.0 / 5.0 * 1024.0);     // ADC_O2
+    e.setLive01(36, byteOf((lambdaMv + 200.0) / 5.215));                            // USVK
+    putWord(e, false, 18, lambdaMv / 1000.0 / 5.0 * 1024.0);                        // ADC_O2
     putWord(e, false, 21, (lambdaActive ? 650.0 : 450.0) / 1000.0 / 5.0 * 1024.0);  // ADC_2O2
 
     const double battery = 14.1 + 0.05 * noise(rng_);
-    e.setLive01(16, byteOf(battery / 0.0736865374696043));       // UB
-    putWord(e, false, 11, battery / 0.0176);                     // ADC_BAT
-    e.setLive03(25, byteOf(128 + 2.0 * noise(rng_)));            // ADC_BS
+    e.setLive01(16, byteOf(battery / 0.0736865374696043));  // UB
+    putWord(e, false, 11, battery / 0.0176);                // ADC_BAT
+    e.setLive03(25, byteOf(128 + 2.0 * noise(rng_)));       // ADC_BS
 
     // Flags: idle, full load, air conditioning request, fuel pump, fans,
     // lambda ready, purge, Russian start characteristics.
     std::uint8_t byte1 = e.live01(74), byte2 = e.live01(75), byte3 = e.live01(76);
-    setBit(byte1, 0, blip < 0.05);                // B_LL
-    setBit(byte1, 1, blip > 0.95);                // B_VL
-    setBit(byte1, 2, std::fmod(t, 40.0) < 20.0);  // S_AS
-    setBit(byte1, 3, std::fmod(t, 40.0) < 20.0);  // B_KOE
-    setBit(byte1, 4, true);                       // B_EKP
-    setBit(byte1, 5, coolant > 88.0);             // B_LF1
-    setBit(byte1, 6, false);                      // B_LF2
-    setBit(byte1, 7, !e.dtcs.empty());            // B_MIL
-    setBit(byte2, 0, blip > 0.3);                 // B_KR
-    setBit(byte2, 2, true);                       // B_KSTUMS
-    setBit(byte2, 3, lambdaActive);               // B_LR
-    setBit(byte2, 4, cycle > 10.0 && cycle < 10.6);  // B_SA: overrun after the blip
-    setBit(byte2, 5, lambdaActive);               // B_SBBVK
-    setBit(byte2, 6, t > 60.0);                   // B_LRA
+    setBit(byte1, 0, blip < 0.05);                        // B_LL
+    setBit(byte1, 1, blip > 0.95);                        // B_VL
+    setBit(byte1, 2, std::fmod(t, 40.0) < 20.0);          // S_AS
+    setBit(byte1, 3, std::fmod(t, 40.0) < 20.0);          // B_KOE
+    setBit(byte1, 4, true);                               // B_EKP
+    setBit(byte1, 5, coolant > 88.0);                     // B_LF1
+    setBit(byte1, 6, false);                              // B_LF2
+    setBit(byte1, 7, !e.dtcs.empty());                    // B_MIL
+    setBit(byte2, 0, blip > 0.3);                         // B_KR
+    setBit(byte2, 2, true);                               // B_KSTUMS
+    setBit(byte2, 3, lambdaActive);                       // B_LR
+    setBit(byte2, 4, cycle > 10.0 && cycle < 10.6);       // B_SA: overrun after the blip
+    setBit(byte2, 5, lambdaActive);                       // B_SBBVK
+    setBit(byte2, 6, t > 60.0);                           // B_LRA
     setBit(byte2, 7, warm && std::fmod(t, 30.0) > 15.0);  // B_TE
-    setBit(byte3, 1, t > 90.0);                   // B_LRHK
-    setBit(byte3, 3, t > 40.0);                   // B_SBBHK
+    setBit(byte3, 1, t > 90.0);                           // B_LRHK
+    setBit(byte3, 3, t > 40.0);                           // B_SBBHK
     e.setLive01(74, byte1);
     e.setLive01(75, byte2);
     e.setLive01(76, byte3);

@@ -108,8 +108,7 @@ void SimulatedLine::deliver(std::vector<TimedByte> bytes) {
         }
     }
     for (const auto& b : bytes) rx_.push_back(b);
-    std::stable_sort(rx_.begin(), rx_.end(),
-                     [](const TimedByte& a, const TimedByte& b) { return a.at < b.at; });
+    std::stable_sort(rx_.begin(), rx_.end(), [](const TimedByte& a, const TimedByte& b) { return a.at < b.at; });
     cv_.notify_all();
 }
 

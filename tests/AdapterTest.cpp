@@ -57,9 +57,9 @@ struct Rig {
 }  // namespace
 
 TEST(Adapters, TheSlowByteWakesTheEcuOnEveryChipThatGrantsTheRate) {
-    for (const auto& [name, chip] : {std::pair{"ftdi", sim::AdapterModel::ftdi()},
-                                     std::pair{"ch340", sim::AdapterModel::ch340()},
-                                     std::pair{"pl2303 clone", sim::AdapterModel::pl2303Clone()}}) {
+    for (const auto& [name, chip] :
+         {std::pair{"ftdi", sim::AdapterModel::ftdi()}, std::pair{"ch340", sim::AdapterModel::ch340()},
+          std::pair{"pl2303 clone", sim::AdapterModel::pl2303Clone()}}) {
         SCOPED_TRACE(name);
         Rig rig(chip, WakeMethod::SlowByte);
         rig.port.loopTurn();

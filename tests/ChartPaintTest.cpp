@@ -102,14 +102,15 @@ TEST(ChartPaint, NumberZeroDrawsTheGridOnlyAndAReservedNumberItsCaptionOnly) {
     EXPECT_GT(count(img, QRect(180, 0, 80, 13), green), 20);
     EXPECT_EQ(count(img, QRect(0, 13, 750, 102), green), 0);  // no labels
     EXPECT_EQ(count(img, QRect(0, 0, 170, 115), green), 0);
-    EXPECT_EQ(count(img, img.rect(), blue), 0);                // no trace
-    EXPECT_EQ(count(img, img.rect(), yellow), 0);              // no readout
+    EXPECT_EQ(count(img, img.rect(), blue), 0);    // no trace
+    EXPECT_EQ(count(img, img.rect(), yellow), 0);  // no readout
 }
 
 TEST(ChartPaint, TheTraceLiesWhereTheProjectionPutsItsValuesAndAges) {
     Rig rig;
     rig.form->chartParameter[0] = 56;  // NMOT
-    rig.feed(56, [](int) { return 50; }, 345);
+    rig.feed(
+        56, [](int) { return 50; }, 345);
     QImage img = rig.shot(1);
     // Value 50 sits about halfway up: 115 - (50 + 1.8) / 105.8 x 115 = 58.7.
     const auto rows = traceRows(img, 100, 300);
@@ -119,19 +120,22 @@ TEST(ChartPaint, TheTraceLiesWhereTheProjectionPutsItsValuesAndAges) {
     EXPECT_GT(count(img, QRect(360, 55, 10, 8), blue), 0);
     EXPECT_EQ(count(img, QRect(385, 50, 20, 15), blue), 0);
     // Age 690 lies on the right edge.
-    rig.feed(56, [](int) { return 50; }, 400);
+    rig.feed(
+        56, [](int) { return 50; }, 400);
     img = rig.shot(1);
     EXPECT_GT(count(img, QRect(735, 55, 14, 8), blue), 0);
 
     // A flag's trace jumps between 0 and 80.
     rig.form->chartParameter[0] = 21;
-    rig.feed(21, [](int i) { return (i / 20) % 2 ? 80 : 0; }, 400);
+    rig.feed(
+        21, [](int i) { return (i / 20) % 2 ? 80 : 0; }, 400);
     img = rig.shot(1);
-    EXPECT_GT(count(img, QRect(0, 23, 750, 7), blue), 150);    // 80: 115 - 81.8 / 105.8 x 115 = 26
-    EXPECT_GT(count(img, QRect(0, 109, 750, 6), blue), 150);   // 0: about 2 pixels above the bottom
-    EXPECT_LT(count(img, QRect(0, 60, 750, 1), blue), 90);     // in between only the jumps cross
+    EXPECT_GT(count(img, QRect(0, 23, 750, 7), blue), 150);   // 80: 115 - 81.8 / 105.8 x 115 = 26
+    EXPECT_GT(count(img, QRect(0, 109, 750, 6), blue), 150);  // 0: about 2 pixels above the bottom
+    EXPECT_LT(count(img, QRect(0, 60, 750, 1), blue), 90);    // in between only the jumps cross
     // Extreme samples are clipped by the projection, never a hang or a crash.
-    rig.feed(21, [](int i) { return i % 2 ? 1000000000 : -1000000000; }, 50);
+    rig.feed(
+        21, [](int i) { return i % 2 ? 1000000000 : -1000000000; }, 50);
     img = rig.shot(1);
     EXPECT_GT(count(img, img.rect(), blue), 0);
 }
@@ -150,8 +154,8 @@ TEST(ChartPaint, CaptionLabelsAndReadoutOfAnAnalogueParameter) {
     EXPECT_GT(count(img, QRect(18, 0, 20, 13), green), 5);     // "140"
     EXPECT_GT(count(img, QRect(18, 80, 10, 12), green), 3);    // "0" at 90, not 60
     EXPECT_EQ(count(img, QRect(18, 50, 10, 12), green), 0);
-    EXPECT_GT(count(img, QRect(18, 104, 25, 12), green), 5);   // "-40"
-    EXPECT_GT(count(img, QRect(0, 20, 400, 95), yellow), 200); // the large readout
+    EXPECT_GT(count(img, QRect(18, 104, 25, 12), green), 5);    // "-40"
+    EXPECT_GT(count(img, QRect(0, 20, 400, 95), yellow), 200);  // the large readout
 }
 
 TEST(ChartPaint, TheStripLightsTheAlternativeThatAppliesAndTheSchemeSetsBrightness) {
@@ -252,7 +256,9 @@ TEST(ChartPaint, ThePortNameFitsTheStripsLastFrameWhateverTheDevice) {
 TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
     // A drive of the simulated car, recorded by the logger.
     const std::string path = testsupport::tempDir() + "/drive.txt";
-    ASSERT_EQ(std::system((std::string(M797_LOG_PATH) + " --simulate --passes 8 --record " + path + " >/dev/null").c_str()), 0);
+    ASSERT_EQ(
+        std::system((std::string(M797_LOG_PATH) + " --simulate --passes 8 --record " + path + " >/dev/null").c_str()),
+        0);
     app::TesterOptions o;
     o.replay = path;
     std::string error;

@@ -2,12 +2,12 @@
 // confirmations, against the link running on the simulated ECU.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QGroupBox>
-#include <QStyleOptionGroupBox>
 #include <QPointer>
 #include <QProcess>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QToolButton>
 
@@ -135,9 +135,7 @@ TEST(SettingsDialog, SlidersChangeTheColoursAtOnceAndResetIsStoredOnlyByTheSyste
 
 TEST(SettingsDialog, BadStoredValuesAreReportedOrSelectNothing) {
     const std::string settings = testsupport::tempSettingsPath();
-    {
-        Rig rig(settings);
-    }
+    { Rig rig(settings); }
     platform::SettingsStore store(settings);
     store.writeInt(stored::setKey(1), "diagram_2", 500);
     store.writeInt(stored::setKey(7), "diagram_1", 4);
@@ -178,7 +176,10 @@ TEST(ErrorCodesWindow, ShowsTheCodesAndClearsThemOnce) {
     EXPECT_FALSE(w->table()->item(2, 4)->data(Qt::DecorationRole).value<QPixmap>().isNull());
 
     // A code outside the table keeps the row's previous text.
-    rig.line->withCore([](sim::AdapterCore& c) { c.ecu().dtcs[0] = {0x05, 0x00, 0x00}; return 0; });
+    rig.line->withCore([](sim::AdapterCore& c) {
+        c.ecu().dtcs[0] = {0x05, 0x00, 0x00};
+        return 0;
+    });
     ASSERT_TRUE(rig.until([&] { return w->table()->item(0, 0)->text() == "P  0500"; }));
     EXPECT_EQ(w->table()->item(0, 5)->text(),
               QStringLiteral("Датчик массового расхода воздуха, низкий уровень выходного сигнала"));
@@ -211,7 +212,11 @@ TEST(ErrorCodesWindow, AGarbageReplyWithACountOf255NeverBreaksTheTable) {
 
 TEST(ControlWindow, AdjustmentsStepFromTheEcusValueAndPostTheirFrames) {
     Rig rig;
-    rig.line->withCore([](sim::AdapterCore& c) { c.ecu().setLive01(31, 100); c.ecu().setLive01(30, 85); return 0; });
+    rig.line->withCore([](sim::AdapterCore& c) {
+        c.ecu().setLive01(31, 100);
+        c.ecu().setLive01(30, 85);
+        return 0;
+    });
     rig.start();
     rig.passes(2);
     auto* w = open<TForm5>(rig.form->ControlClick());
@@ -315,9 +320,7 @@ TEST(Confirmations, ResetYesSendsOnceAndInitialisationNoSendsNothing) {
 
 namespace {
 
-std::string frameHex(const klink::RequestFrame& f) {
-    return hex(testsupport::Bytes(f.data(), f.data() + f.length));
-}
+std::string frameHex(const klink::RequestFrame& f) { return hex(testsupport::Bytes(f.data(), f.data() + f.length)); }
 
 // Presses a key as a person does: through the X server to the window that
 // has the keyboard focus. There is no window manager under Xvfb, so the
@@ -417,7 +420,7 @@ TEST(WaysOut, TheProgramsEndClosesEveryWindowAndReleasesTheOutputFirst) {
     rig.start();
     auto* w = open<TForm5>(rig.form->ControlClick());
     w->list()->setCurrentIndex(9);
-    w->ComboBox1Change(9);  // "Реле кондиционера"
+    w->ComboBox1Change(9);                   // "Реле кондиционера"
     w->ComboBox1Change(TForm5::kInitEntry);  // a confirmation stands in front
     ASSERT_EQ(visible<TForm7>().size(), 1);
     QPointer<TForm5> control(w);

@@ -93,7 +93,11 @@ TEST(Connection, WrongKeyBytesSendStopAgainAndEmptyTheIdentification) {
     rig.port.loopTurn();
     ASSERT_TRUE(rig.port.linkUp());
     rig.data.identText.setAll({"x", "y", "z", "", "", "", "", "", "", "", "w"});
-    rig.line.withCore([](sim::AdapterCore& c) { c.ecu().wrongKeyBytes = true; c.ecu().dropSession(); return 0; });
+    rig.line.withCore([](sim::AdapterCore& c) {
+        c.ecu().wrongKeyBytes = true;
+        c.ecu().dropSession();
+        return 0;
+    });
     rig.port.loopTurn();  // the pass finds no data
     ASSERT_FALSE(rig.port.linkUp());
     rig.port.loopTurn();
@@ -108,17 +112,26 @@ TEST(Connection, WrongKeyBytesSendStopAgainAndEmptyTheIdentification) {
 TEST(Connection, TheKindOfTheTenthFailureChoosesTheStopText) {
     {
         Rig rig;
-        rig.line.withCore([](sim::AdapterCore& c) { c.ecu().wrongKeyBytes = true; return 0; });
+        rig.line.withCore([](sim::AdapterCore& c) {
+            c.ecu().wrongKeyBytes = true;
+            return 0;
+        });
         for (int i = 0; i < 9; ++i) rig.port.loopTurn();
         EXPECT_EQ(rig.status(), "Нет ответа.");
-        rig.line.withCore([](sim::AdapterCore& c) { c.options().fault = sim::LineFault::SilentEcu; return 0; });
+        rig.line.withCore([](sim::AdapterCore& c) {
+            c.options().fault = sim::LineFault::SilentEcu;
+            return 0;
+        });
         rig.port.loopTurn();
         EXPECT_EQ(rig.status(), "Адаптер не подключен!");
         EXPECT_TRUE(rig.port.stoppedItself());
     }
     {
         Rig rig;
-        rig.line.withCore([](sim::AdapterCore& c) { c.ecu().wrongKeyBytes = true; return 0; });
+        rig.line.withCore([](sim::AdapterCore& c) {
+            c.ecu().wrongKeyBytes = true;
+            return 0;
+        });
         for (int i = 0; i < 10; ++i) rig.port.loopTurn();
         EXPECT_EQ(rig.status(), "Контроллер не отвечает.");
         EXPECT_TRUE(rig.port.stoppedItself());

@@ -14,7 +14,9 @@ TEST(Cp1251, RoundTripsCyrillicAndMarksWhatItCannotHold) {
     // 0x98 is undefined in the code page: a replacement character, no error.
     EXPECT_EQ(cp1251::toUtf8(std::string("\x98", 1)), "\xEF\xBF\xBD");
     // Characters outside the code page and broken UTF-8 become '?'.
-    EXPECT_EQ(cp1251::fromUtf8("a\xE4\xB8\xAD" "b"), "a?b");
+    EXPECT_EQ(cp1251::fromUtf8("a\xE4\xB8\xAD"
+                               "b"),
+              "a?b");
     EXPECT_EQ(cp1251::fromUtf8("x\xD0"), "x?");
     // Zero bytes and control characters pass unchanged.
     EXPECT_EQ(cp1251::toUtf8(std::string("a\0\t", 3)), std::string("a\0\t", 3));

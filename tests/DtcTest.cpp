@@ -17,8 +17,7 @@ TEST(Dtc, CodesTextsAndTheirLookupOnRawBytes) {
     EXPECT_EQ(ecu::dtcText(0x05, 0x00), nullptr);
     EXPECT_EQ(ecu::dtcText(0x00, 0x00), nullptr);
     // Every entry finds itself, so no two share a code.
-    for (const auto& r : ecu::kDtcTextRows)
-        EXPECT_EQ(cp1251::toUtf8(*ecu::dtcText(r.high, r.low)), r.textUtf8);
+    for (const auto& r : ecu::kDtcTextRows) EXPECT_EQ(cp1251::toUtf8(*ecu::dtcText(r.high, r.low)), r.textUtf8);
 }
 
 TEST(Dtc, StatusBytesSplitIntoFourPictures) {
@@ -47,7 +46,9 @@ TEST(Dtc, StatusBytesSplitIntoFourPictures) {
 TEST(Dtc, ReplyPositionsAreFixedAndAFullCountStaysInsideTheBuffer) {
     std::array<std::uint8_t, 1024> buf{};
     buf[12] = 255;
-    buf[13] = 0x01; buf[14] = 0x71; buf[15] = 0x20;
+    buf[13] = 0x01;
+    buf[14] = 0x71;
+    buf[15] = 0x20;
     const ecu::DtcReply reply{{buf.data(), buf.size()}};
     EXPECT_EQ(reply.count(), 255u);
     EXPECT_EQ(reply.record(0).low, 0x71);

@@ -24,7 +24,7 @@ struct Buffers {
 TEST(ValueText, RoundsTenSignificantDigitsThenHalvesAwayFromZero) {
     EXPECT_EQ(formatFixed(-47.25, 1), "-47.3");
     EXPECT_EQ(formatFixed(-90.625, 2), "-90.63");
-    EXPECT_EQ(formatFixed(2.505f, 3), "2.505");      // float 2.50500011 -> ten digits
+    EXPECT_EQ(formatFixed(2.505f, 3), "2.505");  // float 2.50500011 -> ten digits
     EXPECT_EQ(formatFixed(1535.985f, 1), "1536.0");
     EXPECT_EQ(formatFixed(10200, 0), "10200");
     EXPECT_EQ(formatFixed(0.0, 2), "0.00");
@@ -54,9 +54,12 @@ TEST(LiveDecode, WorkedValuesOfTheFormulas) {
     // ZWOUT, WKR, FSE, RKAT, ML, ADC_2O2, NMOT.
     b.l01[22] = 0x00;
     b.l01[23] = 20;
-    b.l01[71] = 0x7F; b.l01[72] = 0xFF;
-    b.l01[20] = 0x12; b.l01[21] = 0x34;
-    b.l03[21] = 0x03; b.l03[22] = 0xFF;
+    b.l01[71] = 0x7F;
+    b.l01[72] = 0xFF;
+    b.l01[20] = 0x12;
+    b.l01[21] = 0x34;
+    b.l03[21] = 0x03;
+    b.l03[22] = 0xFF;
     b.l01[19] = 255;
     b.decode();
     EXPECT_EQ(b.ch(79).valueText, "0.0");
@@ -74,8 +77,13 @@ TEST(LiveDecode, WorkedValuesOfTheFormulas) {
     EXPECT_EQ(b.ch(56).valueText, "10200");
     EXPECT_NEAR(b.ch(56).plotValue, 99.96, 1e-4);
 
-    b.l01[22] = 0x80; b.l01[23] = 0; b.l01[71] = 0x80; b.l01[72] = 0; b.l01[15] = 1;
-    b.l01[67] = 0x8C; b.l01[68] = 0;
+    b.l01[22] = 0x80;
+    b.l01[23] = 0;
+    b.l01[71] = 0x80;
+    b.l01[72] = 0;
+    b.l01[15] = 1;
+    b.l01[67] = 0x8C;
+    b.l01[68] = 0;
     b.decode();
     EXPECT_EQ(b.ch(79).valueText, "-96.0");
     EXPECT_EQ(b.ch(78).valueText, "-0.0");
@@ -85,7 +93,8 @@ TEST(LiveDecode, WorkedValuesOfTheFormulas) {
     EXPECT_EQ(b.ch(38).valueText, "-90.63");
     EXPECT_EQ(b.ch(38).plotValue, 0);  // negative values chart at 0
     b.l01[22] = 0xFF;
-    b.l01[46] = 1; b.l01[47] = 178;  // FSE about 249.8
+    b.l01[46] = 1;
+    b.l01[47] = 178;  // FSE about 249.8
     b.decode();
     EXPECT_EQ(b.ch(79).valueText, "-0.8");  // -0.75: a half, away from zero
     EXPECT_NEAR(b.ch(45).plotValue, 49.8, 0.05);
@@ -117,9 +126,12 @@ TEST(LiveDecode, FlagsCountersAndBitBytesLandOnTheirNumbers) {
     b.l01[64] = 0x81;
     b.l01[76] = 0xFF;
     b.l01[74] = 0x13;
-    b.l01[56] = 0xFF; b.l01[57] = 0xFF;  // FZAKATS
-    b.l01[58] = 0x01; b.l01[59] = 0x02;  // TIME
-    b.l01[60] = 0xAB; b.l01[61] = 0x0C;
+    b.l01[56] = 0xFF;
+    b.l01[57] = 0xFF;  // FZAKATS
+    b.l01[58] = 0x01;
+    b.l01[59] = 0x02;  // TIME
+    b.l01[60] = 0xAB;
+    b.l01[61] = 0x0C;
     b.l01[12] = 255;
     b.decode();
     EXPECT_EQ(std::string(b.d.bitByte[ecu::kEvsup1].bitText.begin(), b.d.bitByte[ecu::kEvsup1].bitText.end()),

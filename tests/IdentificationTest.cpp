@@ -12,11 +12,12 @@ TEST(Identification, TextsAreCopiedByteForByteZerosIncluded) {
     ecuId[35] = 0;
     ecuId[104] = 'Z';
     ecuId[105] = 'X';  // beyond the last field
-    a1[11] = 0xCF; a1[17] = 0x01;  // a control character stays as it is
+    a1[11] = 0xCF;
+    a1[17] = 0x01;  // a control character stays as it is
     a2[11] = '2';
     a3[20] = '5';
-    const klink::IdentificationReplies r{{a1.data(), a1.size()}, {a2.data(), a2.size()},
-                                         {a3.data(), a3.size()}, {ecuId.data(), ecuId.size()}};
+    const klink::IdentificationReplies r{
+        {a1.data(), a1.size()}, {a2.data(), a2.size()}, {a3.data(), a3.size()}, {ecuId.data(), ecuId.size()}};
     const auto t = ecu::buildIdentTexts(r);
     EXPECT_EQ(t[0], vin);
     EXPECT_EQ(t[1].size(), 16u);

@@ -62,7 +62,10 @@ TEST(LinkThread, NothingHappensBeforeStartAndPauseKeepsTheConnection) {
     // data and the next turn reconnects.
     port.pause();
     ASSERT_TRUE(waitUntil([&] { return port.threadParked(); }));
-    line.withCore([](sim::AdapterCore& c) { c.ecu().dropSession(); return 0; });
+    line.withCore([](sim::AdapterCore& c) {
+        c.ecu().dropSession();
+        return 0;
+    });
     port.start();
     ASSERT_TRUE(waitUntil([&] { return wakeUps(line) == 2 && port.linkUp(); }));
     port.shutdown();
@@ -84,7 +87,10 @@ TEST(LinkThread, AFailureStopShowsTheStoppedStateBeforeItPausesAndCanBeRestarted
     EXPECT_FALSE(line.isOpen());
     const auto opens = line.openCount();
 
-    line.withCore([](sim::AdapterCore& c) { c.options().fault = sim::LineFault::None; return 0; });
+    line.withCore([](sim::AdapterCore& c) {
+        c.options().fault = sim::LineFault::None;
+        return 0;
+    });
     data.startEnabled = 0;
     port.start();
     ASSERT_TRUE(waitUntil([&] { return port.passCount() > 0; }));

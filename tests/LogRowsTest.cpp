@@ -22,19 +22,25 @@ TEST(LogRows, HeaderAndAFullRowFromTheSimulatedEcusBytes) {
         auto& e = c.ecu();
         e.block01.fill(0);
         e.block03.fill(0);
-        e.setLive01(19, 21);                       // NMOT 840
-        e.setLive01(14, 184);                      // TMOT 90.0
-        e.setLive03(16, 0x80); e.setLive03(17, 0x40);  // ADC_THR 2.505
-        e.setLive01(74, 0x13);                     // B_LL, B_VL, B_EKP
-        e.setLive01(64, 0x81);                     // EVSUP1
-        e.setLive01(60, 0x5A); e.setLive01(61, 0x3C);
+        e.setLive01(19, 21);   // NMOT 840
+        e.setLive01(14, 184);  // TMOT 90.0
+        e.setLive03(16, 0x80);
+        e.setLive03(17, 0x40);  // ADC_THR 2.505
+        e.setLive01(74, 0x13);  // B_LL, B_VL, B_EKP
+        e.setLive01(64, 0x81);  // EVSUP1
+        e.setLive01(60, 0x5A);
+        e.setLive01(61, 0x3C);
         e.setLive01(12, 3);
-        e.setLive01(48, 0x01); e.setLive01(49, 0x02);  // FZABG_1 258
+        e.setLive01(48, 0x01);
+        e.setLive01(49, 0x02);  // FZABG_1 258
         return 0;
     });
     klink::LinkData data;
     ecu::LiveDataStore store;
-    store.write([](ecu::LiveData& d) { d.setFlagNames(); return 0; });
+    store.write([](ecu::LiveData& d) {
+        d.setFlagNames();
+        return 0;
+    });
     ecu::EcuDecoder decoder(store);
     klink::Com_Port port(line, data, &decoder);
     port.loopTurn();
@@ -59,7 +65,10 @@ TEST(LogRows, HeaderAndAFullRowFromTheSimulatedEcusBytes) {
     EXPECT_EQ(lines[0], "dtc count: 3");
     EXPECT_EQ(lines[1], "dtc: P  0102 E2 Датчик массового расхода воздуха, низкий уровень выходного сигнала");
     EXPECT_EQ(lines[3], "dtc: P  1689 1F Сбой функционирования памяти ошибок");
-    line.withCore([](sim::AdapterCore& c) { c.ecu().dtcs = {{0x05, 0x00, 0x08}}; return 0; });
+    line.withCore([](sim::AdapterCore& c) {
+        c.ecu().dtcs = {{0x05, 0x00, 0x08}};
+        return 0;
+    });
     port.loopTurn();
     EXPECT_EQ(logDtcLines(data.command.dtcReply.copy())[1], "dtc: P  0500 08 ");
 }

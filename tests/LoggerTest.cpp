@@ -1,8 +1,8 @@
 // m797-log as a technician runs it: its output contract and exit status.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <sys/wait.h>
+#include <cstdio>
 
 #include "sim/PtyPeer.h"
 

@@ -27,7 +27,8 @@ using testsupport::waitUntil;
 namespace {
 
 struct Window {
-    explicit Window(sim::SimOptions o = {}, bool instant = false, std::string settings = testsupport::tempSettingsPath()) {
+    explicit Window(sim::SimOptions o = {}, bool instant = false,
+                    std::string settings = testsupport::tempSettingsPath()) {
         app::TesterOptions opt;
         opt.settingsPath = settings;
         path = settings;
@@ -38,7 +39,9 @@ struct Window {
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
-    std::size_t wakeUps() { return line->withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }); }
+    std::size_t wakeUps() {
+        return line->withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); });
+    }
     // Processes events until cond holds.
     bool until(const std::function<bool()>& cond, int ms = 5000) { return testsupport::waitProcessing(cond, ms); }
     std::unique_ptr<TForm1> form;
@@ -117,9 +120,7 @@ TEST(MainWindow, TheSystemCloseStoresTheColoursAndExitDoesNot) {
 
 TEST(MainWindow, PresetButtonsLoadTheirSets) {
     const std::string settings = testsupport::tempSettingsPath();
-    {
-        Window w({}, false, settings);
-    }
+    { Window w({}, false, settings); }
     platform::SettingsStore store(settings);
     store.writeInt(stored::setKey(2), "diagram_3", 77);
     store.deleteKey(stored::setKey(3));
@@ -155,9 +156,9 @@ TEST(MainWindow, AWideScreenShowsOnlyTheNoticeAndEndsAfterFourSeconds) {
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer t;
     t.start();
-    p.start("xvfb-run", {"-a", "-s", "-screen 0 1280x1024x24", M797_TESTER_PATH, "--port",
-                         QString::fromStdString(peer.slavePath()), "--settings",
-                         QString::fromStdString(testsupport::tempSettingsPath())});
+    p.start("xvfb-run",
+            {"-a", "-s", "-screen 0 1280x1024x24", M797_TESTER_PATH, "--port", QString::fromStdString(peer.slavePath()),
+             "--settings", QString::fromStdString(testsupport::tempSettingsPath())});
     ASSERT_TRUE(p.waitForFinished(20000));
     EXPECT_EQ(p.exitCode(), 0);
     EXPECT_GT(t.elapsed(), 4000);
@@ -234,10 +235,12 @@ TEST(MainWindow, CtrlCAndTerminationEndTheProgramInOrder) {
             return std::count(f.begin(), f.end(), service);
         };
         // "Старт" once the window is there, then "Управление".
-        ASSERT_TRUE(waitUntil([&] {
-            click(808 + 8 + 44, 96 + 72 + 11);
-            return seen("21 01") > 0;
-        }, std::chrono::seconds(20)));
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                click(808 + 8 + 44, 96 + 72 + 11);
+                return seen("21 01") > 0;
+            },
+            std::chrono::seconds(20)));
         click(808 + 8 + 44, 96 + 8 + 11);
         ASSERT_TRUE(waitUntil([&] { return seen("30 01 01") > 0; }));
         ::kill(static_cast<pid_t>(p.processId()), sig);

@@ -98,7 +98,10 @@ TEST(PollPass, IgnitionAndPumpReportRefusalsAndTheirOnlyOnState) {
     c.pass();
     EXPECT_EQ(cp1251::toUtf8(pump.stateText.get()), "Заглушите двигатель");
     post(pump.offRequest);  // the pump has no off: never served, never sent
-    c.line.withCore([](sim::AdapterCore& a) { a.ecu().engineRunning = false; return 0; });
+    c.line.withCore([](sim::AdapterCore& a) {
+        a.ecu().engineRunning = false;
+        return 0;
+    });
     post(pump.onRequest);
     EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "30 09 06 FF", "30 09 01"}));
     EXPECT_EQ(cp1251::toUtf8(pump.stateText.get()), "ВКЛ");
@@ -123,7 +126,10 @@ TEST(PollPass, AMissingLiveDataReplyEndsTheConnectionButStillRaisesTheFlags) {
     Connected c;
     c.pass();
     c.data.sampleReady = 0;
-    c.line.withCore([](sim::AdapterCore& a) { a.ecu().dropSession(); return 0; });
+    c.line.withCore([](sim::AdapterCore& a) {
+        a.ecu().dropSession();
+        return 0;
+    });
     c.pass();
     EXPECT_FALSE(c.port.linkUp());
     EXPECT_EQ(c.data.sampleReady.load(), 1);
@@ -139,8 +145,7 @@ TEST(PollPass, AMissingLiveDataReplyEndsTheConnectionButStillRaisesTheFlags) {
 }
 
 TEST(PollPass, DamagedRepliesNeverBreakThePass) {
-    for (auto fault : {sim::LineFault::ShortReplies, sim::LineFault::GarbledReplies,
-                       sim::LineFault::NoisyReplies}) {
+    for (auto fault : {sim::LineFault::ShortReplies, sim::LineFault::GarbledReplies, sim::LineFault::NoisyReplies}) {
         sim::SimOptions o;
         o.fault = fault;
         sim::SimulatedLine line(o, true);

@@ -25,7 +25,9 @@ struct RawPty {
         unlockpt(master);
         path = ptsname(master);
     }
-    ~RawPty() { if (master >= 0) close(master); }
+    ~RawPty() {
+        if (master >= 0) close(master);
+    }
     int master = -1;
     std::string path;
 };

@@ -50,10 +50,11 @@ LogRun runLogger(const std::string& args) {
 TEST(Recording, EventsReadBackAsTheyWereWritten) {
     std::vector<klink::WireEvent> events;
     std::string error;
-    const std::string text = std::string(klink::kRecordingMagic) +
-                             "\n# a comment\n0 open\n5 > 81 10 F1 81 03\n40 < 81 10 F1 81 03 83 F1 10 C1 EF 8F C3\n"
-                             "41 <\n41 wake\n90 status Данные получены.\n90 pass 12\n100 open-failed Permission denied\n"
-                             "100 close\n";
+    const std::string text =
+        std::string(klink::kRecordingMagic) +
+        "\n# a comment\n0 open\n5 > 81 10 F1 81 03\n40 < 81 10 F1 81 03 83 F1 10 C1 EF 8F C3\n"
+        "41 <\n41 wake\n90 status Данные получены.\n90 pass 12\n100 open-failed Permission denied\n"
+        "100 close\n";
     ASSERT_TRUE(klink::parseRecording(text, events, error)) << error;
     ASSERT_EQ(events.size(), 9u);
     EXPECT_EQ(events[1].bytes, (std::vector<std::uint8_t>{0x81, 0x10, 0xF1, 0x81, 0x03}));
@@ -135,7 +136,8 @@ TEST(Recording, AReplayPrintsExactlyWhatTheRecordedRunPrinted) {
 TEST(Recording, TheRecordingIsOnDiskAfterEveryPass) {
     const std::string path = tempFile("live.txt");
     std::string error;
-    auto line = klink::RecordingLine::create(std::make_unique<sim::SimulatedLine>(sim::SimOptions{}, true), path, error);
+    auto line =
+        klink::RecordingLine::create(std::make_unique<sim::SimulatedLine>(sim::SimOptions{}, true), path, error);
     ASSERT_TRUE(line) << error;
     klink::LinkData data;
     klink::RecordingObserver observer(line->recorder(), nullptr);

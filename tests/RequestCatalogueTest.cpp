@@ -18,20 +18,18 @@ TEST(RequestCatalogue, EveryFrameIsByteExactWithItsChecksumAndReadLimit) {
     klink::Com_Port port(line, data);
     const auto& c = port.catalogue();
 
-    struct Want { const klink::RequestFrame* f; const char* bytes; unsigned read; };
+    struct Want {
+        const klink::RequestFrame* f;
+        const char* bytes;
+        unsigned read;
+    };
     const Want fixed[] = {
-        {&c.startCommunication, "81 10 F1 81 03", 14},
-        {&c.stopCommunication, "81 10 F1 82 04", 14},
-        {&c.identA1, "82 10 F1 21 A1 45", 21},
-        {&c.identA2, "82 10 F1 21 A2 46", 21},
-        {&c.identA3, "82 10 F1 21 A3 47", 30},
-        {&c.ecuIdentification, "82 10 F1 1A 80 1D", 130},
-        {&c.liveData01, "82 10 F1 21 01 A5", 140},
-        {&c.liveData03, "82 10 F1 21 03 A7", 40},
-        {&c.dtcRead, "84 10 F1 18 00 00 00 9D", 1024},
-        {&c.dtcClear, "83 10 F1 14 00 00 98", 40},
-        {&c.ecuReset, "82 10 F1 11 01 95", 40},
-        {&c.ecuInit, "82 10 F1 11 90 24", 40},
+        {&c.startCommunication, "81 10 F1 81 03", 14}, {&c.stopCommunication, "81 10 F1 82 04", 14},
+        {&c.identA1, "82 10 F1 21 A1 45", 21},         {&c.identA2, "82 10 F1 21 A2 46", 21},
+        {&c.identA3, "82 10 F1 21 A3 47", 30},         {&c.ecuIdentification, "82 10 F1 1A 80 1D", 130},
+        {&c.liveData01, "82 10 F1 21 01 A5", 140},     {&c.liveData03, "82 10 F1 21 03 A7", 40},
+        {&c.dtcRead, "84 10 F1 18 00 00 00 9D", 1024}, {&c.dtcClear, "83 10 F1 14 00 00 98", 40},
+        {&c.ecuReset, "82 10 F1 11 01 95", 40},        {&c.ecuInit, "82 10 F1 11 90 24", 40},
     };
     for (const auto& w : fixed) {
         EXPECT_EQ(hex(bytesOf(*w.f)), w.bytes);

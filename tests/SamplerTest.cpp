@@ -11,8 +11,8 @@ namespace {
 
 struct Rig {
     Rig()
-        : sampler(link, live, histories, [this](Sampler::Repaint r) { repaints.push_back(r); },
-                  [this] { kills++; }) {
+        : sampler(
+              link, live, histories, [this](Sampler::Repaint r) { repaints.push_back(r); }, [this] { kills++; }) {
         link.startEnabled = 0;
     }
     display::HistoryBuffer history(int number) {
@@ -68,7 +68,10 @@ TEST(Sampler, SamplesTruncateShiftInAndAgeWhileTheLinkStalls) {
     EXPECT_EQ(h.historyValue[2], 0);
     EXPECT_EQ(h.historyValue[3], 99);
     // A flag's sample is exactly 0 or 80.
-    r.live.write([](ecu::LiveData& d) { d.flag[21].plotValue = 80; return 0; });
+    r.live.write([](ecu::LiveData& d) {
+        d.flag[21].plotValue = 80;
+        return 0;
+    });
     r.link.sampleReady = 1;
     r.sampler.tick();
     EXPECT_EQ(r.history(21).historyValue[1], 80);
@@ -98,7 +101,8 @@ TEST(Sampler, TheTimerKillsItselfOneTickAfterAFailureStop) {
     platform::TimerService timers;
     std::atomic<platform::TimerService::Id> id{0};
     std::atomic<int> ticks{0};
-    Sampler sampler(link, live, histories, [&](Sampler::Repaint) { ticks++; }, [&] { timers.killEvent(id); });
+    Sampler sampler(
+        link, live, histories, [&](Sampler::Repaint) { ticks++; }, [&] { timers.killEvent(id); });
     link.startEnabled = 0;
     id = timers.setEvent(30, 10, [&] { sampler.tick(); });
     ASSERT_TRUE(testsupport::waitUntil([&] { return ticks >= 3; }));

@@ -74,10 +74,11 @@ TEST(SettingsStore, AFileThatIsUnreadableOrNotOursIsReportedAndNeverWritten) {
     fs::create_directory(f.file("folder.ini"));
     ASSERT_EQ(::mkfifo(f.file("pipe.ini").c_str(), 0644), 0);
     ::chmod(f.file("letter.ini").c_str(), 0640);
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"binary.ini", "not a settings file"},   {"letter.ini", "none of its sections"},
-        {"small-binary.ini", "binary"},          {"folder.ini", "Is a directory"},
-        {"pipe.ini", "not a regular file"}};
+    const std::vector<std::pair<std::string, std::string>> cases = {{"binary.ini", "not a settings file"},
+                                                                    {"letter.ini", "none of its sections"},
+                                                                    {"small-binary.ini", "binary"},
+                                                                    {"folder.ini", "Is a directory"},
+                                                                    {"pipe.ini", "not a regular file"}};
     for (const auto& [name, reason] : cases) {
         SCOPED_TRACE(name);
         const std::string path = f.file(name);

@@ -126,7 +126,8 @@ TEST(StoredSettings, ColoursRoundTripAsWholePercentages) {
     platform::SettingsStore store(t.path);
     stored::saveColourScheme(store, display::ColourScheme::builtIn());
     const int want[16] = {50, 40, 10, 40, 10, 99, 70, 70, 10, 40, 80, 50, 45, 99, 10, 99};
-    for (std::size_t i = 0; i < 16; ++i) EXPECT_EQ(store.readInt(stored::kColourKey, stored::kColourNames[i]).value, want[i]);
+    for (std::size_t i = 0; i < 16; ++i)
+        EXPECT_EQ(store.readInt(stored::kColourKey, stored::kColourNames[i]).value, want[i]);
 
     store.writeInt(stored::kColourKey, "Text_B", 69);
     for (int round = 0; round < 3; ++round) {

@@ -1,11 +1,11 @@
 // Helpers shared by the link tests.
 #pragma once
 
+#include <stdlib.h>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <stdlib.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,8 +67,7 @@ inline std::string tempDir() {
 inline std::string tempSettingsPath() { return tempDir() + "/VELKOR.ini"; }
 
 // Polls cond every millisecond until it holds or the time is up.
-inline bool waitUntil(const std::function<bool()>& cond,
-                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+inline bool waitUntil(const std::function<bool()>& cond, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
         if (cond()) return true;

@@ -30,9 +30,7 @@ QFont qtFont(const FontSpec& face, int pixelSize) {
 }
 
 // Control codes and the one undefined code of the page have no glyph.
-bool hasGlyph(int code) {
-    return code >= 32 && code <= 255 && code != 0x98 && code != 0x7F;
-}
+bool hasGlyph(int code) { return code >= 32 && code <= 255 && code != 0x98 && code != 0x7F; }
 
 QChar charOf(int code) { return QChar(static_cast<char16_t>(cp1251::toCodePoint(static_cast<std::uint8_t>(code)))); }
 
@@ -119,7 +117,7 @@ void tessVertex(void* vertex, void* data) {
     static_cast<Tessellation*>(data)->pending.push_back({v[0], v[1]});
 }
 void tessEnd(void* data) { flushPrimitive(*static_cast<Tessellation*>(data)); }
-void tessCombine(GLdouble coords[3], void*[4], GLfloat[4], void** out, void* data) {
+void tessCombine(GLdouble coords[3], void* [4], GLfloat[4], void** out, void* data) {
     auto& t = *static_cast<Tessellation*>(data);
     t.combined.push_back({coords[0], coords[1], coords[2]});
     *out = t.combined.back().data();

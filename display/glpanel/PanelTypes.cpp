@@ -15,16 +15,17 @@ PFDFlags assignPFDFlags(PFDFlags oldFlags, PFDFlags newFlags) {
     return newFlags;
 }
 
-PixelFormatRequest pixelFormatRequest(PixelType type, PFDFlags f, std::uint8_t colorBits,
-                                      std::uint8_t depthBits) {
+PixelFormatRequest pixelFormatRequest(PixelType type, PFDFlags f, std::uint8_t colorBits, std::uint8_t depthBits) {
     PixelFormatRequest r;
     r.pixelType = type == PixelType::Rgba ? 0 : 1;
     r.colorBits = colorBits;
     r.depthBits = depthBits;
     if (f & f_PFD_DRAW_TO_WINDOW) r.flags |= PFD_DRAW_TO_WINDOW;
     if (f & f_PFD_DRAW_TO_BITMAP) r.flags |= PFD_DRAW_TO_BITMAP;
-    if (f & f_PFD_SUPPORT_GDI) r.flags |= PFD_SUPPORT_GDI;
-    else r.flags |= PFD_DOUBLEBUFFER;
+    if (f & f_PFD_SUPPORT_GDI)
+        r.flags |= PFD_SUPPORT_GDI;
+    else
+        r.flags |= PFD_DOUBLEBUFFER;
     if (f & f_PFD_SUPPORT_OPENGL) r.flags |= PFD_SUPPORT_OPENGL;
     if (f & f_PFD_GENERIC_ACCELERATED) r.flags |= PFD_GENERIC_ACCELERATED;
     if (f & f_PFD_GENERIC_FORMAT) r.flags |= PFD_GENERIC_FORMAT;

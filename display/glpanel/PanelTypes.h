@@ -59,8 +59,7 @@ struct PixelFormatRequest {
 
 // Double buffering follows from the absence of SUPPORT_GDI; the
 // DOUBLEBUFFER property itself is not consulted.
-PixelFormatRequest pixelFormatRequest(PixelType type, PFDFlags flags, std::uint8_t colorBits,
-                                      std::uint8_t depthBits);
+PixelFormatRequest pixelFormatRequest(PixelType type, PFDFlags flags, std::uint8_t colorBits, std::uint8_t depthBits);
 
 // A font named as the properties name it: face, height in pixels (negative:
 // character height), style and character set (204: Russian).

@@ -115,8 +115,8 @@ void TOpenGLPanel::createGLContext() {
         return;
     }
     const QSurfaceFormat got = context_->format();
-    grantedColorBits_ = got.redBufferSize() + got.greenBufferSize() + got.blueBufferSize() +
-                        std::max(0, got.alphaBufferSize());
+    grantedColorBits_ =
+        got.redBufferSize() + got.greenBufferSize() + got.blueBufferSize() + std::max(0, got.alphaBufferSize());
     grantedDepthBits_ = got.depthBufferSize();
     grantedDouble_ = got.swapBehavior() != QSurfaceFormat::SingleBuffer;
     initContext();
@@ -129,8 +129,8 @@ void TOpenGLPanel::initContext() {
         report(QStringLiteral("wglMakeCurrent:%1").arg(errno));
     }
     if (Font3D_Enabled) {
-        font3D_ = sharedOutlineFont(shareGroup(), Font3D_Type, Font3D_FirstGylph, Font3D_NumGylph,
-                                   Font3D_Extrustion, Font3D_Format);
+        font3D_ = sharedOutlineFont(shareGroup(), Font3D_Type, Font3D_FirstGylph, Font3D_NumGylph, Font3D_Extrustion,
+                                    Font3D_Format);
     }
     if (Font2D_Enabled) {
         FontSpec scaled = Font2D_Type;

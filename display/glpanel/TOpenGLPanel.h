@@ -47,9 +47,7 @@ public:
 
     PFDFlags pfdFlags() const { return pfdFlags_; }
     void setPFDFlags(PFDFlags flags) { pfdFlags_ = assignPFDFlags(pfdFlags_, flags); }
-    PixelFormatRequest request() const {
-        return pixelFormatRequest(PixelType_, pfdFlags_, cColorBits, cDepthBits);
-    }
+    PixelFormatRequest request() const { return pixelFormatRequest(PixelType_, pfdFlags_, cColorBits, cDepthBits); }
 
     Handler OnPreInit, OnInit, OnResize, OnPaint;
 
