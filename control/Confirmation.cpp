@@ -19,7 +19,7 @@ QLabel* text(QWidget* parent, const char* utf8, int x, int y) {
 }  // namespace
 
 Confirmation::Confirmation(klink::LinkCommandBlock& command, std::function<void()> restoreControl, bool initialise)
-    : QDialog(nullptr), command_(command), restoreControl_(std::move(restoreControl)), initialise_(initialise) {
+    : ClosingDialog(nullptr), command_(command), restoreControl_(std::move(restoreControl)), initialise_(initialise) {
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(201, 113);
     // The small dialog font its 201-pixel layout was drawn for.
@@ -70,21 +70,11 @@ void Confirmation::NoClick() {
     if (restoreControl_) restoreControl_();
 }
 
-void Confirmation::answerNo() {
+void Confirmation::finish() {
+    // Closed without an answer: as "Нет".
     if (answered_) return;
     answered_ = true;
     if (restoreControl_) restoreControl_();
-}
-
-void Confirmation::closeEvent(QCloseEvent* e) {
-    e->accept();
-    answerNo();
-}
-
-void Confirmation::done(int result) {
-    // Escape rejects the dialog, which closes it without a close event.
-    answerNo();
-    QDialog::done(result);
 }
 
 TForm6::TForm6(klink::LinkCommandBlock& command, std::function<void()> restoreControl)

@@ -9,9 +9,10 @@
 
 #include <functional>
 
+#include "display/ClosingDialog.h"
 #include "link/LinkCommandBlock.h"
 
-class Confirmation : public QDialog {
+class Confirmation : public display::ClosingDialog {
 public:
     void YesClick();
     void NoClick();
@@ -19,12 +20,9 @@ public:
 protected:
     // restoreControl: shows the control window again with its first captions.
     Confirmation(klink::LinkCommandBlock& command, std::function<void()> restoreControl, bool initialise);
-    void closeEvent(QCloseEvent* e) override;
-    void done(int result) override;
+    void finish() override;
 
 private:
-    void answerNo();
-
     klink::LinkCommandBlock& command_;
     std::function<void()> restoreControl_;
     bool initialise_;

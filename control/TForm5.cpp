@@ -64,7 +64,7 @@ bool isOutput(int k) {
 bool TForm5::isOutput(int k) { return ::isOutput(k); }
 
 TForm5::TForm5(klink::LinkCommandBlock& command, const ecu::LiveDataStore& live, QWidget* parent)
-    : QDialog(parent), command_(command), live_(live) {
+    : ClosingDialog(parent), command_(command), live_(live) {
     setWindowTitle(QStringLiteral("Управление"));
     setFixedSize(201, 113);
     // The small dialog font its 201-pixel layout was drawn for.
@@ -213,28 +213,15 @@ void TForm5::setCaptions(const QString& left, const QString& right) {
 }
 
 void TForm5::restoreAfterConfirmation() {
-    if (closed_) return;  // the program is ending: stay closed
+    if (finished()) return;  // the window is closing: stay closed
     setCaptions(QStringLiteral("Вкл"), QStringLiteral("Выкл"));
     show();
 }
 
 void TForm5::finish() {
-    if (closed_) return;
-    closed_ = true;
     if (confirmation_) confirmation_->close();  // as "Нет"
     if (onClosed) onClosed();                   // re-enables the main window
     timer_.stop();
     const int k = list_->currentIndex();
     if (isOutput(k)) postRelease(k);
-}
-
-void TForm5::closeEvent(QCloseEvent* e) {
-    e->accept();
-    finish();
-}
-
-void TForm5::done(int result) {
-    // Escape rejects the dialog, which closes it without a close event.
-    finish();
-    QDialog::done(result);
 }

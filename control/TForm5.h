@@ -12,10 +12,11 @@
 
 #include <functional>
 
+#include "display/ClosingDialog.h"
 #include "ecu/LiveData.h"
 #include "link/LinkCommandBlock.h"
 
-class TForm5 : public QDialog {
+class TForm5 : public display::ClosingDialog {
 public:
     static constexpr int kEntries = 17;
     static constexpr int kResetEntry = 15;
@@ -43,15 +44,13 @@ public:
 
 protected:
     // Escape, the close button, Alt+F4 and the program's end all come here.
-    void closeEvent(QCloseEvent* e) override;
-    void done(int result) override;
+    void finish() override;
 
 private:
     // The entries that own an output's command record.
     static bool isOutput(int k);
     enum class Request { Report, Release };
     klink::Flag& flagOf(int k, Request which);
-    void finish();
     void reportOnly(int k);
     void restoreAfterConfirmation();
     void setReport(int k, std::uint8_t value);
@@ -68,5 +67,4 @@ private:
     QTimer timer_;
     QPointer<QDialog> confirmation_;
     int previousAction_ = 0;
-    bool closed_ = false;
 };

@@ -36,7 +36,7 @@ void setText(QTableWidget* table, int row, int column, const QString& text) {
 
 }  // namespace
 
-TForm4::TForm4(klink::LinkCommandBlock& command, QWidget* parent) : QDialog(parent), command_(command) {
+TForm4::TForm4(klink::LinkCommandBlock& command, QWidget* parent) : ClosingDialog(parent), command_(command) {
     setWindowTitle(QStringLiteral("Ошибки"));
     setFixedSize(608, 365);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -162,20 +162,7 @@ void TForm4::ExitClick() {
 }
 
 void TForm4::finish() {
-    if (closed_) return;
-    closed_ = true;
     timer_.stop();
     klink::clearFlag(command_.dtcReadRequest);
     if (onClosed) onClosed();
-}
-
-void TForm4::closeEvent(QCloseEvent* e) {
-    e->accept();
-    finish();
-}
-
-void TForm4::done(int result) {
-    // Escape rejects the dialog, which closes it without a close event.
-    finish();
-    QDialog::done(result);
 }

@@ -3,16 +3,16 @@
 // reply, their count, and the clear command.
 #pragma once
 
-#include <QDialog>
 #include <QLabel>
 #include <QTableWidget>
 #include <QTimer>
+#include "display/ClosingDialog.h"
 
 #include <functional>
 
 #include "link/LinkCommandBlock.h"
 
-class TForm4 : public QDialog {
+class TForm4 : public display::ClosingDialog {
 public:
     TForm4(klink::LinkCommandBlock& command, QWidget* parent = nullptr);
     ~TForm4() override;
@@ -28,17 +28,14 @@ public:
 
 protected:
     // Escape, the close button, Alt+F4 and the program's end all come here.
-    void closeEvent(QCloseEvent* e) override;
-    void done(int result) override;
+    void finish() override;
 
 private:
     void buildLegend(QWidget* panel);
-    void finish();
 
     klink::LinkCommandBlock& command_;
     klink::DtcReplyBuffer::Bytes copy_{};
     QTableWidget* table_;
     QLabel* count_;
     QTimer timer_;
-    bool closed_ = false;
 };

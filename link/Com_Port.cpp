@@ -76,9 +76,15 @@ void Com_Port::loopTurn() {
 void Com_Port::endOfLine() {
     // A replayed drive is over: the link stops as at a failure stop, but the
     // status text stays what the drive last showed.
+    stopItself();
+}
+
+void Com_Port::stopItself() {
     linkUp_ = false;
     portOpen_ = false;
     stoppedItself_ = true;
+    // "Старт" must show enabled before the link pauses, so that the sampler's
+    // next tick sees the stop and the user can start again.
     const bool go_on = thread_.suspendSelf([this] {
         data_.startEnabled.store(1, std::memory_order_release);
         if (observer_) observer_->linkStopped();
@@ -189,16 +195,7 @@ void Com_Port::failureStop(const std::string& text) {
     line_.close();
     writeStatus(text);
     failCount_ = 0;
-    linkUp_ = false;
-    portOpen_ = false;
-    stoppedItself_ = true;
-    // "Старт" must show enabled before the link pauses, so that the sampler's
-    // next tick sees the stop and the user can start again.
-    const bool go_on = thread_.suspendSelf([this] {
-        data_.startEnabled.store(1, std::memory_order_release);
-        if (observer_) observer_->linkStopped();
-    });
-    if (!go_on) throw Terminated{};
+    stopItself();
 }
 
 void Com_Port::pollPass() {

@@ -69,6 +69,8 @@ private:
     void readIdentification();
     void failureStop(const std::string& text);
     void endOfLine();
+    // Pauses the link until "Старт", with "Старт" shown enabled first.
+    void stopItself();
     void pollPass();
     void serveControls();
     void serveOnOff(std::size_t i);

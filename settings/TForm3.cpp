@@ -19,7 +19,7 @@ using stored::setKey;
 
 TForm3::TForm3(platform::SettingsStore& store, display::ColourScheme& colours, std::function<void()> redraw,
                std::function<void(const std::string&)> report, QWidget* parent)
-    : QDialog(parent), store_(store), colours_(colours), redraw_(std::move(redraw)), report_(std::move(report)) {
+    : ClosingDialog(parent), store_(store), colours_(colours), redraw_(std::move(redraw)), report_(std::move(report)) {
     if (!report_) report_ = [](const std::string&) {};
     setWindowTitle(QStringLiteral("Настройка программы"));
     setFixedSize(513, 309);
@@ -223,18 +223,5 @@ void TForm3::ResetClick() {
 }
 
 void TForm3::finish() {
-    if (closed_) return;
-    closed_ = true;
     if (onClosed) onClosed();
-}
-
-void TForm3::closeEvent(QCloseEvent* e) {
-    e->accept();
-    finish();
-}
-
-void TForm3::done(int result) {
-    // Escape rejects the dialog, which closes it without a close event.
-    finish();
-    QDialog::done(result);
 }

@@ -13,10 +13,11 @@
 #include <array>
 #include <functional>
 
+#include "display/ClosingDialog.h"
 #include "display/ColourScheme.h"
 #include "platform/SettingsStore.h"
 
-class TForm3 : public QDialog {
+class TForm3 : public display::ClosingDialog {
 public:
     // redraw: main-window panels 1, 2, 3, 4, 5, 7, 6; report: a failed read.
     TForm3(platform::SettingsStore& store, display::ColourScheme& colours, std::function<void()> redraw,
@@ -41,8 +42,7 @@ public:
 
 protected:
     // Escape, the close button, Alt+F4 and the program's end all come here.
-    void closeEvent(QCloseEvent* e) override;
-    void done(int result) override;
+    void finish() override;
 
 private:
     QWidget* buildSetsTab();
@@ -52,7 +52,6 @@ private:
     void loadSet(int n);
     void setSlidersFromScheme();
     float* component(int slider);
-    void finish();
 
     platform::SettingsStore& store_;
     display::ColourScheme& colours_;
@@ -65,5 +64,4 @@ private:
     std::array<QSlider*, 16> sliders_{};
     QComboBox* portList_ = nullptr;
     QRadioButton* wakeByte_ = nullptr;
-    bool closed_ = false;
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "sim/PtyPeer.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -15,16 +16,9 @@ struct LoggerRun {
 
 // errors: the standard error comes along, after the output.
 LoggerRun runLogger(const std::string& args, bool errors = false) {
-    LoggerRun r;
-    const std::string cmd = std::string(M797_LOG_PATH) + " " + args + (errors ? " 2>&1" : " 2>/dev/null");
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+    const auto run =
+        testsupport::runCommand(std::string(M797_LOG_PATH) + " " + args + (errors ? " 2>&1" : " 2>/dev/null"));
+    return {run.out, run.status};
 }
 
 int countOf(const std::string& hay, const std::string& needle) {

@@ -33,16 +33,8 @@ struct LogRun {
 
 LogRun runLogger(const std::string& args) {
     const std::string errPath = tempFile("stderr");
-    LogRun r;
-    FILE* p = popen((std::string(M797_LOG_PATH) + " " + args + " 2>" + errPath).c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.err = contents(errPath);
-    return r;
+    const auto run = testsupport::runCommand(std::string(M797_LOG_PATH) + " " + args + " 2>" + errPath);
+    return {run.out, contents(errPath), run.status};
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 #pragma once
 
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <chrono>
+
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -65,6 +68,24 @@ inline std::string tempDir() {
 
 // A settings file in a fresh temporary folder.
 inline std::string tempSettingsPath() { return tempDir() + "/VELKOR.ini"; }
+
+// Runs a shell command; its standard output and exit status (-1 if it did
+// not exit).
+struct CommandRun {
+    std::string out;
+    int status = -1;
+};
+inline CommandRun runCommand(const std::string& command) {
+    CommandRun r;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
 
 // Polls cond every millisecond until it holds or the time is up.
 inline bool waitUntil(const std::function<bool()>& cond, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
