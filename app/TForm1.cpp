@@ -112,9 +112,14 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
 TForm1::~TForm1() { shutDown(); }
 
 void TForm1::buildPanels() {
+    // Seven contexts would cost a software renderer some 70 MB; the panels'
+    // pictures are the same through one.
+    TOpenGLPanel::setOneContextForAll(true);
     for (int k = 0; k < 7; ++k) {
         auto* p = new TOpenGLPanel(this);
         p->setGeometry(kPanelGeometry[k]);
+        // The paints draw without a depth test: no depth buffer to clear.
+        p->cDepthBits = 0;
         p->Font2D_Enabled = true;
         p->Font2D_FirstGylph = 32;
         p->Font2D_NumGylph = 255;
@@ -306,16 +311,20 @@ void TForm1::requestRepaint(display::Sampler::Repaint what) {
         this,
         [this, what, &pending] {
             pending = false;
+            // Only what would look different: the moving traces, and the
+            // strip or passport when their texts change.
             if (what == display::Sampler::Repaint::All) {
-                for (int k : {1, 2, 3, 4, 5, 7}) panel(k)->repaintNow();
+                for (int k : {1, 2, 3, 4, 5, 7})
+                    if (paintGate_.needsPaint(k, sources_)) panel(k)->repaintNow();
             }
-            panel(6)->repaintNow();
+            if (paintGate_.needsPaint(6, sources_)) panel(6)->repaintNow();
         },
         Qt::QueuedConnection);
 }
 
 void TForm1::repaintPanels() {
     if (!panels_[0]) return;
+    paintGate_.forget();
     for (int k : {1, 2, 3, 4, 5, 7, 6}) panel(k)->repaintNow();
 }
 

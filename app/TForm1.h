@@ -21,6 +21,7 @@
 #include "app/SharedData.h"
 #include "display/ChartView.h"
 #include "display/HistoryStore.h"
+#include "display/PaintGate.h"
 #include "display/PaintStats.h"
 #include "display/Sampler.h"
 #include "ecu/EcuDecoder.h"
@@ -122,4 +123,5 @@ private:
     std::atomic<bool> repaintAllPending_{false};
     std::atomic<bool> repaintStripPending_{false};
     display::PaintStats paintStats_;
+    display::PaintGate paintGate_;
 };

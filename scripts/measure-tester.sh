@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures m797-tester polling the simulated car on a virtual 1024 x 768
 # screen: time until the main window is mapped, CPU share and resident
-# memory over a polling period, and the median paint time of each panel.
+# memory over a polling period, and (PAINT_STATS=1) the median paint time of
+# each panel. TESTER names another build of the program.
 #   bash scripts/measure-tester.sh [seconds]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +12,9 @@ if [ -z "${MEASURE_INNER:-}" ]; then
 fi
 settings=$(mktemp -d)/VELKOR.ini
 start=$(date +%s%N)
-M797_PAINT_STATS=1 build/m797-tester --simulate --settings "$settings" 2>/tmp/m797-paint-stats.txt &
+# Paint times cost a glFinish per paint: only when asked (PAINT_STATS=1).
+if [ -n "${PAINT_STATS:-}" ]; then export M797_PAINT_STATS=1; fi
+"${TESTER:-build/m797-tester}" --simulate --settings "$settings" 2>/tmp/m797-paint-stats.txt &
 pid=$!
 until xdotool search --onlyvisible --name 'M7.9.7' >/dev/null 2>&1; do sleep 0.01; done
 shown=$(( ($(date +%s%N) - start) / 1000000 ))

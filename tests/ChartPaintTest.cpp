@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "app/TForm1.h"
+#include "display/PaintGate.h"
 #include "display/glpanel/TOpenGLPanel.h"
 #include "sim/SimulatedCar.h"
 #include "tests/TestSupport.h"
@@ -285,4 +286,38 @@ TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
     EXPECT_NE(before, after);
     const std::string rpm = rig.form->liveData.read([](const ecu::LiveData& d) { return d.analogue[56].valueText; });
     EXPECT_GT(std::stoi(rpm), 700);
+}
+
+TEST(PaintGate, OnlyAMovingTraceOrAChangedPictureIsPaintedAgain) {
+    ecu::LiveDataStore live;
+    display::HistoryStore histories;
+    klink::LinkData link;
+    std::array<std::int32_t, 5> chart{56, 0, 6, 56, 56};  // engine speed, nothing, a reserved number
+    display::ColourScheme colours = display::ColourScheme::builtIn();
+    display::DisplaySources src{&live, &histories, &link, &chart, &colours, "Com1"};
+    display::PaintGate gate;
+    for (int k = 1; k <= 7; ++k) EXPECT_TRUE(gate.needsPaint(k, src)) << k;  // the first time, all
+    EXPECT_TRUE(gate.needsPaint(1, src));   // the trace moves with every tick
+    EXPECT_FALSE(gate.needsPaint(2, src));  // the grid alone never changes
+    EXPECT_FALSE(gate.needsPaint(3, src));
+    EXPECT_FALSE(gate.needsPaint(6, src));
+    EXPECT_FALSE(gate.needsPaint(7, src));
+
+    link.statusText.set(cp1251::fromUtf8("Данные получены."));
+    EXPECT_TRUE(gate.needsPaint(6, src));
+    EXPECT_FALSE(gate.needsPaint(6, src));
+    live.write([](ecu::LiveData& d) {
+        d.flag[21].state = 1;  // B_LL lights
+        return 0;
+    });
+    EXPECT_TRUE(gate.needsPaint(6, src));
+    link.identText.setAll({"XTA21700080123456"});
+    EXPECT_TRUE(gate.needsPaint(7, src));
+    EXPECT_FALSE(gate.needsPaint(7, src));
+    colours.gridColour.r = 0.2f;  // the settings dialog
+    EXPECT_TRUE(gate.needsPaint(2, src));
+    EXPECT_FALSE(gate.needsPaint(2, src));
+    gate.forget();
+    EXPECT_TRUE(gate.needsPaint(2, src));
+    EXPECT_TRUE(gate.needsPaint(7, src));
 }

@@ -35,6 +35,16 @@ private:
 };
 
 namespace {
+bool gOneContext = false;
+std::weak_ptr<QOpenGLContext> gTheContext;
+QSurfaceFormat gTheFormat;  // what the one context was asked for
+
+bool sameFormat(const QSurfaceFormat& a, const QSurfaceFormat& b) {
+    return a.swapBehavior() == b.swapBehavior() && a.redBufferSize() == b.redBufferSize() &&
+           a.alphaBufferSize() == b.alphaBufferSize() && a.depthBufferSize() == b.depthBufferSize() &&
+           a.stereo() == b.stereo();
+}
+
 std::function<void(const QString&)>& reportHandler() {
     static std::function<void(const QString&)> handler = [](const QString& text) {
         QMessageBox::critical(nullptr, QString(), text);
@@ -42,6 +52,8 @@ std::function<void(const QString&)>& reportHandler() {
     return handler;
 }
 }  // namespace
+
+void TOpenGLPanel::setOneContextForAll(bool on) { gOneContext = on; }
 
 void TOpenGLPanel::setReportHandler(std::function<void(const QString&)> handler) {
     reportHandler() = std::move(handler);
@@ -100,7 +112,14 @@ void TOpenGLPanel::createGLContext() {
     surface_->create();
     isDoubleBuffered_ = req.doubleBuffered();
 
-    context_ = std::make_unique<QOpenGLContext>();
+    if (auto shared = gTheContext.lock(); gOneContext && shared && sameFormat(gTheFormat, fmt)) {
+        context_ = shared;
+        sharesContext_ = true;
+        grantedFromContext();
+        initContext();
+        return;
+    }
+    context_ = std::make_shared<QOpenGLContext>();
     context_->setFormat(fmt);
     // Panels share display lists where the application asked Qt to share
     // contexts, so each font is built once for all of them.
@@ -114,12 +133,20 @@ void TOpenGLPanel::createGLContext() {
         context_.reset();
         return;
     }
+    if (gOneContext) {
+        gTheContext = context_;
+        gTheFormat = fmt;
+    }
+    grantedFromContext();
+    initContext();
+}
+
+void TOpenGLPanel::grantedFromContext() {
     const QSurfaceFormat got = context_->format();
     grantedColorBits_ =
         got.redBufferSize() + got.greenBufferSize() + got.blueBufferSize() + std::max(0, got.alphaBufferSize());
     grantedDepthBits_ = got.depthBufferSize();
     grantedDouble_ = got.swapBehavior() != QSurfaceFormat::SingleBuffer;
-    initContext();
 }
 
 void TOpenGLPanel::initContext() {
@@ -167,6 +194,9 @@ void TOpenGLPanel::paintCycle() {
     // paints, and does not repeat the report on every tick.
     if (!context_) return;
     if (!makeCurrentOrReport()) return;
+    // A context that other panels draw through holds their state: this
+    // panel's own comes back first.
+    if (sharesContext() && OnInit) OnInit(this);
     OnPaint(this);
     ++paints_;
     if (GLSwapBuffers == SwapBuffersMode::Auto && isDoubleBuffered_) {
@@ -189,6 +219,7 @@ void TOpenGLPanel::repaintNow() { paintCycle(); }
 void TOpenGLPanel::surfaceResized() {
     if (!OnResize || !context_) return;
     if (!context_->makeCurrent(surface_)) report(QStringLiteral("wglMakeCurrent:%1").arg(errno));
+    if (sharesContext() && OnInit) OnInit(this);
     OnResize(this);
     releaseContext();
 }

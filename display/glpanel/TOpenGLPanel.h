@@ -72,6 +72,12 @@ public:
     QWindow* surfaceWindow() const;
     long paintCount() const { return paints_; }
 
+    // Panels created from now on whose pixel format matches draw through one
+    // rendering context instead of one each, and restore their own state
+    // (OnInit) before every paint. On a software renderer every context
+    // costs about ten megabytes; the pictures are the same.
+    static void setOneContextForAll(bool on);
+
     // Where failure reports go; by default a modal message box.
     static void setReportHandler(std::function<void(const QString&)> handler);
 
@@ -93,7 +99,10 @@ private:
     PFDFlags pfdFlags_ = kDefaultPFDFlags;
     PanelSurface* surface_ = nullptr;
     QWidget* container_ = nullptr;
-    std::unique_ptr<QOpenGLContext> context_;
+    void grantedFromContext();
+    bool sharesContext() const { return sharesContext_ || context_.use_count() > 1; }
+    std::shared_ptr<QOpenGLContext> context_;
+    bool sharesContext_ = false;  // another panel draws through context_ too
     std::shared_ptr<OpenGLFont2D> font2D_;
     std::shared_ptr<OpenGLFont3D> font3D_;
     bool created_ = false;
