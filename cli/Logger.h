@@ -18,7 +18,11 @@
 namespace cli {
 
 struct LoggerOptions {
+#ifdef _WIN32
+    std::string port = "COM1";
+#else
     std::string port = "/dev/ttyS0";
+#endif
     bool simulate = false;
     platform::WakeMethod wake = platform::WakeMethod::SlowByte;
     std::string record;  // --record FILE

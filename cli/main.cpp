@@ -9,7 +9,12 @@
 #include "ecu/EcuDecoder.h"
 #include "link/Com_Port.h"
 #include "link/RecordingLine.h"
+#include "platform/StopSignals.h"
+#ifdef _WIN32
+#include "platform/Win32SerialLine.h"
+#else
 #include "platform/PosixSerialLine.h"
+#endif
 #include "sim/SimulatedCar.h"
 
 using namespace cli;
@@ -30,13 +35,10 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Ctrl+C and termination are taken synchronously below, so that the link
+    // Ctrl+C and termination are taken by the loop below, so that the link
     // can be ended at an exchange boundary and the port closed.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    platform::StopSignals stopSignals;
+    platform::prepareUtf8Output();
 
     std::unique_ptr<platform::SerialLine> line;
     const std::string device = options->simulate          ? "simulated"
@@ -50,7 +52,11 @@ int main(int argc, char** argv) {
     } else if (options->simulate) {
         line = std::make_unique<sim::SimulatedCar>();
     } else {
+#ifdef _WIN32
+        line = std::make_unique<platform::Win32SerialLine>(options->port);
+#else
         line = std::make_unique<platform::PosixSerialLine>(options->port);
+#endif
     }
     line->setWakeMethod(options->wake);
     klink::RecordingLine* recording = nullptr;
@@ -104,13 +110,13 @@ int main(int argc, char** argv) {
             if (line->ended()) std::cerr << "m797-log: " << device << ": end of the recording\n";
             break;
         }
-        timespec none{0, 0};
-        if (sigtimedwait(&stopSignals, nullptr, &none) > 0) break;
+        if (stopSignals.waitFor(std::chrono::milliseconds(0))) break;
     }
     link.shutdown();
     if (options->dtc && status != 1 && link.passCount() > 0) {
         for (const auto& l : logDtcLines(data.command.dtcReply.copy())) std::cout << l << "\n";
         std::cout.flush();
     }
+    stopSignals.ended();
     return status;
 }

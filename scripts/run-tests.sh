@@ -69,6 +69,17 @@ if [ -d fuzz ] && command -v clang++ >/dev/null; then
     "$f" -max_total_time="${FUZZ_SECONDS:-10}" -rss_limit_mb=2048 "build-fuzz/corpus/$name" "${seeds[@]}" 2>&1 | tail -2
   done
 fi
+echo "== the logger on Windows (cross-built with mingw-w64, run under Wine)"
+exe=$(bash scripts/build-windows.sh --test | tail -n 1)
+WINEPREFIX=$(mktemp -d)
+export WINEPREFIX WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
+wineboot -i >/dev/null 2>&1
+wine build-windows/tests/windows_core_tests.exe --gtest_brief=1
+M797_WINDOWS_LOG="$exe" build/tests/link_tests --gtest_filter='WindowsLogger.*' --gtest_brief=1
+wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+unset WINEPREFIX
+
 echo "== the Debian package"
 bash scripts/check-package.sh
 

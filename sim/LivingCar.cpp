@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace sim {
 namespace {
@@ -31,7 +32,7 @@ void LivingCar::advance(EcuModel& e, std::chrono::steady_clock::time_point now) 
 
     // Throttle blip: two seconds in every twelve, rising and falling smoothly.
     const double cycle = std::fmod(t, 12.0);
-    const double blip = (cycle > 8.0 && cycle < 10.0) ? std::sin((cycle - 8.0) / 2.0 * M_PI) : 0.0;
+    const double blip = (cycle > 8.0 && cycle < 10.0) ? std::sin((cycle - 8.0) / 2.0 * std::numbers::pi) : 0.0;
     const double throttle = 35.0 * blip;  // percent
     const double coolant = 90.0 - (90.0 - kStartTemp) * std::exp(-t / 90.0);
     const double intake = 28.0 - 10.0 * std::exp(-t / 120.0);
@@ -68,7 +69,7 @@ void LivingCar::advance(EcuModel& e, std::chrono::steady_clock::time_point now) 
 
     // The lambda sensor switches rich and lean about once a second once warm.
     const bool lambdaActive = t > 25.0 && warm;
-    const double lambdaMv = lambdaActive ? (std::sin(t * 2.0 * M_PI) > 0 ? 780.0 : 120.0) : 450.0;
+    const double lambdaMv = lambdaActive ? (std::sin(t * 2.0 * std::numbers::pi) > 0 ? 780.0 : 120.0) : 450.0;
     e.setLive01(36, byteOf((lambdaMv + 200.0) / 5.215));                            // USVK
     putWord(e, false, 18, lambdaMv / 1000.0 / 5.0 * 1024.0);                        // ADC_O2
     putWord(e, false, 21, (lambdaActive ? 650.0 : 450.0) / 1000.0 / 5.0 * 1024.0);  // ADC_2O2

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <stdlib.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 #include <chrono>
 
 #include <cstdint>
@@ -48,6 +50,7 @@ inline std::string hex(const Bytes& bytes) {
     return s;
 }
 
+#ifndef _WIN32
 // A fresh temporary folder, removed with everything in it when the test
 // program ends.
 inline std::string tempDir() {
@@ -86,6 +89,8 @@ inline CommandRun runCommand(const std::string& command) {
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
 }
+
+#endif
 
 // Polls cond every millisecond until it holds or the time is up.
 inline bool waitUntil(const std::function<bool()>& cond, std::chrono::milliseconds limit = std::chrono::seconds(10)) {

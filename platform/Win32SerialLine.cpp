@@ -1,0 +1,195 @@
+#include "platform/Win32SerialLine.h"
+
+#ifdef _WIN32
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/TimedPause.h"
+
+namespace platform {
+namespace {
+
+std::string systemMessage(DWORD code) {
+    char* text = nullptr;
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                   reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string s = n && text ? std::string(text, n) : "error " + std::to_string(code);
+    if (text) LocalFree(text);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == '.')) s.pop_back();
+    return s;
+}
+
+std::string openFailure(DWORD code) {
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return "no such port (see the Device Manager, \"Ports (COM & LPT)\", for the adapter's COM number)";
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return "in use by another program";
+    default:
+        return systemMessage(code);
+    }
+}
+
+// Wine emulates the rate of a custom speed through the Linux driver and reads
+// back its stand-in (38400), not the port's rate: there the driver's word is
+// all there is.
+bool underWine() {
+    static const bool wine = [] {
+        HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return wine;
+}
+
+}  // namespace
+
+Win32SerialLine::Win32SerialLine(std::string port, WakeMethod wake) : port_(std::move(port)), wakeMethod_(wake) {}
+
+Win32SerialLine::~Win32SerialLine() { close(); }
+
+std::string Win32SerialLine::devicePath(const std::string& port) {
+    std::string upper = port;
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    const bool isCom = upper.size() > 3 && upper.compare(0, 3, "COM") == 0 &&
+                       upper.find_first_not_of("0123456789", 3) == std::string::npos;
+    return isCom ? "\\\\.\\" + upper : port;
+}
+
+std::string Win32SerialLine::name() const {
+    std::lock_guard<std::mutex> lock(nameMutex_);
+    return port_;
+}
+
+std::string Win32SerialLine::failureReason() const {
+    std::lock_guard<std::mutex> lock(nameMutex_);
+    return failure_;
+}
+
+void Win32SerialLine::setDevice(const std::string& device) {
+    std::lock_guard<std::mutex> lock(nameMutex_);
+    port_ = device;
+}
+
+bool Win32SerialLine::fail(const std::string& reason) {
+    close();
+    std::lock_guard<std::mutex> lock(nameMutex_);
+    failure_ = reason;
+    return false;
+}
+
+bool Win32SerialLine::open() {
+    close();
+    handle_ = CreateFileA(devicePath(name()).c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle_ == INVALID_HANDLE_VALUE) return fail(openFailure(GetLastError()));
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(handle_, &dcb)) return fail("not a serial port");
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = FALSE;
+    dcb.fOutX = dcb.fInX = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    if (!SetCommState(handle_, &dcb)) return fail(systemMessage(GetLastError()));
+    if (!setRate(kLinkBaud)) {
+        if (grantedBaud_ == 0) return fail(systemMessage(GetLastError()));
+        return fail("rate not granted: the port runs at " + std::to_string(grantedBaud_) + " baud, not " +
+                    std::to_string(kLinkBaud));
+    }
+    COMMTIMEOUTS t{};
+    t.ReadIntervalTimeout = ReadTimeouts::kInterval;
+    t.ReadTotalTimeoutMultiplier = ReadTimeouts::kPerByte;
+    t.ReadTotalTimeoutConstant = ReadTimeouts::kConstant;
+    t.WriteTotalTimeoutMultiplier = 0;
+    t.WriteTotalTimeoutConstant = 0;
+    if (!SetCommTimeouts(handle_, &t)) return fail(systemMessage(GetLastError()));
+    purgeReceive();
+    std::lock_guard<std::mutex> lock(nameMutex_);
+    failure_.clear();
+    return true;
+}
+
+void Win32SerialLine::close() {
+    if (handle_ != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+}
+
+bool Win32SerialLine::setRate(unsigned baud) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(handle_, &dcb)) return false;
+    dcb.BaudRate = baud;
+    if (!SetCommState(handle_, &dcb)) return false;
+    if (underWine()) {
+        grantedBaud_ = baud;
+        return true;
+    }
+    DCB back{};
+    back.DCBlength = sizeof back;
+    if (!GetCommState(handle_, &back)) return false;
+    grantedBaud_ = back.BaudRate;
+    return rateClose(grantedBaud_, baud);
+}
+
+bool Win32SerialLine::setBreak(bool on) { return on ? SetCommBreak(handle_) != 0 : ClearCommBreak(handle_) != 0; }
+
+void Win32SerialLine::write(const std::uint8_t* data, std::size_t size) {
+    if (handle_ == INVALID_HANDLE_VALUE || interrupted_) return;
+    DWORD written = 0;
+    WriteFile(handle_, data, static_cast<DWORD>(size), &written, nullptr);
+}
+
+std::size_t Win32SerialLine::read(std::uint8_t* buffer, std::size_t max) {
+    if (handle_ == INVALID_HANDLE_VALUE || max == 0 || interrupted_) return 0;
+    // The port's time-outs are exactly the link's: one call does the read.
+    DWORD got = 0;
+    if (!ReadFile(handle_, buffer, static_cast<DWORD>(max), &got, nullptr)) return 0;
+    return got;
+}
+
+void Win32SerialLine::sendByte(std::uint8_t byte) { write(&byte, 1); }
+
+bool Win32SerialLine::awaitEcho(Clock::time_point deadline) {
+    while (!interrupted_ && Clock::now() < deadline) {
+        COMSTAT status{};
+        DWORD errors = 0;
+        if (!ClearCommError(handle_, &errors, &status)) return false;
+        if (status.cbInQue > 0) return true;
+        pauseFor(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+void Win32SerialLine::purgeReceive() {
+    if (handle_ != INVALID_HANDLE_VALUE) PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR);
+}
+
+void Win32SerialLine::wakeUp() {
+    if (handle_ == INVALID_HANDLE_VALUE) {
+        pauseFor(WakeTiming::kTotal);
+        return;
+    }
+    WakeMethod method = wakeMethod_.load();
+    runWake(*this, method, [this](const std::string& text) { note(text); });
+    wakeMethod_ = method;
+}
+
+void Win32SerialLine::interrupt() {
+    interrupted_ = true;
+    // A read under way ends at once instead of running into its time-out.
+    if (handle_ != INVALID_HANDLE_VALUE) CancelIoEx(handle_, nullptr);
+}
+
+}  // namespace platform
+
+#endif

@@ -1,0 +1,63 @@
+// A serial port on Windows through the Win32 communications calls: the port
+// opened unshared, the device-control block at 10400 baud 8N1, the read
+// time-outs as the link wants them (interval 50 ms, 50 ms per byte plus
+// 50 ms, no write time-out), the receive side purged after every read.
+#pragma once
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "platform/SerialLine.h"
+#include "platform/WakeSequence.h"
+
+namespace platform {
+
+class Win32SerialLine : public SerialLine, private WakePort {
+public:
+    // port: "COM1" .. "COM256" (or a full device path).
+    explicit Win32SerialLine(std::string port, WakeMethod wake = WakeMethod::SlowByte);
+    ~Win32SerialLine() override;
+    Win32SerialLine(const Win32SerialLine&) = delete;
+    Win32SerialLine& operator=(const Win32SerialLine&) = delete;
+
+    bool open() override;
+    void close() override;
+    bool isOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
+    void write(const std::uint8_t* data, std::size_t size) override;
+    std::size_t read(std::uint8_t* buffer, std::size_t max) override;
+    void purgeReceive() override;
+    void wakeUp() override;
+    void interrupt() override;
+    std::string name() const override;
+    std::string failureReason() const override;
+    void setDevice(const std::string& device) override;
+    void setWakeMethod(WakeMethod method) override { wakeMethod_ = method; }
+
+    // "\\.\COM12" for "COM12": the prefix that ports above COM9 need.
+    static std::string devicePath(const std::string& port);
+
+private:
+    bool fail(const std::string& reason);
+    bool setRate(unsigned baud) override;
+    bool setBreak(bool on) override;
+    void sendByte(std::uint8_t byte) override;
+    bool awaitEcho(Clock::time_point deadline) override;
+    void purge() override { purgeReceive(); }
+
+    mutable std::mutex nameMutex_;
+    std::string port_;
+    std::string failure_;
+    std::atomic<WakeMethod> wakeMethod_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    std::atomic<bool> interrupted_{false};
+    unsigned grantedBaud_ = 0;
+};
+
+}  // namespace platform
+
+#endif
