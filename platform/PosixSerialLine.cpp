@@ -52,7 +52,8 @@ std::string openFailure(int err) {
 
 }  // namespace
 
-PosixSerialLine::PosixSerialLine(std::string device, WakeMethod wake) : device_(std::move(device)), wakeMethod_(wake) {
+PosixSerialLine::PosixSerialLine(std::string device, WakeMethod wake)
+    : DeviceLine(std::move(device)), wakeMethod_(wake) {
     wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
@@ -63,28 +64,11 @@ PosixSerialLine::~PosixSerialLine() {
 
 int PosixSerialLine::control(unsigned long request, void* arg) { return ioctl(fd_, request, arg); }
 
-std::string PosixSerialLine::name() const {
-    std::lock_guard<std::mutex> lock(nameMutex_);
-    return device_;
-}
-
-std::string PosixSerialLine::failureReason() const {
-    std::lock_guard<std::mutex> lock(nameMutex_);
-    return failure_;
-}
-
-void PosixSerialLine::setDevice(const std::string& device) {
-    std::lock_guard<std::mutex> lock(nameMutex_);
-    device_ = device;
-}
-
 void PosixSerialLine::setWakeMethod(WakeMethod method) { wakeMethod_ = method; }
 
 bool PosixSerialLine::fail(const std::string& reason) {
     close();
-    std::lock_guard<std::mutex> lock(nameMutex_);
-    failure_ = reason;
-    return false;
+    return failed(reason);
 }
 
 bool PosixSerialLine::open() {
@@ -99,9 +83,7 @@ bool PosixSerialLine::open() {
     if (control(TIOCEXCL, nullptr) != 0) return fail(openFailure(errno));
     const std::string problem = configure();
     if (!problem.empty()) return fail(problem);
-    std::lock_guard<std::mutex> lock(nameMutex_);
-    failure_.clear();
-    return true;
+    return opened();
 }
 
 std::string PosixSerialLine::configure() {

@@ -6,12 +6,12 @@
 #include <mutex>
 #include <string>
 
-#include "platform/SerialLine.h"
+#include "platform/DeviceLine.h"
 #include "platform/WakeSequence.h"
 
 namespace platform {
 
-class PosixSerialLine : public SerialLine, private WakePort {
+class PosixSerialLine : public DeviceLine, private WakePort {
 public:
     explicit PosixSerialLine(std::string device, WakeMethod wake = WakeMethod::SlowByte);
     ~PosixSerialLine() override;
@@ -26,9 +26,6 @@ public:
     void purgeReceive() override;
     void wakeUp() override;
     void interrupt() override;
-    std::string name() const override;
-    std::string failureReason() const override;
-    void setDevice(const std::string& device) override;
     void setWakeMethod(WakeMethod method) override;
 
     // The output rate the driver reports after configuration.
@@ -52,9 +49,6 @@ private:
     bool awaitEcho(Clock::time_point deadline) override;
     void purge() override { purgeReceive(); }
 
-    mutable std::mutex nameMutex_;  // the device may be chosen while the link runs
-    std::string device_;
-    std::string failure_;
     std::atomic<WakeMethod> wakeMethod_;
     int fd_ = -1;
     int wakeFd_ = -1;  // eventfd that interrupt() signals

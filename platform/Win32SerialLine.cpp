@@ -12,10 +12,9 @@ namespace {
 
 std::string systemMessage(DWORD code) {
     char* text = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                   reinterpret_cast<char*>(&text), 0, nullptr);
+    const DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), reinterpret_cast<char*>(&text), 0, nullptr);
     std::string s = n && text ? std::string(text, n) : "error " + std::to_string(code);
     if (text) LocalFree(text);
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == '.')) s.pop_back();
@@ -24,14 +23,14 @@ std::string systemMessage(DWORD code) {
 
 std::string openFailure(DWORD code) {
     switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return "no such port (see the Device Manager, \"Ports (COM & LPT)\", for the adapter's COM number)";
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-        return "in use by another program";
-    default:
-        return systemMessage(code);
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return "no such port (see the Device Manager, \"Ports (COM & LPT)\", for the adapter's COM number)";
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            return "in use by another program";
+        default:
+            return systemMessage(code);
     }
 }
 
@@ -48,7 +47,7 @@ bool underWine() {
 
 }  // namespace
 
-Win32SerialLine::Win32SerialLine(std::string port, WakeMethod wake) : port_(std::move(port)), wakeMethod_(wake) {}
+Win32SerialLine::Win32SerialLine(std::string port, WakeMethod wake) : DeviceLine(std::move(port)), wakeMethod_(wake) {}
 
 Win32SerialLine::~Win32SerialLine() { close(); }
 
@@ -60,26 +59,9 @@ std::string Win32SerialLine::devicePath(const std::string& port) {
     return isCom ? "\\\\.\\" + upper : port;
 }
 
-std::string Win32SerialLine::name() const {
-    std::lock_guard<std::mutex> lock(nameMutex_);
-    return port_;
-}
-
-std::string Win32SerialLine::failureReason() const {
-    std::lock_guard<std::mutex> lock(nameMutex_);
-    return failure_;
-}
-
-void Win32SerialLine::setDevice(const std::string& device) {
-    std::lock_guard<std::mutex> lock(nameMutex_);
-    port_ = device;
-}
-
 bool Win32SerialLine::fail(const std::string& reason) {
     close();
-    std::lock_guard<std::mutex> lock(nameMutex_);
-    failure_ = reason;
-    return false;
+    return failed(reason);
 }
 
 bool Win32SerialLine::open() {
@@ -112,9 +94,7 @@ bool Win32SerialLine::open() {
     t.WriteTotalTimeoutConstant = 0;
     if (!SetCommTimeouts(handle_, &t)) return fail(systemMessage(GetLastError()));
     purgeReceive();
-    std::lock_guard<std::mutex> lock(nameMutex_);
-    failure_.clear();
-    return true;
+    return opened();
 }
 
 void Win32SerialLine::close() {

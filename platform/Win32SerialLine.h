@@ -12,12 +12,12 @@
 #include <mutex>
 #include <string>
 
-#include "platform/SerialLine.h"
+#include "platform/DeviceLine.h"
 #include "platform/WakeSequence.h"
 
 namespace platform {
 
-class Win32SerialLine : public SerialLine, private WakePort {
+class Win32SerialLine : public DeviceLine, private WakePort {
 public:
     // port: "COM1" .. "COM256" (or a full device path).
     explicit Win32SerialLine(std::string port, WakeMethod wake = WakeMethod::SlowByte);
@@ -33,9 +33,6 @@ public:
     void purgeReceive() override;
     void wakeUp() override;
     void interrupt() override;
-    std::string name() const override;
-    std::string failureReason() const override;
-    void setDevice(const std::string& device) override;
     void setWakeMethod(WakeMethod method) override { wakeMethod_ = method; }
 
     // "\\.\COM12" for "COM12": the prefix that ports above COM9 need.
@@ -49,9 +46,6 @@ private:
     bool awaitEcho(Clock::time_point deadline) override;
     void purge() override { purgeReceive(); }
 
-    mutable std::mutex nameMutex_;
-    std::string port_;
-    std::string failure_;
     std::atomic<WakeMethod> wakeMethod_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     std::atomic<bool> interrupted_{false};

@@ -34,7 +34,8 @@ std::string withoutTimes(const std::string& out) {
 
 TEST(WindowsLogger, PrintsWhatTheLinuxLoggerPrintsForTheSameEcu) {
     const char* exe = std::getenv("M797_WINDOWS_LOG");
-    if (!exe || !std::getenv("WINEPREFIX")) GTEST_SKIP() << "set M797_WINDOWS_LOG and WINEPREFIX (scripts/run-tests.sh)";
+    if (!exe || !std::getenv("WINEPREFIX"))
+        GTEST_SKIP() << "set M797_WINDOWS_LOG and WINEPREFIX (scripts/run-tests.sh)";
 
     sim::PtyPeer linuxPeer;
     ASSERT_TRUE(linuxPeer.ok());
@@ -49,7 +50,8 @@ TEST(WindowsLogger, PrintsWhatTheLinuxLoggerPrintsForTheSameEcu) {
                                       windowsPeer.slavePath() + " /f >/dev/null 2>&1 && wineserver -k")
                   .status,
               0);
-    const auto windows = testsupport::runCommand(std::string("wine ") + exe + " --port COM1 --passes 3 --dtc 2>/dev/null");
+    const auto windows =
+        testsupport::runCommand(std::string("wine ") + exe + " --port COM1 --passes 3 --dtc 2>/dev/null");
     EXPECT_EQ(windows.status, 0);
     EXPECT_NE(windows.out.find("status: Данные получены."), std::string::npos) << windows.out;
     EXPECT_EQ(withoutTimes(windows.out), withoutTimes(linux.out));
