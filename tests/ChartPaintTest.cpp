@@ -258,7 +258,7 @@ TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
     // A drive of the simulated car, recorded by the logger.
     const std::string path = testsupport::tempDir() + "/drive.txt";
     ASSERT_EQ(
-        std::system((std::string(M797_LOG_PATH) + " --simulate --passes 8 --record " + path + " >/dev/null").c_str()),
+        std::system((std::string(M797_LOG_PATH) + " --simulate --passes 3 --record " + path + " >/dev/null").c_str()),
         0);
     app::TesterOptions o;
     o.replay = path;
@@ -278,7 +278,7 @@ TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
             return rig.form->startButton()->isEnabled();  // the recording has ended
         },
         std::chrono::seconds(20)));
-    EXPECT_EQ(rig.form->link().passCount(), 8u);
+    EXPECT_EQ(rig.form->link().passCount(), 3u);
     EXPECT_EQ(cp1251::toUtf8(rig.form->linkData.statusText.get()), "Запись закончилась.");
     const QImage after = rig.shot(1);
     // The trace rose from the zero line to the idle speed, and stays drawn.

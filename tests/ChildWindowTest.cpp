@@ -35,6 +35,7 @@ struct Rig {
         o.settingsPath = settings;
         sim::SimOptions so;
         so.answerDelay = std::chrono::milliseconds(1);
+        so.readTimeoutDivisor = 10;
         auto l = std::make_unique<sim::SimulatedLine>(so);
         line = l.get();
         form = std::make_unique<TForm1>(o, std::move(l));
@@ -180,7 +181,11 @@ TEST(ErrorCodesWindow, ShowsTheCodesAndClearsThemOnce) {
         c.ecu().dtcs[0] = {0x05, 0x00, 0x00};
         return 0;
     });
-    ASSERT_TRUE(rig.until([&] { return w->table()->item(0, 0)->text() == "P  0500"; }));
+    // (Refreshed here rather than by the window's half-second timer.)
+    ASSERT_TRUE(rig.until([&] {
+        w->Timer1Timer();
+        return w->table()->item(0, 0)->text() == "P  0500";
+    }));
     EXPECT_EQ(w->table()->item(0, 5)->text(),
               QStringLiteral("Датчик массового расхода воздуха, низкий уровень выходного сигнала"));
 

@@ -73,6 +73,7 @@ TEST(MainWindow, StartsAtTheTopLeftStoppedAndSendsNothingBeforeStart) {
 TEST(MainWindow, StartStopStartContinuesTheLinkWithANewTimer) {
     sim::SimOptions o;
     o.answerDelay = std::chrono::milliseconds(2);
+    o.readTimeoutDivisor = 10;
     Window w(o);
     QTest::mouseClick(w.form->startButton(), Qt::LeftButton);
     EXPECT_FALSE(w.form->startButton()->isEnabled());
