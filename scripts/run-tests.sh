@@ -37,23 +37,20 @@ echo "== address and undefined-behaviour sanitizers (the core)"
 bash scripts/build.sh build-asan -DM797_SANITIZER=address -DM797_GUI=OFF -DM797_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan -L core
 
-echo "== thread sanitizer (the core)"
-bash scripts/build.sh build-tsan -DM797_SANITIZER=thread -DM797_GUI=OFF -DM797_BENCH=OFF
+echo "== thread sanitizer (the core, then the windows and panels; Qt's own threads are not judged)"
+bash scripts/build.sh build-tsan -DM797_SANITIZER=thread -DM797_BENCH=OFF -DM797_WINDOW_CTEST=OFF
 # Debian 12's default address-space randomisation is more than ThreadSanitizer's
 # memory layout allows; run it with randomisation off when it is that kernel.
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" setarch "$(uname -m)" -R \
   bash -c 'cd build-tsan && ctest --output-on-failure -j2 -L core'
-
-echo "== thread sanitizer (windows and panels; Qt's own threads are not judged)"
-bash scripts/build.sh build-tsan-gui -DM797_SANITIZER=thread -DM797_BENCH=OFF
-: > build-tsan-gui/tsan.log
+: > build-tsan/tsan.log
 for t in glpanel_tests gui_tests; do
-  TSAN_OPTIONS="halt_on_error=0 exitcode=0 log_path=$PWD/build-tsan-gui/tsan" setarch "$(uname -m)" -R \
+  TSAN_OPTIONS="halt_on_error=0 exitcode=0 log_path=$PWD/build-tsan/tsan" setarch "$(uname -m)" -R \
     xvfb-run -a -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME= \
-    DBUS_SESSION_BUS_ADDRESS=disabled: "build-tsan-gui/tests/$t" --gtest_filter='-*WideScreen*' --gtest_brief=1
+    DBUS_SESSION_BUS_ADDRESS=disabled: "build-tsan/tests/$t" --gtest_filter='-*WideScreen*' --gtest_brief=1
 done
-cat build-tsan-gui/tsan.* > build-tsan-gui/tsan-all.log 2>/dev/null || true
-python3 scripts/tsan-own-races.py build-tsan-gui/tsan-all.log "$PWD"
+cat build-tsan/tsan.* > build-tsan/tsan-all.log 2>/dev/null || true
+python3 scripts/tsan-own-races.py build-tsan/tsan-all.log "$PWD"
 
 if [ -d fuzz ] && command -v clang++ >/dev/null; then
   echo "== fuzz targets (libFuzzer, address sanitizer), briefly"
