@@ -33,9 +33,35 @@ else
   run_ctest build
 fi
 
-echo "== address and undefined-behaviour sanitizers (the core)"
-bash scripts/build.sh build-asan -DM797_SANITIZER=address -DM797_GUI=OFF -DM797_BENCH=OFF
+echo "== address and undefined-behaviour sanitizers (the core), and the fuzz targets briefly"
+# One clang build serves both: the core's tests and the libFuzzer targets.
+CXX=clang++ bash scripts/build.sh build-asan -DM797_SANITIZER=address -DM797_GUI=OFF -DM797_BENCH=OFF -DM797_FUZZ=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan -L core
+fuzz_one() {  # target: FUZZ_SECONDS on its corpus and seeds; output and status beside it
+  local f=$1 name seeds=() rc=0
+  name=$(basename "$f")
+  mkdir -p "build-asan/corpus/$name"
+  [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
+  "$f" -max_total_time="${FUZZ_SECONDS:-10}" -rss_limit_mb=2048 "build-asan/corpus/$name" "${seeds[@]}" \
+    >"build-asan/$name.log" 2>&1 || rc=$?
+  echo "$rc" >"build-asan/$name.status"
+}
+# Each target is single-threaded: as many at once as there are cores.
+targets=()
+for f in build-asan/fuzz/fuzz_*; do
+  [ -x "$f" ] || continue
+  targets+=("$f")
+  fuzz_one "$f" &
+  while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do wait -n || true; done
+done
+wait
+[ ${#targets[@]} -gt 0 ] || { echo "no fuzz targets were built"; exit 1; }
+for f in "${targets[@]}"; do
+  name=$(basename "$f")
+  echo "-- $name"
+  tail -2 "build-asan/$name.log"
+  [ "$(cat "build-asan/$name.status")" = 0 ] || { echo "$name failed: build-asan/$name.log"; exit 1; }
+done
 
 echo "== thread sanitizer (the core, then the windows and panels; Qt's own threads are not judged)"
 bash scripts/build.sh build-tsan -DM797_SANITIZER=thread -DM797_BENCH=OFF -DM797_WINDOW_CTEST=OFF
@@ -59,35 +85,6 @@ done
 cat build-tsan/tsan.* > build-tsan/tsan-all.log 2>/dev/null || true
 python3 scripts/tsan-own-races.py build-tsan/tsan-all.log "$PWD"
 
-if [ -d fuzz ] && command -v clang++ >/dev/null; then
-  echo "== fuzz targets (libFuzzer, address sanitizer), briefly"
-  CXX=clang++ bash scripts/build.sh build-fuzz -DM797_FUZZ=ON -DM797_GUI=OFF -DM797_BENCH=OFF -DM797_TESTS=OFF \
-    -DM797_SANITIZER=address
-  fuzz_one() {  # target: FUZZ_SECONDS on its corpus and seeds; output and status beside it
-    local f=$1 name seeds=() rc=0
-    name=$(basename "$f")
-    mkdir -p "build-fuzz/corpus/$name"
-    [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
-    "$f" -max_total_time="${FUZZ_SECONDS:-10}" -rss_limit_mb=2048 "build-fuzz/corpus/$name" "${seeds[@]}" \
-      >"build-fuzz/$name.log" 2>&1 || rc=$?
-    echo "$rc" >"build-fuzz/$name.status"
-  }
-  # Each target is single-threaded: as many at once as there are cores.
-  targets=()
-  for f in build-fuzz/fuzz/fuzz_*; do
-    [ -x "$f" ] || continue
-    targets+=("$f")
-    fuzz_one "$f" &
-    while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do wait -n || true; done
-  done
-  wait
-  for f in "${targets[@]}"; do
-    name=$(basename "$f")
-    echo "-- $name"
-    tail -2 "build-fuzz/$name.log"
-    [ "$(cat "build-fuzz/$name.status")" = 0 ] || { echo "$name failed: build-fuzz/$name.log"; exit 1; }
-  done
-fi
 echo "== the logger on Windows (cross-built with mingw-w64, run under Wine)"
 exe=$(bash scripts/build-windows.sh --test | tail -n 1)
 WINEPREFIX=$(mktemp -d)

@@ -16,8 +16,12 @@ struct LoggerRun {
 
 // errors: the standard error comes along, after the output.
 LoggerRun runLogger(const std::string& args, bool errors = false) {
-    const auto run =
-        testsupport::runCommand(std::string(M797_LOG_PATH) + " " + args + (errors ? " 2>&1" : " 2>/dev/null"));
+    // Appended piece by piece: GCC 12 misreads a chain of + here (-Warray-bounds).
+    std::string command = M797_LOG_PATH;
+    command += ' ';
+    command += args;
+    command += errors ? " 2>&1" : " 2>/dev/null";
+    const auto run = testsupport::runCommand(command);
     return {run.out, run.status};
 }
 
