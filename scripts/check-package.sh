@@ -4,7 +4,8 @@
 # packaged logger runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-deb=$(bash scripts/make-deb.sh build-deb | tail -n 1)
+# Arguments go to make-deb.sh (--from DIR: package a build already made).
+deb=$(bash scripts/make-deb.sh "${@:-build-deb}" | tail -n 1)
 echo "package: $deb"
 apt-get install -s "$deb" >/dev/null
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the normal build (windows included, under a
 # virtual X display), the core tests again under
-# AddressSanitizer+UndefinedBehaviorSanitizer and under ThreadSanitizer, the
-# windows under ThreadSanitizer, the fuzz targets briefly and the package.
+# AddressSanitizer+UndefinedBehaviorSanitizer with the fuzz targets briefly,
+# the core and the windows under ThreadSanitizer, the logger for Windows under
+# Wine, and the package.
 #
 # --quick: the everyday path, well under a minute once built: the normal
 # build and its core tests (link, simulator, meaning, settings, layering).
@@ -25,8 +26,19 @@ run_ctest() {  # build dir, extra ctest args...
   (cd "$dir" && ctest --output-on-failure -j2 "$@")
 }
 
+tsan_config=(-DM797_SANITIZER=thread -DM797_BENCH=OFF -DM797_WINDOW_CTEST=OFF)
+
 echo "== normal build"
 bash scripts/build.sh build
+# The Windows and thread-sanitizer builds go on at the lowest priority while
+# the tests before them run: those mostly wait on timers and the line and
+# leave the cores idle, and a niced build does not slow them (checked with
+# both cores kept busy at nice 19).
+# In a process group of their own, stopped with the script if it fails first.
+setsid nice -n 19 bash -c 'bash scripts/build-windows.sh --test >build/windows-build.log 2>&1 &&
+  bash scripts/build.sh build-tsan "$@" >build/tsan-build.log 2>&1' builds "${tsan_config[@]}" &
+background=$!
+trap 'kill -- -"$background" 2>/dev/null || true' EXIT
 if command -v xvfb-run >/dev/null; then
   xvfb-run -a -s "-screen 0 1024x768x24" bash -c 'cd build && QT_QPA_PLATFORM=xcb ctest --output-on-failure -j2'
 else
@@ -48,13 +60,18 @@ fuzz_one() {  # target: FUZZ_SECONDS on its corpus and seeds; output and status 
 }
 # Each target is single-threaded: as many at once as there are cores.
 targets=()
+running=()
 for f in build-asan/fuzz/fuzz_*; do
   [ -x "$f" ] || continue
   targets+=("$f")
   fuzz_one "$f" &
-  while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do wait -n || true; done
+  running+=($!)
+  if [ ${#running[@]} -ge "$(nproc)" ]; then
+    wait "${running[0]}"
+    running=("${running[@]:1}")
+  fi
 done
-wait
+for p in "${running[@]}"; do wait "$p"; done
 [ ${#targets[@]} -gt 0 ] || { echo "no fuzz targets were built"; exit 1; }
 for f in "${targets[@]}"; do
   name=$(basename "$f")
@@ -64,7 +81,12 @@ for f in "${targets[@]}"; do
 done
 
 echo "== thread sanitizer (the core, then the windows and panels; Qt's own threads are not judged)"
-bash scripts/build.sh build-tsan -DM797_SANITIZER=thread -DM797_BENCH=OFF -DM797_WINDOW_CTEST=OFF
+if ! wait "$background"; then
+  tail -n 40 build/windows-build.log build/tsan-build.log 2>/dev/null
+  echo "the Windows or thread-sanitizer build failed"
+  exit 1
+fi
+bash scripts/build.sh build-tsan "${tsan_config[@]}"
 # Debian 12's default address-space randomisation is more than ThreadSanitizer's
 # memory layout allows; run it with randomisation off when it is that kernel.
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" setarch "$(uname -m)" -R \
@@ -97,6 +119,6 @@ rm -rf "$WINEPREFIX"
 unset WINEPREFIX
 
 echo "== the Debian package"
-bash scripts/check-package.sh
+bash scripts/check-package.sh --from build
 
 echo "all tests passed"
