@@ -33,9 +33,13 @@ bash scripts/build.sh build
 # The Windows and thread-sanitizer builds go on at the lowest priority while
 # the tests before them run: those mostly wait on timers and the line and
 # leave the cores idle, and a niced build does not slow them (checked with
-# both cores kept busy at nice 19).
-# In a process group of their own, stopped with the script if it fails first.
-setsid nice -n 19 bash -c 'bash scripts/build-windows.sh --test >build/windows-build.log 2>&1 &&
+# both cores kept busy at nice 19 in a session of their own).
+# In a session of their own, stopped with the script if it fails first; a
+# new session is a new scheduling autogroup where the kernel has them, whose
+# nice value the priority must be given too (else the two sessions share the
+# cores half and half).
+setsid -w nice -n 19 bash -c '{ echo 19 >/proc/self/autogroup; } 2>/dev/null
+  bash scripts/build-windows.sh --test >build/windows-build.log 2>&1 &&
   bash scripts/build.sh build-tsan "$@" >build/tsan-build.log 2>&1' builds "${tsan_config[@]}" &
 background=$!
 trap 'kill -- -"$background" 2>/dev/null || true' EXIT
