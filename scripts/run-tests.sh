@@ -95,7 +95,7 @@ bash scripts/build.sh build-tsan "${tsan_config[@]}"
 # memory layout allows; run it with randomisation off when it is that kernel.
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" setarch "$(uname -m)" -R \
   bash -c 'cd build-tsan && ctest --output-on-failure -j2 -L core'
-: > build-tsan/tsan.log
+rm -f build-tsan/tsan.*  # reports of an earlier run are not judged again
 # Reports do not stop the run (the script below judges them); a test that
 # starts a program forks, after which ThreadSanitizer would end the whole run
 # quietly at the next new thread, so that is allowed; and each program must
