@@ -5,11 +5,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+#include <signal.h>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+
+#include <map>
+#include <set>
 #include <sstream>
 
 namespace platform {
@@ -39,6 +44,13 @@ std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// What a write's temporary names in the target's folder begin with.
+std::string temporaryPrefix(const std::string& target) {
+    const auto slash = target.rfind('/');
+    const std::string leaf = slash == std::string::npos ? target : target.substr(slash + 1);
+    return folderOf(target) + "/." + leaf + ".tmp-";
 }
 
 // The file a write must replace: the target of a symbolic link (followed
@@ -163,13 +175,69 @@ bool parse(std::string text, Document& doc, std::string& why) {
     return true;
 }
 
+// The document written over the text it was read from: comments, blank
+// lines and lines the program does not know stay where they were; a value
+// is changed in its own line, a new value goes at the end of its section, a
+// new section at the end of the file, and a deleted section goes whole.
 template <typename Document>
-std::string format(const Document& doc) {
+std::string merge(const std::string& original, const Document& doc) {
     std::string out;
+    std::string text = original;
+    if (text.compare(0, 3, kByteOrderMark) == 0) {
+        out += kByteOrderMark;
+        text.erase(0, 3);
+    }
+    std::map<std::string, std::set<std::string>> written;  // section -> names written
+    const typename Document::mapped_type* section = nullptr;
+    std::string sectionName;
+    bool dropping = false;     // inside a deleted section
+    std::string pendingBlank;  // blank lines held back so that new values go before them
+    auto closeSection = [&] {
+        if (section) {
+            auto& done = written[sectionName];
+            for (const auto& [name, value] : *section)
+                if (done.insert(name).second) out += name + '=' + value + '\n';
+        }
+        out += pendingBlank;
+        pendingBlank.clear();
+    };
+    std::istringstream in(text);
+    std::string raw;
+    while (std::getline(in, raw)) {
+        const std::string line = trim(raw);
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            closeSection();
+            sectionName = line.substr(1, line.size() - 2);
+            const auto k = doc.find(sectionName);
+            section = k == doc.end() ? nullptr : &k->second;
+            dropping = section == nullptr;
+            if (!dropping) out += raw + '\n';
+            continue;
+        }
+        if (dropping) continue;
+        if (line.empty()) {
+            pendingBlank += raw + '\n';
+            continue;
+        }
+        out += pendingBlank;
+        pendingBlank.clear();
+        const auto eq = raw.find('=');
+        if (section && eq != std::string::npos && line[0] != ';' && line[0] != '#') {
+            const std::string name = trim(raw.substr(0, eq));
+            const auto v = section->find(name);
+            if (v == section->end() || !written[sectionName].insert(name).second) continue;  // gone, or repeated
+            out += raw.substr(0, eq + 1) + v->second + '\n';
+            continue;
+        }
+        out += raw + '\n';
+    }
+    closeSection();
     for (const auto& [key, values] : doc) {
+        if (written.count(key)) continue;
+        const bool endsBlank = out.size() >= 2 && out.compare(out.size() - 2, 2, "\n\n") == 0;
+        if (!out.empty() && !endsBlank && out != kByteOrderMark) out += '\n';
         out += '[' + key + "]\n";
         for (const auto& [name, value] : values) out += name + '=' + value + '\n';
-        out += '\n';
     }
     return out;
 }
@@ -204,7 +272,31 @@ std::string SettingsStore::defaultPath() {
     return std::string(home && *home ? home : ".") + "/.config/VELKOR.ini";
 }
 
-SettingsStore::SettingsStore(std::string path) : path_(std::move(path)) {}
+SettingsStore::SettingsStore(std::string path) : path_(std::move(path)) { removeStaleTemporaries(); }
+
+void SettingsStore::removeStaleTemporaries() const {
+    // ".NAME.tmp-PID-N": left by a writer killed between making and renaming
+    // it. Only those of programs no longer running go; one of a running
+    // program may be about to become the file.
+    const std::string target = writeTarget(path_);
+    const std::string prefix = temporaryPrefix(target);
+    const std::string folder = folderOf(target);
+    const std::string leaf = prefix.substr(folder.size() + 1);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, leaf.size(), leaf) != 0) continue;
+        const std::string rest = name.substr(leaf.size());
+        const auto dash = rest.find('-');
+        if (dash == 0 || dash == std::string::npos || rest.find_first_not_of("0123456789-") != std::string::npos)
+            continue;
+        const long pid = std::strtol(rest.substr(0, dash).c_str(), nullptr, 10);
+        if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+            ::unlink((folder + "/" + name).c_str());
+    }
+    ::closedir(dir);
+}
 
 void SettingsStore::setProblemReport(std::function<void(const std::string&)> report) { report_ = std::move(report); }
 
@@ -221,12 +313,13 @@ const char kRunsOnBuiltIn[] = ". The program runs on the built-in settings and l
 const char kWorksUntilEnd[] = "). Presets and colours work until the program ends.";
 }  // namespace
 
-SettingsStore::Document SettingsStore::load() const {
+SettingsStore::Document SettingsStore::load(std::string* raw) const {
     if (memoryOnly_) return memory_;
     std::string text, why;
     Document doc;
     const FileState state = readWhole(path_, text, why);
     if (state == FileState::Missing) return doc;
+    if (raw) *raw = text;
     if (state == FileState::Ok && parse(std::move(text), doc, why)) {
         memory_ = doc;  // what the run goes on with should the file fail later
         return doc;
@@ -237,15 +330,14 @@ SettingsStore::Document SettingsStore::load() const {
     return memory_;
 }
 
-bool SettingsStore::writeFile(const Document& doc, const std::string& target, int folderFd, std::string& why) {
+bool SettingsStore::writeFile(const std::string& text, const std::string& target, int folderFd, std::string& why) {
     const std::string folder = folderOf(target);
     // Unique in the folder, hidden, and made with the user's umask.
     static std::atomic<unsigned> counter{0};
-    const std::string base = target.substr(folder == "/" ? 1 : folder.size() + 1);
     std::string tmp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tmp = folder + "/." + base + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        tmp = temporaryPrefix(target) + std::to_string(::getpid()) + "-" + std::to_string(counter++);
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
@@ -256,7 +348,7 @@ bool SettingsStore::writeFile(const Document& doc, const std::string& target, in
     struct stat old {};
     bool ok = true;
     if (::stat(target.c_str(), &old) == 0) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-    ok = ok && writeAll(fd, format(doc)) && ::fsync(fd) == 0;
+    ok = ok && writeAll(fd, text) && ::fsync(fd) == 0;
     int err = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -286,10 +378,11 @@ bool SettingsStore::update(const std::function<bool(Document&)>& change) {
             // written since.
             FolderLock lock(folder);
             if (lock.fd() < 0) why = folder + ": " + std::strerror(errno);
-            Document doc = load();
+            std::string original;
+            Document doc = load(&original);
             if (lock.fd() >= 0 && !memoryOnly_) {
                 if (!change(doc)) return true;  // nothing to write
-                if (writeFile(doc, target, lock.fd(), why)) {
+                if (writeFile(merge(original, doc), target, lock.fd(), why)) {
                     memory_ = std::move(doc);
                     return true;
                 }

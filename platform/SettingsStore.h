@@ -7,7 +7,8 @@
 // the file (through a symbolic link the target is replaced and the link kept,
 // and the file keeps its mode). Changes are made under a lock on the folder,
 // each on a fresh read of the file, so two running programs never undo or
-// tear each other's writes.
+// tear each other's writes. A write keeps the file's comments and the lines
+// the program does not know.
 //
 // A file that cannot be read or is no settings file is left alone for the
 // rest of the run, and so is a folder that cannot be written: the store then
@@ -73,13 +74,16 @@ public:
 private:
     using Values = std::map<std::string, std::string>;
     using Document = std::map<std::string, Values>;
-    Document load() const;
+    // raw: the file's text as read, for a write that keeps its other lines.
+    Document load(std::string* raw = nullptr) const;
     // Applies change to the current document and stores it; false if it
     // could only be kept in memory.
     bool update(const std::function<bool(Document&)>& change);
     // Replaces target by doc under a unique temporary name; the caller holds
     // the lock on the folder (folderFd).
-    bool writeFile(const Document& doc, const std::string& target, int folderFd, std::string& why);
+    bool writeFile(const std::string& text, const std::string& target, int folderFd, std::string& why);
+    // Temporary files of writers killed mid-write, beside the file.
+    void removeStaleTemporaries() const;
     void goMemoryOnly(Document doc, std::string why) const;
 
     std::string path_;

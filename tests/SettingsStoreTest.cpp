@@ -194,3 +194,53 @@ TEST(SettingsStore, TwoProgramsWritingAtOnceLoseNothing) {
             EXPECT_EQ(check.readInt("\\P" + std::to_string(id), "v" + std::to_string(i)).value, i);
     EXPECT_EQ(f.names(), (std::vector<std::string>{"VELKOR.ini"}));
 }
+
+TEST(SettingsStore, AWriteKeepsCommentsAndUnknownLinesAndClearsWhatKilledWritersLeft) {
+    Folder f;
+    const std::string path = f.file("VELKOR.ini");
+    write(path,
+          "; the garage's presets, edited by hand\n"
+          "[\\VELKOR\\DIAGRAM\\F1]\n"
+          "# lambda first\n"
+          "diagram_1 = 7\n"
+          "owner's note without a value\n"
+          "\n"
+          "[\\VELKOR\\OLD]\n"
+          "x=1\n");
+    // Left by writers killed mid-write: one of a program long gone, one of
+    // this (running) program, and a file of someone else's.
+    write(f.file(".VELKOR.ini.tmp-999999999-0"), "half");
+    write(f.file(".VELKOR.ini.tmp-" + std::to_string(::getpid()) + "-7"), "in flight");
+    write(f.file(".VELKOR.ini.tmp-notes"), "keep");
+    platform::SettingsStore store(path);
+    EXPECT_EQ(f.names(), (std::vector<std::string>{".VELKOR.ini.tmp-" + std::to_string(::getpid()) + "-7",
+                                                   ".VELKOR.ini.tmp-notes", "VELKOR.ini"}));
+    ASSERT_TRUE(store.writeInts("\\VELKOR\\DIAGRAM\\F1", {{"diagram_1", 12}, {"diagram_2", 3}}));
+    ASSERT_TRUE(store.deleteKey("\\VELKOR\\OLD"));
+    ASSERT_TRUE(store.writeInt("\\VELKOR\\NEW", "a", 1));
+    EXPECT_EQ(contents(path),
+              "; the garage's presets, edited by hand\n"
+              "[\\VELKOR\\DIAGRAM\\F1]\n"
+              "# lambda first\n"
+              "diagram_1 =12\n"
+              "owner's note without a value\n"
+              "diagram_2=3\n"
+              "\n"
+              "[\\VELKOR\\NEW]\n"
+              "a=1\n");
+    EXPECT_EQ(store.readInt("\\VELKOR\\DIAGRAM\\F1", "diagram_1").value, 12);
+}
+
+TEST(SettingsStore, AFileNamedWithoutAFolderIsWrittenInTheWorkingFolder) {
+    Folder f;
+    write(f.file(".name.ini.tmp-999999999-3"), "half");
+    const fs::path before = fs::current_path();
+    fs::current_path(f.dir);
+    {
+        platform::SettingsStore store("name.ini");
+        EXPECT_TRUE(store.writeInt("\\VELKOR\\K", "v", 5));
+    }
+    fs::current_path(before);
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"name.ini"}));
+    EXPECT_EQ(contents(f.file("name.ini")), "[\\VELKOR\\K]\nv=5\n");
+}
