@@ -45,10 +45,9 @@ bool sameFormat(const QSurfaceFormat& a, const QSurfaceFormat& b) {
            a.stereo() == b.stereo();
 }
 
+// Empty: a message box that belongs to the panel's window.
 std::function<void(const QString&)>& reportHandler() {
-    static std::function<void(const QString&)> handler = [](const QString& text) {
-        QMessageBox::critical(nullptr, QString(), text);
-    };
+    static std::function<void(const QString&)> handler;
     return handler;
 }
 }  // namespace
@@ -73,7 +72,15 @@ TOpenGLPanel::~TOpenGLPanel() {
     context_.reset();
 }
 
-void TOpenGLPanel::report(const QString& text) { reportHandler()(text); }
+void TOpenGLPanel::report(const QString& text) {
+    if (reportHandler()) {
+        reportHandler()(text);
+        return;
+    }
+    // The box runs an event loop of its own: paints and exposes that arrive
+    // meanwhile find the panel already without a context and do nothing.
+    QMessageBox::critical(window(), QString(), text);
+}
 
 int TOpenGLPanel::deviceWidth() const { return qRound(width() * devicePixelRatioF()); }
 int TOpenGLPanel::deviceHeight() const { return qRound(height() * devicePixelRatioF()); }
@@ -128,9 +135,11 @@ void TOpenGLPanel::createGLContext() {
     // none (no OpenGL on the display at all) it is ENODEV.
     errno = 0;
     if (!context_->create()) {
-        report(QStringLiteral("wglRenderingContext:%1").arg(errno != 0 ? errno : ENODEV));
-        report(QStringLiteral("Open GL Context Create Failed"));
+        const int code = errno != 0 ? errno : ENODEV;
+        // The half-made context goes before any box opens.
         context_.reset();
+        report(QStringLiteral("wglRenderingContext:%1").arg(code));
+        report(QStringLiteral("Open GL Context Create Failed"));
         return;
     }
     if (gOneContext) {
@@ -152,9 +161,7 @@ void TOpenGLPanel::grantedFromContext() {
 void TOpenGLPanel::initContext() {
     initDone_ = true;
     if (!OnInit) return;
-    if (!context_->makeCurrent(surface_)) {
-        report(QStringLiteral("wglMakeCurrent:%1").arg(errno));
-    }
+    if (!makeCurrentOrReport()) return;
     if (Font3D_Enabled) {
         font3D_ = sharedOutlineFont(shareGroup(), Font3D_Type, Font3D_FirstGylph, Font3D_NumGylph, Font3D_Extrustion,
                                     Font3D_Format);
@@ -218,7 +225,7 @@ void TOpenGLPanel::repaintNow() { paintCycle(); }
 
 void TOpenGLPanel::surfaceResized() {
     if (!OnResize || !context_) return;
-    if (!context_->makeCurrent(surface_)) report(QStringLiteral("wglMakeCurrent:%1").arg(errno));
+    if (!makeCurrentOrReport()) return;
     if (sharesContext() && OnInit) OnInit(this);
     OnResize(this);
     releaseContext();
