@@ -39,6 +39,7 @@ Confirmation::Confirmation(klink::LinkCommandBlock& command, std::function<void(
     no->setGeometry(136, 80, 57, 22);
     connect(yes, &QPushButton::clicked, this, &Confirmation::YesClick);
     connect(no, &QPushButton::clicked, this, &Confirmation::NoClick);
+    no->setFocus();  // the harmless answer
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
     if (initialise_) {

@@ -93,6 +93,7 @@ TForm5::TForm5(klink::LinkCommandBlock& command, const ecu::LiveDataStore& live,
     connect(right_, &QPushButton::clicked, this, &TForm5::RightClick);
     connect(&timer_, &QTimer::timeout, this, &TForm5::Timer1Timer);
     timer_.start(100);
+    list_->setFocus();  // the harmless control: Enter there switches nothing
 }
 
 TForm5::~TForm5() { timer_.stop(); }
@@ -152,9 +153,12 @@ void TForm5::confirm(int k) {
     auto restore = [self] {
         if (self) self->restoreAfterConfirmation();
     };
-    QDialog* dialog = kEntryTable[k].kind == Kind::Reset ? static_cast<QDialog*>(new TForm6(command_, restore))
-                                                         : static_cast<QDialog*>(new TForm7(command_, restore));
+    display::ClosingDialog* dialog = kEntryTable[k].kind == Kind::Reset
+                                         ? static_cast<display::ClosingDialog*>(new TForm6(command_, restore))
+                                         : static_cast<display::ClosingDialog*>(new TForm7(command_, restore));
     confirmation_ = dialog;
+    // It stands in for this window, which hides: it belongs to this one's owner.
+    dialog->setOwner(owner());
     dialog->show();
     hide();
     list_->setCurrentIndex(0);  // made by the program: no selection change

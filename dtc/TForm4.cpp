@@ -79,16 +79,19 @@ TForm4::TForm4(klink::LinkCommandBlock& command, QWidget* parent) : ClosingDialo
     count_ = new QLabel(QStringLiteral("0"), countPanel);
     count_->setGeometry(260, 3, 40, 16);
 
-    auto* reset = new QPushButton(QStringLiteral("Сброс"), this);
-    reset->setGeometry(8, 336, 81, 22);
-    connect(reset, &QPushButton::clicked, this, &TForm4::ResetClick);
+    reset_ = new QPushButton(QStringLiteral("Сброс"), this);
+    reset_->setGeometry(8, 336, 81, 22);
+    connect(reset_, &QPushButton::clicked, this, &TForm4::ResetClick);
     auto* exit = new QPushButton(QStringLiteral("Выход"), this);
     exit->setGeometry(518, 336, 81, 22);
     connect(exit, &QPushButton::clicked, this, &TForm4::ExitClick);
 
     connect(&timer_, &QTimer::timeout, this, &TForm4::Timer1Timer);
     timer_.start(500);
+    table_->setFocus();  // the harmless control: Enter there clears nothing
 }
+
+void TForm4::setClearAllowed(bool allowed) { reset_->setEnabled(allowed); }
 
 TForm4::~TForm4() { timer_.stop(); }
 
@@ -148,6 +151,7 @@ void TForm4::Timer1Timer() {
 }
 
 void TForm4::ResetClick() {
+    if (!reset_->isEnabled()) return;
     table_->setRowCount(1);  // the header and the first row, which keeps its contents
     timer_.stop();
     copy_.fill(0);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
 #include "display/ClosingDialog.h"
@@ -21,7 +22,10 @@ public:
     void ResetClick();   // "Сброс"
     void ExitClick();    // "Выход"
 
+    // A replay has nothing that could answer the clear command.
+    void setClearAllowed(bool allowed);
     QTableWidget* table() const { return table_; }
+    QPushButton* resetButton() const { return reset_; }
     QString countText() const { return count_->text(); }
     // Called once the window has closed, by whatever means.
     std::function<void()> onClosed;
@@ -37,5 +41,6 @@ private:
     klink::DtcReplyBuffer::Bytes copy_{};
     QTableWidget* table_;
     QLabel* count_;
+    QPushButton* reset_;
     QTimer timer_;
 };

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QToolButton>
 
 #include "ecu/ParameterCatalogue.h"
@@ -30,6 +31,7 @@ TForm3::TForm3(platform::SettingsStore& store, display::ColourScheme& colours, s
     tabs_->addTab(buildColourTab(), QStringLiteral("Цветовая схема"));
     tabs_->addTab(buildEcuTab(), QStringLiteral("Выбор ЭБУ"));
     tabs_->addTab(buildPortTab(), QStringLiteral("Com Port"));
+    tabs_->tabBar()->setFocus();  // the harmless control: Enter there stores nothing
     // Group captions sit on the frame line, as the layout's positions
     // (buttons and captions 16 pixels down) were drawn for; the toolkit's own
     // style puts the frame below the caption, across those controls.
