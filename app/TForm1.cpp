@@ -15,6 +15,7 @@
 #include "app/JpegImage.h"
 #include "control/TForm5.h"
 #include "control/TForm8.h"
+#include "display/WindowRules.h"
 #include "display/glpanel/TOpenGLPanel.h"
 #include "dtc/TForm4.h"
 #include "platform/Cp1251.h"
@@ -38,9 +39,7 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
       line_(std::move(line)) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("M7.9.7"));
-    reportError = [this](const std::string& text) {
-        QMessageBox::critical(this, QStringLiteral("Ошибка"), QString::fromStdString(text));
-    };
+    reportError = [this](const std::string& text) { showError(text); };
     // The store reports once when it has to leave its file alone.
     store_.setProblemReport([this](const std::string& text) {
         if (reportError) reportError(text);
@@ -205,6 +204,7 @@ void TForm1::buildCommandBox() {
         if (s.action) connect(b, &QPushButton::clicked, this, s.action);
         if (s.keep) *s.keep = b;
     }
+    display::pressOnlyWhenFocused(this);
     stopButton_->setEnabled(false);
     // A replay has no car to command: no actuator tests, no resets.
     controlButton_->setEnabled(options_.replay.empty());
@@ -227,7 +227,9 @@ void TForm1::showEvent(QShowEvent* e) {
 void TForm1::FormCreate() {
     stored::loadStoredSettings(store_, chartParameter, colourScheme, reportError);
     created_ = true;
-    update();
+    // The panels painted when the window first showed, before preset 1 was
+    // read (and again under any box the reading raised): now they show it.
+    if (!ended_) repaintPanels();
 }
 
 void TForm1::choosePort() {
@@ -328,9 +330,10 @@ void TForm1::repaintPanels() {
     for (int k : {1, 2, 3, 4, 5, 7, 6}) panel(k)->repaintNow();
 }
 
-// Child windows have no parent (a disabled main window must not disable
-// them); they are centred on the screen and shown. However one closes, its
-// own close handling re-enables the main window.
+// Child windows have no parent widget (a disabled main window must not
+// disable them) but belong to the main window, so the window manager keeps
+// them in front of it; they are centred on the screen and shown. However one
+// closes, its own close handling re-enables the main window.
 template <typename Window>
 Window* TForm1::showChild(Window* w) {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -339,10 +342,29 @@ Window* TForm1::showChild(Window* w) {
     w->onClosed = [owner] {
         if (owner) owner->setEnabled(true);
     };
+    w->setOwner(this);
     children_.emplace_back(w);
     w->show();
     setEnabled(false);
     return w;
+}
+
+void TForm1::showError(const std::string& text) {
+    QMessageBox::critical(boxOwner(), QStringLiteral("Ошибка"), QString::fromStdString(text));
+}
+
+QWidget* TForm1::boxOwner() const {
+    // The window in front: an open child window, or the confirmation that
+    // stands in for the control window; else the main window.
+    for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
+        QWidget* w = *it;
+        if (!w) continue;
+        if (auto* control = dynamic_cast<TForm5*>(w);
+            control && control->confirmation() && control->confirmation()->isVisible())
+            return control->confirmation();
+        if (w->isVisible()) return w;
+    }
+    return const_cast<TForm1*>(this);
 }
 
 QWidget* TForm1::SettingsClick() {
@@ -354,6 +376,7 @@ QWidget* TForm1::SettingsClick() {
 QWidget* TForm1::ErrorsClick() {
     if (!link_) return nullptr;
     auto* w = showChild(new TForm4(linkData.command));
+    w->setClearAllowed(options_.replay.empty());
     klink::post(linkData.command.dtcReadRequest);
     return w;
 }
@@ -366,17 +389,19 @@ QWidget* TForm1::ControlClick() {
     return w;
 }
 
-void TForm1::ExitClick() { endProgram(0, false); }  // "Выход" does not store the colours
+void TForm1::ExitClick() { endProgram(0); }
 
 void TForm1::closeEvent(QCloseEvent* e) {
     e->accept();
-    endProgram(0, true);
+    endProgram(0);
 }
 
-void TForm1::endProgram(int exitCode, bool storeColours) {
+void TForm1::endProgram(int exitCode) {
     if (ended_) return;
     ended_ = true;
-    if (storeColours) stored::saveColourScheme(store_, colourScheme);
+    // The colours are kept however the program ends: "Выход" is the only
+    // visible way out of the frameless window.
+    if (created_) stored::saveColourScheme(store_, colourScheme);
     shutDown();
     QApplication::exit(exitCode);
 }

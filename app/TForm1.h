@@ -51,9 +51,11 @@ public:
     void StopClick();
     void ExitClick();
     // Every way the program ends ("Выход", the window's close, Ctrl+C,
-    // termination): open windows close through their own handling, outputs
-    // are released, the link stops; then the event loop ends with exitCode.
-    void endProgram(int exitCode, bool storeColours);
+    // termination, hang-up): the colours are stored, open windows close
+    // through their own handling, outputs are released, the link stops; then
+    // every event loop ends with exitCode.
+    void endProgram(int exitCode);
+    bool ended() const { return ended_; }
     void PresetClick(int n);
     // Redraws chart panels 1..5, 7 and 6 at once, in that order.
     void repaintPanels();
@@ -71,8 +73,10 @@ public:
     QWidget* SettingsClick();
     QWidget* ErrorsClick();
     QWidget* ControlClick();
-    // How a failed settings read is reported; by default an error box.
+    // How a failed settings read is reported; by default showError.
     std::function<void(const std::string&)> reportError;
+    // The error box, belonging to the window in front.
+    void showError(const std::string& text);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -91,6 +95,8 @@ private:
     void serveReleases();
     template <typename Window>
     Window* showChild(Window* w);
+    // Where a message box belongs: the window in front.
+    QWidget* boxOwner() const;
     // LinkObserver, on the link thread.
     void linkStopped() override;
     void portFailed(const std::string& device, const std::string& reason) override;

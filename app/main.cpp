@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <iostream>
 
@@ -26,34 +27,59 @@ int main(int argc, char** argv) {
         std::cout << "m797-tester " M797_VERSION "\n";
         return 0;
     }
+    // Ctrl+C, termination and a closed terminal (hang-up) end the program
+    // as "Выход" does (open windows close, outputs are released, the link is
+    // stopped and joined, the port closed): the handler only writes a byte;
+    // whichever event loop runs then (the main one, or a box's) reads it and
+    // ends every loop. A request that arrives before the main loop would run
+    // is kept, and the main loop is not started.
+    static int signalPipe[2] = {-1, -1};
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, signalPipe) == 0) {
+        struct sigaction action {};
+        action.sa_handler = [](int) {
+            const int saved = errno;
+            (void)!::write(signalPipe[0], "x", 1);
+            errno = saved;
+        };
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
+    }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // panels share their fonts
     QApplication application(argc, argv);
 
-    // Ctrl+C and termination end the program as "Выход" does (open windows
-    // close, outputs are released, the link is stopped and joined, the port
-    // closed): the handler only writes a byte, the event loop does the rest.
-    static int signalPipe[2] = {-1, -1};
-    if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
-        auto handler = [](int) { (void)!::write(signalPipe[0], "x", 1); };
-        std::signal(SIGINT, handler);
-        std::signal(SIGTERM, handler);
-    }
+    constexpr int kSignalledExit = 130;
+    int endAsked = -1;  // the exit status once an end was asked
+    TForm1* form = nullptr;
+    QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+        char drain[64];
+        while (::read(signalPipe[1], drain, sizeof drain) > 0) {
+        }
+        if (endAsked >= 0) return;
+        endAsked = kSignalledExit;
+        if (form && !form->showsNoticeOnly()) {
+            form->endProgram(kSignalledExit);
+        } else {
+            QApplication::exit(kSignalledExit);
+        }
+    });
+    notifier.setEnabled(signalPipe[1] >= 0);
+
     std::string lineError;
     std::unique_ptr<platform::SerialLine> line = app::makeLine(*options, lineError);
     if (!line) {
         std::cerr << "m797-tester: " << lineError << "\n";
         QMessageBox::critical(nullptr, QStringLiteral("Ошибка"), QString::fromStdString(lineError));
-        return 2;
+        return endAsked >= 0 ? endAsked : 2;
     }
-    TForm1 form(*options, std::move(line));
-    QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&form] {
-        if (form.showsNoticeOnly()) {
-            QApplication::exit(130);
-        } else {
-            form.endProgram(130, false);
-        }
-    });
-    if (!form.showsNoticeOnly()) form.show();
+    TForm1 window(*options, std::move(line));
+    form = &window;
+    if (endAsked >= 0) {  // asked during a box the window's making raised
+        window.endProgram(endAsked);
+        return endAsked;
+    }
+    if (!window.showsNoticeOnly()) window.show();
+    if (endAsked >= 0) return endAsked;  // asked during a box of the first show: ended there
     return application.exec();
 }
