@@ -9,6 +9,6 @@ apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libjpeg-dev \
   libgl1-mesa-dri fonts-liberation \
-  xvfb xauth x11-utils imagemagick xdotool python3 \
+  xvfb xauth x11-utils imagemagick xdotool openbox python3 \
   dpkg-dev desktop-file-utils \
   g++-mingw-w64-x86-64-posix wine wine64 >/dev/null

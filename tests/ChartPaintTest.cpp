@@ -15,6 +15,7 @@
 #include "app/TForm1.h"
 #include "display/PaintGate.h"
 #include "display/glpanel/TOpenGLPanel.h"
+#include "dtc/TForm4.h"
 #include "sim/SimulatedCar.h"
 #include "tests/TestSupport.h"
 
@@ -36,7 +37,7 @@ struct Rig {
         o.settingsPath = testsupport::tempSettingsPath();
         form = std::make_unique<TForm1>(o, std::move(line));
         form->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000 * testsupport::slowdown()));
         QTest::qWait(100);
         form->colourScheme = testColours();
     }
@@ -269,6 +270,13 @@ TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
     rig.form->chartParameter[0] = 56;  // engine speed: the simulated car idles near 850 rpm
     EXPECT_FALSE(rig.form->commandButton(QStringLiteral("Управление"))->isEnabled());
     EXPECT_EQ(rig.form->ControlClick(), nullptr);
+    {
+        // Nothing in a recording can answer a clear either.
+        auto* codes = dynamic_cast<TForm4*>(rig.form->ErrorsClick());
+        ASSERT_NE(codes, nullptr);
+        EXPECT_FALSE(codes->resetButton()->isEnabled());
+        codes->close();
+    }
 
     const QImage before = rig.shot(1);
     QTest::mouseClick(rig.form->startButton(), Qt::LeftButton);
@@ -297,8 +305,8 @@ TEST(PaintGate, OnlyAMovingTraceOrAChangedPictureIsPaintedAgain) {
     display::DisplaySources src{&live, &histories, &link, &chart, &colours, "Com1"};
     display::PaintGate gate;
     for (int k = 1; k <= 7; ++k) EXPECT_TRUE(gate.needsPaint(k, src)) << k;  // the first time, all
-    EXPECT_TRUE(gate.needsPaint(1, src));   // the trace moves with every tick
-    EXPECT_FALSE(gate.needsPaint(2, src));  // the grid alone never changes
+    EXPECT_TRUE(gate.needsPaint(1, src));                                    // the trace moves with every tick
+    EXPECT_FALSE(gate.needsPaint(2, src));                                   // the grid alone never changes
     EXPECT_FALSE(gate.needsPaint(3, src));
     EXPECT_FALSE(gate.needsPaint(6, src));
     EXPECT_FALSE(gate.needsPaint(7, src));

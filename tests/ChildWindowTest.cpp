@@ -5,10 +5,12 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QGroupBox>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
 #include <QStyleOptionGroupBox>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <atomic>
@@ -41,7 +43,7 @@ struct Rig {
         form = std::make_unique<TForm1>(o, std::move(l));
         form->reportError = [this](const std::string& e) { errors.push_back(e); };
         form->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000 * testsupport::slowdown()));
     }
     void start() {
         form->StartClick();
@@ -335,14 +337,38 @@ namespace {
 std::string frameHex(const klink::RequestFrame& f) { return hex(testsupport::Bytes(f.data(), f.data() + f.length)); }
 
 // Presses a key as a person does: through the X server to the window that
-// has the keyboard focus. There is no window manager under Xvfb, so the
-// window is given the focus first.
+// has the keyboard focus. The window is given the focus first.
 void pressKey(QWidget* w, const char* key) {
-    w->activateWindow();
-    w->raise();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w)) << "window never got the focus";
+    ASSERT_TRUE(testsupport::focusWindow(w)) << "window never got the focus";
     ASSERT_EQ(QProcess::execute("xdotool", {"key", "--clearmodifiers", key}), 0) << "xdotool is needed";
     QTest::qWait(50);
+}
+
+// The top-level windows bottom to top, as the window manager stacks them;
+// empty without a window manager.
+std::vector<WId> stacking() {
+    QProcess p;
+    p.start("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"});
+    p.waitForFinished(10000);
+    std::vector<WId> out;
+    const QString text = QString::fromLatin1(p.readAllStandardOutput());
+    const qsizetype hash = text.indexOf('#');
+    if (hash < 0) return out;
+    for (const QString& id : text.mid(hash + 1).split(',', Qt::SkipEmptyParts))
+        out.push_back(static_cast<WId>(id.trimmed().toULongLong(nullptr, 16)));
+    return out;
+}
+
+// True when the window manager stacks upper above lower.
+bool above(QWidget* upper, QWidget* lower) {
+    const auto order = stacking();
+    const auto u = std::find(order.begin(), order.end(), upper->winId());
+    const auto l = std::find(order.begin(), order.end(), lower->winId());
+    return u != order.end() && l != order.end() && u > l;
+}
+
+bool windowManagerRuns() {
+    return QProcess::execute("sh", {"-c", "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"}) == 0;
 }
 
 template <typename W>
@@ -371,19 +397,27 @@ TEST(WaysOut, EscapeInTheErrorCodesWindowEndsTheReadsAndFreesTheMainWindow) {
     EXPECT_EQ(rig.sent(read), after);  // no 18 once the window is gone
 }
 
-TEST(WaysOut, EscapeInTheControlWindowReleasesTheOutputUnderTest) {
+TEST(WaysOut, EscapeOrAltF4InTheControlWindowReleasesTheOutputUnderTest) {
     Rig rig;
     rig.start();
-    auto* w = open<TForm5>(rig.form->ControlClick());
-    w->list()->setCurrentIndex(7);
-    w->ComboBox1Change(7);  // "Реле вентилятора 1"
-    w->LeftClick();
     const std::string release = frameHex(rig.form->link().catalogue().actuator[7].release);
-    QPointer<TForm5> guard(w);
-    pressKey(w, "Escape");
-    ASSERT_TRUE(rig.until([&] { return guard.isNull() || !guard->isVisible(); }));
-    EXPECT_TRUE(rig.form->isEnabled());
-    ASSERT_TRUE(rig.until([&] { return rig.sent(release) == 1; }));
+    // Alt+F4 is the window manager's: without one only Escape is tried.
+    const std::vector<const char*> keys =
+        windowManagerRuns() ? std::vector<const char*>{"Escape", "alt+F4"} : std::vector<const char*>{"Escape"};
+    int released = 0;
+    for (const char* key : keys) {
+        SCOPED_TRACE(key);
+        auto* w = open<TForm5>(rig.form->ControlClick());
+        w->list()->setCurrentIndex(7);
+        w->ComboBox1Change(7);  // "Реле вентилятора 1"
+        w->LeftClick();
+        QPointer<TForm5> guard(w);
+        pressKey(w, key);
+        ASSERT_TRUE(rig.until([&] { return guard.isNull() || !guard->isVisible(); }));
+        EXPECT_TRUE(rig.form->isEnabled());
+        ASSERT_TRUE(rig.until([&] { return rig.sent(release) == released + 1; }));
+        ++released;
+    }
 }
 
 TEST(WaysOut, EscapeInTheSettingsDialogFreesTheMainWindow) {
@@ -513,4 +547,100 @@ TEST(ErrorCodesWindow, CountAndRecordsComeFromTheSameReply) {
     link.join();
     EXPECT_EQ(mixed, 0);
     w->close();
+}
+
+// ---- Nothing reaches the car by accident ------------------------------
+
+// Enter and Space where each window puts the focus, as a technician might
+// press them: nothing is cleared, switched or reset.
+TEST(Keys, EnterAndSpaceWhereEachWindowOpensSendNothingToTheCar) {
+    Rig rig;
+    rig.start();
+    const auto& cat = rig.form->link().catalogue();
+    {
+        QPointer<TForm4> codes = open<TForm4>(rig.form->ErrorsClick());
+        for (const char* key : {"Return", "KP_Enter", "space"}) pressKey(codes, key);
+        EXPECT_EQ(QApplication::focusWidget(), codes->table());
+        rig.passes(2);
+        EXPECT_EQ(rig.sent(frameHex(cat.dtcClear)), 0);
+        codes->close();
+    }
+    QPointer<TForm5> control = open<TForm5>(rig.form->ControlClick());
+    // "Реле стартера" chosen with the arrow keys, then Enter.
+    for (int k = 0; k < 10; ++k) pressKey(control, "Down");
+    ASSERT_EQ(control->list()->currentIndex(), 10);
+    pressKey(control, "Return");
+    pressKey(control, "KP_Enter");
+    EXPECT_EQ(QApplication::focusWidget(), control->list());
+    rig.passes(2);
+    EXPECT_EQ(rig.sent(frameHex(cat.actuator[10].on)), 0);
+    EXPECT_GE(rig.sent(frameHex(cat.actuator[10].report)), 1);
+
+    // The reset's confirmation opens on "Нет": Enter or Space answer "Нет".
+    for (const char* key : {"Return", "space"}) {
+        control->list()->setCurrentIndex(TForm5::kResetEntry);
+        control->ComboBox1Change(TForm5::kResetEntry);
+        ASSERT_EQ(visible<TForm6>().size(), 1);
+        QPointer<TForm6> confirmation = visible<TForm6>()[0];
+        pressKey(confirmation, key);
+        ASSERT_TRUE(rig.until([&] { return confirmation.isNull() || !confirmation->isVisible(); })) << key;
+        ASSERT_TRUE(rig.until([&] { return control && control->isVisible(); }));
+    }
+    rig.passes(2);
+    EXPECT_EQ(rig.sent(frameHex(cat.ecuReset)), 0);
+
+    // A focused button is pressed by Enter, as a user expects.
+    control->list()->setCurrentIndex(7);
+    control->ComboBox1Change(7);  // "Реле вентилятора 1"
+    control->leftButton()->setFocus();
+    pressKey(control, "Return");
+    ASSERT_TRUE(rig.until([&] { return rig.sent(frameHex(cat.actuator[7].on)) == 1; }));
+    control->close();
+}
+
+// A click on the main window while a child is open never buries the child;
+// a box raised from the settings dialog belongs to the dialog.
+TEST(WindowOrder, AClickOnTheMainWindowLeavesTheOpenWindowInFront) {
+    if (!windowManagerRuns()) GTEST_SKIP() << "needs a window manager (scripts/with-screen.sh starts one)";
+    Rig rig;
+    for (int which = 0; which < 3; ++which) {
+        SCOPED_TRACE(which);
+        QPointer<QWidget> w = which == 0   ? rig.form->SettingsClick()
+                              : which == 1 ? rig.form->ErrorsClick()
+                                           : rig.form->ControlClick();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 5000 * testsupport::slowdown()));
+        ASSERT_TRUE(rig.until([&] { return above(w, rig.form.get()); }));
+        // On the background beside the panels, away from the child.
+        QProcess::execute("xdotool", {"mousemove", "790", "700", "click", "1"});
+        QTest::qWait(300);
+        EXPECT_TRUE(above(w, rig.form.get()));
+        w->close();
+        ASSERT_TRUE(rig.until([&] { return w.isNull() || !w->isVisible(); }));
+    }
+    // A box raised while the settings dialog is open (a store that cannot
+    // be written, say) belongs to the dialog: over it, and it over the main
+    // window, however the main window is clicked.
+    auto* dlg = open<TForm3>(rig.form->SettingsClick());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg, 5000 * testsupport::slowdown()));
+    bool checked = false;
+    QTimer finder;
+    QObject::connect(&finder, &QTimer::timeout, [&] {
+        QMessageBox* box = nullptr;
+        for (QWidget* x : QApplication::topLevelWidgets())
+            if (auto* b = qobject_cast<QMessageBox*>(x); b && b->isVisible()) box = b;
+        if (!box || checked) return;
+        checked = true;
+        finder.stop();
+        EXPECT_EQ(box->parentWidget(), dlg);
+        EXPECT_TRUE(rig.until([&] { return above(box, dlg); }));
+        QProcess::execute("xdotool", {"mousemove", "790", "700", "click", "1"});
+        QTest::qWait(300);
+        EXPECT_TRUE(above(box, dlg));
+        EXPECT_TRUE(above(dlg, rig.form.get()));
+        box->accept();
+    });
+    finder.start(50);
+    rig.form->showError("The settings cannot be saved");
+    EXPECT_TRUE(checked);
+    dlg->close();
 }

@@ -12,6 +12,7 @@
 
 #include "display/glpanel/TOpenGLPanel.h"
 #include "platform/Cp1251.h"
+#include "tests/GuiSupport.h"
 
 using namespace glpanel;
 
@@ -42,7 +43,7 @@ struct PanelRig {
     }
     void show() {
         panel.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(panel.surfaceWindow()));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(panel.surfaceWindow(), 5000 * testsupport::slowdown()));
         QTest::qWait(50);
     }
     // What the window shows on the screen now.
@@ -221,7 +222,7 @@ TEST(Panel, SeveralPanelsTakeTurnsOnOneThread) {
         panels.push_back(std::move(p));
     }
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 5000 * testsupport::slowdown()));
     QTest::qWait(100);
     for (auto& p : panels) {
         p->repaintNow();

@@ -20,4 +20,17 @@ inline bool waitProcessing(const std::function<bool()>& cond, int ms = 5000) {
         std::chrono::milliseconds(ms));
 }
 
+// Gives the window the keyboard focus and waits until it has it. A window
+// manager may pass over one request while it is busy (or while another
+// window maps): the request is repeated until the stretched bound.
+inline bool focusWindow(QWidget* w, int ms = 10000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms) * slowdown();
+    do {
+        w->activateWindow();
+        w->raise();
+        if (QTest::qWaitForWindowActive(w, 500)) return true;
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
+}
+
 }  // namespace testsupport

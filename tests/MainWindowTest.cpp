@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 
 #include <unistd.h>
@@ -37,7 +39,7 @@ struct Window {
         form = std::make_unique<TForm1>(opt, std::move(l));
         form->reportError = [this](const std::string& e) { errors.push_back(e); };
         form->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000 * testsupport::slowdown()));
     }
     std::size_t wakeUps() {
         return line->withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); });
@@ -102,18 +104,24 @@ TEST(MainWindow, AFailureStopReenablesStartAndTheTimerStopsItself) {
     EXPECT_TRUE(w.until([&] { return !w.form->timers().isRunning(id); }, 500));
 }
 
-TEST(MainWindow, TheSystemCloseStoresTheColoursAndExitDoesNot) {
-    const std::string settings = testsupport::tempSettingsPath();
-    {
-        Window w({}, false, settings);
-        w.form->ExitClick();
+TEST(MainWindow, ExitAndTheSystemCloseBothStoreTheColours) {
+    for (bool byExit : {true, false}) {
+        const std::string settings = testsupport::tempSettingsPath();
+        {
+            Window w({}, false, settings);
+            ASSERT_TRUE(w.until([&] { return platform::SettingsStore(settings).keyExists(stored::setKey(1)); }));
+            w.form->colourScheme.gridColour = {0.2f, 0.4f, 0.1f, 0.4f};
+            byExit ? w.form->ExitClick() : (void)w.form->close();
+        }
+        platform::SettingsStore store(settings);
+        EXPECT_EQ(store.readInt(stored::kColourKey, "GRID_R").value, 20) << byExit;
     }
-    platform::SettingsStore store(settings);
-    EXPECT_FALSE(store.keyExists(stored::kColourKey));
+    const std::string settings = testsupport::tempSettingsPath();
     {
         Window w({}, false, settings);
         w.form->close();
     }
+    platform::SettingsStore store(settings);
     EXPECT_EQ(store.readInt(stored::kColourKey, "GRID_R").value, 50);
     EXPECT_EQ(store.readInt(stored::kColourKey, "GRAPHIC_T").value, 99);
     EXPECT_EQ(store.readInt(stored::kColourKey, "Text3_B").value, 80);
@@ -197,13 +205,18 @@ TEST(MainWindow, ASettingsFileThatIsNotOursIsReportedInFrontOfTheWindowAndKept) 
     TForm1 form(opt, std::make_unique<sim::SimulatedLine>(sim::SimOptions{}));
     std::vector<bool> visibleAtReport;
     std::string report;
+    long paintsAtReport = 0;
     form.reportError = [&](const std::string& e) {
         visibleAtReport.push_back(form.isVisible());
         report = e;
+        QTest::qWait(300);  // as a box's own event loop: the first exposes are painted under it
+        paintsAtReport = form.panel(1)->paintCount();
     };
     form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form, 5000 * testsupport::slowdown()));
     ASSERT_EQ(visibleAtReport.size(), 1u);
+    // The charts show the preset read after the box, not the blank before it.
+    EXPECT_TRUE(testsupport::waitProcessing([&] { return form.panel(1)->paintCount() > paintsAtReport; }));
     EXPECT_TRUE(visibleAtReport[0]);  // the box stands in front of the window
     EXPECT_NE(report.find(path), std::string::npos);
     EXPECT_EQ(form.chartParameter, (stored::ChartParameters{2, 3, 4, 5, 6}));
@@ -215,8 +228,8 @@ TEST(MainWindow, ASettingsFileThatIsNotOursIsReportedInFrontOfTheWindowAndKept) 
 // The whole program on the real serial layer: Ctrl+C and termination end it
 // in order, with the control window open and an output under test released
 // on the wire first.
-TEST(MainWindow, CtrlCAndTerminationEndTheProgramInOrder) {
-    for (int sig : {SIGINT, SIGTERM}) {
+TEST(MainWindow, CtrlCTerminationAndHangUpEndTheProgramInOrder) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(sig);
         sim::PtyPeer peer;
         ASSERT_TRUE(peer.ok());
@@ -263,7 +276,7 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
     std::vector<std::string> errors;
     form.reportError = [&](const std::string& e) { errors.push_back(e); };
     form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form, 5000 * testsupport::slowdown()));
 
     // The default port is missing: the box says why.
     form.StartClick();
@@ -288,4 +301,90 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
     }));
     EXPECT_EQ(peer.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }), 1u);
     EXPECT_EQ(errors.size(), 1u);
+}
+
+// A signal while a start-up box is open: the settings box (in the main
+// loop) or the OpenGL failure boxes (before it). The program ends at once
+// with the signal's status; it neither spins nor waits for the box.
+TEST(MainWindow, ASignalWhileAStartUpBoxIsOpenEndsTheProgram) {
+    std::string binary(512, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 131 + 7);
+    struct Case {
+        int sig;
+        bool noOpenGl;
+        const char* boxTitle;
+    };
+    for (const Case c : {Case{SIGINT, false, "Ошибка"}, Case{SIGTERM, false, "Ошибка"}, Case{SIGHUP, false, "Ошибка"},
+                         Case{SIGTERM, true, "m797-tester"}}) {
+        SCOPED_TRACE(std::to_string(c.sig) + (c.noOpenGl ? " without OpenGL" : " settings box"));
+        const std::string settings = testsupport::tempSettingsPath();
+        if (!c.noOpenGl) std::ofstream(settings, std::ios::binary) << binary;
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (c.noOpenGl) env.insert("QT_XCB_GL_INTEGRATION", "none");
+        p.setProcessEnvironment(env);
+        p.start(M797_TESTER_PATH, {"--simulate", "--settings", QString::fromStdString(settings)});
+        ASSERT_TRUE(p.waitForStarted(10000));
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                QProcess search;
+                search.setStandardOutputFile(QProcess::nullDevice());
+                search.start("xdotool", {"search", "--onlyvisible", "--pid", QString::number(p.processId()), "--name",
+                                         c.boxTitle});
+                return search.waitForFinished(10000) && search.exitCode() == 0;
+            },
+            std::chrono::seconds(20)))
+            << "no box was shown";
+        ::kill(static_cast<pid_t>(p.processId()), c.sig);
+        ASSERT_TRUE(p.waitForFinished(10000)) << "still running after the signal";
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 130);
+    }
+}
+
+// Without OpenGL every panel says why in two boxes, in the order of the
+// steps, and nothing else: not under paints that arrive while a box is
+// open. Runs in a child process, since the integration is chosen at start.
+TEST(MainWindow, WithoutOpenGlEachPanelShowsItsTwoBoxesInOrder) {
+    if (qEnvironmentVariable("QT_XCB_GL_INTEGRATION") != QStringLiteral("none")) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_XCB_GL_INTEGRATION", "none");
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--gtest_filter=MainWindow.WithoutOpenGlEachPanelShowsItsTwoBoxesInOrder"});
+        ASSERT_TRUE(child.waitForFinished(60000));
+        const QByteArray out = child.readAll();
+        EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
+        EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
+        return;
+    }
+    app::TesterOptions opt;
+    opt.settingsPath = testsupport::tempSettingsPath();
+    TForm1 form(opt, std::make_unique<sim::SimulatedLine>(sim::SimOptions{}));
+    QStringList boxes;
+    QTimer reader;
+    QObject::connect(&reader, &QTimer::timeout, [&] {
+        for (QWidget* x : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(x);
+            if (!box || !box->isVisible() || box->property("read").toBool()) continue;
+            box->setProperty("read", true);
+            boxes << box->text();
+            EXPECT_EQ(box->parentWidget(), &form);
+            form.repaintPanels();  // paints inside the box's own event loop
+            box->accept();
+        }
+    });
+    reader.start(20);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form, 5000 * testsupport::slowdown()));
+    QTest::qWait(300);
+    form.repaintPanels();
+    QTest::qWait(100);
+    ASSERT_EQ(boxes.size(), 14) << boxes.join(" | ").toStdString();
+    for (int k = 0; k < 7; ++k) {
+        EXPECT_TRUE(boxes[2 * k].startsWith("wglRenderingContext:")) << boxes[2 * k].toStdString();
+        EXPECT_EQ(boxes[2 * k + 1], QStringLiteral("Open GL Context Create Failed"));
+    }
 }

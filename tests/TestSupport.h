@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #endif
 #include <chrono>
+#include <cstdlib>
 
 #include <cstdint>
 #include <cstdio>
@@ -93,8 +94,17 @@ inline CommandRun runCommand(const std::string& command) {
 #endif
 
 // Polls cond every millisecond until it holds or the time is up.
+// How much slower than a plain build this run goes: M797_TEST_SLOWDOWN
+// (the sanitizer stages set it), 1 otherwise. Every wait for something that
+// must happen is stretched by it; nothing that must not happen is.
+inline int slowdown() {
+    const char* s = std::getenv("M797_TEST_SLOWDOWN");
+    const int n = s ? std::atoi(s) : 1;
+    return n >= 1 ? n : 1;
+}
+
 inline bool waitUntil(const std::function<bool()>& cond, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto end = std::chrono::steady_clock::now() + limit;
+    const auto end = std::chrono::steady_clock::now() + limit * slowdown();
     while (std::chrono::steady_clock::now() < end) {
         if (cond()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
