@@ -82,6 +82,12 @@ int main(int argc, char** argv) {
     bool headerDone = false;
     klink::Com_Port* linkPtr = nullptr;
     logger.printPass = [&](std::ostream& out, std::uint64_t pass) {
+        // A row only for a pass that measured: never the last values again.
+        if (const std::string& gap = linkPtr->passGap(); !gap.empty()) {
+            std::cerr << "m797-log: " << device << ": pass " << pass << " measured nothing (" << gap << ")"
+                      << std::endl;
+            return;
+        }
         if (!headerDone) out << logHeader() << "\n";
         headerDone = true;
         const std::int64_t ms = linkPtr->lastReplyMs();

@@ -113,7 +113,8 @@ std::size_t Com_Port::exchangeBytes(const std::uint8_t* frame, std::size_t lengt
     // The adapter echoes every byte sent. A reply that does not begin with
     // the request is no answer to it: an adapter that does not echo shifts
     // every position and would give plausible garbage.
-    if (n > 0 && (n < length || !std::equal(frame, frame + length, staging_.data()))) {
+    lastUnechoed_ = n > 0 && (n < length || !std::equal(frame, frame + length, staging_.data()));
+    if (lastUnechoed_) {
         unechoedSeen_ = true;
         return 0;
     }
@@ -201,8 +202,18 @@ void Com_Port::failureStop(const std::string& text) {
 void Com_Port::pollPass() {
     LinkCommandBlock& cmd = data_.command;
     liveData01Reply_[kLiveData01FormatByte] = 0;
-    exchange(frames_.liveData01, liveData01Reply_.data());
-    exchange(frames_.liveData03, liveData03Reply_.data());
+    // A pass measures only when both answers arrive whole in it: the reply
+    // buffers keep older bytes wherever a new answer fell short.
+    auto gap = [this](const char* request, const RequestFrame& f, const std::uint8_t* reply, std::size_t n) {
+        if (lastUnechoed_) return std::string(request) + ": the reply did not begin with the request's echo";
+        if (n <= f.length) return std::string(request) + ": no answer";
+        if (!wholeAnswer(reply, n, f.length, f.bytes[3])) return std::string(request) + ": the answer was cut short";
+        return std::string();
+    };
+    std::size_t n = exchange(frames_.liveData01, liveData01Reply_.data());
+    passGap_ = gap("21 01", frames_.liveData01, liveData01Reply_.data(), n);
+    n = exchange(frames_.liveData03, liveData03Reply_.data());
+    if (passGap_.empty()) passGap_ = gap("21 03", frames_.liveData03, liveData03Reply_.data(), n);
     if (isSet(cmd.dtcReadRequest)) {
         const std::size_t n = exchange(frames_.dtcRead, dtcStaging_.data());
         cmd.dtcReply.storeReceived(dtcStaging_.data(), n);
@@ -223,8 +234,8 @@ void Com_Port::pollPass() {
     }
     data_.sampleReady.store(1, std::memory_order_release);
     data_.dataValid.store(1, std::memory_order_release);
-    const std::uint64_t n = ++passCount_;
-    if (observer_) observer_->passCompleted(n);
+    const std::uint64_t pass = ++passCount_;
+    if (observer_) observer_->passCompleted(pass);
 }
 
 void Com_Port::serveControls() {

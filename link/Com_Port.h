@@ -50,6 +50,10 @@ public:
     std::int64_t lastReplyMs() const { return lastReplyMs_.load(); }
     // True once the link has stopped itself (and not been started since).
     bool stoppedItself() const { return stoppedItself_.load(); }
+    // Why the last poll pass measured nothing (a live-data request without a
+    // whole, echoed answer), or empty when both answers came whole. Read on
+    // the link thread (an observer's passCompleted) or while it is parked.
+    const std::string& passGap() const { return passGap_; }
     bool threadParked() const { return thread_.isParked(); }
 
     const RequestCatalogue& catalogue() const { return frames_; }
@@ -92,6 +96,8 @@ private:
     std::atomic<bool> reopen_{false};
     std::atomic<std::int64_t> lastReplyMs_{0};
     bool unechoedSeen_ = false;  // bytes came back, but not the request's echo
+    bool lastUnechoed_ = false;  // the same, for the last exchange alone
+    std::string passGap_;
     bool echoNoted_ = false;
     // Every reply is read here first and kept only when it begins with the
     // echo of its request.

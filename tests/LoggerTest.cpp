@@ -81,3 +81,27 @@ TEST(Logger, SimulatedRunPrintsIdentificationAndEndsAfterItsPasses) {
     EXPECT_EQ(p.status, 0);
     EXPECT_NE(p.out.find("status: Данные получены.\n"), std::string::npos);
 }
+
+// A row is a measurement: an ECU that falls silent after pass 2 gives no
+// row 3 (its buffers still hold pass 2's bytes), and the standard error
+// says why.
+TEST(Logger, APassWithoutWholeAnswersPrintsNoRow) {
+    for (sim::LineFault fault : {sim::LineFault::None, sim::LineFault::ShortReplies}) {
+        sim::SimOptions o;
+        o.answerDelay = std::chrono::milliseconds(1);
+        o.fault = fault;
+        // The start, the four identification requests and two passes.
+        if (fault == sim::LineFault::None) o.silentAfterRequests = 9;
+        sim::PtyPeer peer(o);
+        ASSERT_TRUE(peer.ok());
+        const LoggerRun r = runLogger("--port " + peer.slavePath() + " --passes 3", true);
+        SCOPED_TRACE(r.out);
+        const bool silent = fault == sim::LineFault::None;
+        EXPECT_EQ(countOf(r.out, "\n1,"), silent ? 1 : 0);
+        EXPECT_EQ(countOf(r.out, "\n2,"), silent ? 1 : 0);
+        EXPECT_EQ(countOf(r.out, "\n3,"), 0);
+        EXPECT_NE(r.out.find(silent ? "pass 3 measured nothing (21 01: no answer)"
+                                    : "measured nothing (21 01: the answer was cut short)"),
+                  std::string::npos);
+    }
+}

@@ -33,7 +33,12 @@ struct LogRun {
 
 LogRun runLogger(const std::string& args) {
     const std::string errPath = tempFile("stderr");
-    const auto run = testsupport::runCommand(std::string(M797_LOG_PATH) + " " + args + " 2>" + errPath);
+    std::string command = M797_LOG_PATH;  // += : GCC 12 warns falsely on a + chain here
+    command += " ";
+    command += args;
+    command += " 2>";
+    command += errPath;
+    const auto run = testsupport::runCommand(command);
     return {run.out, contents(errPath), run.status};
 }
 
