@@ -159,8 +159,11 @@ void TForm5::confirm(int k) {
     confirmation_ = dialog;
     // It stands in for this window, which hides: it belongs to this one's owner.
     dialog->setOwner(owner());
-    dialog->show();
+    // Hidden first, so that the confirmation is the window that appears last
+    // and the window manager gives it the keyboard.
     hide();
+    dialog->show();
+    dialog->activateWindow();
     list_->setCurrentIndex(0);  // made by the program: no selection change
     previousAction_ = 0;
 }

@@ -28,7 +28,12 @@ inline bool focusWindow(QWidget* w, int ms = 10000) {
     do {
         w->activateWindow();
         w->raise();
-        if (QTest::qWaitForWindowActive(w, 500)) return true;
+        // Held for a moment: a window that just closed or hid may still make
+        // the manager move the focus elsewhere.
+        if (QTest::qWaitForWindowActive(w, 500)) {
+            QTest::qWait(50);
+            if (w->isActiveWindow()) return true;
+        }
     } while (std::chrono::steady_clock::now() < end);
     return false;
 }

@@ -3,9 +3,26 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTimer>
+
+namespace {
+
+// A test that ends the program's event loops (ExitClick, a signal) leaves the
+// application ready to quit: every later event loop, a message box's
+// included, would return at once. After each test that state is cleared,
+// as a new program's would be.
+class ForgetQuit : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();  // clears the pending quit when it returns
+    }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ForgetQuit);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // panels share their fonts
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
