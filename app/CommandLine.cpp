@@ -66,12 +66,13 @@ std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string&
     return o;
 }
 
-std::unique_ptr<platform::SerialLine> makeLine(const TesterOptions& options, std::string& error) {
+std::unique_ptr<platform::SerialLine> makeLine(const TesterOptions& options, std::string& error,
+                                               const std::function<bool()>& stopAsked) {
     std::unique_ptr<platform::SerialLine> line;
     if (!options.replay.empty()) {
-        line = klink::ReplayLine::load(options.replay, true, error);
+        line = klink::ReplayLine::load(options.replay, true, error, stopAsked);
         if (!line) {
-            error = options.replay + ": " + error;
+            if (!error.empty()) error = options.replay + ": " + error;
             return nullptr;
         }
     } else if (options.simulate) {
@@ -81,7 +82,9 @@ std::unique_ptr<platform::SerialLine> makeLine(const TesterOptions& options, std
     }
     line->setWakeMethod(options.wake);
     if (options.record.empty()) return line;
-    auto recorded = klink::RecordingLine::create(std::move(line), options.record, error);
+    std::string shape = std::string("--wake ") + platform::wakeMethodName(options.wake);
+    klink::RecordingHeader header{"m797-tester " M797_VERSION, options.simulate ? "simulated" : options.port, shape};
+    auto recorded = klink::RecordingLine::create(std::move(line), options.record, header, error);
     if (!recorded) error = options.record + ": " + error;
     return recorded;
 }

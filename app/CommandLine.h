@@ -1,6 +1,7 @@
 // m797-tester's command line.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,8 +28,10 @@ std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string&
 
 // The serial line the options name: the port, the simulated car or a
 // replayed recording, written to a recording when asked. Nothing, with the
-// reason in error, when a recording cannot be read or made.
-std::unique_ptr<platform::SerialLine> makeLine(const TesterOptions& options, std::string& error);
+// reason in error, when a recording cannot be read or made; nothing with an
+// empty error when stopAsked said so while a recording was being read.
+std::unique_ptr<platform::SerialLine> makeLine(const TesterOptions& options, std::string& error,
+                                               const std::function<bool()>& stopAsked = {});
 const char* testerUsage();
 
 }  // namespace app

@@ -63,8 +63,19 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
     decoder_ = std::make_unique<ecu::EcuDecoder>(
         liveData, cp1251::singleByte(QLocale::system().decimalPoint().toStdString(), '.'));
     klink::LinkObserver* observer = this;
-    if (auto* recording = dynamic_cast<klink::RecordingLine*>(line_.get()))
+    if (auto* recording = dynamic_cast<klink::RecordingLine*>(line_.get())) {
         observer = &recordingObserver_.emplace(recording->recorder(), this);
+        // A failed write ends the recording, not the run: said once.
+        recording->recorder().setFailureReport([this](const std::string& why) {
+            std::fprintf(stderr, "m797-tester: %s\n", why.c_str());
+            QMetaObject::invokeMethod(
+                this,
+                [this, why] {
+                    if (reportError) reportError(why);
+                },
+                Qt::QueuedConnection);
+        });
+    }
     try {
         link_ = std::make_unique<klink::Com_Port>(*line_, linkData, decoder_.get(), observer);
     } catch (const std::system_error&) {

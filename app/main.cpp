@@ -67,7 +67,12 @@ int main(int argc, char** argv) {
     notifier.setEnabled(signalPipe[1] >= 0);
 
     std::string lineError;
-    std::unique_ptr<platform::SerialLine> line = app::makeLine(*options, lineError);
+    // A recording that is a pipe may keep the reading waiting: a signal ends it.
+    std::unique_ptr<platform::SerialLine> line = app::makeLine(*options, lineError, [&] {
+        QCoreApplication::processEvents();
+        return endAsked >= 0;
+    });
+    if (!line && lineError.empty()) return endAsked >= 0 ? endAsked : 2;
     if (!line) {
         std::cerr << "m797-tester: " << lineError << "\n";
         QMessageBox::critical(nullptr, QStringLiteral("Ошибка"), QString::fromStdString(lineError));

@@ -11,7 +11,11 @@ namespace cli {
 const char* loggerUsage() {
     return "usage: m797-log [--port DEVICE | --simulate | --replay FILE [--realtime]] [--wake byte|break]\n"
            "                [--record FILE] [--passes N] [--dtc] [--help] [--version]\n"
+#ifdef _WIN32
+           "  --port DEVICE      serial port of the K-line adapter (default COM1)\n"
+#else
            "  --port DEVICE      serial port of the K-line adapter (default /dev/ttyS0)\n"
+#endif
            "  --simulate         talk to the built-in simulated car instead of a port\n"
            "  --record FILE      write everything said on the wire to FILE, as text\n"
            "  --replay FILE      replay a recording made with --record instead of a port\n"
@@ -22,6 +26,13 @@ const char* loggerUsage() {
            "  --dtc              also read the stored error codes; print them at the end\n"
            "  --help             print this text\n"
            "  --version          print the version\n";
+}
+
+std::string runOptions(const LoggerOptions& o) {
+    std::string s = std::string("--wake ") + platform::wakeMethodName(o.wake);
+    if (o.dtc) s += " --dtc";
+    if (o.passes >= 0) s += " --passes " + std::to_string(o.passes);
+    return s;
 }
 
 std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string& error) {

@@ -37,6 +37,8 @@ struct LoggerOptions {
 // Parses the command line; on a bad argument returns nothing and sets error.
 std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string& error);
 const char* loggerUsage();
+// The options that shape a run, as a recording's header names them.
+std::string runOptions(const LoggerOptions& options);
 
 // Receives the link's notifications on the link thread and prints them.
 class Logger : public klink::LinkObserver {

@@ -45,7 +45,11 @@ int main(int argc, char** argv) {
                                : !options->replay.empty() ? options->replay
                                                           : options->port;
     if (!options->replay.empty()) {
-        if (!(line = klink::ReplayLine::load(options->replay, options->realtime, error))) {
+        // Ctrl+C ends even a reading that waits for a pipe's writer.
+        line = klink::ReplayLine::load(options->replay, options->realtime, error,
+                                       [&stopSignals] { return stopSignals.waitFor(std::chrono::milliseconds(0)); });
+        if (!line) {
+            if (error.empty()) return 130;  // stopped while reading
             std::cerr << "m797-log: " << options->replay << ": " << error << "\n";
             return 2;
         }
@@ -61,12 +65,18 @@ int main(int argc, char** argv) {
     line->setWakeMethod(options->wake);
     klink::RecordingLine* recording = nullptr;
     if (!options->record.empty()) {
-        auto recorded = klink::RecordingLine::create(std::move(line), options->record, error);
+        klink::RecordingHeader header{"m797-log " M797_VERSION, options->simulate ? "simulated" : options->port,
+                                      runOptions(*options)};
+        auto recorded = klink::RecordingLine::create(std::move(line), options->record, header, error);
         if (!recorded) {
             std::cerr << "m797-log: " << options->record << ": " << error << "\n";
             return 2;
         }
         recording = recorded.get();
+        // A failed write ends the recording, not the run: said once, and
+        // the exit status tells at the end.
+        recording->recorder().setFailureReport(
+            [](const std::string& why) { std::cerr << "m797-log: " << why << std::endl; });
         line = std::move(recorded);
     }
 
@@ -123,6 +133,8 @@ int main(int argc, char** argv) {
         for (const auto& l : logDtcLines(data.command.dtcReply.copy())) std::cout << l << "\n";
         std::cout.flush();
     }
+    // An incomplete recording has a status of its own, where the run itself went well.
+    if (recording && !recording->recorder().finish() && status == 0) status = 3;
     stopSignals.ended();
     return status;
 }

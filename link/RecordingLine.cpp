@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/FileAccess.h"
 #include "platform/TimedPause.h"
 
 namespace klink {
@@ -15,9 +16,11 @@ namespace klink {
 RecordingLine::RecordingLine(std::unique_ptr<platform::SerialLine> inner) : inner_(std::move(inner)) {}
 
 std::unique_ptr<RecordingLine> RecordingLine::create(std::unique_ptr<platform::SerialLine> inner,
-                                                     const std::string& path, std::string& error) {
+                                                     const std::string& path, RecordingHeader header,
+                                                     std::string& error) {
     std::unique_ptr<RecordingLine> line(new RecordingLine(std::move(inner)));
-    if (!line->recorder_.start(path, line->inner_->name(), error)) return nullptr;
+    if (header.device.empty()) header.device = line->inner_->name();
+    if (!line->recorder_.start(path, header, error)) return nullptr;
     return line;
 }
 
@@ -34,6 +37,7 @@ bool RecordingLine::open() {
     const bool ok = inner_->open();
     if (ok) {
         record(WireEvent::Kind::Open);
+        if (const std::string how = inner_->openedAs(); !how.empty()) recorder_.note(how, recorder_.nowMs());
     } else {
         record(WireEvent::Kind::OpenFailed, nullptr, 0, inner_->failureReason());
     }
@@ -61,87 +65,146 @@ std::size_t RecordingLine::read(std::uint8_t* buffer, std::size_t max) {
     return n;
 }
 
+void RecordingLine::setNoteSink(std::function<void(const std::string&)> sink) {
+    inner_->setNoteSink([this, sink = std::move(sink)](const std::string& text) {
+        recorder_.note(text, recorder_.nowMs());
+        if (sink) sink(text);
+    });
+}
+
 void RecordingLine::wakeUp() {
     record(WireEvent::Kind::Wake);
     inner_->wakeUp();
+    // The method actually used, after any fallback, each time it changes.
+    if (const std::string how = inner_->wokenBy(); !how.empty() && how != lastWake_) {
+        lastWake_ = how;
+        recorder_.note("woken by " + how, recorder_.nowMs());
+    }
 }
 
 // ---- ReplayLine -----------------------------------------------------------
 
-namespace {
-// How far ahead a request may be found: a pass holds a handful of requests,
-// and a command the recorded drive sent (or the replay sends) is skipped.
-constexpr std::size_t kLookAheadRequests = 12;
-}  // namespace
+ReplayLine::ReplayLine(bool realtime) : realtime_(realtime) {}
 
-ReplayLine::ReplayLine(std::vector<WireEvent> events, bool realtime)
-    : events_(std::move(events)), realtime_(realtime) {}
-
-std::unique_ptr<ReplayLine> ReplayLine::load(const std::string& path, bool realtime, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = std::strerror(errno);
-        return nullptr;
+void ReplayLine::add(WireEvent&& e) {
+    Stored s{};
+    s.ms = e.ms;
+    s.kind = static_cast<std::uint8_t>(e.kind);
+    s.offset = static_cast<std::uint32_t>(arena_.size());
+    if (e.kind == WireEvent::Kind::Request || e.kind == WireEvent::Kind::Reply) {
+        arena_.append(e.bytes.begin(), e.bytes.end());
+        s.size = static_cast<std::uint16_t>(e.bytes.size());
+    } else if (e.kind == WireEvent::Kind::OpenFailed) {
+        arena_.append(e.text);
+        s.size = static_cast<std::uint16_t>(e.text.size());
     }
-    std::stringstream text;
-    text << in.rdbuf();
-    return fromText(text.str(), realtime, error);
+    const auto index = static_cast<std::uint32_t>(events_.size());
+    if (e.kind == WireEvent::Kind::Request) requests_[std::string(e.bytes.begin(), e.bytes.end())].push_back(index);
+    if (e.kind == WireEvent::Kind::Pass) passes_.push_back(index);
+    events_.push_back(s);
+}
+
+bool ReplayLine::finishLoading(std::string& error) {
+    if (requests_.empty()) {
+        error = "the recording holds no exchange";
+        return false;
+    }
+    events_.shrink_to_fit();
+    arena_.shrink_to_fit();
+    passes_.shrink_to_fit();
+    tailFrom_ = passes_.size() >= 2 ? passes_[passes_.size() - 2] : 0;
+    return true;
+}
+
+std::unique_ptr<ReplayLine> ReplayLine::load(const std::string& path, bool realtime, std::string& error,
+                                             const std::function<bool()>& stopAsked) {
+    platform::FileReader file;
+    if (!file.open(path, error)) return nullptr;
+    std::unique_ptr<ReplayLine> line(new ReplayLine(realtime));
+    RecordingSplitter splitter;
+    const auto keep = [&line](WireEvent&& e) { line->add(std::move(e)); };
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        std::size_t n = 0;
+        const auto r = file.read(buffer.data(), buffer.size(), n, stopAsked, error);
+        if (r == platform::FileReader::Result::Stopped) {
+            error.clear();
+            return nullptr;
+        }
+        if (r == platform::FileReader::Result::Failed) return nullptr;
+        if (r == platform::FileReader::Result::End) break;
+        if (!splitter.feed(std::string_view(buffer.data(), n), keep, error)) return nullptr;
+    }
+    if (!splitter.finish(keep, error)) return nullptr;
+    line->device_ = splitter.parser().device();
+    if (!line->finishLoading(error)) return nullptr;
+    return line;
 }
 
 std::unique_ptr<ReplayLine> ReplayLine::fromText(std::string_view text, bool realtime, std::string& error) {
-    std::vector<WireEvent> events;
-    if (!parseRecording(text, events, error)) return nullptr;
-    bool anyRequest = false;
-    for (const auto& e : events) anyRequest = anyRequest || e.kind == WireEvent::Kind::Request;
-    if (!anyRequest) {
-        error = "the recording holds no exchange";
-        return nullptr;
-    }
-    return std::unique_ptr<ReplayLine>(new ReplayLine(std::move(events), realtime));
+    std::unique_ptr<ReplayLine> line(new ReplayLine(realtime));
+    RecordingSplitter splitter;
+    const auto keep = [&line](WireEvent&& e) { line->add(std::move(e)); };
+    if (!splitter.feed(text, keep, error) || !splitter.finish(keep, error)) return nullptr;
+    line->device_ = splitter.parser().device();
+    if (!line->finishLoading(error)) return nullptr;
+    return line;
 }
 
 bool ReplayLine::open() {
     if (start_ == platform::Clock::time_point{}) start_ = platform::Clock::now();
     // The recorded opening decides: a port that failed then fails now.
     while (cursor_ < events_.size()) {
-        const WireEvent& e = events_[cursor_];
-        if (e.kind == WireEvent::Kind::Open) {
+        const WireEvent::Kind k = kindAt(cursor_);
+        if (k == WireEvent::Kind::Open) {
             ++cursor_;
             break;
         }
-        if (e.kind == WireEvent::Kind::OpenFailed) {
-            ++cursor_;
-            failure_ = e.text;
+        if (k == WireEvent::Kind::OpenFailed) {
+            const Stored& e = events_[cursor_++];
+            failure_ = arena_.substr(e.offset, e.size);
             return false;
         }
-        if (e.kind == WireEvent::Kind::Request) break;
+        if (k == WireEvent::Kind::Request) break;
         ++cursor_;
     }
     open_ = true;
     return true;
 }
 
-std::size_t ReplayLine::find(WireEvent::Kind kind, const std::uint8_t* bytes, std::size_t size) const {
-    std::size_t requests = 0;
-    for (std::size_t i = cursor_; i < events_.size(); ++i) {
-        const WireEvent& e = events_[i];
-        if (e.kind == kind && (!bytes || (e.bytes.size() == size && std::equal(bytes, bytes + size, e.bytes.begin()))))
-            return i;
-        if (e.kind == WireEvent::Kind::Request && ++requests > kLookAheadRequests) break;
-    }
+std::size_t ReplayLine::windowEnd() const {
+    auto p = std::lower_bound(passes_.begin(), passes_.end(), cursor_);
+    if (p != passes_.end() && p + 1 != passes_.end()) return *(p + 1);
     return events_.size();
+}
+
+void ReplayLine::answerWith(std::size_t request, bool advance) {
+    const std::size_t reply = request + 1;
+    if (advance) cursor_ = reply;
+    if (reply < events_.size() && kindAt(reply) == WireEvent::Kind::Reply) {
+        pendingReply_ = reply;
+        if (advance) ++cursor_;
+    }
 }
 
 void ReplayLine::write(const std::uint8_t* data, std::size_t size) {
     pendingReply_ = SIZE_MAX;
-    if (find(WireEvent::Kind::Request, nullptr, 0) == events_.size()) {
-        ended_ = true;  // no request left: the drive is over
+    const auto found = requests_.find(std::string(data, data + size));
+    if (found == requests_.end()) return;  // the drive never asked it: no answer
+    const std::vector<std::uint32_t>& at = found->second;
+    const auto next = std::lower_bound(at.begin(), at.end(), cursor_);
+    if (next != at.end() && *next < windowEnd()) {
+        answerWith(*next, true);
         return;
     }
-    const std::size_t at = find(WireEvent::Kind::Request, data, size);
-    if (at == events_.size()) return;  // not in this drive: no answer
-    cursor_ = at + 1;
-    if (cursor_ < events_.size() && events_[cursor_].kind == WireEvent::Kind::Reply) pendingReply_ = cursor_++;
+    if (next == at.end() && at.back() >= tailFrom_) {
+        // Asked to the drive's end, and nothing of it is left: the drive is over.
+        ended_ = true;
+        return;
+    }
+    // Not asked at this point of the drive: the answer it had last before,
+    // else the first it had.
+    answerWith(next != at.begin() ? *(next - 1) : *next, false);
 }
 
 void ReplayLine::waitFor(std::int64_t ms) {
@@ -152,20 +215,27 @@ void ReplayLine::waitFor(std::int64_t ms) {
 
 std::size_t ReplayLine::read(std::uint8_t* buffer, std::size_t max) {
     if (pendingReply_ == SIZE_MAX || interrupted_) return 0;
-    const WireEvent& reply = events_[pendingReply_];
+    const Stored& reply = events_[pendingReply_];
     pendingReply_ = SIZE_MAX;
-    waitFor(reply.ms);
-    lastReplyMs_ = reply.ms;
-    const std::size_t n = std::min(max, reply.bytes.size());
-    std::copy(reply.bytes.begin(), reply.bytes.begin() + static_cast<std::ptrdiff_t>(n), buffer);
+    // A reply answered out of turn is not waited for: its time is past.
+    if (reply.ms > lastReplyMs_.load()) {
+        waitFor(reply.ms);
+        lastReplyMs_ = reply.ms;
+    }
+    const std::size_t n = std::min<std::size_t>(max, reply.size);
+    std::copy(arena_.begin() + reply.offset, arena_.begin() + reply.offset + static_cast<std::ptrdiff_t>(n), buffer);
     return n;
 }
 
 void ReplayLine::wakeUp() {
-    const std::size_t at = find(WireEvent::Kind::Wake, nullptr, 0);
-    if (at != events_.size()) {
-        cursor_ = at + 1;
-        waitFor(events_[at].ms + platform::WakeTiming::kTotal.count());
+    const std::size_t end = windowEnd();
+    for (std::size_t i = cursor_; i < end; ++i) {
+        if (kindAt(i) == WireEvent::Kind::Request) break;
+        if (kindAt(i) == WireEvent::Kind::Wake) {
+            cursor_ = i + 1;
+            waitFor(events_[i].ms + platform::WakeTiming::kTotal.count());
+            return;
+        }
     }
 }
 
@@ -185,6 +255,11 @@ void RecordingObserver::statusWritten(const std::string& text1251) {
 void RecordingObserver::passCompleted(std::uint64_t passNumber) {
     recorder_.pass(passNumber, recorder_.nowMs());
     if (next_) next_->passCompleted(passNumber);
+}
+
+void RecordingObserver::adapterNote(const std::string& text) {
+    recorder_.note(text, recorder_.nowMs());
+    if (next_) next_->adapterNote(text);
 }
 
 }  // namespace klink

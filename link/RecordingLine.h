@@ -1,12 +1,14 @@
 // Lines for a drive kept and looked at again: RecordingLine passes everything
 // to the real line and writes the wire to a recording; ReplayLine answers each
-// request with the reply recorded for it, in order.
+// request with the reply recorded for it.
 #pragma once
 
 #include <atomic>
 #include <climits>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,9 +22,10 @@ namespace klink {
 
 class RecordingLine : public platform::SerialLine {
 public:
-    // Starts the recording; on failure returns nothing and says why.
+    // Starts the recording (header: what made it); on failure returns
+    // nothing and says why.
     static std::unique_ptr<RecordingLine> create(std::unique_ptr<platform::SerialLine> inner, const std::string& path,
-                                                 std::string& error);
+                                                 RecordingHeader header, std::string& error);
 
     bool open() override;
     void close() override;
@@ -36,6 +39,10 @@ public:
     std::string failureReason() const override { return inner_->failureReason(); }
     void setDevice(const std::string& device) override { inner_->setDevice(device); }
     void setWakeMethod(platform::WakeMethod method) override { inner_->setWakeMethod(method); }
+    std::string openedAs() const override { return inner_->openedAs(); }
+    std::string wokenBy() const override { return inner_->wokenBy(); }
+    // The inner line's notes go into the recording too, as they happen.
+    void setNoteSink(std::function<void(const std::string&)> sink) override;
     std::int64_t clockMs() const override { return lastReadMs_.load(); }
     WireRecorder& recorder() { return recorder_; }
 
@@ -48,13 +55,22 @@ private:
     std::unique_ptr<platform::SerialLine> inner_;
     WireRecorder recorder_;
     std::atomic<std::int64_t> lastReadMs_{0};
+    std::string lastWake_;
 };
 
+// Answers each request with the reply recorded for the same request bytes:
+// the next one the drive made (within the pass under way and the one after
+// it), else the last one made before. A request the drive never made gets
+// no answer, as on a silent line. The replay ends when the link asks for
+// something the drive asked for to its end and has nothing left of it.
 class ReplayLine : public platform::SerialLine {
 public:
-    // Reads the recording; on a bad one returns nothing and says which line.
-    // realtime: replies come at the recorded pace; otherwise at once.
-    static std::unique_ptr<ReplayLine> load(const std::string& path, bool realtime, std::string& error);
+    // Reads the recording piece by piece (a pipe is waited for); on a bad one
+    // returns nothing and says which line. stopAsked ends the reading early
+    // (error is then empty). realtime: replies come at the recorded pace;
+    // otherwise at once.
+    static std::unique_ptr<ReplayLine> load(const std::string& path, bool realtime, std::string& error,
+                                            const std::function<bool()>& stopAsked = {});
     static std::unique_ptr<ReplayLine> fromText(std::string_view text, bool realtime, std::string& error);
 
     bool open() override;
@@ -65,19 +81,37 @@ public:
     void purgeReceive() override {}
     void wakeUp() override;
     void interrupt() override;
-    std::string name() const override { return "replay"; }
+    // The device the drive was recorded on.
+    std::string name() const override { return device_.empty() ? std::string("replay") : device_; }
     std::string failureReason() const override { return failure_; }
     std::int64_t clockMs() const override { return lastReplyMs_.load(); }
     bool ended() const override { return ended_.load(); }
+    std::size_t eventCount() const { return events_.size(); }
 
 private:
-    ReplayLine(std::vector<WireEvent> events, bool realtime);
-    // The next event of kind at or after the cursor, looking no further
-    // than a few requests ahead; events.size() if none.
-    std::size_t find(WireEvent::Kind kind, const std::uint8_t* bytes, std::size_t size) const;
+    // One event, compactly: a long drive holds millions of them.
+    struct Stored {
+        std::int64_t ms;
+        std::uint32_t offset;  // of its bytes or text in arena_
+        std::uint16_t size;
+        std::uint8_t kind;
+    };
+    explicit ReplayLine(bool realtime);
+    void add(WireEvent&& e);
+    bool finishLoading(std::string& error);
+    WireEvent::Kind kindAt(std::size_t i) const { return static_cast<WireEvent::Kind>(events_[i].kind); }
+    // Where the search for the next request ends: at the second pass mark
+    // from the cursor on.
+    std::size_t windowEnd() const;
+    void answerWith(std::size_t request, bool advance);
     void waitFor(std::int64_t ms);
 
-    std::vector<WireEvent> events_;
+    std::vector<Stored> events_;
+    std::string arena_;
+    std::map<std::string, std::vector<std::uint32_t>> requests_;  // request bytes -> where
+    std::vector<std::uint32_t> passes_;                           // where the pass marks are
+    std::size_t tailFrom_ = 0;                                    // events after the last pass but one: the drive's end
+    std::string device_;
     std::size_t cursor_ = 0;
     std::size_t pendingReply_ = SIZE_MAX;
     bool realtime_;
@@ -107,9 +141,7 @@ public:
     void portFailed(const std::string& device, const std::string& reason) override {
         if (next_) next_->portFailed(device, reason);
     }
-    void adapterNote(const std::string& text) override {
-        if (next_) next_->adapterNote(text);
-    }
+    void adapterNote(const std::string& text) override;
 
 private:
     WireRecorder& recorder_;

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "platform/Cp1251.h"
+#include "platform/FileAccess.h"
 
 namespace klink {
 
@@ -22,6 +23,7 @@ constexpr KindName kKindNames[] = {
     {WireEvent::Kind::Close, "close"},   {WireEvent::Kind::Wake, "wake"},
     {WireEvent::Kind::Request, ">"},     {WireEvent::Kind::Reply, "<"},
     {WireEvent::Kind::Status, "status"}, {WireEvent::Kind::Pass, "pass"},
+    {WireEvent::Kind::Note, "note"},
 };
 
 const char* nameOf(WireEvent::Kind k) {
@@ -84,6 +86,7 @@ std::string parseLine(std::string_view line, std::int64_t previousMs, WireEvent&
             break;
         case WireEvent::Kind::Status:
         case WireEvent::Kind::OpenFailed:
+        case WireEvent::Kind::Note:
             e.text = std::string(arg);
             break;
         case WireEvent::Kind::Pass: {
@@ -102,49 +105,142 @@ std::string parseLine(std::string_view line, std::int64_t previousMs, WireEvent&
 
 }  // namespace
 
-bool parseRecording(std::string_view text, std::vector<WireEvent>& events, std::string& error) {
-    events.clear();
-    if (text.empty()) {
+bool RecordingParser::line(std::string_view text, std::optional<WireEvent>& event, std::string& error) {
+    event.reset();
+    ++lineNo_;
+    auto bad = [&](const std::string& why) {
+        error = "line " + std::to_string(lineNo_) + ": " + why;
+        return false;
+    };
+    if (lineNo_ == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.remove_prefix(3);  // an editor's mark
+    for (unsigned char c : text)
+        if (c < 0x20 && c != '\t') return bad("binary data, not a wire recording");
+    if (lineNo_ == 1) {
+        const std::string_view stem = "# m797 wire recording ";
+        if (text.compare(0, stem.size(), stem) == 0) {
+            const std::string_view number = text.substr(stem.size());
+            int format = 0;
+            auto [p, ec] = std::from_chars(number.data(), number.data() + number.size(), format);
+            if (ec == std::errc() && p == number.data() + number.size() && format > kRecordingFormat)
+                return bad("a recording of a newer format (" + std::string(number) + "); this program reads format " +
+                           std::to_string(kRecordingFormat));
+        }
+        if (text != kRecordingMagic)
+            return bad("not a wire recording of this program (it must begin with \"" + std::string(kRecordingMagic) +
+                       "\")");
+        return true;
+    }
+    if (text.empty()) return true;
+    if (text[0] == '#') {
+        // The header's device (or the older "# started ... on DEVICE").
+        constexpr std::string_view kDevice = "# device ";
+        if (text.compare(0, kDevice.size(), kDevice) == 0) device_ = std::string(text.substr(kDevice.size()));
+        constexpr std::string_view kStarted = "# started ";
+        if (device_.empty() && text.compare(0, kStarted.size(), kStarted) == 0) {
+            const auto on = text.find(" on ");
+            if (on != std::string_view::npos) device_ = std::string(text.substr(on + 4));
+        }
+        return true;
+    }
+    WireEvent e;
+    const std::string why = parseLine(text, lastMs_, e);
+    if (!why.empty()) return bad(why);
+    lastMs_ = e.ms;
+    event = std::move(e);
+    return true;
+}
+
+bool RecordingSplitter::takeLine(std::string_view line, const std::function<void(WireEvent&&)>& event,
+                                 std::string& error) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    std::optional<WireEvent> e;
+    if (!parser_.line(line, e, error)) return false;
+    if (e) event(std::move(*e));
+    return true;
+}
+
+bool RecordingSplitter::feed(std::string_view piece, const std::function<void(WireEvent&&)>& event,
+                             std::string& error) {
+    total_ += piece.size();
+    if (total_ > kMaxRecordingSize) {
+        error = "the recording is larger than " + std::to_string(kMaxRecordingSize >> 20) + " MiB";
+        return false;
+    }
+    while (!piece.empty()) {
+        const auto nl = piece.find('\n');
+        const std::string_view part = piece.substr(0, nl);
+        if (partial_.size() + part.size() > kMaxRecordingLine) {
+            // Say what kind of file it is, not only that a line is long.
+            std::string why;
+            std::optional<WireEvent> ignored;
+            RecordingParser probe = parser_;
+            const std::string head = partial_ + std::string(part.substr(0, kMaxRecordingLine));
+            if (head.find('\r') != std::string::npos && head.find('\n') == std::string::npos &&
+                head.find('\r') + 1 < head.size()) {
+                error = "line " + std::to_string(parser_.lines() + 1) +
+                        ": the lines end in a carriage return alone; a recording's lines end in a line feed";
+                return false;
+            }
+            if (!probe.line(head, ignored, why)) {
+                error = why;
+                return false;
+            }
+            error = "line " + std::to_string(parser_.lines() + 1) + ": longer than " +
+                    std::to_string(kMaxRecordingLine) + " characters";
+            return false;
+        }
+        if (nl == std::string_view::npos) {
+            partial_.append(part);
+            return true;
+        }
+        if (partial_.empty()) {
+            if (!takeLine(part, event, error)) return false;
+        } else {
+            partial_.append(part);
+            const bool ok = takeLine(partial_, event, error);
+            partial_.clear();
+            if (!ok) return false;
+        }
+        piece.remove_prefix(nl + 1);
+    }
+    return true;
+}
+
+bool RecordingSplitter::finish(const std::function<void(WireEvent&&)>& event, std::string& error) {
+    if (total_ == 0) {
         error = "the file is empty";
         return false;
     }
-    std::size_t lineNo = 0, pos = 0;
-    std::int64_t lastMs = 0;
-    while (pos < text.size()) {
-        ++lineNo;
-        const auto nl = text.find('\n', pos);
-        if (nl == std::string_view::npos) {
-            error = "line " + std::to_string(lineNo) + ": the recording ends in the middle of a line";
+    if (!partial_.empty()) {
+        const std::size_t lineNo = parser_.lines() + 1;
+        const auto cr = partial_.find('\r');
+        if (cr != std::string::npos && cr + 1 < partial_.size()) {
+            error = "line " + std::to_string(lineNo) +
+                    ": the lines end in a carriage return alone; a recording's lines end in a line feed";
             return false;
         }
-        std::string_view line = text.substr(pos, nl - pos);
-        pos = nl + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        for (unsigned char c : line) {
-            if (c < 0x20 && c != '\t') {
-                error = "line " + std::to_string(lineNo) + ": binary data, not a wire recording";
-                return false;
-            }
-        }
-        if (lineNo == 1) {
-            if (line != kRecordingMagic) {
-                error = "line 1: not a wire recording of this program (it must begin with \"" +
-                        std::string(kRecordingMagic) + "\")";
-                return false;
-            }
-            continue;
-        }
-        if (line.empty() || line[0] == '#') continue;
-        WireEvent e;
-        const std::string why = parseLine(line, lastMs, e);
-        if (!why.empty()) {
-            error = "line " + std::to_string(lineNo) + ": " + why;
+        // Say a bad line as such before saying it is cut.
+        RecordingParser probe = parser_;
+        std::optional<WireEvent> ignored;
+        std::string why;
+        std::string_view rest = partial_;
+        if (!rest.empty() && rest.back() == '\r') rest.remove_suffix(1);
+        if (!probe.line(rest, ignored, why)) {
+            error = why;
             return false;
         }
-        lastMs = e.ms;
-        events.push_back(std::move(e));
+        error = "line " + std::to_string(lineNo) + ": the recording ends in the middle of a line";
+        return false;
     }
+    (void)event;
     return true;
+}
+
+bool parseRecording(std::string_view text, std::vector<WireEvent>& events, std::string& error) {
+    events.clear();
+    RecordingSplitter splitter;
+    const auto keep = [&events](WireEvent&& e) { events.push_back(std::move(e)); };
+    return splitter.feed(text, keep, error) && splitter.finish(keep, error);
 }
 
 std::string formatEvent(const WireEvent& e) {
@@ -162,6 +258,7 @@ std::string formatEvent(const WireEvent& e) {
         case WireEvent::Kind::Status:
         case WireEvent::Kind::OpenFailed:
         case WireEvent::Kind::Pass:
+        case WireEvent::Kind::Note:
             s += ' ' + e.text;
             break;
         default:
@@ -170,24 +267,54 @@ std::string formatEvent(const WireEvent& e) {
     return s;
 }
 
-WireRecorder::~WireRecorder() {
-    if (file_) std::fclose(file_);
-}
+WireRecorder::~WireRecorder() { finish(); }
 
-bool WireRecorder::start(const std::string& path, const std::string& device, std::string& error) {
+bool WireRecorder::start(const std::string& path, const RecordingHeader& header, std::string& error) {
     std::lock_guard<std::mutex> lock(mutex_);
-    file_ = std::fopen(path.c_str(), "w");
+    file_ = platform::openFile(path, "w");
     if (!file_) {
         error = std::strerror(errno);
         return false;
     }
+    path_ = path;
     epoch_ = platform::Clock::now();
     const std::time_t now = std::time(nullptr);
     char when[64] = "";
-    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", std::gmtime(&now));
-    std::fprintf(file_, "%s\n# started %s on %s\n", kRecordingMagic, when, device.c_str());
-    std::fflush(file_);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S %z", &local);
+    std::string head = std::string(kRecordingMagic) + "\n# program " + header.program + "\n# started " + when +
+                       "\n# device " + header.device + "\n";
+    if (!header.options.empty()) head += "# options " + header.options + "\n";
+    if (std::fputs(head.c_str(), file_) < 0 || std::fflush(file_) != 0) fail(errno);
     return true;
+}
+
+void WireRecorder::setFailureReport(std::function<void(const std::string&)> report) {
+    std::string already;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        report_ = std::move(report);
+        if (failed_) already = failure_;
+    }
+    if (!already.empty() && report_) report_(already);  // the header already failed
+}
+
+void WireRecorder::fail(int error) {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    if (failed_) return;
+    failed_ = true;
+    failure_ = path_ + ": the recording stopped: " + std::strerror(error != 0 ? error : EIO);
+}
+
+bool WireRecorder::failed() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failed_;
 }
 
 std::int64_t WireRecorder::nowMs() const {
@@ -195,12 +322,23 @@ std::int64_t WireRecorder::nowMs() const {
 }
 
 void WireRecorder::record(WireEvent e) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!file_) return;
-    if (e.ms < lastMs_) e.ms = lastMs_;  // events from one thread, but keep the file readable
-    lastMs_ = e.ms;
-    const std::string line = formatEvent(e);
-    std::fprintf(file_, "%s\n", line.c_str());
+    std::string report;
+    std::function<void(const std::string&)> to;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!file_) return;
+        if (e.ms < lastMs_) e.ms = lastMs_;  // events from one thread, but keep the file readable
+        lastMs_ = e.ms;
+        const std::string line = formatEvent(e) + "\n";
+        // Each line reaches the system at once: a killed program's recording
+        // holds everything up to its last moment.
+        if (std::fputs(line.c_str(), file_) < 0 || std::fflush(file_) != 0) {
+            fail(errno);
+            report = failure_;
+            to = report_;
+        }
+    }
+    if (!report.empty() && to) to(report);
 }
 
 void WireRecorder::status(const std::string& text1251, std::int64_t ms) {
@@ -223,8 +361,39 @@ void WireRecorder::pass(std::uint64_t number, std::int64_t ms) {
     e.kind = WireEvent::Kind::Pass;
     e.text = std::to_string(number);
     record(std::move(e));
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (file_) std::fflush(file_);
+}
+
+void WireRecorder::note(const std::string& utf8, std::int64_t ms) {
+    WireEvent e;
+    e.ms = ms;
+    e.kind = WireEvent::Kind::Note;
+    e.text = utf8;
+    for (char& c : e.text)
+        if (c == '\n' || c == '\r') c = ' ';
+    record(std::move(e));
+}
+
+bool WireRecorder::finish() {
+    std::string report;
+    std::function<void(const std::string&)> to;
+    bool whole = true;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (file_) {
+            const bool ok = std::fflush(file_) == 0;
+            const int err = errno;
+            if (std::fclose(file_) != 0 || !ok) {
+                file_ = nullptr;
+                fail(ok ? errno : err);
+                report = failure_;
+                to = report_;
+            }
+            file_ = nullptr;
+        }
+        whole = !failed_;
+    }
+    if (!report.empty() && to) to(report);
+    return whole;
 }
 
 }  // namespace klink

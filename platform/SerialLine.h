@@ -91,13 +91,18 @@ public:
     virtual std::string name() const { return {}; }
     // Why the last open() failed, for the user: "Permission denied (...)".
     virtual std::string failureReason() const { return {}; }
+    // For a recording: how the port was set up at the last opening ("10400
+    // baud granted") and how the ECU was woken at the last wake-up ("a 0x00
+    // byte at 360 baud"); empty where there is nothing to say. Link thread.
+    virtual std::string openedAs() const { return {}; }
+    virtual std::string wokenBy() const { return {}; }
     // Takes effect at the next open().
     virtual void setDevice(const std::string&) {}
     virtual void setWakeMethod(WakeMethod) {}
 
     // Where the line tells the user what it had to do otherwise (a refused
     // break, say): once per kind of event. Called on the link thread.
-    void setNoteSink(std::function<void(const std::string&)> sink) { noteSink_ = std::move(sink); }
+    virtual void setNoteSink(std::function<void(const std::string&)> sink) { noteSink_ = std::move(sink); }
 
 protected:
     // Each text is said once.

@@ -80,4 +80,8 @@ bool parseWakeMethod(const std::string& text, WakeMethod& method) {
 
 const char* wakeMethodName(WakeMethod method) { return method == WakeMethod::Break ? "break" : "byte"; }
 
+const char* wakeDescription(WakeMethod method) {
+    return method == WakeMethod::Break ? "a 25 ms break" : "a 0x00 byte at 360 baud";
+}
+
 }  // namespace platform

@@ -42,5 +42,7 @@ WakeRecord runWake(WakePort& port, WakeMethod& method, const std::function<void(
 // "byte" or "break"; false for anything else.
 bool parseWakeMethod(const std::string& text, WakeMethod& method);
 const char* wakeMethodName(WakeMethod method);
+// How the method makes the low: "a 0x00 byte at 360 baud", "a 25 ms break".
+const char* wakeDescription(WakeMethod method);
 
 }  // namespace platform

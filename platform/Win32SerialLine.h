@@ -33,6 +33,8 @@ public:
     void purgeReceive() override;
     void wakeUp() override;
     void interrupt() override;
+    std::string openedAs() const override { return std::to_string(grantedBaud_) + " baud granted"; }
+    std::string wokenBy() const override { return wakeDescription(wakeMethod_.load()); }
     void setWakeMethod(WakeMethod method) override { wakeMethod_ = method; }
 
     // "\\.\COM12" for "COM12": the prefix that ports above COM9 need.

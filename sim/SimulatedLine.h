@@ -46,6 +46,7 @@ public:
     int openCount() const;
     platform::WakeRecord lastWake() const;
     platform::WakeMethod wakeMethod() const;
+    std::string wokenBy() const override { return platform::wakeDescription(wakeMethod()); }
 
 private:
     // WakePort, against the adapter model's chip.

@@ -2,7 +2,13 @@
 // the logger's output reproduced line for line.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +18,7 @@
 #include "ecu/EcuDecoder.h"
 #include "link/Com_Port.h"
 #include "link/RecordingLine.h"
+#include "sim/PtyPeer.h"
 #include "sim/SimulatedLine.h"
 #include "tests/TestSupport.h"
 
@@ -121,9 +128,12 @@ TEST(Recording, AReplayPrintsExactlyWhatTheRecordedRunPrinted) {
     EXPECT_EQ(all.out, recorded.out);
     EXPECT_EQ(all.err, "m797-log: " + path + ": end of the recording\n");
 
-    // The recording is text a person can read, flushed pass by pass.
+    // The recording is text a person can read, and says what made it.
     const std::string text = contents(path);
-    EXPECT_EQ(text.rfind(std::string(klink::kRecordingMagic) + "\n# started ", 0), 0u);
+    EXPECT_EQ(text.rfind(std::string(klink::kRecordingMagic) + "\n# program m797-log " M797_VERSION "\n# started ", 0),
+              0u);
+    EXPECT_NE(text.find("\n# device simulated\n# options --wake byte --dtc --passes 4\n"), std::string::npos);
+    EXPECT_NE(text.find(" note woken by a 0x00 byte at 360 baud\n"), std::string::npos);
     EXPECT_NE(text.find(" wake\n"), std::string::npos);
     EXPECT_NE(text.find(" > 82 10 F1 21 01 A5\n"), std::string::npos);
     EXPECT_NE(text.find(" status Данные получены.\n"), std::string::npos);
@@ -134,7 +144,7 @@ TEST(Recording, TheRecordingIsOnDiskAfterEveryPass) {
     const std::string path = tempFile("live.txt");
     std::string error;
     auto line =
-        klink::RecordingLine::create(std::make_unique<sim::SimulatedLine>(sim::SimOptions{}, true), path, error);
+        klink::RecordingLine::create(std::make_unique<sim::SimulatedLine>(sim::SimOptions{}, true), path, {}, error);
     ASSERT_TRUE(line) << error;
     klink::LinkData data;
     klink::RecordingObserver observer(line->recorder(), nullptr);
@@ -173,4 +183,155 @@ TEST(Recording, AReplayAnswersACommandTheDriveNeverSentWithNothingAndGoesOn) {
     EXPECT_TRUE(port.stoppedItself());
     EXPECT_EQ(port.passCount(), 3u);
     EXPECT_EQ(data.startEnabled.load(), 1);
+}
+
+// ---- Recordings as fault reports, replays whole -----------------------
+
+namespace {
+
+// The logger started with its arguments, its output to files; for the
+// tests that signal it, kill it or weigh it.
+struct Started {
+    pid_t pid = -1;
+    std::string out, err;
+    explicit Started(const std::vector<std::string>& args) {
+        out = tempFile("started.out");
+        err = tempFile("started.err");
+        pid = ::fork();
+        if (pid == 0) {
+            std::freopen(out.c_str(), "w", stdout);
+            std::freopen(err.c_str(), "w", stderr);
+            std::vector<char*> argv{const_cast<char*>(M797_LOG_PATH)};
+            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(M797_LOG_PATH, argv.data());
+            ::_exit(127);
+        }
+    }
+    // The exit status (-signal when killed), waiting up to the time given;
+    // peakKb: the largest resident size it had.
+    int wait(std::chrono::seconds limit, long* peakKb = nullptr) {
+        int status = 0;
+        rusage use{};
+        const bool done = testsupport::waitUntil([&] { return ::wait4(pid, &status, WNOHANG, &use) == pid; }, limit);
+        if (!done) {
+            ::kill(pid, SIGKILL);
+            ::wait4(pid, &status, 0, &use);
+            return -1000;
+        }
+        if (peakKb) *peakKb = use.ru_maxrss;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    }
+};
+
+// The rows without their times (a pass's time is that of its last read,
+// which depends on what else the pass asked).
+std::string rowsOf(const std::string& out) {
+    std::string rows;
+    std::istringstream in(out);
+    for (std::string l; std::getline(in, l);) {
+        if (l.empty() || l[0] < '0' || l[0] > '9') continue;
+        const auto first = l.find(',');
+        rows += l.substr(0, first) + l.substr(l.find(',', first + 1)) + "\n";
+    }
+    return rows;
+}
+
+}  // namespace
+
+// A drive recorded with the codes read replays without them to its end,
+// and one replayed with them where the drive had none answers nothing.
+TEST(Recording, AReplayEndsAtTheEndOfTheDriveWhateverItsOptions) {
+    const std::string path = tempFile("dtc-drive.txt");
+    const LogRun recorded = runLogger("--simulate --passes 4 --dtc --record " + path);
+    ASSERT_EQ(recorded.status, 0) << recorded.err;
+    ASSERT_EQ(rowsOf(recorded.out).size() > 0, true);
+    const LogRun plain = runLogger("--replay " + path);
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(rowsOf(plain.out), rowsOf(recorded.out));
+    EXPECT_EQ(plain.err, "m797-log: " + path + ": end of the recording\n");
+
+    const std::string without = tempFile("plain-drive.txt");
+    ASSERT_EQ(runLogger("--simulate --passes 3 --record " + without).status, 0);
+    const LogRun asked = runLogger("--replay " + without + " --dtc");
+    EXPECT_EQ(asked.status, 0) << asked.err;
+    EXPECT_EQ(std::count(asked.out.begin(), asked.out.end(), '\n') > 3, true);
+    EXPECT_EQ(asked.err, "m797-log: " + without + ": end of the recording\n");
+}
+
+// What a fault report needs survives a kill: a connection that keeps
+// failing is on the disk as it happens, not only at the end of a pass.
+TEST(Recording, AKilledRecordingOfAFailingConnectionHoldsItsWakeUpsAndFrames) {
+    sim::SimOptions o;
+    o.fault = sim::LineFault::SilentEcu;
+    sim::PtyPeer peer(o);
+    ASSERT_TRUE(peer.ok());
+    const std::string path = tempFile("failing.txt");
+    Started logger({"--port", peer.slavePath(), "--record", path});
+    ASSERT_TRUE(testsupport::waitUntil([&] { return contents(path).find("Проверте адаптер!") != std::string::npos; }));
+    ::kill(logger.pid, SIGKILL);
+    EXPECT_EQ(logger.wait(std::chrono::seconds(10)), -SIGKILL);
+    const std::string text = contents(path);
+    EXPECT_NE(text.find(" wake\n"), std::string::npos);
+    EXPECT_NE(text.find(" > 81 10 F1 81 03\n"), std::string::npos);
+    EXPECT_NE(text.find(" status Проверте адаптер!\n"), std::string::npos) << text;
+}
+
+TEST(Recording, AFailedWriteIsSaidOnceAndTheRunEndsWithItsOwnStatus) {
+    const LogRun r = runLogger("--simulate --passes 2 --record /dev/full");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "m797-log: /dev/full: the recording stopped: No space left on device\n");
+    EXPECT_NE(rowsOf(r.out), "");  // the run itself went on
+}
+
+// The reader holds no more than a line at a time besides what it keeps,
+// gives up on what is no recording at once, and is stopped by a signal
+// while it waits for a pipe's writer.
+TEST(Recording, TheReaderIsBoundedAndStoppable) {
+    const std::string path = tempFile("long.txt");
+    ASSERT_EQ(runLogger("--simulate --passes 2 --record " + path).status, 0);
+    std::string drive = contents(path);
+    const std::size_t cut = drive.rfind(" close\n");
+    std::string tail = cut == std::string::npos ? std::string() : drive.substr(drive.rfind('\n', cut) + 1);
+    drive.resize(drive.size() - tail.size());
+    {
+        // A drive followed by 50 MB of short lines (status texts), as a
+        // day's recording of a line that kept failing would be.
+        std::ofstream out(path, std::ios::binary);
+        out << drive;
+        const std::string last = drive.substr(drive.rfind('\n', drive.size() - 2) + 1);
+        const std::string ms = last.substr(0, last.find(' '));
+        const std::string line = ms + " status x\n";
+        for (std::size_t written = 0; written < (50u << 20); written += line.size()) out << line;
+    }
+    Started replay({"--replay", path});
+    long peakKb = 0;
+    EXPECT_EQ(replay.wait(std::chrono::seconds(120), &peakKb), 0) << contents(replay.err);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    EXPECT_LT(peakKb, 200 * 1024) << "kilobytes at the peak";  // all held as text: some 700 MB
+#endif
+
+    EXPECT_EQ(runLogger("--replay /dev/zero").err, "m797-log: /dev/zero: line 1: binary data, not a wire recording\n");
+    EXPECT_EQ(runLogger("--replay /tmp").err, "m797-log: /tmp: a folder, not a file\n");
+    std::ofstream(path, std::ios::binary) << "# m797 wire recording 2\n0 open\n";
+    EXPECT_EQ(runLogger("--replay " + path).err,
+              "m797-log: " + path + ": line 1: a recording of a newer format (2); this program reads format 1\n");
+    std::ofstream(path, std::ios::binary) << "# m797 wire recording 1\r0 open\r";
+    EXPECT_EQ(runLogger("--replay " + path).err,
+              "m797-log: " + path +
+                  ": line 1: the lines end in a carriage return alone; a recording's lines end in a line feed\n");
+    std::ofstream(path, std::ios::binary)
+        << drive.substr(0, drive.find("\n0 open")) << "\n0 open-failed No such file or directory\n1 > 81 10 F1 81 03\n";
+    const LogRun failed = runLogger("--replay " + path);
+    EXPECT_NE(failed.err.find("m797-log: simulated: No such file or directory"), std::string::npos) << failed.err;
+    // A byte-order mark from an editor is no reason to refuse a recording.
+    std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF" << drive;
+    EXPECT_EQ(runLogger("--replay " + path).status, 0);
+
+    const std::string fifo = tempFile("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    Started waiting({"--replay", fifo});
+    ::usleep(300 * 1000);
+    ::kill(waiting.pid, SIGTERM);
+    EXPECT_EQ(waiting.wait(std::chrono::seconds(5)), 130);
 }

@@ -93,7 +93,6 @@ inline CommandRun runCommand(const std::string& command) {
 
 #endif
 
-// Polls cond every millisecond until it holds or the time is up.
 // How much slower than a plain build this run goes: M797_TEST_SLOWDOWN
 // (the sanitizer stages set it), 1 otherwise. Every wait for something that
 // must happen is stretched by it; nothing that must not happen is.
@@ -103,6 +102,7 @@ inline int slowdown() {
     return n >= 1 ? n : 1;
 }
 
+// Polls cond every millisecond until it holds or the (stretched) time is up.
 inline bool waitUntil(const std::function<bool()>& cond, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     const auto end = std::chrono::steady_clock::now() + limit * slowdown();
     while (std::chrono::steady_clock::now() < end) {

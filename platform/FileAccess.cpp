@@ -1,0 +1,138 @@
+#include "platform/FileAccess.h"
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+std::string errorText(int error) { return std::strerror(error); }
+
+#ifdef _WIN32
+
+namespace {
+std::wstring wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
+    return w;
+}
+
+std::string windowsError(DWORD code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return std::strerror(ENOENT);
+        case ERROR_ACCESS_DENIED:
+            return std::strerror(EACCES);
+        default:
+            return "Windows error " + std::to_string(code);
+    }
+}
+}  // namespace
+
+std::FILE* openFile(const std::string& utf8Path, const char* mode) {
+    return _wfopen(wide(utf8Path).c_str(), wide(mode).c_str());
+}
+
+FileReader::~FileReader() {
+    if (handle_) CloseHandle(handle_);
+}
+
+bool FileReader::open(const std::string& utf8Path, std::string& error) {
+    const DWORD attributes = GetFileAttributesW(wide(utf8Path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        error = "a folder, not a file";
+        return false;
+    }
+    HANDLE h = CreateFileW(wide(utf8Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = windowsError(GetLastError());
+        return false;
+    }
+    handle_ = h;
+    return true;
+}
+
+FileReader::Result FileReader::read(char* buffer, std::size_t size, std::size_t& count,
+                                    const std::function<bool()>& stopAsked, std::string& error) {
+    if (stopAsked && stopAsked()) return Result::Stopped;
+    DWORD got = 0;
+    if (!ReadFile(handle_, buffer, static_cast<DWORD>(size), &got, nullptr)) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) return Result::End;
+        error = windowsError(code);
+        return Result::Failed;
+    }
+    if (got == 0) return Result::End;
+    count = got;
+    return Result::Data;
+}
+
+#else
+
+std::FILE* openFile(const std::string& utf8Path, const char* mode) { return std::fopen(utf8Path.c_str(), mode); }
+
+FileReader::~FileReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool FileReader::open(const std::string& utf8Path, std::string& error) {
+    // Non-blocking: opening a pipe that no program writes to yet returns at
+    // once instead of waiting, unstoppably, for a writer.
+    fd_ = ::open(utf8Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        error = "a folder, not a file";
+        return false;
+    }
+    waits_ = !S_ISREG(st.st_mode);
+    return true;
+}
+
+FileReader::Result FileReader::read(char* buffer, std::size_t size, std::size_t& count,
+                                    const std::function<bool()>& stopAsked, std::string& error) {
+    for (;;) {
+        if (stopAsked && stopAsked()) return Result::Stopped;
+        if (waits_) {
+            pollfd p{fd_, POLLIN, 0};
+            const int ready = ::poll(&p, 1, 100);
+            if (ready < 0 && errno != EINTR) {
+                error = std::strerror(errno);
+                return Result::Failed;
+            }
+            if (ready <= 0) continue;
+        }
+        const ssize_t n = ::read(fd_, buffer, size);
+        if (n > 0) {
+            count = static_cast<std::size_t>(n);
+            return Result::Data;
+        }
+        if (n == 0) return Result::End;
+        if (errno == EINTR || errno == EAGAIN) continue;
+        error = std::strerror(errno);
+        return Result::Failed;
+    }
+}
+
+#endif
+
+}  // namespace platform

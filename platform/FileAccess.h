@@ -1,0 +1,46 @@
+// Files named by the user, on both systems: names are UTF-8 (on Windows
+// they go through the wide calls, so a Cyrillic name works whatever the
+// ANSI code page), and a file being read can be given up at any moment.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace platform {
+
+// fopen with a UTF-8 name; nothing (errno set) when it fails.
+std::FILE* openFile(const std::string& utf8Path, const char* mode);
+
+// Reads a file piece by piece without ever blocking for long: a pipe with no
+// writer yet, a terminal or a slow disk is waited for in short steps, and
+// the wait ends as soon as stopAsked says so.
+class FileReader {
+public:
+    FileReader() = default;
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    // False with the reason ("No such file or directory", "a directory").
+    bool open(const std::string& utf8Path, std::string& error);
+
+    enum class Result { Data, End, Stopped, Failed };
+    // Up to size bytes into buffer; count set with Data.
+    Result read(char* buffer, std::size_t size, std::size_t& count, const std::function<bool()>& stopAsked,
+                std::string& error);
+
+private:
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+    bool waits_ = false;  // a pipe or a device: waited for by poll
+#endif
+};
+
+// The text of the system's error number, UTF-8.
+std::string errorText(int error);
+
+}  // namespace platform
