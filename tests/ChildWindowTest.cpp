@@ -24,6 +24,7 @@
 #include "control/TForm5.h"
 #include "dtc/TForm4.h"
 #include "settings/TForm3.h"
+#include "link/RecordingLine.h"
 #include "sim/SimulatedLine.h"
 #include "tests/GuiSupport.h"
 
@@ -32,7 +33,9 @@ using testsupport::hex;
 namespace {
 
 struct Rig {
-    explicit Rig(std::string settings = testsupport::tempSettingsPath()) : path(settings) {
+    // record: a file the wire is recorded to, or none.
+    explicit Rig(std::string settings = testsupport::tempSettingsPath(), const std::string& record = {})
+        : path(settings) {
         app::TesterOptions o;
         o.settingsPath = settings;
         sim::SimOptions so;
@@ -40,7 +43,13 @@ struct Rig {
         so.readTimeoutDivisor = 10;
         auto l = std::make_unique<sim::SimulatedLine>(so);
         line = l.get();
-        form = std::make_unique<TForm1>(o, std::move(l));
+        std::unique_ptr<platform::SerialLine> outer = std::move(l);
+        if (!record.empty()) {
+            std::string error;
+            outer = klink::RecordingLine::create(std::move(outer), record, {"m797-tester", "simulated", ""}, error);
+            EXPECT_TRUE(outer) << error;
+        }
+        form = std::make_unique<TForm1>(o, std::move(outer));
         form->reportError = [this](const std::string& e) { errors.push_back(e); };
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000 * testsupport::slowdown()));
@@ -643,4 +652,23 @@ TEST(WindowOrder, AClickOnTheMainWindowLeavesTheOpenWindowInFront) {
     rig.form->showError("The settings cannot be saved");
     EXPECT_TRUE(checked);
     dlg->close();
+}
+
+// A drive recorded in the window with the codes window open for a while
+// replays in the logger to its end.
+TEST(ErrorCodesWindow, ADriveRecordedWithTheWindowOpenReplaysInTheLogger) {
+    const std::string recording = testsupport::tempDir() + "/window-drive.txt";
+    {
+        Rig rig(testsupport::tempSettingsPath(), recording);
+        rig.start();
+        QPointer<QWidget> codes = rig.form->ErrorsClick();
+        rig.passes(3);
+        codes->close();
+        rig.passes(2);
+        rig.form->StopClick();
+    }
+    const auto run = testsupport::runCommand(std::string(M797_LOG_PATH) + " --replay " + recording + " 2>&1");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("end of the recording"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Адаптер не подключен!"), std::string::npos) << run.out;
 }
