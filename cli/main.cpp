@@ -3,12 +3,14 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "cli/LogRows.h"
 #include "cli/Logger.h"
 #include "ecu/EcuDecoder.h"
 #include "link/Com_Port.h"
 #include "link/RecordingLine.h"
+#include "platform/FileAccess.h"
 #include "platform/StopSignals.h"
 #ifdef _WIN32
 #include "platform/Win32SerialLine.h"
@@ -20,8 +22,13 @@
 using namespace cli;
 
 int main(int argc, char** argv) {
+    // File names as UTF-8 on both systems (a Cyrillic recording name on Windows).
+    std::vector<std::string> arguments = platform::utf8Arguments(argc, argv);
+    std::vector<char*> args;
+    for (std::string& a : arguments) args.push_back(a.data());
+    args.push_back(nullptr);
     std::string error;
-    const auto options = parseLoggerArgs(argc, argv, error);
+    const auto options = parseLoggerArgs(argc, args.data(), error);
     if (!options) {
         std::cerr << "m797-log: " << error << "\n" << loggerUsage();
         return 2;

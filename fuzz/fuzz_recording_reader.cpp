@@ -12,7 +12,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     std::vector<klink::WireEvent> events;
     std::string error;
-    if (!klink::parseRecording(text, events, error)) {
+    const bool whole = klink::parseRecording(text, events, error);
+    // Read as a file is, in pieces, it reads the same, or is refused for
+    // the same reason.
+    klink::RecordingSplitter splitter;
+    std::vector<klink::WireEvent> streamed;
+    std::string streamedError;
+    const auto keep = [&streamed](klink::WireEvent&& e) { streamed.push_back(std::move(e)); };
+    const std::size_t step = 1 + (size > 0 ? data[size - 1] % 61 : 0);
+    bool inPieces = true;
+    for (std::size_t at = 0; inPieces && at < size; at += step)
+        inPieces = splitter.feed(text.substr(at, step), keep, streamedError);
+    inPieces = inPieces && splitter.finish(keep, streamedError);
+    if (inPieces != whole || (!whole && streamedError != error) || (whole && streamed.size() != events.size()))
+        __builtin_trap();
+    if (!whole) {
         if (error.empty()) __builtin_trap();  // a refusal always says why
         return 0;
     }

@@ -223,6 +223,8 @@ void Com_Port::pollPass() {
         clearFlag(cmd.dtcClearRequest);
     }
     if (isSet(cmd.controlActive)) serveControls();
+    // A pass cut short by the program's end (its reads interrupted) is no pass.
+    if (thread_.onWorker() && thread_.terminating()) throw Terminated{};
     if (hooks_) {
         hooks_->decodePass({liveData01Reply_.data(), liveData01Reply_.size()},
                            {liveData03Reply_.data(), liveData03Reply_.size()});

@@ -1,7 +1,9 @@
 #include "link/WireRecording.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -174,7 +176,10 @@ bool RecordingSplitter::feed(std::string_view piece, const std::function<void(Wi
             std::string why;
             std::optional<WireEvent> ignored;
             RecordingParser probe = parser_;
-            const std::string head = partial_ + std::string(part.substr(0, kMaxRecordingLine));
+            // The line's beginning, the same however the stream was cut.
+            std::string head = partial_;
+            head.append(part.substr(0, kMaxRecordingLine + 1 - std::min(partial_.size(), kMaxRecordingLine + 1)));
+            head.resize(std::min(head.size(), kMaxRecordingLine + 1));
             if (head.find('\r') != std::string::npos && head.find('\n') == std::string::npos &&
                 head.find('\r') + 1 < head.size()) {
                 error = "line " + std::to_string(parser_.lines() + 1) +
@@ -271,7 +276,7 @@ WireRecorder::~WireRecorder() { finish(); }
 
 bool WireRecorder::start(const std::string& path, const RecordingHeader& header, std::string& error) {
     std::lock_guard<std::mutex> lock(mutex_);
-    file_ = platform::openFile(path, "w");
+    file_ = platform::openFile(path, "wb");  // lines end in LF on every system
     if (!file_) {
         error = std::strerror(errno);
         return false;
@@ -286,7 +291,20 @@ bool WireRecorder::start(const std::string& path, const RecordingHeader& header,
 #else
     localtime_r(&now, &local);
 #endif
-    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S %z", &local);
+    // The zone as an offset on both systems (Windows' %z is the zone's name).
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &now);
+#else
+    gmtime_r(&now, &utc);
+#endif
+    utc.tm_isdst = local.tm_isdst;
+    const long offset = static_cast<long>(std::difftime(now, std::mktime(&utc))) / 60;
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+    char zone[48];
+    std::snprintf(zone, sizeof zone, " %c%02ld%02ld", offset < 0 ? '-' : '+', std::labs(offset) / 60,
+                  std::labs(offset) % 60);
+    std::strcat(when, zone);
     std::string head = std::string(kRecordingMagic) + "\n# program " + header.program + "\n# started " + when +
                        "\n# device " + header.device + "\n";
     if (!header.options.empty()) head += "# options " + header.options + "\n";

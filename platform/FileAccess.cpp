@@ -4,6 +4,7 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include <shellapi.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -44,6 +45,24 @@ std::FILE* openFile(const std::string& utf8Path, const char* mode) {
     return _wfopen(wide(utf8Path).c_str(), wide(mode).c_str());
 }
 
+std::vector<std::string> utf8Arguments(int argc, char** argv) {
+    int n = 0;
+    LPWSTR* wideArgs = CommandLineToArgvW(GetCommandLineW(), &n);
+    if (!wideArgs || n != argc) {
+        if (wideArgs) LocalFree(wideArgs);
+        return std::vector<std::string>(argv, argv + argc);
+    }
+    std::vector<std::string> out;
+    for (int i = 0; i < n; ++i) {
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wideArgs[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string a(static_cast<std::size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
+        if (bytes > 1) WideCharToMultiByte(CP_UTF8, 0, wideArgs[i], -1, a.data(), bytes, nullptr, nullptr);
+        out.push_back(std::move(a));
+    }
+    LocalFree(wideArgs);
+    return out;
+}
+
 FileReader::~FileReader() {
     if (handle_) CloseHandle(handle_);
 }
@@ -82,6 +101,8 @@ FileReader::Result FileReader::read(char* buffer, std::size_t size, std::size_t&
 #else
 
 std::FILE* openFile(const std::string& utf8Path, const char* mode) { return std::fopen(utf8Path.c_str(), mode); }
+
+std::vector<std::string> utf8Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
 
 FileReader::~FileReader() {
     if (fd_ >= 0) ::close(fd_);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -39,6 +40,10 @@ private:
     bool waits_ = false;  // a pipe or a device: waited for by poll
 #endif
 };
+
+// The program's arguments as UTF-8 (on Windows read again from the wide
+// command line: the narrow one has lost what the ANSI code page lacks).
+std::vector<std::string> utf8Arguments(int argc, char** argv);
 
 // The text of the system's error number, UTF-8.
 std::string errorText(int error);

@@ -46,6 +46,11 @@ bool PausableThread::waitWhilePaused(std::unique_lock<std::mutex>& lock) {
     return !terminate_;
 }
 
+bool PausableThread::terminating() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return terminate_;
+}
+
 bool PausableThread::checkpoint() {
     std::unique_lock<std::mutex> lock(mutex_);
     return waitWhilePaused(lock);

@@ -35,6 +35,8 @@ public:
 
     // True while the body is blocked in a pause (or has not begun).
     bool isParked() const;
+    // True once terminate() was called.
+    bool terminating() const;
     bool onWorker() const { return std::this_thread::get_id() == thread_.get_id(); }
 
 private:

@@ -32,7 +32,8 @@ int remainingMs(Clock::time_point deadline) {
     return static_cast<int>((left.count() + 999) / 1000);
 }
 
-std::string openFailure(int err) {
+// device: the path, to tell a device from a file that merely cannot be read.
+std::string openFailure(int err, const std::string& device = {}) {
     switch (err) {
         case ENOENT:
         case ENODEV:
@@ -40,9 +41,14 @@ std::string openFailure(int err) {
             return std::string(std::strerror(err)) + " (serial ports here: " + describeSerialPorts(listSerialPorts()) +
                    ")";
         case EACCES:
-        case EPERM:
+        case EPERM: {
+            // The group helps only with a device: a file or folder is something else.
+            struct stat st {};
+            if (!device.empty() && (::stat(device.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)))
+                return std::string(std::strerror(err)) + " (not a serial port)";
             return std::string(std::strerror(err)) +
                    " (join the dialout group: sudo usermod -aG dialout $USER, then log in again)";
+        }
         case EBUSY:
             return "in use by another program";
         default:
@@ -74,7 +80,7 @@ bool PosixSerialLine::fail(const std::string& reason) {
 bool PosixSerialLine::open() {
     close();
     fd_ = ::open(name().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) return fail(openFailure(errno));
+    if (fd_ < 0) return fail(openFailure(errno, name()));
     // TIOCEXCL keeps other programs out (root excepted); the advisory lock
     // also catches a second instance run as root.
     if (flock(fd_, LOCK_EX | LOCK_NB) != 0) return fail(openFailure(EBUSY));
@@ -135,7 +141,7 @@ bool PosixSerialLine::setBreak(bool on) { return control(on ? TIOCSBRK : TIOCCBR
 
 void PosixSerialLine::sendByte(std::uint8_t byte) { write(&byte, 1); }
 
-bool PosixSerialLine::awaitEcho(Clock::time_point deadline) {
+bool PosixSerialLine::awaitZero(Clock::time_point deadline) {
     while (!interrupted_.load(std::memory_order_relaxed)) {
         const int waitMs = remainingMs(deadline);
         if (waitMs == 0) return false;
@@ -143,7 +149,14 @@ bool PosixSerialLine::awaitEcho(Clock::time_point deadline) {
         const int r = poll(p, 2, waitMs);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0 || p[1].revents) return false;
-        if (p[0].revents & POLLIN) return true;
+        if (p[0].revents & POLLIN) {
+            std::uint8_t got[64];
+            const ssize_t n = ::read(fd_, got, sizeof got);
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            if (n <= 0) return false;
+            if (std::find(got, got + n, 0x00) != got + n) return true;
+            continue;  // not the echo: dropped
+        }
         if (p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
     }
     return false;

@@ -48,7 +48,7 @@ private:
     bool setRate(unsigned baud) override;
     bool setBreak(bool on) override;
     void sendByte(std::uint8_t byte) override;
-    bool awaitEcho(Clock::time_point deadline) override;
+    bool awaitZero(Clock::time_point deadline) override;
     void purge() override { purgeReceive(); }
 
     std::atomic<WakeMethod> wakeMethod_;

@@ -52,6 +52,7 @@ sigset_t stopSet() {
     sigemptyset(&s);
     sigaddset(&s, SIGINT);
     sigaddset(&s, SIGTERM);
+    sigaddset(&s, SIGHUP);  // the terminal closed
     return s;
 }
 }  // namespace

@@ -1,6 +1,6 @@
 // Ctrl+C and termination as a request the main loop polls, so that the
 // program can end in order (the link stopped at an exchange boundary, the
-// port closed). POSIX: SIGINT and SIGTERM, taken synchronously. Windows:
+// port closed). POSIX: SIGINT, SIGTERM and SIGHUP, taken synchronously. Windows:
 // Ctrl+C, Ctrl+Break and the console's close, through the console's control
 // handler.
 #pragma once

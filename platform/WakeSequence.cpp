@@ -2,27 +2,33 @@
 
 #include "platform/TimedPause.h"
 
+#include <string>
+
 namespace platform {
 namespace {
 
 WakeRecord wakeBySlowByte(WakePort& port) {
     WakeRecord rec;
     rec.method = WakeMethod::SlowByte;
+    // A byte already waiting (noise, a late reply) is no echo of this one.
+    port.purge();
     rec.start = Clock::now();
     port.sendByte(0x00);
     // Start bit and eight zero data bits: nine bit times of 1/360 s, 25 ms,
-    // timed by the chip. The rate may change back only once the byte is off
-    // the wire, which its echo proves; a port that echoes nothing gets the
-    // whole 50 ms.
+    // timed by the chip. The rate never changes back before they are out,
+    // whatever arrives; then the byte's own echo (a 0x00) proves it is off
+    // the wire. A port that echoes nothing gets the whole 50 ms.
     rec.rising = rec.start + WakeTiming::kLow;
-    rec.echoSeen = port.awaitEcho(rec.start + WakeTiming::kTotal);
+    pauseUntil(rec.rising);
+    rec.echoSeen = port.awaitZero(rec.start + WakeTiming::kTotal);
     port.setRate(kLinkBaud);
     pauseUntil(rec.start + WakeTiming::kTotal);
     rec.end = Clock::now();
     return rec;
 }
 
-WakeRecord wakeByBreak(WakePort& port, Clock::time_point before) {
+// why: set when the break was not what the driver said it was.
+WakeRecord wakeByBreak(WakePort& port, Clock::time_point before, std::string& why) {
     WakeRecord rec;
     rec.method = WakeMethod::Break;
     const auto set = Clock::now();
@@ -31,8 +37,18 @@ WakeRecord wakeByBreak(WakePort& port, Clock::time_point before) {
     const auto setCost = set - before;
     const auto lowFrom = before + setCost / 2;
     pauseUntil(lowFrom + WakeTiming::kLow - setCost / 2);
+    const auto clearFrom = Clock::now();
     port.setBreak(false);
     rec.rising = Clock::now();
+    const auto clearCost = rec.rising - clearFrom;
+    if (clearCost > kFakedBreakClear) {
+        why = "the port fakes a break (clearing it took " +
+              std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(clearCost).count()) + " ms)";
+    } else {
+        // A K-line adapter hears its own break: a 0x00 with a framing error.
+        rec.echoSeen = port.awaitZero(lowFrom + WakeTiming::kTotal);
+        if (!rec.echoSeen) why = "the port reported a break, but none came back on the line";
+    }
     pauseUntil(lowFrom + WakeTiming::kTotal);
     rec.end = Clock::now();
     rec.start = lowFrom;
@@ -45,19 +61,33 @@ WakeRecord runWake(WakePort& port, WakeMethod& method, const std::function<void(
     auto tell = [&note](const std::string& text) {
         if (note) note(text);
     };
+    // A break that was not made: the byte from the next wake-up on.
+    auto checked = [&](WakeRecord rec, const std::string& why) {
+        if (!why.empty()) {
+            tell(why + "; waking the ECU with a 0x00 byte at 360 baud instead");
+            method = WakeMethod::SlowByte;
+        }
+        return rec;
+    };
+    std::string why;
     if (method == WakeMethod::Break) {
+        port.purge();
         const auto before = Clock::now();
-        if (port.setBreak(true)) return wakeByBreak(port, before);
+        if (port.setBreak(true)) return checked(wakeByBreak(port, before, why), why);
         tell("the port refused a break; waking the ECU with a 0x00 byte at 360 baud instead");
         method = WakeMethod::SlowByte;
     }
     if (port.setRate(kWakeBaud)) return wakeBySlowByte(port);
     port.setRate(kLinkBaud);
+    port.purge();
     const auto before = Clock::now();
     if (port.setBreak(true)) {
         tell("the port cannot run at 360 baud; waking the ECU with a break instead");
         method = WakeMethod::Break;
-        return wakeByBreak(port, before);
+        const WakeRecord rec = wakeByBreak(port, before, why);
+        // Neither way works: say so, and keep trying the break.
+        if (!why.empty()) tell(why + "; the ECU cannot be woken");
+        return rec;
     }
     tell("the port can neither run at 360 baud nor send a break: the ECU cannot be woken");
     WakeRecord rec;

@@ -28,15 +28,23 @@ public:
     // False when the driver refuses the break.
     virtual bool setBreak(bool on) = 0;
     virtual void sendByte(std::uint8_t byte) = 0;
-    // Waits for a byte to come back until the deadline; true if one came.
-    virtual bool awaitEcho(Clock::time_point deadline) = 0;
+    // Waits until the deadline for a 0x00 byte to come back, reading and
+    // dropping any other; true if one came. A break comes back as a 0x00
+    // too (a framing error with a zero byte).
+    virtual bool awaitZero(Clock::time_point deadline) = 0;
     virtual void purge() = 0;
 };
 
+// A break whose clearing call takes longer than this was made some other way
+// (a zero byte at a very low rate, as some USB chips fake it): far too long.
+constexpr std::chrono::milliseconds kFakedBreakClear{30};
+
 // Wakes the ECU by method. A break the port refuses is made with the slow
 // byte instead, and a slow rate the port refuses with a break; method is
-// then changed to what worked, and note says so. The sequence returns 50 ms
-// after the line went low.
+// then changed to what worked, and note says so. A break the driver accepts
+// but does not make (no echo of it comes back), or fakes (clearing it takes
+// too long), makes method the slow byte from the next wake-up on, with a
+// note. The sequence returns 50 ms after the line went low.
 WakeRecord runWake(WakePort& port, WakeMethod& method, const std::function<void(const std::string&)>& note);
 
 // "byte" or "break"; false for anything else.

@@ -72,12 +72,22 @@ bool Win32SerialLine::open() {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(handle_, &dcb)) return fail("not a serial port");
+    // Every field set, none inherited from whoever used the port last: a
+    // driver told to drop zero bytes (fNull) would shift every reply while
+    // the echo still matched; one told to stop at a line error (fAbortOnError)
+    // would fail every read after a break.
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
     dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
     dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fTXContinueOnXoff = TRUE;
     dcb.fOutX = dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
     if (!SetCommState(handle_, &dcb)) return fail(systemMessage(GetLastError()));
@@ -86,10 +96,13 @@ bool Win32SerialLine::open() {
         return fail("rate not granted: the port runs at " + std::to_string(grantedBaud_) + " baud, not " +
                     std::to_string(kLinkBaud));
     }
+    // Each ReadFile returns what has come at once, or waits a slice for the
+    // first byte: the link's time-outs are kept by read() in slices, so that
+    // the end of the program never waits for a read's whole time-out.
     COMMTIMEOUTS t{};
-    t.ReadIntervalTimeout = ReadTimeouts::kInterval;
-    t.ReadTotalTimeoutMultiplier = ReadTimeouts::kPerByte;
-    t.ReadTotalTimeoutConstant = ReadTimeouts::kConstant;
+    t.ReadIntervalTimeout = MAXDWORD;
+    t.ReadTotalTimeoutMultiplier = MAXDWORD;
+    t.ReadTotalTimeoutConstant = kReadSliceMs;
     t.WriteTotalTimeoutMultiplier = 0;
     t.WriteTotalTimeoutConstant = 0;
     if (!SetCommTimeouts(handle_, &t)) return fail(systemMessage(GetLastError()));
@@ -129,22 +142,44 @@ void Win32SerialLine::write(const std::uint8_t* data, std::size_t size) {
     WriteFile(handle_, data, static_cast<DWORD>(size), &written, nullptr);
 }
 
+bool Win32SerialLine::readSome(std::uint8_t* buffer, DWORD max, DWORD& got) {
+    got = 0;
+    return ReadFile(handle_, buffer, max, &got, nullptr) != 0;
+}
+
 std::size_t Win32SerialLine::read(std::uint8_t* buffer, std::size_t max) {
     if (handle_ == INVALID_HANDLE_VALUE || max == 0 || interrupted_) return 0;
-    // The port's time-outs are exactly the link's: one call does the read.
-    DWORD got = 0;
-    if (!ReadFile(handle_, buffer, static_cast<DWORD>(max), &got, nullptr)) return 0;
+    const auto totalDeadline = Clock::now() + ReadTimeouts::total(max);
+    auto intervalDeadline = Clock::time_point::max();
+    std::size_t got = 0;
+    while (got < max && !interrupted_) {
+        if (Clock::now() >= std::min(totalDeadline, intervalDeadline)) break;
+        DWORD n = 0;
+        if (!readSome(buffer + got, static_cast<DWORD>(max - got), n)) break;
+        if (n > 0) {
+            got += n;
+            intervalDeadline = Clock::now() + std::chrono::milliseconds(ReadTimeouts::kInterval);
+        }
+    }
     return got;
 }
 
 void Win32SerialLine::sendByte(std::uint8_t byte) { write(&byte, 1); }
 
-bool Win32SerialLine::awaitEcho(Clock::time_point deadline) {
+bool Win32SerialLine::awaitZero(Clock::time_point deadline) {
     while (!interrupted_ && Clock::now() < deadline) {
         COMSTAT status{};
         DWORD errors = 0;
         if (!ClearCommError(handle_, &errors, &status)) return false;
-        if (status.cbInQue > 0) return true;
+        if (status.cbInQue > 0) {
+            std::uint8_t got[64];
+            DWORD n = 0;
+            const DWORD want = status.cbInQue < sizeof got ? status.cbInQue : static_cast<DWORD>(sizeof got);
+            if (!readSome(got, want, n)) return false;
+            for (DWORD i = 0; i < n; ++i)
+                if (got[i] == 0x00) return true;
+            continue;  // not the echo: dropped
+        }
         pauseFor(std::chrono::milliseconds(1));
     }
     return false;

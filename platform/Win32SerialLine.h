@@ -45,7 +45,10 @@ private:
     bool setRate(unsigned baud) override;
     bool setBreak(bool on) override;
     void sendByte(std::uint8_t byte) override;
-    bool awaitEcho(Clock::time_point deadline) override;
+    bool awaitZero(Clock::time_point deadline) override;
+    // One ReadFile: what has come, or after a slice of waiting for it.
+    bool readSome(std::uint8_t* buffer, DWORD max, DWORD& got);
+    static constexpr DWORD kReadSliceMs = 10;
     void purge() override { purgeReceive(); }
 
     std::atomic<WakeMethod> wakeMethod_;

@@ -31,6 +31,8 @@ enum class BreakStyle {
     Long,     // faked with a zero byte at a very low rate: about 200 ms low,
               // and clearing the break blocks about 240 ms (CH340)
     Refused,  // the driver refuses the break (some PL2303 clones)
+    Silent,   // the driver says yes and does nothing: no break support, and
+              // a kernel (before 6.5) that does not pass the refusal on
 };
 
 struct AdapterModel {
@@ -65,6 +67,9 @@ struct SimOptions {
     // which judge what is shown and sent rather than when, run their passes
     // ten times quicker. 1 keeps the real 50 ms rules.
     int readTimeoutDivisor = 1;
+    // A zero byte of noise (a glitch reads as one) lies in the receive queue
+    // when a wake-up begins: it looks like the slow byte's echo.
+    bool strayByteBeforeWake = false;
 };
 
 struct TimedByte {

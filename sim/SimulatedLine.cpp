@@ -159,6 +159,7 @@ void SimulatedLine::wakeUp() {
         return;
     }
     platform::WakeMethod method = wakeMethod_;
+    if (core_.options().strayByteBeforeWake) rx_.push_back({Clock::now(), 0x00});
     lock.unlock();
     const platform::WakeRecord rec = platform::runWake(*this, method, [this](const std::string& t) { note(t); });
     lock.lock();
@@ -170,6 +171,13 @@ bool SimulatedLine::setRate(unsigned baud) {
     std::lock_guard<std::mutex> lock(mutex_);
     const AdapterModel& chip = core_.options().adapter;
     if (baud == platform::kWakeBaud && !chip.slowRate) return false;
+    if (slowByteFrom_ && baud != platform::kWakeBaud) {
+        // The rest of a slow byte goes out at the new rate: the low ends now
+        // if its nine bit times are not yet over.
+        const Clock::time_point from = *slowByteFrom_;
+        slowByteFrom_.reset();
+        core_.lineLow(from, std::min(Clock::now(), from + platform::WakeTiming::kLow));
+    }
     rate_ = baud == platform::kLinkBaud ? chip.grantedLinkBaud : baud;
     return platform::rateClose(rate_, baud);
 }
@@ -178,6 +186,7 @@ bool SimulatedLine::setBreak(bool on) {
     std::unique_lock<std::mutex> lock(mutex_);
     const AdapterModel& chip = core_.options().adapter;
     if (chip.breakStyle == BreakStyle::Refused) return false;
+    if (chip.breakStyle == BreakStyle::Silent) return true;
     const auto now = Clock::now();
     if (on) {
         breakFrom_ = now;
@@ -203,18 +212,23 @@ void SimulatedLine::sendByte(std::uint8_t byte) {
         write(&byte, 1);
         return;
     }
-    // Start bit and eight zero bits: nine bit times low, timed by the chip.
+    // Start bit and eight zero bits: nine bit times low, timed by the chip;
+    // recorded when the rate changes back (which may cut it short).
     const auto now = Clock::now();
-    core_.lineLow(now, now + platform::WakeTiming::kLow);
+    slowByteFrom_ = now;
     if (core_.options().adapter.echo && core_.options().fault != LineFault::NoAdapter)
         deliver({{now + kSlowCharacter, 0x00}});
 }
 
-bool SimulatedLine::awaitEcho(Clock::time_point deadline) {
+bool SimulatedLine::awaitZero(Clock::time_point deadline) {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!interrupted_) {
-        if (!rx_.empty() && rx_.front().at <= Clock::now()) return true;
         const auto now = Clock::now();
+        while (!rx_.empty() && rx_.front().at <= now) {
+            const std::uint8_t b = rx_.front().byte;
+            rx_.pop_front();
+            if (b == 0x00) return true;  // others are read and dropped
+        }
         if (now >= deadline) return false;
         cv_.wait_until(lock, rx_.empty() ? deadline : std::min(deadline, rx_.front().at));
     }

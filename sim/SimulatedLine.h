@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 #include "platform/SerialLine.h"
 #include "platform/WakeSequence.h"
@@ -53,7 +54,7 @@ private:
     bool setRate(unsigned baud) override;
     bool setBreak(bool on) override;
     void sendByte(std::uint8_t byte) override;
-    bool awaitEcho(Clock::time_point deadline) override;
+    bool awaitZero(Clock::time_point deadline) override;
     void purge() override { purgeReceive(); }
     // Queues bytes that reached the chip, with the times the host gets them.
     void deliver(std::vector<TimedByte> bytes);
@@ -68,6 +69,9 @@ private:
     int opens_ = 0;
     unsigned rate_ = platform::kLinkBaud;
     Clock::time_point breakFrom_{};
+    // A 0x00 at 360 baud on its way out: the line is low from here for 25
+    // ms, unless the rate changes before, which cuts the low short.
+    std::optional<Clock::time_point> slowByteFrom_;
     std::string failure_;
     platform::WakeMethod wakeMethod_;
     platform::WakeRecord lastWake_{};

@@ -86,6 +86,25 @@ TEST(Adapters, AFakedBreakNeverWakesTheEcuAndARefusedOneFallsBackToTheByte) {
         ASSERT_EQ(lows.size(), 1u);
         EXPECT_GE(lows[0].second, milliseconds(150));
         EXPECT_TRUE(rig.line.withCore([](sim::AdapterCore& c) { return c.wakeUps().empty(); }));
+        // The clearing took far too long: from now on the byte, which works.
+        ASSERT_EQ(rig.ears.notes.size(), 1u);
+        EXPECT_NE(rig.ears.notes[0].find("fakes a break"), std::string::npos) << rig.ears.notes[0];
+        rig.port.loopTurn();
+        EXPECT_TRUE(rig.port.linkUp()) << rig.status();
+    }
+    {
+        // A driver without break support that says yes (the kernels before
+        // 6.5 passed no refusal on): nothing comes back, so the byte next.
+        sim::AdapterModel silent;
+        silent.breakStyle = sim::BreakStyle::Silent;
+        Rig rig(silent, WakeMethod::Break);
+        rig.port.loopTurn();
+        EXPECT_FALSE(rig.port.linkUp());
+        ASSERT_EQ(rig.ears.notes.size(), 1u);
+        EXPECT_NE(rig.ears.notes[0].find("none came back"), std::string::npos) << rig.ears.notes[0];
+        rig.port.loopTurn();
+        EXPECT_TRUE(rig.port.linkUp()) << rig.status();
+        EXPECT_EQ(rig.line.wakeMethod(), WakeMethod::SlowByte);
     }
     {
         Rig rig(sim::AdapterModel::pl2303Clone(), WakeMethod::Break);
@@ -264,4 +283,22 @@ TEST(PortChecks, TheListOfPortsHasRealBuiltInPortsUsbAdaptersAndTheirStableNames
     EXPECT_EQ(ports[3].byId, root + "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
     EXPECT_EQ(platform::describeSerialPorts({}), "none");
     fs::remove_all(root);
+}
+
+// A byte already waiting when the wake-up begins is no echo of the slow
+// byte: the rate stays at 360 baud until the nine low bit times are out.
+TEST(Adapters, AStrayByteNeverCutsTheWakeUpShort) {
+    for (const auto& chip : {sim::AdapterModel{}, sim::AdapterModel::ftdi()}) {
+        sim::SimOptions o = Rig::options(chip);
+        o.strayByteBeforeWake = true;
+        sim::SimulatedLine line(o, false, WakeMethod::SlowByte);
+        klink::LinkData data;
+        klink::Com_Port port(line, data);
+        port.loopTurn();
+        EXPECT_TRUE(port.linkUp());
+        const auto lows = line.withCore([](sim::AdapterCore& c) { return c.lowPeriods(); });
+        ASSERT_EQ(lows.size(), 1u);
+        EXPECT_GE(lows[0].second, milliseconds(25));
+        EXPECT_LE(lows[0].second, milliseconds(29));
+    }
 }

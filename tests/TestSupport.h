@@ -93,6 +93,21 @@ inline CommandRun runCommand(const std::string& command) {
 
 #endif
 
+// True in a sanitizer build (GCC and clang say so differently).
+inline constexpr bool sanitized() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    return true;
+#else
+    return false;
+#endif
+#else
+    return false;
+#endif
+}
+
 // How much slower than a plain build this run goes: M797_TEST_SLOWDOWN
 // (the sanitizer stages set it), 1 otherwise. Every wait for something that
 // must happen is stretched by it; nothing that must not happen is.
