@@ -21,7 +21,7 @@ TEST(PanelFormat, TheGdiAndDoubleBufferFlagsExcludeEachOther) {
     f = assignPFDFlags(f, f_PFD_DRAW_TO_WINDOW | f_PFD_SUPPORT_OPENGL);
     EXPECT_EQ(f, f_PFD_DRAW_TO_WINDOW | f_PFD_SUPPORT_GDI | f_PFD_SUPPORT_OPENGL);
     auto r = pixelFormatRequest(PixelType::Rgba, f, 32, 32);
-    EXPECT_EQ(r.flags, PFD_DRAW_TO_WINDOW | PFD_SUPPORT_GDI | PFD_SUPPORT_OPENGL);
+    EXPECT_EQ(r.flags, kPfdDrawToWindow | kPfdSupportGdi | kPfdSupportOpenGl);
     EXPECT_FALSE(r.doubleBuffered());
     // Both: the one the old set lacked wins.
     f = assignPFDFlags(f, f | f_PFD_DOUBLEBUFFER);
@@ -29,7 +29,7 @@ TEST(PanelFormat, TheGdiAndDoubleBufferFlagsExcludeEachOther) {
     EXPECT_EQ(assignPFDFlags(kDefaultPFDFlags, kDefaultPFDFlags | f_PFD_SUPPORT_GDI),
               f_PFD_DRAW_TO_WINDOW | f_PFD_SUPPORT_OPENGL | f_PFD_SUPPORT_GDI);
     r = pixelFormatRequest(PixelType::Rgba, kDefaultPFDFlags, 32, 32);
-    EXPECT_EQ(r.flags, PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER);
+    EXPECT_EQ(r.flags, kPfdDrawToWindow | kPfdSupportOpenGl | kPfdDoubleBuffer);
     EXPECT_EQ(r.colorBits, 32);
     EXPECT_EQ(r.pixelType, 0);
 }

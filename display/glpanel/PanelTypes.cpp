@@ -20,19 +20,19 @@ PixelFormatRequest pixelFormatRequest(PixelType type, PFDFlags f, std::uint8_t c
     r.pixelType = type == PixelType::Rgba ? 0 : 1;
     r.colorBits = colorBits;
     r.depthBits = depthBits;
-    if (f & f_PFD_DRAW_TO_WINDOW) r.flags |= PFD_DRAW_TO_WINDOW;
-    if (f & f_PFD_DRAW_TO_BITMAP) r.flags |= PFD_DRAW_TO_BITMAP;
+    if (f & f_PFD_DRAW_TO_WINDOW) r.flags |= kPfdDrawToWindow;
+    if (f & f_PFD_DRAW_TO_BITMAP) r.flags |= kPfdDrawToBitmap;
     if (f & f_PFD_SUPPORT_GDI)
-        r.flags |= PFD_SUPPORT_GDI;
+        r.flags |= kPfdSupportGdi;
     else
-        r.flags |= PFD_DOUBLEBUFFER;
-    if (f & f_PFD_SUPPORT_OPENGL) r.flags |= PFD_SUPPORT_OPENGL;
-    if (f & f_PFD_GENERIC_ACCELERATED) r.flags |= PFD_GENERIC_ACCELERATED;
-    if (f & f_PFD_GENERIC_FORMAT) r.flags |= PFD_GENERIC_FORMAT;
-    if (f & f_PFD_NEED_PALETTE) r.flags |= PFD_NEED_PALETTE;
-    if (f & f_PFD_NEED_SYSTEM_PALETTE) r.flags |= PFD_NEED_SYSTEM_PALETTE;
-    if (f & f_PFD_STEREO) r.flags |= PFD_STEREO;
-    if (f & f_PFD_SWAP_LAYER_BUFFERS) r.flags |= PFD_SWAP_LAYER_BUFFERS;
+        r.flags |= kPfdDoubleBuffer;
+    if (f & f_PFD_SUPPORT_OPENGL) r.flags |= kPfdSupportOpenGl;
+    if (f & f_PFD_GENERIC_ACCELERATED) r.flags |= kPfdGenericAccelerated;
+    if (f & f_PFD_GENERIC_FORMAT) r.flags |= kPfdGenericFormat;
+    if (f & f_PFD_NEED_PALETTE) r.flags |= kPfdNeedPalette;
+    if (f & f_PFD_NEED_SYSTEM_PALETTE) r.flags |= kPfdNeedSystemPalette;
+    if (f & f_PFD_STEREO) r.flags |= kPfdStereo;
+    if (f & f_PFD_SWAP_LAYER_BUFFERS) r.flags |= kPfdSwapLayerBuffers;
     return r;
 }
 

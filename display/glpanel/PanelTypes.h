@@ -34,19 +34,20 @@ constexpr PFDFlags kDefaultPFDFlags = f_PFD_DRAW_TO_WINDOW | f_PFD_SUPPORT_OPENG
 // set lacked.
 PFDFlags assignPFDFlags(PFDFlags oldFlags, PFDFlags newFlags);
 
-// The descriptor flags of the request (the platform's PFD_* meanings).
+// The descriptor flags of the request: the values of the Windows PFD_*
+// flags, under names of their own (<wingdi.h> defines those as macros).
 enum RequestFlag : std::uint32_t {
-    PFD_DOUBLEBUFFER = 0x1,
-    PFD_STEREO = 0x2,
-    PFD_DRAW_TO_WINDOW = 0x4,
-    PFD_DRAW_TO_BITMAP = 0x8,
-    PFD_SUPPORT_GDI = 0x10,
-    PFD_SUPPORT_OPENGL = 0x20,
-    PFD_GENERIC_FORMAT = 0x40,
-    PFD_NEED_PALETTE = 0x80,
-    PFD_NEED_SYSTEM_PALETTE = 0x100,
-    PFD_SWAP_LAYER_BUFFERS = 0x800,
-    PFD_GENERIC_ACCELERATED = 0x1000,
+    kPfdDoubleBuffer = 0x1,
+    kPfdStereo = 0x2,
+    kPfdDrawToWindow = 0x4,
+    kPfdDrawToBitmap = 0x8,
+    kPfdSupportGdi = 0x10,
+    kPfdSupportOpenGl = 0x20,
+    kPfdGenericFormat = 0x40,
+    kPfdNeedPalette = 0x80,
+    kPfdNeedSystemPalette = 0x100,
+    kPfdSwapLayerBuffers = 0x800,
+    kPfdGenericAccelerated = 0x1000,
 };
 
 struct PixelFormatRequest {
@@ -54,7 +55,7 @@ struct PixelFormatRequest {
     std::uint8_t colorBits = 0;
     std::uint8_t depthBits = 0;
     std::uint32_t flags = 0;
-    bool doubleBuffered() const { return flags & PFD_DOUBLEBUFFER; }
+    bool doubleBuffered() const { return flags & kPfdDoubleBuffer; }
 };
 
 // Double buffering follows from the absence of SUPPORT_GDI; the

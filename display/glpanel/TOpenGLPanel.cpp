@@ -109,7 +109,7 @@ void TOpenGLPanel::createGLContext() {
     fmt.setBlueBufferSize(perChannel);
     fmt.setAlphaBufferSize(req.colorBits >= 32 ? 8 : 0);
     fmt.setDepthBufferSize(req.depthBits);
-    fmt.setStereo(req.flags & PFD_STEREO);
+    fmt.setStereo(req.flags & kPfdStereo);
 
     surface_ = new PanelSurface(this);
     surface_->setFormat(fmt);
