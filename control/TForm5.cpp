@@ -43,14 +43,13 @@ struct StepRule {
     int upperLimit;
     int shownFactor;
     const char* unit;
-    std::uint8_t frameConstant;  // frame bytes 0..5 summed modulo 256
 };
 constexpr int kMomposNumber = 54;
 constexpr int kNsolNumber = 58;
 constexpr StepRule kStepRules[klink::kAdjustCount] = {
-    {kMomposNumber, 255, 1, "  Шаг", 0xFD},
-    {kNsolNumber, 255, 10, "   Об.", 0xFE},
-    {0, 100, 1, " %", 0xFF},
+    {kMomposNumber, 255, 1, "  Шаг"},
+    {kNsolNumber, 255, 10, "   Об."},
+    {0, 100, 1, " %"},
 };
 
 const Entry* entry(int k) { return k >= 0 && k < TForm5::kEntries ? &kEntryTable[k] : nullptr; }
@@ -178,7 +177,7 @@ void TForm5::step(int k, bool up) {
     a.adjustValue = v;
     const auto value = static_cast<std::uint8_t>(v & 0xFF);
     // Payload first, then the flag, so the link never sends a half-written frame.
-    a.adjustFrame.setValue(value, static_cast<std::uint8_t>(value + rule.frameConstant));
+    a.adjustFrame.setValue(value);
     klink::post(a.adjustRequest);
 }
 

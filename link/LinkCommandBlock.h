@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "link/RequestFrame.h"
 #include "link/WireLayout.h"
 #include "platform/SharedText.h"
 
@@ -49,10 +50,11 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         for (std::size_t i = 0; i < header.size(); ++i) bytes_[i] = header[i];
     }
-    void setValue(std::uint8_t value, std::uint8_t checksum) {
+    // The value and, computed from the whole frame, the checksum.
+    void setValue(std::uint8_t value) {
         std::lock_guard<std::mutex> lock(mutex_);
         bytes_[6] = value;
-        bytes_[7] = checksum;
+        bytes_[7] = frameChecksum(bytes_.data(), 7);
     }
     std::array<std::uint8_t, 8> copy() const {
         std::lock_guard<std::mutex> lock(mutex_);

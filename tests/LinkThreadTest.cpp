@@ -134,7 +134,7 @@ TEST(LinkThread, ReadersCopyingEverythingWhileTheLinkRunsDoNotRace) {
     std::thread poster([&] {
         while (!stop) {
             for (auto& a : data.command.actuator) klink::post(a.reportRequest);
-            data.command.adjust[0].adjustFrame.setValue(5, 2);
+            data.command.adjust[0].adjustFrame.setValue(5);
             klink::post(data.command.adjust[0].adjustRequest);
             klink::post(data.command.actuator[3].releaseRequest);
             std::this_thread::sleep_for(std::chrono::microseconds(200));

@@ -113,7 +113,7 @@ TEST(PollPass, AdjustmentFramesAreSentAsTheWindowLeftThem) {
     Connected c;
     post(c.data.command.controlActive);
     auto& purge = c.data.command.adjust[2];
-    purge.adjustFrame.setValue(0x64, 0x63);
+    purge.adjustFrame.setValue(0x64);
     post(purge.adjustRequest);
     post(purge.reportRequest);
     post(c.data.command.ecuInitRequest);
