@@ -5,6 +5,7 @@
 #include "ecu/DtcTable.h"
 #include "ecu/ParameterCatalogue.h"
 #include "platform/Cp1251.h"
+#include "platform/Hex.h"
 
 namespace cli {
 
@@ -40,12 +41,11 @@ std::string logRow(std::uint64_t pass, std::int64_t timeMs, const ecu::LiveData&
 std::vector<std::string> logDtcLines(const klink::DtcReplyBuffer::Bytes& bytes) {
     const ecu::DtcReply reply{{bytes.data(), bytes.size()}};
     std::vector<std::string> lines{"dtc count: " + std::to_string(reply.count())};
-    static const char kHex[] = "0123456789ABCDEF";
     for (std::size_t k = 0; k < reply.count(); ++k) {
         const ecu::DtcRecord r = reply.record(k);
         const std::string* text = ecu::dtcText(r.high, r.low);
-        lines.push_back("dtc: " + ecu::shownCode(r.high, r.low) + " " + kHex[r.status >> 4] + kHex[r.status & 0xF] +
-                        " " + (text ? cp1251::toUtf8(*text) : std::string()));
+        lines.push_back("dtc: " + ecu::shownCode(r.high, r.low) + " " + platform::hexByte(r.status) + " " +
+                        (text ? cp1251::toUtf8(*text) : std::string()));
     }
     return lines;
 }

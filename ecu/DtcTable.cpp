@@ -1,6 +1,7 @@
 #include "ecu/DtcTable.h"
 
 #include "platform/Cp1251.h"
+#include "platform/Hex.h"
 
 namespace ecu {
 namespace {
@@ -47,8 +48,7 @@ DtcStatusPictures dtcPictures(std::uint8_t s) {
 }
 
 std::string shownCode(std::uint8_t high, std::uint8_t low) {
-    static const char kHex[] = "0123456789ABCDEF";
-    return std::string("P  ") + kHex[high >> 4] + kHex[high & 0xF] + kHex[low >> 4] + kHex[low & 0xF];
+    return "P  " + platform::hexByte(high) + platform::hexByte(low);
 }
 
 const std::string* dtcText(std::uint8_t high, std::uint8_t low) {

@@ -5,6 +5,7 @@
 
 #include "ecu/ParameterCatalogue.h"
 #include "ecu/ValueText.h"
+#include "platform/Hex.h"
 
 namespace ecu {
 namespace {
@@ -175,11 +176,9 @@ void decodeCounters(ReplyBytes l01, LiveData& out) {
 }
 
 void decodeChecksum(ReplyBytes l01, LiveData& out) {
-    static const char kHex[] = "0123456789ABCDEF";
     for (int i = 0; i < 2; ++i) {
-        const std::uint8_t b = l01[static_cast<std::size_t>(kChecksumPosition + i)];
-        const char text[2] = {kHex[b >> 4], kHex[b & 0xF]};
-        setText(out.checksumText[static_cast<std::size_t>(i)], text, 2);
+        const std::string text = platform::hexByte(l01[static_cast<std::size_t>(kChecksumPosition + i)]);
+        setText(out.checksumText[static_cast<std::size_t>(i)], text.data(), 2);
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/Cp1251.h"
 #include "platform/FileAccess.h"
+#include "platform/Hex.h"
 
 namespace klink {
 
@@ -34,20 +35,13 @@ const char* nameOf(WireEvent::Kind k) {
     return "?";
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // "81 10 F1" into bytes; false if it is anything else.
 bool parseHex(std::string_view s, std::vector<std::uint8_t>& out) {
     out.clear();
     std::size_t i = 0;
     while (i < s.size()) {
-        if (i + 1 >= s.size() || hexDigit(s[i]) < 0 || hexDigit(s[i + 1]) < 0) return false;
-        out.push_back(static_cast<std::uint8_t>(hexDigit(s[i]) * 16 + hexDigit(s[i + 1])));
+        if (i + 1 >= s.size() || platform::hexValue(s[i]) < 0 || platform::hexValue(s[i + 1]) < 0) return false;
+        out.push_back(static_cast<std::uint8_t>(platform::hexValue(s[i]) * 16 + platform::hexValue(s[i + 1])));
         i += 2;
         if (i < s.size() && s[i++] != ' ') return false;
         if (i == s.size() && s.back() == ' ') return false;
@@ -250,14 +244,12 @@ bool parseRecording(std::string_view text, std::vector<WireEvent>& events, std::
 
 std::string formatEvent(const WireEvent& e) {
     std::string s = std::to_string(e.ms) + " " + nameOf(e.kind);
-    static const char kHex[] = "0123456789ABCDEF";
     switch (e.kind) {
         case WireEvent::Kind::Request:
         case WireEvent::Kind::Reply:
             for (std::uint8_t b : e.bytes) {
                 s += ' ';
-                s += kHex[b >> 4];
-                s += kHex[b & 0xF];
+                platform::appendHex(s, b);
             }
             break;
         case WireEvent::Kind::Status:
