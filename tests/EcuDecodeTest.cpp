@@ -100,6 +100,66 @@ TEST(LiveDecode, WorkedValuesOfTheFormulas) {
     EXPECT_NEAR(b.ch(45).plotValue, 49.8, 0.05);
 }
 
+// Every formula row with bytes that differ at every position: a row whose
+// byte moves or whose factor changes reads differently. The values were
+// worked out from the formulas by hand (with single-precision partial
+// products), not by this code.
+TEST(LiveDecode, EveryFormulaRowReadsItsOwnBytes) {
+    Buffers b;
+    for (std::size_t i = 0; i < b.l01.size(); ++i) b.l01[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    for (std::size_t i = 0; i < b.l03.size(); ++i) b.l03[i] = static_cast<std::uint8_t>(i * 53 + 29);
+    b.decode();
+    struct Pinned {
+        int number;
+        const char* text;
+        float plot;
+    };
+    const Pinned pinned[] = {
+        {1, "148.335", 100.0000f},  // L03[21]=118, [22]=171
+        {2, "453.253", 100.8000f},  // L03[11]=100, [12]=153
+        {3, "-2.647", 28.7337f},  // L03[25]=74
+        {4, "4.023", 80.4688f},  // L03[14]=3, [15]=56
+        {5, "268.809", 100.0000f},  // L03[18]=215, [19]=12
+        {8, "1.270", 25.3906f},  // L03[20]=65
+        {10, "4.023", 80.4688f},  // L03[13]=206
+        {11, "159.629", 100.0000f},  // L03[26]=127, [27]=180
+        {38, "-54.01", 0.0000f},  // L01[67]=186, [68]=223
+        {39, "87.96", 87.9556f},  // L01[65]=112, [66]=149
+        {40, "-8.51", 45.7429f},  // L01[34]=245, [35]=26
+        {43, "0.786", 39.2774f},  // L01[37]=100, [38]=137
+        {44, "0.033", 1.6268f},  // L01[69]=4, [70]=41
+        {45, "26202.1", 100.0000f},  // L01[46]=177, [47]=214
+        {51, "10.926", 68.2892f},  // L01[39]=174, [40]=211
+        {52, "15256.4", 100.0000f},  // L01[44]=103, [45]=140
+        {53, "6120.40", 100.0000f},  // L01[20]=239, [21]=20
+        {54, "134", 52.5280f},  // L01[31]=134
+        {55, "68.72", 68.7245f},  // L01[32]=171, [33]=208
+        {56, "8080", 79.1840f},  // L01[19]=202
+        {58, "970", 38.0240f},  // L01[30]=97
+        {60, "941.4", 100.0000f},  // L01[71]=78, [72]=115
+        {61, "146.29", 100.0000f},  // L01[42]=29, [43]=66
+        {62, "789.94", 100.0000f},  // L01[24]=131, [25]=168
+        {63, "153.75", 152.6840f},  // L01[26]=205
+        {65, "-7.5", 21.1680f},  // L01[15]=54
+        {66, "96.9", 97.2160f},  // L01[41]=248
+        {67, "142.75", 100.0000f},  // L01[28]=23, [29]=60
+        {69, "-35.3", 6.6640f},  // L01[14]=17
+        {70, "129.0", 92.5120f},  // L01[13]=236
+        {72, "6.71", 35.6720f},  // L01[16]=91
+        {74, "129", 24.6960f},  // L01[36]=63
+        {75, "160.0", 50.1760f},  // L01[17]=128
+        {76, "0.63", 0.4510f},  // L01[62]=1, [63]=38
+        {77, "64.7", 64.6800f},  // L01[18]=165
+        {78, "-70.5", 36.8480f},  // L01[23]=94
+        {79, "42.8", 71.3750f},  // L01[22]=57
+    };
+    for (const Pinned& p : pinned) {
+        SCOPED_TRACE(p.number);
+        EXPECT_EQ(b.ch(p.number).valueText, p.text);
+        EXPECT_NEAR(b.ch(p.number).plotValue, p.plot, 0.001);
+    }
+}
+
 TEST(LiveDecode, ZeroBuffersGiveTheFormulasValuesForZeroBytes) {
     Buffers b;
     b.decode();
