@@ -5,7 +5,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config \
-  clang libclang-rt-14-dev \
+  clang clang-format libclang-rt-14-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libjpeg-dev \
   libgl1-mesa-dri fonts-liberation \

@@ -73,8 +73,13 @@ run_ctest() {  # build dir, extra ctest args...
 
 tsan_config=(-DM797_SANITIZER=thread -DM797_BENCH=OFF -DM797_WINDOW_CTEST=OFF)
 
+stage "lint: formatting and a warning-free build"
+if command -v clang-format >/dev/null; then
+  git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+fi
+
 stage "normal build"
-bash scripts/build.sh build
+bash scripts/build.sh build -DM797_WERROR=ON
 # The Windows and thread-sanitizer builds go on at the lowest priority while
 # the tests before them run: those mostly wait on timers and the line and
 # leave the cores idle, and a niced build does not slow them (checked with
