@@ -4,8 +4,9 @@
 #include <cstring>
 
 #ifdef _WIN32
-#include <shellapi.h>
 #include <windows.h>
+// After <windows.h>, which it needs.
+#include <shellapi.h>
 #else
 #include <fcntl.h>
 #include <poll.h>
