@@ -7,6 +7,8 @@
 
 namespace ecu {
 
+// One row a parameter, its texts as the catalogue spells them: kept by hand.
+// clang-format off
 const std::array<ParameterRow, kParameterCount> kParameterRows = {{
     {1, "ADC_2O2", ParameterKind::Analogue, 3,
      "1  ADC_2O2        АЦП датчика кислорода после катализатора",
@@ -325,5 +327,6 @@ const std::array<ParameterRow, kParameterCount> kParameterRows = {{
      "ZWOUT   Угол опережения зажигания.",
      {"95", "0", "-95"}, {}},
 }};
+// clang-format on
 
 }  // namespace ecu
