@@ -1,9 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "link/RecordingLine.h"
-#include "platform/PosixSerialLine.h"
 #include "platform/WakeSequence.h"
-#include "sim/SimulatedCar.h"
 
 namespace app {
 
@@ -66,27 +63,19 @@ std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string&
     return o;
 }
 
-std::unique_ptr<platform::SerialLine> makeLine(const TesterOptions& options, std::string& error,
-                                               const std::function<bool()>& stopAsked) {
-    std::unique_ptr<platform::SerialLine> line;
-    if (!options.replay.empty()) {
-        line = klink::ReplayLine::load(options.replay, true, error, stopAsked);
-        if (!line) {
-            if (!error.empty()) error = options.replay + ": " + error;
-            return nullptr;
-        }
-    } else if (options.simulate) {
-        line = std::make_unique<sim::SimulatedCar>();
-    } else {
-        line = std::make_unique<platform::PosixSerialLine>(options.port);
-    }
-    line->setWakeMethod(options.wake);
-    if (options.record.empty()) return line;
-    std::string shape = std::string("--wake ") + platform::wakeMethodName(options.wake);
-    klink::RecordingHeader header{"m797-tester " M797_VERSION, options.simulate ? "simulated" : options.port, shape};
-    auto recorded = klink::RecordingLine::create(std::move(line), options.record, header, error);
-    if (!recorded) error = options.record + ": " + error;
-    return recorded;
+lines::MadeLine makeLine(const TesterOptions& options, const std::function<bool()>& stopAsked) {
+    lines::LineRequest request;
+    request.source = options.simulate          ? lines::Source::Simulation
+                     : !options.replay.empty() ? lines::Source::Replay
+                                               : lines::Source::Port;
+    request.port = options.port;
+    request.replay = options.replay;
+    request.realtime = true;  // the window shows a drive at its pace
+    request.wake = options.wake;
+    request.record = options.record;
+    request.program = "m797-tester " M797_VERSION;
+    request.options = std::string("--wake ") + platform::wakeMethodName(options.wake);
+    return lines::makeLine(request, stopAsked);
 }
 
 }  // namespace app

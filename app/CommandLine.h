@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "lines/LineFactory.h"
 #include "platform/SerialLine.h"
 
 namespace app {
@@ -27,11 +28,9 @@ struct TesterOptions {
 std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string& error);
 
 // The serial line the options name: the port, the simulated car or a
-// replayed recording, written to a recording when asked. Nothing, with the
-// reason in error, when a recording cannot be read or made; nothing with an
-// empty error when stopAsked said so while a recording was being read.
-std::unique_ptr<platform::SerialLine> makeLine(const TesterOptions& options, std::string& error,
-                                               const std::function<bool()>& stopAsked = {});
+// replayed recording, written to a recording when asked (see
+// lines::makeLine for what comes back when it cannot be made).
+lines::MadeLine makeLine(const TesterOptions& options, const std::function<bool()>& stopAsked = {});
 const char* testerUsage();
 
 }  // namespace app

@@ -33,10 +33,11 @@ QString boxStyle() { return QStringLiteral("QFrame#box { background-color: rgb(2
 
 }  // namespace
 
-TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::SerialLine> line)
+TForm1::TForm1(const app::TesterOptions& options, lines::MadeLine line)
     : options_(options),
       store_(options.settingsPath.empty() ? platform::SettingsStore::defaultPath() : options.settingsPath),
-      line_(std::move(line)) {
+      line_(std::move(line.line)), recorder_(line.recorder), canCommand_(line.canCommand),
+      portChoosable_(line.portChoosable) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("M7.9.7"));
     reportError = [this](const std::string& text) { showError(text); };
@@ -63,10 +64,10 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
     decoder_ = std::make_unique<ecu::EcuDecoder>(
         liveData, cp1251::singleByte(QLocale::system().decimalPoint().toStdString(), '.'));
     klink::LinkObserver* observer = this;
-    if (auto* recording = dynamic_cast<klink::RecordingLine*>(line_.get())) {
-        observer = &recordingObserver_.emplace(recording->recorder(), this);
+    if (recorder_) {
+        observer = &recordingObserver_.emplace(*recorder_, this);
         // A failed write ends the recording, not the run: said once.
-        recording->recorder().setFailureReport([this](const std::string& why) {
+        recorder_->setFailureReport([this](const std::string& why) {
             std::fprintf(stderr, "m797-tester: %s\n", why.c_str());
             QMetaObject::invokeMethod(
                 this,
@@ -100,7 +101,8 @@ TForm1::TForm1(const app::TesterOptions& options, std::unique_ptr<platform::Seri
     sources_.link = &linkData;
     sources_.chartParameter = &chartParameter;
     sources_.colours = &colourScheme;
-    sources_.portName = options_.simulate ? std::string("Com1") : display::portLabel(options_.port);
+    // The simulated car answers where the first port would.
+    sources_.portName = display::portLabel(portChoosable_ ? options_.port : std::string("/dev/ttyS0"));
 
     auto* background = new QLabel(this);
     background->setGeometry(0, 0, 1024, 740);
@@ -218,7 +220,7 @@ void TForm1::buildCommandBox() {
     display::pressOnlyWhenFocused(this);
     stopButton_->setEnabled(false);
     // A replay has no car to command: no actuator tests, no resets.
-    controlButton_->setEnabled(options_.replay.empty());
+    controlButton_->setEnabled(canCommand_);
 }
 
 QPushButton* TForm1::commandButton(const QString& caption) const {
@@ -252,7 +254,7 @@ void TForm1::choosePort() {
         chosenWake_ = wake;
         line_->setWakeMethod(wake);  // from the next connection attempt
     }
-    if (options_.simulate) return;
+    if (!portChoosable_) return;
     const std::string device = options_.portGiven || stored.device.empty() ? options_.port : stored.device;
     if (device == chosenDevice_) return;
     chosenDevice_ = device;
@@ -387,13 +389,13 @@ QWidget* TForm1::SettingsClick() {
 QWidget* TForm1::ErrorsClick() {
     if (!link_) return nullptr;
     auto* w = showChild(new TForm4(linkData.command));
-    w->setClearAllowed(options_.replay.empty());
+    w->setClearAllowed(canCommand_);
     klink::post(linkData.command.dtcReadRequest);
     return w;
 }
 
 QWidget* TForm1::ControlClick() {
-    if (!link_ || !options_.replay.empty()) return nullptr;
+    if (!link_ || !canCommand_) return nullptr;
     auto* w = showChild(new TForm5(linkData.command, liveData));
     klink::post(linkData.command.controlActive);
     klink::post(linkData.command.actuator[0].reportRequest);

@@ -38,9 +38,9 @@ class TForm8;
 
 class TForm1 : public QWidget, public app::SharedData, public klink::LinkObserver {
 public:
-    // line: what the link talks through (app::makeLine makes the one the
-    // options name; tests hand in a simulated line).
-    TForm1(const app::TesterOptions& options, std::unique_ptr<platform::SerialLine> line);
+    // line: what the link talks through and what it allows (app::makeLine
+    // makes the one the options name; tests hand in a simulated line).
+    TForm1(const app::TesterOptions& options, lines::MadeLine line);
     ~TForm1() override;
 
     // True when the screen was not 1024 pixels wide and only the notice shows.
@@ -106,6 +106,9 @@ private:
     app::TesterOptions options_;
     platform::SettingsStore store_;
     std::unique_ptr<platform::SerialLine> line_;
+    klink::WireRecorder* recorder_ = nullptr;
+    bool canCommand_ = true;
+    bool portChoosable_ = true;
     std::optional<klink::RecordingObserver> recordingObserver_;
     std::unique_ptr<ecu::EcuDecoder> decoder_;
     std::unique_ptr<klink::Com_Port> link_;

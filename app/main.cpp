@@ -66,16 +66,15 @@ int main(int argc, char** argv) {
     });
     notifier.setEnabled(signalPipe[1] >= 0);
 
-    std::string lineError;
     // A recording that is a pipe may keep the reading waiting: a signal ends it.
-    std::unique_ptr<platform::SerialLine> line = app::makeLine(*options, lineError, [&] {
+    lines::MadeLine line = app::makeLine(*options, [&] {
         QCoreApplication::processEvents();
         return endAsked >= 0;
     });
-    if (!line && lineError.empty()) return endAsked >= 0 ? endAsked : 2;
-    if (!line) {
-        std::cerr << "m797-tester: " << lineError << "\n";
-        QMessageBox::critical(nullptr, QStringLiteral("Ошибка"), QString::fromStdString(lineError));
+    if (!line.line && line.error.empty()) return endAsked >= 0 ? endAsked : 2;
+    if (!line.line) {
+        std::cerr << "m797-tester: " << line.error << "\n";
+        QMessageBox::critical(nullptr, QStringLiteral("Ошибка"), QString::fromStdString(line.error));
         return endAsked >= 0 ? endAsked : 2;
     }
     TForm1 window(*options, std::move(line));

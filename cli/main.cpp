@@ -8,16 +8,11 @@
 #include "cli/LogRows.h"
 #include "cli/Logger.h"
 #include "ecu/EcuDecoder.h"
+#include "lines/LineFactory.h"
 #include "link/Com_Port.h"
 #include "link/RecordingLine.h"
 #include "platform/FileAccess.h"
 #include "platform/StopSignals.h"
-#ifdef _WIN32
-#include "platform/Win32SerialLine.h"
-#else
-#include "platform/PosixSerialLine.h"
-#endif
-#include "sim/SimulatedCar.h"
 
 using namespace cli;
 
@@ -47,44 +42,34 @@ int main(int argc, char** argv) {
     platform::StopSignals stopSignals;
     platform::prepareUtf8Output();
 
-    std::unique_ptr<platform::SerialLine> line;
+    lines::LineRequest request;
+    request.source = options->simulate          ? lines::Source::Simulation
+                     : !options->replay.empty() ? lines::Source::Replay
+                                                : lines::Source::Port;
+    request.port = options->port;
+    request.replay = options->replay;
+    request.realtime = options->realtime;
+    request.wake = options->wake;
+    request.record = options->record;
+    request.program = "m797-log " M797_VERSION;
+    request.options = runOptions(*options);
+    // Ctrl+C ends even a reading that waits for a pipe's writer.
+    lines::MadeLine made =
+        lines::makeLine(request, [&stopSignals] { return stopSignals.waitFor(std::chrono::milliseconds(0)); });
+    if (!made.line && made.error.empty()) return 130;  // stopped while reading
+    if (!made.line) {
+        std::cerr << "m797-log: " << made.error << "\n";
+        return 2;
+    }
+    std::unique_ptr<platform::SerialLine> line = std::move(made.line);
+    // The logger's messages name what the user named: the port, the recording.
     const std::string device = options->simulate          ? "simulated"
                                : !options->replay.empty() ? options->replay
                                                           : options->port;
-    if (!options->replay.empty()) {
-        // Ctrl+C ends even a reading that waits for a pipe's writer.
-        line = klink::ReplayLine::load(options->replay, options->realtime, error,
-                                       [&stopSignals] { return stopSignals.waitFor(std::chrono::milliseconds(0)); });
-        if (!line) {
-            if (error.empty()) return 130;  // stopped while reading
-            std::cerr << "m797-log: " << options->replay << ": " << error << "\n";
-            return 2;
-        }
-    } else if (options->simulate) {
-        line = std::make_unique<sim::SimulatedCar>();
-    } else {
-#ifdef _WIN32
-        line = std::make_unique<platform::Win32SerialLine>(options->port);
-#else
-        line = std::make_unique<platform::PosixSerialLine>(options->port);
-#endif
-    }
-    line->setWakeMethod(options->wake);
-    klink::RecordingLine* recording = nullptr;
-    if (!options->record.empty()) {
-        klink::RecordingHeader header{"m797-log " M797_VERSION, options->simulate ? "simulated" : options->port,
-                                      runOptions(*options)};
-        auto recorded = klink::RecordingLine::create(std::move(line), options->record, header, error);
-        if (!recorded) {
-            std::cerr << "m797-log: " << options->record << ": " << error << "\n";
-            return 2;
-        }
-        recording = recorded.get();
+    if (made.recorder) {
         // A failed write ends the recording, not the run: said once, and
         // the exit status tells at the end.
-        recording->recorder().setFailureReport(
-            [](const std::string& why) { std::cerr << "m797-log: " << why << std::endl; });
-        line = std::move(recorded);
+        made.recorder->setFailureReport([](const std::string& why) { std::cerr << "m797-log: " << why << std::endl; });
     }
 
     klink::LinkData data;
@@ -112,7 +97,7 @@ int main(int argc, char** argv) {
     };
     std::optional<klink::RecordingObserver> recordingObserver;
     klink::LinkObserver* observer = &logger;
-    if (recording) observer = &recordingObserver.emplace(recording->recorder(), &logger);
+    if (made.recorder) observer = &recordingObserver.emplace(*made.recorder, &logger);
     klink::Com_Port link(*line, data, &decoder, observer);
     linkPtr = &link;
     logger.pauseLink = [&link] { link.pause(); };
@@ -141,7 +126,7 @@ int main(int argc, char** argv) {
         std::cout.flush();
     }
     // An incomplete recording has a status of its own, where the run itself went well.
-    if (recording && !recording->recorder().finish() && status == 0) status = 3;
+    if (made.recorder && !made.recorder->finish() && status == 0) status = 3;
     stopSignals.ended();
     return status;
 }

@@ -13,12 +13,13 @@ import re
 import sys
 
 ROOT = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
-FOLDERS = ["platform", "link", "ecu", "sim", "app", "display", "display/glpanel", "settings", "dtc", "control", "cli"]
+FOLDERS = ["platform", "link", "ecu", "sim", "lines", "app", "display", "display/glpanel", "settings", "dtc", "control", "cli"]
 CORE_ALLOWED = {
     "platform": set(),
     "link": {"platform"},
     "ecu": {"link", "platform"},
     "sim": {"platform", "link"},
+    "lines": {"platform", "link", "sim"},
 }
 OURS = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 QT = re.compile(r'^\s*#\s*include\s+<(Q[A-Za-z]+|Qt[A-Za-z]+/[^>]+)>')

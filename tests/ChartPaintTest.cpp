@@ -32,8 +32,7 @@ display::ColourScheme testColours() {
 }
 
 struct Rig {
-    explicit Rig(std::unique_ptr<platform::SerialLine> line = std::make_unique<sim::SimulatedLine>(),
-                 app::TesterOptions o = {}) {
+    explicit Rig(lines::MadeLine line = std::make_unique<sim::SimulatedLine>(), app::TesterOptions o = {}) {
         o.settingsPath = testsupport::tempSettingsPath();
         form = std::make_unique<TForm1>(o, std::move(line));
         form->show();
@@ -260,13 +259,13 @@ TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
     // read, which the window does not ask for: it still replays to its end.
     const std::string path = testsupport::tempDir() + "/drive.txt";
     ASSERT_EQ(
-        std::system((std::string(M797_LOG_PATH) + " --simulate --passes 3 --dtc --record " + path + " >/dev/null").c_str()),
+        std::system(
+            (std::string(M797_LOG_PATH) + " --simulate --passes 3 --dtc --record " + path + " >/dev/null").c_str()),
         0);
     app::TesterOptions o;
     o.replay = path;
-    std::string error;
-    auto line = app::makeLine(o, error);
-    ASSERT_TRUE(line) << error;
+    lines::MadeLine line = app::makeLine(o);
+    ASSERT_TRUE(line.line) << line.error;
     Rig rig(std::move(line), o);
     rig.form->chartParameter[0] = 56;  // engine speed: the simulated car idles near 850 rpm
     EXPECT_FALSE(rig.form->commandButton(QStringLiteral("Управление"))->isEnabled());

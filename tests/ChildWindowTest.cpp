@@ -23,8 +23,8 @@
 #include "control/Confirmation.h"
 #include "control/TForm5.h"
 #include "dtc/TForm4.h"
-#include "settings/TForm3.h"
 #include "link/RecordingLine.h"
+#include "settings/TForm3.h"
 #include "sim/SimulatedLine.h"
 #include "tests/GuiSupport.h"
 
@@ -43,11 +43,15 @@ struct Rig {
         so.readTimeoutDivisor = 10;
         auto l = std::make_unique<sim::SimulatedLine>(so);
         line = l.get();
-        std::unique_ptr<platform::SerialLine> outer = std::move(l);
+        lines::MadeLine outer(std::move(l));
         if (!record.empty()) {
+            // Recorded as the program records: the status and the passes too.
             std::string error;
-            outer = klink::RecordingLine::create(std::move(outer), record, {"m797-tester", "simulated", ""}, error);
-            EXPECT_TRUE(outer) << error;
+            auto recorded =
+                klink::RecordingLine::create(std::move(outer.line), record, {"m797-tester", "simulated", ""}, error);
+            EXPECT_TRUE(recorded) << error;
+            outer.recorder = &recorded->recorder();
+            outer.line = std::move(recorded);
         }
         form = std::make_unique<TForm1>(o, std::move(outer));
         form->reportError = [this](const std::string& e) { errors.push_back(e); };

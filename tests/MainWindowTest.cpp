@@ -271,8 +271,7 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
     app::TesterOptions opt;
     opt.settingsPath = testsupport::tempSettingsPath();
     opt.port = "/dev/m797-no-such-port";
-    std::string error;
-    TForm1 form(opt, app::makeLine(opt, error));
+    TForm1 form(opt, app::makeLine(opt));
     std::vector<std::string> errors;
     form.reportError = [&](const std::string& e) { errors.push_back(e); };
     form.show();
