@@ -3,14 +3,10 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <csignal>
 #include <iostream>
 
 #include "app/TForm1.h"
+#include "platform/StopSignals.h"
 
 int main(int argc, char** argv) {
     std::string error;
@@ -29,33 +25,20 @@ int main(int argc, char** argv) {
     }
     // Ctrl+C, termination and a closed terminal (hang-up) end the program
     // as "Выход" does (open windows close, outputs are released, the link is
-    // stopped and joined, the port closed): the handler only writes a byte;
-    // whichever event loop runs then (the main one, or a box's) reads it and
-    // ends every loop. A request that arrives before the main loop would run
-    // is kept, and the main loop is not started.
-    static int signalPipe[2] = {-1, -1};
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, signalPipe) == 0) {
-        struct sigaction action {};
-        action.sa_handler = [](int) {
-            const int saved = errno;
-            (void)!::write(signalPipe[0], "x", 1);
-            errno = saved;
-        };
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
-    }
+    // stopped and joined, the port closed), as they end the logger: the
+    // request wakes whichever event loop runs then (the main one, or a
+    // box's), which ends every loop. A request that arrives before the main
+    // loop would run is kept, and the main loop is not started.
+    platform::StopSignals stopSignals;
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // panels share their fonts
     QApplication application(argc, argv);
 
     constexpr int kSignalledExit = 130;
     int endAsked = -1;  // the exit status once an end was asked
     TForm1* form = nullptr;
-    QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
+    QSocketNotifier notifier(stopSignals.notifyFd(), QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
-        char drain[64];
-        while (::read(signalPipe[1], drain, sizeof drain) > 0) {
-        }
+        stopSignals.drain();
         if (endAsked >= 0) return;
         endAsked = kSignalledExit;
         if (form && !form->showsNoticeOnly()) {
@@ -64,14 +47,11 @@ int main(int argc, char** argv) {
             QApplication::exit(kSignalledExit);
         }
     });
-    notifier.setEnabled(signalPipe[1] >= 0);
+    notifier.setEnabled(stopSignals.notifyFd() >= 0);
 
     // A recording that is a pipe may keep the reading waiting: a signal ends it.
-    lines::MadeLine line = app::makeLine(*options, [&] {
-        QCoreApplication::processEvents();
-        return endAsked >= 0;
-    });
-    if (!line.line && line.error.empty()) return endAsked >= 0 ? endAsked : 2;
+    lines::MadeLine line = app::makeLine(*options, [&stopSignals] { return stopSignals.asked(); });
+    if (!line.line && line.error.empty()) return kSignalledExit;
     if (!line.line) {
         std::cerr << "m797-tester: " << line.error << "\n";
         QMessageBox::critical(nullptr, QStringLiteral("Ошибка"), QString::fromStdString(line.error));
@@ -79,11 +59,16 @@ int main(int argc, char** argv) {
     }
     TForm1 window(*options, std::move(line));
     form = &window;
-    if (endAsked >= 0) {  // asked during a box the window's making raised
-        window.endProgram(endAsked);
-        return endAsked;
+    // Asked before the main loop (during a box the window's making or its
+    // first showing raised, or earlier): the main loop never starts.
+    if (stopSignals.asked()) {
+        window.endProgram(kSignalledExit);
+        return kSignalledExit;
     }
     if (!window.showsNoticeOnly()) window.show();
-    if (endAsked >= 0) return endAsked;  // asked during a box of the first show: ended there
+    if (stopSignals.asked()) {
+        window.endProgram(kSignalledExit);  // once: ended already if a box's loop saw it
+        return kSignalledExit;
+    }
     return application.exec();
 }

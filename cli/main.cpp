@@ -54,8 +54,7 @@ int main(int argc, char** argv) {
     request.program = "m797-log " M797_VERSION;
     request.options = runOptions(*options);
     // Ctrl+C ends even a reading that waits for a pipe's writer.
-    lines::MadeLine made =
-        lines::makeLine(request, [&stopSignals] { return stopSignals.waitFor(std::chrono::milliseconds(0)); });
+    lines::MadeLine made = lines::makeLine(request, [&stopSignals] { return stopSignals.asked(); });
     if (!made.line && made.error.empty()) return 130;  // stopped while reading
     if (!made.line) {
         std::cerr << "m797-log: " << made.error << "\n";

@@ -6,10 +6,14 @@
 #include <atomic>
 #include <thread>
 #else
-#include <pthread.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
-#include <ctime>
+#include <thread>
 #endif
 
 namespace platform {
@@ -40,6 +44,10 @@ bool StopSignals::waitFor(std::chrono::milliseconds timeout) {
     return gStop;
 }
 
+bool StopSignals::asked() const { return gStop; }
+int StopSignals::notifyFd() const { return -1; }
+void StopSignals::drain() {}
+
 void StopSignals::ended() { gEnded = true; }
 
 void prepareUtf8Output() { SetConsoleOutputCP(CP_UTF8); }
@@ -47,29 +55,62 @@ void prepareUtf8Output() { SetConsoleOutputCP(CP_UTF8); }
 #else
 
 namespace {
-sigset_t stopSet() {
-    sigset_t s;
-    sigemptyset(&s);
-    sigaddset(&s, SIGINT);
-    sigaddset(&s, SIGTERM);
-    sigaddset(&s, SIGHUP);  // the terminal closed
-    return s;
+std::atomic<bool> gStop{false};
+int gPipe[2] = {-1, -1};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void onSignal(int) {
+    const int saved = errno;
+    gStop.store(true);
+    if (gPipe[1] >= 0) (void)!::write(gPipe[1], "x", 1);
+    errno = saved;
 }
 }  // namespace
 
 StopSignals::StopSignals() {
-    // Blocked in every thread (they inherit the mask), taken here by name.
-    const sigset_t s = stopSet();
-    pthread_sigmask(SIG_BLOCK, &s, nullptr);
+    if (::pipe2(gPipe, O_NONBLOCK | O_CLOEXEC) != 0) gPipe[0] = gPipe[1] = -1;
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : kStopSignals) ::sigaction(sig, &action, nullptr);
 }
 
-StopSignals::~StopSignals() = default;
+StopSignals::~StopSignals() {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (int sig : kStopSignals) ::sigaction(sig, &action, nullptr);
+    for (int& fd : gPipe) {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+}
 
 bool StopSignals::waitFor(std::chrono::milliseconds timeout) {
-    const sigset_t s = stopSet();
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
-    timespec t{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-    return sigtimedwait(&s, nullptr, &t) > 0;
+    if (gStop.load()) return true;
+    if (gPipe[0] < 0) {
+        std::this_thread::sleep_for(timeout);
+        return gStop.load();
+    }
+    pollfd p{gPipe[0], POLLIN, 0};
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!gStop.load()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        (void)::poll(&p, 1, static_cast<int>(left.count()));  // a signal's byte, or EINTR, or the time
+    }
+    return gStop.load();
+}
+
+bool StopSignals::asked() const { return gStop.load(); }
+
+int StopSignals::notifyFd() const { return gPipe[0]; }
+
+void StopSignals::drain() {
+    char bytes[64];
+    while (gPipe[0] >= 0 && ::read(gPipe[0], bytes, sizeof bytes) > 0) {
+    }
 }
 
 void StopSignals::ended() {}

@@ -1,8 +1,9 @@
-// Ctrl+C and termination as a request the main loop polls, so that the
-// program can end in order (the link stopped at an exchange boundary, the
-// port closed). POSIX: SIGINT, SIGTERM and SIGHUP, taken synchronously. Windows:
-// Ctrl+C, Ctrl+Break and the console's close, through the console's control
-// handler.
+// Ctrl+C, termination and a closed terminal as a request that both programs
+// take the same way, so that they can end in order (windows closed, outputs
+// released, the link stopped at an exchange boundary, the port closed).
+// POSIX: SIGINT, SIGTERM and SIGHUP; the handler only marks the request and
+// writes a byte to a pipe that an event loop can watch. Windows: Ctrl+C,
+// Ctrl+Break and the console's close, through the console's control handler.
 #pragma once
 
 #include <chrono>
@@ -11,14 +12,22 @@ namespace platform {
 
 class StopSignals {
 public:
-    // Must be made before any other thread starts.
+    // One at a time; made before any box or loop that should be stoppable.
     StopSignals();
     ~StopSignals();
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    // Waits up to the time given; true once a stop was asked.
+    // Waits up to the time given; true once a stop was asked (and from then
+    // on, however often asked).
     bool waitFor(std::chrono::milliseconds timeout);
+    // True once a stop was asked; never waits.
+    bool asked() const;
+    // POSIX: readable while a stop request is unread, for an event loop to
+    // watch (read() drains it); -1 on Windows and where it could not be made.
+    int notifyFd() const;
+    // Empties what notifyFd holds, so that a watching loop does not spin.
+    void drain();
     // The orderly end is done: a console that is closing may go.
     void ended();
 };
