@@ -349,8 +349,7 @@ void TForm1::repaintPanels() {
 // closes, its own close handling re-enables the main window.
 template <typename Window>
 Window* TForm1::showChild(Window* w) {
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        w->move(screen->availableGeometry().center() - QPoint(w->width() / 2, w->height() / 2));
+    display::centreOnScreen(w);
     QPointer<TForm1> owner(this);
     w->onClosed = [owner] {
         if (owner) owner->setEnabled(true);

@@ -22,11 +22,7 @@ Confirmation::Confirmation(klink::LinkCommandBlock& command, std::function<void(
     : ClosingDialog(nullptr), command_(command), restoreControl_(std::move(restoreControl)), initialise_(initialise) {
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(201, 113);
-    // The small dialog font its 201-pixel layout was drawn for.
-    QFont small = font();
-    small.setFamily(QStringLiteral("Arial"));
-    small.setPixelSize(11);
-    setFont(small);
+    display::useSmallDialogFont(this);
     auto* panel = new QFrame(this);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setGeometry(0, 0, 201, 113);
@@ -40,8 +36,7 @@ Confirmation::Confirmation(klink::LinkCommandBlock& command, std::function<void(
     connect(yes, &QPushButton::clicked, this, &Confirmation::YesClick);
     connect(no, &QPushButton::clicked, this, &Confirmation::NoClick);
     no->setFocus();  // the harmless answer
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    display::centreOnScreen(this);
     if (initialise_) {
         setWindowTitle(QStringLiteral("Инициализация ЭБУ"));
         text(panel, "Полный аппаратный сброс блока", 16, 8);

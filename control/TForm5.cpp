@@ -66,11 +66,7 @@ TForm5::TForm5(klink::LinkCommandBlock& command, const ecu::LiveDataStore& live,
     : ClosingDialog(parent), command_(command), live_(live) {
     setWindowTitle(QStringLiteral("Управление"));
     setFixedSize(201, 113);
-    // The small dialog font its 201-pixel layout was drawn for.
-    QFont small = font();
-    small.setFamily(QStringLiteral("Arial"));
-    small.setPixelSize(11);
-    setFont(small);
+    display::useSmallDialogFont(this);
     setAttribute(Qt::WA_DeleteOnClose);
     auto* group = new QGroupBox(QStringLiteral("Управление"), this);
     group->setGeometry(10, 2, 185, 49);

@@ -8,6 +8,8 @@
 #include <QPainterPath>
 #include <QScreen>
 
+#include "display/WindowRules.h"
+
 TForm8::TForm8(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Ошибка вывода на экран."));
     setFixedSize(402, 77);
@@ -17,10 +19,7 @@ TForm8::TForm8(QWidget* parent) : QDialog(parent) {
     auto* image = new QLabel(panel);
     image->setGeometry(2, 2, 398, 73);
     image->setPixmap(QPixmap::fromImage(picture()));
-    if (const QScreen* s = QGuiApplication::primaryScreen()) {
-        const QRect r = s->availableGeometry();
-        move(r.center() - QPoint(201, 38));
-    }
+    display::centreOnScreen(this);
     Timer1.setSingleShot(true);
     // A coarse timer may fire up to 5 % early; the notice stands 4 s.
     Timer1.setTimerType(Qt::PreciseTimer);

@@ -2,8 +2,10 @@
 
 #include <QAbstractButton>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
 #include <QWidget>
 #include <QWindow>
@@ -55,6 +57,18 @@ void ownBy(QWidget* window, QWidget* owner) {
         by = owner->window()->windowHandle();
     }
     if (own && own->transientParent() != by) own->setTransientParent(by);
+}
+
+void useSmallDialogFont(QWidget* window) {
+    QFont small = window->font();
+    small.setFamily(QStringLiteral("Arial"));
+    small.setPixelSize(11);
+    window->setFont(small);
+}
+
+void centreOnScreen(QWidget* window) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - QPoint(window->width() / 2, window->height() / 2));
 }
 
 }  // namespace display
