@@ -22,7 +22,7 @@
 #include "display/ChartView.h"
 #include "display/HistoryStore.h"
 #include "display/PaintGate.h"
-#include "display/PaintStats.h"
+#include "display/glpanel/PaintStats.h"
 #include "display/Sampler.h"
 #include "ecu/EcuDecoder.h"
 #include "link/Com_Port.h"

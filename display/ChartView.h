@@ -12,8 +12,8 @@
 #include "ecu/LiveData.h"
 #include "link/LinkData.h"
 
-namespace glpanel {
-class TOpenGLPanel;
+namespace display {
+class Panel;
 }
 
 namespace display {
@@ -36,10 +36,10 @@ constexpr int kPortNameRoom = 38;
 std::string portLabel(const std::string& device);
 
 // OnInit of all seven panels: viewport, the 20° perspective, fixed state.
-void initChartView(glpanel::TOpenGLPanel* panel);
+void initChartView(Panel* panel);
 // OnPaint of chart slot k (1..5).
-void paintTrendChart(glpanel::TOpenGLPanel* panel, int slot, const DisplaySources& src);
-void paintFlagStrip(glpanel::TOpenGLPanel* panel, const DisplaySources& src);
-void paintPassportPanel(glpanel::TOpenGLPanel* panel, const DisplaySources& src);
+void paintTrendChart(Panel* panel, int slot, const DisplaySources& src);
+void paintFlagStrip(Panel* panel, const DisplaySources& src);
+void paintPassportPanel(Panel* panel, const DisplaySources& src);
 
 }  // namespace display

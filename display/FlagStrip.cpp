@@ -3,8 +3,8 @@
 #include <GL/gl.h>
 
 #include "display/ChartView.h"
+#include "display/Panel.h"
 #include "display/PanelDrawing.h"
-#include "display/glpanel/TOpenGLPanel.h"
 
 namespace display {
 using namespace drawing;
@@ -36,7 +36,7 @@ struct StripData {
 };
 
 }  // namespace
-void paintFlagStrip(glpanel::TOpenGLPanel* panel, const DisplaySources& src) {
+void paintFlagStrip(Panel* panel, const DisplaySources& src) {
     const Colour full = src.colours->nameTextColour;
     const Colour dim = withBrightness(full, full.t / 3);
     const Colour frame = withBrightness(full, full.t / 2);

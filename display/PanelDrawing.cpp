@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "display/glpanel/TOpenGLPanel.h"
+#include "display/Panel.h"
 #include "platform/Cp1251.h"
 
 namespace display::drawing {
@@ -12,7 +12,7 @@ namespace display::drawing {
 void setColour(const Colour& c) { glColor4f(c.r, c.g, c.b, c.t); }
 Colour withBrightness(const Colour& c, float t) { return {c.r, c.g, c.b, t}; }
 
-void text2D(const glpanel::TOpenGLPanel* panel, const std::string& text, int x, int y) {
+void text2D(const Panel* panel, const std::string& text, int x, int y) {
     glRasterPos2i(x, y);
     panel->Draw2DText(text);
 }
@@ -28,11 +28,11 @@ void beginPaint() {
     glDisable(GL_DEPTH_TEST);
 }
 
-void beginOverlay(const glpanel::TOpenGLPanel* panel) {
+void beginOverlay(const Panel* panel) {
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
-    glOrtho(0, panel->width(), panel->height(), 0, 1000, 0);
+    glOrtho(0, panel->panelWidth(), panel->panelHeight(), 0, 1000, 0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }

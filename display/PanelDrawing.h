@@ -6,8 +6,8 @@
 
 #include "display/ColourScheme.h"
 
-namespace glpanel {
-class TOpenGLPanel;
+namespace display {
+class Panel;
 }
 
 namespace display::drawing {
@@ -15,11 +15,11 @@ namespace display::drawing {
 void setColour(const Colour& c);
 Colour withBrightness(const Colour& c, float t);
 // A 1251 text at a pixel position of the overlay.
-void text2D(const glpanel::TOpenGLPanel* panel, const std::string& text, int x, int y);
+void text2D(const Panel* panel, const std::string& text, int x, int y);
 // Clear, line polygons, smooth lines, additive blending, no depth test.
 void beginPaint();
 // A pixel overlay: raster positions in pixels from the top-left corner.
-void beginOverlay(const glpanel::TOpenGLPanel* panel);
+void beginOverlay(const Panel* panel);
 void endOverlay();
 // A fixed text of the source, in 1251, made once.
 const std::string& text1251(const char* utf8);

@@ -2,14 +2,14 @@
 #include <GL/gl.h>
 
 #include "display/ChartView.h"
+#include "display/Panel.h"
 #include "display/PanelDrawing.h"
-#include "display/glpanel/TOpenGLPanel.h"
 #include "ecu/Identification.h"
 
 namespace display {
 using namespace drawing;
 
-void paintPassportPanel(glpanel::TOpenGLPanel* panel, const DisplaySources& src) {
+void paintPassportPanel(Panel* panel, const DisplaySources& src) {
     const Colour full = src.colours->nameTextColour;
     const Colour caption = withBrightness(full, full.t * 5 / 9);
     const Colour frame = withBrightness(full, full.t / 2);

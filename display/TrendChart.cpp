@@ -2,8 +2,8 @@
 #include <GL/gl.h>
 
 #include "display/ChartView.h"
+#include "display/Panel.h"
 #include "display/PanelDrawing.h"
-#include "display/glpanel/TOpenGLPanel.h"
 #include "ecu/ParameterCatalogue.h"
 #include "platform/Cp1251.h"
 
@@ -35,7 +35,7 @@ struct ChartTexts {
 
 }  // namespace
 
-void paintTrendChart(glpanel::TOpenGLPanel* panel, int slot, const DisplaySources& src) {
+void paintTrendChart(Panel* panel, int slot, const DisplaySources& src) {
     const int number = (*src.chartParameter)[static_cast<std::size_t>(slot - 1)];
     const ColourScheme& c = *src.colours;
     const ecu::Parameter* p = ecu::ParameterCatalogue::instance().byNumber(number);

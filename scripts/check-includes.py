@@ -2,9 +2,12 @@
 """Checks the include graph of the source folders against the layering the
 code is built on:
 
-- the core (platform, link, ecu, sim) uses no Qt;
+- the core (platform, link, ecu, sim, lines) uses no Qt;
 - platform uses none of our folders; link only platform; ecu only link and
-  platform; sim only platform and link;
+  platform; sim only platform and link; lines (the line factory) only
+  platform, link and sim;
+- display/ but the Qt face's few files there (the painting) uses no toolkit
+  and no face's panel;
 - no two folders include each other, directly or round a longer loop.
 
 Prints each breach with the file and line; exits 1 if there is any."""
@@ -21,6 +24,11 @@ CORE_ALLOWED = {
     "sim": {"platform", "link"},
     "lines": {"platform", "link", "sim"},
 }
+# The Qt face's own files in display/; the rest of display/ is the painting
+# (charts, strip, passport, history, sampler, paint gate), which both faces
+# share: no toolkit there, and nothing of a face's panel.
+DISPLAY_FACE_FILES = {"ClosingDialog.h", "WindowRules.h", "WindowRules.cpp", "PortLabel.cpp"}
+WINDOWS_H = re.compile(r'^\s*#\s*include\s+<windows\.h>', re.IGNORECASE)
 OURS = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 QT = re.compile(r'^\s*#\s*include\s+<(Q[A-Za-z]+|Qt[A-Za-z]+/[^>]+)>')
 
@@ -43,6 +51,9 @@ def main():
                 for number, line in enumerate(f, 1):
                     if folder in CORE_ALLOWED and QT.match(line):
                         breaches.append(f"{rel}:{number}: the core uses no Qt: {line.strip()}")
+                    painting = folder == "display" and name not in DISPLAY_FACE_FILES
+                    if painting and (QT.match(line) or WINDOWS_H.match(line)):
+                        breaches.append(f"{rel}:{number}: the painting uses no toolkit: {line.strip()}")
                     m = OURS.match(line)
                     if not m:
                         continue
@@ -52,6 +63,8 @@ def main():
                     edges.setdefault(folder, {}).setdefault(target, f"{rel}:{number}")
                     if folder in CORE_ALLOWED and target not in CORE_ALLOWED[folder]:
                         breaches.append(f"{rel}:{number}: {folder}/ may not use {target}/")
+                    if painting and target == "display/glpanel":
+                        breaches.append(f"{rel}:{number}: the painting draws on display/Panel.h, not a face's panel")
     # Loops between folders.
     def reach(start, goal, seen):
         for nxt in edges.get(start, {}):

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string_view>
 
+#include "display/Panel.h"
 #include "display/glpanel/GlyphFonts.h"
 #include "display/glpanel/PanelTypes.h"
 
@@ -20,7 +21,7 @@ namespace glpanel {
 
 class PanelSurface;
 
-class TOpenGLPanel : public QWidget {
+class TOpenGLPanel : public QWidget, public display::Panel {
 public:
     using Handler = std::function<void(TOpenGLPanel*)>;
 
@@ -53,8 +54,10 @@ public:
 
     // Valid only inside the handlers. Texts are code page 1251 bytes; a text
     // with any byte outside the font's range draws nothing.
-    void Draw2DText(std::string_view text) const;
-    void Draw3DText(std::string_view text) const;
+    void Draw2DText(std::string_view text) const override;
+    void Draw3DText(std::string_view text) const override;
+    int panelWidth() const override { return width(); }
+    int panelHeight() const override { return height(); }
 
     // Paints now, as the window system's paint message would.
     void repaintNow();
@@ -67,8 +70,8 @@ public:
     int grantedDepthBits() const { return grantedDepthBits_; }
     bool grantedDoubleBuffer() const { return grantedDouble_; }
     // Size in device pixels, for the viewport.
-    int deviceWidth() const;
-    int deviceHeight() const;
+    int deviceWidth() const override;
+    int deviceHeight() const override;
     QWindow* surfaceWindow() const;
     long paintCount() const { return paints_; }
 

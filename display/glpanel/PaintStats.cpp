@@ -1,4 +1,4 @@
-#include "display/PaintStats.h"
+#include "display/glpanel/PaintStats.h"
 
 #include <GL/gl.h>
 
