@@ -5,6 +5,7 @@
 #include "display/ChartView.h"
 #include "display/Panel.h"
 #include "display/PanelDrawing.h"
+#include "ecu/ParameterCatalogue.h"
 
 namespace display {
 using namespace drawing;
@@ -17,17 +18,17 @@ constexpr Frame kStripFrames[12] = {{-300, -205, 8, 52}, {-195, -70, 8, 52}, {-6
                                     {-5, 160, 8, 28},    {170, 243, 8, 52},  {253, 315, 8, 52},  {325, 375, 32, 52},
                                     {325, 502, 8, 28},   {455, 502, 32, 52}, {380, 425, 32, 52}, {430, 450, 32, 52}};
 
+// A flag's lamp: its mnemonic (from the catalogue), bright while it is set.
 struct Lamp {
-    const char* text;
     int number;
     int x, y;
 };
-constexpr Lamp kLamps[17] = {{"S_AS", 64, 10, 18},      {"B_KOE", 16, 10, 40},    {"B_LF1", 19, 55, 18},
-                             {"B_LF2", 20, 55, 40},     {"B_SBBVK", 29, 110, 18}, {"B_SBBHK", 28, 110, 40},
-                             {"B_LR", 22, 178, 18},     {"B_LRHK", 24, 170, 40},  {"B_LL", 21, 235, 18},
-                             {"B_VL", 33, 235, 40},     {"B_SWE", 30, 285, 18},   {"B_KR", 17, 330, 18},
-                             {"B_LUSTOP", 25, 370, 18}, {"B_MIL", 26, 285, 40},   {"B_EKP", 15, 325, 40},
-                             {"B_SA", 27, 365, 40},     {"B_TE", 31, 400, 40}};
+constexpr Lamp kLamps[17] = {{64, 10, 18},  {16, 10, 40},  {19, 55, 18},  {20, 55, 40},  {29, 110, 18}, {28, 110, 40},
+                             {22, 178, 18}, {24, 170, 40}, {21, 235, 18}, {33, 235, 40}, {30, 285, 18}, {17, 330, 18},
+                             {25, 370, 18}, {26, 285, 40}, {15, 325, 40}, {27, 365, 40}, {31, 400, 40}};
+constexpr int kKstums = 18, kVar = 32, kLra = 23;
+
+const std::string& mnemonic(int number) { return ecu::ParameterCatalogue::instance().byNumber(number)->mnemonic; }
 
 struct StripData {
     std::array<std::uint8_t, ecu::kChannelSlots> state{};
@@ -66,22 +67,22 @@ void paintFlagStrip(Panel* panel, const DisplaySources& src) {
     beginOverlay(panel);
     for (const Lamp& l : kLamps) {
         setColour(on(l.number) ? full : dim);
-        text2D(panel, l.text, l.x, l.y);
+        text2D(panel, mnemonic(l.number), l.x, l.y);
     }
     setColour(full);
-    text2D(panel, "B_KSTUMS", 445, 18);
-    setColour(on(18) ? full : dim);
+    text2D(panel, mnemonic(kKstums), 445, 18);
+    setColour(on(kKstums) ? full : dim);
     text2D(panel, "RUS", 480, 40);
-    setColour(on(18) ? dim : full);
+    setColour(on(kKstums) ? dim : full);
     text2D(panel, "EURO", 445, 40);
     setColour(full);
-    text2D(panel, "B_VAR", 525, 18);
-    setColour(on(32) ? dim : full);
+    text2D(panel, mnemonic(kVar), 525, 18);
+    setColour(on(kVar) ? dim : full);
     text2D(panel, text1251("Осн"), 520, 40);
-    setColour(on(32) ? full : dim);
+    setColour(on(kVar) ? full : dim);
     text2D(panel, text1251("Альт"), 545, 40);
-    setColour(on(23) ? full : dim);
-    text2D(panel, "B_LRA", 590, 18);
+    setColour(on(kLra) ? full : dim);
+    text2D(panel, mnemonic(kLra), 590, 18);
     setColour(full);
     text2D(panel, status, 590, 40);
     text2D(panel, d.checksum, 644, 18);
