@@ -19,7 +19,7 @@ QLabel* text(QWidget* parent, const char* utf8, int x, int y) {
 }  // namespace
 
 Confirmation::Confirmation(klink::LinkCommandBlock& command, std::function<void()> restoreControl, bool initialise)
-    : ClosingDialog(nullptr), command_(command), restoreControl_(std::move(restoreControl)), initialise_(initialise) {
+    : ClosingDialog(nullptr), logic_(command, initialise), restoreControl_(std::move(restoreControl)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(201, 113);
     display::useSmallDialogFont(this);
@@ -37,7 +37,7 @@ Confirmation::Confirmation(klink::LinkCommandBlock& command, std::function<void(
     connect(no, &QPushButton::clicked, this, &Confirmation::NoClick);
     no->setFocus();  // the harmless answer
     display::centreOnScreen(this);
-    if (initialise_) {
+    if (initialise) {
         setWindowTitle(QStringLiteral("Инициализация ЭБУ"));
         text(panel, "Полный аппаратный сброс блока", 16, 8);
         text(panel, "с инициализацией и очисткой", 24, 24);
@@ -50,26 +50,23 @@ Confirmation::Confirmation(klink::LinkCommandBlock& command, std::function<void(
 }
 
 void Confirmation::YesClick() {
-    if (answered_) return;
-    answered_ = true;
-    // A second "Да" before the next pass finds the flag already 1: one request.
-    klink::post(initialise_ ? command_.ecuInitRequest : command_.ecuResetRequest);
+    if (logic_.answered()) return;
+    logic_.yes();
     if (restoreControl_) restoreControl_();
-    klink::post(command_.actuator[0].reportRequest);  // the list stands on "Форсунка 1"
     close();
 }
 
 void Confirmation::NoClick() {
-    if (answered_) return;
-    answered_ = true;
+    if (logic_.answered()) return;
+    logic_.no();
     close();
     if (restoreControl_) restoreControl_();
 }
 
 void Confirmation::finish() {
     // Closed without an answer: as "Нет".
-    if (answered_) return;
-    answered_ = true;
+    if (logic_.answered()) return;
+    logic_.no();
     if (restoreControl_) restoreControl_();
 }
 

@@ -11,6 +11,7 @@
 
 #include "display/ClosingDialog.h"
 #include "link/LinkCommandBlock.h"
+#include "logic/ControlWindow.h"
 
 class Confirmation : public display::ClosingDialog {
 public:
@@ -23,10 +24,8 @@ protected:
     void finish() override;
 
 private:
-    klink::LinkCommandBlock& command_;
+    logic::Confirmation logic_;
     std::function<void()> restoreControl_;
-    bool initialise_;
-    bool answered_ = false;
 };
 
 class TForm6 : public Confirmation {

@@ -1,6 +1,6 @@
-// The control window: one ECU output at a time switched on and off or
-// stepped, and the two destructive commands behind their confirmations. It
-// only posts requests to the command area and shows what the link reports.
+// The control window's Qt face: the list, the two buttons and the status
+// line over logic::ControlWindow, which decides what each choice and press
+// posts to the command area.
 #pragma once
 
 #include <QComboBox>
@@ -15,12 +15,13 @@
 #include "display/ClosingDialog.h"
 #include "ecu/LiveData.h"
 #include "link/LinkCommandBlock.h"
+#include "logic/ControlWindow.h"
 
 class TForm5 : public display::ClosingDialog {
 public:
-    static constexpr int kEntries = 17;
-    static constexpr int kResetEntry = 15;
-    static constexpr int kInitEntry = 16;
+    static constexpr int kEntries = logic::ControlWindow::kEntries;
+    static constexpr int kResetEntry = logic::ControlWindow::kResetEntry;
+    static constexpr int kInitEntry = logic::ControlWindow::kInitEntry;
 
     TForm5(klink::LinkCommandBlock& command, const ecu::LiveDataStore& live, QWidget* parent = nullptr);
     ~TForm5() override;
@@ -37,7 +38,7 @@ public:
     QString statusText() const { return status_->text(); }
     QPushButton* leftButton() const { return left_; }
     QPushButton* rightButton() const { return right_; }
-    int previousAction() const { return previousAction_; }
+    int previousAction() const { return logic_.previousAction(); }
     // The confirmation standing in front of this window, if any.
     QDialog* confirmation() const { return confirmation_; }
     std::function<void()> onClosed;
@@ -47,24 +48,15 @@ protected:
     void finish() override;
 
 private:
-    // The entries that own an output's command record.
-    static bool isOutput(int k);
-    enum class Request { Report, Release };
-    klink::Flag& flagOf(int k, Request which);
-    void reportOnly(int k);
     void restoreAfterConfirmation();
-    void setReport(int k, std::uint8_t value);
-    void postRelease(int k);
-    void step(int k, bool up);
-    void confirm(int k);
+    void confirm(bool reset);
 
     klink::LinkCommandBlock& command_;
-    const ecu::LiveDataStore& live_;
+    logic::ControlWindow logic_;
     QComboBox* list_;
     QLabel* status_;
     QPushButton* left_;
     QPushButton* right_;
     QTimer timer_;
     QPointer<QDialog> confirmation_;
-    int previousAction_ = 0;
 };

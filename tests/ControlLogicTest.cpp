@@ -1,0 +1,92 @@
+// What the control window posts, without a window: each choice reports one
+// output and releases the one before, steps start from the ECU's value and
+// stay in their range, the destructive entries only ask for a confirmation,
+// and closing hands the output back.
+#include <gtest/gtest.h>
+
+#include "logic/ControlWindow.h"
+#include "platform/Cp1251.h"
+
+using logic::ControlWindow;
+
+namespace {
+
+struct Rig {
+    klink::LinkCommandBlock command;
+    ecu::LiveDataStore live;
+    ControlWindow window{command, live};
+    // The report flags that stand, by entry.
+    std::vector<int> reporting() {
+        std::vector<int> out;
+        for (int k = 0; k < 12; ++k)
+            if (command.actuator[static_cast<std::size_t>(k)].reportRequest.load()) out.push_back(k);
+        for (int k = 0; k < 3; ++k)
+            if (command.adjust[static_cast<std::size_t>(k)].reportRequest.load()) out.push_back(12 + k);
+        return out;
+    }
+};
+
+}  // namespace
+
+TEST(ControlLogic, AChoiceReportsOnlyItsOutputReleasesTheOneBeforeAndSwitchesNothing) {
+    Rig r;
+    ControlWindow::Choice c = r.window.choose(10);  // "Реле стартера"
+    EXPECT_EQ(c.confirm, ControlWindow::Confirm::None);
+    EXPECT_EQ(r.reporting(), std::vector<int>{10});
+    EXPECT_EQ(r.command.actuator[10].onRequest.load(), 0);  // chosen, not switched
+    r.window.left(10);
+    EXPECT_EQ(r.command.actuator[10].onRequest.load(), 1);
+    c = r.window.choose(12);  // "Регулятор ХХ"
+    EXPECT_STREQ(c.captions.left, "+1 шаг");
+    EXPECT_EQ(r.command.actuator[10].releaseRequest.load(), 1);
+    EXPECT_EQ(r.reporting(), std::vector<int>{12});
+    r.window.closing(12);
+    EXPECT_EQ(r.command.adjust[0].releaseRequest.load(), 1);
+}
+
+TEST(ControlLogic, StepsStartFromTheEcusValueAndStayInTheirRange) {
+    Rig r;
+    r.live.write([](ecu::LiveData& d) {
+        d.analogue[54].raw[0] = 255;  // MOMPOS at its top
+        return 0;
+    });
+    r.window.choose(12);
+    r.window.left(12);  // already at 255: stays
+    EXPECT_EQ(r.command.adjust[0].adjustValue.load(), 255);
+    r.window.right(12);
+    EXPECT_EQ(r.command.adjust[0].adjustValue.load(), 254);
+    const auto frame = r.command.adjust[0].adjustFrame.copy();
+    EXPECT_EQ(frame[6], 254);
+    EXPECT_EQ(frame[7], klink::frameChecksum(frame.data(), 7));
+    r.window.choose(14);  // the purge valve starts at 0 and goes down no further
+    r.window.right(14);
+    EXPECT_EQ(r.command.adjust[2].adjustValue.load(), 0);
+    for (int i = 0; i < 105; ++i) r.window.left(14);
+    EXPECT_EQ(r.command.adjust[2].adjustValue.load(), 100);
+    EXPECT_EQ(cp1251::toUtf8(r.window.statusText(14)), "100 %");
+    r.window.choose(13);  // idle speed, shown in rpm
+    r.window.left(13);
+    EXPECT_EQ(cp1251::toUtf8(r.window.statusText(13)), "10   Об.");
+}
+
+TEST(ControlLogic, TheResetsAskForAConfirmationAndYesPostsOnce) {
+    Rig r;
+    r.window.choose(7);
+    const ControlWindow::Choice c = r.window.choose(ControlWindow::kResetEntry);
+    EXPECT_EQ(c.confirm, ControlWindow::Confirm::Reset);
+    EXPECT_EQ(c.shown, 0);
+    EXPECT_EQ(r.command.actuator[7].releaseRequest.load(), 1);
+    EXPECT_TRUE(r.reporting().empty());  // nothing reports while the question stands
+    EXPECT_EQ(r.command.ecuResetRequest.load(), 0);
+    EXPECT_EQ(r.window.choose(ControlWindow::kInitEntry).confirm, ControlWindow::Confirm::Init);
+
+    logic::Confirmation no(r.command, false);
+    no.no();
+    no.yes();  // answered already
+    EXPECT_EQ(r.command.ecuResetRequest.load(), 0);
+    logic::Confirmation yes(r.command, true);
+    yes.yes();
+    yes.yes();
+    EXPECT_EQ(r.command.ecuInitRequest.load(), 1);
+    EXPECT_EQ(r.reporting(), std::vector<int>{0});  // the list stands on "Форсунка 1"
+}
