@@ -67,15 +67,7 @@ TForm1::TForm1(const app::TesterOptions& options, lines::MadeLine line)
     if (recorder_) {
         observer = &recordingObserver_.emplace(*recorder_, this);
         // A failed write ends the recording, not the run: said once.
-        recorder_->setFailureReport([this](const std::string& why) {
-            std::fprintf(stderr, "m797-tester: %s\n", why.c_str());
-            QMetaObject::invokeMethod(
-                this,
-                [this, why] {
-                    if (reportError) reportError(why);
-                },
-                Qt::QueuedConnection);
-        });
+        recorder_->setFailureReport([this](const std::string& why) { reportFromAnyThread(why); });
     }
     try {
         link_ = std::make_unique<klink::Com_Port>(*line_, linkData, decoder_.get(), observer);
@@ -264,8 +256,11 @@ void TForm1::choosePort() {
 }
 
 void TForm1::portFailed(const std::string& device, const std::string& reason) {
-    // The link thread: stderr at once, the box on the user-interface thread.
-    const std::string text = device + ": " + reason;
+    reportFromAnyThread(device + ": " + reason);
+}
+
+void TForm1::reportFromAnyThread(const std::string& text) {
+    // The standard error at once, the box on the user-interface thread.
     std::fprintf(stderr, "m797-tester: %s\n", text.c_str());
     QMetaObject::invokeMethod(
         this,

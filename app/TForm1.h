@@ -22,8 +22,8 @@
 #include "display/ChartView.h"
 #include "display/HistoryStore.h"
 #include "display/PaintGate.h"
-#include "display/glpanel/PaintStats.h"
 #include "display/Sampler.h"
+#include "display/glpanel/PaintStats.h"
 #include "ecu/EcuDecoder.h"
 #include "link/Com_Port.h"
 #include "link/RecordingLine.h"
@@ -97,6 +97,9 @@ private:
     Window* showChild(Window* w);
     // Where a message box belongs: the window in front.
     QWidget* boxOwner() const;
+    // A failure said on the standard error now and in a box soon, from the
+    // link's thread or any other.
+    void reportFromAnyThread(const std::string& text);
     // LinkObserver, on the link thread.
     void linkStopped() override;
     void portFailed(const std::string& device, const std::string& reason) override;

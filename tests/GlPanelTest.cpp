@@ -248,20 +248,7 @@ TEST(Panel, SeveralPanelsTakeTurnsOnOneThread) {
 // says why, once, in the order of the steps, and never paints. The case
 // runs in a child process, since the integration is chosen at start.
 TEST(Panel, AContextThatCannotBeMadeIsReportedOnceAndNeverPainted) {
-    if (qEnvironmentVariable("QT_XCB_GL_INTEGRATION") != QStringLiteral("none")) {
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_XCB_GL_INTEGRATION", "none");
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {"--gtest_filter=Panel.AContextThatCannotBeMadeIsReportedOnceAndNeverPainted"});
-        ASSERT_TRUE(child.waitForFinished(60000));
-        const QByteArray out = child.readAll();
-        EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
-        EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
-        return;
-    }
+    if (!testsupport::withoutOpenGl()) return;
     PanelRig rig;
     int paints = 0, inits = 0;
     rig.panel.OnInit = [&](TOpenGLPanel*) { ++inits; };

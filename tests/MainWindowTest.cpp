@@ -345,20 +345,7 @@ TEST(MainWindow, ASignalWhileAStartUpBoxIsOpenEndsTheProgram) {
 // steps, and nothing else: not under paints that arrive while a box is
 // open. Runs in a child process, since the integration is chosen at start.
 TEST(MainWindow, WithoutOpenGlEachPanelShowsItsTwoBoxesInOrder) {
-    if (qEnvironmentVariable("QT_XCB_GL_INTEGRATION") != QStringLiteral("none")) {
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_XCB_GL_INTEGRATION", "none");
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {"--gtest_filter=MainWindow.WithoutOpenGlEachPanelShowsItsTwoBoxesInOrder"});
-        ASSERT_TRUE(child.waitForFinished(60000));
-        const QByteArray out = child.readAll();
-        EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
-        EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
-        return;
-    }
+    if (!testsupport::withoutOpenGl()) return;
     app::TesterOptions opt;
     opt.settingsPath = testsupport::tempSettingsPath();
     TForm1 form(opt, std::make_unique<sim::SimulatedLine>(sim::SimOptions{}));
