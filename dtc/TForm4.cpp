@@ -36,7 +36,7 @@ void setText(QTableWidget* table, int row, int column, const QString& text) {
 
 }  // namespace
 
-TForm4::TForm4(klink::LinkCommandBlock& command, QWidget* parent) : ClosingDialog(parent), command_(command) {
+TForm4::TForm4(klink::LinkCommandBlock& command, QWidget* parent) : ClosingDialog(parent), logic_(command) {
     setWindowTitle(QStringLiteral("Ошибки"));
     setFixedSize(608, 365);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -91,7 +91,10 @@ TForm4::TForm4(klink::LinkCommandBlock& command, QWidget* parent) : ClosingDialo
     table_->setFocus();  // the harmless control: Enter there clears nothing
 }
 
-void TForm4::setClearAllowed(bool allowed) { reset_->setEnabled(allowed); }
+void TForm4::setClearAllowed(bool allowed) {
+    logic_.setClearAllowed(allowed);
+    reset_->setEnabled(allowed);
+}
 
 TForm4::~TForm4() { timer_.stop(); }
 
@@ -129,44 +132,37 @@ void TForm4::buildLegend(QWidget* panel) {
 }
 
 void TForm4::Timer1Timer() {
-    // The count and the records from one copy: the link may store a new
-    // reply at any moment.
-    copy_ = command_.dtcReply.copy();
-    const ecu::DtcReply reply{{copy_.data(), copy_.size()}};
-    const std::size_t n = reply.count();
-    count_->setText(QString::number(n));
-    table_->setRowCount(static_cast<int>(n));
-    for (std::size_t k = 0; k < n; ++k) {
+    const std::vector<logic::ErrorCodesWindow::Row> rows = logic_.refresh();
+    count_->setText(QString::number(rows.size()));
+    table_->setRowCount(static_cast<int>(rows.size()));
+    for (std::size_t k = 0; k < rows.size(); ++k) {
         const int row = static_cast<int>(k);
-        const ecu::DtcRecord r = reply.record(k);
-        setText(table_, row, 0, QString::fromStdString(ecu::shownCode(r.high, r.low)));
+        const logic::ErrorCodesWindow::Row& r = rows[k];
+        setText(table_, row, 0, QString::fromStdString(r.code));
         // A code outside the table leaves the row's previous text standing.
-        if (const std::string* t = ecu::dtcText(r.high, r.low)) setText(table_, row, 5, fromText(*t));
-        const ecu::DtcStatusPictures p = ecu::dtcPictures(r.status);
-        setPicture(table_, row, 1, p.lamp);
-        setPicture(table_, row, 4, p.symptom);
-        setPicture(table_, row, 3, p.test);
-        setPicture(table_, row, 2, p.storage);
+        if (r.text) setText(table_, row, 5, fromText(*r.text));
+        setPicture(table_, row, 1, r.pictures.lamp);
+        setPicture(table_, row, 4, r.pictures.symptom);
+        setPicture(table_, row, 3, r.pictures.test);
+        setPicture(table_, row, 2, r.pictures.storage);
     }
 }
 
 void TForm4::ResetClick() {
-    if (!reset_->isEnabled()) return;
+    if (!logic_.clearAllowed()) return;
     table_->setRowCount(1);  // the header and the first row, which keeps its contents
     timer_.stop();
-    copy_.fill(0);
-    command_.dtcReply.zero();
-    klink::post(command_.dtcClearRequest);
+    logic_.clear();
     timer_.start(500);
 }
 
 void TForm4::ExitClick() {
-    klink::clearFlag(command_.dtcReadRequest);
+    logic_.closing();
     close();
 }
 
 void TForm4::finish() {
     timer_.stop();
-    klink::clearFlag(command_.dtcReadRequest);
+    logic_.closing();
     if (onClosed) onClosed();
 }

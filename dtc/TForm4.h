@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "link/LinkCommandBlock.h"
+#include "logic/ErrorCodesWindow.h"
 
 class TForm4 : public display::ClosingDialog {
 public:
@@ -37,8 +38,7 @@ protected:
 private:
     void buildLegend(QWidget* panel);
 
-    klink::LinkCommandBlock& command_;
-    klink::DtcReplyBuffer::Bytes copy_{};
+    logic::ErrorCodesWindow logic_;
     QTableWidget* table_;
     QLabel* count_;
     QPushButton* reset_;

@@ -1,10 +1,11 @@
-// What the control window posts, without a window: each choice reports one
-// output and releases the one before, steps start from the ECU's value and
-// stay in their range, the destructive entries only ask for a confirmation,
-// and closing hands the output back.
+// What the control and error-codes windows do, without a window: each
+// control choice reports one output and releases the one before, steps
+// start from the ECU's value and stay in their range, the destructive
+// entries only ask for a confirmation, and closing hands the output back.
 #include <gtest/gtest.h>
 
 #include "logic/ControlWindow.h"
+#include "logic/ErrorCodesWindow.h"
 #include "platform/Cp1251.h"
 
 using logic::ControlWindow;
@@ -89,4 +90,40 @@ TEST(ControlLogic, TheResetsAskForAConfirmationAndYesPostsOnce) {
     yes.yes();
     EXPECT_EQ(r.command.ecuInitRequest.load(), 1);
     EXPECT_EQ(r.reporting(), std::vector<int>{0});  // the list stands on "Форсунка 1"
+}
+
+// The error-codes window without a window: rows from one reply, a clear
+// that goes out once and only where something can answer it, and the reads
+// ended by closing.
+TEST(ErrorCodesLogic, RowsComeFromTheReplyAndTheClearGoesOutOnlyWhereAllowed) {
+    klink::LinkCommandBlock command;
+    std::array<std::uint8_t, 19> reply{};
+    reply[12] = 2;  // two codes: P0130 stored with the lamp on, and one outside the table
+    reply[13] = 0x01;
+    reply[14] = 0x30;
+    reply[15] = 0xA0;
+    reply[16] = 0xFE;
+    reply[17] = 0xDC;
+    reply[18] = 0x00;
+    command.dtcReply.storeReceived(reply.data(), reply.size());
+    logic::ErrorCodesWindow window(command);
+    const auto rows = window.refresh();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].code, "P  0130");
+    ASSERT_NE(rows[0].text, nullptr);
+    EXPECT_EQ(rows[1].code, "P  FEDC");
+    EXPECT_EQ(rows[1].text, nullptr);
+
+    window.setClearAllowed(false);  // a replay
+    EXPECT_FALSE(window.clear());
+    EXPECT_EQ(command.dtcClearRequest.load(), 0);
+    EXPECT_EQ(window.refresh().size(), 2u);
+    window.setClearAllowed(true);
+    EXPECT_TRUE(window.clear());
+    EXPECT_EQ(command.dtcClearRequest.load(), 1);
+    EXPECT_TRUE(window.refresh().empty());
+
+    klink::post(command.dtcReadRequest);
+    window.closing();
+    EXPECT_EQ(command.dtcReadRequest.load(), 0);
 }
