@@ -86,7 +86,6 @@ public:
     std::string failureReason() const override { return failure_; }
     std::int64_t clockMs() const override { return lastReplyMs_.load(); }
     bool ended() const override { return ended_.load(); }
-    std::size_t eventCount() const { return events_.size(); }
 
 private:
     // One event, compactly: a long drive holds millions of them.

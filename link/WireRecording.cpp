@@ -166,26 +166,11 @@ bool RecordingSplitter::feed(std::string_view piece, const std::function<void(Wi
         const auto nl = piece.find('\n');
         const std::string_view part = piece.substr(0, nl);
         if (partial_.size() + part.size() > kMaxRecordingLine) {
-            // Say what kind of file it is, not only that a line is long.
-            std::string why;
-            std::optional<WireEvent> ignored;
-            RecordingParser probe = parser_;
             // The line's beginning, the same however the stream was cut.
             std::string head = partial_;
             head.append(part.substr(0, kMaxRecordingLine + 1 - std::min(partial_.size(), kMaxRecordingLine + 1)));
             head.resize(std::min(head.size(), kMaxRecordingLine + 1));
-            if (head.find('\r') != std::string::npos && head.find('\n') == std::string::npos &&
-                head.find('\r') + 1 < head.size()) {
-                error = "line " + std::to_string(parser_.lines() + 1) +
-                        ": the lines end in a carriage return alone; a recording's lines end in a line feed";
-                return false;
-            }
-            if (!probe.line(head, ignored, why)) {
-                error = why;
-                return false;
-            }
-            error = "line " + std::to_string(parser_.lines() + 1) + ": longer than " +
-                    std::to_string(kMaxRecordingLine) + " characters";
+            error = whyUnfinished(head, "longer than " + std::to_string(kMaxRecordingLine) + " characters");
             return false;
         }
         if (nl == std::string_view::npos) {
@@ -205,30 +190,27 @@ bool RecordingSplitter::feed(std::string_view piece, const std::function<void(Wi
     return true;
 }
 
+std::string RecordingSplitter::whyUnfinished(std::string_view head, const std::string& otherwise) const {
+    const std::string at = "line " + std::to_string(parser_.lines() + 1) + ": ";
+    const auto cr = head.find('\r');
+    if (cr != std::string_view::npos && cr + 1 < head.size())
+        return at + "the lines end in a carriage return alone; a recording's lines end in a line feed";
+    // Say what is wrong with the line itself before that it is long or cut.
+    if (!head.empty() && head.back() == '\r') head.remove_suffix(1);
+    RecordingParser probe = parser_;
+    std::optional<WireEvent> ignored;
+    std::string why;
+    if (!probe.line(head, ignored, why)) return why;
+    return at + otherwise;
+}
+
 bool RecordingSplitter::finish(const std::function<void(WireEvent&&)>& event, std::string& error) {
     if (total_ == 0) {
         error = "the file is empty";
         return false;
     }
     if (!partial_.empty()) {
-        const std::size_t lineNo = parser_.lines() + 1;
-        const auto cr = partial_.find('\r');
-        if (cr != std::string::npos && cr + 1 < partial_.size()) {
-            error = "line " + std::to_string(lineNo) +
-                    ": the lines end in a carriage return alone; a recording's lines end in a line feed";
-            return false;
-        }
-        // Say a bad line as such before saying it is cut.
-        RecordingParser probe = parser_;
-        std::optional<WireEvent> ignored;
-        std::string why;
-        std::string_view rest = partial_;
-        if (!rest.empty() && rest.back() == '\r') rest.remove_suffix(1);
-        if (!probe.line(rest, ignored, why)) {
-            error = why;
-            return false;
-        }
-        error = "line " + std::to_string(lineNo) + ": the recording ends in the middle of a line";
+        error = whyUnfinished(partial_, "the recording ends in the middle of a line");
         return false;
     }
     (void)event;
@@ -320,11 +302,6 @@ void WireRecorder::fail(int error) {
     if (failed_) return;
     failed_ = true;
     failure_ = path_ + ": the recording stopped: " + std::strerror(error != 0 ? error : EIO);
-}
-
-bool WireRecorder::failed() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return failed_;
 }
 
 std::int64_t WireRecorder::nowMs() const {

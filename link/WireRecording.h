@@ -85,10 +85,12 @@ public:
 
 private:
     bool takeLine(std::string_view line, const std::function<void(WireEvent&&)>& event, std::string& error);
+    // Why a line that never ended, or ran too long (its beginning: head), is
+    // refused: what is wrong with it if anything, else otherwise.
+    std::string whyUnfinished(std::string_view head, const std::string& otherwise) const;
     RecordingParser parser_;
     std::string partial_;
     std::uint64_t total_ = 0;
-    bool sawCarriageReturnOnly_ = false;
 };
 
 // Reads a whole recording held in memory.
@@ -126,7 +128,6 @@ public:
     void note(const std::string& utf8, std::int64_t ms);
     // Closes the file; false when the recording is not whole (a write failed).
     bool finish();
-    bool failed() const;
 
 private:
     void fail(int error);  // under the lock

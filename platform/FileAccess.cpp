@@ -16,8 +16,6 @@
 
 namespace platform {
 
-std::string errorText(int error) { return std::strerror(error); }
-
 #ifdef _WIN32
 
 namespace {

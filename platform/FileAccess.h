@@ -45,7 +45,4 @@ private:
 // command line: the narrow one has lost what the ANSI code page lacks).
 std::vector<std::string> utf8Arguments(int argc, char** argv);
 
-// The text of the system's error number, UTF-8.
-std::string errorText(int error);
-
 }  // namespace platform
