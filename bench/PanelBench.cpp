@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "display/glpanel/TOpenGLPanel.h"
+#include "qt/glpanel/TOpenGLPanel.h"
 
 namespace {
 

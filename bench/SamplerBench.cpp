@@ -2,7 +2,7 @@
 // data's lock and shifted in.
 #include <benchmark/benchmark.h>
 
-#include "display/Sampler.h"
+#include "painting/Sampler.h"
 
 namespace {
 

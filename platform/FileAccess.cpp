@@ -1,6 +1,7 @@
 #include "platform/FileAccess.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef _WIN32
@@ -154,5 +155,17 @@ FileReader::Result FileReader::read(char* buffer, std::size_t size, std::size_t&
 }
 
 #endif
+
+std::string resolvedPath(const std::string& path) {
+#ifdef _WIN32
+    return path;  // COM ports have no links to follow
+#else
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string result = real;
+    std::free(real);
+    return result;
+#endif
+}
 
 }  // namespace platform

@@ -45,4 +45,8 @@ private:
 // command line: the narrow one has lost what the ANSI code page lacks).
 std::vector<std::string> utf8Arguments(int argc, char** argv);
 
+// The file a path names once its links are followed; the path itself when
+// it names nothing (or on Windows, where ports have no links).
+std::string resolvedPath(const std::string& path);
+
 }  // namespace platform

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the logger for 64-bit Windows with mingw-w64 (Debian's
 # g++-mingw-w64-x86-64-posix), self-contained (the runtime linked in), into
-# build-windows/; with --test also the core's tests, run under Wine. The
+# build-windows/, with the painting and the window logic; with --test also
+# the tests that need no POSIX, run under Wine. The
 # .exe's path is the last line printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,5 +11,5 @@ tests=OFF
 [ "${1:-}" = "--test" ] && tests=ON
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
   -DM797_GUI=OFF -DM797_BENCH=OFF -DM797_TESTS=$tests >/dev/null
-cmake --build "$dir" -j"$(nproc)" --target m797-log $([ $tests = ON ] && echo windows_core_tests) >/dev/null
+cmake --build "$dir" -j"$(nproc)" --target m797-log m797_painting_gl m797_logic $([ $tests = ON ] && echo windows_core_tests) >/dev/null
 echo "$PWD/$dir/m797-log.exe"

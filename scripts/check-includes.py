@@ -2,13 +2,14 @@
 """Checks the include graph of the source folders against the layering the
 code is built on:
 
-- the core (platform, link, ecu, sim, lines) and the window logic use no Qt;
+- below the faces (platform, link, ecu, sim, lines, painting, logic) and in
+  the logger (cli) no Qt; outside platform no <windows.h> there either;
 - platform uses none of our folders; link only platform; ecu only link and
   platform; sim only platform and link; lines (the line factory) only
-  platform, link and sim; logic (what the windows do, without a toolkit)
-  only platform, link, ecu and lines;
-- display/ but the Qt face's few files there (the painting) uses no toolkit
-  and no face's panel;
+  platform, link and sim; painting (what the panels show and draw, over
+  painting/Panel.h) only platform, link and ecu; logic (what the windows do)
+  only those and lines and painting; the logger only platform, link, ecu and
+  lines; the Qt face (qt/, qt/glpanel/) uses what it likes below it;
 - no two folders include each other, directly or round a longer loop.
 
 Prints each breach with the file and line; exits 1 if there is any."""
@@ -17,19 +18,17 @@ import re
 import sys
 
 ROOT = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
-FOLDERS = ["platform", "link", "ecu", "sim", "lines", "logic", "app", "display", "display/glpanel", "settings", "dtc", "control", "cli"]
-CORE_ALLOWED = {
+FOLDERS = ["platform", "link", "ecu", "sim", "lines", "painting", "logic", "qt", "qt/glpanel", "cli"]
+BELOW_FACES = {
     "platform": set(),
     "link": {"platform"},
     "ecu": {"link", "platform"},
     "sim": {"platform", "link"},
     "lines": {"platform", "link", "sim"},
-    "logic": {"platform", "link", "ecu", "lines"},
+    "painting": {"platform", "link", "ecu"},
+    "logic": {"platform", "link", "ecu", "lines", "painting"},
+    "cli": {"platform", "link", "ecu", "lines"},
 }
-# The Qt face's own files in display/; the rest of display/ is the painting
-# (charts, strip, passport, history, sampler, paint gate), which both faces
-# share: no toolkit there, and nothing of a face's panel.
-DISPLAY_FACE_FILES = {"ClosingDialog.h", "WindowRules.h", "WindowRules.cpp", "PortLabel.cpp"}
 WINDOWS_H = re.compile(r'^\s*#\s*include\s+<windows\.h>', re.IGNORECASE)
 OURS = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 QT = re.compile(r'^\s*#\s*include\s+<(Q[A-Za-z]+|Qt[A-Za-z]+/[^>]+)>')
@@ -51,11 +50,10 @@ def main():
             rel = f"{folder}/{name}"
             with open(os.path.join(base, name), encoding="utf-8") as f:
                 for number, line in enumerate(f, 1):
-                    if folder in CORE_ALLOWED and QT.match(line):
-                        breaches.append(f"{rel}:{number}: the core uses no Qt: {line.strip()}")
-                    painting = folder == "display" and name not in DISPLAY_FACE_FILES
-                    if painting and (QT.match(line) or WINDOWS_H.match(line)):
-                        breaches.append(f"{rel}:{number}: the painting uses no toolkit: {line.strip()}")
+                    if folder in BELOW_FACES and QT.match(line):
+                        breaches.append(f"{rel}:{number}: {folder}/ uses no toolkit: {line.strip()}")
+                    if folder in BELOW_FACES and folder != "platform" and WINDOWS_H.match(line):
+                        breaches.append(f"{rel}:{number}: only platform/ includes <windows.h>: {line.strip()}")
                     m = OURS.match(line)
                     if not m:
                         continue
@@ -63,10 +61,8 @@ def main():
                     if target is None or target == folder:
                         continue
                     edges.setdefault(folder, {}).setdefault(target, f"{rel}:{number}")
-                    if folder in CORE_ALLOWED and target not in CORE_ALLOWED[folder]:
+                    if folder in BELOW_FACES and target not in BELOW_FACES[folder]:
                         breaches.append(f"{rel}:{number}: {folder}/ may not use {target}/")
-                    if painting and target == "display/glpanel":
-                        breaches.append(f"{rel}:{number}: the painting draws on display/Panel.h, not a face's panel")
     # Loops between folders.
     def reach(start, goal, seen):
         for nxt in edges.get(start, {}):

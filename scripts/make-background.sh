@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Draws the main window's background picture (1024 x 740): a light grey
 # surface with a dark, framed bed behind each drawing panel. The result is
-# committed as app/resources/background.jpg and compiled into the program.
+# committed as qt/resources/background.jpg and compiled into the program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bed() {  # x y w h: the panel's rectangle; the bed is drawn around it
@@ -17,6 +17,6 @@ for r in "23 15 750 115" "23 146 750 115" "23 277 750 115" "23 408 750 115" "23 
          "23 674 750 49" "807 324 193 401"; do
   cmd="$cmd $(bed $r | tr '\n' ' ')"
 done
-cmd="$cmd -fill '#b9bdc5' -draw 'rectangle 0,736 1023,739' -quality 92 app/resources/background.jpg"
+cmd="$cmd -fill '#b9bdc5' -draw 'rectangle 0,736 1023,739' -quality 92 qt/resources/background.jpg"
 eval "$cmd"
-echo "app/resources/background.jpg written"
+echo "qt/resources/background.jpg written"

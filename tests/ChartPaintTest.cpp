@@ -12,10 +12,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/TForm1.h"
-#include "display/PaintGate.h"
-#include "display/glpanel/TOpenGLPanel.h"
-#include "dtc/TForm4.h"
+#include "painting/PaintGate.h"
+#include "qt/ErrorCodesWindow.h"
+#include "qt/MainWindow.h"
+#include "qt/glpanel/TOpenGLPanel.h"
 #include "sim/SimulatedCar.h"
 #include "tests/TestSupport.h"
 
@@ -32,9 +32,9 @@ display::ColourScheme testColours() {
 }
 
 struct Rig {
-    explicit Rig(lines::MadeLine line = std::make_unique<sim::SimulatedLine>(), app::TesterOptions o = {}) {
+    explicit Rig(lines::MadeLine line = std::make_unique<sim::SimulatedLine>(), logic::TesterOptions o = {}) {
         o.settingsPath = testsupport::tempSettingsPath();
-        form = std::make_unique<TForm1>(o, std::move(line));
+        form = std::make_unique<qtface::MainWindow>(o, std::move(line));
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000 * testsupport::slowdown()));
         QTest::qWait(100);
@@ -54,7 +54,7 @@ struct Rig {
             form->histories.shiftIn(s);
         }
     }
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<qtface::MainWindow> form;
 };
 
 int count(const QImage& img, QRect r, const std::function<bool(QRgb)>& pred) {
@@ -230,16 +230,16 @@ TEST(ChartPaint, EndToEndTheSimulatedCarsEngineSpeedIsChartedAndRead) {
 }
 
 TEST(ChartPaint, ThePortNameFitsTheStripsLastFrameWhateverTheDevice) {
-    EXPECT_EQ(display::portLabel("/dev/ttyS0"), "Com1");
-    EXPECT_EQ(display::portLabel("/dev/ttyS3"), "Com4");
-    EXPECT_EQ(display::portLabel("/dev/ttyUSB0"), "USB0");
-    EXPECT_EQ(display::portLabel("/dev/ttyACM12"), "ACM12");
+    EXPECT_EQ(display::portLabel("/dev/ttyS0", qtface::MainWindow::stripTextWidth), "Com1");
+    EXPECT_EQ(display::portLabel("/dev/ttyS3", qtface::MainWindow::stripTextWidth), "Com4");
+    EXPECT_EQ(display::portLabel("/dev/ttyUSB0", qtface::MainWindow::stripTextWidth), "USB0");
+    EXPECT_EQ(display::portLabel("/dev/ttyACM12", qtface::MainWindow::stripTextWidth), "ACM12");
     // A by-id link shows the device it names.
     const std::string folder = testsupport::tempDir();
     { std::ofstream(folder + "/ttyUSB1"); }
     const std::string link = folder + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
     ASSERT_EQ(::symlink((folder + "/ttyUSB1").c_str(), link.c_str()), 0);
-    EXPECT_EQ(display::portLabel(link), "USB1");
+    EXPECT_EQ(display::portLabel(link, qtface::MainWindow::stripTextWidth), "USB1");
 
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
@@ -247,7 +247,7 @@ TEST(ChartPaint, ThePortNameFitsTheStripsLastFrameWhateverTheDevice) {
     const QFontMetrics metrics(font);
     for (const char* device : {"/dev/rfcomm0", "/dev/ttyUSB123456", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART-port0",
                                "/dev/ttyS0", "/dev/WWWWWWWWWWWWWWWW", "/dev/ttyS9999"}) {
-        const std::string label = display::portLabel(device);
+        const std::string label = display::portLabel(device, qtface::MainWindow::stripTextWidth);
         SCOPED_TRACE(device);
         EXPECT_FALSE(label.empty());
         EXPECT_LE(metrics.horizontalAdvance(QString::fromStdString(cp1251::toUtf8(label))), display::kPortNameRoom);
@@ -262,9 +262,9 @@ TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
         std::system(
             (std::string(M797_LOG_PATH) + " --simulate --passes 3 --dtc --record " + path + " >/dev/null").c_str()),
         0);
-    app::TesterOptions o;
+    logic::TesterOptions o;
     o.replay = path;
-    lines::MadeLine line = app::makeLine(o);
+    lines::MadeLine line = logic::makeLine(o);
     ASSERT_TRUE(line.line) << line.error;
     Rig rig(std::move(line), o);
     rig.form->chartParameter[0] = 56;  // engine speed: the simulated car idles near 850 rpm
@@ -272,7 +272,7 @@ TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
     EXPECT_EQ(rig.form->ControlClick(), nullptr);
     {
         // Nothing in a recording can answer a clear either.
-        auto* codes = dynamic_cast<TForm4*>(rig.form->ErrorsClick());
+        auto* codes = dynamic_cast<qtface::ErrorCodesWindow*>(rig.form->ErrorsClick());
         ASSERT_NE(codes, nullptr);
         EXPECT_FALSE(codes->resetButton()->isEnabled());
         codes->close();
@@ -300,7 +300,7 @@ TEST(PaintGate, OnlyAMovingTraceOrAChangedPictureIsPaintedAgain) {
     ecu::LiveDataStore live;
     display::HistoryStore histories;
     klink::LinkData link;
-    std::array<std::int32_t, 5> chart{56, 0, 6, 56, 56};  // engine speed, nothing, a reserved number
+    display::ChartParameters chart{56, 0, 6, 56, 56};  // engine speed, nothing, a reserved number
     display::ColourScheme colours = display::ColourScheme::builtIn();
     display::DisplaySources src{&live, &histories, &link, &chart, &colours, "Com1"};
     display::PaintGate gate;

@@ -19,12 +19,12 @@
 
 #include <unistd.h>
 
-#include "app/TForm1.h"
-#include "control/Confirmation.h"
-#include "control/TForm5.h"
-#include "dtc/TForm4.h"
 #include "link/RecordingLine.h"
-#include "settings/TForm3.h"
+#include "qt/Confirmation.h"
+#include "qt/ControlWindow.h"
+#include "qt/ErrorCodesWindow.h"
+#include "qt/MainWindow.h"
+#include "qt/SettingsDialog.h"
 #include "sim/SimulatedLine.h"
 #include "tests/GuiSupport.h"
 
@@ -36,7 +36,7 @@ struct Rig {
     // record: a file the wire is recorded to, or none.
     explicit Rig(std::string settings = testsupport::tempSettingsPath(), const std::string& record = {})
         : path(settings) {
-        app::TesterOptions o;
+        logic::TesterOptions o;
         o.settingsPath = settings;
         sim::SimOptions so;
         so.answerDelay = std::chrono::milliseconds(1);
@@ -53,7 +53,7 @@ struct Rig {
             outer.recorder = &recorded->recorder();
             outer.line = std::move(recorded);
         }
-        form = std::make_unique<TForm1>(o, std::move(outer));
+        form = std::make_unique<qtface::MainWindow>(o, std::move(outer));
         form->reportError = [this](const std::string& e) { errors.push_back(e); };
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000 * testsupport::slowdown()));
@@ -87,7 +87,7 @@ struct Rig {
     }
     std::string path;
     sim::SimulatedLine* line;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<qtface::MainWindow> form;
     std::vector<std::string> errors;
 };
 
@@ -102,7 +102,7 @@ W* open(QWidget* w) {
 
 TEST(SettingsDialog, SetEditsAreStoredAtOnceAndReachTheChartsOnlyThroughThePresetButton) {
     Rig rig;
-    auto* dlg = open<TForm3>(rig.form->SettingsClick());
+    auto* dlg = open<qtface::SettingsDialog>(rig.form->SettingsClick());
     EXPECT_FALSE(rig.form->isEnabled());
     EXPECT_EQ(dlg->tabs()->tabText(0), QStringLiteral("Ноборы параметров"));
     EXPECT_EQ(dlg->downSet(), 1);
@@ -130,7 +130,7 @@ TEST(SettingsDialog, SlidersChangeTheColoursAtOnceAndResetIsStoredOnlyByTheSyste
     const std::string settings = testsupport::tempSettingsPath();
     {
         Rig rig(settings);
-        auto* dlg = open<TForm3>(rig.form->SettingsClick());
+        auto* dlg = open<qtface::SettingsDialog>(rig.form->SettingsClick());
         dlg->slider(3, 0)->setValue(0);
         EXPECT_EQ(rig.form->colourScheme.graphColour.r, 0.0f);
         dlg->slider(3, 0)->setValue(100);
@@ -147,7 +147,7 @@ TEST(SettingsDialog, SlidersChangeTheColoursAtOnceAndResetIsStoredOnlyByTheSyste
         // Opening and closing without touching a slider changes no percentage.
         store.writeInt(stored::kColourKey, "Text_B", 69);
         Rig rig(settings);
-        auto* dlg = open<TForm3>(rig.form->SettingsClick());
+        auto* dlg = open<qtface::SettingsDialog>(rig.form->SettingsClick());
         dlg->close();
         rig.form->close();
     }
@@ -166,7 +166,7 @@ TEST(SettingsDialog, BadStoredValuesAreReportedOrSelectNothing) {
         out << "[\\VELKOR\\DIAGRAM\\F7]\ndiagram_2=abc\n";
     }
     Rig rig(settings);
-    auto* dlg = open<TForm3>(rig.form->SettingsClick());
+    auto* dlg = open<qtface::SettingsDialog>(rig.form->SettingsClick());
     EXPECT_EQ(dlg->list(2)->currentIndex(), -1);  // outside 0..78: no entry
     const int before3 = dlg->list(3)->currentIndex();
     dlg->SetButtonClick(7);
@@ -180,7 +180,7 @@ TEST(SettingsDialog, BadStoredValuesAreReportedOrSelectNothing) {
 TEST(ErrorCodesWindow, ShowsTheCodesAndClearsThemOnce) {
     Rig rig;
     rig.start();
-    auto* w = open<TForm4>(rig.form->ErrorsClick());
+    auto* w = open<qtface::ErrorCodesWindow>(rig.form->ErrorsClick());
     EXPECT_EQ(rig.form->linkData.command.dtcReadRequest.load(), 1);
     EXPECT_EQ(w->countText(), "0");
     EXPECT_EQ(w->table()->rowCount(), 1);
@@ -222,7 +222,7 @@ TEST(ErrorCodesWindow, ShowsTheCodesAndClearsThemOnce) {
 
 TEST(ErrorCodesWindow, AGarbageReplyWithACountOf255NeverBreaksTheTable) {
     Rig rig;
-    auto* w = open<TForm4>(rig.form->ErrorsClick());
+    auto* w = open<qtface::ErrorCodesWindow>(rig.form->ErrorsClick());
     std::array<std::uint8_t, 1024> junk{};
     for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<std::uint8_t>(i * 73 + 11);
     junk[12] = 255;
@@ -245,7 +245,7 @@ TEST(ControlWindow, AdjustmentsStepFromTheEcusValueAndPostTheirFrames) {
     });
     rig.start();
     rig.passes(2);
-    auto* w = open<TForm5>(rig.form->ControlClick());
+    auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
     EXPECT_EQ(w->statusText(), QStringLiteral("Выл"));
     ASSERT_TRUE(rig.until([&] { return w->statusText() == QStringLiteral("ВЫКЛ"); }));
     EXPECT_EQ(rig.form->linkData.command.controlActive.load(), 1);
@@ -278,7 +278,7 @@ TEST(ControlWindow, AdjustmentsStepFromTheEcusValueAndPostTheirFrames) {
 TEST(ControlWindow, SelectionReportsExactlyOneOutputAndClosingReleasesIt) {
     Rig rig;
     rig.start();
-    auto* w = open<TForm5>(rig.form->ControlClick());
+    auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
     auto& cmd = rig.form->linkData.command;
     w->list()->setCurrentIndex(1);
     w->ComboBox1Change(1);  // "Форсунка 2"
@@ -308,31 +308,32 @@ TEST(ControlWindow, SelectionReportsExactlyOneOutputAndClosingReleasesIt) {
 TEST(Confirmations, ResetYesSendsOnceAndInitialisationNoSendsNothing) {
     Rig rig;
     auto& cmd = rig.form->linkData.command;
-    auto* w = open<TForm5>(rig.form->ControlClick());
-    w->list()->setCurrentIndex(TForm5::kResetEntry);
-    w->ComboBox1Change(TForm5::kResetEntry);
+    auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
+    w->list()->setCurrentIndex(qtface::ControlWindow::kResetEntry);
+    w->ComboBox1Change(qtface::ControlWindow::kResetEntry);
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(w->list()->currentIndex(), 0);
     for (auto& a : cmd.actuator) EXPECT_EQ(a.reportRequest.load(), 0);
-    QList<TForm6*> reset;
+    QList<qtface::ResetConfirmation*> reset;
     for (QWidget* x : QApplication::topLevelWidgets())
-        if (auto* f = dynamic_cast<TForm6*>(x); f && f->isVisible()) reset << f;
+        if (auto* f = dynamic_cast<qtface::ResetConfirmation*>(x); f && f->isVisible()) reset << f;
     ASSERT_EQ(reset.size(), 1);
     reset[0]->YesClick();
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(w->leftButton()->text(), QStringLiteral("Вкл"));
     EXPECT_EQ(cmd.actuator[0].reportRequest.load(), 1);
     // A second "Да" before any pass posts nothing more.
-    w->ComboBox1Change(TForm5::kResetEntry);
+    w->ComboBox1Change(qtface::ControlWindow::kResetEntry);
     for (QWidget* x : QApplication::topLevelWidgets())
-        if (auto* f = dynamic_cast<TForm6*>(x); f && f->isVisible()) f->YesClick();
+        if (auto* f = dynamic_cast<qtface::ResetConfirmation*>(x); f && f->isVisible()) f->YesClick();
     rig.start();
     rig.passes(3);
     EXPECT_EQ(rig.sent("82 10 F1 11 01 95"), 1);
 
-    w->ComboBox1Change(TForm5::kInitEntry);
+    w->ComboBox1Change(qtface::ControlWindow::kInitEntry);
     for (QWidget* x : QApplication::topLevelWidgets())
-        if (auto* f = dynamic_cast<TForm7*>(x); f && f->isVisible()) f->close();  // the frame: as "Нет"
+        if (auto* f = dynamic_cast<qtface::InitialisationConfirmation*>(x); f && f->isVisible())
+            f->close();  // the frame: as "Нет"
     EXPECT_TRUE(w->isVisible());
     int reported = 0;
     for (auto& a : cmd.actuator) reported += a.reportRequest.load();
@@ -420,11 +421,11 @@ TEST(WaysOut, EscapeOrAltF4InTheControlWindowReleasesTheOutputUnderTest) {
     int released = 0;
     for (const char* key : keys) {
         SCOPED_TRACE(key);
-        auto* w = open<TForm5>(rig.form->ControlClick());
+        auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
         w->list()->setCurrentIndex(7);
         w->ComboBox1Change(7);  // "Реле вентилятора 1"
         w->LeftClick();
-        QPointer<TForm5> guard(w);
+        QPointer<qtface::ControlWindow> guard(w);
         pressKey(w, key);
         ASSERT_TRUE(rig.until([&] { return guard.isNull() || !guard->isVisible(); }));
         EXPECT_TRUE(rig.form->isEnabled());
@@ -449,12 +450,12 @@ TEST(WaysOut, EscapeInAConfirmationIsNoAndTheEntryShownCanBeReportedAgain) {
     Rig rig;
     rig.start();
     auto& cmd = rig.form->linkData.command;
-    auto* w = open<TForm5>(rig.form->ControlClick());
-    w->list()->setCurrentIndex(TForm5::kResetEntry);
-    w->ComboBox1Change(TForm5::kResetEntry);
-    ASSERT_EQ(visible<TForm6>().size(), 1);
-    pressKey(visible<TForm6>()[0], "Escape");
-    ASSERT_TRUE(rig.until([&] { return visible<TForm6>().empty() && w->isVisible(); }));
+    auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
+    w->list()->setCurrentIndex(qtface::ControlWindow::kResetEntry);
+    w->ComboBox1Change(qtface::ControlWindow::kResetEntry);
+    ASSERT_EQ(visible<qtface::ResetConfirmation>().size(), 1);
+    pressKey(visible<qtface::ResetConfirmation>()[0], "Escape");
+    ASSERT_TRUE(rig.until([&] { return visible<qtface::ResetConfirmation>().empty() && w->isVisible(); }));
     EXPECT_FALSE(rig.form->isEnabled());  // the control window is still open
     EXPECT_EQ(w->leftButton()->text(), QStringLiteral("Вкл"));
     rig.passes(2);
@@ -468,7 +469,7 @@ TEST(WaysOut, EscapeInAConfirmationIsNoAndTheEntryShownCanBeReportedAgain) {
     const int before = rig.sent(report);
     ASSERT_TRUE(rig.until([&] { return rig.sent(report) > before; }));
 
-    QPointer<TForm5> guard(w);
+    QPointer<qtface::ControlWindow> guard(w);
     pressKey(w, "Escape");
     ASSERT_TRUE(rig.until([&] { return guard.isNull() || !guard->isVisible(); }));
     EXPECT_TRUE(rig.form->isEnabled());
@@ -477,13 +478,13 @@ TEST(WaysOut, EscapeInAConfirmationIsNoAndTheEntryShownCanBeReportedAgain) {
 TEST(WaysOut, TheProgramsEndClosesEveryWindowAndReleasesTheOutputFirst) {
     Rig rig;
     rig.start();
-    auto* w = open<TForm5>(rig.form->ControlClick());
+    auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
     w->list()->setCurrentIndex(9);
-    w->ComboBox1Change(9);                   // "Реле кондиционера"
-    w->ComboBox1Change(TForm5::kInitEntry);  // a confirmation stands in front
-    ASSERT_EQ(visible<TForm7>().size(), 1);
-    QPointer<TForm5> control(w);
-    QPointer<TForm7> confirmation(visible<TForm7>()[0]);
+    w->ComboBox1Change(9);                                  // "Реле кондиционера"
+    w->ComboBox1Change(qtface::ControlWindow::kInitEntry);  // a confirmation stands in front
+    ASSERT_EQ(visible<qtface::InitialisationConfirmation>().size(), 1);
+    QPointer<qtface::ControlWindow> control(w);
+    QPointer<qtface::InitialisationConfirmation> confirmation(visible<qtface::InitialisationConfirmation>()[0]);
     rig.form->ExitClick();
     EXPECT_TRUE(control.isNull() || !control->isVisible());
     EXPECT_TRUE(confirmation.isNull() || !confirmation->isVisible());
@@ -493,8 +494,8 @@ TEST(WaysOut, TheProgramsEndClosesEveryWindowAndReleasesTheOutputFirst) {
 
     Rig second;
     second.start();
-    auto* codes = open<TForm4>(second.form->ErrorsClick());
-    QPointer<TForm4> guard(codes);
+    auto* codes = open<qtface::ErrorCodesWindow>(second.form->ErrorsClick());
+    QPointer<qtface::ErrorCodesWindow> guard(codes);
     second.form->close();
     EXPECT_TRUE(guard.isNull() || !guard->isVisible());
     EXPECT_EQ(second.form->linkData.command.dtcReadRequest.load(), 0);
@@ -502,7 +503,7 @@ TEST(WaysOut, TheProgramsEndClosesEveryWindowAndReleasesTheOutputFirst) {
 
 TEST(SettingsDialog, ControlsSitInsideTheirGroupFramesAndTheOpenListShowsWholeEntries) {
     Rig rig;
-    auto* dlg = open<TForm3>(rig.form->SettingsClick());
+    auto* dlg = open<qtface::SettingsDialog>(rig.form->SettingsClick());
     for (int tab = 0; tab < dlg->tabs()->count(); ++tab) {
         dlg->tabs()->setCurrentIndex(tab);
         QTest::qWait(20);
@@ -526,7 +527,7 @@ TEST(SettingsDialog, ControlsSitInsideTheirGroupFramesAndTheOpenListShowsWholeEn
 
 TEST(ErrorCodesWindow, CountAndRecordsComeFromTheSameReply) {
     Rig rig;
-    auto* w = open<TForm4>(rig.form->ErrorsClick());
+    auto* w = open<qtface::ErrorCodesWindow>(rig.form->ErrorsClick());
     // Two replies the link might store one after the other: two codes of
     // 01 xx, or five of 02 xx.
     auto reply = [](std::uint8_t count, std::uint8_t high) {
@@ -571,14 +572,14 @@ TEST(Keys, EnterAndSpaceWhereEachWindowOpensSendNothingToTheCar) {
     rig.start();
     const auto& cat = rig.form->link().catalogue();
     {
-        QPointer<TForm4> codes = open<TForm4>(rig.form->ErrorsClick());
+        QPointer<qtface::ErrorCodesWindow> codes = open<qtface::ErrorCodesWindow>(rig.form->ErrorsClick());
         for (const char* key : {"Return", "KP_Enter", "space"}) pressKey(codes, key);
         EXPECT_EQ(QApplication::focusWidget(), codes->table());
         rig.passes(2);
         EXPECT_EQ(rig.sent(frameHex(cat.dtcClear)), 0);
         codes->close();
     }
-    QPointer<TForm5> control = open<TForm5>(rig.form->ControlClick());
+    QPointer<qtface::ControlWindow> control = open<qtface::ControlWindow>(rig.form->ControlClick());
     // "Реле стартера" chosen with the arrow keys, then Enter.
     for (int k = 0; k < 10; ++k) pressKey(control, "Down");
     ASSERT_EQ(control->list()->currentIndex(), 10);
@@ -591,10 +592,10 @@ TEST(Keys, EnterAndSpaceWhereEachWindowOpensSendNothingToTheCar) {
 
     // The reset's confirmation opens on "Нет": Enter or Space answer "Нет".
     for (const char* key : {"Return", "space"}) {
-        control->list()->setCurrentIndex(TForm5::kResetEntry);
-        control->ComboBox1Change(TForm5::kResetEntry);
-        ASSERT_EQ(visible<TForm6>().size(), 1);
-        QPointer<TForm6> confirmation = visible<TForm6>()[0];
+        control->list()->setCurrentIndex(qtface::ControlWindow::kResetEntry);
+        control->ComboBox1Change(qtface::ControlWindow::kResetEntry);
+        ASSERT_EQ(visible<qtface::ResetConfirmation>().size(), 1);
+        QPointer<qtface::ResetConfirmation> confirmation = visible<qtface::ResetConfirmation>()[0];
         pressKey(confirmation, key);
         ASSERT_TRUE(rig.until([&] { return confirmation.isNull() || !confirmation->isVisible(); })) << key;
         ASSERT_TRUE(rig.until([&] { return control && control->isVisible(); }));
@@ -633,7 +634,7 @@ TEST(WindowOrder, AClickOnTheMainWindowLeavesTheOpenWindowInFront) {
     // A box raised while the settings dialog is open (a store that cannot
     // be written, say) belongs to the dialog: over it, and it over the main
     // window, however the main window is clicked.
-    auto* dlg = open<TForm3>(rig.form->SettingsClick());
+    auto* dlg = open<qtface::SettingsDialog>(rig.form->SettingsClick());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg, 5000 * testsupport::slowdown()));
     bool checked = false;
     QTimer finder;

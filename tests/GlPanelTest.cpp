@@ -10,8 +10,8 @@
 #include <QTest>
 #include <QWindow>
 
-#include "display/glpanel/TOpenGLPanel.h"
 #include "platform/Cp1251.h"
+#include "qt/glpanel/TOpenGLPanel.h"
 #include "tests/GuiSupport.h"
 
 using namespace glpanel;

@@ -17,9 +17,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/TForm1.h"
-#include "display/glpanel/TOpenGLPanel.h"
-#include "settings/TForm3.h"
+#include "qt/MainWindow.h"
+#include "qt/SettingsDialog.h"
+#include "qt/glpanel/TOpenGLPanel.h"
 #include "sim/PtyPeer.h"
 #include "sim/SimulatedLine.h"
 #include "tests/GuiSupport.h"
@@ -31,12 +31,12 @@ namespace {
 struct Window {
     explicit Window(sim::SimOptions o = {}, bool instant = false,
                     std::string settings = testsupport::tempSettingsPath()) {
-        app::TesterOptions opt;
+        logic::TesterOptions opt;
         opt.settingsPath = settings;
         path = settings;
         auto l = std::make_unique<sim::SimulatedLine>(o, instant);
         line = l.get();
-        form = std::make_unique<TForm1>(opt, std::move(l));
+        form = std::make_unique<qtface::MainWindow>(opt, std::move(l));
         form->reportError = [this](const std::string& e) { errors.push_back(e); };
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000 * testsupport::slowdown()));
@@ -46,7 +46,7 @@ struct Window {
     }
     // Processes events until cond holds.
     bool until(const std::function<bool()>& cond, int ms = 5000) { return testsupport::waitProcessing(cond, ms); }
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<qtface::MainWindow> form;
     sim::SimulatedLine* line;
     std::string path;
     std::vector<std::string> errors;
@@ -200,9 +200,9 @@ TEST(MainWindow, ASettingsFileThatIsNotOursIsReportedInFrontOfTheWindowAndKept) 
     std::string binary(4096, '\0');
     for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 131 + 7);
     { std::ofstream(path, std::ios::binary) << binary; }
-    app::TesterOptions opt;
+    logic::TesterOptions opt;
     opt.settingsPath = path;
-    TForm1 form(opt, std::make_unique<sim::SimulatedLine>(sim::SimOptions{}));
+    qtface::MainWindow form(opt, std::make_unique<sim::SimulatedLine>(sim::SimOptions{}));
     std::vector<bool> visibleAtReport;
     std::string report;
     long paintsAtReport = 0;
@@ -268,10 +268,10 @@ TEST(MainWindow, CtrlCTerminationAndHangUpEndTheProgramInOrder) {
 TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
     sim::PtyPeer peer;
     ASSERT_TRUE(peer.ok());
-    app::TesterOptions opt;
+    logic::TesterOptions opt;
     opt.settingsPath = testsupport::tempSettingsPath();
     opt.port = "/dev/m797-no-such-port";
-    TForm1 form(opt, app::makeLine(opt));
+    qtface::MainWindow form(opt, logic::makeLine(opt));
     std::vector<std::string> errors;
     form.reportError = [&](const std::string& e) { errors.push_back(e); };
     form.show();
@@ -286,7 +286,7 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
     EXPECT_EQ(errors[0].rfind("/dev/m797-no-such-port: No such file or directory", 0), 0u) << errors[0];
 
     // The user types the adapter's path on the port tab.
-    auto* dlg = dynamic_cast<TForm3*>(form.SettingsClick());
+    auto* dlg = dynamic_cast<qtface::SettingsDialog*>(form.SettingsClick());
     ASSERT_NE(dlg, nullptr);
     dlg->portList()->setCurrentText(QString::fromStdString(peer.slavePath()));
     dlg->PortChange();
@@ -346,9 +346,9 @@ TEST(MainWindow, ASignalWhileAStartUpBoxIsOpenEndsTheProgram) {
 // open. Runs in a child process, since the integration is chosen at start.
 TEST(MainWindow, WithoutOpenGlEachPanelShowsItsTwoBoxesInOrder) {
     if (!testsupport::withoutOpenGl()) return;
-    app::TesterOptions opt;
+    logic::TesterOptions opt;
     opt.settingsPath = testsupport::tempSettingsPath();
-    TForm1 form(opt, std::make_unique<sim::SimulatedLine>(sim::SimOptions{}));
+    qtface::MainWindow form(opt, std::make_unique<sim::SimulatedLine>(sim::SimOptions{}));
     QStringList boxes;
     QTimer reader;
     QObject::connect(&reader, &QTimer::timeout, [&] {

@@ -1,7 +1,7 @@
 // The 30 ms sampler and its timer.
 #include <gtest/gtest.h>
 
-#include "display/Sampler.h"
+#include "painting/Sampler.h"
 #include "platform/TimerService.h"
 #include "tests/TestSupport.h"
 

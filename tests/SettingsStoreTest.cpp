@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "settings/StoredSettings.h"
+#include "logic/StoredSettings.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "settings/StoredSettings.h"
+#include "logic/StoredSettings.h"
 
 namespace {
 

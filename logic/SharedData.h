@@ -1,0 +1,27 @@
+// The data area the main window owns and every thread shares: the link's
+// texts and command area, the decoded live data, the chart histories, the
+// chart selection and the colours, the sampler's timer.
+#pragma once
+
+#include <atomic>
+
+#include "ecu/LiveData.h"
+#include "link/LinkData.h"
+#include "logic/StoredSettings.h"
+#include "painting/ColourScheme.h"
+#include "painting/HistoryStore.h"
+#include "platform/TimerService.h"
+
+namespace logic {
+
+struct SharedData {
+    klink::LinkData linkData;
+    ecu::LiveDataStore liveData;
+    display::HistoryStore histories;
+    stored::ChartParameters chartParameter{};
+    display::ColourScheme colourScheme = display::ColourScheme::builtIn();
+    std::atomic<platform::TimerService::Id> timerId{0};
+    unsigned timerPeriod = 0;
+};
+
+}  // namespace logic

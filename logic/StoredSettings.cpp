@@ -1,0 +1,112 @@
+#include "logic/StoredSettings.h"
+
+#include <cmath>
+
+namespace stored {
+
+const char* const kMarkerKey = "\\VELKOR\\DIAGRAM\\F";
+const char* const kColourKey = "\\VELKOR\\MANAGEMENT\\COLOUR_CIRCUIT";
+const std::array<const char*, 16> kColourNames = {
+    "GRID_R",  "GRID_G",  "GRID_B",  "GRID_T",  "Text_R",    "Text_G",    "Text_B",    "Text_T",
+    "Text3_R", "Text3_G", "Text3_B", "Text3_T", "GRAPHIC_R", "GRAPHIC_G", "GRAPHIC_B", "GRAPHIC_T"};
+
+const char* const kPortKey = "\\VELKOR\\MANAGEMENT\\COM_PORT";
+
+std::string setKey(int n) { return std::string(kMarkerKey) + std::to_string(n); }
+std::string diagramName(int k) { return "diagram_" + std::to_string(k); }
+
+std::int32_t toPercent(float component) { return static_cast<std::int32_t>(std::lround(component * 100.0)); }
+float fromPercent(std::int32_t percent) { return static_cast<float>(percent) * 0.01f; }
+
+std::array<float*, 16> colourComponents(display::ColourScheme& s) {
+    return {&s.gridColour.r,      &s.gridColour.g,      &s.gridColour.b,      &s.gridColour.t,
+            &s.nameTextColour.r,  &s.nameTextColour.g,  &s.nameTextColour.b,  &s.nameTextColour.t,
+            &s.valueTextColour.r, &s.valueTextColour.g, &s.valueTextColour.b, &s.valueTextColour.t,
+            &s.graphColour.r,     &s.graphColour.g,     &s.graphColour.b,     &s.graphColour.t};
+}
+
+int readParameterSet(const platform::SettingsStore& store, int n, ChartParameters& indexes, const ErrorReport& report) {
+    const std::string key = setKey(n);
+    if (!store.keyExists(key)) return -1;
+    for (int k = 1; k <= 5; ++k) {
+        const auto r = store.readInt(key, diagramName(k));
+        if (!r.ok()) {
+            report(platform::SettingsStore::describe(r.status, key, diagramName(k)));
+            return k - 1;
+        }
+        indexes[static_cast<std::size_t>(k - 1)] = r.value;
+    }
+    return 5;
+}
+
+namespace {
+
+void writeDefaults(platform::SettingsStore& store) {
+    // Each key is created together with its values, in one replacement of
+    // the file: a crash never leaves a set without its values.
+    std::vector<std::pair<std::string, std::int32_t>> values;
+    for (int k = 1; k <= 5; ++k) values.emplace_back(diagramName(k), k);
+    for (int n = 1; n <= 12; ++n) store.writeInts(setKey(n), values);
+    store.writeInt(kMarkerKey, "diagram_ok", 1);
+}
+
+void readColours(const platform::SettingsStore& store, display::ColourScheme& colours, const ErrorReport& report) {
+    auto slots = colourComponents(colours);
+    for (std::size_t i = 0; i < kColourNames.size(); ++i) {
+        const auto r = store.readInt(kColourKey, kColourNames[i]);
+        if (!r.ok()) {
+            report(platform::SettingsStore::describe(r.status, kColourKey, kColourNames[i]));
+            return;
+        }
+        *slots[i] = fromPercent(r.value);
+    }
+}
+
+}  // namespace
+
+void selectParameterSet(const platform::SettingsStore& store, int n, ChartParameters& chart,
+                        const ErrorReport& report) {
+    ChartParameters indexes{};
+    const int read = readParameterSet(store, n, indexes, report);
+    for (int k = 0; k < read; ++k) {
+        // An index outside 0..78 gives a number that selects nothing; keep
+        // it from overflowing all the same.
+        const std::int32_t index = indexes[static_cast<std::size_t>(k)];
+        chart[static_cast<std::size_t>(k)] = index == INT32_MAX ? 0 : index + 1;
+    }
+}
+
+void loadStoredSettings(platform::SettingsStore& store, ChartParameters& chart, display::ColourScheme& colours,
+                        const ErrorReport& report) {
+    // The marker's presence says the sets were initialised; nothing is repaired.
+    if (!store.keyExists(kMarkerKey)) writeDefaults(store);
+    if (store.keyExists(kColourKey)) {
+        readColours(store, colours, report);
+    } else {
+        colours = display::ColourScheme::builtIn();
+    }
+    selectParameterSet(store, 1, chart, report);
+}
+
+void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours) {
+    display::ColourScheme copy = colours;
+    auto slots = colourComponents(copy);
+    std::vector<std::pair<std::string, std::int32_t>> values;
+    for (std::size_t i = 0; i < kColourNames.size(); ++i) values.emplace_back(kColourNames[i], toPercent(*slots[i]));
+    store.writeInts(kColourKey, values);
+}
+
+PortChoice loadPortChoice(const platform::SettingsStore& store) {
+    PortChoice c;
+    c.device = store.readText(kPortKey, "device").value_or("");
+    const auto wake = store.readInt(kPortKey, "wake");
+    if (wake.ok() && wake.value == 1) c.wake = platform::WakeMethod::Break;
+    return c;
+}
+
+void savePortChoice(platform::SettingsStore& store, const PortChoice& choice) {
+    store.writeText(kPortKey, "device", choice.device);
+    store.writeInt(kPortKey, "wake", choice.wake == platform::WakeMethod::Break ? 1 : 0);
+}
+
+}  // namespace stored

@@ -1,0 +1,58 @@
+// The chart presets F1..F12 and the colour scheme in the settings store: the
+// first-run defaults, reading at start, loading a preset, saving the colours.
+// A failed read is reported through the callback and stops the operation at
+// that value.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "painting/ChartView.h"
+#include "painting/ColourScheme.h"
+#include "platform/SerialLine.h"
+#include "platform/SettingsStore.h"
+
+namespace stored {
+
+using ChartParameters = display::ChartParameters;
+using ErrorReport = std::function<void(const std::string&)>;
+
+std::string setKey(int n);            // "\VELKOR\DIAGRAM\F<n>"
+std::string diagramName(int k);       // "diagram_<k>"
+extern const char* const kMarkerKey;  // "\VELKOR\DIAGRAM\F"
+extern const char* const kColourKey;  // "\VELKOR\MANAGEMENT\COLOUR_CIRCUIT"
+// The sixteen colour values in their stored order.
+extern const std::array<const char*, 16> kColourNames;
+
+void loadStoredSettings(platform::SettingsStore& store, ChartParameters& chart, display::ColourScheme& colours,
+                        const ErrorReport& report);
+// The five stored indexes of set n (1..12): how many were read before one
+// failed (reported), or -1 when the set's key does not exist.
+int readParameterSet(const platform::SettingsStore& store, int n, ChartParameters& indexes, const ErrorReport& report);
+// The sixteen colour components in their stored order: grid, name text,
+// value text, graph; each red, green, blue, brightness.
+std::array<float*, 16> colourComponents(display::ColourScheme& scheme);
+
+// Loads set n (1..12) if its key exists; otherwise changes nothing.
+void selectParameterSet(const platform::SettingsStore& store, int n, ChartParameters& chart, const ErrorReport& report);
+void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours);
+
+// The serial port and wake-up the user chose on the settings dialog's port
+// tab, kept under "\VELKOR\MANAGEMENT\COM_PORT" ("device" and "wake":
+// 0 the slow byte, 1 a break). Empty device: none chosen.
+extern const char* const kPortKey;
+struct PortChoice {
+    std::string device;
+    platform::WakeMethod wake = platform::WakeMethod::SlowByte;
+};
+PortChoice loadPortChoice(const platform::SettingsStore& store);
+void savePortChoice(platform::SettingsStore& store, const PortChoice& choice);
+
+// A component's stored percentage and back: rounded so that a stored value
+// reads back unchanged.
+std::int32_t toPercent(float component);
+float fromPercent(std::int32_t percent);
+
+}  // namespace stored

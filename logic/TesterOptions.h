@@ -1,0 +1,36 @@
+// m797-tester's command line.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "lines/LineFactory.h"
+#include "platform/SerialLine.h"
+
+namespace logic {
+
+struct TesterOptions {
+    std::string port = "/dev/ttyS0";
+    bool portGiven = false;
+    bool simulate = false;
+    platform::WakeMethod wake = platform::WakeMethod::SlowByte;
+    bool wakeGiven = false;
+    std::string settingsPath;  // empty: the default file
+    std::string record;        // --record FILE
+    std::string replay;        // --replay FILE
+    bool anyScreen = false;
+    bool help = false;
+    bool version = false;
+};
+
+std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string& error);
+
+// The serial line the options name: the port, the simulated car or a
+// replayed recording, written to a recording when asked (see
+// lines::makeLine for what comes back when it cannot be made).
+lines::MadeLine makeLine(const TesterOptions& options, const std::function<bool()>& stopAsked = {});
+const char* testerUsage();
+
+}  // namespace logic

@@ -1,0 +1,52 @@
+// What the seven panels of the main window draw: the five trend charts, the
+// flag strip and the passport panel. Each paint copies what it needs from the
+// shared data under the owners' locks and draws it in OpenGL 1.1.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "ecu/LiveData.h"
+#include "link/LinkData.h"
+#include "painting/ColourScheme.h"
+#include "painting/HistoryStore.h"
+
+namespace display {
+class Panel;
+}
+
+namespace display {
+
+// chartParameter[k-1] is the catalogue number of chart k; 0 selects nothing.
+using ChartParameters = std::array<std::int32_t, 5>;
+
+// The data the paints read, all owned by the main window.
+struct DisplaySources {
+    const ecu::LiveDataStore* live = nullptr;
+    const HistoryStore* histories = nullptr;
+    const klink::LinkData* link = nullptr;
+    const ChartParameters* chartParameter = nullptr;
+    const ColourScheme* colours = nullptr;
+    std::string portName;  // 1251, shown in the strip's last frame
+};
+
+// The name the strip shows for a port (1251): "Com1".."ComN" for the built-in
+// ports, "USB0" or "ACM0" for USB adapters (by-id links followed), otherwise
+// the device's name without its folder, cut with an ellipsis to fit the
+// strip's last frame (kPortNameRoom pixels of bold 11-pixel Arial, measured
+// by the face's width: pixels of a 1251 text in that font).
+constexpr int kPortNameRoom = 38;
+using TextWidth = std::function<int(const std::string& text1251)>;
+std::string portLabel(const std::string& device, const TextWidth& width);
+
+// OnInit of all seven panels: viewport, the 20° perspective, fixed state.
+void initChartView(Panel* panel);
+// OnPaint of chart slot k (1..5).
+void paintTrendChart(Panel* panel, int slot, const DisplaySources& src);
+void paintFlagStrip(Panel* panel, const DisplaySources& src);
+void paintPassportPanel(Panel* panel, const DisplaySources& src);
+
+}  // namespace display

@@ -1,0 +1,80 @@
+// The trend chart of panels 1 to 5.
+#include "platform/OpenGl.h"
+
+#include "ecu/ParameterCatalogue.h"
+#include "painting/ChartView.h"
+#include "painting/Panel.h"
+#include "painting/PanelDrawing.h"
+#include "platform/Cp1251.h"
+
+namespace display {
+using namespace drawing;
+namespace {
+
+void drawGrid(const Colour& colour) {
+    setColour(colour);
+    for (int x = 0; x <= 750; x += 5) {
+        glBegin(GL_LINE_STRIP);
+        glVertex3i(x, 0, 0);
+        glVertex3i(x, 115, 0);
+        glEnd();
+    }
+    for (int y = 0; y <= 115; y += 5) {
+        glBegin(GL_LINE_STRIP);
+        glVertex3i(0, y, 0);
+        glVertex3i(750, y, 0);
+        glEnd();
+    }
+}
+
+// Texts of one chart, copied under the live data's lock.
+struct ChartTexts {
+    std::string readout;
+    std::string companionValue;
+};
+
+}  // namespace
+
+void paintTrendChart(Panel* panel, int slot, const DisplaySources& src) {
+    const int number = (*src.chartParameter)[static_cast<std::size_t>(slot - 1)];
+    const ColourScheme& c = *src.colours;
+    const ecu::Parameter* p = ecu::ParameterCatalogue::instance().byNumber(number);
+
+    beginPaint();
+    glTranslatef(-400, -50, -150);
+    drawGrid(c.gridColour);
+    glTranslatef(55, -1.1f, -150);
+    setColour(c.graphColour);
+    glBegin(GL_LINE_STRIP);
+    static HistoryBuffer history;  // user-interface thread only; 8 KB not reallocated per paint
+    if (p && src.histories->copy(number, history)) {
+        for (std::size_t i = 1; i < kHistorySlots; ++i) glVertex3i(history.historyAge[i], history.historyValue[i], 0);
+    }
+    glEnd();
+    glPopMatrix();
+
+    if (!p) return;  // a number outside 1..79: the grid only
+    ChartTexts t = src.live->read([&](const ecu::LiveData& d) {
+        return ChartTexts{
+            d.chartReadout(number),
+            p->companionSource ? d.analogue[static_cast<std::size_t>(p->companionSource)].valueText : std::string()};
+    });
+    beginOverlay(panel);
+    setColour(c.nameTextColour);
+    text2D(panel, p->chartCaption, ecu::ParameterCatalogue::kCaptionX, ecu::ParameterCatalogue::kCaptionY);
+    if (p->companionSource)
+        text2D(panel, p->companionPrefix + t.companionValue + p->companionUnit, ecu::ParameterCatalogue::kCompanionX,
+               ecu::ParameterCatalogue::kCompanionY);
+    for (const ecu::PlacedText& label : p->scaleLabels) text2D(panel, label.text, label.x, label.y);
+    endOverlay();
+
+    if (p->kind == ecu::ParameterKind::Reserved) return;
+    setColour(c.valueTextColour);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glLoadIdentity();
+    glTranslatef(-3, -0.35f, -3);
+    glScalef(0.7f, 0.8f, 0);
+    panel->Draw3DText(t.readout);
+}
+
+}  // namespace display

@@ -1,0 +1,71 @@
+// The settings dialog: the twelve chart presets (written to the settings
+// store at once) and the chart colours (changed in the main window at once,
+// stored only when the main window is closed by the system close command).
+#pragma once
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDialog>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+
+#include <array>
+#include <functional>
+
+#include "painting/ColourScheme.h"
+#include "platform/SettingsStore.h"
+#include "qt/ClosingDialog.h"
+
+namespace qtface {
+
+class SettingsDialog : public qtface::ClosingDialog {
+public:
+    // redraw: main-window panels 1, 2, 3, 4, 5, 7, 6; report: a failed read.
+    SettingsDialog(platform::SettingsStore& store, display::ColourScheme& colours, std::function<void()> redraw,
+                   std::function<void(const std::string&)> report, QWidget* parent = nullptr);
+
+    void SetButtonClick(int n);         // "F1" .. "F12"
+    void ListChange(int k, int index);  // list k (1..5) chosen by the user
+    void SliderChange(int slider, int position);
+    void ResetClick();  // "Сброс"
+    void PortChange();  // the port or the wake-up chosen
+
+    QComboBox* list(int k) const { return lists_[static_cast<std::size_t>(k - 1)]; }
+    // Sliders in the order grid, name, value, graph; each red, green, blue, brightness.
+    QSlider* slider(int group, int component) const {
+        return sliders_[static_cast<std::size_t>(group * 4 + component)];
+    }
+    int downSet() const { return setGroup_->checkedId(); }
+    QTabWidget* tabs() const { return tabs_; }
+    QComboBox* portList() const { return portList_; }
+    QRadioButton* wakeByteButton() const { return wakeByte_; }
+    std::function<void()> onClosed;
+
+protected:
+    // Escape, the close button, Alt+F4 and the program's end all come here.
+    void finish() override;
+
+private:
+    QWidget* buildSetsTab();
+    QWidget* buildColourTab();
+    QWidget* buildEcuTab();
+    QWidget* buildPortTab();
+    void loadSet(int n);
+    void setSlidersFromScheme();
+    float* component(int slider);
+
+    platform::SettingsStore& store_;
+    display::ColourScheme& colours_;
+    std::function<void()> redraw_;
+    std::function<void(const std::string&)> report_;
+    const float factor_ = 0.01f;
+    QTabWidget* tabs_;
+    QButtonGroup* setGroup_ = nullptr;
+    std::array<QComboBox*, 5> lists_{};
+    std::array<QSlider*, 16> sliders_{};
+    QComboBox* portList_ = nullptr;
+    QRadioButton* wakeByte_ = nullptr;
+};
+
+}  // namespace qtface

@@ -1,0 +1,31 @@
+// Two rules every window of the tester keeps, written once.
+//
+// Keys: a push button is pressed by Enter, Return or Space only while it has
+// the keyboard focus. No button is a dialog's default, so Enter in a window
+// never reaches "Сброс", "Вкл" or "Да" by itself.
+//
+// Order: a window belongs to the window it was opened from (the window
+// manager is told it is transient for that one), so the manager keeps it in
+// front of its owner and raises the two together; a click on a disabled
+// owner brings its open window forward instead of burying it.
+#pragma once
+
+class QWidget;
+
+namespace qtface {
+
+// Takes every push and tool button of the window under the key rule; safe to
+// call again when buttons were added.
+void pressOnlyWhenFocused(QWidget* window);
+
+// Makes window belong to owner's window (none: to nothing).
+void ownBy(QWidget* window, QWidget* owner);
+
+// The small dialog font (Arial, 11 pixels) the 201-pixel control window and
+// confirmations were laid out for.
+void useSmallDialogFont(QWidget* window);
+
+// Places window in the middle of the screen's free area.
+void centreOnScreen(QWidget* window);
+
+}  // namespace qtface
