@@ -17,14 +17,12 @@
 
 namespace qtface {
 
-using stored::diagramName;
-using stored::setKey;
-
 SettingsDialog::SettingsDialog(platform::SettingsStore& store, display::ColourScheme& colours,
                                std::function<void()> redraw, std::function<void(const std::string&)> report,
                                QWidget* parent)
-    : ClosingDialog(parent), store_(store), colours_(colours), redraw_(std::move(redraw)), report_(std::move(report)) {
-    if (!report_) report_ = [](const std::string&) {};
+    : ClosingDialog(parent), logic_(store, colours, static_cast<int>(ecu::ParameterCatalogue::instance().all().size()),
+                                    std::move(redraw), std::move(report)) {
+    logic_.open();
     setWindowTitle(QStringLiteral("Настройка программы"));
     setFixedSize(513, 309);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -42,10 +40,8 @@ SettingsDialog::SettingsDialog(platform::SettingsStore& store, display::ColourSc
         QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
                        "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; }"));
 
-    // Opening: "F1" down, sliders from the scheme, then the lists from F1.
-    setGroup_->button(1)->setChecked(true);
-    setSlidersFromScheme();
-    loadSet(1);
+    showSet();
+    showSliders();
     update();
 }
 
@@ -145,7 +141,7 @@ QWidget* SettingsDialog::buildPortTab() {
     // The serial ports present (by their stable by-id names where udev made
     // them) and any path typed in; the choice is used from the next "Старт".
     auto* page = new QWidget;
-    const stored::PortChoice stored = stored::loadPortChoice(store_);
+    const stored::PortChoice& stored = logic_.portShown();
     auto* portBox = new QGroupBox(QStringLiteral("Порт адаптера"), page);
     portBox->setGeometry(8, 8, 489, 81);
     portList_ = new QComboBox(portBox);
@@ -176,55 +172,36 @@ QWidget* SettingsDialog::buildPortTab() {
 }
 
 void SettingsDialog::PortChange() {
-    stored::PortChoice c;
-    c.device = portList_->currentText().trimmed().toStdString();
-    c.wake = wakeByte_->isChecked() ? platform::WakeMethod::SlowByte : platform::WakeMethod::Break;
-    const stored::PortChoice stored = stored::loadPortChoice(store_);
-    if (c.device == stored.device && c.wake == stored.wake) return;
-    stored::savePortChoice(store_, c);
+    logic_.choosePort(portList_->currentText().toStdString(),
+                      wakeByte_->isChecked() ? platform::WakeMethod::SlowByte : platform::WakeMethod::Break);
 }
 
-float* SettingsDialog::component(int slider) {
-    // The sliders run in the stored order of the components.
-    return stored::colourComponents(colours_)[static_cast<std::size_t>(slider)];
-}
+void SettingsDialog::SliderChange(int slider, int position) { logic_.moveSlider(slider, position); }
 
-void SettingsDialog::SliderChange(int slider, int position) {
-    *component(slider) = static_cast<float>(position) * factor_;
-    if (redraw_) redraw_();
-}
-
-void SettingsDialog::setSlidersFromScheme() {
-    // Grid, name, value, graph; a position that differs moves the slider,
-    // which runs the slider's action.
-    for (int i = 0; i < 16; ++i) sliders_[static_cast<std::size_t>(i)]->setValue(stored::toPercent(*component(i)));
-}
-
-void SettingsDialog::loadSet(int n) {
-    stored::ChartParameters indexes{};
-    const int read = stored::readParameterSet(store_, n, indexes, report_);
-    for (int k = 1; k <= read; ++k) {
-        const std::int32_t index = indexes[static_cast<std::size_t>(k - 1)];
-        // An index outside the list selects nothing.
-        list(k)->setCurrentIndex(index >= 0 && index < list(k)->count() ? index : -1);
+void SettingsDialog::showSliders() {
+    for (int i = 0; i < logic::SettingsWindow::kSliders; ++i) {
+        QSlider* s = sliders_[static_cast<std::size_t>(i)];
+        const QSignalBlocker quiet(s);  // the logic has already applied the position
+        s->setValue(logic_.sliderPosition(i));
     }
 }
 
+void SettingsDialog::showSet() {
+    setGroup_->button(logic_.downSet())->setChecked(true);
+    for (int k = 1; k <= 5; ++k) list(k)->setCurrentIndex(logic_.listEntry(k));
+}
+
 void SettingsDialog::SetButtonClick(int n) {
-    loadSet(n);
+    logic_.selectSet(n);
+    showSet();
     update();
 }
 
-void SettingsDialog::ListChange(int k, int index) {
-    const int n = downSet();
-    if (n < 1) return;
-    store_.writeInt(setKey(n), diagramName(k), index);
-}
+void SettingsDialog::ListChange(int k, int index) { logic_.chooseListEntry(k, index); }
 
 void SettingsDialog::ResetClick() {
-    colours_ = display::ColourScheme::reset();
-    setSlidersFromScheme();
-    if (redraw_) redraw_();
+    logic_.resetColours();
+    showSliders();
 }
 
 void SettingsDialog::finish() {

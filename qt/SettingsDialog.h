@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 
+#include "logic/SettingsWindow.h"
 #include "painting/ColourScheme.h"
 #include "platform/SettingsStore.h"
 #include "qt/ClosingDialog.h"
@@ -36,7 +37,7 @@ public:
     QSlider* slider(int group, int component) const {
         return sliders_[static_cast<std::size_t>(group * 4 + component)];
     }
-    int downSet() const { return setGroup_->checkedId(); }
+    int downSet() const { return logic_.downSet(); }
     QTabWidget* tabs() const { return tabs_; }
     QComboBox* portList() const { return portList_; }
     QRadioButton* wakeByteButton() const { return wakeByte_; }
@@ -51,15 +52,11 @@ private:
     QWidget* buildColourTab();
     QWidget* buildEcuTab();
     QWidget* buildPortTab();
-    void loadSet(int n);
-    void setSlidersFromScheme();
-    float* component(int slider);
+    // Shows what the logic holds: the preset down and its lists, the sliders.
+    void showSet();
+    void showSliders();
 
-    platform::SettingsStore& store_;
-    display::ColourScheme& colours_;
-    std::function<void()> redraw_;
-    std::function<void(const std::string&)> report_;
-    const float factor_ = 0.01f;
+    logic::SettingsWindow logic_;
     QTabWidget* tabs_;
     QButtonGroup* setGroup_ = nullptr;
     std::array<QComboBox*, 5> lists_{};

@@ -155,28 +155,6 @@ TEST(SettingsDialog, SlidersChangeTheColoursAtOnceAndResetIsStoredOnlyByTheSyste
     EXPECT_EQ(store.readInt(stored::kColourKey, "GRID_T").value, 30);
 }
 
-TEST(SettingsDialog, BadStoredValuesAreReportedOrSelectNothing) {
-    const std::string settings = testsupport::tempSettingsPath();
-    { Rig rig(settings); }
-    platform::SettingsStore store(settings);
-    store.writeInt(stored::setKey(1), "diagram_2", 500);
-    store.writeInt(stored::setKey(7), "diagram_1", 4);
-    {
-        std::ofstream out(settings, std::ios::app);
-        out << "[\\VELKOR\\DIAGRAM\\F7]\ndiagram_2=abc\n";
-    }
-    Rig rig(settings);
-    auto* dlg = open<qtface::SettingsDialog>(rig.form->SettingsClick());
-    EXPECT_EQ(dlg->list(2)->currentIndex(), -1);  // outside 0..78: no entry
-    const int before3 = dlg->list(3)->currentIndex();
-    dlg->SetButtonClick(7);
-    EXPECT_EQ(dlg->list(1)->currentIndex(), 4);
-    EXPECT_EQ(dlg->list(3)->currentIndex(), before3);  // stopped at the bad value
-    ASSERT_FALSE(rig.errors.empty());
-    EXPECT_NE(rig.errors.back().find("diagram_2"), std::string::npos);
-    dlg->close();
-}
-
 TEST(ErrorCodesWindow, ShowsTheCodesAndClearsThemOnce) {
     Rig rig;
     rig.start();

@@ -1,0 +1,78 @@
+#include "logic/SettingsWindow.h"
+
+#include <algorithm>
+
+namespace logic {
+
+namespace {
+// A slider's step: its positions 0..100 are the components 0.00..1.00.
+constexpr float kSliderFactor = 0.01f;
+}  // namespace
+
+SettingsWindow::SettingsWindow(platform::SettingsStore& store, display::ColourScheme& colours, int listSize,
+                               std::function<void()> redraw, stored::ErrorReport report)
+    : store_(store), colours_(colours), listSize_(listSize), redraw_(std::move(redraw)), report_(std::move(report)) {
+    if (!report_) report_ = [](const std::string&) {};
+}
+
+void SettingsWindow::open() {
+    downSet_ = 1;
+    slidersFromScheme();
+    selectSet(1);
+    port_ = stored::loadPortChoice(store_);
+}
+
+void SettingsWindow::selectSet(int n) {
+    if (n < 1 || n > 12) return;
+    downSet_ = n;
+    stored::ChartParameters indexes{};
+    const int read = stored::readParameterSet(store_, n, indexes, report_);
+    for (int k = 0; k < read; ++k) {
+        const std::int32_t index = indexes[static_cast<std::size_t>(k)];
+        lists_[static_cast<std::size_t>(k)] = index >= 0 && index < listSize_ ? index : -1;
+    }
+}
+
+void SettingsWindow::chooseListEntry(int k, int index) {
+    if (downSet_ < 1 || k < 1 || k > 5 || index < 0 || index >= listSize_) return;
+    lists_[static_cast<std::size_t>(k - 1)] = index;
+    store_.writeInt(stored::setKey(downSet_), stored::diagramName(k), index);
+}
+
+void SettingsWindow::moveSlider(int slider, int position) {
+    if (slider < 0 || slider >= kSliders) return;
+    position = std::clamp(position, 0, 100);
+    sliders_[static_cast<std::size_t>(slider)] = position;
+    // The sliders run in the stored order of the components.
+    *stored::colourComponents(colours_)[static_cast<std::size_t>(slider)] =
+        static_cast<float>(position) * kSliderFactor;
+    if (redraw_) redraw_();
+}
+
+void SettingsWindow::slidersFromScheme() {
+    const auto components = stored::colourComponents(colours_);
+    for (int i = 0; i < kSliders; ++i) {
+        const int position = std::clamp<int>(stored::toPercent(*components[static_cast<std::size_t>(i)]), 0, 100);
+        if (position != sliders_[static_cast<std::size_t>(i)]) moveSlider(i, position);
+    }
+}
+
+void SettingsWindow::resetColours() {
+    colours_ = display::ColourScheme::reset();
+    slidersFromScheme();
+    if (redraw_) redraw_();
+}
+
+void SettingsWindow::choosePort(const std::string& device, platform::WakeMethod wake) {
+    stored::PortChoice c;
+    const auto first = device.find_first_not_of(" \t\r\n");
+    const auto last = device.find_last_not_of(" \t\r\n");
+    c.device = first == std::string::npos ? std::string() : device.substr(first, last - first + 1);
+    c.wake = wake;
+    port_ = c;
+    const stored::PortChoice stored = stored::loadPortChoice(store_);
+    if (c.device == stored.device && c.wake == stored.wake) return;
+    stored::savePortChoice(store_, c);
+}
+
+}  // namespace logic

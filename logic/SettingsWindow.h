@@ -1,0 +1,66 @@
+// What the settings dialog does, apart from any toolkit: the preset down and
+// the five lists it shows (a user's choice in a list is stored at once; the
+// charts take it only when the preset's button in the main window is
+// pressed), the sixteen colour sliders (the colours change in the main window
+// at once and are stored when the program ends), and the port and wake-up
+// choice (stored at once, used from the next "Старт").
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "logic/StoredSettings.h"
+#include "painting/ColourScheme.h"
+#include "platform/SettingsStore.h"
+
+namespace logic {
+
+class SettingsWindow {
+public:
+    static constexpr int kSliders = 16;
+    // listSize: entries in each list; a stored index outside them selects
+    // nothing. redraw: the main window's panels 1, 2, 3, 4, 5, 7, 6.
+    SettingsWindow(platform::SettingsStore& store, display::ColourScheme& colours, int listSize,
+                   std::function<void()> redraw, stored::ErrorReport report);
+
+    // Opening: preset 1 down, the sliders from the scheme, the lists from
+    // preset 1, the port tab from the stored choice.
+    void open();
+    // "F1".."F12" pressed: that preset goes down and its stored lists show
+    // (up to a value that cannot be read, which is reported).
+    void selectSet(int n);
+    // The user chose entry index in list k (1..5): stored under the preset down.
+    void chooseListEntry(int k, int index);
+    // A slider (grid, name, value, graph; each red, green, blue, brightness)
+    // moved to position 0..100.
+    void moveSlider(int slider, int position);
+    // "Сброс": the built-in colours, the sliders moved to them.
+    void resetColours();
+    // The port (trimmed) or the wake-up chosen: stored when it differs.
+    void choosePort(const std::string& device, platform::WakeMethod wake);
+
+    int downSet() const { return downSet_; }
+    // What list k (1..5) shows: an index, or -1 for nothing.
+    int listEntry(int k) const { return lists_[static_cast<std::size_t>(k - 1)]; }
+    int sliderPosition(int slider) const { return sliders_[static_cast<std::size_t>(slider)]; }
+    const stored::PortChoice& portShown() const { return port_; }
+
+private:
+    // Moves the sliders to the scheme's percentages; a slider that moves
+    // sets its component as the user's move would.
+    void slidersFromScheme();
+
+    platform::SettingsStore& store_;
+    display::ColourScheme& colours_;
+    int listSize_;
+    std::function<void()> redraw_;
+    stored::ErrorReport report_;
+    int downSet_ = 0;
+    std::array<int, 5> lists_{-1, -1, -1, -1, -1};
+    std::array<int, kSliders> sliders_{};
+    stored::PortChoice port_;
+};
+
+}  // namespace logic

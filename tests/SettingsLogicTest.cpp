@@ -1,0 +1,103 @@
+// What the settings dialog does, without a display: presets, colours, port.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "logic/SettingsWindow.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+struct Rig {
+    Rig() {
+        stored::loadStoredSettings(store, chart, colours, report());  // the first run's presets
+    }
+    stored::ErrorReport report() {
+        return [this](const std::string& e) { errors.push_back(e); };
+    }
+    logic::SettingsWindow window(int listSize = 79) {
+        return logic::SettingsWindow(
+            store, colours, listSize, [this] { ++redraws; }, report());
+    }
+    std::string path = testsupport::tempSettingsPath();
+    platform::SettingsStore store{path};
+    stored::ChartParameters chart{};
+    display::ColourScheme colours = display::ColourScheme::builtIn();
+    std::vector<std::string> errors;
+    int redraws = 0;
+};
+
+}  // namespace
+
+TEST(SettingsWindow, APresetsListsShowItsStoredEntriesAndAChoiceIsStoredUnderThePresetDown) {
+    Rig rig;
+    rig.store.writeInt(stored::setKey(3), "diagram_2", 500);  // outside the list
+    rig.store.writeInt(stored::setKey(7), "diagram_1", 4);
+    { std::ofstream(rig.path, std::ios::app) << "[\\VELKOR\\DIAGRAM\\F7]\ndiagram_2=abc\n"; }
+    auto w = rig.window();
+    w.open();
+    EXPECT_EQ(w.downSet(), 1);
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(w.listEntry(k), k);  // catalogue numbers 2..6 are entries 1..5
+
+    w.selectSet(3);
+    EXPECT_EQ(w.listEntry(2), -1);
+    w.selectSet(7);  // reads diagram_1, stops at diagram_2 and says so
+    EXPECT_EQ(w.listEntry(1), 4);
+    EXPECT_EQ(w.listEntry(2), -1);
+    EXPECT_EQ(w.listEntry(3), 3);
+    ASSERT_EQ(rig.errors.size(), 1u);
+    EXPECT_NE(rig.errors[0].find("diagram_2"), std::string::npos);
+
+    w.chooseListEntry(5, 55);
+    w.chooseListEntry(4, 79);  // no such entry: nothing stored
+    EXPECT_EQ(rig.store.readInt(stored::setKey(7), "diagram_5").value, 55);
+    EXPECT_EQ(rig.store.readInt(stored::setKey(7), "diagram_4").value, 4);
+    EXPECT_EQ(rig.store.readInt(stored::setKey(1), "diagram_5").value, 5);
+    EXPECT_EQ(rig.chart, (stored::ChartParameters{2, 3, 4, 5, 6}));  // the charts wait for the preset button
+}
+
+TEST(SettingsWindow, SlidersSetTheColoursAtOnceAndOpeningMovesNoComponentThatSitsOnAStep) {
+    Rig rig;
+    rig.colours.valueTextColour.b = 0.69f;
+    const display::ColourScheme before = rig.colours;
+    auto w = rig.window();
+    w.open();
+    const std::size_t writes = rig.store.replacements();
+    EXPECT_EQ(rig.colours.valueTextColour.b, before.valueTextColour.b);
+    EXPECT_EQ(rig.colours.gridColour.r, before.gridColour.r);
+    EXPECT_EQ(w.sliderPosition(0), 50);   // grid red
+    EXPECT_EQ(w.sliderPosition(3), 40);   // grid brightness
+    EXPECT_EQ(w.sliderPosition(15), 99);  // graph brightness
+
+    const int redraws = rig.redraws;
+    w.moveSlider(12, 100);  // graph red
+    EXPECT_FLOAT_EQ(rig.colours.graphColour.r, 1.0f);
+    EXPECT_EQ(rig.redraws, redraws + 1);
+    w.moveSlider(4, 0);  // name text red
+    EXPECT_EQ(rig.colours.nameTextColour.r, 0.0f);
+
+    w.resetColours();
+    EXPECT_FLOAT_EQ(rig.colours.gridColour.t, 0.3f);
+    EXPECT_FLOAT_EQ(rig.colours.graphColour.r, 0.45f);
+    EXPECT_EQ(w.sliderPosition(3), 30);
+    EXPECT_EQ(w.sliderPosition(12), 45);
+    // Nothing is stored by the dialog: the colours are kept when the program ends.
+    EXPECT_EQ(rig.store.replacements(), writes);
+}
+
+TEST(SettingsWindow, APortChoiceIsStoredTrimmedAndOnlyWhenItChanges) {
+    Rig rig;
+    auto w = rig.window();
+    w.open();
+    EXPECT_EQ(w.portShown().device, "");
+    w.choosePort("  /dev/serial/by-id/usb-FTDI-if00 \n", platform::WakeMethod::Break);
+    const stored::PortChoice stored = stored::loadPortChoice(rig.store);
+    EXPECT_EQ(stored.device, "/dev/serial/by-id/usb-FTDI-if00");
+    EXPECT_EQ(stored.wake, platform::WakeMethod::Break);
+    const std::size_t writes = rig.store.replacements();
+    w.choosePort("/dev/serial/by-id/usb-FTDI-if00", platform::WakeMethod::Break);
+    EXPECT_EQ(rig.store.replacements(), writes);
+    auto again = rig.window();
+    again.open();
+    EXPECT_EQ(again.portShown().device, "/dev/serial/by-id/usb-FTDI-if00");
+}
