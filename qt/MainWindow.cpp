@@ -6,12 +6,6 @@
 #include <QPointer>
 #include <QScreen>
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <system_error>
-#include <thread>
-
 #include "platform/Cp1251.h"
 #include "qt/ControlWindow.h"
 #include "qt/ErrorCodesWindow.h"
@@ -31,37 +25,26 @@ const QRect kPanelGeometry[7] = {{23, 15, 750, 115},  {23, 146, 750, 115}, {23, 
                                  {23, 539, 750, 115}, {23, 674, 750, 49},  {807, 324, 193, 401}};
 constexpr int kRussianCharset = 204;
 
+QString boxStyle() { return QStringLiteral("QFrame#box { background-color: rgb(226, 229, 234); }"); }
+
 }  // namespace
 
-int MainWindow::stripTextWidth(const std::string& text1251) {
+int MainWindow::measureStripText(const std::string& text1251) {
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
     font.setBold(true);
     return QFontMetrics(font).horizontalAdvance(QString::fromStdString(cp1251::toUtf8(text1251)));
 }
 
-namespace {
-
-QString boxStyle() { return QStringLiteral("QFrame#box { background-color: rgb(226, 229, 234); }"); }
-
-}  // namespace
-
 MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line)
-    : options_(options),
-      store_(options.settingsPath.empty() ? platform::SettingsStore::defaultPath() : options.settingsPath),
-      line_(std::move(line.line)), recorder_(line.recorder), canCommand_(line.canCommand),
-      portChoosable_(line.portChoosable) {
+    : logic_(options, std::move(line), *this) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("M7.9.7"));
-    reportError = [this](const std::string& text) { showError(text); };
-    // The store reports once when it has to leave its file alone.
-    store_.setProblemReport([this](const std::string& text) {
-        if (reportError) reportError(text);
-    });
 
-    // The data area's texts start empty (they are); then the screen check.
+    // The screen check comes first; on a screen of another width only the
+    // notice shows and nothing talks to the car.
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!options_.anyScreen && screen && screen->geometry().width() != 1024) {
+    if (!options.anyScreen && screen && screen->geometry().width() != 1024) {
         notice_ = new ResolutionNotice;
         notice_->setAttribute(Qt::WA_DeleteOnClose);
         notice_->show();
@@ -70,48 +53,17 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
     setGeometry(0, 0, 1024, 740);
     setFixedSize(1024, 740);
 
-    chosenDevice_ = options_.port;
-    line_->setNoteSink([this](const std::string& text) { adapterNote(text); });
-    // A separator that is no single 1251 byte (Arabic, Persian) would be
-    // lost from every readout: those read with '.'.
-    decoder_ = std::make_unique<ecu::EcuDecoder>(
-        liveData, cp1251::singleByte(QLocale::system().decimalPoint().toStdString(), '.'));
-    klink::LinkObserver* observer = this;
-    if (recorder_) {
-        observer = &recordingObserver_.emplace(*recorder_, this);
-        // A failed write ends the recording, not the run: said once.
-        recorder_->setFailureReport([this](const std::string& why) { reportFromAnyThread(why); });
-    }
-    try {
-        link_ = std::make_unique<klink::Com_Port>(*line_, linkData, decoder_.get(), observer);
-    } catch (const std::system_error&) {
-        QMessageBox::critical(nullptr, QString(), QStringLiteral("Ошибка! Невозможно создать поток."));
-        ended_ = true;
+    const std::string failure = logic_.begin(QLocale::system().decimalPoint().toStdString());
+    if (!failure.empty()) {
+        QMessageBox::critical(nullptr, QString(), QString::fromStdString(failure));
         QMetaObject::invokeMethod(
             qApp, [] { QApplication::exit(1); }, Qt::QueuedConnection);
         return;
     }
-    timerPeriod = 30;
-    // The histories start with value 0 and age i (HistoryStore does that).
-    liveData.write([](ecu::LiveData& d) {
-        d.setFlagNames();
-        return 0;
-    });
-    sampler_ = std::make_unique<display::Sampler>(
-        linkData, liveData, histories, [this](display::Sampler::Repaint r) { requestRepaint(r); },
-        [this] { timers_.killEvent(timerId.load()); });
-
-    sources_.live = &liveData;
-    sources_.histories = &histories;
-    sources_.link = &linkData;
-    sources_.chartParameter = &chartParameter;
-    sources_.colours = &colourScheme;
-    // The simulated car answers where the first port would.
-    sources_.portName = display::portLabel(portChoosable_ ? options_.port : std::string("/dev/ttyS0"), stripTextWidth);
 
     auto* background = new QLabel(this);
     background->setGeometry(0, 0, 1024, 740);
-    background->setPixmap(QPixmap::fromImage(qtface::backgroundPicture()));
+    background->setPixmap(QPixmap::fromImage(backgroundPicture()));
     buildPanels();
     buildPresetBox();
     buildCommandBox();
@@ -122,11 +74,11 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
         label->move(x, 304);
         label->adjustSize();
     }
-    // The creation handler (stored settings) runs once the window shows, so
-    // that a settings error box stands in front of the window.
+    // The stored settings are read once the window shows, so that a
+    // settings error box stands in front of the window.
 }
 
-MainWindow::~MainWindow() { shutDown(); }
+MainWindow::~MainWindow() { logic_.shutDown(); }
 
 void MainWindow::buildPanels() {
     // Seven contexts would cost a software renderer some 70 MB; the panels'
@@ -149,13 +101,13 @@ void MainWindow::buildPanels() {
             p->Font3D_NumGylph = 255;
             p->Font3D_Extrustion = 0.1f;
             p->Font3D_Format = glpanel::Font3DFormat::Polygons;
-            p->OnPaint = [this, k](TOpenGLPanel* self) { display::paintTrendChart(self, k + 1, sources_); };
+            p->OnPaint = [this, k](TOpenGLPanel* self) { display::paintTrendChart(self, k + 1, logic_.sources()); };
         } else if (k == 5) {
             p->Font2D_Type = {"Arial", -11, true, false, kRussianCharset};
-            p->OnPaint = [this](TOpenGLPanel* self) { display::paintFlagStrip(self, sources_); };
+            p->OnPaint = [this](TOpenGLPanel* self) { display::paintFlagStrip(self, logic_.sources()); };
         } else {
             p->Font2D_Type = {"Arial", -12, false, false, kRussianCharset};
-            p->OnPaint = [this](TOpenGLPanel* self) { display::paintPassportPanel(self, sources_); };
+            p->OnPaint = [this](TOpenGLPanel* self) { display::paintPassportPanel(self, logic_.sources()); };
         }
         paintStats_.watch(p, k + 1);
         panels_[static_cast<std::size_t>(k)] = p;
@@ -222,10 +174,10 @@ void MainWindow::buildCommandBox() {
         if (s.action) connect(b, &QPushButton::clicked, this, s.action);
         if (s.keep) *s.keep = b;
     }
-    qtface::pressOnlyWhenFocused(this);
+    pressOnlyWhenFocused(this);
     stopButton_->setEnabled(false);
     // A replay has no car to command: no actuator tests, no resets.
-    controlButton_->setEnabled(canCommand_);
+    controlButton_->setEnabled(logic_.canCommand());
 }
 
 QPushButton* MainWindow::commandButton(const QString& caption) const {
@@ -237,119 +189,25 @@ QPushButton* MainWindow::commandButton(const QString& caption) const {
 
 void MainWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    if (createPosted_ || !link_) return;
+    if (createPosted_ || !logic_.begun()) return;
     createPosted_ = true;
-    QMetaObject::invokeMethod(this, &MainWindow::FormCreate, Qt::QueuedConnection);
+    post([this] { logic_.created(); });
 }
 
-void MainWindow::FormCreate() {
-    stored::loadStoredSettings(store_, chartParameter, colourScheme, reportError);
-    created_ = true;
-    // The panels painted when the window first showed, before preset 1 was
-    // read (and again under any box the reading raised): now they show it.
-    if (!ended_) repaintPanels();
+void MainWindow::post(std::function<void()> step) {
+    QMetaObject::invokeMethod(this, std::move(step), Qt::QueuedConnection);
 }
 
-void MainWindow::choosePort() {
-    // --port and --wake win; otherwise the port tab's choice. A change takes
-    // effect now: the link opens the port anew at its next turn.
-    const stored::PortChoice stored = stored::loadPortChoice(store_);
-    const platform::WakeMethod wake = options_.wakeGiven ? options_.wake : stored.wake;
-    if (wake != chosenWake_) {
-        chosenWake_ = wake;
-        line_->setWakeMethod(wake);  // from the next connection attempt
-    }
-    if (!portChoosable_) return;
-    const std::string device = options_.portGiven || stored.device.empty() ? options_.port : stored.device;
-    if (device == chosenDevice_) return;
-    chosenDevice_ = device;
-    line_->setDevice(device);
-    link_->reopenPort();
-    sources_.portName = display::portLabel(device, stripTextWidth);
+void MainWindow::showRunning(bool running) {
+    if (startButton_) startButton_->setEnabled(!running);
+    if (stopButton_) stopButton_->setEnabled(running);
 }
 
-void MainWindow::portFailed(const std::string& device, const std::string& reason) {
-    reportFromAnyThread(device + ": " + reason);
+void MainWindow::repaintPanel(int k) {
+    if (panels_[0]) panel(k)->repaintNow();
 }
 
-void MainWindow::reportFromAnyThread(const std::string& text) {
-    // The standard error at once, the box on the user-interface thread.
-    std::fprintf(stderr, "m797-tester: %s\n", text.c_str());
-    QMetaObject::invokeMethod(
-        this,
-        [this, text] {
-            if (reportError) reportError(text);
-        },
-        Qt::QueuedConnection);
-}
-
-void MainWindow::adapterNote(const std::string& text) {
-    std::fprintf(stderr, "m797-tester: %s: %s\n", line_->name().c_str(), text.c_str());
-}
-
-void MainWindow::StartClick() {
-    if (!link_) return;
-    choosePort();
-    // "Старт" disabled means running. It changes before the link resumes: a
-    // link that fails at once (a port that cannot be opened) sets it back,
-    // and the sampler's first tick then stops the timer.
-    linkData.startEnabled.store(0, std::memory_order_release);
-    link_->start();
-    timerId = timers_.setEvent(timerPeriod, 10, [this] { sampler_->tick(); });
-    refreshStartStop();
-}
-
-void MainWindow::StopClick() {
-    if (!link_) return;
-    link_->pause();
-    stopTimer();
-    linkData.startEnabled.store(1, std::memory_order_release);
-    refreshStartStop();
-}
-
-void MainWindow::stopTimer() { timers_.killEvent(timerId.load()); }
-
-void MainWindow::refreshStartStop() {
-    const bool stopped = linkData.startEnabled.load(std::memory_order_acquire) == 1;
-    if (startButton_) startButton_->setEnabled(stopped);
-    if (stopButton_) stopButton_->setEnabled(!stopped);
-}
-
-void MainWindow::linkStopped() {
-    // The link thread: hand the buttons' change to the user-interface thread.
-    // A replay that ran out keeps its last picture and says so.
-    if (line_->ended()) linkData.statusText.set(cp1251::fromUtf8("Запись закончилась."));
-    QMetaObject::invokeMethod(
-        this, [this] { refreshStartStop(); }, Qt::QueuedConnection);
-}
-
-void MainWindow::PresetClick(int n) { stored::selectParameterSet(store_, n, chartParameter, reportError); }
-
-void MainWindow::requestRepaint(display::Sampler::Repaint what) {
-    // Timer thread: post to the panels' thread, at most one request of each
-    // kind in the queue, so a slow display never builds a backlog.
-    std::atomic<bool>& pending = what == display::Sampler::Repaint::All ? repaintAllPending_ : repaintStripPending_;
-    if (pending.exchange(true)) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this, what, &pending] {
-            pending = false;
-            // Only what would look different: the moving traces, and the
-            // strip or passport when their texts change.
-            if (what == display::Sampler::Repaint::All) {
-                for (int k : {1, 2, 3, 4, 5, 7})
-                    if (paintGate_.needsPaint(k, sources_)) panel(k)->repaintNow();
-            }
-            if (paintGate_.needsPaint(6, sources_)) panel(6)->repaintNow();
-        },
-        Qt::QueuedConnection);
-}
-
-void MainWindow::repaintPanels() {
-    if (!panels_[0]) return;
-    paintGate_.forget();
-    for (int k : {1, 2, 3, 4, 5, 7, 6}) panel(k)->repaintNow();
-}
+void MainWindow::quit(int exitCode) { QApplication::exit(exitCode); }
 
 // Child windows have no parent widget (a disabled main window must not
 // disable them) but belong to the main window, so the window manager keeps
@@ -357,7 +215,7 @@ void MainWindow::repaintPanels() {
 // closes, its own close handling re-enables the main window.
 template <typename Window>
 Window* MainWindow::showChild(Window* w) {
-    qtface::centreOnScreen(w);
+    centreOnScreen(w);
     QPointer<MainWindow> owner(this);
     w->onClosed = [owner] {
         if (owner) owner->setEnabled(true);
@@ -388,67 +246,32 @@ QWidget* MainWindow::boxOwner() const {
 }
 
 QWidget* MainWindow::SettingsClick() {
-    if (!link_) return nullptr;
+    if (!logic_.openSettings()) return nullptr;
     return showChild(new SettingsDialog(
-        store_, colourScheme, [this] { repaintPanels(); }, reportError));
+        logic_.store(), logic_.colourScheme, [this] { repaintPanels(); }, logic_.reportError));
 }
 
 QWidget* MainWindow::ErrorsClick() {
-    if (!link_) return nullptr;
-    auto* w = showChild(new ErrorCodesWindow(linkData.command));
-    w->setClearAllowed(canCommand_);
-    klink::post(linkData.command.dtcReadRequest);
+    if (!logic_.openErrors()) return nullptr;
+    auto* w = showChild(new ErrorCodesWindow(logic_.linkData.command));
+    w->setClearAllowed(logic_.canCommand());
     return w;
 }
 
 QWidget* MainWindow::ControlClick() {
-    if (!link_ || !canCommand_) return nullptr;
-    auto* w = showChild(new ControlWindow(linkData.command, liveData));
-    klink::post(linkData.command.controlActive);
-    klink::post(linkData.command.actuator[0].reportRequest);
-    return w;
+    if (!logic_.openControl()) return nullptr;
+    return showChild(new ControlWindow(logic_.linkData.command, logic_.liveData));
 }
-
-void MainWindow::ExitClick() { endProgram(0); }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
     e->accept();
     endProgram(0);
 }
 
-void MainWindow::endProgram(int exitCode) {
-    if (ended_) return;
-    ended_ = true;
-    // The colours are kept however the program ends: "Выход" is the only
-    // visible way out of the frameless window.
-    if (created_) stored::saveColourScheme(store_, colourScheme);
-    shutDown();
-    QApplication::exit(exitCode);
-}
-
 void MainWindow::closeChildren() {
     for (const QPointer<QWidget>& w : children_)
         if (w) w->close();
     children_.clear();
-}
-
-void MainWindow::serveReleases() {
-    // An output the user left switched on is released before the link
-    // stops, while the link runs and can still reach the ECU.
-    if (!link_ || linkData.startEnabled.load(std::memory_order_acquire) == 1) return;
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
-    while (linkData.command.releasePending() && link_->linkUp() && std::chrono::steady_clock::now() < limit)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
-
-void MainWindow::shutDown() {
-    // Every open window closes through its own close handling first; then
-    // no more ticks, the link leaves at its next exchange boundary, is
-    // joined, and the port is closed. Nothing more is sent.
-    closeChildren();
-    serveReleases();
-    timers_.killAll();  // also joins a timer that stopped itself
-    if (link_) link_->shutdown();
 }
 
 }  // namespace qtface

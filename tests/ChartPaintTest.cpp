@@ -38,7 +38,7 @@ struct Rig {
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000 * testsupport::slowdown()));
         QTest::qWait(100);
-        form->colourScheme = testColours();
+        form->logic().colourScheme = testColours();
     }
     QImage shot(int k) {
         form->panel(k)->repaintNow();
@@ -50,8 +50,8 @@ struct Rig {
         for (int i = 0; i < ticks; ++i) {
             display::SampleSet s{};
             s[static_cast<std::size_t>(number)] = value(i);
-            form->histories.ageAll();
-            form->histories.shiftIn(s);
+            form->logic().histories.ageAll();
+            form->logic().histories.shiftIn(s);
         }
     }
     std::unique_ptr<qtface::MainWindow> form;
@@ -91,14 +91,14 @@ std::pair<int, int> traceRows(const QImage& img, int x0, int x1) {
 
 TEST(ChartPaint, NumberZeroDrawsTheGridOnlyAndAReservedNumberItsCaptionOnly) {
     Rig rig;
-    rig.form->chartParameter[0] = 0;
+    rig.form->logic().chartParameter[0] = 0;
     QImage img = rig.shot(1);
     EXPECT_GT(count(img, img.rect(), red), 2000);  // grid lines across the panel
     EXPECT_EQ(count(img, img.rect(), green), 0);
     EXPECT_EQ(count(img, img.rect(), blue), 0);
     EXPECT_EQ(count(img, img.rect(), yellow), 0);
 
-    rig.form->chartParameter[0] = 6;  // "Резерв Е3."
+    rig.form->logic().chartParameter[0] = 6;  // "Резерв Е3."
     img = rig.shot(1);
     EXPECT_GT(count(img, QRect(180, 0, 80, 13), green), 20);
     EXPECT_EQ(count(img, QRect(0, 13, 750, 102), green), 0);  // no labels
@@ -109,7 +109,7 @@ TEST(ChartPaint, NumberZeroDrawsTheGridOnlyAndAReservedNumberItsCaptionOnly) {
 
 TEST(ChartPaint, TheTraceLiesWhereTheProjectionPutsItsValuesAndAges) {
     Rig rig;
-    rig.form->chartParameter[0] = 56;  // NMOT
+    rig.form->logic().chartParameter[0] = 56;  // NMOT
     rig.feed(
         56, [](int) { return 50; }, 345);
     QImage img = rig.shot(1);
@@ -127,7 +127,7 @@ TEST(ChartPaint, TheTraceLiesWhereTheProjectionPutsItsValuesAndAges) {
     EXPECT_GT(count(img, QRect(735, 55, 14, 8), blue), 0);
 
     // A flag's trace jumps between 0 and 80.
-    rig.form->chartParameter[0] = 21;
+    rig.form->logic().chartParameter[0] = 21;
     rig.feed(
         21, [](int i) { return (i / 20) % 2 ? 80 : 0; }, 400);
     img = rig.shot(1);
@@ -143,8 +143,8 @@ TEST(ChartPaint, TheTraceLiesWhereTheProjectionPutsItsValuesAndAges) {
 
 TEST(ChartPaint, CaptionLabelsAndReadoutOfAnAnalogueParameter) {
     Rig rig;
-    rig.form->chartParameter[0] = 65;  // TANS: middle label lower, a companion readout
-    rig.form->liveData.write([](ecu::LiveData& d) {
+    rig.form->logic().chartParameter[0] = 65;  // TANS: middle label lower, a companion readout
+    rig.form->logic().liveData.write([](ecu::LiveData& d) {
         d.analogue[65].valueText = "24.8";
         d.analogue[8].valueText = "2.539";
         return 0;
@@ -172,7 +172,7 @@ TEST(ChartPaint, TheStripLightsTheAlternativeThatAppliesAndTheSchemeSetsBrightne
     EXPECT_LT(rus, 120);
     EXPECT_LT(alt, 120);
     EXPECT_GT(rus, 40);
-    rig.form->liveData.write([](ecu::LiveData& d) {
+    rig.form->logic().liveData.write([](ecu::LiveData& d) {
         d.flag[18].state = 1;
         d.flag[32].state = 1;
         return 0;
@@ -183,7 +183,7 @@ TEST(ChartPaint, TheStripLightsTheAlternativeThatAppliesAndTheSchemeSetsBrightne
     EXPECT_GT(maxGreen(img, QRect(545, 30, 24, 12)), 200);
 
     // The name colour's brightness shows at the next paint.
-    rig.form->colourScheme.nameTextColour.t = 0.3f;
+    rig.form->logic().colourScheme.nameTextColour.t = 0.3f;
     img = rig.shot(6);
     EXPECT_LT(maxGreen(img, QRect(480, 30, 24, 12)), 110);
 }
@@ -197,7 +197,7 @@ TEST(ChartPaint, ThePassportShowsCaptionsAndTextsUpToTheirFirstZero) {
     std::array<std::string, 11> ident{};
     ident[0] = "XTA21700080123456";
     ident[1] = std::string("SERIAL\0HIDDENTXT", 16);
-    rig.form->linkData.identText.setAll(ident);
+    rig.form->logic().linkData.identText.setAll(ident);
     const QImage img = rig.shot(7);
     EXPECT_GT(count(img, QRect(35, 40, 150, 12), green), 20);
     // Only "SERIAL" shows: nothing right of its six letters.
@@ -207,17 +207,17 @@ TEST(ChartPaint, ThePassportShowsCaptionsAndTextsUpToTheirFirstZero) {
 
 TEST(ChartPaint, EndToEndTheSimulatedCarsEngineSpeedIsChartedAndRead) {
     Rig rig(std::make_unique<sim::SimulatedCar>());
-    rig.form->chartParameter[0] = 56;
+    rig.form->logic().chartParameter[0] = 56;
     QTest::mouseClick(rig.form->startButton(), Qt::LeftButton);
     ASSERT_TRUE(testsupport::waitUntil(
         [&] {
             QCoreApplication::processEvents();
-            return rig.form->link().passCount() >= 3;
+            return rig.form->logic().link().passCount() >= 3;
         },
         std::chrono::seconds(10)));
     QTest::qWait(300);
     const QImage img = rig.shot(1);
-    const std::string rpm = rig.form->liveData.read([](const ecu::LiveData& d) { return d.analogue[56].valueText; });
+    const std::string rpm = rig.form->logic().liveData.read([](const ecu::LiveData& d) { return d.analogue[56].valueText; });
     EXPECT_GT(std::stoi(rpm), 700);
     EXPECT_LT(std::stoi(rpm), 3700);
     // The recent samples, on the left, lie above the zero line (about 2 pixels
@@ -230,16 +230,16 @@ TEST(ChartPaint, EndToEndTheSimulatedCarsEngineSpeedIsChartedAndRead) {
 }
 
 TEST(ChartPaint, ThePortNameFitsTheStripsLastFrameWhateverTheDevice) {
-    EXPECT_EQ(display::portLabel("/dev/ttyS0", qtface::MainWindow::stripTextWidth), "Com1");
-    EXPECT_EQ(display::portLabel("/dev/ttyS3", qtface::MainWindow::stripTextWidth), "Com4");
-    EXPECT_EQ(display::portLabel("/dev/ttyUSB0", qtface::MainWindow::stripTextWidth), "USB0");
-    EXPECT_EQ(display::portLabel("/dev/ttyACM12", qtface::MainWindow::stripTextWidth), "ACM12");
+    EXPECT_EQ(display::portLabel("/dev/ttyS0", qtface::MainWindow::measureStripText), "Com1");
+    EXPECT_EQ(display::portLabel("/dev/ttyS3", qtface::MainWindow::measureStripText), "Com4");
+    EXPECT_EQ(display::portLabel("/dev/ttyUSB0", qtface::MainWindow::measureStripText), "USB0");
+    EXPECT_EQ(display::portLabel("/dev/ttyACM12", qtface::MainWindow::measureStripText), "ACM12");
     // A by-id link shows the device it names.
     const std::string folder = testsupport::tempDir();
     { std::ofstream(folder + "/ttyUSB1"); }
     const std::string link = folder + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
     ASSERT_EQ(::symlink((folder + "/ttyUSB1").c_str(), link.c_str()), 0);
-    EXPECT_EQ(display::portLabel(link, qtface::MainWindow::stripTextWidth), "USB1");
+    EXPECT_EQ(display::portLabel(link, qtface::MainWindow::measureStripText), "USB1");
 
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
@@ -247,7 +247,7 @@ TEST(ChartPaint, ThePortNameFitsTheStripsLastFrameWhateverTheDevice) {
     const QFontMetrics metrics(font);
     for (const char* device : {"/dev/rfcomm0", "/dev/ttyUSB123456", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART-port0",
                                "/dev/ttyS0", "/dev/WWWWWWWWWWWWWWWW", "/dev/ttyS9999"}) {
-        const std::string label = display::portLabel(device, qtface::MainWindow::stripTextWidth);
+        const std::string label = display::portLabel(device, qtface::MainWindow::measureStripText);
         SCOPED_TRACE(device);
         EXPECT_FALSE(label.empty());
         EXPECT_LE(metrics.horizontalAdvance(QString::fromStdString(cp1251::toUtf8(label))), display::kPortNameRoom);
@@ -267,7 +267,7 @@ TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
     lines::MadeLine line = logic::makeLine(o);
     ASSERT_TRUE(line.line) << line.error;
     Rig rig(std::move(line), o);
-    rig.form->chartParameter[0] = 56;  // engine speed: the simulated car idles near 850 rpm
+    rig.form->logic().chartParameter[0] = 56;  // engine speed: the simulated car idles near 850 rpm
     EXPECT_FALSE(rig.form->commandButton(QStringLiteral("Управление"))->isEnabled());
     EXPECT_EQ(rig.form->ControlClick(), nullptr);
     {
@@ -286,13 +286,13 @@ TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
             return rig.form->startButton()->isEnabled();  // the recording has ended
         },
         std::chrono::seconds(20)));
-    EXPECT_EQ(rig.form->link().passCount(), 3u);
-    EXPECT_EQ(cp1251::toUtf8(rig.form->linkData.statusText.get()), "Запись закончилась.");
+    EXPECT_EQ(rig.form->logic().link().passCount(), 3u);
+    EXPECT_EQ(cp1251::toUtf8(rig.form->logic().linkData.statusText.get()), "Запись закончилась.");
     const QImage after = rig.shot(1);
     // The trace rose from the zero line to the idle speed, and stays drawn.
     EXPECT_LT(traceRows(after, 0, 200).first, 109);
     EXPECT_NE(before, after);
-    const std::string rpm = rig.form->liveData.read([](const ecu::LiveData& d) { return d.analogue[56].valueText; });
+    const std::string rpm = rig.form->logic().liveData.read([](const ecu::LiveData& d) { return d.analogue[56].valueText; });
     EXPECT_GT(std::stoi(rpm), 700);
 }
 

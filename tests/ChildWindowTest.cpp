@@ -54,18 +54,18 @@ struct Rig {
             outer.line = std::move(recorded);
         }
         form = std::make_unique<qtface::MainWindow>(o, std::move(outer));
-        form->reportError = [this](const std::string& e) { errors.push_back(e); };
+        form->logic().reportError = [this](const std::string& e) { errors.push_back(e); };
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000 * testsupport::slowdown()));
     }
     void start() {
         form->StartClick();
-        EXPECT_TRUE(until([&] { return form->link().passCount() >= 1; }));
+        EXPECT_TRUE(until([&] { return form->logic().link().passCount() >= 1; }));
     }
     bool until(const std::function<bool()>& cond, int ms = 5000) { return testsupport::waitProcessing(cond, ms); }
     void passes(int n) {
-        const auto target = form->link().passCount() + static_cast<std::uint64_t>(n);
-        EXPECT_TRUE(until([&] { return form->link().passCount() >= target; }));
+        const auto target = form->logic().link().passCount() + static_cast<std::uint64_t>(n);
+        EXPECT_TRUE(until([&] { return form->logic().link().passCount() >= target; }));
     }
     // Every frame the ECU received, as hex, and how often one was sent.
     std::vector<std::string> frames() {
@@ -119,11 +119,11 @@ TEST(SettingsDialog, SetEditsAreStoredAtOnceAndReachTheChartsOnlyThroughThePrese
     dlg->ListChange(1, 55);  // the user picks NMOT
     platform::SettingsStore store(rig.path);
     EXPECT_EQ(store.readInt(stored::setKey(5), "diagram_1").value, 55);
-    EXPECT_EQ(rig.form->chartParameter[0], 2);  // unchanged until button "5"
+    EXPECT_EQ(rig.form->logic().chartParameter[0], 2);  // unchanged until button "5"
     dlg->close();
     EXPECT_TRUE(rig.form->isEnabled());
     QTest::mouseClick(rig.form->presetButton(5), Qt::LeftButton);
-    EXPECT_EQ(rig.form->chartParameter[0], 56);
+    EXPECT_EQ(rig.form->logic().chartParameter[0], 56);
 }
 
 TEST(SettingsDialog, SlidersChangeTheColoursAtOnceAndResetIsStoredOnlyByTheSystemClose) {
@@ -132,12 +132,12 @@ TEST(SettingsDialog, SlidersChangeTheColoursAtOnceAndResetIsStoredOnlyByTheSyste
         Rig rig(settings);
         auto* dlg = open<qtface::SettingsDialog>(rig.form->SettingsClick());
         dlg->slider(3, 0)->setValue(0);
-        EXPECT_EQ(rig.form->colourScheme.graphColour.r, 0.0f);
+        EXPECT_EQ(rig.form->logic().colourScheme.graphColour.r, 0.0f);
         dlg->slider(3, 0)->setValue(100);
-        EXPECT_FLOAT_EQ(rig.form->colourScheme.graphColour.r, 1.0f);
+        EXPECT_FLOAT_EQ(rig.form->logic().colourScheme.graphColour.r, 1.0f);
         dlg->ResetClick();
-        EXPECT_FLOAT_EQ(rig.form->colourScheme.gridColour.t, 0.3f);
-        EXPECT_FLOAT_EQ(rig.form->colourScheme.graphColour.r, 0.45f);
+        EXPECT_FLOAT_EQ(rig.form->logic().colourScheme.gridColour.t, 0.3f);
+        EXPECT_FLOAT_EQ(rig.form->logic().colourScheme.graphColour.r, 0.45f);
         dlg->close();
         rig.form->close();
     }
@@ -159,7 +159,7 @@ TEST(ErrorCodesWindow, ShowsTheCodesAndClearsThemOnce) {
     Rig rig;
     rig.start();
     auto* w = open<qtface::ErrorCodesWindow>(rig.form->ErrorsClick());
-    EXPECT_EQ(rig.form->linkData.command.dtcReadRequest.load(), 1);
+    EXPECT_EQ(rig.form->logic().linkData.command.dtcReadRequest.load(), 1);
     EXPECT_EQ(w->countText(), "0");
     EXPECT_EQ(w->table()->rowCount(), 1);
     ASSERT_TRUE(rig.until([&] { return w->countText() == "3"; }));
@@ -194,7 +194,7 @@ TEST(ErrorCodesWindow, ShowsTheCodesAndClearsThemOnce) {
     rig.passes(3);
     EXPECT_EQ(rig.sent("83 10 F1 14 00 00 98"), 1);
     w->ExitClick();
-    EXPECT_EQ(rig.form->linkData.command.dtcReadRequest.load(), 0);
+    EXPECT_EQ(rig.form->logic().linkData.command.dtcReadRequest.load(), 0);
     EXPECT_TRUE(rig.form->isEnabled());
 }
 
@@ -205,12 +205,12 @@ TEST(ErrorCodesWindow, AGarbageReplyWithACountOf255NeverBreaksTheTable) {
     for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<std::uint8_t>(i * 73 + 11);
     junk[12] = 255;
     junk[15] = 0xFF;
-    rig.form->linkData.command.dtcReply.storeReceived(junk.data(), junk.size());
+    rig.form->logic().linkData.command.dtcReply.storeReceived(junk.data(), junk.size());
     w->Timer1Timer();
     EXPECT_EQ(w->table()->rowCount(), 255);
     EXPECT_EQ(w->countText(), "255");
     w->close();  // by the frame: the read request ends all the same
-    EXPECT_EQ(rig.form->linkData.command.dtcReadRequest.load(), 0);
+    EXPECT_EQ(rig.form->logic().linkData.command.dtcReadRequest.load(), 0);
     EXPECT_TRUE(rig.form->isEnabled());
 }
 
@@ -226,7 +226,7 @@ TEST(ControlWindow, AdjustmentsStepFromTheEcusValueAndPostTheirFrames) {
     auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
     EXPECT_EQ(w->statusText(), QStringLiteral("Выл"));
     ASSERT_TRUE(rig.until([&] { return w->statusText() == QStringLiteral("ВЫКЛ"); }));
-    EXPECT_EQ(rig.form->linkData.command.controlActive.load(), 1);
+    EXPECT_EQ(rig.form->logic().linkData.command.controlActive.load(), 1);
 
     w->list()->setCurrentIndex(12);
     w->ComboBox1Change(12);  // "Регулятор ХХ"
@@ -249,7 +249,7 @@ TEST(ControlWindow, AdjustmentsStepFromTheEcusValueAndPostTheirFrames) {
     w->RightClick();
     ASSERT_TRUE(rig.until([&] { return rig.sent("84 10 F1 30 43 07 00 FF") == 1; }));
     for (int i = 0; i < 105; ++i) w->LeftClick();
-    EXPECT_EQ(rig.form->linkData.command.adjust[2].adjustValue.load(), 100);
+    EXPECT_EQ(rig.form->logic().linkData.command.adjust[2].adjustValue.load(), 100);
     w->close();
 }
 
@@ -257,7 +257,7 @@ TEST(ControlWindow, SelectionReportsExactlyOneOutputAndClosingReleasesIt) {
     Rig rig;
     rig.start();
     auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
-    auto& cmd = rig.form->linkData.command;
+    auto& cmd = rig.form->logic().linkData.command;
     w->list()->setCurrentIndex(1);
     w->ComboBox1Change(1);  // "Форсунка 2"
     EXPECT_EQ(cmd.actuator[0].releaseRequest.load() + rig.sent("83 10 F1 30 01 00 B5"), 1);
@@ -285,7 +285,7 @@ TEST(ControlWindow, SelectionReportsExactlyOneOutputAndClosingReleasesIt) {
 
 TEST(Confirmations, ResetYesSendsOnceAndInitialisationNoSendsNothing) {
     Rig rig;
-    auto& cmd = rig.form->linkData.command;
+    auto& cmd = rig.form->logic().linkData.command;
     auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
     w->list()->setCurrentIndex(qtface::ControlWindow::kResetEntry);
     w->ComboBox1Change(qtface::ControlWindow::kResetEntry);
@@ -376,13 +376,13 @@ QList<W*> visible() {
 TEST(WaysOut, EscapeInTheErrorCodesWindowEndsTheReadsAndFreesTheMainWindow) {
     Rig rig;
     rig.start();
-    const std::string read = frameHex(rig.form->link().catalogue().dtcRead);
+    const std::string read = frameHex(rig.form->logic().link().catalogue().dtcRead);
     QPointer<QWidget> w = rig.form->ErrorsClick();
     ASSERT_TRUE(rig.until([&] { return rig.sent(read) >= 1; }));
     pressKey(w, "Escape");
     ASSERT_TRUE(rig.until([&] { return w.isNull() || !w->isVisible(); }));
     EXPECT_TRUE(rig.form->isEnabled());
-    EXPECT_EQ(rig.form->linkData.command.dtcReadRequest.load(), 0);
+    EXPECT_EQ(rig.form->logic().linkData.command.dtcReadRequest.load(), 0);
     rig.passes(1);
     const int after = rig.sent(read);
     rig.passes(3);
@@ -392,7 +392,7 @@ TEST(WaysOut, EscapeInTheErrorCodesWindowEndsTheReadsAndFreesTheMainWindow) {
 TEST(WaysOut, EscapeOrAltF4InTheControlWindowReleasesTheOutputUnderTest) {
     Rig rig;
     rig.start();
-    const std::string release = frameHex(rig.form->link().catalogue().actuator[7].release);
+    const std::string release = frameHex(rig.form->logic().link().catalogue().actuator[7].release);
     // Alt+F4 is the window manager's: without one only Escape is tried.
     const std::vector<const char*> keys =
         windowManagerRuns() ? std::vector<const char*>{"Escape", "alt+F4"} : std::vector<const char*>{"Escape"};
@@ -427,7 +427,7 @@ TEST(WaysOut, EscapeInTheSettingsDialogFreesTheMainWindow) {
 TEST(WaysOut, EscapeInAConfirmationIsNoAndTheEntryShownCanBeReportedAgain) {
     Rig rig;
     rig.start();
-    auto& cmd = rig.form->linkData.command;
+    auto& cmd = rig.form->logic().linkData.command;
     auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
     w->list()->setCurrentIndex(qtface::ControlWindow::kResetEntry);
     w->ComboBox1Change(qtface::ControlWindow::kResetEntry);
@@ -437,13 +437,13 @@ TEST(WaysOut, EscapeInAConfirmationIsNoAndTheEntryShownCanBeReportedAgain) {
     EXPECT_FALSE(rig.form->isEnabled());  // the control window is still open
     EXPECT_EQ(w->leftButton()->text(), QStringLiteral("Вкл"));
     rig.passes(2);
-    EXPECT_EQ(rig.sent(frameHex(rig.form->link().catalogue().ecuReset)), 0);
+    EXPECT_EQ(rig.sent(frameHex(rig.form->logic().link().catalogue().ecuReset)), 0);
     EXPECT_EQ(cmd.actuator[0].reportRequest.load(), 0);
 
     // "Форсунка 1" is shown as selected; choosing it starts its report.
     w->ComboBox1Change(0);
     EXPECT_EQ(cmd.actuator[0].reportRequest.load(), 1);
-    const std::string report = frameHex(rig.form->link().catalogue().actuator[0].report);
+    const std::string report = frameHex(rig.form->logic().link().catalogue().actuator[0].report);
     const int before = rig.sent(report);
     ASSERT_TRUE(rig.until([&] { return rig.sent(report) > before; }));
 
@@ -466,9 +466,9 @@ TEST(WaysOut, TheProgramsEndClosesEveryWindowAndReleasesTheOutputFirst) {
     rig.form->ExitClick();
     EXPECT_TRUE(control.isNull() || !control->isVisible());
     EXPECT_TRUE(confirmation.isNull() || !confirmation->isVisible());
-    EXPECT_EQ(rig.sent(frameHex(rig.form->link().catalogue().ecuInit)), 0);  // as "Нет"
+    EXPECT_EQ(rig.sent(frameHex(rig.form->logic().link().catalogue().ecuInit)), 0);  // as "Нет"
     // The output the user had last was released on the wire before the link stopped.
-    EXPECT_EQ(rig.sent(frameHex(rig.form->link().catalogue().actuator[9].release)), 1);
+    EXPECT_EQ(rig.sent(frameHex(rig.form->logic().link().catalogue().actuator[9].release)), 1);
 
     Rig second;
     second.start();
@@ -476,7 +476,7 @@ TEST(WaysOut, TheProgramsEndClosesEveryWindowAndReleasesTheOutputFirst) {
     QPointer<qtface::ErrorCodesWindow> guard(codes);
     second.form->close();
     EXPECT_TRUE(guard.isNull() || !guard->isVisible());
-    EXPECT_EQ(second.form->linkData.command.dtcReadRequest.load(), 0);
+    EXPECT_EQ(second.form->logic().linkData.command.dtcReadRequest.load(), 0);
 }
 
 TEST(SettingsDialog, ControlsSitInsideTheirGroupFramesAndTheOpenListShowsWholeEntries) {
@@ -519,7 +519,7 @@ TEST(ErrorCodesWindow, CountAndRecordsComeFromTheSameReply) {
     };
     const auto two = reply(2, 0x01), five = reply(5, 0x02);
     std::atomic<bool> stop{false};
-    auto& buffer = rig.form->linkData.command.dtcReply;
+    auto& buffer = rig.form->logic().linkData.command.dtcReply;
     std::thread link([&] {
         for (bool flip = false; !stop; flip = !flip) {
             const auto& r = flip ? two : five;
@@ -548,7 +548,7 @@ TEST(ErrorCodesWindow, CountAndRecordsComeFromTheSameReply) {
 TEST(Keys, EnterAndSpaceWhereEachWindowOpensSendNothingToTheCar) {
     Rig rig;
     rig.start();
-    const auto& cat = rig.form->link().catalogue();
+    const auto& cat = rig.form->logic().link().catalogue();
     {
         QPointer<qtface::ErrorCodesWindow> codes = open<qtface::ErrorCodesWindow>(rig.form->ErrorsClick());
         for (const char* key : {"Return", "KP_Enter", "space"}) pressKey(codes, key);

@@ -37,7 +37,7 @@ struct Window {
         auto l = std::make_unique<sim::SimulatedLine>(o, instant);
         line = l.get();
         form = std::make_unique<qtface::MainWindow>(opt, std::move(l));
-        form->reportError = [this](const std::string& e) { errors.push_back(e); };
+        form->logic().reportError = [this](const std::string& e) { errors.push_back(e); };
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000 * testsupport::slowdown()));
     }
@@ -61,7 +61,7 @@ TEST(MainWindow, StartsAtTheTopLeftStoppedAndSendsNothingBeforeStart) {
     EXPECT_TRUE(w.form->startButton()->isEnabled());
     EXPECT_FALSE(w.form->stopButton()->isEnabled());
     EXPECT_TRUE(w.form->presetButton(1)->isChecked());
-    EXPECT_EQ(w.form->chartParameter, (stored::ChartParameters{2, 3, 4, 5, 6}));
+    EXPECT_EQ(w.form->logic().chartParameter, (stored::ChartParameters{2, 3, 4, 5, 6}));
     EXPECT_EQ(w.form->panel(1)->geometry(), QRect(23, 15, 750, 115));
     EXPECT_EQ(w.form->panel(6)->geometry(), QRect(23, 674, 750, 49));
     EXPECT_EQ(w.form->panel(7)->geometry(), QRect(807, 324, 193, 401));
@@ -72,36 +72,15 @@ TEST(MainWindow, StartsAtTheTopLeftStoppedAndSendsNothingBeforeStart) {
     EXPECT_TRUE(w.errors.empty());
 }
 
-TEST(MainWindow, StartStopStartContinuesTheLinkWithANewTimer) {
-    sim::SimOptions o;
-    o.answerDelay = std::chrono::milliseconds(2);
-    o.readTimeoutDivisor = 10;
-    Window w(o);
-    QTest::mouseClick(w.form->startButton(), Qt::LeftButton);
-    EXPECT_FALSE(w.form->startButton()->isEnabled());
-    EXPECT_TRUE(w.form->stopButton()->isEnabled());
-    const auto firstTimer = w.form->timerId.load();
-    EXPECT_TRUE(w.form->timers().isRunning(firstTimer));
-    ASSERT_TRUE(w.until([&] { return w.form->link().passCount() >= 3; }));
-    QTest::mouseClick(w.form->stopButton(), Qt::LeftButton);
-    EXPECT_TRUE(w.form->startButton()->isEnabled());
-    EXPECT_FALSE(w.form->timers().isRunning(firstTimer));
-    const auto passes = w.form->link().passCount();
-    QTest::mouseClick(w.form->startButton(), Qt::LeftButton);
-    EXPECT_NE(w.form->timerId.load(), firstTimer);
-    ASSERT_TRUE(w.until([&] { return w.form->link().passCount() >= passes + 3; }));
-    EXPECT_EQ(w.wakeUps(), 1u);  // no new wake-up: the ECU kept answering
-}
-
 TEST(MainWindow, AFailureStopReenablesStartAndTheTimerStopsItself) {
     sim::SimOptions o;
     o.fault = sim::LineFault::NoAdapter;
     Window w(o, true);
     QTest::mouseClick(w.form->startButton(), Qt::LeftButton);
-    const auto id = w.form->timerId.load();
+    const auto id = w.form->logic().timerId.load();
     ASSERT_TRUE(w.until([&] { return w.form->startButton()->isEnabled(); }));
     EXPECT_FALSE(w.form->stopButton()->isEnabled());
-    EXPECT_TRUE(w.until([&] { return !w.form->timers().isRunning(id); }, 500));
+    EXPECT_TRUE(w.until([&] { return !w.form->logic().timers().isRunning(id); }, 500));
 }
 
 TEST(MainWindow, ExitAndTheSystemCloseBothStoreTheColours) {
@@ -110,7 +89,7 @@ TEST(MainWindow, ExitAndTheSystemCloseBothStoreTheColours) {
         {
             Window w({}, false, settings);
             ASSERT_TRUE(w.until([&] { return platform::SettingsStore(settings).keyExists(stored::setKey(1)); }));
-            w.form->colourScheme.gridColour = {0.2f, 0.4f, 0.1f, 0.4f};
+            w.form->logic().colourScheme.gridColour = {0.2f, 0.4f, 0.1f, 0.4f};
             byExit ? w.form->ExitClick() : (void)w.form->close();
         }
         platform::SettingsStore store(settings);
@@ -137,10 +116,10 @@ TEST(MainWindow, PresetButtonsLoadTheirSets) {
     QTest::mouseClick(w.form->presetButton(2), Qt::LeftButton);
     EXPECT_TRUE(w.form->presetButton(2)->isChecked());
     EXPECT_FALSE(w.form->presetButton(1)->isChecked());
-    EXPECT_EQ(w.form->chartParameter[2], 78);
-    const auto before = w.form->chartParameter;
+    EXPECT_EQ(w.form->logic().chartParameter[2], 78);
+    const auto before = w.form->logic().chartParameter;
     QTest::mouseClick(w.form->presetButton(3), Qt::LeftButton);
-    EXPECT_EQ(w.form->chartParameter, before);
+    EXPECT_EQ(w.form->logic().chartParameter, before);
 }
 
 TEST(MainWindow, ClosingDuringAnExchangeNeitherHangsNorCrashes) {
@@ -206,7 +185,7 @@ TEST(MainWindow, ASettingsFileThatIsNotOursIsReportedInFrontOfTheWindowAndKept) 
     std::vector<bool> visibleAtReport;
     std::string report;
     long paintsAtReport = 0;
-    form.reportError = [&](const std::string& e) {
+    form.logic().reportError = [&](const std::string& e) {
         visibleAtReport.push_back(form.isVisible());
         report = e;
         QTest::qWait(300);  // as a box's own event loop: the first exposes are painted under it
@@ -219,7 +198,7 @@ TEST(MainWindow, ASettingsFileThatIsNotOursIsReportedInFrontOfTheWindowAndKept) 
     EXPECT_TRUE(testsupport::waitProcessing([&] { return form.panel(1)->paintCount() > paintsAtReport; }));
     EXPECT_TRUE(visibleAtReport[0]);  // the box stands in front of the window
     EXPECT_NE(report.find(path), std::string::npos);
-    EXPECT_EQ(form.chartParameter, (stored::ChartParameters{2, 3, 4, 5, 6}));
+    EXPECT_EQ(form.logic().chartParameter, (stored::ChartParameters{2, 3, 4, 5, 6}));
     form.close();  // the system close stores the colours: not into that file
     std::ifstream in(path, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), binary);
@@ -273,7 +252,7 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
     opt.port = "/dev/m797-no-such-port";
     qtface::MainWindow form(opt, logic::makeLine(opt));
     std::vector<std::string> errors;
-    form.reportError = [&](const std::string& e) { errors.push_back(e); };
+    form.logic().reportError = [&](const std::string& e) { errors.push_back(e); };
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form, 5000 * testsupport::slowdown()));
 
@@ -296,7 +275,7 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
     form.StartClick();
     ASSERT_TRUE(waitUntil([&] {
         QTest::qWait(10);
-        return form.link().passCount() >= 1;
+        return form.logic().link().passCount() >= 1;
     }));
     EXPECT_EQ(peer.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }), 1u);
     EXPECT_EQ(errors.size(), 1u);

@@ -1,0 +1,134 @@
+// What the main window does, apart from any toolkit: it owns the data area,
+// the link and its thread, the sampler's timer and the settings store; it
+// starts and stops the link, loads a preset, opens the child windows' reads
+// on the link, chooses the port from the settings, and ends the program in
+// one order however it is asked to. The face draws the window and its
+// panels, shows the child windows and the boxes, and forwards the presses.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ecu/EcuDecoder.h"
+#include "lines/LineFactory.h"
+#include "link/Com_Port.h"
+#include "link/RecordingLine.h"
+#include "logic/SharedData.h"
+#include "logic/TesterOptions.h"
+#include "painting/ChartView.h"
+#include "painting/PaintGate.h"
+#include "painting/Sampler.h"
+#include "platform/SettingsStore.h"
+#include "platform/TimerService.h"
+
+namespace logic {
+
+// What the main window's face does for its logic.
+class MainWindowFace {
+public:
+    virtual ~MainWindowFace() = default;
+    // Runs step on the user-interface thread, soon; callable from any thread.
+    virtual void post(std::function<void()> step) = 0;
+    // "Старт" enabled while stopped, "Стоп" while running.
+    virtual void showRunning(bool running) = 0;
+    // Paints panel k (1..7) now.
+    virtual void repaintPanel(int k) = 0;
+    // An error box in front of the window in front.
+    virtual void showError(const std::string& text) = 0;
+    // Closes every open child window through its own close handling.
+    virtual void closeChildren() = 0;
+    // Ends every event loop with exitCode.
+    virtual void quit(int exitCode) = 0;
+    // Pixels of a 1251 text in the flag strip's bold 11-pixel Arial.
+    virtual int stripTextWidth(const std::string& text1251) const = 0;
+};
+
+class MainWindow : public SharedData, public klink::LinkObserver {
+public:
+    // line: what the link talks through and what it allows (logic::makeLine
+    // makes the one the options name; tests hand in a simulated line).
+    MainWindow(const TesterOptions& options, lines::MadeLine line, MainWindowFace& face);
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Makes the decoder, the link's thread and the sampler; decimalPoint is
+    // the user's (UTF-8). Empty, or what could not be made
+    // ("Ошибка! Невозможно создать поток."), after which the program ends.
+    std::string begin(const std::string& decimalPoint);
+    bool begun() const { return link_ != nullptr; }
+    // Once the window shows: the stored presets and colours are read (a box
+    // for a failure then stands in front of the window), and the panels
+    // show preset 1.
+    void created();
+
+    // "Старт", "Стоп", "1".."12".
+    void start();
+    void stop();
+    void selectPreset(int n);
+    // "Настройка", "Ошибки", "Управление": whether the window may open; the
+    // codes' reads and the control area's first report go out with it.
+    bool openSettings() const { return begun(); }
+    bool openErrors();
+    bool openControl();
+    // Every way the program ends ("Выход", the window's close, Ctrl+C,
+    // termination, hang-up): the colours are stored, open windows close
+    // through their own handling, an output left on is released, the link
+    // stops; then every event loop ends with exitCode. Once.
+    void end(int exitCode);
+    bool ended() const { return ended_; }
+    // The face is going: the same stop without the colours or the quit.
+    void shutDown();
+
+    // Paints panels 1..5, 7 and 6 at once, in that order.
+    void repaintAll();
+
+    // How a failure is reported on the user-interface thread; by default the
+    // face's error box.
+    std::function<void(const std::string&)> reportError;
+
+    bool canCommand() const { return canCommand_; }
+    const display::DisplaySources& sources() const { return sources_; }
+    platform::SettingsStore& store() { return store_; }
+    klink::Com_Port& link() { return *link_; }
+    platform::TimerService& timers() { return timers_; }
+
+private:
+    void choosePort();
+    void requestRepaint(display::Sampler::Repaint what);
+    void stopTimer();
+    void serveReleases();
+    // Said on the standard error now and through reportError soon, from any thread.
+    void reportFromAnyThread(const std::string& text);
+    // LinkObserver, on the link's thread.
+    void linkStopped() override;
+    void portFailed(const std::string& device, const std::string& reason) override;
+    void adapterNote(const std::string& text) override;
+
+    MainWindowFace& face_;
+    TesterOptions options_;
+    platform::SettingsStore store_;
+    std::unique_ptr<platform::SerialLine> line_;
+    klink::WireRecorder* recorder_ = nullptr;
+    bool canCommand_ = true;
+    bool portChoosable_ = true;
+    std::optional<klink::RecordingObserver> recordingObserver_;
+    std::unique_ptr<ecu::EcuDecoder> decoder_;
+    std::unique_ptr<klink::Com_Port> link_;
+    platform::TimerService timers_;
+    std::unique_ptr<display::Sampler> sampler_;
+    display::DisplaySources sources_;
+    display::PaintGate paintGate_;
+    std::string chosenDevice_;
+    platform::WakeMethod chosenWake_ = platform::WakeMethod::SlowByte;
+    bool created_ = false;
+    bool ended_ = false;
+    bool shutDown_ = false;
+    std::atomic<bool> repaintAllPending_{false};
+    std::atomic<bool> repaintStripPending_{false};
+};
+
+}  // namespace logic
