@@ -217,7 +217,8 @@ TEST(ChartPaint, EndToEndTheSimulatedCarsEngineSpeedIsChartedAndRead) {
         std::chrono::seconds(10)));
     QTest::qWait(300);
     const QImage img = rig.shot(1);
-    const std::string rpm = rig.form->logic().liveData.read([](const ecu::LiveData& d) { return d.analogue[56].valueText; });
+    const std::string rpm =
+        rig.form->logic().liveData.read([](const ecu::LiveData& d) { return d.analogue[56].valueText; });
     EXPECT_GT(std::stoi(rpm), 700);
     EXPECT_LT(std::stoi(rpm), 3700);
     // The recent samples, on the left, lie above the zero line (about 2 pixels
@@ -292,7 +293,8 @@ TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
     // The trace rose from the zero line to the idle speed, and stays drawn.
     EXPECT_LT(traceRows(after, 0, 200).first, 109);
     EXPECT_NE(before, after);
-    const std::string rpm = rig.form->logic().liveData.read([](const ecu::LiveData& d) { return d.analogue[56].valueText; });
+    const std::string rpm =
+        rig.form->logic().liveData.read([](const ecu::LiveData& d) { return d.analogue[56].valueText; });
     EXPECT_GT(std::stoi(rpm), 700);
 }
 
