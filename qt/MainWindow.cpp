@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QScreen>
 
+#include "painting/PanelLayout.h"
 #include "platform/Cp1251.h"
 #include "qt/ControlWindow.h"
 #include "qt/ErrorCodesWindow.h"
@@ -20,10 +21,6 @@ namespace qtface {
 using glpanel::TOpenGLPanel;
 
 namespace {
-
-const QRect kPanelGeometry[7] = {{23, 15, 750, 115},  {23, 146, 750, 115}, {23, 277, 750, 115}, {23, 408, 750, 115},
-                                 {23, 539, 750, 115}, {23, 674, 750, 49},  {807, 324, 193, 401}};
-constexpr int kRussianCharset = 204;
 
 QString boxStyle() { return QStringLiteral("QFrame#box { background-color: rgb(226, 229, 234); }"); }
 
@@ -84,33 +81,13 @@ void MainWindow::buildPanels() {
     // Seven contexts would cost a software renderer some 70 MB; the panels'
     // pictures are the same through one.
     TOpenGLPanel::setOneContextForAll(true);
-    for (int k = 0; k < 7; ++k) {
+    for (int k = 1; k <= 7; ++k) {
         auto* p = new TOpenGLPanel(this);
-        p->setGeometry(kPanelGeometry[k]);
-        // The paints draw without a depth test: no depth buffer to clear.
-        p->cDepthBits = 0;
-        p->Font2D_Enabled = true;
-        p->Font2D_FirstGylph = 32;
-        p->Font2D_NumGylph = 255;
-        p->OnInit = display::initChartView;
-        if (k < 5) {
-            p->Font2D_Type = {"Arial", -11, false, false, kRussianCharset};
-            p->Font3D_Enabled = true;
-            p->Font3D_Type = {"Arial", -11, true, true, kRussianCharset};
-            p->Font3D_FirstGylph = 0;
-            p->Font3D_NumGylph = 255;
-            p->Font3D_Extrustion = 0.1f;
-            p->Font3D_Format = glpanel::Font3DFormat::Polygons;
-            p->OnPaint = [this, k](TOpenGLPanel* self) { display::paintTrendChart(self, k + 1, logic_.sources()); };
-        } else if (k == 5) {
-            p->Font2D_Type = {"Arial", -11, true, false, kRussianCharset};
-            p->OnPaint = [this](TOpenGLPanel* self) { display::paintFlagStrip(self, logic_.sources()); };
-        } else {
-            p->Font2D_Type = {"Arial", -12, false, false, kRussianCharset};
-            p->OnPaint = [this](TOpenGLPanel* self) { display::paintPassportPanel(self, logic_.sources()); };
-        }
-        paintStats_.watch(p, k + 1);
-        panels_[static_cast<std::size_t>(k)] = p;
+        const display::PanelPlace& place = display::panelPlace(k);
+        p->setGeometry(place.x, place.y, place.width, place.height);
+        display::setUpPanel(*p, k, logic_.sources());
+        paintStats_.watch(*p, k);
+        panels_[static_cast<std::size_t>(k - 1)] = p;
     }
 }
 

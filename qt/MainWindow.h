@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "logic/MainWindow.h"
-#include "qt/glpanel/PaintStats.h"
+#include "painting/PaintStats.h"
 
 namespace glpanel {
 class TOpenGLPanel;

@@ -11,5 +11,5 @@ tests=OFF
 [ "${1:-}" = "--test" ] && tests=ON
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
   -DM797_GUI=OFF -DM797_BENCH=OFF -DM797_TESTS=$tests >/dev/null
-cmake --build "$dir" -j"$(nproc)" --target m797-log m797_painting_gl m797_logic $([ $tests = ON ] && echo windows_core_tests) >/dev/null
+cmake --build "$dir" -j"$(nproc)" --target m797-log m797_painting_gl m797_logic $([ $tests = ON ] && echo windows_core_tests windows_paint_tests) >/dev/null
 echo "$PWD/$dir/m797-log.exe"

@@ -9,7 +9,8 @@ code is built on:
   platform, link and sim; painting (what the panels show and draw, over
   painting/Panel.h) only platform, link and ecu; logic (what the windows do)
   only those and lines and painting; the logger only platform, link, ecu and
-  lines; the Qt face (qt/, qt/glpanel/) uses what it likes below it;
+  lines; the Qt face (qt/, qt/glpanel/) and the Windows face (win32/,
+  win32/glpanel/) use what they like below them, never each other;
 - no two folders include each other, directly or round a longer loop.
 
 Prints each breach with the file and line; exits 1 if there is any."""
@@ -18,7 +19,9 @@ import re
 import sys
 
 ROOT = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
-FOLDERS = ["platform", "link", "ecu", "sim", "lines", "painting", "logic", "qt", "qt/glpanel", "cli"]
+FOLDERS = ["platform", "link", "ecu", "sim", "lines", "painting", "logic", "qt", "qt/glpanel", "win32", "win32/glpanel",
+           "cli"]
+FACES = [{"qt", "qt/glpanel"}, {"win32", "win32/glpanel"}]
 BELOW_FACES = {
     "platform": set(),
     "link": {"platform"},
@@ -63,6 +66,8 @@ def main():
                     edges.setdefault(folder, {}).setdefault(target, f"{rel}:{number}")
                     if folder in BELOW_FACES and target not in BELOW_FACES[folder]:
                         breaches.append(f"{rel}:{number}: {folder}/ may not use {target}/")
+                    if any(folder in a and target in b for a in FACES for b in FACES if a is not b):
+                        breaches.append(f"{rel}:{number}: one face never uses the other: {folder}/ uses {target}/")
     # Loops between folders.
     def reach(start, goal, seen):
         for nxt in edges.get(start, {}):

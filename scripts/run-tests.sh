@@ -163,12 +163,13 @@ cat build-tsan/tsan.* > build-tsan/tsan-all.log 2>/dev/null || true
 python3 scripts/tsan-own-races.py build-tsan/tsan-all.log "$PWD"
 unset M797_TEST_SLOWDOWN
 
-stage "the logger on Windows (cross-built with mingw-w64, run under Wine)"
+stage "the Windows builds under Wine (the logger, the core and window logic, the painting on WGL panels)"
 exe=$(bash scripts/build-windows.sh --test | tail -n 1)
 WINEPREFIX=$(mktemp -d)
 export WINEPREFIX WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
 wineboot -i >/dev/null 2>&1
 wine build-windows/tests/windows_core_tests.exe --gtest_brief=1
+bash scripts/with-screen.sh wine build-windows/tests/windows_paint_tests.exe --gtest_brief=1
 M797_WINDOWS_LOG="$exe" build/tests/link_tests --gtest_filter='WindowsLogger.*' --gtest_brief=1
 wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"

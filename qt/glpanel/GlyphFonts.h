@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "qt/glpanel/PanelTypes.h"
+#include "painting/PanelTypes.h"
 
 namespace glpanel {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "painting/Panel.h"
+#include "painting/PanelTypes.h"
 #include "qt/glpanel/GlyphFonts.h"
-#include "qt/glpanel/PanelTypes.h"
 
 class QOpenGLContext;
 class QWindow;

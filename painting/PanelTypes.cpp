@@ -1,4 +1,4 @@
-#include "qt/glpanel/PanelTypes.h"
+#include "painting/PanelTypes.h"
 
 namespace glpanel {
 

@@ -1,4 +1,4 @@
-// The panel component's published property types and the pixel-format
+// The drawing panel's published property types and the pixel-format
 // request derived from them. Plain C++: tested without a display.
 #pragma once
 

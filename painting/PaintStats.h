@@ -3,11 +3,8 @@
 // per panel is printed on the standard error at the end.
 #pragma once
 
+#include <chrono>
 #include <vector>
-
-namespace glpanel {
-class TOpenGLPanel;
-}
 
 namespace display {
 
@@ -20,10 +17,21 @@ public:
     PaintStats& operator=(const PaintStats&) = delete;
 
     bool active() const { return active_; }
-    // Wraps the panel's paint handler with a timer; panel numbers from 1.
-    void watch(glpanel::TOpenGLPanel* panel, int number);
+    // Wraps a face's panel's paint handler with a timer; panel numbers from 1.
+    template <typename Panel>
+    void watch(Panel& panel, int number) {
+        if (!active_) return;
+        panel.OnPaint = [this, number, paint = panel.OnPaint](Panel* self) {
+            const auto start = std::chrono::steady_clock::now();
+            paint(self);
+            record(number, start);
+        };
+    }
 
 private:
+    // Waits for the drawing to finish (not only its queueing) and keeps its time.
+    void record(int number, std::chrono::steady_clock::time_point start);
+
     bool active_;
     std::vector<std::vector<double>> millis_;
 };

@@ -1,0 +1,261 @@
+#include "win32/glpanel/TOpenGLPanel.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/OpenGl.h"
+
+namespace wglpanel {
+
+namespace {
+
+const char* const kClassName = "M797OpenGLPanel";
+
+std::function<void(const std::string&)>& reportHandler() {
+    static std::function<void(const std::string&)> handler;
+    return handler;
+}
+
+void registerClass() {
+    static const bool registered = [] {
+        WNDCLASSA wc{};
+        // Each panel keeps its own device context: the pixel format is set
+        // once on it and the context made for it.
+        wc.style = CS_OWNDC | CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = DefWindowProcA;  // replaced per window in create()
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        wc.lpszClassName = kClassName;
+        return RegisterClassA(&wc) != 0;
+    }();
+    (void)registered;
+}
+
+HFONT makeFont(const FontSpec& spec) {
+    return CreateFontA(spec.height, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, spec.italic, FALSE, FALSE,
+                       static_cast<DWORD>(spec.charset), OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, spec.name.c_str());
+}
+
+bool inRange(int first, int count, unsigned base, std::string_view text) {
+    if (base == 0 || text.empty()) return false;
+    return std::all_of(text.begin(), text.end(), [&](char c) {
+        const int code = static_cast<unsigned char>(c);
+        return code >= first && code <= first + count - 1;
+    });
+}
+
+}  // namespace
+
+void TOpenGLPanel::setReportHandler(std::function<void(const std::string&)> handler) {
+    reportHandler() = std::move(handler);
+}
+
+void TOpenGLPanel::report(const std::string& text) {
+    if (reportHandler()) {
+        reportHandler()(text);
+        return;
+    }
+    MessageBoxA(owner_, text.c_str(), "", MB_OK | MB_ICONERROR);
+}
+
+TOpenGLPanel::~TOpenGLPanel() {
+    if (context_) {
+        if (wglMakeCurrent(dc_, context_)) {
+            if (font2DBase_) glDeleteLists(font2DBase_, static_cast<GLsizei>(Font2D_NumGylph));
+            if (font3DBase_) glDeleteLists(font3DBase_, static_cast<GLsizei>(Font3D_NumGylph));
+        }
+        wglMakeCurrent(nullptr, nullptr);
+        wglDeleteContext(context_);
+    }
+    if (window_) {
+        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+        if (dc_) ReleaseDC(window_, dc_);
+        DestroyWindow(window_);
+    }
+}
+
+LRESULT CALLBACK TOpenGLPanel::windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* panel = reinterpret_cast<TOpenGLPanel*>(GetWindowLongPtrA(w, GWLP_USERDATA));
+    if (panel) {
+        switch (msg) {
+            case WM_ERASEBKGND:
+                return 1;  // OpenGL covers the whole window
+            case WM_PAINT: {
+                PAINTSTRUCT ps;
+                BeginPaint(w, &ps);
+                panel->paintCycle();
+                EndPaint(w, &ps);
+                return 0;
+            }
+            case WM_SIZE:
+                panel->width_ = LOWORD(lp);
+                panel->height_ = HIWORD(lp);
+                if (panel->OnResize && panel->context_ && wglMakeCurrent(panel->dc_, panel->context_)) {
+                    panel->OnResize(panel);
+                    wglMakeCurrent(nullptr, nullptr);
+                }
+                return 0;
+            case WM_MOUSEACTIVATE:
+                return MA_NOACTIVATE;  // a click on a panel leaves the keyboard where it was
+            default:
+                break;
+        }
+    }
+    return DefWindowProcA(w, msg, wp, lp);
+}
+
+bool TOpenGLPanel::create(HWND owner, int x, int y, int w, int h, bool popup) {
+    registerClass();
+    owner_ = owner;
+    width_ = w;
+    height_ = h;
+    if (OnPreInit) OnPreInit(this);
+    POINT at{x, y};
+    if (popup && owner) ClientToScreen(owner, &at);
+    const DWORD style = (popup ? WS_POPUP : WS_CHILD) | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    window_ = CreateWindowExA(popup ? WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE : 0, kClassName, "", style, at.x, at.y, w, h,
+                              owner, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!window_) {
+        report("CreateWindow:" + std::to_string(GetLastError()));
+        return false;
+    }
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TOpenGLPanel::windowProc));
+    dc_ = GetDC(window_);
+    if (!makeContext()) return false;
+    if (wglMakeCurrent(dc_, context_)) {
+        buildFonts();
+        if (OnInit) OnInit(this);
+        wglMakeCurrent(nullptr, nullptr);
+    }
+    return true;
+}
+
+bool TOpenGLPanel::makeContext() {
+    const glpanel::PixelFormatRequest req = glpanel::pixelFormatRequest(PixelType_, pfdFlags_, cColorBits, cDepthBits);
+    PIXELFORMATDESCRIPTOR pfd{};
+    pfd.nSize = sizeof pfd;
+    pfd.nVersion = 1;
+    pfd.dwFlags = req.flags;  // the request's flags are the descriptor's
+    pfd.iPixelType = req.pixelType == 0 ? PFD_TYPE_RGBA : PFD_TYPE_COLORINDEX;
+    pfd.cColorBits = req.colorBits;
+    pfd.cDepthBits = req.depthBits;
+    pfd.iLayerType = PFD_MAIN_PLANE;
+    doubleBuffered_ = req.doubleBuffered();
+    const int format = ChoosePixelFormat(dc_, &pfd);
+    if (format == 0 || !SetPixelFormat(dc_, format, &pfd)) {
+        report("SetPixelFormat:" + std::to_string(GetLastError()));
+        report("Open GL Context Create Failed");
+        return false;
+    }
+    context_ = wglCreateContext(dc_);
+    if (!context_) {
+        report("wglRenderingContext:" + std::to_string(GetLastError()));
+        report("Open GL Context Create Failed");
+        return false;
+    }
+    return true;
+}
+
+void TOpenGLPanel::buildFonts() {
+    if (Font2D_Enabled && Font2D_NumGylph > 0) {
+        HFONT font = makeFont(Font2D_Type);
+        HGDIOBJ old = SelectObject(dc_, font);
+        font2DBase_ = glGenLists(static_cast<GLsizei>(Font2D_NumGylph));
+        // A byte has no code past 255: the lists beyond stay empty.
+        const int made = std::min(Font2D_NumGylph, 256 - Font2D_FirstGylph);
+        if (font2DBase_ && made > 0 &&
+            !wglUseFontBitmapsA(dc_, static_cast<DWORD>(Font2D_FirstGylph), static_cast<DWORD>(made), font2DBase_)) {
+            glDeleteLists(font2DBase_, static_cast<GLsizei>(Font2D_NumGylph));
+            font2DBase_ = 0;
+        }
+        // Some OpenGL libraries (Mesa among them) drop the advance of a glyph
+        // with no pixels, and the spaces vanish from every text: the space
+        // is made again as one blank pixel with its advance.
+        INT advance = 0;
+        if (font2DBase_ && Font2D_FirstGylph <= ' ' && ' ' < Font2D_FirstGylph + Font2D_NumGylph &&
+            GetCharWidth32A(dc_, ' ', ' ', &advance)) {
+            static const GLubyte blank[4] = {0, 0, 0, 0};
+            glNewList(font2DBase_ + static_cast<unsigned>(' ' - Font2D_FirstGylph), GL_COMPILE);
+            glBitmap(1, 1, 0, 0, static_cast<GLfloat>(advance), 0, blank);
+            glEndList();
+        }
+        SelectObject(dc_, old);
+        DeleteObject(font);
+    }
+    if (Font3D_Enabled && Font3D_NumGylph > 0) {
+        HFONT font = makeFont(Font3D_Type);
+        HGDIOBJ old = SelectObject(dc_, font);
+        font3DBase_ = glGenLists(static_cast<GLsizei>(Font3D_NumGylph));
+        std::vector<GLYPHMETRICSFLOAT> metrics(static_cast<std::size_t>(Font3D_NumGylph));
+        const int format = Font3D_Format == Font3DFormat::Lines ? WGL_FONT_LINES : WGL_FONT_POLYGONS;
+        const int made = std::min(Font3D_NumGylph, 256 - Font3D_FirstGylph);
+        if (font3DBase_ && made > 0 &&
+            !wglUseFontOutlinesA(dc_, static_cast<DWORD>(Font3D_FirstGylph), static_cast<DWORD>(made), font3DBase_,
+                                 Font3D_MaxDeviation, Font3D_Extrustion, format, metrics.data())) {
+            glDeleteLists(font3DBase_, static_cast<GLsizei>(Font3D_NumGylph));
+            font3DBase_ = 0;
+        }
+        SelectObject(dc_, old);
+        DeleteObject(font);
+    }
+}
+
+void TOpenGLPanel::paintCycle() {
+    if (!OnPaint || !context_) return;
+    if (!wglMakeCurrent(dc_, context_)) {
+        // Once per panel: a box on every 30 ms tick would lock the user out.
+        if (!currentFailureReported_) {
+            currentFailureReported_ = true;
+            report("wglMakeCurrent:" + std::to_string(GetLastError()));
+        }
+        return;
+    }
+    OnPaint(this);
+    ++paints_;
+    if (keepPicture) {
+        picture_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4, '\0');
+        glFinish();
+        glReadBuffer(doubleBuffered_ ? GL_BACK : GL_FRONT);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, picture_.data());
+    }
+    if (GLSwapBuffers == SwapBuffersMode::Auto && doubleBuffered_) {
+        SwapBuffers(dc_);
+    } else if (!doubleBuffered_) {
+        glFlush();
+    }
+    wglMakeCurrent(nullptr, nullptr);
+}
+
+void TOpenGLPanel::repaintNow() { paintCycle(); }
+
+void TOpenGLPanel::swapBuffersNow() {
+    if (context_ && wglMakeCurrent(dc_, context_)) {
+        SwapBuffers(dc_);
+        wglMakeCurrent(nullptr, nullptr);
+    }
+}
+
+void TOpenGLPanel::Draw2DText(std::string_view text) const {
+    if (!inRange(Font2D_FirstGylph, Font2D_NumGylph, font2DBase_, text)) return;
+    glPushAttrib(GL_LIST_BIT);
+    glListBase(font2DBase_ - static_cast<GLuint>(Font2D_FirstGylph));
+    glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
+    glPopAttrib();
+}
+
+void TOpenGLPanel::Draw3DText(std::string_view text) const {
+    if (!inRange(Font3D_FirstGylph, Font3D_NumGylph, font3DBase_, text)) return;
+    // The outlines' lists change the front face: the caller's comes back.
+    GLint frontFace = GL_CCW;
+    glGetIntegerv(GL_FRONT_FACE, &frontFace);
+    glPushAttrib(GL_LIST_BIT);
+    glListBase(font3DBase_ - static_cast<GLuint>(Font3D_FirstGylph));
+    glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
+    glPopAttrib();
+    glFrontFace(static_cast<GLenum>(frontFace));
+}
+
+}  // namespace wglpanel

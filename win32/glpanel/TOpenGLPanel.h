@@ -1,0 +1,108 @@
+// The drawing panel of the Windows face: a window of its own with a
+// double-buffered RGBA OpenGL context made through WGL, bitmap and outline
+// fonts made by wglUseFontBitmapsA/wglUseFontOutlinesA in code page 1251 as
+// display lists, and handlers called with the context current. Between
+// handler calls no context is current, so panels on one thread take turns.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "painting/Panel.h"
+#include "painting/PanelTypes.h"
+
+namespace wglpanel {
+
+using glpanel::Font3DFormat;
+using glpanel::FontSpec;
+using glpanel::PFDFlags;
+using glpanel::PixelType;
+using glpanel::SwapBuffersMode;
+
+class TOpenGLPanel : public display::Panel {
+public:
+    using Handler = std::function<void(TOpenGLPanel*)>;
+
+    TOpenGLPanel() = default;
+    ~TOpenGLPanel() override;
+    TOpenGLPanel(const TOpenGLPanel&) = delete;
+    TOpenGLPanel& operator=(const TOpenGLPanel&) = delete;
+
+    // Published properties, read when the window is created.
+    PixelType PixelType_ = PixelType::Rgba;
+    std::uint8_t cColorBits = 32;
+    std::uint8_t cDepthBits = 32;
+    SwapBuffersMode GLSwapBuffers = SwapBuffersMode::Auto;
+    bool Font3D_Enabled = false;
+    FontSpec Font3D_Type{};
+    int Font3D_FirstGylph = 32;
+    int Font3D_NumGylph = 96;
+    float Font3D_MaxDeviation = 0;
+    float Font3D_Extrustion = 0.1f;
+    Font3DFormat Font3D_Format = Font3DFormat::Polygons;
+    bool Font2D_Enabled = false;
+    FontSpec Font2D_Type{};
+    int Font2D_FirstGylph = 32;
+    int Font2D_NumGylph = 96;
+
+    PFDFlags pfdFlags() const { return pfdFlags_; }
+    void setPFDFlags(PFDFlags flags) { pfdFlags_ = glpanel::assignPFDFlags(pfdFlags_, flags); }
+
+    Handler OnPreInit, OnInit, OnResize, OnPaint;
+
+    // Makes the panel's window at (x, y) of owner, w x h pixels: a child
+    // window, or an owned pop-up where the window system shows no OpenGL in
+    // child windows. False, said through the report, when no context could
+    // be made; the panel then paints nothing.
+    bool create(HWND owner, int x, int y, int w, int h, bool popup = false);
+    HWND handle() const { return window_; }
+
+    // Valid only inside the handlers. Texts are code page 1251 bytes; a text
+    // with any byte outside the font's range draws nothing.
+    void Draw2DText(std::string_view text) const override;
+    void Draw3DText(std::string_view text) const override;
+    int panelWidth() const override { return width_; }
+    int panelHeight() const override { return height_; }
+    int deviceWidth() const override { return width_; }
+    int deviceHeight() const override { return height_; }
+
+    // Paints now, as the paint message does.
+    void repaintNow();
+    // Presents the back buffer; for owners that swap themselves (Manual).
+    void swapBuffersNow();
+    // The last picture painted, bottom row first, RGBA: read from the back
+    // buffer right after the paint, before it is presented.
+    const std::string& lastPicture() const { return picture_; }
+    // Keep lastPicture after every paint (tests; costs a read-back).
+    bool keepPicture = false;
+
+    bool contextReady() const { return context_ != nullptr; }
+    long paintCount() const { return paints_; }
+
+    // Where failure reports go; by default a message box of the owner.
+    static void setReportHandler(std::function<void(const std::string&)> handler);
+
+private:
+    static LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+    bool makeContext();
+    void buildFonts();
+    void paintCycle();
+    void report(const std::string& text);
+
+    PFDFlags pfdFlags_ = glpanel::kDefaultPFDFlags;
+    HWND window_ = nullptr;
+    HWND owner_ = nullptr;
+    HDC dc_ = nullptr;
+    HGLRC context_ = nullptr;
+    int width_ = 0, height_ = 0;
+    unsigned font2DBase_ = 0, font3DBase_ = 0;
+    bool doubleBuffered_ = true;
+    bool currentFailureReported_ = false;
+    long paints_ = 0;
+    std::string picture_;
+};
+
+}  // namespace wglpanel
