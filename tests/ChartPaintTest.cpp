@@ -52,9 +52,6 @@ struct Rig : paintchecks::Face {
             }
         return p;
     }
-    void feed(int number, const std::function<int(int)>& value, int ticks) {
-        paintchecks::feed(*this, number, value, ticks);
-    }
     std::unique_ptr<qtface::MainWindow> form;
 };
 

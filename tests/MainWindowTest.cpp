@@ -41,9 +41,6 @@ struct Window {
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000 * testsupport::slowdown()));
     }
-    std::size_t wakeUps() {
-        return line->withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); });
-    }
     // Processes events until cond holds.
     bool until(const std::function<bool()>& cond, int ms = 5000) { return testsupport::waitProcessing(cond, ms); }
     std::unique_ptr<qtface::MainWindow> form;
