@@ -450,18 +450,4 @@ bool SettingsStore::deleteKey(const std::string& key) {
     return existed;
 }
 
-std::string SettingsStore::describe(ReadStatus status, const std::string& key, const std::string& name) {
-    switch (status) {
-        case ReadStatus::MissingValue:
-            return "Value \"" + name + "\" is missing in " + key;
-        case ReadStatus::NotAnInteger:
-            return "Value \"" + name + "\" in " + key + " is not an integer";
-        case ReadStatus::MissingKey:
-            return "Key " + key + " is missing";
-        case ReadStatus::Ok:
-            break;
-    }
-    return {};
-}
-
 }  // namespace platform

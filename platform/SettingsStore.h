@@ -1,6 +1,7 @@
-// The stand-in for the user's registry: keys named by absolute paths such as
-// "\VELKOR\DIAGRAM\F1", each holding named 32-bit integer values. Kept in one
-// INI-style text file.
+// The user's settings: keys named by absolute paths such as
+// "\VELKOR\DIAGRAM\F1", each holding named 32-bit integer values. On Windows
+// they are the registry's keys under HKEY_CURRENT_USER; elsewhere they are
+// kept in one INI-style text file, as follows.
 //
 // The user's file is never lost: every change is written under a unique
 // temporary name in the file's folder, flushed to the disk, and renamed over
@@ -28,9 +29,12 @@ namespace platform {
 
 class SettingsStore {
 public:
-    // $XDG_CONFIG_HOME/VELKOR.ini, else ~/.config/VELKOR.ini.
+    // $XDG_CONFIG_HOME/VELKOR.ini, else ~/.config/VELKOR.ini; on Windows
+    // empty: the keys lie directly under HKEY_CURRENT_USER.
     static std::string defaultPath();
 
+    // path: the file; on Windows the key under HKEY_CURRENT_USER that holds
+    // the keys ("Software\\Tests\\1" keeps a test's keys apart).
     explicit SettingsStore(std::string path);
 
     enum class ReadStatus { Ok, MissingValue, NotAnInteger, MissingKey };
@@ -69,9 +73,27 @@ public:
     // How many times the file has been replaced by this store.
     std::size_t replacements() const { return replacements_; }
     // A message for a failed read, as the error box shows it.
-    static std::string describe(ReadStatus status, const std::string& key, const std::string& name);
+    static std::string describe(ReadStatus status, const std::string& key, const std::string& name) {
+        switch (status) {
+            case ReadStatus::MissingValue:
+                return "Value \"" + name + "\" is missing in " + key;
+            case ReadStatus::NotAnInteger:
+                return "Value \"" + name + "\" in " + key + " is not an integer";
+            case ReadStatus::MissingKey:
+                return "Key " + key + " is missing";
+            case ReadStatus::Ok:
+                break;
+        }
+        return {};
+    }
 
 private:
+#ifdef _WIN32
+    // The registry key's full name under HKEY_CURRENT_USER.
+    std::string keyName(const std::string& key) const;
+    // Says once that a change could not be kept.
+    void failed(const std::string& why);
+#else
     using Values = std::map<std::string, std::string>;
     using Document = std::map<std::string, Values>;
     // raw: the file's text as read, for a write that keeps its other lines.
@@ -85,11 +107,12 @@ private:
     // Temporary files of writers killed mid-write, beside the file.
     void removeStaleTemporaries() const;
     void goMemoryOnly(Document doc, std::string why) const;
+    mutable Document memory_;
+#endif
 
     std::string path_;
     std::function<void(const std::string&)> report_;
     mutable bool memoryOnly_ = false;
-    mutable Document memory_;
     mutable std::string problem_;
     std::size_t replacements_ = 0;
 };

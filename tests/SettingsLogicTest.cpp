@@ -1,8 +1,6 @@
 // What the settings dialog does, without a display: presets, colours, port.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "logic/SettingsWindow.h"
 #include "tests/TestSupport.h"
 
@@ -33,7 +31,7 @@ TEST(SettingsWindow, APresetsListsShowItsStoredEntriesAndAChoiceIsStoredUnderThe
     Rig rig;
     rig.store.writeInt(stored::setKey(3), "diagram_2", 500);  // outside the list
     rig.store.writeInt(stored::setKey(7), "diagram_1", 4);
-    { std::ofstream(rig.path, std::ios::app) << "[\\VELKOR\\DIAGRAM\\F7]\ndiagram_2=abc\n"; }
+    rig.store.writeText(stored::setKey(7), "diagram_2", "abc");  // no number
     auto w = rig.window();
     w.open();
     EXPECT_EQ(w.downSet(), 1);

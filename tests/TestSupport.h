@@ -2,7 +2,9 @@
 #pragma once
 
 #include <stdlib.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #endif
 #include <chrono>
@@ -89,6 +91,24 @@ inline CommandRun runCommand(const std::string& command) {
     const int st = pclose(p);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
+}
+
+#else
+
+// A fresh key of the registry for a test's settings, removed with
+// everything in it when the test program ends.
+inline std::string tempSettingsPath() {
+    struct Keys {
+        std::vector<std::string> made;
+        ~Keys() {
+            for (const auto& k : made) RegDeleteTreeA(HKEY_CURRENT_USER, k.c_str());
+        }
+    };
+    static Keys keys;
+    const std::string key =
+        "Software\\m797-tests\\" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(keys.made.size() + 1);
+    keys.made.push_back(key);
+    return key;
 }
 
 #endif
