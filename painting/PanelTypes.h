@@ -73,4 +73,32 @@ struct FontSpec {
     bool operator==(const FontSpec&) const = default;
 };
 
+// The panel's published properties, read when its window is created: the
+// same on every face's panel.
+struct PublishedProperties {
+    PixelType PixelType_ = PixelType::Rgba;
+    std::uint8_t cColorBits = 32;
+    std::uint8_t cDepthBits = 32;
+    SwapBuffersMode GLSwapBuffers = SwapBuffersMode::Auto;
+    int PixelsPerInch = 96;  // printing only; kept for completeness
+    bool Font3D_Enabled = false;
+    FontSpec Font3D_Type{};
+    int Font3D_FirstGylph = 32;
+    int Font3D_NumGylph = 96;
+    float Font3D_MaxDeviation = 0;
+    float Font3D_Extrustion = 0.1f;
+    Font3DFormat Font3D_Format = Font3DFormat::Polygons;
+    bool Font2D_Enabled = false;
+    FontSpec Font2D_Type{};
+    int Font2D_FirstGylph = 32;
+    int Font2D_NumGylph = 96;
+
+    PFDFlags pfdFlags() const { return pfdFlags_; }
+    void setPFDFlags(PFDFlags flags) { pfdFlags_ = assignPFDFlags(pfdFlags_, flags); }
+    PixelFormatRequest request() const { return pixelFormatRequest(PixelType_, pfdFlags_, cColorBits, cDepthBits); }
+
+private:
+    PFDFlags pfdFlags_ = kDefaultPFDFlags;
+};
+
 }  // namespace glpanel

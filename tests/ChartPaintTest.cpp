@@ -57,30 +57,7 @@ struct Rig : paintchecks::Face {
 
 }  // namespace
 
-TEST(ChartPaint, NumberZeroDrawsTheGridOnlyAndAReservedNumberItsCaptionOnly) {
-    Rig rig;
-    paintchecks::numberZeroDrawsTheGridOnlyAndAReservedNumberItsCaptionOnly(rig);
-}
-
-TEST(ChartPaint, TheTraceLiesWhereTheProjectionPutsItsValuesAndAges) {
-    Rig rig;
-    paintchecks::theTraceLiesWhereTheProjectionPutsItsValuesAndAges(rig);
-}
-
-TEST(ChartPaint, CaptionLabelsAndReadoutOfAnAnalogueParameter) {
-    Rig rig;
-    paintchecks::captionLabelsAndReadoutOfAnAnalogueParameter(rig);
-}
-
-TEST(ChartPaint, TheStripLightsTheAlternativeThatAppliesAndTheSchemeSetsBrightness) {
-    Rig rig;
-    paintchecks::theStripLightsTheAlternativeThatAppliesAndTheSchemeSetsBrightness(rig);
-}
-
-TEST(ChartPaint, ThePassportShowsCaptionsAndTextsUpToTheirFirstZero) {
-    Rig rig;
-    paintchecks::thePassportShowsCaptionsAndTextsUpToTheirFirstZero(rig);
-}
+M797_PAINTING_CHECKS(ChartPaint, Rig)
 
 TEST(ChartPaint, EndToEndTheSimulatedCarsEngineSpeedIsChartedAndRead) {
     Rig rig(std::make_unique<sim::SimulatedCar>());

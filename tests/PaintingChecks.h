@@ -192,3 +192,27 @@ inline void thePassportShowsCaptionsAndTextsUpToTheirFirstZero(Face& f) {
 }
 
 }  // namespace paintchecks
+
+// The checks above as tests of one suite, over a face's Rig (a
+// paintchecks::Face made by its default constructor).
+#define M797_PAINTING_CHECKS(Suite, Rig)                                                     \
+    TEST(Suite, NumberZeroDrawsTheGridOnlyAndAReservedNumberItsCaptionOnly) {                \
+        Rig rig;                                                                             \
+        paintchecks::numberZeroDrawsTheGridOnlyAndAReservedNumberItsCaptionOnly(rig);        \
+    }                                                                                        \
+    TEST(Suite, TheTraceLiesWhereTheProjectionPutsItsValuesAndAges) {                        \
+        Rig rig;                                                                             \
+        paintchecks::theTraceLiesWhereTheProjectionPutsItsValuesAndAges(rig);                \
+    }                                                                                        \
+    TEST(Suite, CaptionLabelsAndReadoutOfAnAnalogueParameter) {                              \
+        Rig rig;                                                                             \
+        paintchecks::captionLabelsAndReadoutOfAnAnalogueParameter(rig);                      \
+    }                                                                                        \
+    TEST(Suite, TheStripLightsTheAlternativeThatAppliesAndTheSchemeSetsBrightness) {         \
+        Rig rig;                                                                             \
+        paintchecks::theStripLightsTheAlternativeThatAppliesAndTheSchemeSetsBrightness(rig); \
+    }                                                                                        \
+    TEST(Suite, ThePassportShowsCaptionsAndTextsUpToTheirFirstZero) {                        \
+        Rig rig;                                                                             \
+        paintchecks::thePassportShowsCaptionsAndTextsUpToTheirFirstZero(rig);                \
+    }

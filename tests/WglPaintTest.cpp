@@ -66,27 +66,4 @@ struct Rig : paintchecks::Face {
 
 }  // namespace
 
-TEST(WglPaint, NumberZeroDrawsTheGridOnlyAndAReservedNumberItsCaptionOnly) {
-    Rig rig;
-    paintchecks::numberZeroDrawsTheGridOnlyAndAReservedNumberItsCaptionOnly(rig);
-}
-
-TEST(WglPaint, TheTraceLiesWhereTheProjectionPutsItsValuesAndAges) {
-    Rig rig;
-    paintchecks::theTraceLiesWhereTheProjectionPutsItsValuesAndAges(rig);
-}
-
-TEST(WglPaint, CaptionLabelsAndReadoutOfAnAnalogueParameter) {
-    Rig rig;
-    paintchecks::captionLabelsAndReadoutOfAnAnalogueParameter(rig);
-}
-
-TEST(WglPaint, TheStripLightsTheAlternativeThatAppliesAndTheSchemeSetsBrightness) {
-    Rig rig;
-    paintchecks::theStripLightsTheAlternativeThatAppliesAndTheSchemeSetsBrightness(rig);
-}
-
-TEST(WglPaint, ThePassportShowsCaptionsAndTextsUpToTheirFirstZero) {
-    Rig rig;
-    paintchecks::thePassportShowsCaptionsAndTextsUpToTheirFirstZero(rig);
-}
+M797_PAINTING_CHECKS(WglPaint, Rig)

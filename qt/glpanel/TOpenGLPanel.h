@@ -21,34 +21,12 @@ namespace glpanel {
 
 class PanelSurface;
 
-class TOpenGLPanel : public QWidget, public display::Panel {
+class TOpenGLPanel : public QWidget, public display::Panel, public PublishedProperties {
 public:
     using Handler = std::function<void(TOpenGLPanel*)>;
 
     explicit TOpenGLPanel(QWidget* parent = nullptr);
     ~TOpenGLPanel() override;
-
-    // Published properties, read when the window is created.
-    PixelType PixelType_ = PixelType::Rgba;
-    std::uint8_t cColorBits = 32;
-    std::uint8_t cDepthBits = 32;
-    SwapBuffersMode GLSwapBuffers = SwapBuffersMode::Auto;
-    int PixelsPerInch = 96;  // printing only; kept for completeness
-    bool Font3D_Enabled = false;
-    FontSpec Font3D_Type{};
-    int Font3D_FirstGylph = 32;
-    int Font3D_NumGylph = 96;
-    float Font3D_MaxDeviation = 0;
-    float Font3D_Extrustion = 0.1f;
-    Font3DFormat Font3D_Format = Font3DFormat::Polygons;
-    bool Font2D_Enabled = false;
-    FontSpec Font2D_Type{};
-    int Font2D_FirstGylph = 32;
-    int Font2D_NumGylph = 96;
-
-    PFDFlags pfdFlags() const { return pfdFlags_; }
-    void setPFDFlags(PFDFlags flags) { pfdFlags_ = assignPFDFlags(pfdFlags_, flags); }
-    PixelFormatRequest request() const { return pixelFormatRequest(PixelType_, pfdFlags_, cColorBits, cDepthBits); }
 
     Handler OnPreInit, OnInit, OnResize, OnPaint;
 
@@ -99,7 +77,6 @@ private:
     void releaseContext();
     void report(const QString& text);
 
-    PFDFlags pfdFlags_ = kDefaultPFDFlags;
     PanelSurface* surface_ = nullptr;
     QWidget* container_ = nullptr;
     void grantedFromContext();

@@ -31,7 +31,7 @@ void registerClass() {
     (void)registered;
 }
 
-HFONT makeFont(const FontSpec& spec) {
+HFONT makeFont(const glpanel::FontSpec& spec) {
     return CreateFontA(spec.height, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, spec.italic, FALSE, FALSE,
                        static_cast<DWORD>(spec.charset), OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
                        DEFAULT_PITCH | FF_DONTCARE, spec.name.c_str());
@@ -133,7 +133,7 @@ bool TOpenGLPanel::create(HWND owner, int x, int y, int w, int h, bool popup) {
 }
 
 bool TOpenGLPanel::makeContext() {
-    const glpanel::PixelFormatRequest req = glpanel::pixelFormatRequest(PixelType_, pfdFlags_, cColorBits, cDepthBits);
+    const glpanel::PixelFormatRequest req = request();
     PIXELFORMATDESCRIPTOR pfd{};
     pfd.nSize = sizeof pfd;
     pfd.nVersion = 1;

@@ -17,12 +17,9 @@
 namespace wglpanel {
 
 using glpanel::Font3DFormat;
-using glpanel::FontSpec;
-using glpanel::PFDFlags;
-using glpanel::PixelType;
 using glpanel::SwapBuffersMode;
 
-class TOpenGLPanel : public display::Panel {
+class TOpenGLPanel : public display::Panel, public glpanel::PublishedProperties {
 public:
     using Handler = std::function<void(TOpenGLPanel*)>;
 
@@ -30,26 +27,6 @@ public:
     ~TOpenGLPanel() override;
     TOpenGLPanel(const TOpenGLPanel&) = delete;
     TOpenGLPanel& operator=(const TOpenGLPanel&) = delete;
-
-    // Published properties, read when the window is created.
-    PixelType PixelType_ = PixelType::Rgba;
-    std::uint8_t cColorBits = 32;
-    std::uint8_t cDepthBits = 32;
-    SwapBuffersMode GLSwapBuffers = SwapBuffersMode::Auto;
-    bool Font3D_Enabled = false;
-    FontSpec Font3D_Type{};
-    int Font3D_FirstGylph = 32;
-    int Font3D_NumGylph = 96;
-    float Font3D_MaxDeviation = 0;
-    float Font3D_Extrustion = 0.1f;
-    Font3DFormat Font3D_Format = Font3DFormat::Polygons;
-    bool Font2D_Enabled = false;
-    FontSpec Font2D_Type{};
-    int Font2D_FirstGylph = 32;
-    int Font2D_NumGylph = 96;
-
-    PFDFlags pfdFlags() const { return pfdFlags_; }
-    void setPFDFlags(PFDFlags flags) { pfdFlags_ = glpanel::assignPFDFlags(pfdFlags_, flags); }
 
     Handler OnPreInit, OnInit, OnResize, OnPaint;
 
@@ -92,7 +69,6 @@ private:
     void paintCycle();
     void report(const std::string& text);
 
-    PFDFlags pfdFlags_ = glpanel::kDefaultPFDFlags;
     HWND window_ = nullptr;
     HWND owner_ = nullptr;
     HDC dc_ = nullptr;
