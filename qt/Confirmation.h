@@ -1,6 +1,7 @@
-// The two confirmations in front of the destructive commands: ResetConfirmation for the
-// ECU reset, InitialisationConfirmation for the reset with initialisation. While one is open the
-// control window is hidden; either answer shows it again (restoreControl).
+// The two confirmations in front of the destructive commands:
+// ResetConfirmation for the ECU reset, InitialisationConfirmation for the
+// reset with initialisation. While one is open the control window is hidden;
+// either answer shows it again (restoreControl).
 // Closing it any other way (Escape, the close button, Alt+F4, the program's
 // end) counts as "Нет".
 #pragma once

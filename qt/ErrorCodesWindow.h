@@ -1,6 +1,6 @@
-// The error-codes window: the codes the ECU stores with their four status
-// pictures and texts, refreshed every 500 ms from the link's error-code
-// reply, their count, and the clear command.
+// The error-codes window's Qt face: the codes the ECU stores with their four
+// status pictures and texts, refreshed every 500 ms, their count, and the
+// clear command, over logic::ErrorCodesWindow.
 #pragma once
 
 #include <QLabel>

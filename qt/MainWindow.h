@@ -1,5 +1,7 @@
-// The main window: owns the shared data area, the link and the sampler, the
-// seven drawing panels, the preset and command buttons.
+// The main window's Qt face: the background, the seven drawing panels, the
+// preset and command buttons, the child windows and the boxes, over
+// logic::MainWindow, which owns the data area, the link and the sampler and
+// decides what each press does.
 #pragma once
 
 #include <QButtonGroup>

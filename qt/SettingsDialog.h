@@ -1,6 +1,7 @@
-// The settings dialog: the twelve chart presets (written to the settings
-// store at once) and the chart colours (changed in the main window at once,
-// stored only when the main window is closed by the system close command).
+// The settings dialog's Qt face: the tabs, the preset buttons and lists, the
+// colour sliders and the port choice, over logic::SettingsWindow, which
+// stores a preset's lists at once, changes the colours in the main window at
+// once (stored when the program ends), and keeps the port choice.
 #pragma once
 
 #include <QButtonGroup>
