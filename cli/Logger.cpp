@@ -1,5 +1,6 @@
 #include "cli/Logger.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -37,53 +38,46 @@ std::string runOptions(const LoggerOptions& o) {
 
 std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string& error) {
     LoggerOptions o;
-    bool portGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--port" && i + 1 < argc) {
-            o.port = argv[++i];
-            portGiven = true;
-        } else if (a == "--simulate") {
-            o.simulate = true;
-        } else if (a == "--passes" && i + 1 < argc) {
+    lines::OptionReader r(argc, argv);
+    while (r.next()) {
+        const lines::Taken taken = lines::takeLineOption(r, o, error);
+        if (taken == lines::Taken::Bad) return std::nullopt;
+        if (taken == lines::Taken::Yes) continue;
+        const std::string& n = r.name();
+        bool ok = true;
+        if (n == "--passes") {
+            std::string v;
+            if (!r.value(v, error)) return std::nullopt;
             char* end = nullptr;
             errno = 0;
-            const long n = std::strtol(argv[++i], &end, 10);
-            if (errno || *end || end == argv[i] || n < 0) {
-                error = std::string("bad pass count: ") + argv[i];
+            const long count = std::strtol(v.c_str(), &end, 10);
+            if (errno || *end || v.empty() || count < 0) {
+                error = "bad pass count: " + v;
                 return std::nullopt;
             }
-            o.passes = n;
-        } else if (a == "--wake" && i + 1 < argc) {
-            if (!platform::parseWakeMethod(argv[++i], o.wake)) {
-                error = std::string("bad wake-up method (byte or break): ") + argv[i];
-                return std::nullopt;
-            }
-        } else if (a == "--record" && i + 1 < argc) {
-            o.record = argv[++i];
-        } else if (a == "--replay" && i + 1 < argc) {
-            o.replay = argv[++i];
-        } else if (a == "--realtime") {
+            o.passes = count;
+        } else if (n == "--csv") {
+            ok = r.value(o.csv, error);
+        } else if (n == "--realtime") {
+            ok = r.noValue(error);
             o.realtime = true;
-        } else if (a == "--dtc") {
+        } else if (n == "--dtc") {
+            ok = r.noValue(error);
             o.dtc = true;
-        } else if (a == "--version") {
+        } else if (n == "--version") {
+            ok = r.noValue(error);
             o.version = true;
-        } else if (a == "--help" || a == "-h") {
+        } else if (n == "--help" || n == "-h") {
+            ok = r.noValue(error);
             o.help = true;
         } else {
-            error = "unknown or incomplete option: " + a;
+            error = r.unknown();
             return std::nullopt;
         }
+        if (!ok) return std::nullopt;
     }
-    if (portGiven + o.simulate + !o.replay.empty() > 1) {
-        error = "--port, --simulate and --replay exclude each other";
-        return std::nullopt;
-    }
-    if (!o.replay.empty() && !o.record.empty()) {
-        error = "a replay cannot be recorded again";
-        return std::nullopt;
-    }
+    error = lines::lineOptionsConflict(o);
+    if (!error.empty()) return std::nullopt;
     if (o.realtime && o.replay.empty()) {
         error = "--realtime goes with --replay";
         return std::nullopt;

@@ -12,24 +12,17 @@
 #include <ostream>
 #include <string>
 
+#include "lines/CommandLine.h"
 #include "link/LinkHooks.h"
 #include "platform/SerialLine.h"
 
 namespace cli {
 
-struct LoggerOptions {
-#ifdef _WIN32
-    std::string port = "COM1";
-#else
-    std::string port = "/dev/ttyS0";
-#endif
-    bool simulate = false;
-    platform::WakeMethod wake = platform::WakeMethod::SlowByte;
-    std::string record;  // --record FILE
-    std::string replay;  // --replay FILE
+struct LoggerOptions : lines::LineOptions {
     bool realtime = false;
     long passes = -1;  // -1: until stopped
     bool dtc = false;
+    std::string csv;  // --csv FILE
     bool help = false;
     bool version = false;
 };

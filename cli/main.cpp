@@ -42,15 +42,8 @@ int main(int argc, char** argv) {
     platform::StopSignals stopSignals;
     platform::prepareUtf8Output();
 
-    lines::LineRequest request;
-    request.source = options->simulate          ? lines::Source::Simulation
-                     : !options->replay.empty() ? lines::Source::Replay
-                                                : lines::Source::Port;
-    request.port = options->port;
-    request.replay = options->replay;
+    lines::LineRequest request = lines::lineRequest(*options);
     request.realtime = options->realtime;
-    request.wake = options->wake;
-    request.record = options->record;
     request.program = "m797-log " M797_VERSION;
     request.options = runOptions(*options);
     // Ctrl+C ends even a reading that waits for a pipe's writer.

@@ -22,57 +22,38 @@ const char* testerUsage() {
 
 std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string& error) {
     TesterOptions o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--port" && i + 1 < argc) {
-            o.port = argv[++i];
-            o.portGiven = true;
-        } else if (a == "--simulate") {
-            o.simulate = true;
-        } else if (a == "--wake" && i + 1 < argc) {
-            if (!platform::parseWakeMethod(argv[++i], o.wake)) {
-                error = std::string("bad wake-up method (byte or break): ") + argv[i];
-                return std::nullopt;
-            }
-            o.wakeGiven = true;
-        } else if (a == "--record" && i + 1 < argc) {
-            o.record = argv[++i];
-        } else if (a == "--replay" && i + 1 < argc) {
-            o.replay = argv[++i];
-        } else if (a == "--settings" && i + 1 < argc) {
-            o.settingsPath = argv[++i];
-        } else if (a == "--any-screen") {
+    lines::OptionReader r(argc, argv);
+    while (r.next()) {
+        const lines::Taken taken = lines::takeLineOption(r, o, error);
+        if (taken == lines::Taken::Bad) return std::nullopt;
+        if (taken == lines::Taken::Yes) continue;
+        const std::string& n = r.name();
+        bool ok = true;
+        if (n == "--settings") {
+            ok = r.value(o.settingsPath, error);
+        } else if (n == "--any-screen") {
+            ok = r.noValue(error);
             o.anyScreen = true;
-        } else if (a == "--version") {
+        } else if (n == "--version") {
+            ok = r.noValue(error);
             o.version = true;
-        } else if (a == "--help" || a == "-h") {
+        } else if (n == "--help" || n == "-h") {
+            ok = r.noValue(error);
             o.help = true;
         } else {
-            error = "unknown or incomplete option: " + a;
+            error = r.unknown();
             return std::nullopt;
         }
+        if (!ok) return std::nullopt;
     }
-    if (o.portGiven + o.simulate + !o.replay.empty() > 1) {
-        error = "--port, --simulate and --replay exclude each other";
-        return std::nullopt;
-    }
-    if (!o.replay.empty() && !o.record.empty()) {
-        error = "a replay cannot be recorded again";
-        return std::nullopt;
-    }
+    error = lines::lineOptionsConflict(o);
+    if (!error.empty()) return std::nullopt;
     return o;
 }
 
 lines::MadeLine makeLine(const TesterOptions& options, const std::function<bool()>& stopAsked) {
-    lines::LineRequest request;
-    request.source = options.simulate          ? lines::Source::Simulation
-                     : !options.replay.empty() ? lines::Source::Replay
-                                               : lines::Source::Port;
-    request.port = options.port;
-    request.replay = options.replay;
+    lines::LineRequest request = lines::lineRequest(options);
     request.realtime = true;  // the window shows a drive at its pace
-    request.wake = options.wake;
-    request.record = options.record;
     request.program = "m797-tester " M797_VERSION;
     request.options = std::string("--wake ") + platform::wakeMethodName(options.wake);
     return lines::makeLine(request, stopAsked);

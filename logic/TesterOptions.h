@@ -6,20 +6,14 @@
 #include <optional>
 #include <string>
 
+#include "lines/CommandLine.h"
 #include "lines/LineFactory.h"
 #include "platform/SerialLine.h"
 
 namespace logic {
 
-struct TesterOptions {
-    std::string port = "/dev/ttyS0";
-    bool portGiven = false;
-    bool simulate = false;
-    platform::WakeMethod wake = platform::WakeMethod::SlowByte;
-    bool wakeGiven = false;
+struct TesterOptions : lines::LineOptions {
     std::string settingsPath;  // empty: the default file
-    std::string record;        // --record FILE
-    std::string replay;        // --replay FILE
     bool anyScreen = false;
     bool help = false;
     bool version = false;

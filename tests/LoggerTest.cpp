@@ -55,9 +55,13 @@ TEST(Logger, ArgumentsAndAPortThatCannotBeOpened) {
     EXPECT_EQ(runLogger("--wake").status, 2);
     EXPECT_EQ(runLogger("--wake slow --simulate").status, 2);
     EXPECT_EQ(runLogger("--wake break --simulate --passes 1").status, 0);
-    const LoggerRun r = runLogger("--port /dev/m797-no-such-port");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "status: Ошибка открытия порта!\n");
+    EXPECT_EQ(runLogger("--wake=break --simulate --passes=1").status, 0);
+    EXPECT_EQ(runLogger("--dtc=yes --simulate").status, 2);
+    for (const char* port : {"--port /dev/m797-no-such-port", "--port=/dev/m797-no-such-port"}) {
+        const LoggerRun r = runLogger(port);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "status: Ошибка открытия порта!\n");
+    }
     // The status text stays; the standard error says why.
     const LoggerRun why = runLogger("--port /dev/ttyUSB9-m797", true);
     EXPECT_NE(why.out.find("m797-log: /dev/ttyUSB9-m797: No such file or directory (serial ports here: "),

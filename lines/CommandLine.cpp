@@ -1,0 +1,78 @@
+#include "lines/CommandLine.h"
+
+#include "platform/WakeSequence.h"
+
+namespace lines {
+
+bool OptionReader::next() {
+    if (++index_ >= argc_) return false;
+    const std::string a = argv_[index_];
+    const auto equals = a.find('=');
+    hasInline_ = a.rfind("--", 0) == 0 && equals != std::string::npos;
+    name_ = hasInline_ ? a.substr(0, equals) : a;
+    inlineValue_ = hasInline_ ? a.substr(equals + 1) : std::string();
+    return true;
+}
+
+bool OptionReader::value(std::string& out, std::string& error) {
+    if (hasInline_) {
+        out = inlineValue_;
+        return true;
+    }
+    if (index_ + 1 >= argc_) {
+        error = unknown();
+        return false;
+    }
+    out = argv_[++index_];
+    return true;
+}
+
+bool OptionReader::noValue(std::string& error) const {
+    if (!hasInline_) return true;
+    error = name_ + " takes no value";
+    return false;
+}
+
+Taken takeLineOption(OptionReader& r, LineOptions& o, std::string& error) {
+    const std::string& n = r.name();
+    std::string v;
+    if (n == "--port") {
+        if (!r.value(o.port, error)) return Taken::Bad;
+        o.portGiven = true;
+    } else if (n == "--simulate") {
+        if (!r.noValue(error)) return Taken::Bad;
+        o.simulate = true;
+    } else if (n == "--wake") {
+        if (!r.value(v, error)) return Taken::Bad;
+        if (!platform::parseWakeMethod(v, o.wake)) {
+            error = "bad wake-up method (byte or break): " + v;
+            return Taken::Bad;
+        }
+        o.wakeGiven = true;
+    } else if (n == "--record") {
+        if (!r.value(o.record, error)) return Taken::Bad;
+    } else if (n == "--replay") {
+        if (!r.value(o.replay, error)) return Taken::Bad;
+    } else {
+        return Taken::NotALineOption;
+    }
+    return Taken::Yes;
+}
+
+std::string lineOptionsConflict(const LineOptions& o) {
+    if (o.portGiven + o.simulate + !o.replay.empty() > 1) return "--port, --simulate and --replay exclude each other";
+    if (!o.replay.empty() && !o.record.empty()) return "a replay cannot be recorded again";
+    return {};
+}
+
+LineRequest lineRequest(const LineOptions& o) {
+    LineRequest request;
+    request.source = o.simulate ? Source::Simulation : !o.replay.empty() ? Source::Replay : Source::Port;
+    request.port = o.port;
+    request.replay = o.replay;
+    request.wake = o.wake;
+    request.record = o.record;
+    return request;
+}
+
+}  // namespace lines

@@ -1,0 +1,62 @@
+// What both programs read from their command line for their serial line
+// (--port, --simulate, --replay, --record, --wake), and one way of reading
+// options: "--name value" and "--name=value" alike.
+#pragma once
+
+#include <string>
+
+#include "lines/LineFactory.h"
+#include "platform/SerialLine.h"
+
+namespace lines {
+
+struct LineOptions {
+#ifdef _WIN32
+    std::string port = "COM1";
+#else
+    std::string port = "/dev/ttyS0";
+#endif
+    bool portGiven = false;
+    bool simulate = false;
+    platform::WakeMethod wake = platform::WakeMethod::SlowByte;
+    bool wakeGiven = false;
+    std::string record;  // --record FILE
+    std::string replay;  // --replay FILE
+};
+
+class OptionReader {
+public:
+    OptionReader(int argc, char** argv) : argc_(argc), argv_(argv) {}
+
+    // Moves to the next argument; false after the last.
+    bool next();
+    // The option's name: "--port" of both "--port X" and "--port=X".
+    const std::string& name() const { return name_; }
+    // The option's value (after "=", or the next argument); false, with
+    // error set, when it has none.
+    bool value(std::string& out, std::string& error);
+    // For an option that takes no value: false, with error set, when it was
+    // given one ("--simulate=yes").
+    bool noValue(std::string& error) const;
+    // The message for an option nobody knows.
+    std::string unknown() const { return "unknown or incomplete option: " + name_; }
+
+private:
+    int argc_;
+    char** argv_;
+    int index_ = 0;
+    std::string name_;
+    std::string inlineValue_;
+    bool hasInline_ = false;
+};
+
+enum class Taken { Yes, NotALineOption, Bad };
+// Takes the reader's current option if it is one of the line's; Bad with
+// error set when its value is.
+Taken takeLineOption(OptionReader& reader, LineOptions& options, std::string& error);
+// What the line options say against each other, or empty.
+std::string lineOptionsConflict(const LineOptions& options);
+// The request for the line the options name.
+LineRequest lineRequest(const LineOptions& options);
+
+}  // namespace lines
