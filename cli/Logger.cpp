@@ -11,7 +11,7 @@ namespace cli {
 
 const char* loggerUsage() {
     return "usage: m797-log [--port DEVICE | --simulate | --replay FILE [--realtime]] [--wake byte|break]\n"
-           "                [--record FILE] [--passes N] [--dtc] [--help] [--version]\n"
+           "                [--record FILE] [--csv FILE] [--passes N] [--dtc] [--help] [--version]\n"
 #ifdef _WIN32
            "  --port DEVICE      serial port of the K-line adapter (default COM1)\n"
 #else
@@ -21,12 +21,15 @@ const char* loggerUsage() {
            "  --record FILE      write everything said on the wire to FILE, as text\n"
            "  --replay FILE      replay a recording made with --record instead of a port\n"
            "  --realtime         replay at the recorded pace (default: as fast as it goes)\n"
+           "  --csv FILE         also write the rows to FILE as a table for a spreadsheet,\n"
+           "                     with units and wall-clock times\n"
            "  --wake byte|break  how the ECU is woken: a 0x00 byte at 360 baud (default),\n"
            "                     or a 25 ms break\n"
            "  --passes N         stop after N poll passes (0: right after connecting)\n"
            "  --dtc              also read the stored error codes; print them at the end\n"
            "  --help             print this text\n"
-           "  --version          print the version\n";
+           "  --version          print the version\n"
+           "Every option's value may also follow an equals sign: --port=/dev/ttyUSB0.\n";
 }
 
 std::string runOptions(const LoggerOptions& o) {

@@ -5,14 +5,20 @@
 #include <optional>
 #include <vector>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include "cli/LogRows.h"
 #include "cli/Logger.h"
+#include "ecu/CsvTable.h"
 #include "ecu/EcuDecoder.h"
 #include "lines/LineFactory.h"
 #include "link/Com_Port.h"
 #include "link/RecordingLine.h"
 #include "platform/FileAccess.h"
 #include "platform/StopSignals.h"
+#include "platform/WallClock.h"
 
 using namespace cli;
 
@@ -64,6 +70,30 @@ int main(int argc, char** argv) {
         made.recorder->setFailureReport([](const std::string& why) { std::cerr << "m797-log: " << why << std::endl; });
     }
 
+    // The table for a spreadsheet: the header now, a row per measured pass,
+    // each on the disk at once. A failed write ends the table, not the run.
+    std::FILE* csv = nullptr;
+    bool csvFailed = false;
+    auto csvWrite = [&](const std::string& text) {
+        if (!csv) return;
+        if (std::fputs(text.c_str(), csv) < 0 || std::fflush(csv) != 0) {
+            std::cerr << "m797-log: " << options->csv << ": " << std::strerror(errno) << "; the table ends here"
+                      << std::endl;
+            std::fclose(csv);
+            csv = nullptr;
+            csvFailed = true;
+        }
+    };
+    if (!options->csv.empty()) {
+        csv = platform::openFile(options->csv, "wb");  // CRLF written as is on every system
+        if (!csv) {
+            std::cerr << "m797-log: " << options->csv << ": " << std::strerror(errno) << "\n";
+            return 2;
+        }
+        csvWrite(ecu::csvHeader());
+    }
+    const platform::WallTime started = made.started;
+
     klink::LinkData data;
     ecu::LiveDataStore live;
     live.write([](ecu::LiveData& d) {
@@ -86,6 +116,10 @@ int main(int argc, char** argv) {
         headerDone = true;
         const std::int64_t ms = linkPtr->lastReplyMs();
         out << live.read([pass, ms](const ecu::LiveData& d) { return logRow(pass, ms, d); }) << std::endl;
+        if (csv) {
+            const std::string clock = platform::isoTime(started.later(ms));
+            csvWrite(live.read([&](const ecu::LiveData& d) { return ecu::csvRow(pass, ms, clock, d); }));
+        }
     };
     std::optional<klink::RecordingObserver> recordingObserver;
     klink::LinkObserver* observer = &logger;
@@ -117,8 +151,10 @@ int main(int argc, char** argv) {
         for (const auto& l : logDtcLines(data.command.dtcReply.copy())) std::cout << l << "\n";
         std::cout.flush();
     }
-    // An incomplete recording has a status of its own, where the run itself went well.
+    if (csv) std::fclose(csv);
+    // An incomplete recording or table has a status of its own, where the run itself went well.
     if (made.recorder && !made.recorder->finish() && status == 0) status = 3;
+    if (csvFailed && status == 0) status = 3;
     stopSignals.ended();
     return status;
 }

@@ -20,6 +20,7 @@ MadeLine makeLine(const LineRequest& request, const std::function<bool()>& stopA
                 return made;
             }
             made.device = replay->name();
+            if (replay->started()) made.started = *replay->started();
             made.canCommand = false;
             made.portChoosable = false;
             made.line = std::move(replay);
@@ -48,6 +49,7 @@ MadeLine makeLine(const LineRequest& request, const std::function<bool()>& stopA
         return made;
     }
     made.recorder = &recorded->recorder();
+    made.started = made.recorder->started();  // the line's clock runs from there
     made.line = std::move(recorded);
     return made;
 }

@@ -11,6 +11,7 @@
 
 #include "link/WireRecording.h"
 #include "platform/SerialLine.h"
+#include "platform/WallClock.h"
 
 namespace lines {
 
@@ -43,6 +44,9 @@ struct MadeLine {
     // The device the user thinks of ("/dev/ttyUSB0"; the one a replayed
     // drive was recorded on).
     std::string device;
+    // When the drive began: now, or when a replayed drive was recorded (its
+    // wall clock, for the rows' times).
+    platform::WallTime started = platform::wallNow();
     // When no line was made: why; empty when stopAsked ended the reading of
     // a recording.
     std::string error;

@@ -137,6 +137,7 @@ std::unique_ptr<ReplayLine> ReplayLine::load(const std::string& path, bool realt
     }
     if (!splitter.finish(keep, error)) return nullptr;
     line->device_ = splitter.parser().device();
+    line->started_ = splitter.parser().started();
     if (!line->finishLoading(error)) return nullptr;
     return line;
 }
@@ -147,6 +148,7 @@ std::unique_ptr<ReplayLine> ReplayLine::fromText(std::string_view text, bool rea
     const auto keep = [&line](WireEvent&& e) { line->add(std::move(e)); };
     if (!splitter.feed(text, keep, error) || !splitter.finish(keep, error)) return nullptr;
     line->device_ = splitter.parser().device();
+    line->started_ = splitter.parser().started();
     if (!line->finishLoading(error)) return nullptr;
     return line;
 }

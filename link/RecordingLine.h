@@ -83,6 +83,8 @@ public:
     void interrupt() override;
     // The device the drive was recorded on.
     std::string name() const override { return device_.empty() ? std::string("replay") : device_; }
+    // When the drive was recorded, if the recording says.
+    const std::optional<platform::WallTime>& started() const { return started_; }
     std::string failureReason() const override { return failure_; }
     std::int64_t clockMs() const override { return lastReplyMs_.load(); }
     bool ended() const override { return ended_.load(); }
@@ -111,6 +113,7 @@ private:
     std::vector<std::uint32_t> passes_;                           // where the pass marks are
     std::size_t tailFrom_ = 0;                                    // events after the last pass but one: the drive's end
     std::string device_;
+    std::optional<platform::WallTime> started_;
     std::size_t cursor_ = 0;
     std::size_t pendingReply_ = SIZE_MAX;
     bool realtime_;

@@ -132,9 +132,11 @@ bool RecordingParser::line(std::string_view text, std::optional<WireEvent>& even
         constexpr std::string_view kDevice = "# device ";
         if (text.compare(0, kDevice.size(), kDevice) == 0) device_ = std::string(text.substr(kDevice.size()));
         constexpr std::string_view kStarted = "# started ";
-        if (device_.empty() && text.compare(0, kStarted.size(), kStarted) == 0) {
-            const auto on = text.find(" on ");
-            if (on != std::string_view::npos) device_ = std::string(text.substr(on + 4));
+        if (text.compare(0, kStarted.size(), kStarted) == 0) {
+            const std::string_view when = text.substr(kStarted.size());
+            const auto on = when.find(" on ");
+            if (device_.empty() && on != std::string_view::npos) device_ = std::string(when.substr(on + 4));
+            started_ = platform::parseHeaderTime(when.substr(0, on));
         }
         return true;
     }
@@ -257,30 +259,9 @@ bool WireRecorder::start(const std::string& path, const RecordingHeader& header,
     }
     path_ = path;
     epoch_ = platform::Clock::now();
-    const std::time_t now = std::time(nullptr);
-    char when[64] = "";
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    // The zone as an offset on both systems (Windows' %z is the zone's name).
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
-    utc.tm_isdst = local.tm_isdst;
-    const long offset = static_cast<long>(std::difftime(now, std::mktime(&utc))) / 60;
-    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
-    char zone[48];
-    std::snprintf(zone, sizeof zone, " %c%02ld%02ld", offset < 0 ? '-' : '+', std::labs(offset) / 60,
-                  std::labs(offset) % 60);
-    std::strcat(when, zone);
-    std::string head = std::string(kRecordingMagic) + "\n# program " + header.program + "\n# started " + when +
-                       "\n# device " + header.device + "\n";
+    started_ = platform::wallNow();
+    std::string head = std::string(kRecordingMagic) + "\n# program " + header.program + "\n# started " +
+                       platform::headerTime(started_) + "\n# device " + header.device + "\n";
     if (!header.options.empty()) head += "# options " + header.options + "\n";
     if (std::fputs(head.c_str(), file_) < 0 || std::fflush(file_) != 0) fail(errno);
     return true;

@@ -4,7 +4,7 @@
 //
 //   # m797 wire recording 1
 //   # program m797-log 1.0.0
-//   # started 2026-12-09 10:15:02 +0300
+//   # started 2026-12-09 10:15:02.345 +0300
 //   # device /dev/ttyUSB0
 //   # options --dtc --passes 4
 //   0 open
@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "platform/SerialLine.h"
+#include "platform/WallClock.h"
 
 namespace klink {
 
@@ -64,12 +65,15 @@ public:
     bool line(std::string_view text, std::optional<WireEvent>& event, std::string& error);
     // The device the header names, if any.
     const std::string& device() const { return device_; }
+    // When the drive began, if the header says.
+    const std::optional<platform::WallTime>& started() const { return started_; }
     std::size_t lines() const { return lineNo_; }
 
 private:
     std::size_t lineNo_ = 0;
     std::int64_t lastMs_ = 0;
     std::string device_;
+    std::optional<platform::WallTime> started_;
 };
 
 // Splits a byte stream into lines for the parser and checks the limits; for
@@ -121,6 +125,11 @@ public:
     void setFailureReport(std::function<void(const std::string&)> report);
     // Milliseconds since the recording began.
     std::int64_t nowMs() const;
+    // When it began, on the wall clock (what its header says); set by start.
+    platform::WallTime started() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return started_;
+    }
     void record(WireEvent e);
     // A status text (1251) that differs from the last one recorded.
     void status(const std::string& text1251, std::int64_t ms);
@@ -136,6 +145,7 @@ private:
     std::FILE* file_ = nullptr;
     std::string path_;
     platform::Clock::time_point epoch_{};
+    platform::WallTime started_;
     std::int64_t lastMs_ = 0;
     std::string lastStatus_;
     bool anyStatus_ = false;

@@ -17,7 +17,8 @@ const char* testerUsage() {
            "  --settings FILE    keep the settings in FILE (default ~/.config/VELKOR.ini)\n"
            "  --any-screen       start on a screen that is not 1024 pixels wide\n"
            "  --help             print this text\n"
-           "  --version          print the version\n";
+           "  --version          print the version\n"
+           "Every option's value may also follow an equals sign: --port=/dev/ttyUSB0.\n";
 }
 
 std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string& error) {

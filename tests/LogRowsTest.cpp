@@ -4,9 +4,11 @@
 #include "cli/LogRows.h"
 
 using namespace cli;
+#include "ecu/CsvTable.h"
 #include "ecu/EcuDecoder.h"
 #include "link/Com_Port.h"
 #include "sim/SimulatedLine.h"
+#include "tests/TestSupport.h"
 
 TEST(LogRows, HeaderAndAFullRowFromTheSimulatedEcusBytes) {
     EXPECT_EQ(logHeader(),
@@ -71,4 +73,21 @@ TEST(LogRows, HeaderAndAFullRowFromTheSimulatedEcusBytes) {
     });
     port.loopTurn();
     EXPECT_EQ(logDtcLines(data.command.dtcReply.copy())[1], "dtc: P  0500 08 ");
+}
+
+TEST(CsvTable, AFieldWithACommaOrQuoteIsQuotedAndAReadoutWithACommaStaysOneField) {
+    EXPECT_EQ(ecu::csvField("14.08"), "14.08");
+    EXPECT_EQ(ecu::csvField("14,08"), "\"14,08\"");
+    EXPECT_EQ(ecu::csvField("a \"b\""), "\"a \"\"b\"\"\"");
+    ecu::LiveData d;
+    d.analogue[2].valueText = "14,08";  // a decimal comma, as a window may show it
+    std::vector<std::vector<std::string>> rows;
+    ASSERT_TRUE(
+        testsupport::readCsv(ecu::csvHeader() + ecu::csvRow(7, 1234, "2026-12-09T10:15:02.345+03:00", d), rows));
+    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows[1].size(), rows[0].size());
+    EXPECT_EQ(rows[1][0], "7");
+    EXPECT_EQ(rows[1][1], "1.234");
+    EXPECT_EQ(rows[1][3 + 1], "14,08");  // ADC_BAT
+    EXPECT_EQ(rows[0][3 + 1], "ADC_BAT [V]");
 }

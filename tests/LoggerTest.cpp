@@ -3,7 +3,10 @@
 
 #include <sys/wait.h>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
+#include "platform/WallClock.h"
 #include "sim/PtyPeer.h"
 #include "tests/TestSupport.h"
 
@@ -84,6 +87,52 @@ TEST(Logger, SimulatedRunPrintsIdentificationAndEndsAfterItsPasses) {
     const LoggerRun p = runLogger("--simulate --passes 3");
     EXPECT_EQ(p.status, 0);
     EXPECT_NE(p.out.find("status: Данные получены.\n"), std::string::npos);
+}
+
+// The table for a spreadsheet: a header with units, a row per pass with its
+// wall-clock time, and a replay of the drive's recording gives the same table.
+TEST(Logger, TheCsvTableHasUnitsWallClockTimesAndReplaysTheSame) {
+    const std::string dir = testsupport::tempDir();
+    const LoggerRun live =
+        runLogger("--simulate --passes=3 --record " + dir + "/drive.txt --csv=" + dir + "/live.csv", true);
+    ASSERT_EQ(live.status, 0) << live.out;
+    const LoggerRun again = runLogger("--replay " + dir + "/drive.txt --csv " + dir + "/replay.csv");
+    ASSERT_EQ(again.status, 0);
+    auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string table = read(dir + "/live.csv");
+    EXPECT_EQ(table, read(dir + "/replay.csv"));
+    std::vector<std::vector<std::string>> rows;
+    ASSERT_TRUE(testsupport::readCsv(table, rows)) << table;
+    ASSERT_EQ(rows.size(), 4u);
+    const std::vector<std::string>& head = rows[0];
+    ASSERT_EQ(head.size(), 82u);
+    EXPECT_EQ(std::vector<std::string>(head.begin(), head.begin() + 5),
+              (std::vector<std::string>{"pass", "time [s]", "clock", "ADC_2O2 [V]", "ADC_BAT [V]"}));
+    EXPECT_EQ(head[3 + 55], "NMOT [rpm]");
+    EXPECT_EQ(head[3 + 68], "TMOT [C]");
+    EXPECT_EQ(head[3 + 20], "B_LL");
+    // The recording's header names the start; the rows' clocks count on from it.
+    const std::string recording = read(dir + "/drive.txt");
+    const auto at = recording.find("# started ");
+    ASSERT_NE(at, std::string::npos);
+    const auto started = platform::parseHeaderTime(recording.substr(at + 10, recording.find('\n', at) - at - 10));
+    ASSERT_TRUE(started);
+    for (std::size_t k = 1; k < rows.size(); ++k) {
+        ASSERT_EQ(rows[k].size(), 82u);
+        EXPECT_EQ(rows[k][0], std::to_string(k));
+        const std::string& seconds = rows[k][1];
+        const auto dot = seconds.find('.');
+        ASSERT_NE(dot, std::string::npos);
+        const std::int64_t ms = std::stoll(seconds.substr(0, dot)) * 1000 + std::stoll(seconds.substr(dot + 1));
+        EXPECT_EQ(rows[k][2], platform::isoTime(started->later(ms)));
+        EXPECT_EQ(rows[k][3 + 33].rfind("0b", 0), 0u);  // Byte1 stays text
+        EXPECT_EQ(rows[k][3 + 36].rfind("0x", 0), 0u);  // the checksum too
+    }
+    // Standard output is as it was: status lines and rows without a clock.
+    EXPECT_NE(live.out.find("\npass,time,ADC_2O2,"), std::string::npos);
 }
 
 // A row is a measurement: an ECU that falls silent after pass 2 gives no

@@ -18,6 +18,7 @@
 #include "ecu/EcuDecoder.h"
 #include "link/Com_Port.h"
 #include "link/RecordingLine.h"
+#include "platform/WallClock.h"
 #include "sim/PtyPeer.h"
 #include "sim/SimulatedLine.h"
 #include "tests/TestSupport.h"
@@ -337,4 +338,22 @@ TEST(Recording, TheReaderIsBoundedAndStoppable) {
     ::usleep(300 * 1000);
     ::kill(waiting.pid, SIGTERM);
     EXPECT_EQ(waiting.wait(std::chrono::seconds(5)), 130);
+}
+
+TEST(WallClock, TimesAreWrittenAndReadBackInTheirZone) {
+    // 2026-12-09 10:15:02.345 at +03:00 is 07:15:02.345 UTC.
+    const auto t = platform::parseHeaderTime("2026-12-09 10:15:02.345 +0300");
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->unixMs, 1796800502345);
+    EXPECT_EQ(t->offsetMinutes, 180);
+    EXPECT_EQ(platform::headerTime(*t), "2026-12-09 10:15:02.345 +0300");
+    EXPECT_EQ(platform::isoTime(t->later(57'000)), "2026-12-09T10:15:59.345+03:00");
+    // Across midnight, the year and a negative zone.
+    const auto west = platform::parseHeaderTime("2024-12-31 23:59:59 -0330");  // an older header, no milliseconds
+    ASSERT_TRUE(west);
+    EXPECT_EQ(platform::isoTime(west->later(1500)), "2025-01-01T00:00:00.500-03:30");
+    EXPECT_EQ(platform::isoTime({951782400000, 0}), "2000-02-29T00:00:00.000+00:00");  // a leap day
+    for (const char* bad : {"2026-13-09 10:15:02 +0300", "2026-12-09 10:15:02", "2026-12-09T10:15:02 +0300",
+                            "2026-12-09 10:15:02.3 +0300", ""})
+        EXPECT_FALSE(platform::parseHeaderTime(bad)) << bad;
 }

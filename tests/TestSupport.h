@@ -137,6 +137,40 @@ inline int slowdown() {
     return n >= 1 ? n : 1;
 }
 
+// Reads an RFC 4180 table: fields split at commas, quoted fields with their
+// doubled quotes, rows ended by CRLF. A row left unended is an error: false.
+inline bool readCsv(const std::string& text, std::vector<std::vector<std::string>>& rows) {
+    rows.clear();
+    std::vector<std::string> row(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                row.back() += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                row.back() += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            row.emplace_back();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            rows.push_back(row);
+            row.assign(1, std::string());
+            ++i;
+        } else if (c == '\n' || c == '\r') {
+            return false;  // a bare line end
+        } else {
+            row.back() += c;
+        }
+    }
+    return !quoted && row.size() == 1 && row[0].empty();
+}
+
 // Polls cond every millisecond until it holds or the (stretched) time is up.
 inline bool waitUntil(const std::function<bool()>& cond, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     const auto end = std::chrono::steady_clock::now() + limit * slowdown();
