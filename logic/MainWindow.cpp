@@ -144,6 +144,12 @@ void MainWindow::selectPreset(int n) {
     stored::selectParameterSet(store_, n, chartParameter, reportError);
 }
 
+int MainWindow::functionKey(int n) {
+    if (!link_ || n < 1 || n > 12) return 0;
+    selectPreset(n);
+    return n;
+}
+
 bool MainWindow::openErrors() {
     if (!link_) return false;
     klink::post(linkData.command.dtcReadRequest);

@@ -21,6 +21,7 @@
 #include "painting/ChartView.h"
 #include "painting/PaintGate.h"
 #include "painting/Sampler.h"
+#include "platform/SerialPorts.h"
 #include "platform/SettingsStore.h"
 #include "platform/TimerService.h"
 
@@ -69,6 +70,9 @@ public:
     void start();
     void stop();
     void selectPreset(int n);
+    // Function key Fn: F1..F12 load the presets the settings dialog names so.
+    // The preset loaded, or 0 for another key.
+    int functionKey(int n);
     // "Настройка", "Ошибки", "Управление": whether the window may open; the
     // codes' reads and the control area's first report go out with it.
     bool openSettings() const { return begun(); }
@@ -89,6 +93,8 @@ public:
     // How a failure is reported on the user-interface thread; by default the
     // face's error box.
     std::function<void(const std::string&)> reportError;
+    // Where the settings dialog lists the serial ports from.
+    std::function<std::vector<platform::SerialPortEntry>()> listPorts = [] { return platform::listSerialPorts(); };
 
     bool canCommand() const { return canCommand_; }
     const display::DisplaySources& sources() const { return sources_; }

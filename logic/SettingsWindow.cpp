@@ -10,8 +10,9 @@ constexpr float kSliderFactor = 0.01f;
 }  // namespace
 
 SettingsWindow::SettingsWindow(platform::SettingsStore& store, display::ColourScheme& colours, int listSize,
-                               std::function<void()> redraw, stored::ErrorReport report)
-    : store_(store), colours_(colours), listSize_(listSize), redraw_(std::move(redraw)), report_(std::move(report)) {
+                               std::function<void()> redraw, stored::ErrorReport report, PortLister listPorts)
+    : store_(store), colours_(colours), listSize_(listSize), redraw_(std::move(redraw)), report_(std::move(report)),
+      listPorts_(std::move(listPorts)) {
     if (!report_) report_ = [](const std::string&) {};
 }
 
@@ -20,6 +21,22 @@ void SettingsWindow::open() {
     slidersFromScheme();
     selectSet(1);
     port_ = stored::loadPortChoice(store_);
+    refreshPorts();
+}
+
+bool SettingsWindow::refreshPorts() {
+    std::vector<platform::SerialPortEntry> now = listPorts_ ? listPorts_() : std::vector<platform::SerialPortEntry>{};
+    if (now == ports_) return false;
+    ports_ = std::move(now);
+    return true;
+}
+
+std::vector<SettingsWindow::PortChoiceEntry> SettingsWindow::portChoices() const {
+    std::vector<PortChoiceEntry> out;
+    for (const platform::SerialPortEntry& p : ports_) {
+        out.push_back({p.byId.empty() ? p.device : p.byId, p.what});
+    }
+    return out;
 }
 
 void SettingsWindow::selectSet(int n) {

@@ -10,9 +10,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "logic/StoredSettings.h"
 #include "painting/ColourScheme.h"
+#include "platform/SerialPorts.h"
 #include "platform/SettingsStore.h"
 
 namespace logic {
@@ -22,8 +24,10 @@ public:
     static constexpr int kSliders = 16;
     // listSize: entries in each list; a stored index outside them selects
     // nothing. redraw: the main window's panels 1, 2, 3, 4, 5, 7, 6.
-    SettingsWindow(platform::SettingsStore& store, display::ColourScheme& colours, int listSize,
-                   std::function<void()> redraw, stored::ErrorReport report);
+    using PortLister = std::function<std::vector<platform::SerialPortEntry>()>;
+    SettingsWindow(
+        platform::SettingsStore& store, display::ColourScheme& colours, int listSize, std::function<void()> redraw,
+        stored::ErrorReport report, PortLister listPorts = [] { return platform::listSerialPorts(); });
 
     // Opening: preset 1 down, the sliders from the scheme, the lists from
     // preset 1, the port tab from the stored choice.
@@ -40,6 +44,18 @@ public:
     void resetColours();
     // The port (trimmed) or the wake-up chosen: stored when it differs.
     void choosePort(const std::string& device, platform::WakeMethod wake);
+    // Reads the ports present again (the face asks every second while the
+    // dialog is open, so that an adapter plugged in shows): true when the
+    // list changed.
+    bool refreshPorts();
+    // The ports to choose from: the path to use (the stable by-id name where
+    // there is one; a file name, as the system spells it) and what the
+    // system says the device is ("FT232R USB UART (ftdi_sio)"), if anything.
+    struct PortChoiceEntry {
+        std::string path;
+        std::string what;
+    };
+    std::vector<PortChoiceEntry> portChoices() const;
 
     int downSet() const { return downSet_; }
     // What list k (1..5) shows: an index, or -1 for nothing.
@@ -61,6 +77,8 @@ private:
     std::array<int, 5> lists_{-1, -1, -1, -1, -1};
     std::array<int, kSliders> sliders_{};
     stored::PortChoice port_;
+    PortLister listPorts_;
+    std::vector<platform::SerialPortEntry> ports_;
 };
 
 }  // namespace logic

@@ -69,9 +69,9 @@ std::string headerTime(const WallTime& t) {
     const Civil c = civilOf(t);
     const int offset = std::abs(t.offsetMinutes);
     char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02u-%02u %02u:%02u:%02u.%03u %c%02d%02d",
-                  static_cast<long long>(c.year), c.month, c.day, c.hour, c.minute, c.second, c.milli,
-                  t.offsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02u %02u:%02u:%02u.%03u %c%02d%02d", static_cast<long long>(c.year),
+                  c.month, c.day, c.hour, c.minute, c.second, c.milli, t.offsetMinutes < 0 ? '-' : '+', offset / 60,
+                  offset % 60);
     return text;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
@@ -225,7 +226,7 @@ QWidget* MainWindow::boxOwner() const {
 QWidget* MainWindow::SettingsClick() {
     if (!logic_.openSettings()) return nullptr;
     return showChild(new SettingsDialog(
-        logic_.store(), logic_.colourScheme, [this] { repaintPanels(); }, logic_.reportError));
+        logic_.store(), logic_.colourScheme, [this] { repaintPanels(); }, logic_.reportError, logic_.listPorts));
 }
 
 QWidget* MainWindow::ErrorsClick() {
@@ -238,6 +239,17 @@ QWidget* MainWindow::ErrorsClick() {
 QWidget* MainWindow::ControlClick() {
     if (!logic_.openControl()) return nullptr;
     return showChild(new ControlWindow(logic_.linkData.command, logic_.liveData));
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* e) {
+    const int key = e->key();
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F12 && e->modifiers() == Qt::NoModifier) {
+        if (const int preset = logic_.functionKey(key - Qt::Key_F1 + 1)) {
+            presetButton(preset)->setChecked(true);
+            return;
+        }
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {

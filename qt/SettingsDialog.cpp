@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolButton>
 
 #include "ecu/ParameterCatalogue.h"
@@ -19,9 +20,9 @@ namespace qtface {
 
 SettingsDialog::SettingsDialog(platform::SettingsStore& store, display::ColourScheme& colours,
                                std::function<void()> redraw, std::function<void(const std::string&)> report,
-                               QWidget* parent)
+                               logic::SettingsWindow::PortLister listPorts, QWidget* parent)
     : ClosingDialog(parent), logic_(store, colours, static_cast<int>(ecu::ParameterCatalogue::instance().all().size()),
-                                    std::move(redraw), std::move(report)) {
+                                    std::move(redraw), std::move(report), std::move(listPorts)) {
     logic_.open();
     setWindowTitle(QStringLiteral("Настройка программы"));
     setFixedSize(513, 309);
@@ -147,17 +148,22 @@ QWidget* SettingsDialog::buildPortTab() {
     portList_ = new QComboBox(portBox);
     portList_->setGeometry(8, 22, 473, 22);
     portList_->setEditable(true);
-    for (const platform::SerialPortEntry& p : platform::listSerialPorts()) {
-        const QString path = QString::fromStdString(p.byId.empty() ? p.device : p.byId);
-        portList_->addItem(path);
-        if (!p.byId.empty())
-            portList_->setItemData(portList_->count() - 1, QString::fromStdString(p.device), Qt::ToolTipRole);
-    }
+    showPorts();
     portList_->setCurrentText(QString::fromStdString(stored.device));
+    // An adapter plugged in while the dialog is open shows within a second.
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, [this] {
+        if (logic_.refreshPorts()) showPorts();
+    });
+    watch->start(1000);
     portList_->lineEdit()->setPlaceholderText(QStringLiteral("/dev/ttyUSB0"));
     auto* hint = new QLabel(QStringLiteral("Выбор действует со следующего нажатия \"Старт\"."), portBox);
     hint->setGeometry(8, 52, 473, 18);
-    connect(portList_, &QComboBox::activated, this, [this](int) { PortChange(); });
+    connect(portList_, &QComboBox::activated, this, [this](int index) {
+        // The list shows what each port is; the choice is its path.
+        portList_->setEditText(portList_->itemData(index).toString());
+        PortChange();
+    });
     connect(portList_->lineEdit(), &QLineEdit::editingFinished, this, &SettingsDialog::PortChange);
 
     auto* wakeBox = new QGroupBox(QStringLiteral("Пробуждение ЭБУ"), page);
@@ -169,6 +175,18 @@ QWidget* SettingsDialog::buildPortTab() {
     (stored.wake == platform::WakeMethod::Break ? wakeBreak : wakeByte_)->setChecked(true);
     connect(wakeByte_, &QRadioButton::toggled, this, [this](bool) { PortChange(); });
     return page;
+}
+
+void SettingsDialog::showPorts() {
+    const QSignalBlocker quiet(portList_);
+    const QString typed = portList_->currentText();
+    portList_->clear();
+    for (const logic::SettingsWindow::PortChoiceEntry& p : logic_.portChoices()) {
+        const QString path = QString::fromStdString(p.path);
+        portList_->addItem(p.what.empty() ? path : path + QStringLiteral("  —  ") + QString::fromStdString(p.what),
+                           path);
+    }
+    portList_->setEditText(typed);
 }
 
 void SettingsDialog::PortChange() {

@@ -24,8 +24,12 @@ namespace qtface {
 class SettingsDialog : public qtface::ClosingDialog {
 public:
     // redraw: main-window panels 1, 2, 3, 4, 5, 7, 6; report: a failed read.
-    SettingsDialog(platform::SettingsStore& store, display::ColourScheme& colours, std::function<void()> redraw,
-                   std::function<void(const std::string&)> report, QWidget* parent = nullptr);
+    // listPorts: where the port tab's list comes from.
+    SettingsDialog(
+        platform::SettingsStore& store, display::ColourScheme& colours, std::function<void()> redraw,
+        std::function<void(const std::string&)> report,
+        logic::SettingsWindow::PortLister listPorts = [] { return platform::listSerialPorts(); },
+        QWidget* parent = nullptr);
 
     void SetButtonClick(int n);         // "F1" .. "F12"
     void ListChange(int k, int index);  // list k (1..5) chosen by the user
@@ -56,6 +60,7 @@ private:
     // Shows what the logic holds: the preset down and its lists, the sliders.
     void showSet();
     void showSliders();
+    void showPorts();
 
     logic::SettingsWindow logic_;
     QTabWidget* tabs_;

@@ -4,7 +4,8 @@
 # With --from DIR, packages the programs of a build already made in DIR
 # instead (the tests package the normal build: the same install rules, and
 # CPack strips the programs either way). The package's path is the last line
-# printed.
+# printed. Building needs only what `scripts/install-deps.sh --package`
+# installs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${1:-}" = "--from" ]; then
@@ -13,8 +14,8 @@ if [ "${1:-}" = "--from" ]; then
 else
   dir=${1:-build-deb}
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-    -DM797_TESTS=OFF -DM797_BENCH=OFF >/dev/null
-  cmake --build "$dir" -j"$(nproc)" >/dev/null
+    -DM797_TESTS=OFF -DM797_BENCH=OFF
+  cmake --build "$dir" -j"$(nproc)"
 fi
 (cd "$dir" && cpack -G DEB >/dev/null)
 ls -t "$PWD/$dir"/m797-tester_*.deb | head -n 1

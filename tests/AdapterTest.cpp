@@ -264,23 +264,40 @@ TEST(PortChecks, EveryFailureToOpenSaysWhy) {
     }
 }
 
-TEST(PortChecks, TheListOfPortsHasRealBuiltInPortsUsbAdaptersAndTheirStableNames) {
+TEST(PortChecks, TheListOfPortsHasEverySerialClassTheirStableNamesAndProducts) {
     char tmpl[] = "/tmp/m797-dev-XXXXXX";
     const std::string root = mkdtemp(tmpl);
     namespace fs = std::filesystem;
     fs::create_directories(root + "/dev/serial/by-id");
-    for (const char* n : {"ttyS0", "ttyS1", "ttyS10", "ttyUSB0", "ttyACM2", "tty0", "ttySAC"})
+    for (const char* n : {"ttyS0", "ttyS1", "ttyS10", "ttyUSB0", "ttyACM2", "tty0", "ttySAC", "ttyAMA0", "ttyCH341USB1",
+                          "rfcomm0", "ttyNEW3", "tty5"})
         std::ofstream(root + "/dev/" + n) << "";
     fs::create_symlink("../../ttyUSB0", root + "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
     for (const auto& [n, type] : {std::pair{"ttyS0", "4"}, std::pair{"ttyS1", "0"}, std::pair{"ttyS10", "4"}}) {
         fs::create_directories(root + "/sys/" + n);
         std::ofstream(root + "/sys/" + n + "/type") << type << "\n";
     }
+    // The USB adapter as sysfs shows it: the tty's device is the chip's port,
+    // two levels below the USB device that names its product.
+    const std::string usb = root + "/devices/usb1/1-1";
+    fs::create_directories(usb + "/1-1:1.0/ttyUSB0");
+    fs::create_directories(root + "/drivers/ftdi_sio");
+    std::ofstream(usb + "/product") << "FT232R USB UART\n";
+    fs::create_symlink(root + "/drivers/ftdi_sio", usb + "/1-1:1.0/ttyUSB0/driver");
+    fs::create_directories(root + "/sys/ttyUSB0");
+    fs::create_symlink(usb + "/1-1:1.0/ttyUSB0", root + "/sys/ttyUSB0/device");
+    // A tty of a class nobody listed, but with hardware behind it.
+    fs::create_directories(root + "/sys/ttyNEW3");
+    fs::create_symlink(usb, root + "/sys/ttyNEW3/device");
+    fs::create_directories(root + "/sys/tty5");  // a console: no device
+
     const auto ports = platform::listSerialPorts(root + "/dev", root + "/sys");
     std::vector<std::string> names;
     for (const auto& p : ports) names.push_back(p.device.substr(root.size()));
-    EXPECT_EQ(names, (std::vector<std::string>{"/dev/ttyACM2", "/dev/ttyS0", "/dev/ttyS10", "/dev/ttyUSB0"}));
-    EXPECT_EQ(ports[3].byId, root + "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
+    EXPECT_EQ(names, (std::vector<std::string>{"/dev/rfcomm0", "/dev/ttyACM2", "/dev/ttyAMA0", "/dev/ttyCH341USB1",
+                                               "/dev/ttyNEW3", "/dev/ttyS0", "/dev/ttyS10", "/dev/ttyUSB0"}));
+    EXPECT_EQ(ports.back().byId, root + "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
+    EXPECT_EQ(ports.back().what, "FT232R USB UART (ftdi_sio)");
     EXPECT_EQ(platform::describeSerialPorts({}), "none");
     fs::remove_all(root);
 }

@@ -545,6 +545,21 @@ TEST(ErrorCodesWindow, CountAndRecordsComeFromTheSameReply) {
 
 // Enter and Space where each window puts the focus, as a technician might
 // press them: nothing is cleared, switched or reset.
+TEST(Keys, FunctionKeysLoadThePresetsTheSettingsDialogNamesSo) {
+    Rig rig;
+    ASSERT_TRUE(rig.until([&] { return platform::SettingsStore(rig.path).keyExists(stored::setKey(12)); }));
+    platform::SettingsStore store(rig.path);
+    store.writeInt(stored::setKey(3), "diagram_1", 55);   // NMOT
+    store.writeInt(stored::setKey(12), "diagram_5", 20);  // B_LL
+    pressKey(rig.form.get(), "F3");
+    EXPECT_EQ(rig.form->logic().chartParameter[0], 56);
+    EXPECT_TRUE(rig.form->presetButton(3)->isChecked());
+    pressKey(rig.form.get(), "F12");
+    EXPECT_EQ(rig.form->logic().chartParameter[4], 21);
+    EXPECT_TRUE(rig.form->presetButton(12)->isChecked());
+    EXPECT_FALSE(rig.form->presetButton(3)->isChecked());
+}
+
 TEST(Keys, EnterAndSpaceWhereEachWindowOpensSendNothingToTheCar) {
     Rig rig;
     rig.start();

@@ -14,9 +14,11 @@
 
 #include <csignal>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "platform/SerialPorts.h"
 #include "qt/MainWindow.h"
 #include "qt/SettingsDialog.h"
 #include "qt/glpanel/TOpenGLPanel.h"
@@ -261,13 +263,24 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
     }));
     EXPECT_EQ(errors[0].rfind("/dev/m797-no-such-port: No such file or directory", 0), 0u) << errors[0];
 
-    // The user types the adapter's path on the port tab.
+    // The user opens the port tab, plugs the adapter in (a device appears in
+    // the folder the list reads) and picks it from the list.
+    const std::string root = testsupport::tempDir();
+    std::filesystem::create_directories(root + "/dev");
+    form.logic().listPorts = [root] { return platform::listSerialPorts(root + "/dev", root + "/sys"); };
     auto* dlg = dynamic_cast<qtface::SettingsDialog*>(form.SettingsClick());
     ASSERT_NE(dlg, nullptr);
-    dlg->portList()->setCurrentText(QString::fromStdString(peer.slavePath()));
-    dlg->PortChange();
+    EXPECT_EQ(dlg->portList()->count(), 0);
+    const std::string adapter = root + "/dev/ttyUSB5";
+    std::filesystem::create_symlink(peer.slavePath(), adapter);
+    ASSERT_TRUE(waitUntil([&] {
+        QTest::qWait(10);
+        return dlg->portList()->count() == 1;
+    }));
+    emit dlg->portList()->activated(0);
+    EXPECT_EQ(dlg->portList()->currentText().toStdString(), adapter);
     dlg->close();
-    EXPECT_EQ(stored::loadPortChoice(platform::SettingsStore(opt.settingsPath)).device, peer.slavePath());
+    EXPECT_EQ(stored::loadPortChoice(platform::SettingsStore(opt.settingsPath)).device, adapter);
 
     form.StartClick();
     ASSERT_TRUE(waitUntil([&] {

@@ -99,3 +99,25 @@ TEST(SettingsWindow, APortChoiceIsStoredTrimmedAndOnlyWhenItChanges) {
     again.open();
     EXPECT_EQ(again.portShown().device, "/dev/serial/by-id/usb-FTDI-if00");
 }
+
+TEST(SettingsWindow, ThePortListIsReadAgainAndOffersEachPortsStableName) {
+    Rig rig;
+    std::vector<platform::SerialPortEntry> present;
+    logic::SettingsWindow w(
+        rig.store, rig.colours, 79, [] {}, rig.report(), [&present] { return present; });
+    w.open();
+    EXPECT_TRUE(w.portChoices().empty());
+    EXPECT_FALSE(w.refreshPorts());
+    present = {{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI-if00", "FT232R USB UART (ftdi_sio)"},
+               {"/dev/ttyS0", "", ""}};
+    EXPECT_TRUE(w.refreshPorts());  // plugged in
+    EXPECT_FALSE(w.refreshPorts());
+    const auto choices = w.portChoices();
+    ASSERT_EQ(choices.size(), 2u);
+    EXPECT_EQ(choices[0].path, "/dev/serial/by-id/usb-FTDI-if00");
+    EXPECT_EQ(choices[0].what, "FT232R USB UART (ftdi_sio)");
+    EXPECT_EQ(choices[1].path, "/dev/ttyS0");
+    present.pop_back();
+    EXPECT_TRUE(w.refreshPorts());  // unplugged
+    EXPECT_EQ(w.portChoices().size(), 1u);
+}
