@@ -11,7 +11,7 @@ namespace cli {
 
 const char* loggerUsage() {
     return "usage: m797-log [--port DEVICE | --simulate | --replay FILE [--realtime]] [--wake byte|break]\n"
-           "                [--record FILE] [--csv FILE] [--passes N] [--dtc] [--help] [--version]\n"
+           "                [--record FILE] [--csv FILE] [--reconnect] [--passes N] [--dtc] [--help] [--version]\n"
 #ifdef _WIN32
            "  --port DEVICE      serial port of the K-line adapter (default COM1)\n"
 #else
@@ -25,6 +25,8 @@ const char* loggerUsage() {
            "                     with units and wall-clock times\n"
            "  --wake byte|break  how the ECU is woken: a 0x00 byte at 360 baud (default),\n"
            "                     or a 25 ms break\n"
+           "  --reconnect        when the link gives up (adapter unplugged, ignition off),\n"
+           "                     wait for the port and the ECU and go on (default: stop)\n"
            "  --passes N         stop after N poll passes (0: right after connecting)\n"
            "  --dtc              also read the stored error codes; print them at the end\n"
            "  --help             print this text\n"
@@ -34,6 +36,7 @@ const char* loggerUsage() {
 
 std::string runOptions(const LoggerOptions& o) {
     std::string s = std::string("--wake ") + platform::wakeMethodName(o.wake);
+    if (o.reconnect) s += " --reconnect";
     if (o.dtc) s += " --dtc";
     if (o.passes >= 0) s += " --passes " + std::to_string(o.passes);
     return s;

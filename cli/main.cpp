@@ -126,6 +126,8 @@ int main(int argc, char** argv) {
     if (made.recorder) observer = &recordingObserver.emplace(*made.recorder, &logger);
     klink::Com_Port link(*line, data, &decoder, observer);
     linkPtr = &link;
+    // A replayed drive that reconnected replays its reconnection as well.
+    link.setReconnect(options->reconnect || made.reconnects);
     logger.pauseLink = [&link] { link.pause(); };
     if (options->dtc) klink::post(data.command.dtcReadRequest);
 

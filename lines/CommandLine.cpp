@@ -49,6 +49,9 @@ Taken takeLineOption(OptionReader& r, LineOptions& o, std::string& error) {
             return Taken::Bad;
         }
         o.wakeGiven = true;
+    } else if (n == "--reconnect") {
+        if (!r.noValue(error)) return Taken::Bad;
+        o.reconnect = true;
     } else if (n == "--record") {
         if (!r.value(o.record, error)) return Taken::Bad;
     } else if (n == "--replay") {

@@ -20,8 +20,9 @@ struct LineOptions {
     bool simulate = false;
     platform::WakeMethod wake = platform::WakeMethod::SlowByte;
     bool wakeGiven = false;
-    std::string record;  // --record FILE
-    std::string replay;  // --replay FILE
+    std::string record;      // --record FILE
+    std::string replay;      // --replay FILE
+    bool reconnect = false;  // --reconnect
 };
 
 class OptionReader {

@@ -21,6 +21,7 @@ MadeLine makeLine(const LineRequest& request, const std::function<bool()>& stopA
             }
             made.device = replay->name();
             if (replay->started()) made.started = *replay->started();
+            made.reconnects = replay->reconnected();
             made.canCommand = false;
             made.portChoosable = false;
             made.line = std::move(replay);

@@ -44,6 +44,8 @@ struct MadeLine {
     // The device the user thinks of ("/dev/ttyUSB0"; the one a replayed
     // drive was recorded on).
     std::string device;
+    // A replayed drive whose link reconnected: the replay reconnects too.
+    bool reconnects = false;
     // When the drive began: now, or when a replayed drive was recorded (its
     // wall clock, for the rows' times).
     platform::WallTime started = platform::wallNow();

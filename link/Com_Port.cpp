@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/StatusTexts.h"
+#include "platform/Cp1251.h"
 
 namespace klink {
 namespace {
@@ -126,7 +127,8 @@ void Com_Port::openPort() {
     if (!line_.open()) {
         line_.close();
         portOpen_ = false;
-        if (observer_) observer_->portFailed(line_.name(), line_.failureReason());
+        // While reconnecting the port's trouble was said when it began.
+        if (observer_ && !reconnecting_) observer_->portFailed(line_.name(), line_.failureReason());
         failureStop(status::portOpenFailed());
         return;
     }
@@ -170,8 +172,14 @@ void Com_Port::connectionAttempt() {
         readIdentification();
         failCount_ = 0;
         linkUp_ = true;
+        if (reconnecting_.exchange(false)) {
+            data_.reconnections.fetch_add(1, std::memory_order_acq_rel);
+            if (observer_) observer_->adapterNote("connected again");
+        }
     }
-    if (failCount_ >= 10) {
+    // While reconnecting every failed attempt gives up at once: the next one
+    // comes after a calm pause, not at the pace of the set-up.
+    if (failCount_ >= 10 || (reconnecting_ && kind != FailKind::None)) {
         failureStop(kind == FailKind::NoAnswer ? status::ecuNotAnswering() : status::adapterMissing());
     }
 }
@@ -187,7 +195,16 @@ void Com_Port::readIdentification() {
                                       {identA2Reply_.data(), identA2Reply_.size()},
                                       {identA3Reply_.data(), identA3Reply_.size()},
                                       {ecuIdReply_.data(), ecuIdReply_.size()}};
-        data_.identText.setAll(hooks_->buildIdentification(r));
+        const std::array<std::string, kIdentTextCount> ident = hooks_->buildIdentification(r);
+        data_.identText.setAll(ident);
+        // After a reconnection the car at the other end may be another one.
+        if (reconnecting_ && observer_ && !lastIdent_[0].empty() && ident != lastIdent_) {
+            const auto shown = [](const std::string& t) { return cp1251::toUtf8(t.substr(0, t.find('\0'))); };
+            observer_->adapterNote("another ECU answers after the reconnection: " + shown(ident[0]) + " " +
+                                   shown(ident[1]) + " (before: " + shown(lastIdent_[0]) + " " + shown(lastIdent_[1]) +
+                                   ")");
+        }
+        lastIdent_ = ident;
     }
     if (observer_) observer_->identificationRead();
 }
@@ -196,7 +213,34 @@ void Com_Port::failureStop(const std::string& text) {
     line_.close();
     writeStatus(text);
     failCount_ = 0;
+    if (reconnect_) {
+        awaitReconnection();
+        return;
+    }
     stopItself();
+}
+
+void Com_Port::awaitReconnection() {
+    portOpen_ = false;
+    linkUp_ = false;
+    if (!reconnecting_.exchange(true) && observer_) observer_->adapterNote(kReconnectingNote);
+    // Waited in short steps on the line's clock, each an exchange boundary:
+    // "Стоп" parks the link there and the program's end leaves at once.
+    constexpr std::chrono::milliseconds kStep{100};
+    const std::chrono::milliseconds pause{reconnectPauseMs_.load()};
+    std::chrono::milliseconds rested{0};
+    bool goneSaid = false;
+    for (;;) {
+        boundary();
+        const bool present = line_.devicePresent();
+        if (present && rested >= pause) return;
+        if (!present && !goneSaid && observer_) {
+            goneSaid = true;
+            observer_->adapterNote("the port is gone; waiting for it to come back");
+        }
+        line_.rest(kStep);
+        rested += kStep;
+    }
 }
 
 void Com_Port::pollPass() {

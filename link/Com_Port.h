@@ -38,6 +38,20 @@ public:
     // the device and wake-up the line was given since. Any thread.
     void reopenPort() { reopen_ = true; }
 
+    // Reconnecting (off by default): where the link would give up (the tenth
+    // failed attempt, a port that cannot be opened or has vanished) it shows
+    // the same status text, then waits until the port is there and a calm
+    // pause has passed, and starts again from the opening; after that it
+    // tries once per pause until the ECU answers. "Стоп" and the program's
+    // end work at once while it waits. Any thread.
+    void setReconnect(bool on) { reconnect_ = on; }
+    // What the link notes (and a recording keeps) when it starts to reconnect.
+    static constexpr const char* kReconnectingNote = "the link gave up; reconnecting";
+    static constexpr std::chrono::milliseconds kReconnectPause{3000};
+    void setReconnectPause(std::chrono::milliseconds pause) { reconnectPauseMs_ = pause.count(); }
+    // True while the link waits or tries to reconnect.
+    bool reconnecting() const { return reconnecting_.load(); }
+
     // One turn of the main loop on the calling thread. The logger and the
     // tests may drive the link this way without starting the thread.
     void loopTurn();
@@ -72,6 +86,8 @@ private:
     void connectionAttempt();
     void readIdentification();
     void failureStop(const std::string& text);
+    // Waits for the port to be there and the calm pause to pass.
+    void awaitReconnection();
     void endOfLine();
     // Pauses the link until "Старт", with "Старт" shown enabled first.
     void stopItself();
@@ -95,6 +111,11 @@ private:
     std::atomic<bool> stoppedItself_{false};
     std::atomic<bool> reopen_{false};
     std::atomic<std::int64_t> lastReplyMs_{0};
+    std::atomic<bool> reconnect_{false};
+    std::atomic<bool> reconnecting_{false};
+    std::atomic<std::int64_t> reconnectPauseMs_{kReconnectPause.count()};
+    // The identification of the last connection, to tell another ECU after a reconnection.
+    std::array<std::string, kIdentTextCount> lastIdent_{};
     bool unechoedSeen_ = false;  // bytes came back, but not the request's echo
     bool lastUnechoed_ = false;  // the same, for the last exchange alone
     std::string passGap_;

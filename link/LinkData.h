@@ -21,6 +21,9 @@ struct LinkData {
     // "Старт" enabled: the link is not running. The user interface clears it
     // on "Старт" and sets it on "Стоп"; the link sets it on a failure stop.
     std::atomic<std::uint8_t> startEnabled{1};
+    // Counts the connections made again after the link had given up and
+    // waited for the port (reconnecting): the charts break their traces there.
+    std::atomic<std::uint32_t> reconnections{0};
 };
 
 }  // namespace klink

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "link/Com_Port.h"
 #include "platform/FileAccess.h"
 #include "platform/TimedPause.h"
 
@@ -101,6 +102,7 @@ void ReplayLine::add(WireEvent&& e) {
     const auto index = static_cast<std::uint32_t>(events_.size());
     if (e.kind == WireEvent::Kind::Request) requests_[std::string(e.bytes.begin(), e.bytes.end())].push_back(index);
     if (e.kind == WireEvent::Kind::Pass) passes_.push_back(index);
+    if (e.kind == WireEvent::Kind::Note && e.text == Com_Port::kReconnectingNote) reconnected_ = true;
     events_.push_back(s);
 }
 

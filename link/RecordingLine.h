@@ -35,6 +35,8 @@ public:
     void purgeReceive() override { inner_->purgeReceive(); }
     void wakeUp() override;
     void interrupt() override { inner_->interrupt(); }
+    bool devicePresent() const override { return inner_->devicePresent(); }
+    void rest(std::chrono::milliseconds time) override { inner_->rest(time); }
     std::string name() const override { return inner_->name(); }
     std::string failureReason() const override { return inner_->failureReason(); }
     void setDevice(const std::string& device) override { inner_->setDevice(device); }
@@ -88,6 +90,10 @@ public:
     std::string failureReason() const override { return failure_; }
     std::int64_t clockMs() const override { return lastReplyMs_.load(); }
     bool ended() const override { return ended_.load(); }
+    // The drive reconnected after its link gave up: a replay must too.
+    bool reconnected() const { return reconnected_; }
+    // The drive's own pauses are in its times: waiting to reconnect takes none.
+    void rest(std::chrono::milliseconds) override {}
 
 private:
     // One event, compactly: a long drive holds millions of them.
@@ -114,6 +120,7 @@ private:
     std::size_t tailFrom_ = 0;                                    // events after the last pass but one: the drive's end
     std::string device_;
     std::optional<platform::WallTime> started_;
+    bool reconnected_ = false;
     std::size_t cursor_ = 0;
     std::size_t pendingReply_ = SIZE_MAX;
     bool realtime_;

@@ -14,7 +14,7 @@ MainWindow::MainWindow(const TesterOptions& options, lines::MadeLine line, MainW
     : face_(face), options_(options),
       store_(options.settingsPath.empty() ? platform::SettingsStore::defaultPath() : options.settingsPath),
       line_(std::move(line.line)), recorder_(line.recorder), canCommand_(line.canCommand),
-      portChoosable_(line.portChoosable) {
+      portChoosable_(line.portChoosable), reconnects_(line.reconnects) {
     reportError = [this](const std::string& text) { face_.showError(text); };
     // The store reports once when it has to leave its file alone.
     store_.setProblemReport([this](const std::string& text) {
@@ -85,6 +85,9 @@ void MainWindow::choosePort() {
         chosenWake_ = wake;
         line_->setWakeMethod(wake);  // from the next connection attempt
     }
+    // --reconnect turns it on for this run; a replayed drive that reconnected
+    // replays so.
+    link_->setReconnect(options_.reconnect || stored.reconnect || reconnects_);
     if (!portChoosable_) return;
     const std::string device = options_.portGiven || stored.device.empty() ? options_.port : stored.device;
     if (device == chosenDevice_) return;

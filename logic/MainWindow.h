@@ -121,6 +121,7 @@ private:
     klink::WireRecorder* recorder_ = nullptr;
     bool canCommand_ = true;
     bool portChoosable_ = true;
+    bool reconnects_ = false;
     std::optional<klink::RecordingObserver> recordingObserver_;
     std::unique_ptr<ecu::EcuDecoder> decoder_;
     std::unique_ptr<klink::Com_Port> link_;

@@ -80,15 +80,15 @@ void SettingsWindow::resetColours() {
     if (redraw_) redraw_();
 }
 
-void SettingsWindow::choosePort(const std::string& device, platform::WakeMethod wake) {
+void SettingsWindow::choosePort(const std::string& device, platform::WakeMethod wake, bool reconnect) {
     stored::PortChoice c;
     const auto first = device.find_first_not_of(" \t\r\n");
     const auto last = device.find_last_not_of(" \t\r\n");
     c.device = first == std::string::npos ? std::string() : device.substr(first, last - first + 1);
     c.wake = wake;
+    c.reconnect = reconnect;
     port_ = c;
-    const stored::PortChoice stored = stored::loadPortChoice(store_);
-    if (c.device == stored.device && c.wake == stored.wake) return;
+    if (c == stored::loadPortChoice(store_)) return;
     stored::savePortChoice(store_, c);
 }
 

@@ -42,8 +42,8 @@ public:
     void moveSlider(int slider, int position);
     // "Сброс": the built-in colours, the sliders moved to them.
     void resetColours();
-    // The port (trimmed) or the wake-up chosen: stored when it differs.
-    void choosePort(const std::string& device, platform::WakeMethod wake);
+    // The port (trimmed), the wake-up or reconnecting chosen: stored when it differs.
+    void choosePort(const std::string& device, platform::WakeMethod wake, bool reconnect);
     // Reads the ports present again (the face asks every second while the
     // dialog is open, so that an adapter plugged in shows): true when the
     // list changed.

@@ -101,12 +101,15 @@ PortChoice loadPortChoice(const platform::SettingsStore& store) {
     c.device = store.readText(kPortKey, "device").value_or("");
     const auto wake = store.readInt(kPortKey, "wake");
     if (wake.ok() && wake.value == 1) c.wake = platform::WakeMethod::Break;
+    const auto reconnect = store.readInt(kPortKey, "reconnect");
+    c.reconnect = reconnect.ok() && reconnect.value == 1;
     return c;
 }
 
 void savePortChoice(platform::SettingsStore& store, const PortChoice& choice) {
     store.writeText(kPortKey, "device", choice.device);
-    store.writeInt(kPortKey, "wake", choice.wake == platform::WakeMethod::Break ? 1 : 0);
+    store.writeInts(kPortKey, {{"wake", choice.wake == platform::WakeMethod::Break ? 1 : 0},
+                               {"reconnect", choice.reconnect ? 1 : 0}});
 }
 
 }  // namespace stored

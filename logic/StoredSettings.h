@@ -39,13 +39,16 @@ std::array<float*, 16> colourComponents(display::ColourScheme& scheme);
 void selectParameterSet(const platform::SettingsStore& store, int n, ChartParameters& chart, const ErrorReport& report);
 void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours);
 
-// The serial port and wake-up the user chose on the settings dialog's port
-// tab, kept under "\VELKOR\MANAGEMENT\COM_PORT" ("device" and "wake":
-// 0 the slow byte, 1 a break). Empty device: none chosen.
+// The serial port, wake-up and reconnecting the user chose on the settings
+// dialog's port tab, kept under "\VELKOR\MANAGEMENT\COM_PORT" ("device";
+// "wake": 0 the slow byte, 1 a break; "reconnect": 0 or 1). Empty device:
+// none chosen.
 extern const char* const kPortKey;
 struct PortChoice {
     std::string device;
     platform::WakeMethod wake = platform::WakeMethod::SlowByte;
+    bool reconnect = false;
+    bool operator==(const PortChoice&) const = default;
 };
 PortChoice loadPortChoice(const platform::SettingsStore& store);
 void savePortChoice(platform::SettingsStore& store, const PortChoice& choice);

@@ -6,13 +6,16 @@ namespace logic {
 
 const char* testerUsage() {
     return "usage: m797-tester [--port DEVICE | --simulate | --replay FILE] [--wake byte|break] [--record FILE]\n"
-           "                   [--settings FILE] [--any-screen] [--help] [--version]\n"
+           "                   [--reconnect] [--settings FILE] [--any-screen] [--help] [--version]\n"
            "  --port DEVICE      serial port of the K-line adapter (default: the one chosen\n"
            "                     on the settings dialog's port tab, else /dev/ttyS0)\n"
            "  --simulate         talk to the built-in simulated car instead of a port\n"
            "  --wake byte|break  how the ECU is woken: a 0x00 byte at 360 baud (default),\n"
            "                     or a 25 ms break (default: the port tab's choice)\n"
            "  --record FILE      write everything said on the wire to FILE, as text\n"
+           "  --reconnect        when the link gives up (adapter unplugged, ignition off),\n"
+           "                     wait for the port and the ECU and go on (default: the\n"
+           "                     port tab's choice, else stop)\n"
            "  --replay FILE      replay a recording made with --record, at its pace\n"
            "  --settings FILE    keep the settings in FILE (default ~/.config/VELKOR.ini)\n"
            "  --any-screen       start on a screen that is not 1024 pixels wide\n"

@@ -46,8 +46,10 @@ void HistoryStore::ageAll() {
         for (auto& age : b.historyAge) ++age;
 }
 
-void HistoryStore::shiftIn(const SampleSet& samples) {
+void HistoryStore::shiftIn(const SampleSet& samples, bool afterGap) {
     std::lock_guard<std::mutex> lock(mutex_);
+    std::memmove(&gaps_[1], &gaps_[0], kHistorySlots - 1);
+    gaps_[1] = afterGap ? 1 : 0;
     for (std::size_t n = 1; n < samples.size(); ++n) {
         const int s = slots().slot[n];
         if (s < 0) continue;
@@ -64,7 +66,10 @@ bool HistoryStore::copy(int number, HistoryBuffer& out) const {
     const int s = slotOf(number);
     if (s < 0) return false;
     std::lock_guard<std::mutex> lock(mutex_);
-    out = buffers_[static_cast<std::size_t>(s)];
+    const HistoryBuffer& b = buffers_[static_cast<std::size_t>(s)];
+    out.historyValue = b.historyValue;
+    out.historyAge = b.historyAge;
+    out.afterGap = gaps_;
     return true;
 }
 

@@ -18,6 +18,9 @@ constexpr std::size_t kHistorySlots = 1025;
 struct HistoryBuffer {
     std::array<std::int32_t, kHistorySlots> historyValue{};
     std::array<std::int32_t, kHistorySlots> historyAge{};
+    // 1 where the sample is the first after a gap in the data (the link
+    // reconnected): nothing joins it to the older one.
+    std::array<std::uint8_t, kHistorySlots> afterGap{};
 };
 
 // Samples of every parameter by number (0 where it has no history).
@@ -30,8 +33,9 @@ public:
     static bool hasHistory(int number);
     // One tick: every age of every history + 1.
     void ageAll();
-    // A new sample for every charted parameter, shifted into slot 1.
-    void shiftIn(const SampleSet& samples);
+    // A new sample for every charted parameter, shifted into slot 1;
+    // afterGap: the first after a gap in the data.
+    void shiftIn(const SampleSet& samples, bool afterGap = false);
     // Copies the history of a parameter; false if it has none.
     bool copy(int number, HistoryBuffer& out) const;
 
@@ -39,7 +43,8 @@ private:
     static int slotOf(int number);
 
     mutable std::mutex mutex_;
-    std::array<HistoryBuffer, 64> buffers_;
+    std::array<HistoryBuffer, 64> buffers_;  // their afterGap unused: gaps_ holds it once for all
+    std::array<std::uint8_t, kHistorySlots> gaps_{};
 };
 
 }  // namespace display

@@ -22,7 +22,10 @@ void Sampler::tick() {
             for (std::size_t n = 1; n < samples.size(); ++n) samples[n] = d.sample(static_cast<int>(n));
             return 0;
         });
-        histories_.shiftIn(samples);
+        // The first sample after the link reconnected starts a new trace.
+        const std::uint32_t reconnections = link_.reconnections.load(std::memory_order_acquire);
+        histories_.shiftIn(samples, reconnections != reconnectionsSeen_);
+        reconnectionsSeen_ = reconnections;
     }
     requestRepaint_(Repaint::All);
 }

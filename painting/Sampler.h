@@ -30,6 +30,7 @@ private:
     HistoryStore& histories_;
     std::function<void(Repaint)> requestRepaint_;
     std::function<void()> killTimer_;
+    std::uint32_t reconnectionsSeen_ = 0;
 };
 
 }  // namespace display

@@ -48,7 +48,14 @@ void paintTrendChart(Panel* panel, int slot, const DisplaySources& src) {
     glBegin(GL_LINE_STRIP);
     static HistoryBuffer history;  // user-interface thread only; 8 KB not reallocated per paint
     if (p && src.histories->copy(number, history)) {
-        for (std::size_t i = 1; i < kHistorySlots; ++i) glVertex3i(history.historyAge[i], history.historyValue[i], 0);
+        for (std::size_t i = 1; i < kHistorySlots; ++i) {
+            glVertex3i(history.historyAge[i], history.historyValue[i], 0);
+            // A gap in the data (the link reconnected) is left a gap.
+            if (history.afterGap[i]) {
+                glEnd();
+                glBegin(GL_LINE_STRIP);
+            }
+        }
     }
     glEnd();
     glPopMatrix();

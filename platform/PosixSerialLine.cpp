@@ -232,7 +232,13 @@ void PosixSerialLine::wakeUp() {
     wakeMethod_ = method;
 }
 
+bool PosixSerialLine::devicePresent() const {
+    // A by-id link that points nowhere is no device either.
+    return ::access(name().c_str(), F_OK) == 0;
+}
+
 void PosixSerialLine::interrupt() {
+    endRests();
     interrupted_.store(true, std::memory_order_relaxed);
     if (wakeFd_ >= 0) {
         const std::uint64_t one = 1;

@@ -26,6 +26,7 @@ public:
     void purgeReceive() override;
     void wakeUp() override;
     void interrupt() override;
+    bool devicePresent() const override;
     std::string openedAs() const override { return std::to_string(grantedBaud_) + " baud granted"; }
     std::string wokenBy() const override { return wakeDescription(wakeMethod_.load()); }
     void setWakeMethod(WakeMethod method) override;

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -87,6 +89,16 @@ public:
     // True once a recorded drive has run out: the link stops.
     virtual bool ended() const { return false; }
 
+    // Whether the device the line opens is there now (an unplugged USB
+    // adapter's is not); asked while the link waits to reconnect.
+    virtual bool devicePresent() const { return true; }
+    // A pause on the line's clock while the link waits to reconnect: real
+    // time, except for a replay, which moves on at once. interrupt() ends it.
+    virtual void rest(std::chrono::milliseconds time) {
+        std::unique_lock<std::mutex> lock(restMutex_);
+        restCv_.wait_for(lock, time, [this] { return restEnded_; });
+    }
+
     // What the user calls the port ("/dev/ttyUSB0").
     virtual std::string name() const { return {}; }
     // Why the last open() failed, for the user: "Permission denied (...)".
@@ -105,6 +117,12 @@ public:
     virtual void setNoteSink(std::function<void(const std::string&)> sink) { noteSink_ = std::move(sink); }
 
 protected:
+    // Ends rest() at once, now and from now on (interrupt() calls it).
+    void endRests() {
+        std::lock_guard<std::mutex> lock(restMutex_);
+        restEnded_ = true;
+        restCv_.notify_all();
+    }
     // Each text is said once.
     void note(const std::string& text) {
         if (!noteSink_ || said_.count(text)) return;
@@ -113,6 +131,9 @@ protected:
     }
 
 private:
+    std::mutex restMutex_;
+    std::condition_variable restCv_;
+    bool restEnded_ = false;
     Clock::time_point epoch_ = Clock::now();
     std::function<void(const std::string&)> noteSink_;
     std::set<std::string> said_;

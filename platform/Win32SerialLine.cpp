@@ -199,7 +199,17 @@ void Win32SerialLine::wakeUp() {
     wakeMethod_ = method;
 }
 
+bool Win32SerialLine::devicePresent() const {
+    // The system keeps a name for every COM port that is there now; an
+    // unplugged USB adapter's name goes with it.
+    std::string port = name();
+    if (port.rfind("\\\\.\\", 0) == 0) port = port.substr(4);
+    char target[512];
+    return QueryDosDeviceA(port.c_str(), target, sizeof target) != 0;
+}
+
 void Win32SerialLine::interrupt() {
+    endRests();
     interrupted_ = true;
     // A read under way ends at once instead of running into its time-out.
     if (handle_ != INVALID_HANDLE_VALUE) CancelIoEx(handle_, nullptr);

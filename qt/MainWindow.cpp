@@ -173,7 +173,26 @@ void MainWindow::showEvent(QShowEvent* e) {
 }
 
 void MainWindow::post(std::function<void()> step) {
-    QMetaObject::invokeMethod(this, std::move(step), Qt::QueuedConnection);
+    // The steps wait in a queue of our own, handed over under its lock; the
+    // event loop is only woken, with nothing but the window to carry.
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(postedMutex_);
+        wake = posted_.empty();
+        posted_.push_back(std::move(step));
+    }
+    if (wake)
+        QMetaObject::invokeMethod(
+            this, [this] { runPosted(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::runPosted() {
+    std::deque<std::function<void()>> steps;
+    {
+        std::lock_guard<std::mutex> lock(postedMutex_);
+        steps.swap(posted_);
+    }
+    for (auto& step : steps) step();
 }
 
 void MainWindow::showRunning(bool running) {

@@ -13,8 +13,10 @@
 #include <QWidget>
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -84,6 +86,7 @@ private:
     QWidget* boxOwner() const;
     // The logic's face.
     void post(std::function<void()> step) override;
+    void runPosted();
     void showRunning(bool running) override;
     void repaintPanel(int k) override;
     void closeChildren() override;
@@ -101,6 +104,8 @@ private:
     ResolutionNotice* notice_ = nullptr;
     std::vector<QPointer<QWidget>> children_;
     bool createPosted_ = false;
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;
     display::PaintStats paintStats_;
 };
 

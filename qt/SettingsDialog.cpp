@@ -1,6 +1,7 @@
 #include "qt/SettingsDialog.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -174,6 +175,11 @@ QWidget* SettingsDialog::buildPortTab() {
     wakeBreak->setGeometry(8, 44, 473, 20);
     (stored.wake == platform::WakeMethod::Break ? wakeBreak : wakeByte_)->setChecked(true);
     connect(wakeByte_, &QRadioButton::toggled, this, [this](bool) { PortChange(); });
+
+    reconnect_ = new QCheckBox(QStringLiteral("Переподключаться автоматически"), page);
+    reconnect_->setGeometry(16, 178, 473, 20);
+    reconnect_->setChecked(stored.reconnect);
+    connect(reconnect_, &QCheckBox::toggled, this, [this](bool) { PortChange(); });
     return page;
 }
 
@@ -191,7 +197,8 @@ void SettingsDialog::showPorts() {
 
 void SettingsDialog::PortChange() {
     logic_.choosePort(portList_->currentText().toStdString(),
-                      wakeByte_->isChecked() ? platform::WakeMethod::SlowByte : platform::WakeMethod::Break);
+                      wakeByte_->isChecked() ? platform::WakeMethod::SlowByte : platform::WakeMethod::Break,
+                      reconnect_->isChecked());
 }
 
 void SettingsDialog::SliderChange(int slider, int position) { logic_.moveSlider(slider, position); }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QRadioButton>
@@ -46,6 +47,7 @@ public:
     QTabWidget* tabs() const { return tabs_; }
     QComboBox* portList() const { return portList_; }
     QRadioButton* wakeByteButton() const { return wakeByte_; }
+    QCheckBox* reconnectBox() const { return reconnect_; }
     std::function<void()> onClosed;
 
 protected:
@@ -69,6 +71,7 @@ private:
     std::array<QSlider*, 16> sliders_{};
     QComboBox* portList_ = nullptr;
     QRadioButton* wakeByte_ = nullptr;
+    QCheckBox* reconnect_ = nullptr;
 };
 
 }  // namespace qtface

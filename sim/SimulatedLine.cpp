@@ -88,7 +88,7 @@ int SimulatedLine::openCount() const {
 void SimulatedLine::write(const std::uint8_t* data, std::size_t size) {
     std::lock_guard<std::mutex> lock(mutex_);
     // At a rate the ECU does not speak the bytes mean nothing to it.
-    if (!open_ || !platform::rateClose(rate_, platform::kLinkBaud)) return;
+    if (!open_ || !openSucceeds_ || !platform::rateClose(rate_, platform::kLinkBaud)) return;
     deliver(core_.bytesWritten(data, size, Clock::now()));
 }
 
@@ -235,7 +235,13 @@ bool SimulatedLine::awaitZero(Clock::time_point deadline) {
     return false;
 }
 
+bool SimulatedLine::devicePresent() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return openSucceeds_;
+}
+
 void SimulatedLine::interrupt() {
+    endRests();
     std::lock_guard<std::mutex> lock(mutex_);
     interrupted_ = true;
     cv_.notify_all();

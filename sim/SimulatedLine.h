@@ -30,6 +30,7 @@ public:
     void purgeReceive() override;
     void wakeUp() override;
     void interrupt() override;
+    bool devicePresent() const override;
     std::string name() const override { return "simulated"; }
     std::string failureReason() const override;
     void setWakeMethod(platform::WakeMethod method) override;
@@ -42,7 +43,8 @@ public:
     }
     // Instant mode from now on (true) or the real time-outs (false).
     void setInstant(bool instant);
-    // Whether opening the port succeeds (a missing or busy device when false).
+    // Whether the device is there: opening it succeeds, and an open line
+    // carries bytes (false: unplugged, silent until it comes back).
     void setOpenSucceeds(bool ok);
     int openCount() const;
     platform::WakeRecord lastWake() const;

@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <sstream>
+#include <thread>
 
 #include "platform/WallClock.h"
 #include "sim/PtyPeer.h"
@@ -133,6 +138,69 @@ TEST(Logger, TheCsvTableHasUnitsWallClockTimesAndReplaysTheSame) {
     }
     // Standard output is as it was: status lines and rows without a clock.
     EXPECT_NE(live.out.find("\npass,time,ADC_2O2,"), std::string::npos);
+}
+
+// With --reconnect an adapter unplugged and plugged in again (the device
+// path gone, then back, pointing at another pseudo-terminal) is one drive:
+// pass numbers and times go on, no row comes from the gap, and the recording
+// replays to the same output.
+TEST(Logger, AnAdapterUnpluggedAndPluggedInAgainIsOneDriveThatReplaysTheSame) {
+    const std::string dir = testsupport::tempDir();
+    const std::string port = dir + "/ttyUSB0";
+    sim::SimOptions o;
+    o.answerDelay = std::chrono::milliseconds(1);
+    auto peer = std::make_unique<sim::PtyPeer>(o);
+    ASSERT_TRUE(peer->ok());
+    std::filesystem::create_symlink(peer->slavePath(), port);
+    auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    testsupport::CommandRun live;
+    std::thread run([&] {
+        live = testsupport::runCommand(std::string(M797_LOG_PATH) + " --port " + port +
+                                       " --reconnect --passes 40 --record " + dir + "/drive.txt > " + dir +
+                                       "/out.txt 2> " + dir + "/err.txt");
+    });
+    EXPECT_TRUE(
+        testsupport::waitUntil([&] { return countOf(read(dir + "/out.txt"), "\n") >= 16; }, std::chrono::seconds(20)));
+    std::filesystem::remove(port);  // unplugged
+    peer->hangUp();
+    EXPECT_TRUE(
+        testsupport::waitUntil([&] { return read(dir + "/err.txt").find("the port is gone") != std::string::npos; },
+                               std::chrono::seconds(20)));
+    peer = std::make_unique<sim::PtyPeer>(o);  // plugged in again
+    std::filesystem::create_symlink(peer->slavePath(), port);
+    run.join();
+    ASSERT_EQ(live.status, 0) << read(dir + "/err.txt");
+    const std::string out = read(dir + "/out.txt");
+    SCOPED_TRACE(out);
+    // The passes go on across the gap, each once, in order, in time.
+    std::vector<std::pair<int, double>> rows;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])))
+            rows.emplace_back(std::stoi(line), std::stod(line.substr(line.find(',') + 1)));
+    ASSERT_GE(rows.size(), 8u);
+    for (std::size_t k = 1; k < rows.size(); ++k) {
+        EXPECT_GT(rows[k].first, rows[k - 1].first);
+        EXPECT_GT(rows[k].second, rows[k - 1].second);
+    }
+    EXPECT_EQ(rows.back().first, 40);
+    const auto gap = out.find("status: Адаптер не подключен!\n");
+    ASSERT_NE(gap, std::string::npos);
+    EXPECT_NE(out.find("status: Данные получены.\n", gap), std::string::npos);  // after the gap
+    EXPECT_EQ(countOf(out, "ident 0: "), 2);                                    // read again
+    const std::string err = read(dir + "/err.txt");
+    EXPECT_NE(err.find("connected again"), std::string::npos);
+    EXPECT_EQ(err.find("another ECU"), std::string::npos);  // the same car
+
+    // The recording holds the gap and replays to the same output.
+    const std::string recording = read(dir + "/drive.txt");
+    EXPECT_NE(recording.find("note the port is gone"), std::string::npos);
+    const LoggerRun replay = runLogger("--replay " + dir + "/drive.txt --passes 40");
+    EXPECT_EQ(replay.status, 0);
+    EXPECT_EQ(replay.out, out);
 }
 
 // A row is a measurement: an ECU that falls silent after pass 2 gives no

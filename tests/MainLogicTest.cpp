@@ -2,6 +2,7 @@
 // what it is asked to show, against the simulated car.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <mutex>
 
@@ -143,4 +144,29 @@ TEST(MainWindowLogic, PresetsTheChildWindowsReadsAndAReplaysMissingCommands) {
     EXPECT_FALSE(replay.main->openControl());
     EXPECT_FALSE(klink::isSet(replay.main->linkData.command.controlActive));
     EXPECT_FALSE(klink::isSet(replay.main->linkData.command.actuator[0].reportRequest));
+}
+
+TEST(MainWindowLogic, WithReconnectingChosenAnUnpluggedAdapterIsWaitedForAndTheChartsShowTheGap) {
+    sim::SimOptions o;
+    o.answerDelay = std::chrono::milliseconds(1);
+    o.readTimeoutDivisor = 10;
+    Rig rig(o);
+    stored::savePortChoice(rig.main->store(), {"", platform::WakeMethod::SlowByte, true});
+    rig.main->link().setReconnectPause(std::chrono::milliseconds(200));
+    rig.main->start();
+    ASSERT_TRUE(rig.face.until([&] { return rig.main->link().passCount() >= 3; }));
+    rig.line->setOpenSucceeds(false);  // unplugged
+    ASSERT_TRUE(rig.face.until([&] { return rig.main->link().reconnecting(); }));
+    const auto passes = rig.main->link().passCount();
+    rig.line->setOpenSucceeds(true);
+    ASSERT_TRUE(rig.face.until([&] { return rig.main->link().passCount() >= passes + 3; }));
+    // Never shown stopped: nobody had to press "Старт".
+    EXPECT_EQ(rig.face.running, std::vector<bool>{true});
+    EXPECT_EQ(rig.main->linkData.reconnections.load(), 1u);
+    // The first sample after the gap starts a new trace.
+    ASSERT_TRUE(rig.face.until([&] {
+        display::HistoryBuffer h;
+        rig.main->histories.copy(56, h);
+        return std::count(h.afterGap.begin(), h.afterGap.end(), 1) == 1;
+    }));
 }

@@ -85,6 +85,25 @@ inline void feed(Face& f, int number, const std::function<int(int)>& value, int 
     }
 }
 
+// A gap in the data (the link reconnected): ticks without samples, then a
+// sample marked as the first after the gap. Nothing joins it to the older one.
+inline void aGapInTheDataIsLeftAGap(Face& f) {
+    f.data().chartParameter[0] = 56;
+    feed(
+        f, 56, [](int) { return 80; }, 100);
+    for (int i = 0; i < 180; ++i) f.data().histories.ageAll();  // the link away
+    display::SampleSet s{};
+    s[56] = 80;
+    f.data().histories.ageAll();
+    f.data().histories.shiftIn(s, true);
+    feed(
+        f, 56, [](int) { return 80; }, 100);
+    const Picture img = f.shot(1);
+    EXPECT_GT(count(img, {0, 0, 100, 115}, blue), 50);   // the trace after the gap
+    EXPECT_GT(count(img, {330, 0, 60, 115}, blue), 30);  // and before it
+    EXPECT_EQ(count(img, {150, 0, 130, 115}, blue), 0);  // nothing across the gap
+}
+
 inline void numberZeroDrawsTheGridOnlyAndAReservedNumberItsCaptionOnly(Face& f) {
     f.data().chartParameter[0] = 0;
     Picture img = f.shot(1);
@@ -215,4 +234,8 @@ inline void thePassportShowsCaptionsAndTextsUpToTheirFirstZero(Face& f) {
     TEST(Suite, ThePassportShowsCaptionsAndTextsUpToTheirFirstZero) {                        \
         Rig rig;                                                                             \
         paintchecks::thePassportShowsCaptionsAndTextsUpToTheirFirstZero(rig);                \
+    }                                                                                        \
+    TEST(Suite, AGapInTheDataIsLeftAGap) {                                                   \
+        Rig rig;                                                                             \
+        paintchecks::aGapInTheDataIsLeftAGap(rig);                                           \
     }

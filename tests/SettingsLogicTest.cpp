@@ -88,13 +88,16 @@ TEST(SettingsWindow, APortChoiceIsStoredTrimmedAndOnlyWhenItChanges) {
     auto w = rig.window();
     w.open();
     EXPECT_EQ(w.portShown().device, "");
-    w.choosePort("  /dev/serial/by-id/usb-FTDI-if00 \n", platform::WakeMethod::Break);
+    w.choosePort("  /dev/serial/by-id/usb-FTDI-if00 \n", platform::WakeMethod::Break, false);
     const stored::PortChoice stored = stored::loadPortChoice(rig.store);
     EXPECT_EQ(stored.device, "/dev/serial/by-id/usb-FTDI-if00");
     EXPECT_EQ(stored.wake, platform::WakeMethod::Break);
+    EXPECT_FALSE(stored.reconnect);
     const std::size_t writes = rig.store.replacements();
-    w.choosePort("/dev/serial/by-id/usb-FTDI-if00", platform::WakeMethod::Break);
+    w.choosePort("/dev/serial/by-id/usb-FTDI-if00", platform::WakeMethod::Break, false);
     EXPECT_EQ(rig.store.replacements(), writes);
+    w.choosePort("/dev/serial/by-id/usb-FTDI-if00", platform::WakeMethod::Break, true);
+    EXPECT_TRUE(stored::loadPortChoice(rig.store).reconnect);
     auto again = rig.window();
     again.open();
     EXPECT_EQ(again.portShown().device, "/dev/serial/by-id/usb-FTDI-if00");

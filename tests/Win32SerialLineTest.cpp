@@ -15,4 +15,5 @@ TEST(Win32SerialLine, PortNamesAndAMissingPortSaysWhy) {
     EXPECT_FALSE(missing.open());
     EXPECT_FALSE(missing.isOpen());
     EXPECT_EQ(missing.failureReason().rfind("no such port", 0), 0u) << missing.failureReason();
+    EXPECT_FALSE(missing.devicePresent());  // a reconnecting link waits for it
 }
