@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One decode of both live-data blocks, all readout texts included, and the
 // heap allocations it makes when the texts do or do not change.
 #include <benchmark/benchmark.h>

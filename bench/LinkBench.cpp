@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Poll-pass timing against the simulated line: bytes take their 10400-baud
 // time, the ECU answers after 25 ms, and every read ends 50 ms after the last
 // byte. The floor of a pass is that wire time; what the link adds on top is

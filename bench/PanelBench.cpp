@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Seven panels of the main window's sizes repainting at 33 Hz, drawn through
 // either binding: a native window per panel (the panel component) or
 // QOpenGLWidget, which Qt composites into the whole window on every update.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One sampled tick: 64 histories aged, the samples read under the live
 // data's lock and shifted in.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logger's rows: the header, one row of 79 readouts per pass, and the
 // error codes. All return UTF-8 lines without the newline.
 #pragma once

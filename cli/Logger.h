@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // m797-log: the link without windows. Prints the link's status changes, the
 // identification after each set-up and, per poll pass, one row of readouts,
 // as UTF-8 lines on stdout.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // m797-log: polls the ECU without windows and writes what it reads to stdout.
 #include <csignal>
 #include <iostream>

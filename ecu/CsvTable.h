@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drive as a table for a spreadsheet (RFC 4180: comma-separated, CRLF,
 // quoted where needed): the pass, the seconds since the start, the wall-clock
 // time (ISO 8601 with the zone), and the 79 readouts, headed by their

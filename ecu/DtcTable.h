@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Error codes: the count and records of the error-code reply, the shown code,
 // the code's text and the four status indications.
 #pragma once

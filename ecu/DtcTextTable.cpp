@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts of the error codes this ECU stores, by code (high, low byte).
 #include "ecu/DtcTable.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The meaning layer's hook into the link: decodes each pass into the live
 // data and builds the identification texts at each set-up.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The eleven identification texts, byte for byte from the four replies read
 // at each connection set-up. Zero bytes stay in the text (they end what is
 // shown); nothing is converted or trimmed.

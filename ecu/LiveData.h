@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoded live data: one channel per catalogue parameter that has data,
 // indexed by the parameter's number. Zero and empty until the first pass.
 #pragma once

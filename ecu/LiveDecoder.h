@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns the two live-data replies into engineering values, chart values and
 // texts. Checks nothing: it decodes whatever the buffers hold, and positions
 // beyond a buffer's end read as zero.

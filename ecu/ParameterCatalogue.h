@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed list of 79 parameters, numbered 1..79: the number is what a chart
 // preset stores. All texts are code page 1251.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 79 parameters the user can chart, in catalogue order: mnemonic, kind,
 // decimals of the readout, the settings lists' text, the chart caption, the
 // axis labels (top, middle, bottom; flags top and bottom) and the companion

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The catalogue's source rows (UTF-8). Use ParameterCatalogue, which holds
 // them converted to code page 1251 with the label positions worked out.
 #pragma once

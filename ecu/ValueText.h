@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Readout texts of the analogue parameters: fixed point with a given number
 // of decimals, after rounding the value to ten significant digits; halves
 // round away from zero; negative values carry a leading minus sign.

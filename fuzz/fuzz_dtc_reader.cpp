@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any error-code reply: counts larger than what arrived, any status byte.
 #include "ecu/DtcTable.h"
 

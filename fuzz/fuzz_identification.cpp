@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Four identification replies of any length and content.
 #include <vector>
 

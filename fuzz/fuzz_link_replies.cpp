@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link fed arbitrary reply bytes: every read returns the next bytes of
 // the input, as a broken adapter or a noisy line might deliver them.
 #include <algorithm>

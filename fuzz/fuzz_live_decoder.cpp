@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes in the two live-data buffers, and buffers of any length.
 #include <algorithm>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any file given to --replay: the reader refuses it or reads it, what it
 // reads writes back the same, and the link runs the replay to its end.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What both programs read from their command line for their serial line
 // (--port, --simulate, --replay, --record, --wake), and one way of reading
 // options: "--name value" and "--name=value" alike.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one place that makes the serial line a program talks through: a real
 // port (the POSIX or the Win32 one, whichever system this is), the simulated
 // car, or a replayed recording; with the wake-up method set and, when asked,

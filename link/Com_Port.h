@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link to the ECU: owns the serial line, wakes the ECU, sets up
 // communication, runs poll passes back to back and serves the command area.
 // It runs on its own thread, created suspended; start() and pause() are what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command area that the windows and the link thread share. Windows post a
 // request by writing its payload, then setting its flag; the link serves it
 // at a fixed point of its next pass and clears one-shot flags. Flags are

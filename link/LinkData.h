@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The part of the shared data area that the link writes: status and
 // identification texts, the command area and the sample flags.
 #pragma once

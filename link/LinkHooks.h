@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the layers above hear from the link. The meaning layer decodes what the
 // link read (LinkHooks); whoever runs the user interface is told about status
 // changes and a failure stop (LinkObserver). Both are called on the link thread.

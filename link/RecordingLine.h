@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lines for a drive kept and looked at again: RecordingLine passes everything
 // to the real line and writes the wire to a recording; ReplayLine answers each
 // request with the reply recorded for it.

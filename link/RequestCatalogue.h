@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every frame the tester sends (the adjustment frames excepted, which live in
 // the command area), built once.
 #pragma once

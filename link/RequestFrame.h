@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // KWP2000 request frames as the tester sends them: format byte, target 0x10,
 // source 0xF1, service and parameters, additive checksum.
 #pragma once

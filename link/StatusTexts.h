@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link's status texts, as the status line shows them (code page 1251).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wire's fixed facts in one place: how many bytes each exchange reads
 // (its reply buffer's size) and the reply positions the link itself looks
 // at. Positions count from the first byte read, the adapter's echo of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A recording of the wire: one text line per event, each with its time in
 // milliseconds since the recording began. The header's comment lines say
 // what made it, so that whoever receives it can tell:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "logic/ControlWindow.h"
 
 #include "platform/Cp1251.h"

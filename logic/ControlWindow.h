@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the control window does, apart from any toolkit: its seventeen
 // entries (twelve outputs switched on and off, three stepped, the ECU reset
 // and the reset with initialisation), which requests each choice and button

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the error-codes window does, apart from any toolkit: the rows it
 // shows, read from one copy of the link's error-code reply (the count and
 // the records always from the same reply), the clear command, and what

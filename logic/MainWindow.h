@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window does, apart from any toolkit: it owns the data area,
 // the link and its thread, the sampler's timer and the settings store; it
 // starts and stops the link, loads a preset, opens the child windows' reads

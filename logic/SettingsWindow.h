@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the settings dialog does, apart from any toolkit: the preset down and
 // the five lists it shows (a user's choice in a list is stored at once; the
 // charts take it only when the preset's button in the main window is

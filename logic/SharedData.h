@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data area the main window owns and every thread shares: the link's
 // texts and command area, the decoded live data, the chart histories, the
 // chart selection and the colours, the sampler's timer.

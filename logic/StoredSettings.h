@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart presets F1..F12 and the colour scheme in the settings store: the
 // first-run defaults, reading at start, loading a preset, saving the colours.
 // A failed read is reported through the callback and stops the operation at

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts where, and the Debian package CPack makes of it.
 include(GNUInstallDirs)
 
@@ -33,11 +34,13 @@ configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.Debian ${changelog} @ONLY
 add_custom_command(OUTPUT ${changelog}.gz COMMAND gzip -9nkf ${changelog} DEPENDS ${changelog} VERBATIM)
 add_custom_target(m797_docs ALL DEPENDS ${m797_docs} ${changelog}.gz)
 set(m797_docdir ${CMAKE_INSTALL_DATADIR}/doc/m797-tester)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${changelog}.gz DESTINATION ${m797_docdir})
+# The machine-readable copyright file (DEP-5), with the maintainer's address.
+configure_file(${CMAKE_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/doc/copyright @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${changelog}.gz DESTINATION ${m797_docdir})
 
 set(CPACK_PACKAGE_NAME m797-tester)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "M7.9.7 tester developers <m797-tester@localhost>")
+set(CPACK_PACKAGE_CONTACT "${M797_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A technician connects a K-line adapter between the PC and the car's
 diagnostic socket and gets live engine data as trend charts, flags, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the seven panels of the main window draw: the five trend charts, the
 // flag strip and the passport panel. Each paint copies what it needs from the
 // shared data under the owners' locks and draws it in OpenGL 1.1.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The charts' colours: red, green, blue and brightness, each 0..1. The
 // brightness is passed to OpenGL as alpha and, with additive blending, acts
 // as brightness on the black background.

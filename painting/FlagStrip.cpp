@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The flag strip of panel 6: the ECU's flags, the status line, checksum,
 // error count and port, grouped by thin frames.
 #include "platform/OpenGl.h"

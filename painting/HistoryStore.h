@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart histories: for each of the 64 charted parameters, 1025 slots of
 // value and age. Slot 0 stages a new sample; slots 1..1024 hold the newest to
 // the oldest. Shifted in place, never a ring: slot k is the k-th newest. The

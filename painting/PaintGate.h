@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which panels need painting on a sampler tick: a chart whose trace moves,
 // and any panel whose picture would differ from the one it last drew (the
 // flag strip when a flag, text or count changes, the passport when the

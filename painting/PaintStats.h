@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paint times of the panels, for measuring (M797_PAINT_STATS set): each
 // panel's paint handler is timed to the end of its drawing, and the median
 // per panel is printed on the standard error at the end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the painting needs of a drawing panel, whichever window system's face
 // provides it (the Qt panel here; a WGL one on Windows). The paints call it
 // only inside the panel's handlers, with the panel's OpenGL context current.

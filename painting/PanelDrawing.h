@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Steps and helpers every panel's paint shares: the fixed state, the pixel
 // overlay for texts, colours with a brightness of their own.
 #pragma once

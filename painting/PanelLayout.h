@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's seven drawing panels as every face makes them: where
 // each lies, its fonts, and what it paints. A face makes its own kind of
 // panel and hands it to setUpPanel.

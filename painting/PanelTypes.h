@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing panel's published property types and the pixel-format
 // request derived from them. Plain C++: tested without a display.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The passport panel (panel 7): the ECU's and the vehicle's identification.
 #include "platform/OpenGl.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port's name on the strip, fitted into the strip's last frame.
 #include <string_view>
 

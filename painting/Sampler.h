@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 30 ms sampler: ages every history by one tick and, when the link has
 // finished a new pass, shifts each charted parameter's sample in; then asks
 // for the panels to be repainted. Runs on the timer's thread; the repaint is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trend chart of panels 1 to 5.
 #include "platform/OpenGl.h"
 

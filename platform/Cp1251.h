@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversion between the system's internal text encoding (code page 1251,
 // one byte per character, as the panels' fonts expect) and Unicode.
 // This is the only place that knows the mapping: the user-interface edge and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A serial line on a named device: the name may change while the link runs
 // (it is taken at the next opening), and why an opening failed is kept for
 // the user.

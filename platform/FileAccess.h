@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files named by the user, on both systems: names are UTF-8 (on Windows
 // they go through the wide calls, so a Cyrillic name works whatever the
 // ANSI code page), and a file being read can be given up at any moment.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bytes as the program spells them (the recordings, the logger's codes and
 // checksums, the shown error codes): two upper-case hexadecimal digits.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // OpenGL 1.1 and GLU as each system declares them: the Windows headers need
 // the calling conventions <windows.h> defines before them.
 #pragma once

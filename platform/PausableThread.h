@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A worker thread that is created suspended, can be paused and resumed from
 // outside, pauses itself, and ends on request. Pauses take effect only where
 // the body calls checkpoint(), so the body decides which points are safe.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/PosixSerialLine.h"
 
 // termios2 lives in the kernel headers, which clash with <termios.h> and

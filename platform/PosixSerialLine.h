@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A serial port on Linux, configured through termios2 so that the K-line's
 // 10400 baud can be set exactly.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store on Windows: the registry's keys under HKEY_CURRENT_USER,
 // named as the program names them ("\VELKOR\DIAGRAM\F1"), each value a DWORD
 // (or a string for a text). The registry keeps each value whole by itself, so

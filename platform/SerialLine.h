@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial line the link talks through: a real port (PosixSerialLine) or the
 // simulated adapter and ECU. The link relies only on what is declared here.
 #pragma once

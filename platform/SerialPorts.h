@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial ports present on this machine, for choosing one and for saying
 // which ones exist when the one asked for does not.
 #pragma once

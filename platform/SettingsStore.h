@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's settings: keys named by absolute paths such as
 // "\VELKOR\DIAGRAM\F1", each holding named 32-bit integer values. On Windows
 // they are the registry's keys under HKEY_CURRENT_USER; elsewhere they are

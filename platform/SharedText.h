@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts that one thread replaces while others read them. Each access holds
 // the lock only for the copy.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ctrl+C, termination and a closed terminal as a request that both programs
 // take the same way, so that they can end in order (windows closed, outputs
 // released, the link stopped at an exchange boundary, the port closed).

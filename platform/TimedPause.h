@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pauses on the monotonic clock. A pause is never ended early: signals and
 // spurious wake-ups only make it sleep again until its deadline.
 #pragma once

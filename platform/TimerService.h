@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Periodic timers, each on its own thread, identified by a number as the
 // multimedia timer's are: started with a period and a resolution, killed by
 // identifier. Killing an unknown or already dead identifier does nothing; a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast-init wake-up as a sequence of a port's primitive operations. The
 // Linux port and the simulated adapters run the same sequence, so what the
 // tests see of the simulator's chips is what a real chip gets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Moments of the wall clock as the programs write them: the local time with
 // its offset from UTC, on both systems the same way.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A serial port on Windows through the Win32 communications calls: the port
 // opened unshared, the device-control block at 10400 baud 8N1, the read
 // time-outs as the link wants them (interval 50 ms, 50 ms per byte plus

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The COM ports Windows lists: every serial port driver enters its ports
 // under HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM as it starts them
 // (a USB adapter's when it is plugged in), named by the driver's device.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dialog with one close path. Escape rejects a dialog, which closes it
 // without a close event; the close button, Alt+F4 and close() send one; the
 // program's end closes it too. All of them run finish() once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two confirmations in front of the destructive commands:
 // ResetConfirmation for the ECU reset, InitialisationConfirmation for the
 // reset with initialisation. While one is open the control window is hidden;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control window's Qt face: the list, the two buttons and the status
 // line over logic::ControlWindow, which decides what each choice and press
 // posts to the command area.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The error-codes window's Qt face: the codes the ECU stores with their four
 // status pictures and texts, refreshed every 500 ms, their count, and the
 // clear command, over logic::ErrorCodesWindow.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decodes a JPEG held in memory with libjpeg.
 #pragma once
 

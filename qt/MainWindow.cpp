@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/MainWindow.h"
 
 #include <QApplication>
@@ -6,6 +7,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+
+#include <cstdio>
 
 #include "painting/PanelLayout.h"
 #include "platform/Cp1251.h"
@@ -43,6 +46,11 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
     // notice shows and nothing talks to the car.
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!options.anyScreen && screen && screen->geometry().width() != 1024) {
+        // The notice is in the window's words; the terminal hears why and what to do.
+        std::fprintf(stderr,
+                     "m797-tester: the screen is %d pixels wide, not 1024: the program shows its notice and "
+                     "ends in 4 s (--any-screen starts it on any screen)\n",
+                     screen->geometry().width());
         notice_ = new ResolutionNotice;
         notice_->setAttribute(Qt::WA_DeleteOnClose);
         notice_->show();

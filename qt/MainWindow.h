@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's Qt face: the background, the seven drawing panels, the
 // preset and command buttons, the child windows and the boxes, over
 // logic::MainWindow, which owns the data area, the link and the sampler and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The notice shown instead of the main window on a screen that is not 1024
 // pixels wide. It ends the program after four seconds, or at once when the
 // user closes it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog's Qt face: the tabs, the preset buttons and lists, the
 // colour sliders and the port choice, over logic::SettingsWindow, which
 // stores a preset's lists at once, changes the colours in the main window at

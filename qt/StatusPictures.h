@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ten 21 x 21 status pictures of the error-codes window.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two rules every window of the tester keeps, written once.
 //
 // Keys: a push button is pressed by Enter, Return or Space only while it has

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // m797-tester: the main window against a real or simulated ECU.
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds the logger for 64-bit Windows with mingw-w64 (Debian's
 # g++-mingw-w64-x86-64-posix), self-contained (the runtime linked in), into
 # build-windows/, with the painting and the window logic; with --test also

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package and checks it as a user's machine would take it:
 # apt accepts it, it holds what it should, its menu entry is valid, and the
 # packaged logger runs.
@@ -30,4 +31,19 @@ version=$(dpkg-deb -f "$deb" Version)
 out=$("$root/usr/bin/m797-log" --simulate --passes 1)
 grep -q '^1,' <<<"$out" || { echo "the packaged logger printed no row"; exit 1; }
 gzip -t "$root"/usr/share/man/man1/*.gz "$root"/usr/share/doc/m797-tester/changelog.Debian.gz
+# The copyright file in the machine-readable form, with the licence named
+# and stated, and the maintainer's contact filled in.
+copyright="$root/usr/share/doc/m797-tester/copyright"
+python3 - "$copyright" "$(dpkg-deb -f "$deb" Maintainer)" <<'PY'
+import sys
+text = open(sys.argv[1], encoding="utf-8").read()
+paragraphs = [p for p in text.split("\n\n") if p.strip()]
+fields = [dict(l.split(": ", 1) for l in p.splitlines() if ": " in l and not l.startswith(" ")) for p in paragraphs]
+assert fields[0].get("Format") == "https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/", "not DEP-5"
+assert fields[0].get("Upstream-Contact") == sys.argv[2], "the contact is not the maintainer"
+files = [f for f in fields if "Files" in f]
+assert files and all(f.get("License") == "GPL-3.0-or-later" for f in files), "files without the licence"
+assert any(f.get("License") == "GPL-3.0-or-later" and "Files" not in f for f in fields), "the licence is not stated"
+assert "GNU General Public License" in text and "@M797" not in text, "the file was not filled in"
+PY
 echo "package checked: $(basename "$deb")"

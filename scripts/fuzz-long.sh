@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A long fuzzing campaign, beside the brief one the test command runs: every
 # libFuzzer target (or those named) for RUNS executions each (default 10^8),
 # one per core, from the same clang build (build-asan) and corpora. Prints

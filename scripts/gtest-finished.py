@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks a GoogleTest XML report: it exists (GoogleTest writes it only when
 the program reaches its end), tests ran, and none failed.
 

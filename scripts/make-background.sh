@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the main window's background picture (1024 x 740): a light grey
 # surface with a dark, framed bed behind each drawing panel. The result is
 # committed as qt/resources/background.jpg and compiled into the program.

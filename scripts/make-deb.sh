@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds a release of both programs and a Debian package of it (CPack, with
 # the dependencies computed from the shared libraries by dpkg-shlibdeps).
 # With --from DIR, packages the programs of a build already made in DIR

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes docs/screenshot.png: m797-tester against the simulated car on a
 # virtual 1024 x 768 screen, some seconds after "Старт".
 #   bash scripts/make-screenshot.sh [seconds-after-start]

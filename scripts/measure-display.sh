@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The live display's cost against a reference measured in the same run on the
 # same machine: `panel_bench widget` (seven QOpenGLWidget panels of the main
 # window's sizes at 33 Hz, each a 175-line smooth grid and a 1024-vertex

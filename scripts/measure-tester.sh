@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures m797-tester polling the simulated car on a virtual 1024 x 768
 # screen: time until the main window is mapped, CPU share and resident
 # memory over a polling period, and (PAINT_STATS=1) the median paint time of

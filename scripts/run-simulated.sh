@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts m797-tester against the simulated car. Without a display it runs on
 # a virtual 1024 x 768 screen (Xvfb); on a real desktop, whose screen is
 # seldom exactly 1024 pixels wide, it passes --any-screen so that the

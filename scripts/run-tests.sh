@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds and runs every test: the normal build (windows included, under a
 # virtual X display), the core tests again under
 # AddressSanitizer+UndefinedBehaviorSanitizer with the fuzz targets briefly,
@@ -9,8 +10,9 @@
 # (scripts/with-screen.sh), so that focus, raising and Alt+F4 are real.
 # Each stage prints its time, and the last lines sum them up.
 #
-# --quick: the everyday path, well under a minute once built: the normal
-# build and its core tests (link, simulator, meaning, settings, layering).
+# --quick [DIR]: the everyday path, well under a minute once built: the
+# normal build in DIR (default build/) and its core tests (link, simulator,
+# meaning, settings, what the windows do, layering).
 # --busy: the whole command with one core kept busy beside it by a plain
 # loop, as on a machine where something else still runs; use it before a
 # change to the window tests lands.
@@ -32,12 +34,13 @@ if [ "${1:-}" = "--busy" ]; then
 fi
 
 if [ "${1:-}" = "--quick" ]; then
-  bash scripts/build.sh build
+  dir=${2:-build}
+  bash scripts/build.sh "$dir"
   # The window tests list themselves on a display even when not chosen.
   if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-    xvfb-run -a -s "-screen 0 1024x768x24" bash -c 'cd build && QT_QPA_PLATFORM=xcb ctest --output-on-failure -j2 -L core'
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c "cd '$dir' && QT_QPA_PLATFORM=xcb ctest --output-on-failure -j2 -L core"
   else
-    (cd build && ctest --output-on-failure -j2 -L core)
+    (cd "$dir" && ctest --output-on-failure -j2 -L core)
   fi
   exit 0
 fi
@@ -74,6 +77,11 @@ run_ctest() {  # build dir, extra ctest args...
 tsan_config=(-DM797_SANITIZER=thread -DM797_BENCH=OFF -DM797_WINDOW_CTEST=OFF)
 
 stage "lint: formatting and a warning-free build"
+# Every source file names its licence on its first line (after a shebang).
+missing=$(git ls-files '*.cpp' '*.h' '*.py' '*.sh' '*.cmake' '*CMakeLists.txt' '*.1' .ci/run | while read -r f; do
+  head -n 2 "$f" | grep -q 'SPDX-License-Identifier: GPL-3.0-or-later' || echo "$f"
+done)
+[ -z "$missing" ] || { echo "files without the licence line:"; echo "$missing"; exit 1; }
 if command -v clang-format >/dev/null; then
   git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 fi

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads a ThreadSanitizer log of the window tests and fails when a reported
 race has one of its two racing accesses in this project's own code.
 

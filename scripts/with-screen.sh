@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command on a virtual 1024 x 768 screen of its own (Xvfb, on the
 # first free display number) with a real window manager (openbox), so that
 # focus, raising, the close button and Alt+F4 behave as on a desktop. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The echoing K-line adapter with the ECU behind it: takes the bytes the
 // tester writes, with their times, and says which bytes come back when.
 // Shared by the in-process line and the pseudo-terminal peer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Bosch M7.9.7 as seen from the K-line: answers the tester's requests from
 // its state (session, identification, live-data bytes, stored error codes,
 // outputs). Plain data and no timing: the adapter around it does the timing.

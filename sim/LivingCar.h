@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A simulated car that lives: a warm-up from cold, an idle near 850 rpm with
 // jitter, a throttle blip every twelve seconds, a switching lambda sensor,
 // flags and counters that follow, and the idle actuator answering the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated adapter and ECU on the master side of a pseudo-terminal, so
 // that the real termios layer can be driven end to end: open slavePath() as
 // the serial device. A 0x00 byte arriving between frames is taken as the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated adapter and a living car behind it, as "--simulate" uses
 // them: bytes take their 10400-baud time and the ECU answers after 25 ms.
 #pragma once

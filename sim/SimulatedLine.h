@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated adapter and ECU behind the SerialLine interface, in the same
 // process: what the tests and "--simulate" put behind the link. Reads keep
 // the real time-out rules on the real clock; in instant mode nothing waits,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link against the ways of real USB serial chips, as their Linux drivers
 // show them, played by the simulated adapter; and the termios layer's own
 // checks on a pseudo-terminal with a driver that refuses or rounds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the charts, the flag strip and the passport put on the screen, read
 // back from the panels' windows under Xvfb with Mesa's software renderer.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog, the error-codes window, the control window and the
 // confirmations, against the link running on the simulated ECU.
 #include <gtest/gtest.h>

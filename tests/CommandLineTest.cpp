@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Both programs' options: "--name value" and "--name=value" alike.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Connection set-up against the simulated adapter and ECU, driven one loop
 // turn at a time on the test's thread.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the control and error-codes windows do, without a window: each
 // control choice reports one output and releases the one before, steps
 // start from the ECU's value and stay in their range, the destructive

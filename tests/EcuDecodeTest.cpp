@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Live-data decoding against worked values, byte by byte.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OpenGL panel under Mesa's software renderer: pixel-format rules, the
 // handler protocol, and what the fonts really put in the frame buffer.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link on its own thread: start, pause at exchange boundaries, the
 // failure stop's hand-over, the orderly end, and no data race under load.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logger's header and rows, end to end through the simulated ECU.
 #include <gtest/gtest.h>
 

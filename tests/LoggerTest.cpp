@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // m797-log as a technician runs it: its output contract and exit status.
 #include <gtest/gtest.h>
 

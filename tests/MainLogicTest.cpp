@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window does, without a display: a face that only records
 // what it is asked to show, against the simulated car.
 #include <gtest/gtest.h>

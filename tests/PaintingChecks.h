@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the charts, the flag strip and the passport must show, checked the
 // same way on every face's panels: each face's test gives a picture of
 // panel k as painted now, and the data the panels paint.

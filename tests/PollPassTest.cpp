@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poll pass and the command area, one pass at a time on the test thread.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The termios layer over a pseudo-terminal: raw bytes, the read time-outs,
 // the wake-up, and the link end to end against the simulated ECU.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link reconnecting by itself: an adapter unplugged and plugged in again,
 // an ECU that falls silent for a while, and "Стоп" or the program's end while
 // it waits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recording a drive and replaying it: the format, the reader's refusals, and
 // the logger's output reproduced line for line.
 #include <gtest/gtest.h>

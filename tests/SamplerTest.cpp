@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 30 ms sampler and its timer.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the settings dialog does, without a display: presets, colours, port.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: never lost, never torn, never written when it is not ours.
 #include <gtest/gtest.h>
 

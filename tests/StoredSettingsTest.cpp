@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The presets and colours in the settings file.
 #include <gtest/gtest.h>
 

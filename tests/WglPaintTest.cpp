@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The painting on the Windows face's panels (WGL, fonts from
 // wglUseFontBitmaps/wglUseFontOutlines), checked as on the Qt face. Run under
 // Wine on a virtual screen; the pictures are read back from each panel's

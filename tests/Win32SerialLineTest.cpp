@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Win32 serial line's own checks that need no adapter.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logger cross-built for Windows, run under Wine with COM1 mapped to a
 // pseudo-terminal that the simulated adapter and ECU serve, prints what the
 // Linux logger prints for the same ECU. Runs when M797_WINDOWS_LOG names the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GUI tests run against a real X display (Xvfb in CI) with Qt's xcb
 // platform: the offscreen platform cannot host OpenGL windows.
 #include <gtest/gtest.h>

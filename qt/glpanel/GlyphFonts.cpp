@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/glpanel/GlyphFonts.h"
 
 #include <GL/gl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bitmap and outline fonts as OpenGL display lists, one list per character
 // code of code page 1251. Glyph shapes come from the system's fonts through
 // Qt and are cached per font, so that every panel after the first only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing panel of every chart and readout: a native child window with
 // its own double-buffered RGBA OpenGL context, bitmap and outline fonts as
 // display lists, and handlers called with the context current. Between

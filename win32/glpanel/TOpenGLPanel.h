@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing panel of the Windows face: a window of its own with a
 // double-buffered RGBA OpenGL context made through WGL, bitmap and outline
 // fonts made by wglUseFontBitmapsA/wglUseFontOutlinesA in code page 1251 as
