@@ -45,46 +45,31 @@ std::string runOptions(const LoggerOptions& o) {
 
 std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string& error) {
     LoggerOptions o;
-    lines::OptionReader r(argc, argv);
-    while (r.next()) {
-        const lines::Taken taken = lines::takeLineOption(r, o, error);
-        if (taken == lines::Taken::Bad) return std::nullopt;
-        if (taken == lines::Taken::Yes) continue;
-        const std::string& n = r.name();
+    const auto own = [&o](lines::OptionReader& r, std::string& why) {
         bool ok = true;
-        if (n == "--passes") {
+        if (r.name() == "--passes") {
             std::string v;
-            if (!r.value(v, error)) return std::nullopt;
+            if (!r.value(v, why)) return lines::Taken::Bad;
             char* end = nullptr;
             errno = 0;
             const long count = std::strtol(v.c_str(), &end, 10);
             if (errno || *end || v.empty() || count < 0) {
-                error = "bad pass count: " + v;
-                return std::nullopt;
+                why = "bad pass count: " + v;
+                return lines::Taken::Bad;
             }
             o.passes = count;
-        } else if (n == "--csv") {
-            ok = r.value(o.csv, error);
-        } else if (n == "--realtime") {
-            ok = r.noValue(error);
-            o.realtime = true;
-        } else if (n == "--dtc") {
-            ok = r.noValue(error);
-            o.dtc = true;
-        } else if (n == "--version") {
-            ok = r.noValue(error);
-            o.version = true;
-        } else if (n == "--help" || n == "-h") {
-            ok = r.noValue(error);
-            o.help = true;
+        } else if (r.name() == "--csv") {
+            ok = r.value(o.csv, why);
+        } else if (r.name() == "--realtime") {
+            ok = r.flag(o.realtime, why);
+        } else if (r.name() == "--dtc") {
+            ok = r.flag(o.dtc, why);
         } else {
-            error = r.unknown();
-            return std::nullopt;
+            return lines::Taken::NotMine;
         }
-        if (!ok) return std::nullopt;
-    }
-    error = lines::lineOptionsConflict(o);
-    if (!error.empty()) return std::nullopt;
+        return ok ? lines::Taken::Yes : lines::Taken::Bad;
+    };
+    if (!lines::readOptions(argc, argv, o, o.help, o.version, own, error)) return std::nullopt;
     if (o.realtime && o.replay.empty()) {
         error = "--realtime goes with --replay";
         return std::nullopt;

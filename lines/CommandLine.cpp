@@ -41,8 +41,7 @@ Taken takeLineOption(OptionReader& r, LineOptions& o, std::string& error) {
         if (!r.value(o.port, error)) return Taken::Bad;
         o.portGiven = true;
     } else if (n == "--simulate") {
-        if (!r.noValue(error)) return Taken::Bad;
-        o.simulate = true;
+        if (!r.flag(o.simulate, error)) return Taken::Bad;
     } else if (n == "--wake") {
         if (!r.value(v, error)) return Taken::Bad;
         if (!platform::parseWakeMethod(v, o.wake)) {
@@ -51,16 +50,34 @@ Taken takeLineOption(OptionReader& r, LineOptions& o, std::string& error) {
         }
         o.wakeGiven = true;
     } else if (n == "--reconnect") {
-        if (!r.noValue(error)) return Taken::Bad;
-        o.reconnect = true;
+        if (!r.flag(o.reconnect, error)) return Taken::Bad;
     } else if (n == "--record") {
         if (!r.value(o.record, error)) return Taken::Bad;
     } else if (n == "--replay") {
         if (!r.value(o.replay, error)) return Taken::Bad;
     } else {
-        return Taken::NotALineOption;
+        return Taken::NotMine;
     }
     return Taken::Yes;
+}
+
+bool readOptions(int argc, char** argv, LineOptions& line, bool& help, bool& version, const OwnOptions& own,
+                 std::string& error) {
+    OptionReader r(argc, argv);
+    while (r.next()) {
+        Taken taken = takeLineOption(r, line, error);
+        if (taken == Taken::NotMine) {
+            bool* flag = r.name() == "--help" || r.name() == "-h" ? &help
+                         : r.name() == "--version"                ? &version
+                                                                  : nullptr;
+            if (flag) taken = r.flag(*flag, error) ? Taken::Yes : Taken::Bad;
+        }
+        if (taken == Taken::NotMine) taken = own(r, error);
+        if (taken == Taken::NotMine) error = r.unknown();
+        if (taken != Taken::Yes) return false;
+    }
+    error = lineOptionsConflict(line);
+    return error.empty();
 }
 
 std::string lineOptionsConflict(const LineOptions& o) {

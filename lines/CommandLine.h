@@ -4,6 +4,7 @@
 // options: "--name value" and "--name=value" alike.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "lines/LineFactory.h"
@@ -40,6 +41,12 @@ public:
     // For an option that takes no value: false, with error set, when it was
     // given one ("--simulate=yes").
     bool noValue(std::string& error) const;
+    // A flag: sets target, or says why not.
+    bool flag(bool& target, std::string& error) const {
+        if (!noValue(error)) return false;
+        target = true;
+        return true;
+    }
     // The message for an option nobody knows.
     std::string unknown() const { return "unknown or incomplete option: " + name_; }
 
@@ -52,10 +59,18 @@ private:
     bool hasInline_ = false;
 };
 
-enum class Taken { Yes, NotALineOption, Bad };
+// Whether an option was taken: yes, not one of these, or taken but bad.
+enum class Taken { Yes, NotMine, Bad };
 // Takes the reader's current option if it is one of the line's; Bad with
 // error set when its value is.
 Taken takeLineOption(OptionReader& reader, LineOptions& options, std::string& error);
+// Reads a program's whole command line: the line's options, --help (or -h)
+// and --version, and the program's own, which own takes (Yes, Bad with error
+// set, or NotMine for one it does not know either). False with error
+// set for a bad or unknown option or options that exclude each other.
+using OwnOptions = std::function<Taken(OptionReader&, std::string& error)>;
+bool readOptions(int argc, char** argv, LineOptions& line, bool& help, bool& version, const OwnOptions& own,
+                 std::string& error);
 // What the line options say against each other, or empty.
 std::string lineOptionsConflict(const LineOptions& options);
 // The request for the line the options name.

@@ -27,32 +27,18 @@ const char* testerUsage() {
 
 std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string& error) {
     TesterOptions o;
-    lines::OptionReader r(argc, argv);
-    while (r.next()) {
-        const lines::Taken taken = lines::takeLineOption(r, o, error);
-        if (taken == lines::Taken::Bad) return std::nullopt;
-        if (taken == lines::Taken::Yes) continue;
-        const std::string& n = r.name();
+    const auto own = [&o](lines::OptionReader& r, std::string& why) {
         bool ok = true;
-        if (n == "--settings") {
-            ok = r.value(o.settingsPath, error);
-        } else if (n == "--any-screen") {
-            ok = r.noValue(error);
-            o.anyScreen = true;
-        } else if (n == "--version") {
-            ok = r.noValue(error);
-            o.version = true;
-        } else if (n == "--help" || n == "-h") {
-            ok = r.noValue(error);
-            o.help = true;
+        if (r.name() == "--settings") {
+            ok = r.value(o.settingsPath, why);
+        } else if (r.name() == "--any-screen") {
+            ok = r.flag(o.anyScreen, why);
         } else {
-            error = r.unknown();
-            return std::nullopt;
+            return lines::Taken::NotMine;
         }
-        if (!ok) return std::nullopt;
-    }
-    error = lines::lineOptionsConflict(o);
-    if (!error.empty()) return std::nullopt;
+        return ok ? lines::Taken::Yes : lines::Taken::Bad;
+    };
+    if (!lines::readOptions(argc, argv, o, o.help, o.version, own, error)) return std::nullopt;
     return o;
 }
 

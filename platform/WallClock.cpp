@@ -46,6 +46,18 @@ Civil civilOf(const WallTime& t) {
     return {y, m, d, msOfDay / 3600000, msOfDay / 60000 % 60, msOfDay / 1000 % 60, msOfDay % 1000};
 }
 
+// The date, then between, the time with milliseconds, beforeZone, and the
+// offset with colon between its hours and minutes.
+std::string formatted(const WallTime& t, char between, const char* beforeZone, const char* colon) {
+    const Civil c = civilOf(t);
+    const int offset = std::abs(t.offsetMinutes);
+    char text[80];
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02u%c%02u:%02u:%02u.%03u%s%c%02d%s%02d",
+                  static_cast<long long>(c.year), c.month, c.day, between, c.hour, c.minute, c.second, c.milli,
+                  beforeZone, t.offsetMinutes < 0 ? '-' : '+', offset / 60, colon, offset % 60);
+    return text;
+}
+
 }  // namespace
 
 WallTime wallNow() {
@@ -66,15 +78,7 @@ WallTime wallNow() {
     return {std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count(), offset};
 }
 
-std::string headerTime(const WallTime& t) {
-    const Civil c = civilOf(t);
-    const int offset = std::abs(t.offsetMinutes);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02u-%02u %02u:%02u:%02u.%03u %c%02d%02d", static_cast<long long>(c.year),
-                  c.month, c.day, c.hour, c.minute, c.second, c.milli, t.offsetMinutes < 0 ? '-' : '+', offset / 60,
-                  offset % 60);
-    return text;
-}
+std::string headerTime(const WallTime& t) { return formatted(t, ' ', " ", ""); }
 
 std::optional<WallTime> parseHeaderTime(std::string_view given) {
     // "YYYY-MM-DD HH:MM:SS[.mmm] +HHMM", exactly.
@@ -109,14 +113,6 @@ std::optional<WallTime> parseHeaderTime(std::string_view given) {
     return WallTime{localMs - std::int64_t{offset} * 60000, offset};
 }
 
-std::string isoTime(const WallTime& t) {
-    const Civil c = civilOf(t);
-    const int offset = std::abs(t.offsetMinutes);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02u:%02u:%02u.%03u%c%02d:%02d", static_cast<long long>(c.year),
-                  c.month, c.day, c.hour, c.minute, c.second, c.milli, t.offsetMinutes < 0 ? '-' : '+', offset / 60,
-                  offset % 60);
-    return text;
-}
+std::string isoTime(const WallTime& t) { return formatted(t, 'T', "", ":"); }
 
 }  // namespace platform
