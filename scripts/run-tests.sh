@@ -177,7 +177,12 @@ WINEPREFIX=$(mktemp -d)
 export WINEPREFIX WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
 wineboot -i >/dev/null 2>&1
 wine build-windows/tests/windows_core_tests.exe --gtest_brief=1
+# A Wine server started without a screen keeps its windowless desktop: the
+# painting's windows need one started on the virtual screen.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 bash scripts/with-screen.sh wine build-windows/tests/windows_paint_tests.exe --gtest_brief=1
+wineserver -k 2>/dev/null || true
 M797_WINDOWS_LOG="$exe" build/tests/link_tests --gtest_filter='WindowsLogger.*' --gtest_brief=1
 wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
