@@ -13,6 +13,7 @@ apt-get install -s "$deb" >/dev/null
 want=(./usr/bin/m797-tester ./usr/bin/m797-log ./usr/share/applications/m797-tester.desktop
       ./usr/share/icons/hicolor/scalable/apps/m797-tester.svg ./usr/share/icons/hicolor/48x48/apps/m797-tester.png
       ./usr/share/man/man1/m797-tester.1.gz ./usr/share/man/man1/m797-log.1.gz
+      ./usr/share/man/ru/man1/m797-tester.1.gz ./usr/share/man/ru/man1/m797-log.1.gz
       ./usr/share/doc/m797-tester/copyright ./usr/share/doc/m797-tester/changelog.Debian.gz)
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in "${want[@]}"; do
@@ -30,7 +31,7 @@ version=$(dpkg-deb -f "$deb" Version)
 [ "$("$root/usr/bin/m797-tester" --version)" = "m797-tester ${version%-*}" ]
 out=$("$root/usr/bin/m797-log" --simulate --passes 1)
 grep -q '^1,' <<<"$out" || { echo "the packaged logger printed no row"; exit 1; }
-gzip -t "$root"/usr/share/man/man1/*.gz "$root"/usr/share/doc/m797-tester/changelog.Debian.gz
+gzip -t "$root"/usr/share/man/man1/*.gz "$root"/usr/share/man/ru/man1/*.gz "$root"/usr/share/doc/m797-tester/changelog.Debian.gz
 # The copyright file in the machine-readable form, with the licence named
 # and stated, and the maintainer's contact filled in.
 copyright="$root/usr/share/doc/m797-tester/copyright"

@@ -27,7 +27,7 @@ std::vector<std::string> examples(const std::string& page) {
     bool inExamples = false;
     std::string pending;
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind(".SH", 0) == 0) inExamples = line == ".SH EXAMPLES";
+        if (line.rfind(".SH", 0) == 0) inExamples = line == ".SH EXAMPLES" || line == ".SH ПРИМЕРЫ";
         if (!inExamples) continue;
         line = std::regex_replace(line, std::regex(R"(\\-)"), "-");
         const bool continued = line.size() >= 2 && line.compare(line.size() - 2, 2, "\\e") == 0;
@@ -66,6 +66,9 @@ TEST(ManPages, EveryExampleRunsAsWrittenOnAWideScreen) {
     const std::vector<std::string> tester = examples("m797-tester.1");
     ASSERT_EQ(logger.size(), 3u);
     ASSERT_EQ(tester.size(), 4u);
+    // The Russian pages show the same commands.
+    EXPECT_EQ(examples("ru/m797-log.1"), logger);
+    EXPECT_EQ(examples("ru/m797-tester.1"), tester);
     // The logger's first (which records the drive the others look at) first.
     for (const std::string& example : logger) {
         SCOPED_TRACE(example);
