@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/Cp1251.h"
+#include "platform/Messages.h"
 #include "platform/WakeSequence.h"
 
 namespace cli {
@@ -81,12 +82,14 @@ Logger::Logger(std::ostream& out, const klink::LinkData& data, long passes, std:
     : out_(out), err_(err), device_(std::move(device)), data_(data), passes_(passes) {}
 
 void Logger::portFailed(const std::string& device, const std::string& reason) {
-    err_ << "m797-log: " << device << ": " << reason << std::endl;
+    err_ << "m797-log: " << device << ": " << platform::forTerminal(reason) << std::endl;
 }
 
 void Logger::adapterNote(const std::string& text) { lineNote(text); }
 
-void Logger::lineNote(const std::string& text) { err_ << "m797-log: " << device_ << ": " << text << std::endl; }
+void Logger::lineNote(const std::string& text) {
+    err_ << "m797-log: " << device_ << ": " << platform::forTerminal(text) << std::endl;
+}
 
 void Logger::statusWritten(const std::string& text1251) {
     if (anyStatus_ && text1251 == lastStatus_) return;

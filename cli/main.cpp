@@ -18,6 +18,7 @@
 #include "link/Com_Port.h"
 #include "link/RecordingLine.h"
 #include "platform/FileAccess.h"
+#include "platform/Messages.h"
 #include "platform/StopSignals.h"
 #include "platform/WallClock.h"
 
@@ -32,11 +33,11 @@ int main(int argc, char** argv) {
     std::string error;
     const auto options = parseLoggerArgs(argc, args.data(), error);
     if (!options) {
-        std::cerr << "m797-log: " << error << "\n" << loggerUsage();
+        std::cerr << "m797-log: " << platform::forTerminal(error) << "\n" << platform::forTerminal(loggerUsage());
         return 2;
     }
     if (options->help) {
-        std::cout << loggerUsage();
+        std::cout << platform::forTerminal(loggerUsage());
         return 0;
     }
     if (options->version) {
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
     lines::MadeLine made = lines::makeLine(request, [&stopSignals] { return stopSignals.asked(); });
     if (!made.line && made.error.empty()) return 130;  // stopped while reading
     if (!made.line) {
-        std::cerr << "m797-log: " << made.error << "\n";
+        std::cerr << "m797-log: " << platform::forTerminal(made.error) << "\n";
         return 2;
     }
     std::unique_ptr<platform::SerialLine> line = std::move(made.line);
@@ -68,7 +69,8 @@ int main(int argc, char** argv) {
     if (made.recorder) {
         // A failed write ends the recording, not the run: said once, and
         // the exit status tells at the end.
-        made.recorder->setFailureReport([](const std::string& why) { std::cerr << "m797-log: " << why << std::endl; });
+        made.recorder->setFailureReport(
+            [](const std::string& why) { std::cerr << "m797-log: " << platform::forTerminal(why) << std::endl; });
     }
 
     // The table for a spreadsheet: the header now, a row per measured pass,
@@ -78,7 +80,8 @@ int main(int argc, char** argv) {
     auto csvWrite = [&](const std::string& text) {
         if (!csv) return;
         if (std::fputs(text.c_str(), csv) < 0 || std::fflush(csv) != 0) {
-            std::cerr << "m797-log: " << options->csv << ": " << std::strerror(errno) << "; the table ends here"
+            std::cerr << "m797-log: "
+                      << platform::forTerminal(options->csv + ": " + std::strerror(errno) + "; the table ends here")
                       << std::endl;
             std::fclose(csv);
             csv = nullptr;
@@ -88,7 +91,7 @@ int main(int argc, char** argv) {
     if (!options->csv.empty()) {
         csv = platform::openFile(options->csv, "wb");  // CRLF written as is on every system
         if (!csv) {
-            std::cerr << "m797-log: " << options->csv << ": " << std::strerror(errno) << "\n";
+            std::cerr << "m797-log: " << options->csv << ": " << platform::forTerminal(std::strerror(errno)) << "\n";
             return 2;
         }
         csvWrite(ecu::csvHeader());
@@ -109,7 +112,8 @@ int main(int argc, char** argv) {
     logger.printPass = [&](std::ostream& out, std::uint64_t pass) {
         // A row only for a pass that measured: never the last values again.
         if (const std::string& gap = linkPtr->passGap(); !gap.empty()) {
-            std::cerr << "m797-log: " << device << ": pass " << pass << " measured nothing (" << gap << ")"
+            std::cerr << "m797-log: " << device << ": "
+                      << platform::forTerminal("pass " + std::to_string(pass) + " measured nothing (" + gap + ")")
                       << std::endl;
             return;
         }
@@ -144,7 +148,8 @@ int main(int argc, char** argv) {
             // A replay that ran out of recording ends as asked; a link that
             // gave up does not.
             status = line->ended() ? 0 : 1;
-            if (line->ended()) std::cerr << "m797-log: " << device << ": end of the recording\n";
+            if (line->ended())
+                std::cerr << "m797-log: " << device << ": " << platform::forTerminal("end of the recording") << "\n";
             break;
         }
         if (stopSignals.waitFor(std::chrono::milliseconds(0))) break;

@@ -8,6 +8,7 @@
 
 #include "logic/StoredSettings.h"
 #include "platform/Cp1251.h"
+#include "platform/Messages.h"
 
 namespace logic {
 
@@ -16,7 +17,8 @@ MainWindow::MainWindow(const TesterOptions& options, lines::MadeLine line, MainW
       store_(options.settingsPath.empty() ? platform::SettingsStore::defaultPath() : options.settingsPath),
       line_(std::move(line.line)), recorder_(line.recorder), canCommand_(line.canCommand),
       portChoosable_(line.portChoosable), reconnects_(line.reconnects) {
-    reportError = [this](const std::string& text) { face_.showError(text); };
+    // The window's boxes speak Russian whatever the locale.
+    reportError = [this](const std::string& text) { face_.showError(platform::forWindow(text)); };
     // The store reports once when it has to leave its file alone.
     store_.setProblemReport([this](const std::string& text) {
         if (reportError) reportError(text);
@@ -99,19 +101,21 @@ void MainWindow::choosePort() {
 }
 
 void MainWindow::portFailed(const std::string& device, const std::string& reason) {
-    reportFromAnyThread(device + ": " + reason);
+    reportFromAnyThread(reason, device);
 }
 
-void MainWindow::reportFromAnyThread(const std::string& text) {
-    // The standard error at once, the box on the user-interface thread.
-    std::fprintf(stderr, "m797-tester: %s\n", text.c_str());
-    face_.post([this, text] {
-        if (reportError) reportError(text);
+void MainWindow::reportFromAnyThread(const std::string& text, const std::string& where) {
+    // The standard error at once, in the terminal's language; the box on the
+    // user-interface thread, in the window's.
+    const std::string head = where.empty() ? std::string() : where + ": ";
+    std::fprintf(stderr, "m797-tester: %s%s\n", head.c_str(), platform::forTerminal(text).c_str());
+    face_.post([this, message = head + platform::forWindow(text)] {
+        if (reportError) reportError(message);
     });
 }
 
 void MainWindow::adapterNote(const std::string& text) {
-    std::fprintf(stderr, "m797-tester: %s: %s\n", line_->name().c_str(), text.c_str());
+    std::fprintf(stderr, "m797-tester: %s: %s\n", line_->name().c_str(), platform::forTerminal(text).c_str());
 }
 
 void MainWindow::start() {

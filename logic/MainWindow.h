@@ -109,7 +109,8 @@ private:
     void stopTimer();
     void serveReleases();
     // Said on the standard error now and through reportError soon, from any thread.
-    void reportFromAnyThread(const std::string& text);
+    // where: the device or file it is about, named as it is.
+    void reportFromAnyThread(const std::string& text, const std::string& where = {});
     // LinkObserver, on the link's thread.
     void linkStopped() override;
     void portFailed(const std::string& device, const std::string& reason) override;

@@ -12,6 +12,7 @@
 
 #include "painting/PanelLayout.h"
 #include "platform/Cp1251.h"
+#include "platform/Messages.h"
 #include "qt/ControlWindow.h"
 #include "qt/ErrorCodesWindow.h"
 #include "qt/JpegImage.h"
@@ -47,10 +48,10 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!options.anyScreen && screen && screen->geometry().width() != 1024) {
         // The notice is in the window's words; the terminal hears why and what to do.
-        std::fprintf(stderr,
-                     "m797-tester: the screen is %d pixels wide, not 1024: the program shows its notice and "
-                     "ends in 4 s (--any-screen starts it on any screen)\n",
-                     screen->geometry().width());
+        const std::string why = "the screen is " + std::to_string(screen->geometry().width()) +
+                                " pixels wide, not 1024: the program shows its notice and ends in 4 s "
+                                "(--any-screen starts it on any screen)";
+        std::fprintf(stderr, "m797-tester: %s\n", platform::forTerminal(why).c_str());
         notice_ = new ResolutionNotice;
         notice_->setAttribute(Qt::WA_DeleteOnClose);
         notice_->show();
@@ -61,7 +62,7 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
 
     const std::string failure = logic_.begin(QLocale::system().decimalPoint().toStdString());
     if (!failure.empty()) {
-        QMessageBox::critical(nullptr, QString(), QString::fromStdString(failure));
+        QMessageBox::critical(nullptr, QString(), QString::fromStdString(failure));  // already the window's words
         QMetaObject::invokeMethod(
             qApp, [] { QApplication::exit(1); }, Qt::QueuedConnection);
         return;

@@ -6,6 +6,7 @@
 
 #include <iostream>
 
+#include "platform/Messages.h"
 #include "platform/StopSignals.h"
 #include "qt/MainWindow.h"
 
@@ -13,11 +14,12 @@ int main(int argc, char** argv) {
     std::string error;
     const auto options = logic::parseTesterArgs(argc, argv, error);
     if (!options) {
-        std::cerr << "m797-tester: " << error << "\n" << logic::testerUsage();
+        std::cerr << "m797-tester: " << platform::forTerminal(error) << "\n"
+                  << platform::forTerminal(logic::testerUsage());
         return 2;
     }
     if (options->help) {
-        std::cout << logic::testerUsage();
+        std::cout << platform::forTerminal(logic::testerUsage());
         return 0;
     }
     if (options->version) {
@@ -54,8 +56,9 @@ int main(int argc, char** argv) {
     lines::MadeLine line = logic::makeLine(*options, [&stopSignals] { return stopSignals.asked(); });
     if (!line.line && line.error.empty()) return kSignalledExit;
     if (!line.line) {
-        std::cerr << "m797-tester: " << line.error << "\n";
-        QMessageBox::critical(nullptr, QStringLiteral("Ошибка"), QString::fromStdString(line.error));
+        std::cerr << "m797-tester: " << platform::forTerminal(line.error) << "\n";
+        QMessageBox::critical(nullptr, QStringLiteral("Ошибка"),
+                              QString::fromStdString(platform::forWindow(line.error)));
         return endAsked >= 0 ? endAsked : 2;
     }
     qtface::MainWindow window(*options, std::move(line));

@@ -12,7 +12,7 @@ rest=(clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libgl1-mesa-dri fonts-liberation
   xvfb xauth x11-utils imagemagick xdotool openbox python3
-  desktop-file-utils
+  desktop-file-utils gettext
   g++-mingw-w64-x86-64-posix wine wine64)
 [ "${1:-}" = "--package" ] && rest=()
 apt-get update -qq

@@ -85,6 +85,10 @@ done)
 if command -v clang-format >/dev/null; then
   git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 fi
+# The Russian catalogue is a well-formed gettext file whose %s match.
+if command -v msgfmt >/dev/null; then
+  msgfmt --check -o /dev/null po/ru.po
+fi
 
 stage "normal build"
 bash scripts/build.sh build -DM797_WERROR=ON

@@ -83,6 +83,19 @@ TEST(Logger, ArgumentsAndAPortThatCannotBeOpened) {
                                "--dtc", "--help", "--version"})
         EXPECT_NE(help.find(std::string("\n  ") + option), std::string::npos) << option;
     EXPECT_EQ(runLogger("--version").out, "m797-log " M797_VERSION "\n");
+    // In the locale's language: help and the reasons on the standard error.
+    const std::string c = "env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=";
+    const auto inLocale = [&](const std::string& lang, const std::string& args) {
+        return testsupport::runCommand(c + lang + " " + M797_LOG_PATH + " " + args + " 2>&1").out;
+    };
+    EXPECT_NE(inLocale("ru_RU.UTF-8", "--help").find("  --dtc              также читать сохранённые коды ошибок"),
+              std::string::npos);
+    EXPECT_NE(inLocale("ru_RU.UTF-8", "--port /dev/m797-no-such-port")
+                  .find("m797-log: /dev/m797-no-such-port: Нет такого файла или каталога"),
+              std::string::npos);
+    EXPECT_NE(inLocale("C.UTF-8", "--port /dev/m797-no-such-port")
+                  .find("m797-log: /dev/m797-no-such-port: No such file or directory"),
+              std::string::npos);
 }
 
 TEST(Logger, SimulatedRunPrintsIdentificationAndEndsAfterItsPasses) {

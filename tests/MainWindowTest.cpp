@@ -173,6 +173,21 @@ TEST(MainWindow, BadArgumentsPrintTheUsageAndExitWithTwo) {
     p.start(M797_TESTER_PATH, {"--wake", "slowly"});
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitCode(), 2);
+    // The terminal hears the locale's language.
+    for (const char* lang : {"ru_RU.UTF-8", "C.UTF-8"}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) env.remove(name);
+        env.insert("LANG", lang);
+        p.setProcessEnvironment(env);
+        p.start(M797_TESTER_PATH, {"--help"});
+        ASSERT_TRUE(p.waitForFinished(10000));
+        const bool russian = lang[0] == 'r';
+        EXPECT_EQ(p.readAllStandardOutput().contains("запускаться на экране шириной не 1024 точки"), russian) << lang;
+        p.start(M797_TESTER_PATH, {"--frobnicate"});
+        ASSERT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.readAllStandardError().contains("неизвестный или неполный параметр: --frobnicate"), russian)
+            << lang;
+    }
 }
 
 TEST(MainWindow, ASettingsFileThatIsNotOursIsReportedInFrontOfTheWindowAndKept) {
@@ -263,7 +278,10 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
         QTest::qWait(10);
         return !errors.empty() && form.startButton()->isEnabled();
     }));
-    EXPECT_EQ(errors[0].rfind("/dev/m797-no-such-port: No such file or directory", 0), 0u) << errors[0];
+    // The box speaks Russian whatever the locale.
+    EXPECT_EQ(
+        errors[0].rfind("/dev/m797-no-such-port: Нет такого файла или каталога (последовательные порты здесь: ", 0), 0u)
+        << errors[0];
 
     // The user opens the port tab, plugs the adapter in (a device appears in
     // the folder the list reads) and picks it from the list.
