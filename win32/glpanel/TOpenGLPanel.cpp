@@ -32,10 +32,10 @@ void registerClass() {
     (void)registered;
 }
 
-HFONT makeFont(const glpanel::FontSpec& spec) {
-    return CreateFontA(spec.height, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, spec.italic, FALSE, FALSE,
-                       static_cast<DWORD>(spec.charset), OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, spec.name.c_str());
+HFONT makeFont(const glpanel::FontSpec& font) {
+    return CreateFontA(font.height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic, FALSE, FALSE,
+                       static_cast<DWORD>(font.charset), OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, font.name.c_str());
 }
 
 bool inRange(int first, int count, unsigned base, std::string_view text) {
