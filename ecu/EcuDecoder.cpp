@@ -8,6 +8,7 @@ namespace ecu {
 
 void EcuDecoder::decodePass(klink::ReplyView l01, klink::ReplyView l03) {
     store_.write([&](LiveData& d) {
+        thrBefore_ = d.thrFraction;
         decodeLiveData({l01.data, l01.size}, {l03.data, l03.size}, d, separator_);
         return 0;
     });

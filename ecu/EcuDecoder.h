@@ -16,10 +16,14 @@ public:
     void decodePass(klink::ReplyView liveData01, klink::ReplyView liveData03) override;
     std::array<std::string, klink::kIdentTextCount> buildIdentification(
         const klink::IdentificationReplies& replies) override;
+    // The throttle fraction the last pass's decoding started from (it is
+    // carried from pass to pass). The link's thread.
+    float thrBeforeLastPass() const { return thrBefore_; }
 
 private:
     LiveDataStore& store_;
     char separator_;
+    float thrBefore_ = 0;
 };
 
 }  // namespace ecu

@@ -25,6 +25,7 @@ MadeLine makeLine(const LineRequest& request, const std::function<bool()>& stopA
             made.reconnects = replay->reconnected();
             made.canCommand = false;
             made.portChoosable = false;
+            made.replay = replay.get();
             made.line = std::move(replay);
             break;
         }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "link/RecordingLine.h"
 #include "link/WireRecording.h"
 #include "platform/SerialLine.h"
 #include "platform/WallClock.h"
@@ -38,6 +39,8 @@ struct MadeLine {
     std::unique_ptr<platform::SerialLine> line;
     // The recording being made, if any.
     klink::WireRecorder* recorder = nullptr;
+    // The recording being replayed (the line itself), if any.
+    klink::ReplayLine* replay = nullptr;
     // False for a replay: nothing there could answer a command.
     bool canCommand = true;
     // False for the simulation and a replay: no port to choose.

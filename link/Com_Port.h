@@ -74,6 +74,7 @@ public:
     const RequestCatalogue& catalogue() const { return frames_; }
     // Reply buffers, for the meaning layer's tests and the fuzzers.
     const std::array<std::uint8_t, kLiveData01ReplySize>& liveData01Reply() const { return liveData01Reply_; }
+    const std::array<std::uint8_t, kLiveData03ReplySize>& liveData03Reply() const { return liveData03Reply_; }
 
 private:
     enum class FailKind { None, CheckAdapter, NoAnswer };

@@ -86,7 +86,18 @@ void RecordingLine::wakeUp() {
 
 // ---- ReplayLine -----------------------------------------------------------
 
-ReplayLine::ReplayLine(bool realtime) : realtime_(realtime) {}
+ReplayLine::ReplayLine(bool realtime) : speed_(realtime ? 1 : 0) {}
+
+void ReplayLine::setSpeed(int speed) {
+    std::lock_guard<std::mutex> lock(waitMutex_);
+    if (start_ != platform::Clock::time_point{}) {
+        anchorMs_ = lastReplyMs_.load();
+        start_ = platform::Clock::now();
+    }
+    speed_ = speed;
+    ++paceChanges_;
+    waitCv_.notify_all();
+}
 
 void ReplayLine::add(WireEvent&& e) {
     Stored s{};
@@ -157,7 +168,10 @@ std::unique_ptr<ReplayLine> ReplayLine::fromText(std::string_view text, bool rea
 }
 
 bool ReplayLine::open() {
-    if (start_ == platform::Clock::time_point{}) start_ = platform::Clock::now();
+    {
+        std::lock_guard<std::mutex> lock(waitMutex_);
+        if (start_ == platform::Clock::time_point{}) start_ = platform::Clock::now();
+    }
     // The recorded opening decides: a port that failed then fails now.
     while (cursor_ < events_.size()) {
         const WireEvent::Kind k = kindAt(cursor_);
@@ -213,9 +227,15 @@ void ReplayLine::write(const std::uint8_t* data, std::size_t size) {
 }
 
 void ReplayLine::waitFor(std::int64_t ms) {
-    if (!realtime_) return;
     std::unique_lock<std::mutex> lock(waitMutex_);
-    waitCv_.wait_until(lock, start_ + std::chrono::milliseconds(ms), [this] { return interrupted_.load(); });
+    for (;;) {
+        if (speed_ == 0 || interrupted_) return;
+        const std::uint64_t changes = paceChanges_;
+        const auto due = start_ + std::chrono::milliseconds((ms - anchorMs_) / speed_);
+        // A change of pace while waiting starts the wait again at the new one.
+        if (!waitCv_.wait_until(lock, due, [&] { return interrupted_.load() || paceChanges_ != changes; })) return;
+        if (interrupted_) return;
+    }
 }
 
 std::size_t ReplayLine::read(std::uint8_t* buffer, std::size_t max) {

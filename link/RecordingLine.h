@@ -95,6 +95,9 @@ public:
     bool reconnected() const { return reconnected_; }
     // The drive's own pauses are in its times: waiting to reconnect takes none.
     void rest(std::chrono::milliseconds) override {}
+    // From now on the replies come at speed times the recorded pace, or at
+    // once for 0. Any thread.
+    void setSpeed(int speed);
 
 private:
     // One event, compactly: a long drive holds millions of them.
@@ -124,7 +127,10 @@ private:
     bool reconnected_ = false;
     std::size_t cursor_ = 0;
     std::size_t pendingReply_ = SIZE_MAX;
-    bool realtime_;
+    // The pace: the recorded time anchorMs_ was reached at anchor_, and
+    // from there speed_ recorded milliseconds pass in one (0: no waiting).
+    int speed_;
+    std::int64_t anchorMs_ = 0;
     bool open_ = false;
     std::string failure_;
     platform::Clock::time_point start_{};
@@ -133,6 +139,7 @@ private:
     std::atomic<std::int64_t> lastReplyMs_{0};
     std::mutex waitMutex_;
     std::condition_variable waitCv_;
+    std::uint64_t paceChanges_ = 0;  // under waitMutex_
 };
 
 // Passes the link's news on to the program and writes the status changes and

@@ -1,13 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logic/MainWindow.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 #include <thread>
 
+#include "ecu/CsvTable.h"
+#include "ecu/ParameterCatalogue.h"
 #include "logic/StoredSettings.h"
 #include "platform/Cp1251.h"
+#include "platform/FileAccess.h"
 #include "platform/Messages.h"
 
 namespace logic {
@@ -16,7 +22,8 @@ MainWindow::MainWindow(const TesterOptions& options, lines::MadeLine line, MainW
     : face_(face), options_(options),
       store_(options.settingsPath.empty() ? platform::SettingsStore::defaultPath() : options.settingsPath),
       line_(std::move(line.line)), recorder_(line.recorder), canCommand_(line.canCommand),
-      portChoosable_(line.portChoosable), reconnects_(line.reconnects) {
+      portChoosable_(line.portChoosable), reconnects_(line.reconnects), started_(line.started), replay_(line.replay),
+      replaySpeed_(options.replaySpeed) {
     // The window's boxes speak Russian whatever the locale.
     reportError = [this](const std::string& text) { face_.showError(platform::forWindow(text)); };
     // The store reports once when it has to leave its file alone.
@@ -65,6 +72,10 @@ std::string MainWindow::begin(const std::string& decimalPoint) {
     sources_.link = &linkData;
     sources_.chartParameter = &chartParameter;
     sources_.colours = &colourScheme;
+    sources_.session = &session_;
+    sources_.review = &review_;
+    sources_.started = started_;
+    sources_.decimalSeparator = cp1251::singleByte(decimalPoint, '.');
     // The simulated car answers where the first port would.
     sources_.portName = display::portLabel(portChoosable_ ? options_.port : std::string("/dev/ttyS0"),
                                            [this](const std::string& t) { return face_.stripTextWidth(t); });
@@ -77,6 +88,9 @@ void MainWindow::created() {
     // The panels painted when the window first showed, before preset 1 was
     // read (and again under any box the reading raised): now they show it.
     if (!ended_) repaintAll();
+    // A drive to review at once is replayed as fast as it goes: a recording
+    // reaches no car.
+    if (!ended_ && replay_ && replaySpeed_ == 0) start();
 }
 
 void MainWindow::choosePort() {
@@ -143,8 +157,38 @@ void MainWindow::stopTimer() { timers_.killEvent(timerId.load()); }
 void MainWindow::linkStopped() {
     // The link's thread: the buttons change on the user-interface thread.
     // A replay that ran out keeps its last picture and says so.
-    if (line_->ended()) linkData.statusText.set(cp1251::fromUtf8("Запись закончилась."));
-    face_.post([this] { face_.showRunning(linkData.startEnabled.load(std::memory_order_acquire) != 1); });
+    const bool ended = line_->ended();
+    if (ended) linkData.statusText.set(cp1251::fromUtf8("Запись закончилась."));
+    face_.post([this, ended] {
+        face_.showRunning(linkData.startEnabled.load(std::memory_order_acquire) != 1);
+        // The whole drive replayed at once shows whole, paused.
+        if (ended && replaySpeed_ == 0 && !session_.empty()) reviewChanged(review_.showWhole(oldestMs(), newestMs()));
+    });
+}
+
+void MainWindow::passCompleted(std::uint64_t pass) {
+    // The link's thread, right after the pass: a pass that measured is kept
+    // as the wire gave it, with the charts' samples the sampler would take.
+    if (!link_->passGap().empty()) return;
+    static thread_local ecu::PassRecord r;
+    r.pass = pass;
+    r.timeMs = link_->lastReplyMs();
+    r.thrBefore = decoder_->thrBeforeLastPass();
+    const std::uint32_t reconnections = linkData.reconnections.load(std::memory_order_acquire);
+    r.afterGap = reconnections != reconnectionsKept_ && !session_.empty();
+    reconnectionsKept_ = reconnections;
+    r.liveData01 = link_->liveData01Reply();
+    r.liveData03 = link_->liveData03Reply();
+    liveData.read([](const ecu::LiveData& d) {
+        for (const ecu::Parameter& p : ecu::ParameterCatalogue::instance().all()) {
+            const int slot = ecu::chartedSlot(p.number);
+            if (slot < 0) continue;
+            const std::int32_t v = d.sample(p.number);
+            r.samples[static_cast<std::size_t>(slot)] = static_cast<std::int16_t>(std::clamp(v, -32767, 32767));
+        }
+        return 0;
+    });
+    session_.add(r);
 }
 
 void MainWindow::selectPreset(int n) {
@@ -193,6 +237,178 @@ void MainWindow::repaintAll() {
     if (!link_) return;
     paintGate_.forget();
     for (int k : {1, 2, 3, 4, 5, 7, 6}) face_.repaintPanel(k);
+}
+
+std::string aboutText() {
+    return "M7.9.7 tester " M797_VERSION
+           "\n"
+           "Диагностика ЭБУ Bosch M7.9.7 по K-линии (KWP2000, ISO 14230).\n"
+           "Свободная программа: GNU GPL версии 3 или более поздней.\n"
+           "\n"
+           "Клавиши окна:\n"
+           "F1…F12 — наборы параметров 1…12\n"
+           "Пробел, Enter — нажать кнопку с фокусом\n"
+           "P — пауза графиков и возврат к живому (опрос идёт дальше)\n"
+           "стрелки влево и вправо — назад и вперёд по поездке (с Ctrl — на целое окно)\n"
+           "Home — к началу поездки, End — к живым данным\n"
+           "+ и - — окно времени короче и длиннее (и Ctrl+колесо мыши)\n"
+           "колесо мыши — назад и вперёд по поездке\n"
+           "щелчок по графику, C — курсор; Shift+щелчок, Shift+C — второй курсор\n"
+           "запятая и точка — курсор на проход раньше и позже; Delete — убрать курсоры\n"
+           "Ctrl+S — графики в PNG, Ctrl+Shift+S — всё окно в PNG\n"
+           "Ctrl+E — историю в CSV, Ctrl+Shift+E — участок между курсорами в CSV\n"
+           "правая кнопка мыши на графиках — то же в меню";
+}
+
+// ---- looking back ---------------------------------------------------------
+
+namespace {
+const char* const kExportKey = "\\VELKOR\\MANAGEMENT\\EXPORT";
+}  // namespace
+
+std::int64_t MainWindow::newestMs() const {
+    const std::size_t end = session_.end();
+    return end > session_.first() ? session_.timeAt(end - 1) : 0;
+}
+
+std::int64_t MainWindow::oldestMs() const { return session_.empty() ? 0 : session_.timeAt(session_.first()); }
+
+void MainWindow::repaintCharts() {
+    if (!link_) return;
+    for (int k = 1; k <= 5; ++k)
+        if (paintGate_.needsPaint(k, sources_)) face_.repaintPanel(k);
+}
+
+bool MainWindow::reviewChanged(bool changed) {
+    if (changed) repaintCharts();
+    return changed;
+}
+
+bool MainWindow::reviewKey(ReviewKey key, bool shift, bool ctrl) {
+    if (!link_ || ended_) return false;
+    const std::int64_t newest = newestMs(), oldest = oldestMs();
+    switch (key) {
+        case ReviewKey::Pause:
+            reviewChanged(review_.togglePause(newest));
+            return true;
+        case ReviewKey::Earlier:
+        case ReviewKey::Later: {
+            const int step = (key == ReviewKey::Later ? 1 : -1) * (ctrl ? 10 : 1);
+            reviewChanged(review_.scroll(step, oldest, newest));
+            return true;
+        }
+        case ReviewKey::Oldest:
+            reviewChanged(review_.toOldest(oldest, newest));
+            return true;
+        case ReviewKey::Live:
+            reviewChanged(review_.backToLive());
+            return true;
+        case ReviewKey::ZoomIn:
+        case ReviewKey::ZoomOut:
+            reviewChanged(review_.zoom(key == ReviewKey::ZoomIn ? 1 : -1));
+            return true;
+        case ReviewKey::Cursor: {
+            // At the middle of the view, on the pass nearest to it.
+            if (session_.empty()) return true;
+            const std::int64_t middle = review_.leftMs(newest) - review_.spanMs() / 2;
+            reviewChanged(review_.placeCursor(shift, session_.timeAt(session_.nearest(middle)), newest));
+            return true;
+        }
+        case ReviewKey::CursorEarlier:
+        case ReviewKey::CursorLater: {
+            const auto& c = review_.secondActive() ? review_.cursorB() : review_.cursorA();
+            if (!c) return true;
+            const std::size_t at = session_.nearest(*c);
+            std::size_t to = at;
+            if (key == ReviewKey::CursorEarlier && at > session_.first()) --to;
+            if (key == ReviewKey::CursorLater && at + 1 < session_.end()) ++to;
+            if (to != at) reviewChanged(review_.placeCursor(review_.secondActive(), session_.timeAt(to), newest));
+            return true;
+        }
+        case ReviewKey::ClearCursors:
+            reviewChanged(review_.clearCursors());
+            return true;
+        case ReviewKey::SavePicture:
+            exportDrive(shift ? Export::Window : Export::Charts);
+            return true;
+        case ReviewKey::SaveTable:
+            exportDrive(shift ? Export::RangeTable : Export::Table);
+            return true;
+    }
+    return false;
+}
+
+void MainWindow::chartWheel(int notches, bool ctrl) {
+    if (!link_ || ended_ || notches == 0) return;
+    if (ctrl)
+        reviewChanged(review_.zoom(notches));
+    else
+        reviewChanged(review_.scroll(notches, oldestMs(), newestMs()));
+}
+
+void MainWindow::chartClick(int x, bool second) {
+    if (!link_ || ended_ || session_.empty()) return;
+    const std::int64_t newest = newestMs();
+    const std::size_t at = session_.nearest(review_.timeAtPixel(x, newest));
+    reviewChanged(review_.placeCursor(second, session_.timeAt(at), newest));
+}
+
+void MainWindow::setReplaySpeed(int speed) {
+    if (!replay_ || speed == replaySpeed_) return;
+    replaySpeed_ = speed;
+    replay_->setSpeed(speed);
+}
+
+std::string MainWindow::writeTable(const std::string& path, bool rangeOnly) const {
+    std::size_t from = session_.first(), to = session_.end();
+    if (rangeOnly) {
+        if (!rangeChosen()) return "set two cursors first";
+        const std::size_t a = session_.nearest(*review_.cursorA()), b = session_.nearest(*review_.cursorB());
+        from = std::min(a, b);
+        to = std::max(a, b) + 1;
+    }
+    std::FILE* f = platform::openFile(path, "wb");
+    if (!f) return path + ": the table could not be written: " + std::strerror(errno);
+    bool ok = std::fputs(ecu::csvHeader().c_str(), f) >= 0;
+    // The logger's rows: a decimal point whatever the window shows.
+    ecu::PassRecord r;
+    ecu::LiveData d;
+    for (std::size_t i = from; ok && i < to; ++i) {
+        if (!session_.copy(i, r) || !session_.decode(i, '.', d)) continue;
+        const std::string clock = platform::isoTime(started_.later(r.timeMs));
+        ok = std::fputs(ecu::csvRow(r.pass, r.timeMs, clock, d).c_str(), f) >= 0;
+    }
+    const int err = ok ? 0 : errno;
+    if (std::fclose(f) != 0 && ok) return path + ": the table could not be written: " + std::strerror(errno);
+    if (!ok) return path + ": the table could not be written: " + std::strerror(err);
+    return {};
+}
+
+void MainWindow::exportDrive(Export what) {
+    if (!link_ || ended_) return;
+    const bool picture = what == Export::Charts || what == Export::Window;
+    if (what == Export::RangeTable && !rangeChosen()) {
+        if (reportError) reportError("set two cursors first");
+        return;
+    }
+    // The picture as it is now, before any dialog covers it.
+    if (picture) face_.capturePicture(what == Export::Window);
+    const char* title = what == Export::Charts       ? "Сохранить графики"
+                        : what == Export::Window     ? "Сохранить окно"
+                        : what == Export::RangeTable ? "Сохранить участок между курсорами"
+                                                     : "Сохранить историю";
+    std::string name = platform::isoTime(started_.later(newestMs())).substr(0, 19);
+    for (char& ch : name)
+        if (ch == ':' || ch == 'T') ch = ch == 'T' ? '_' : '-';
+    name = "m797-" + name + (picture ? ".png" : ".csv");
+    const std::string folder = store_.readText(kExportKey, "folder").value_or("");
+    const std::string path = face_.chooseSaveFile(title, folder, name, picture);
+    if (path.empty()) return;
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash != std::string::npos) store_.writeText(kExportKey, "folder", path.substr(0, slash));
+    const std::string failure =
+        picture ? face_.saveCapturedPicture(path) : writeTable(path, what == Export::RangeTable);
+    if (!failure.empty() && reportError) reportError(failure);
 }
 
 void MainWindow::end(int exitCode) {

@@ -14,11 +14,13 @@
 #include <string>
 
 #include "ecu/EcuDecoder.h"
+#include "ecu/SessionHistory.h"
 #include "lines/LineFactory.h"
 #include "link/Com_Port.h"
 #include "link/RecordingLine.h"
 #include "logic/SharedData.h"
 #include "logic/TesterOptions.h"
+#include "painting/ChartReview.h"
 #include "painting/ChartView.h"
 #include "painting/PaintGate.h"
 #include "painting/Sampler.h"
@@ -46,7 +48,36 @@ public:
     virtual void quit(int exitCode) = 0;
     // Pixels of a 1251 text in the flag strip's bold 11-pixel Arial.
     virtual int stripTextWidth(const std::string& text1251) const = 0;
+    // Keeps what the five charts (or the whole window) show now, to be saved.
+    virtual void capturePicture(bool wholeWindow) = 0;
+    // Writes the kept picture as PNG: empty, or why not (English).
+    virtual std::string saveCapturedPicture(const std::string& path) = 0;
+    // The save dialog (title in UTF-8, Russian): the chosen path, or empty.
+    virtual std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
+                                       bool picture) = 0;
 };
+
+// The keys of looking back, whatever toolkit reads them.
+enum class ReviewKey {
+    Pause,
+    Earlier,
+    Later,
+    Oldest,
+    Live,
+    ZoomIn,
+    ZoomOut,
+    Cursor,
+    CursorEarlier,
+    CursorLater,
+    ClearCursors,
+    SavePicture,
+    SaveTable
+};
+// What can be saved from the window.
+enum class Export { Charts, Window, Table, RangeTable };
+
+// "О программе": the program, its licence and the window's keys (UTF-8).
+std::string aboutText();
 
 class MainWindow : public SharedData, public klink::LinkObserver {
 public:
@@ -91,6 +122,27 @@ public:
     // Paints panels 1..5, 7 and 6 at once, in that order.
     void repaintAll();
 
+    // Looking back at the drive. A key with shift and ctrl, the wheel over a
+    // chart (notches away from the user: later; with ctrl: shorter span), a
+    // click on a chart at pixel column x (second: the range's other end).
+    // True when it was one of the review's.
+    bool reviewKey(ReviewKey key, bool shift = false, bool ctrl = false);
+    void chartWheel(int notches, bool ctrl);
+    void chartClick(int x, bool second);
+    // Asks for the file and saves; a failure says why in a box.
+    void exportDrive(Export what);
+    // The table of the kept passes (all, or those between the cursors) in
+    // the logger's columns: empty, or why not.
+    std::string writeTable(const std::string& path, bool rangeOnly) const;
+    bool rangeChosen() const { return review_.cursorA() && review_.cursorB(); }
+    // A replay's pace: 1, 2, 4 or 8 times the recorded one, or 0 for as fast
+    // as it goes (the whole drive at once, then shown for review).
+    bool replaying() const { return replay_ != nullptr; }
+    int replaySpeed() const { return replaySpeed_; }
+    void setReplaySpeed(int speed);
+    const ecu::SessionHistory& session() const { return session_; }
+    const display::ChartReview& review() const { return review_; }
+
     // How a failure is reported on the user-interface thread; by default the
     // face's error box.
     std::function<void(const std::string&)> reportError;
@@ -111,8 +163,13 @@ private:
     // Said on the standard error now and through reportError soon, from any thread.
     // where: the device or file it is about, named as it is.
     void reportFromAnyThread(const std::string& text, const std::string& where = {});
+    void repaintCharts();
+    bool reviewChanged(bool changed);
+    std::int64_t newestMs() const;
+    std::int64_t oldestMs() const;
     // LinkObserver, on the link's thread.
     void linkStopped() override;
+    void passCompleted(std::uint64_t pass) override;
     void portFailed(const std::string& device, const std::string& reason) override;
     void adapterNote(const std::string& text) override;
 
@@ -138,6 +195,12 @@ private:
     bool shutDown_ = false;
     std::atomic<bool> repaintAllPending_{false};
     std::atomic<bool> repaintStripPending_{false};
+    ecu::SessionHistory session_;
+    display::ChartReview review_;
+    platform::WallTime started_;
+    klink::ReplayLine* replay_ = nullptr;
+    int replaySpeed_ = 1;
+    std::uint32_t reconnectionsKept_ = 0;  // the link's thread
 };
 
 }  // namespace logic

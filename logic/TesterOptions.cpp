@@ -6,8 +6,8 @@
 namespace logic {
 
 const char* testerUsage() {
-    return "usage: m797-tester [--port DEVICE | --simulate | --replay FILE] [--wake byte|break] [--record FILE]\n"
-           "                   [--reconnect] [--settings FILE] [--any-screen] [--help] [--version]\n"
+    return "usage: m797-tester [--port DEVICE | --simulate | --replay FILE [--speed N|all]] [--wake byte|break]\n"
+           "                   [--record FILE] [--reconnect] [--settings FILE] [--any-screen] [--help] [--version]\n"
            "  --port DEVICE      serial port of the K-line adapter (default: the one chosen\n"
            "                     on the settings dialog's port tab, else /dev/ttyS0)\n"
            "  --simulate         talk to the built-in simulated car instead of a port\n"
@@ -18,6 +18,8 @@ const char* testerUsage() {
            "                     wait for the port and the ECU and go on (default: the\n"
            "                     port tab's choice, else stop)\n"
            "  --replay FILE      replay a recording made with --record, at its pace\n"
+           "  --speed N|all      replay at 1, 2, 4 or 8 times the recorded pace, or all of\n"
+           "                     the drive at once, shown for review (default 1)\n"
            "  --settings FILE    keep the settings in FILE (default ~/.config/VELKOR.ini)\n"
            "  --any-screen       start on a screen that is not 1024 pixels wide\n"
            "  --help             print this text\n"
@@ -33,18 +35,34 @@ std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string&
             ok = r.value(o.settingsPath, why);
         } else if (r.name() == "--any-screen") {
             ok = r.flag(o.anyScreen, why);
+        } else if (r.name() == "--speed") {
+            std::string v;
+            if (!r.value(v, why)) return lines::Taken::Bad;
+            if (v == "all") {
+                o.replaySpeed = 0;
+            } else if (v == "1" || v == "2" || v == "4" || v == "8") {
+                o.replaySpeed = v[0] - '0';
+            } else {
+                why = "bad replay speed (1, 2, 4, 8 or all): " + v;
+                return lines::Taken::Bad;
+            }
+            o.speedGiven = true;
         } else {
             return lines::Taken::NotMine;
         }
         return ok ? lines::Taken::Yes : lines::Taken::Bad;
     };
     if (!lines::readOptions(argc, argv, o, o.help, o.version, own, error)) return std::nullopt;
+    if (o.speedGiven && o.replay.empty()) {
+        error = "--speed goes with --replay";
+        return std::nullopt;
+    }
     return o;
 }
 
 lines::MadeLine makeLine(const TesterOptions& options, const std::function<bool()>& stopAsked) {
     lines::LineRequest request = lines::lineRequest(options);
-    request.realtime = true;  // the window shows a drive at its pace
+    request.realtime = options.replaySpeed != 0;  // the window shows a drive at its pace unless asked
     request.program = "m797-tester " M797_VERSION;
     request.options = std::string("--wake ") + platform::wakeMethodName(options.wake);
     return lines::makeLine(request, stopAsked);

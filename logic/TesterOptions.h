@@ -16,6 +16,8 @@ namespace logic {
 struct TesterOptions : lines::LineOptions {
     std::string settingsPath;  // empty: the default file
     bool anyScreen = false;
+    int replaySpeed = 1;  // --speed: 1, 2, 4, 8; 0 for "all"
+    bool speedGiven = false;
     bool help = false;
     bool version = false;
 };

@@ -14,6 +14,11 @@
 #include "link/LinkData.h"
 #include "painting/ColourScheme.h"
 #include "painting/HistoryStore.h"
+#include "platform/WallClock.h"
+
+namespace ecu {
+class SessionHistory;
+}
 
 namespace display {
 class Panel;
@@ -32,6 +37,12 @@ struct DisplaySources {
     const ChartParameters* chartParameter = nullptr;
     const ColourScheme* colours = nullptr;
     std::string portName;  // 1251, shown in the strip's last frame
+    // Looking back: the kept drive and how the charts look at it (none: live
+    // only), the drive's wall-clock start and the readouts' decimal point.
+    const ecu::SessionHistory* session = nullptr;
+    const class ChartReview* review = nullptr;
+    platform::WallTime started;
+    char decimalSeparator = '.';
 };
 
 // The name the strip shows for a port (1251): "Com1".."ComN" for the built-in
@@ -47,6 +58,9 @@ std::string portLabel(const std::string& device, const TextWidth& width);
 void initChartView(Panel* panel);
 // OnPaint of chart slot k (1..5).
 void paintTrendChart(Panel* panel, int slot, const DisplaySources& src);
+// The same chart drawn from the kept drive, when the view is not the
+// ordinary live one.
+void paintReviewChart(Panel* panel, int slot, const DisplaySources& src);
 void paintFlagStrip(Panel* panel, const DisplaySources& src);
 void paintPassportPanel(Panel* panel, const DisplaySources& src);
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ecu/ParameterCatalogue.h"
+#include "painting/ChartReview.h"
 
 namespace display {
 namespace {
@@ -17,6 +18,13 @@ void appendColours(std::string& s, const ColourScheme& c) {
 std::string chartInputs(int slot, const DisplaySources& src) {
     const int number = (*src.chartParameter)[static_cast<std::size_t>(slot - 1)];
     const ecu::Parameter* p = ecu::ParameterCatalogue::instance().byNumber(number);
+    if (src.review && !src.review->following()) {
+        // A paused view stays still while the link goes on: it changes
+        // only with the view, the chart's parameter and the colours.
+        std::string s = "review" + std::to_string(src.review->generation()) + ' ' + std::to_string(number);
+        appendColours(s, *src.colours);
+        return s;
+    }
     if (p && HistoryStore::hasHistory(number)) return {};  // the trace moves every tick
     std::string s = "chart" + std::to_string(number);
     appendColours(s, *src.colours);

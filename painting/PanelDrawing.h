@@ -24,5 +24,7 @@ void beginOverlay(const Panel* panel);
 void endOverlay();
 // A fixed text of the source, in 1251, made once.
 const std::string& text1251(const char* utf8);
+// A chart's grid, in the chart's first translation.
+void drawChartGrid(const Colour& colour);
 
 }  // namespace display::drawing

@@ -3,6 +3,7 @@
 #include "platform/OpenGl.h"
 
 #include "ecu/ParameterCatalogue.h"
+#include "painting/ChartReview.h"
 #include "painting/ChartView.h"
 #include "painting/Panel.h"
 #include "painting/PanelDrawing.h"
@@ -10,9 +11,7 @@
 
 namespace display {
 using namespace drawing;
-namespace {
-
-void drawGrid(const Colour& colour) {
+void drawing::drawChartGrid(const Colour& colour) {
     setColour(colour);
     for (int x = 0; x <= 750; x += 5) {
         glBegin(GL_LINE_STRIP);
@@ -28,6 +27,8 @@ void drawGrid(const Colour& colour) {
     }
 }
 
+namespace {
+
 // Texts of one chart, copied under the live data's lock.
 struct ChartTexts {
     std::string readout;
@@ -37,13 +38,17 @@ struct ChartTexts {
 }  // namespace
 
 void paintTrendChart(Panel* panel, int slot, const DisplaySources& src) {
+    if (src.review && !src.review->ordinary()) {
+        paintReviewChart(panel, slot, src);
+        return;
+    }
     const int number = (*src.chartParameter)[static_cast<std::size_t>(slot - 1)];
     const ColourScheme& c = *src.colours;
     const ecu::Parameter* p = ecu::ParameterCatalogue::instance().byNumber(number);
 
     beginPaint();
     glTranslatef(-400, -50, -150);
-    drawGrid(c.gridColour);
+    drawChartGrid(c.gridColour);
     glTranslatef(55, -1.1f, -150);
     setColour(c.graphColour);
     glBegin(GL_LINE_STRIP);

@@ -115,4 +115,11 @@ std::optional<WallTime> parseHeaderTime(std::string_view given) {
 
 std::string isoTime(const WallTime& t) { return formatted(t, 'T', "", ":"); }
 
+std::string clockTime(const WallTime& t) {
+    const Civil c = civilOf(t);
+    char text[40];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u.%03u", c.hour, c.minute, c.second, c.milli);
+    return text;
+}
+
 }  // namespace platform

@@ -26,5 +26,7 @@ std::string headerTime(const WallTime& t);
 std::optional<WallTime> parseHeaderTime(std::string_view text);
 // ISO 8601 with milliseconds and the offset: "2026-12-09T10:15:02.345+03:00".
 std::string isoTime(const WallTime& t);
+// The time of day alone, "10:15:02.345", as the window shows it.
+std::string clockTime(const WallTime& t);
 
 }  // namespace platform

@@ -74,6 +74,7 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
     buildPanels();
     buildPresetBox();
     buildCommandBox();
+    buildReviewInput();
     for (auto [text, x] : {std::pair{"v 1. 0 ", 920}, std::pair{"Win 9x", 968}}) {
         auto* label = new QLabel(QString::fromUtf8(text), this);
         label->setAttribute(Qt::WA_TranslucentBackground);
@@ -142,13 +143,13 @@ void MainWindow::buildCommandBox() {
         const char* caption;
         int x, y;
         bool red;
-        std::function<void()> action;  // none for "О программе"
-        QPushButton** keep;            // where the window keeps the button, if it does
+        std::function<void()> action;
+        QPushButton** keep;  // where the window keeps the button, if it does
     };
     const ButtonPlace places[] = {{"Управление", 8, 8, false, [this] { ControlClick(); }, &controlButton_},
                                   {"Настройка", 104, 8, false, [this] { SettingsClick(); }, nullptr},
                                   {"Ошибки", 8, 40, false, [this] { ErrorsClick(); }, nullptr},
-                                  {"О программе", 104, 40, false, nullptr, nullptr},
+                                  {"О программе", 104, 40, false, [this] { AboutClick(); }, nullptr},
                                   {"Старт", 8, 72, true, [this] { StartClick(); }, &startButton_},
                                   {"Стоп", 104, 72, true, [this] { StopClick(); }, &stopButton_},
                                   {"Выход", 56, 104, false, [this] { ExitClick(); }, nullptr}};
@@ -178,6 +179,7 @@ void MainWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     if (createPosted_ || !logic_.begun()) return;
     createPosted_ = true;
+    watchChartSurfaces();
     post([this] { logic_.created(); });
 }
 

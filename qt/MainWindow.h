@@ -7,7 +7,9 @@
 
 #include <QButtonGroup>
 #include <QFrame>
+#include <QImage>
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
@@ -71,8 +73,14 @@ public:
     QWidget* ControlClick();
     // The error box, belonging to the window in front.
     void showError(const std::string& text) override;
+    // "О программе": the program and the window's keys.
+    QWidget* AboutClick();
+    // The charts' menu, as the right mouse button opens it over chart slot
+    // k at pixel column x (returned, shown; tests close it).
+    QMenu* chartMenu(int k, int x);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
@@ -81,6 +89,9 @@ private:
     void buildPanels();
     void buildPresetBox();
     void buildCommandBox();
+    // The keys and mouse of looking back at the drive.
+    void buildReviewInput();
+    void watchChartSurfaces();
     template <typename Window>
     Window* showChild(Window* w);
     // Where a message box belongs: the window in front.
@@ -93,6 +104,10 @@ private:
     void closeChildren() override;
     void quit(int exitCode) override;
     int stripTextWidth(const std::string& text1251) const override { return measureStripText(text1251); }
+    void capturePicture(bool wholeWindow) override;
+    std::string saveCapturedPicture(const std::string& path) override;
+    std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
+                               bool picture) override;
 
     logic::MainWindow logic_;
     std::array<glpanel::TOpenGLPanel*, 7> panels_{};
@@ -108,6 +123,7 @@ private:
     std::mutex postedMutex_;
     std::deque<std::function<void()>> posted_;
     display::PaintStats paintStats_;
+    QImage captured_;
 };
 
 }  // namespace qtface

@@ -159,7 +159,13 @@ TEST(PaintGate, OnlyAMovingTraceOrAChangedPictureIsPaintedAgain) {
     klink::LinkData link;
     display::ChartParameters chart{56, 0, 6, 56, 56};  // engine speed, nothing, a reserved number
     display::ColourScheme colours = display::ColourScheme::builtIn();
-    display::DisplaySources src{&live, &histories, &link, &chart, &colours, "Com1"};
+    display::DisplaySources src;
+    src.live = &live;
+    src.histories = &histories;
+    src.link = &link;
+    src.chartParameter = &chart;
+    src.colours = &colours;
+    src.portName = "Com1";
     display::PaintGate gate;
     for (int k = 1; k <= 7; ++k) EXPECT_TRUE(gate.needsPaint(k, src)) << k;  // the first time, all
     EXPECT_TRUE(gate.needsPaint(1, src));                                    // the trace moves with every tick

@@ -24,6 +24,17 @@ struct FakeFace : logic::MainWindowFace {
     void closeChildren() override { events.push_back("close children"); }
     void quit(int code) override { events.push_back("quit " + std::to_string(code)); }
     int stripTextWidth(const std::string& text) const override { return 7 * static_cast<int>(text.size()); }
+    void capturePicture(bool whole) override { events.push_back(whole ? "capture window" : "capture charts"); }
+    std::string saveCapturedPicture(const std::string& path) override {
+        events.push_back("save " + path);
+        return {};
+    }
+    std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
+                               bool) override {
+        events.push_back("ask " + title + " in [" + folder + "] for " + name);
+        return answer;
+    }
+    std::string answer;  // the path the save dialog returns
     // Runs what was posted, as the face's event loop would.
     void pump() {
         for (;;) {

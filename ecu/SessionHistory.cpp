@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ecu/SessionHistory.h"
+
+#include <algorithm>
+
+#include "ecu/LiveDecoder.h"
+#include "ecu/ParameterCatalogue.h"
+
+namespace ecu {
+
+int chartedSlot(int number) {
+    static const std::array<int, kParameterCount + 1> slots = [] {
+        std::array<int, kParameterCount + 1> s{};
+        s.fill(-1);
+        int next = 0;
+        for (const Parameter& p : ParameterCatalogue::instance().all())
+            if (p.hasHistory()) s[static_cast<std::size_t>(p.number)] = next++;
+        return s;
+    }();
+    return number >= 1 && static_cast<std::size_t>(number) <= kParameterCount ? slots[static_cast<std::size_t>(number)]
+                                                                                : -1;
+}
+
+std::size_t SessionHistory::first() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return first_;
+}
+
+std::size_t SessionHistory::end() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return end_;
+}
+
+void SessionHistory::add(const PassRecord& r) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::size_t offset = end_ - first_;
+    if (offset == chunks_.size() * kChunkPasses) {
+        if (offset >= kMaxPasses) {
+            // The oldest chunk makes room: its memory is used again.
+            std::unique_ptr<Chunk> oldest = std::move(chunks_.front());
+            chunks_.erase(chunks_.begin());
+            chunks_.push_back(std::move(oldest));
+            first_ += kChunkPasses;
+        } else {
+            chunks_.push_back(std::make_unique<Chunk>());
+        }
+    }
+    const std::size_t o = end_ - first_;
+    (*chunks_[o / kChunkPasses])[o % kChunkPasses] = r;
+    ++end_;
+}
+
+void SessionHistory::clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    chunks_.clear();
+    first_ = end_ = 0;
+}
+
+const PassRecord& SessionHistory::at(std::size_t index) const {
+    const std::size_t o = index - first_;
+    return (*chunks_[o / kChunkPasses])[o % kChunkPasses];
+}
+
+bool SessionHistory::copy(std::size_t index, PassRecord& out) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (index < first_ || index >= end_) return false;
+    out = at(index);
+    return true;
+}
+
+std::int64_t SessionHistory::timeAt(std::size_t index) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (index < first_ || index >= end_) return 0;
+    return at(index).timeMs;
+}
+
+std::size_t SessionHistory::lowerBoundLocked(std::int64_t timeMs) const {
+    std::size_t lo = first_, hi = end_;
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (at(mid).timeMs < timeMs)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+std::size_t SessionHistory::lowerBound(std::int64_t timeMs) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lowerBoundLocked(timeMs);
+}
+
+std::size_t SessionHistory::nearest(std::int64_t timeMs) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (first_ == end_) return end_;
+    const std::size_t i = lowerBoundLocked(timeMs);
+    if (i == end_) return end_ - 1;
+    if (i == first_) return i;
+    return timeMs - at(i - 1).timeMs <= at(i).timeMs - timeMs ? i - 1 : i;
+}
+
+void SessionHistory::trace(int number, std::size_t from, std::size_t to, std::vector<TracePoint>& out) const {
+    out.clear();
+    const int slot = chartedSlot(number);
+    if (slot < 0) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    from = std::max(from, first_);
+    to = std::min(to, end_);
+    for (std::size_t i = from; i < to; ++i) {
+        const PassRecord& r = at(i);
+        out.push_back({r.timeMs, r.samples[static_cast<std::size_t>(slot)], r.afterGap});
+    }
+}
+
+bool SessionHistory::decode(std::size_t index, char decimalSeparator, LiveData& out) const {
+    // Decoded outside the lock from a copy: the link goes on meanwhile.
+    static thread_local PassRecord r;
+    if (!copy(index, r)) return false;
+    out = LiveData{};
+    out.setFlagNames();
+    out.thrFraction = r.thrBefore;
+    decodeLiveData({r.liveData01.data(), r.liveData01.size()}, {r.liveData03.data(), r.liveData03.size()}, out,
+                   decimalSeparator);
+    return true;
+}
+
+std::size_t SessionHistory::bytes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return chunks_.size() * sizeof(Chunk) + chunks_.capacity() * sizeof(chunks_[0]) + sizeof(*this);
+}
+
+}  // namespace ecu

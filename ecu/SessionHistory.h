@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The drive since the program started or the recording was opened: every
+// measured pass as the wire gave it (both live-data replies), its time and
+// the charts' samples, kept for a day's work in bounded memory. The link's
+// thread adds a pass at its end; the user-interface thread reads: a paused or
+// scrolled chart, the cursor's values, the table. Decoding a kept pass gives
+// the same readouts the live decoding gave then.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "ecu/LiveData.h"
+#include "link/WireLayout.h"
+
+namespace ecu {
+
+// Parameters with a chart history, in catalogue order: 64.
+constexpr std::size_t kChartedCount = 64;
+// Where parameter number keeps its sample in a record, or -1.
+int chartedSlot(int number);
+
+struct PassRecord {
+    std::uint64_t pass = 0;
+    std::int64_t timeMs = 0;  // of the last reply, since the line started
+    float thrBefore = 0;      // the throttle fraction carried into this pass
+    bool afterGap = false;    // the first pass after the link reconnected
+    std::array<std::uint8_t, klink::kLiveData01ReplySize> liveData01{};
+    std::array<std::uint8_t, klink::kLiveData03ReplySize> liveData03{};
+    // The chart sample of each charted parameter, by chartedSlot. Chart
+    // units are about -2..104; anything beyond ±32767 is 300 chart heights
+    // off the panel and kept at the limit.
+    std::array<std::int16_t, kChartedCount> samples{};
+};
+
+// One point of a trace.
+struct TracePoint {
+    std::int64_t timeMs;
+    std::int32_t value;
+    bool afterGap;
+};
+
+class SessionHistory {
+public:
+    // At least eight hours at any pace the K-line allows: the two replies
+    // alone take 173 ms at 10400 baud, so no pass is shorter than that.
+    static constexpr std::size_t kMaxPasses = 250000;
+    static constexpr std::size_t kChunkPasses = 1024;
+
+    // Indices run on through the session; when the oldest passes make room
+    // for new ones, first() grows.
+    std::size_t first() const;
+    std::size_t end() const;
+    bool empty() const { return first() == end(); }
+
+    void add(const PassRecord& r);
+    // A new session: nothing kept.
+    void clear();
+    bool copy(std::size_t index, PassRecord& out) const;
+    std::int64_t timeAt(std::size_t index) const;
+    // The first kept pass at or after timeMs (end() if none).
+    std::size_t lowerBound(std::int64_t timeMs) const;
+    // The kept pass nearest to timeMs (end() when empty).
+    std::size_t nearest(std::int64_t timeMs) const;
+    // The trace of one charted parameter over passes [from, to).
+    void trace(int number, std::size_t from, std::size_t to, std::vector<TracePoint>& out) const;
+    // The readouts of a kept pass, as the live decoding gave them (flag
+    // names set). False if the pass is no longer kept.
+    bool decode(std::size_t index, char decimalSeparator, LiveData& out) const;
+    // Bytes held, for the memory figure.
+    std::size_t bytes() const;
+
+private:
+    using Chunk = std::array<PassRecord, kChunkPasses>;
+    const PassRecord& at(std::size_t index) const;  // under the lock
+    std::size_t lowerBoundLocked(std::int64_t timeMs) const;
+
+    mutable std::mutex mutex_;
+    std::vector<std::unique_ptr<Chunk>> chunks_;
+    std::size_t first_ = 0;  // index of chunks_[0][0]
+    std::size_t end_ = 0;
+};
+
+}  // namespace ecu
