@@ -18,7 +18,7 @@ int chartedSlot(int number) {
         return s;
     }();
     return number >= 1 && static_cast<std::size_t>(number) <= kParameterCount ? slots[static_cast<std::size_t>(number)]
-                                                                                : -1;
+                                                                              : -1;
 }
 
 std::size_t SessionHistory::first() const {

@@ -24,6 +24,8 @@ bool ChartReview::scroll(int steps, std::int64_t oldestMs, std::int64_t newestMs
     // The oldest data may come as far as the right edge, no further.
     const std::int64_t lowest = std::min(newestMs, oldestMs + spanMs());
     const std::int64_t to = std::clamp(from + steps * spanMs() / 10, lowest, newestMs);
+    // Earlier than a drive that fits the span: nowhere to go.
+    if (steps < 0 && to >= newestMs) return false;
     if (to >= newestMs) {
         if (following_) return false;
         following_ = true;

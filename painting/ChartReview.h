@@ -16,8 +16,8 @@ namespace display {
 class ChartReview {
 public:
     // Spans across a chart, shortest first; the ordinary one is 690 ticks.
-    static constexpr std::array<std::int64_t, 9> kSpansMs = {5000,   10000,  20700,  41400, 60000,
-                                                            120000, 300000, 600000, 1200000};
+    static constexpr std::array<std::int64_t, 9> kSpansMs = {5000,   10000,  20700,  41400,  60000,
+                                                             120000, 300000, 600000, 1200000};
     static constexpr std::size_t kOrdinarySpan = 2;
     // The trace's visible units across the panel's pixels.
     static constexpr int kUnitsAcross = 690;

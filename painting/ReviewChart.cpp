@@ -5,6 +5,8 @@
 #include "platform/OpenGl.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <map>
@@ -27,9 +29,9 @@ namespace {
 // The units the window shows (the table's are ASCII for spreadsheets).
 std::string unitText(int number) {
     static const std::map<std::string_view, const char*> kRussian = {
-        {"V", "В"},       {"%", "%"},       {"1/s2", "1/с2"}, {"kg/h", "кг/ч"}, {"step", "шаг"},
-        {"rpm", "об/мин"}, {"ms", "мс"},     {"min", "мин"},   {"C", "°C"},     {"mV", "мВ"},
-        {"km/h", "км/ч"}, {"l/h", "л/ч"},   {"deg", "°"}};
+        {"V", "В"},        {"%", "%"},     {"1/s2", "1/с2"}, {"kg/h", "кг/ч"}, {"step", "шаг"},
+        {"rpm", "об/мин"}, {"ms", "мс"},   {"min", "мин"},   {"C", "°C"},      {"mV", "мВ"},
+        {"km/h", "км/ч"},  {"l/h", "л/ч"}, {"deg", "°"}};
     const auto it = kRussian.find(ecu::parameterUnit(number));
     return it == kRussian.end() ? std::string() : " " + text1251(it->second);
 }
@@ -55,9 +57,7 @@ double measure(const ecu::Parameter& p, const ecu::LiveData& d) {
     }
 }
 
-std::string clockAt(const DisplaySources& src, std::int64_t ms) {
-    return platform::clockTime(src.started.later(ms));
-}
+std::string clockAt(const DisplaySources& src, std::int64_t ms) { return platform::clockTime(src.started.later(ms)); }
 
 std::string seconds(std::int64_t ms, char separator) { return ecu::formatFixed(ms / 1000.0, 1, separator); }
 
@@ -120,13 +120,43 @@ void paintReviewChart(Panel* panel, int slot, const DisplaySources& src) {
     kept.trace(p ? number : 0, from, to, points);
     setColour(c.graphColour);
     glBegin(GL_LINE_STRIP);
+    // Where several passes fall on one pixel column (long spans), the
+    // column's lowest and highest values stand for them: the same picture
+    // from at most two vertices a column.
+    const double unitsPerColumn = static_cast<double>(ChartReview::kUnitsAcross) / ChartReview::kPixelsAcross;
+    const bool thin = points.size() > 2 * static_cast<std::size_t>(ChartReview::kPixelsAcross);
+    long column = LONG_MIN;
+    std::int32_t lo = 0, hi = 0;
+    double x = 0;
+    const auto flush = [&] {
+        if (column == LONG_MIN) return;
+        glVertex3d(x, lo, 0);
+        if (hi != lo) glVertex3d(x, hi, 0);
+    };
     for (auto it = points.rbegin(); it != points.rend(); ++it) {
-        glVertex3d(view.unitsAt(it->timeMs, newest), it->value, 0);
+        const double u = view.unitsAt(it->timeMs, newest);
+        if (!thin) {
+            glVertex3d(u, it->value, 0);
+        } else {
+            const long col = std::lround(u / unitsPerColumn);
+            if (col != column) {
+                flush();
+                column = col;
+                x = static_cast<double>(col) * unitsPerColumn;
+                lo = hi = it->value;
+            } else {
+                lo = std::min(lo, it->value);
+                hi = std::max(hi, it->value);
+            }
+        }
         if (it->afterGap) {
+            flush();
+            column = LONG_MIN;
             glEnd();
             glBegin(GL_LINE_STRIP);
         }
     }
+    flush();
     glEnd();
     setColour(c.valueTextColour);
     for (const auto& cursor : {view.cursorA(), view.cursorB()}) {
@@ -141,7 +171,8 @@ void paintReviewChart(Panel* panel, int slot, const DisplaySources& src) {
 
     // The pass whose readouts show: at the cursor, else the newest shown.
     const std::optional<std::int64_t>& cursor = view.cursorA() ? view.cursorA() : view.cursorB();
-    const std::size_t shown = cursor ? kept.nearest(*cursor) : (to > first ? std::min(to, kept.lowerBound(left + 1)) - 1 : end);
+    const std::size_t shown =
+        cursor ? kept.nearest(*cursor) : (to > first ? std::min(to, kept.lowerBound(left + 1)) - 1 : end);
     static ecu::LiveData d;
     const bool decoded = shown < end && kept.decode(shown, src.decimalSeparator, d);
 
@@ -169,8 +200,7 @@ void paintReviewChart(Panel* panel, int slot, const DisplaySources& src) {
     }
     // Not the live picture: said on every chart, with the time at its left edge.
     const std::string window = text1251("окно ") + seconds(span, src.decimalSeparator) + text1251(" с");
-    text2D(panel,
-           view.following() ? window : text1251("ПАУЗА ") + clockAt(src, left) + ", " + window, 520, 111);
+    text2D(panel, view.following() ? window : text1251("ПАУЗА ") + clockAt(src, left) + ", " + window, 520, 111);
     endOverlay();
 
     if (!p || p->kind == ecu::ParameterKind::Reserved || !decoded) return;

@@ -23,9 +23,10 @@ using logic::ReviewKey;
 namespace {
 
 QString menuStyle() {
-    return QStringLiteral("QMenu { font-weight: bold; font-size: 11px; color: navy; background-color: rgb(226, 229, "
-                          "234); } QMenu::item:disabled { color: gray; } QMenu::item:selected { background-color: "
-                          "navy; color: white; }");
+    return QStringLiteral(
+        "QMenu { font-weight: bold; font-size: 11px; color: navy; background-color: rgb(226, 229, "
+        "234); } QMenu::item:disabled { color: gray; } QMenu::item:selected { background-color: "
+        "navy; color: white; }");
 }
 
 }  // namespace
@@ -119,15 +120,19 @@ QMenu* MainWindow::chartMenu(int k, int x) {
     };
     add(l.review().following() ? "Пауза" : "Продолжить", QKeySequence(Qt::Key_P),
         [this] { logic_.reviewKey(ReviewKey::Pause); });
-    add("К живым данным", QKeySequence(Qt::Key_End), [this] { logic_.reviewKey(ReviewKey::Live); },
+    add(
+        "К живым данным", QKeySequence(Qt::Key_End), [this] { logic_.reviewKey(ReviewKey::Live); },
         !l.review().ordinary());
     add("Окно короче", QKeySequence(Qt::Key_Plus), [this] { logic_.reviewKey(ReviewKey::ZoomIn); });
     add("Окно длиннее", QKeySequence(Qt::Key_Minus), [this] { logic_.reviewKey(ReviewKey::ZoomOut); });
     menu->addSeparator();
-    add("Курсор здесь", QKeySequence(Qt::Key_C), [this, x] { logic_.chartClick(x, false); }, !l.session().empty());
-    add("Второй курсор здесь", QKeySequence(Qt::SHIFT | Qt::Key_C), [this, x] { logic_.chartClick(x, true); },
+    add(
+        "Курсор здесь", QKeySequence(Qt::Key_C), [this, x] { logic_.chartClick(x, false); }, !l.session().empty());
+    add(
+        "Второй курсор здесь", QKeySequence(Qt::SHIFT | Qt::Key_C), [this, x] { logic_.chartClick(x, true); },
         !l.session().empty());
-    add("Убрать курсоры", QKeySequence(Qt::Key_Delete), [this] { logic_.reviewKey(ReviewKey::ClearCursors); },
+    add(
+        "Убрать курсоры", QKeySequence(Qt::Key_Delete), [this] { logic_.reviewKey(ReviewKey::ClearCursors); },
         l.review().cursorA() || l.review().cursorB());
     menu->addSeparator();
     add("Сохранить графики (PNG)…", QKeySequence(Qt::CTRL | Qt::Key_S),
@@ -136,7 +141,8 @@ QMenu* MainWindow::chartMenu(int k, int x) {
         [this] { logic_.exportDrive(logic::Export::Window); });
     add("Сохранить историю (CSV)…", QKeySequence(Qt::CTRL | Qt::Key_E),
         [this] { logic_.exportDrive(logic::Export::Table); });
-    add("Сохранить участок между курсорами (CSV)…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
+    add(
+        "Сохранить участок между курсорами (CSV)…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
         [this] { logic_.exportDrive(logic::Export::RangeTable); }, l.rangeChosen());
     if (l.replaying()) {
         QMenu* speed = menu->addMenu(QStringLiteral("Скорость воспроизведения"));

@@ -3,9 +3,13 @@
 // back from the panels' windows under Xvfb with Mesa's software renderer.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <unistd.h>
@@ -191,4 +195,83 @@ TEST(PaintGate, OnlyAMovingTraceOrAChangedPictureIsPaintedAgain) {
     gate.forget();
     EXPECT_TRUE(gate.needsPaint(2, src));
     EXPECT_TRUE(gate.needsPaint(7, src));
+}
+
+namespace {
+
+// The five charts as the screen shows them.
+QImage chartsOnScreen(qtface::MainWindow& w) {
+    QCoreApplication::processEvents();
+    return w.screen()->grabWindow(w.winId(), 23, 15, 750, 639).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+bool waitForPasses(qtface::MainWindow& w, std::uint64_t n) {
+    return testsupport::waitUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            return w.logic().link().passCount() >= n;
+        },
+        std::chrono::seconds(20));
+}
+
+}  // namespace
+
+TEST(ChartReview, APausedViewStaysStillKeysAndTheWheelMoveItAndBackToLiveIsTheLivePicture) {
+    Rig rig(std::make_unique<sim::SimulatedCar>());
+    qtface::MainWindow& w = *rig.form;
+    QTest::mouseClick(w.startButton(), Qt::LeftButton);
+    // The shortest span, 5 s, and more than that of the drive.
+    QTest::keyClick(&w, Qt::Key_Plus);
+    QTest::keyClick(&w, Qt::Key_Plus);
+    ASSERT_EQ(w.logic().review().spanMs(), 5000);
+    ASSERT_TRUE(waitForPasses(w, 26));
+    w.stopButton()->setFocus();  // a focused button keeps Space, not the window's keys
+
+    QTest::keyClick(&w, Qt::Key_P);
+    ASSERT_FALSE(w.logic().review().following());
+    const QImage paused = chartsOnScreen(w);
+    const auto passes = w.logic().link().passCount();
+    ASSERT_TRUE(waitForPasses(w, passes + 4));  // the link polls on
+    QTest::qWait(100);
+    EXPECT_EQ(chartsOnScreen(w), paused);  // nothing moved
+
+    QTest::keyClick(&w, Qt::Key_Left);
+    const QImage earlier = chartsOnScreen(w);
+    EXPECT_NE(earlier, paused);
+    QWindow* surface = w.panel(1)->surfaceWindow();
+    QWheelEvent wheel(QPointF(300, 50), surface->mapToGlobal(QPointF(300, 50)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(surface, &wheel);
+    EXPECT_NE(chartsOnScreen(w), earlier);
+
+    // With the link stopped the live picture stands still: End brings it
+    // back pixel for pixel after a pause, a zoom and a cursor.
+    QTest::mouseClick(w.stopButton(), Qt::LeftButton);
+    QTest::keyClick(&w, Qt::Key_End);
+    w.repaintPanels();
+    const QImage live = chartsOnScreen(w);
+    QTest::keyClick(&w, Qt::Key_Minus);
+    QTest::mouseClick(surface, Qt::LeftButton, Qt::NoModifier, QPoint(200, 60));
+    ASSERT_TRUE(w.logic().review().cursorA());
+    const QImage looked = chartsOnScreen(w);
+    EXPECT_NE(looked, live);
+    QTest::keyClick(&w, Qt::Key_End);
+    EXPECT_EQ(chartsOnScreen(w), live);
+
+    // Ctrl+S saves the charts as they are shown, through the save dialog.
+    QTest::keyClick(&w, Qt::Key_P);
+    const QImage shown = chartsOnScreen(w);
+    const std::string dir = testsupport::tempDir();
+    QTimer::singleShot(300, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->setDirectory(QString::fromStdString(dir));  // under the name it offers
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+    std::vector<std::filesystem::path> saved;
+    for (const auto& f : std::filesystem::directory_iterator(dir)) saved.push_back(f.path());
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].extension(), ".png");
+    EXPECT_EQ(QImage(QString::fromStdString(saved[0].string())).convertToFormat(QImage::Format_RGB32), shown);
 }

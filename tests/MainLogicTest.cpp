@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <deque>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 
 #include "logic/MainWindow.h"
+#include "painting/PaintGate.h"
 #include "sim/SimulatedLine.h"
 #include "tests/TestSupport.h"
 
@@ -182,3 +186,156 @@ TEST(MainWindowLogic, WithReconnectingChosenAnUnpluggedAdapterIsWaitedForAndTheC
         return std::count(h.afterGap.begin(), h.afterGap.end(), 1) == 1;
     }));
 }
+
+TEST(SessionHistory, EightHoursStayWithinTenMegabytesAnHourAndTheOldestMakeRoomAtTheBound) {
+    // The simulated car's pass takes 253 ms (measured with the logger), as a
+    // real K-line pass does; eight hours of it, made at once.
+    constexpr std::int64_t kPassMs = 253;
+    const std::size_t eightHours = 8 * 3600 * 1000 / kPassMs;
+    auto kept = std::make_unique<ecu::SessionHistory>();
+    ecu::PassRecord r;
+    const int slot = ecu::chartedSlot(56);
+    ASSERT_GE(slot, 0);
+    EXPECT_EQ(ecu::chartedSlot(6), -1);  // reserved: no chart, no sample
+    for (std::size_t i = 0; i < eightHours; ++i) {
+        r.pass = i + 1;
+        r.timeMs = static_cast<std::int64_t>(i) * kPassMs;
+        r.samples[static_cast<std::size_t>(slot)] = static_cast<std::int16_t>(i % 100);
+        kept->add(r);
+    }
+    EXPECT_LE(kept->bytes(), std::size_t{8} * 10 * 1000 * 1000);
+    std::printf("[ figure   ] %.2f MB an hour of passes every %lld ms\n", kept->bytes() / 8.0 / 1e6,
+                static_cast<long long>(kPassMs));
+    EXPECT_EQ(kept->lowerBound(1000 * kPassMs + 1), 1001u);
+    EXPECT_EQ(kept->nearest(1000 * kPassMs + 100), 1000u);
+    EXPECT_EQ(kept->nearest(1000 * kPassMs + 200), 1001u);
+    std::vector<ecu::TracePoint> trace;
+    kept->trace(56, 1098, 1102, trace);
+    ASSERT_EQ(trace.size(), 4u);
+    EXPECT_EQ(trace[2].value, 0);  // pass 1101 is index 1100
+    EXPECT_EQ(trace[2].timeMs, 1100 * kPassMs);
+
+    // Past the bound the oldest passes go, a chunk at a time, and memory stays.
+    const std::size_t bound = kept->bytes() * ecu::SessionHistory::kMaxPasses / eightHours + (1 << 20);
+    for (std::size_t i = eightHours; i < ecu::SessionHistory::kMaxPasses + 5000; ++i) {
+        r.pass = i + 1;
+        r.timeMs = static_cast<std::int64_t>(i) * kPassMs;
+        kept->add(r);
+    }
+    EXPECT_GT(kept->first(), 0u);
+    EXPECT_EQ(kept->end(), ecu::SessionHistory::kMaxPasses + 5000);
+    EXPECT_LE(kept->end() - kept->first(), ecu::SessionHistory::kMaxPasses);
+    EXPECT_LE(kept->bytes(), bound);
+    ecu::PassRecord out;
+    EXPECT_FALSE(kept->copy(0, out));
+    ASSERT_TRUE(kept->copy(kept->end() - 1, out));
+    EXPECT_EQ(out.pass, ecu::SessionHistory::kMaxPasses + 5000);
+}
+
+TEST(MainWindowLogic, APausedViewStaysWhileTheLinkPollsOnAndAClickPutsTheCursorOnAPass) {
+    sim::SimOptions o;  // passes some milliseconds apart
+    o.answerDelay = std::chrono::milliseconds(2);
+    o.readTimeoutDivisor = 10;
+    Rig rig(o);
+    rig.main->start();
+    ASSERT_TRUE(rig.face.until([&] { return rig.main->session().end() >= 20; }));
+    const auto& view = rig.main->review();
+    EXPECT_TRUE(view.ordinary());
+    EXPECT_TRUE(rig.main->reviewKey(logic::ReviewKey::Pause));
+    const auto& kept = rig.main->session();
+    const std::int64_t left = view.leftMs(0);
+    const std::string inputs = display::panelInputs(1, rig.main->sources());
+    const std::size_t passes = kept.end();
+    ASSERT_TRUE(rig.face.until([&] { return kept.end() >= passes + 10; }));
+    // Still: the same left edge and nothing that would paint the charts again.
+    EXPECT_FALSE(view.following());
+    EXPECT_EQ(view.leftMs(kept.timeAt(kept.end() - 1)), left);
+    EXPECT_EQ(display::panelInputs(1, rig.main->sources()), inputs);
+
+    // A click puts the cursor on the pass nearest to the time under it.
+    rig.main->chartClick(375, false);
+    const std::int64_t under = view.leftMs(0) - view.spanMs() / 2;
+    ASSERT_TRUE(view.cursorA());
+    EXPECT_EQ(*view.cursorA(), kept.timeAt(kept.nearest(under)));
+    rig.main->reviewKey(logic::ReviewKey::CursorLater);
+    EXPECT_EQ(*view.cursorA(), kept.timeAt(kept.nearest(under) + 1));
+
+    // End: live again, as it always looked.
+    rig.main->reviewKey(logic::ReviewKey::Live);
+    EXPECT_TRUE(view.ordinary());
+    EXPECT_TRUE(display::panelInputs(1, rig.main->sources()).empty());  // the moving trace again
+}
+
+TEST(ChartReview, ScrollingZoomAndCursorsKeepTheViewWithinTheDrive) {
+    display::ChartReview view;
+    const std::int64_t oldest = 1000, newest = 100000, span = view.spanMs();
+    view.scroll(-1, oldest, newest);  // scrolling pauses
+    EXPECT_EQ(view.leftMs(newest + 500), newest - span / 10);
+    view.scroll(-100, oldest, newest);  // no further than the oldest at the right edge
+    EXPECT_EQ(view.leftMs(0), oldest + span);
+    EXPECT_EQ(view.timeAtPixel(display::ChartReview::kPixelsAcross, 0), oldest);
+    EXPECT_DOUBLE_EQ(view.unitsAt(oldest, 0), display::ChartReview::kUnitsAcross);
+    view.zoom(-1);  // a longer span keeps the left edge
+    EXPECT_EQ(view.spanMs(), 2 * span);
+    EXPECT_EQ(view.leftMs(0), oldest + span);
+    view.scroll(100, oldest, newest);  // back at the newest data: following again
+    EXPECT_TRUE(view.following());
+    EXPECT_FALSE(view.ordinary());          // at another span
+    view.placeCursor(false, 5000, newest);  // a cursor pauses a following view
+    EXPECT_EQ(view.leftMs(newest + 500), newest);
+    view.backToLive();
+    EXPECT_TRUE(view.ordinary());
+    EXPECT_FALSE(view.cursorA());
+    view.showWhole(oldest, newest);  // 99 s: the 120 s span, paused at the end
+    EXPECT_EQ(view.spanMs(), 120000);
+    EXPECT_EQ(view.leftMs(0), newest);
+}
+
+#ifdef M797_LOG_PATH
+TEST(MainWindowLogic, AReplayReviewedAtOnceKeepsTheDriveAndItsTablesAreTheLoggers) {
+    const std::string dir = testsupport::tempDir();
+    const std::string rec = dir + "/drive.rec", logged = dir + "/logged.csv";
+    ASSERT_EQ(testsupport::runCommand(std::string(M797_LOG_PATH) + " --simulate --passes 16 --record " + rec +
+                                      " --csv " + logged + " >/dev/null 2>&1")
+                  .status,
+              0);
+    logic::TesterOptions o;
+    o.settingsPath = dir + "/VELKOR.ini";
+    o.replay = rec;
+    o.replaySpeed = 0;
+    FakeFace face;
+    logic::MainWindow main(o, logic::makeLine(o), face);
+    ASSERT_EQ(main.begin(","), "");
+    main.created();  // the whole drive, at once, without "Старт"
+    ASSERT_TRUE(face.until([&] { return face.running.size() >= 2 && !face.running.back(); }));
+    EXPECT_EQ(main.session().end(), 16u);
+    EXPECT_FALSE(main.review().following());  // shown whole, paused at its end
+    EXPECT_EQ(main.review().leftMs(0), main.session().timeAt(15));
+
+    const auto read = [](const std::string& path) {
+        std::ifstream f(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), {});
+    };
+    const std::string table = read(logged);
+    ASSERT_NE(table.find("\r\n16,"), std::string::npos);
+    face.answer = dir + "/all.csv";
+    main.exportDrive(logic::Export::Table);
+    EXPECT_EQ(read(dir + "/all.csv"), table);  // the logger's decimal point, not the window's comma
+
+    // Cursors on passes 5 and 8: a click at the left edge (the newest pass,
+    // 16), then the keys a pass at a time.
+    main.chartClick(0, false);
+    for (int i = 0; i < 11; ++i) main.reviewKey(logic::ReviewKey::CursorEarlier);
+    main.chartClick(0, true);
+    for (int i = 0; i < 8; ++i) main.reviewKey(logic::ReviewKey::CursorEarlier);
+    ASSERT_TRUE(main.rangeChosen());
+    face.answer = dir + "/range.csv";
+    main.exportDrive(logic::Export::RangeTable);
+    const std::size_t from = table.find("\r\n5,") + 2, to = table.find("\r\n9,") + 2;
+    EXPECT_EQ(read(dir + "/range.csv"), table.substr(0, table.find("\r\n") + 2) + table.substr(from, to - from));
+    // The dialog opened in the folder of the last file saved.
+    EXPECT_NE(face.events.back().find("in [" + dir + "]"), std::string::npos) << face.events.back();
+    EXPECT_TRUE(face.errors.empty());
+    main.shutDown();
+}
+#endif
