@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Cross-builds the logger for 64-bit Windows with mingw-w64 (Debian's
+# Cross-builds both programs for 64-bit Windows with mingw-w64 (Debian's
 # g++-mingw-w64-x86-64-posix), self-contained (the runtime linked in), into
-# build-windows/, with the painting and the window logic; with --test also
-# the tests that need no POSIX, run under Wine. The
-# .exe's path is the last line printed.
+# build-windows/: the tester's native window and the logger; with --test
+# also the tests that run under Wine. The last two lines printed are the
+# .exe files' paths, the tester's, then the logger's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=build-windows
@@ -12,5 +12,6 @@ tests=OFF
 [ "${1:-}" = "--test" ] && tests=ON
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
   -DM797_GUI=OFF -DM797_BENCH=OFF -DM797_TESTS=$tests >/dev/null
-cmake --build "$dir" -j"$(nproc)" --target m797-log m797_painting_gl m797_logic $([ $tests = ON ] && echo windows_core_tests windows_paint_tests) >/dev/null
+cmake --build "$dir" -j"$(nproc)" --target m797-log m797-tester $([ $tests = ON ] && echo windows_core_tests windows_paint_tests windows_driver_tests) >/dev/null
+echo "$PWD/$dir/m797-tester.exe"
 echo "$PWD/$dir/m797-log.exe"

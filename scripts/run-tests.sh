@@ -175,7 +175,7 @@ cat build-tsan/tsan.* > build-tsan/tsan-all.log 2>/dev/null || true
 python3 scripts/tsan-own-races.py build-tsan/tsan-all.log "$PWD"
 unset M797_TEST_SLOWDOWN
 
-stage "the Windows builds under Wine (the logger, the core and window logic, the painting on WGL panels)"
+stage "the Windows builds under Wine (the logger, the core and window logic, the painting on WGL panels, the tester's window)"
 exe=$(bash scripts/build-windows.sh --test | tail -n 1)
 WINEPREFIX=$(mktemp -d)
 export WINEPREFIX WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
@@ -186,6 +186,9 @@ wine build-windows/tests/windows_core_tests.exe --gtest_brief=1
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 bash scripts/with-screen.sh wine build-windows/tests/windows_paint_tests.exe --gtest_brief=1
+wineserver -k 2>/dev/null || true
+# The tester's own window, driven by a program in the same Wine session.
+bash scripts/with-screen.sh wine build-windows/tests/windows_driver_tests.exe --gtest_brief=1
 wineserver -k 2>/dev/null || true
 M797_WINDOWS_LOG="$exe" build/tests/link_tests --gtest_filter='WindowsLogger.*' --gtest_brief=1
 wineserver -k 2>/dev/null || true

@@ -10,7 +10,7 @@ namespace wglpanel {
 
 namespace {
 
-const char* const kClassName = "M797OpenGLPanel";
+const wchar_t* const kClassName = L"M797OpenGLPanel";
 
 std::function<void(const std::string&)>& reportHandler() {
     static std::function<void(const std::string&)> handler;
@@ -19,15 +19,15 @@ std::function<void(const std::string&)>& reportHandler() {
 
 void registerClass() {
     static const bool registered = [] {
-        WNDCLASSA wc{};
+        WNDCLASSW wc{};
         // Each panel keeps its own device context: the pixel format is set
         // once on it and the context made for it.
         wc.style = CS_OWNDC | CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = DefWindowProcA;  // replaced per window in create()
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        wc.lpfnWndProc = DefWindowProcW;  // replaced per window in create()
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
         wc.lpszClassName = kClassName;
-        return RegisterClassA(&wc) != 0;
+        return RegisterClassW(&wc) != 0;
     }();
     (void)registered;
 }
@@ -70,14 +70,14 @@ TOpenGLPanel::~TOpenGLPanel() {
         wglDeleteContext(context_);
     }
     if (window_) {
-        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         if (dc_) ReleaseDC(window_, dc_);
         DestroyWindow(window_);
     }
 }
 
 LRESULT CALLBACK TOpenGLPanel::windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* panel = reinterpret_cast<TOpenGLPanel*>(GetWindowLongPtrA(w, GWLP_USERDATA));
+    auto* panel = reinterpret_cast<TOpenGLPanel*>(GetWindowLongPtrW(w, GWLP_USERDATA));
     if (panel) {
         switch (msg) {
             case WM_ERASEBKGND:
@@ -100,10 +100,11 @@ LRESULT CALLBACK TOpenGLPanel::windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp
             case WM_MOUSEACTIVATE:
                 return MA_NOACTIVATE;  // a click on a panel leaves the keyboard where it was
             default:
+                if (panel->OnMessage && panel->OnMessage(msg, wp, lp)) return 0;
                 break;
         }
     }
-    return DefWindowProcA(w, msg, wp, lp);
+    return DefWindowProcW(w, msg, wp, lp);
 }
 
 bool TOpenGLPanel::create(HWND owner, int x, int y, int w, int h, bool popup) {
@@ -115,14 +116,14 @@ bool TOpenGLPanel::create(HWND owner, int x, int y, int w, int h, bool popup) {
     POINT at{x, y};
     if (popup && owner) ClientToScreen(owner, &at);
     const DWORD style = (popup ? WS_POPUP : WS_CHILD) | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-    window_ = CreateWindowExA(popup ? WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE : 0, kClassName, "", style, at.x, at.y, w, h,
-                              owner, nullptr, GetModuleHandleA(nullptr), nullptr);
+    window_ = CreateWindowExW(popup ? WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE : 0, kClassName, L"", style, at.x, at.y, w, h,
+                              owner, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window_) {
         report("CreateWindow:" + std::to_string(GetLastError()));
         return false;
     }
-    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TOpenGLPanel::windowProc));
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TOpenGLPanel::windowProc));
     dc_ = GetDC(window_);
     if (!makeContext()) return false;
     if (wglMakeCurrent(dc_, context_)) {

@@ -30,6 +30,8 @@ public:
     TOpenGLPanel& operator=(const TOpenGLPanel&) = delete;
 
     Handler OnPreInit, OnInit, OnResize, OnPaint;
+    // The panel's other window messages (the mouse), first: true when handled.
+    std::function<bool(UINT msg, WPARAM wp, LPARAM lp)> OnMessage;
 
     // Makes the panel's window at (x, y) of owner, w x h pixels: a child
     // window, or an owned pop-up where the window system shows no OpenGL in

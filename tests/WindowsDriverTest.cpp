@@ -1,0 +1,299 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// m797-tester.exe driven as a person would, from a program of its own in the
+// same Windows (here: Wine) session: it starts the tester, finds its windows
+// by class and caption, clicks buttons, presses keys, reads what the panels
+// say in words and what went on the wire (the tester's own recording, or
+// with M797_DRIVER_PORT the simulated ECU behind that port, which the Linux
+// side judges). Under Wine on an X server without compositing the tester's
+// panels are owned pop-ups at their places: the window logic is the same.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/TestSupport.h"
+#include "win32/Face.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using winface::wide;
+
+std::wstring besideTests(const wchar_t* name) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring dir(self);
+    dir = dir.substr(0, dir.find_last_of(L"\\/"));              // tests
+    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;  // the build folder
+}
+
+std::wstring textOf(HWND w) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(w, text, 1024);
+    return text;
+}
+
+std::wstring classOf(HWND w) {
+    wchar_t name[128] = {};
+    GetClassNameW(w, name, 128);
+    return name;
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+    const auto until = std::chrono::steady_clock::now() + limit * testsupport::slowdown();
+    while (std::chrono::steady_clock::now() < until) {
+        if (done()) return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return done();
+}
+
+// A file of this run in the temporary folder (UTF-8 path).
+std::string tempFile(const char* name) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    return winface::utf8(dir) + "m797-driver-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+}
+
+// The top-level windows of a process.
+std::vector<HWND> windowsOf(DWORD pid) {
+    struct Find {
+        DWORD pid;
+        std::vector<HWND> found;
+    } f{pid, {}};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* f = reinterpret_cast<Find*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == f->pid) f->found.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+HWND childWith(HWND parent, const std::wstring& cls, const std::wstring& text) {
+    struct Find {
+        std::wstring cls, text;
+        HWND found = nullptr;
+    } f{cls, text};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* f = reinterpret_cast<Find*>(p);
+            if (classOf(w) == f->cls && textOf(w) == f->text) {
+                f->found = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+void key(HWND target, WORD vk) {
+    SetForegroundWindow(target);
+    std::this_thread::sleep_for(100ms);
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+    std::this_thread::sleep_for(200ms);
+}
+
+// The focused control of the window's thread.
+HWND focusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
+}
+
+struct Tester {
+    explicit Tester(const std::wstring& args) {
+        settings = wide(testsupport::tempSettingsPath());
+        std::wstring command =
+            L"\"" + besideTests(L"m797-tester.exe") + L"\" " + args + L" --settings \"" + settings + L"\"";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process);
+        if (!started) return;
+        waitFor([&] {
+            for (HWND w : windowsOf(process.dwProcessId))
+                if (classOf(w) == L"M797MainWindow" && IsWindowVisible(w)) main = w;
+            return main != nullptr;
+        });
+    }
+    ~Tester() {
+        if (!started) return;
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+            if (main) PostMessageW(main, WM_CLOSE, 0, 0);
+            if (WaitForSingleObject(process.hProcess, 10000) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 9);
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    HWND button(const wchar_t* caption) const { return childWith(main, L"Button", caption); }
+    void click(const wchar_t* caption) const { SendMessageW(button(caption), BM_CLICK, 0, 0); }
+    // What panel 6 (the status line) or 7 (the passport) says.
+    std::wstring panel(int k) const {
+        for (HWND w : windowsOf(process.dwProcessId)) {
+            if (classOf(w) != L"M797OpenGLPanel") continue;
+            RECT r;
+            GetWindowRect(w, &r);
+            if ((k == 6 && r.left == 23 && r.top == 674) || (k == 7 && r.left == 807)) return textOf(w);
+        }
+        // Child panels (not under Wine): inside the main window.
+        HWND child = nullptr;
+        while ((child = FindWindowExW(main, child, L"M797OpenGLPanel", nullptr))) {
+            RECT r;
+            GetWindowRect(child, &r);
+            if ((k == 6 && r.top == 674) || (k == 7 && r.left == 807)) return textOf(child);
+        }
+        return {};
+    }
+    // A visible top-level window of the tester with this title.
+    HWND window(const wchar_t* title) const {
+        for (HWND w : windowsOf(process.dwProcessId))
+            if (IsWindowVisible(w) && textOf(w) == title) return w;
+        return nullptr;
+    }
+    bool running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+    DWORD exitCode() const {
+        WaitForSingleObject(process.hProcess, 20000 * static_cast<DWORD>(testsupport::slowdown()));
+        DWORD code = 259;
+        GetExitCodeProcess(process.hProcess, &code);
+        return code;
+    }
+    bool connected() const {
+        return waitFor([&] { return panel(6) == L"Данные получены."; });
+    }
+
+    std::wstring settings;
+    PROCESS_INFORMATION process{};
+    bool started = false;
+    HWND main = nullptr;
+};
+
+// Where the tester talks: the simulated car, or the port the Linux side serves.
+std::wstring line() {
+    const char* port = std::getenv("M797_DRIVER_PORT");
+    return port ? L"--port " + wide(port) : std::wstring(L"--simulate");
+}
+
+// The request frames of a recording, as "30 0A 06 FF" (service bytes).
+std::vector<std::string> requests(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> out;
+    std::string l;
+    while (std::getline(in, l)) {
+        const auto at = l.find(" > ");
+        if (at == std::string::npos || l[0] == '#') continue;
+        std::istringstream bytes(l.substr(at + 3));
+        std::vector<std::string> b;
+        std::string x;
+        while (bytes >> x) b.push_back(x);
+        if (b.size() < 5) continue;
+        std::string s;
+        for (std::size_t i = 3; i + 1 < b.size(); ++i) s += (i == 3 ? "" : " ") + b[i];
+        out.push_back(s);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Driver, StartShowsTheStatusAndTheIdentificationAndExitEndsTheProgram) {
+    Tester t(line() + L" --any-screen");
+    ASSERT_TRUE(t.started);
+    ASSERT_NE(t.main, nullptr);
+    EXPECT_EQ(GetWindowLongW(t.main, GWL_STYLE) & WS_CAPTION, 0);  // frameless, at the top left
+    RECT r;
+    GetWindowRect(t.main, &r);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.right - r.left, 1024);
+    EXPECT_EQ(r.bottom - r.top, 740);
+    EXPECT_FALSE(IsWindowEnabled(t.button(L"Стоп")));
+    t.click(L"Старт");
+    ASSERT_TRUE(t.connected()) << winface::utf8(t.panel(6));
+    EXPECT_TRUE(waitFor([&] { return t.panel(7).find(L"VAZ M797") != std::wstring::npos; }))
+        << winface::utf8(t.panel(7));
+    EXPECT_FALSE(IsWindowEnabled(t.button(L"Старт")));
+    EXPECT_TRUE(IsWindowEnabled(t.button(L"Стоп")));
+    t.click(L"Выход");
+    EXPECT_EQ(t.exitCode(), 0u);
+    // The colours were stored on the way out.
+    HKEY k = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, (t.settings + L"\\VELKOR\\MANAGEMENT\\COLOUR_CIRCUIT").c_str(), 0,
+                            KEY_READ, &k),
+              ERROR_SUCCESS);
+    if (k) RegCloseKey(k);
+}
+
+TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
+    const std::string rec = tempFile("drive.txt");
+    Tester t(line() + L" --any-screen" + (std::getenv("M797_DRIVER_PORT") ? L"" : L" --record \"" + wide(rec) + L"\""));
+    ASSERT_NE(t.main, nullptr);
+    t.click(L"Старт");
+    ASSERT_TRUE(t.connected());
+    const struct {
+        const wchar_t* button;
+        const wchar_t* title;
+        const wchar_t* harmless;  // the class of the control with the focus
+    } windows[3] = {{L"Настройка", L"Настройка программы", L"SysTabControl32"},
+                    {L"Ошибки", L"Ошибки", L"SysListView32"},
+                    {L"Управление", L"Управление", L"ComboBox"}};
+    enum class Way { Escape, CloseButton, Own };
+    for (const auto& w : windows) {
+        for (Way way : {Way::Escape, Way::CloseButton, Way::Own}) {
+            if (way == Way::Own && std::wstring(w.title) != L"Ошибки") continue;  // the others have none
+            SCOPED_TRACE(winface::utf8(w.title) + " way " + std::to_string(static_cast<int>(way)));
+            PostMessageW(t.button(w.button), BM_CLICK, 0, 0);
+            HWND child = nullptr;
+            ASSERT_TRUE(waitFor([&] { return (child = t.window(w.title)) != nullptr; }));
+            EXPECT_EQ(GetWindow(child, GW_OWNER), t.main);  // kept in front of the main window
+            EXPECT_FALSE(IsWindowEnabled(t.main));
+            ASSERT_TRUE(waitFor([&] { return classOf(focusOf(child)) == w.harmless; }))
+                << winface::utf8(classOf(focusOf(child)));
+            key(child, VK_RETURN);  // presses nothing
+            EXPECT_TRUE(IsWindowVisible(child));
+            if (way == Way::Escape) key(child, VK_ESCAPE);
+            if (way == Way::CloseButton) PostMessageW(child, WM_SYSCOMMAND, SC_CLOSE, 0);
+            if (way == Way::Own) PostMessageW(childWith(child, L"Button", L"Выход"), BM_CLICK, 0, 0);
+            EXPECT_TRUE(waitFor([&] { return !IsWindow(child) && IsWindowEnabled(t.main); }));
+        }
+    }
+    // An output switched on is handed back to the ECU however its window closes.
+    PostMessageW(t.button(L"Управление"), BM_CLICK, 0, 0);
+    HWND control = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (control = t.window(L"Управление")) != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return classOf(focusOf(control)) == L"ComboBox"; }));
+    for (int i = 0; i < 9; ++i) key(control, VK_DOWN);  // "Реле кондиционера"
+    SendMessageW(childWith(control, L"Button", L"Вкл"), BM_CLICK, 0, 0);
+    std::this_thread::sleep_for(1s);
+    key(control, VK_ESCAPE);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(control); }));
+    std::this_thread::sleep_for(1s);
+    // The window's close ends the program as "Выход" does.
+    PostMessageW(t.main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(t.exitCode(), 0u);
+    if (std::getenv("M797_DRIVER_PORT")) return;  // the Linux side reads that wire
+    const std::vector<std::string> sent = requests(rec);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const std::string& s) { return s.rfind("14", 0) == 0; }), 0);
+    const auto on = std::find_if(sent.begin(), sent.end(),
+                                 [](const std::string& s) { return s.rfind("30", 0) == 0 && s.find("06 FF") == 6; });
+    ASSERT_NE(on, sent.end());
+    const std::string release = on->substr(0, 5) + " 00";
+    EXPECT_NE(std::find(on, sent.end(), release), sent.end()) << "no " << release;
+}

@@ -1,0 +1,246 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "win32/Face.h"
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+#include "platform/Cp1251.h"
+
+namespace winface {
+
+std::wstring wide(const std::string& s) {
+    if (s.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+std::string utf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring wideFrom1251(const std::string& text1251) { return wide(cp1251::toUtf8(text1251)); }
+
+HFONT arial(int height, bool bold, bool italic) {
+    static std::map<std::tuple<int, bool, bool>, HFONT> fonts;
+    HFONT& f = fonts[{height, bold, italic}];
+    if (!f)
+        f = CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, FALSE, FALSE, RUSSIAN_CHARSET,
+                        OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    return f;
+}
+
+void useDialogFont(HWND window) {
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(arial(-11)), TRUE);
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM) -> BOOL {
+            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(arial(-11)), TRUE);
+            return TRUE;
+        },
+        0);
+}
+
+HWND makeButton(HWND parent, int id, const wchar_t* text, int x, int y, int w, int h, bool ownerDrawn) {
+    HWND b = CreateWindowExW(
+        0, L"BUTTON", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | (ownerDrawn ? BS_OWNERDRAW : BS_PUSHBUTTON), x, y, w,
+        h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(arial(-11)), FALSE);
+    return b;
+}
+
+HWND makeLabel(HWND parent, const wchar_t* text, int x, int y, int w, int h, DWORD style) {
+    HWND l = CreateWindowExW(0, L"STATIC", text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(l, WM_SETFONT, reinterpret_cast<WPARAM>(arial(-11)), FALSE);
+    return l;
+}
+
+HWND makeGroup(HWND parent, const wchar_t* text, int x, int y, int w, int h) {
+    HWND g = CreateWindowExW(0, L"BUTTON", text, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, x, y, w, h, parent, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(g, WM_SETFONT, reinterpret_cast<WPARAM>(arial(-11)), FALSE);
+    return g;
+}
+
+HWND makePage(HWND parent, int x, int y, int w, int h) {
+    static const bool registered = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = [](HWND w, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
+            switch (msg) {
+                case WM_COMMAND:
+                case WM_HSCROLL:
+                case WM_NOTIFY:
+                case WM_DRAWITEM:
+                case WM_CTLCOLORSTATIC:
+                case WM_CTLCOLORBTN:
+                    return SendMessageW(GetParent(w), msg, wp, lp);
+                default:
+                    return DefWindowProcW(w, msg, wp, lp);
+            }
+        };
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = L"M797Page";
+        return RegisterClassW(&wc) != 0;
+    }();
+    (void)registered;
+    return CreateWindowExW(WS_EX_CONTROLPARENT, L"M797Page", L"", WS_CHILD | WS_CLIPSIBLINGS, x, y, w, h, parent,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+void drawButton(const DRAWITEMSTRUCT& d, COLORREF text, bool checked, COLORREF checkedFill, bool flat,
+                COLORREF flatFill) {
+    RECT r = d.rcItem;
+    const bool pressed = (d.itemState & ODS_SELECTED) != 0;
+    if (flat && !pressed && !checked) {
+        HBRUSH fill = CreateSolidBrush(flatFill);
+        FillRect(d.hDC, &r, fill);
+        DeleteObject(fill);
+    } else if (flat) {
+        HBRUSH fill = CreateSolidBrush(flatFill);
+        FillRect(d.hDC, &r, fill);
+        DeleteObject(fill);
+        DrawEdge(d.hDC, &r, BDR_SUNKENOUTER, BF_RECT);
+    } else {
+        DrawFrameControl(d.hDC, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed || checked ? DFCS_PUSHED : 0));
+    }
+    if (checked) {
+        RECT inner = r;
+        InflateRect(&inner, flat ? -1 : -2, flat ? -1 : -2);
+        HBRUSH fill = CreateSolidBrush(checkedFill);
+        FillRect(d.hDC, &inner, fill);
+        DeleteObject(fill);
+    }
+    wchar_t caption[64];
+    GetWindowTextW(d.hwndItem, caption, 64);
+    SetBkMode(d.hDC, TRANSPARENT);
+    SetTextColor(d.hDC, (d.itemState & ODS_DISABLED) ? RGB(128, 128, 128) : text);
+    HGDIOBJ old = SelectObject(d.hDC, arial(-11, true));
+    if (pressed || checked) OffsetRect(&r, 1, 1);
+    DrawTextW(d.hDC, caption, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    SelectObject(d.hDC, old);
+    if (d.itemState & ODS_FOCUS) {
+        RECT f = d.rcItem;
+        InflateRect(&f, -4, -4);
+        DrawFocusRect(d.hDC, &f);
+    }
+}
+
+void centre(HWND window) {
+    RECT area{}, r{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    SetWindowPos(window, nullptr, area.left + (area.right - area.left - w) / 2,
+                 area.top + (area.bottom - area.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void errorBox(HWND owner, const std::string& text) {
+    MessageBoxW(owner, wide(text).c_str(), L"Ошибка", MB_OK | MB_ICONERROR);
+}
+
+bool underWine() {
+    static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
+// ---- child windows ----------------------------------------------------------
+
+namespace {
+
+std::vector<ChildWindow*>& openWindows() {
+    static std::vector<ChildWindow*> windows;
+    return windows;
+}
+
+const wchar_t* const kChildClass = L"M797ChildWindow";
+
+}  // namespace
+
+const std::vector<ChildWindow*>& ChildWindow::open() { return openWindows(); }
+
+ChildWindow::~ChildWindow() {
+    auto& w = openWindows();
+    w.erase(std::remove(w.begin(), w.end(), this), w.end());
+    if (window_) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+}
+
+bool ChildWindow::create(HWND owner, const wchar_t* title, int clientWidth, int clientHeight) {
+    static const bool registered = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &ChildWindow::windowProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), L"M797");
+        wc.lpszClassName = kChildClass;
+        return RegisterClassW(&wc) != 0;
+    }();
+    (void)registered;
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    RECT r{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&r, style, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
+    window_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kChildClass, title, style, 0, 0,
+                              r.right - r.left, r.bottom - r.top, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!window_) return false;
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    openWindows().push_back(this);
+    centre(window_);
+    return true;
+}
+
+void ChildWindow::close() {
+    if (finished_) return;
+    finished_ = true;
+    finish();
+    auto& w = openWindows();
+    w.erase(std::remove(w.begin(), w.end(), this), w.end());
+    std::function<void()> closed = std::move(onClosed);
+    // The owner comes back before this window goes, so that the window
+    // system gives it the activation.
+    if (closed) closed();
+    HWND gone = window_;
+    window_ = nullptr;
+    SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
+    DestroyWindow(gone);
+    delete this;
+}
+
+LRESULT ChildWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_CLOSE:
+            close();
+            return 0;
+        case WM_COMMAND:
+            // Escape (the dialog keys' IDCANCEL) closes; Enter that no
+            // focused button took (IDOK) presses nothing.
+            if (LOWORD(wp) == IDCANCEL) {
+                close();
+                return 0;
+            }
+            if (LOWORD(wp) == IDOK) return 0;
+            command(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
+            return 0;
+        default:
+            return DefWindowProcW(window_, msg, wp, lp);
+    }
+}
+
+LRESULT CALLBACK ChildWindow::windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<ChildWindow*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(w, msg, wp, lp);
+    return self->message(msg, wp, lp);
+}
+
+}  // namespace winface

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's Windows face: the background, the seven drawing panels,
+// the preset and command buttons, the child windows and the boxes, over
+// logic::MainWindow, which owns the data area, the link and the sampler and
+// decides what each press does.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "logic/MainWindow.h"
+#include "win32/glpanel/TOpenGLPanel.h"
+
+namespace winface {
+
+class ChildWindow;
+
+class MainWindow : private logic::MainWindowFace {
+public:
+    MainWindow(const logic::TesterOptions& options, lines::MadeLine line);
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Makes and shows the window (or, on a screen not 1024 pixels wide,
+    // only the notice). False with a box said when it cannot.
+    bool show();
+    HWND handle() const { return window_; }
+    logic::MainWindow& logic() { return logic_; }
+
+    // The window's own keys (F1..F12, looking back): true when taken. The
+    // message loop asks before the dialog keys.
+    bool takeKey(const MSG& msg);
+    // Every way the program ends: see logic::MainWindow::end.
+    void endProgram(int exitCode) { logic_.end(exitCode); }
+
+    // Button identifiers: presets 1..12 and the command buttons.
+    enum : int { kPresetId = 100, kControl = 201, kSettings, kErrors, kAbout, kStart, kStop, kExit };
+
+private:
+    static LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK boxProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT message(UINT msg, WPARAM wp, LPARAM lp);
+    void buildPanels();
+    void buildBoxes();
+    void command(int id);
+    void choosePreset(int n);
+    void chartMessage(int k, UINT msg, WPARAM wp, LPARAM lp);
+    void chartMenu(int k, int x);
+    // "Настройка", "Ошибки", "Управление": the window disabled until it closes.
+    void showChild(ChildWindow* w);
+    HWND boxOwner() const;
+
+    // The logic's face.
+    void post(std::function<void()> step) override;
+    void showRunning(bool running) override;
+    void repaintPanel(int k) override;
+    void showError(const std::string& text) override;
+    void closeChildren() override;
+    void quit(int exitCode) override;
+    int stripTextWidth(const std::string& text1251) const override;
+    void capturePicture(bool wholeWindow) override;
+    std::string saveCapturedPicture(const std::string& path) override;
+    std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
+                               bool picture) override;
+
+    logic::MainWindow logic_;
+    bool anyScreen_;
+    HWND window_ = nullptr;
+    HWND presetBox_ = nullptr, commandBox_ = nullptr;
+    std::array<HWND, 12> presetButtons_{};
+    int presetDown_ = 1;
+    HWND startButton_ = nullptr, stopButton_ = nullptr, controlButton_ = nullptr;
+    HBITMAP background_ = nullptr;
+    std::array<std::unique_ptr<wglpanel::TOpenGLPanel>, 7> panels_;
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;
+    std::array<std::wstring, 2> panelWords_;  // panels 6 and 7
+    HBITMAP captured_ = nullptr;
+    int capturedWidth_ = 0, capturedHeight_ = 0;
+};
+
+}  // namespace winface
