@@ -13,7 +13,7 @@ rest=(clang clang-format libclang-rt-14-dev
   libgl1-mesa-dri fonts-liberation
   xvfb xauth x11-utils imagemagick xdotool openbox python3
   desktop-file-utils gettext
-  g++-mingw-w64-x86-64-posix wine wine64)
+  g++-mingw-w64-x86-64-posix wine wine64 nsis)
 [ "${1:-}" = "--package" ] && rest=()
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${build[@]}" "${rest[@]}" >/dev/null

@@ -175,7 +175,7 @@ cat build-tsan/tsan.* > build-tsan/tsan-all.log 2>/dev/null || true
 python3 scripts/tsan-own-races.py build-tsan/tsan-all.log "$PWD"
 unset M797_TEST_SLOWDOWN
 
-stage "the Windows builds under Wine (the logger, the core and window logic, the painting on WGL panels, the tester's window)"
+stage "the Windows builds under Wine (the logger, the core and window logic, the painting on WGL panels, the tester's window, the setup)"
 exe=$(bash scripts/build-windows.sh --test | tail -n 1)
 WINEPREFIX=$(mktemp -d)
 export WINEPREFIX WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
@@ -187,10 +187,17 @@ wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 bash scripts/with-screen.sh wine build-windows/tests/windows_paint_tests.exe --gtest_brief=1
 wineserver -k 2>/dev/null || true
-# The tester's own window, driven by a program in the same Wine session.
+# The tester's own window, driven by a program in the same Wine session:
+# against its simulated car, then through COM1 to an ECU served here.
 bash scripts/with-screen.sh wine build-windows/tests/windows_driver_tests.exe --gtest_brief=1
 wineserver -k 2>/dev/null || true
+M797_WINDOWS_DRIVER=build-windows/tests/windows_driver_tests.exe bash scripts/with-screen.sh \
+  build/tests/link_tests --gtest_filter='WindowsTester.*' --gtest_brief=1
+wineserver -k 2>/dev/null || true
 M797_WINDOWS_LOG="$exe" build/tests/link_tests --gtest_filter='WindowsLogger.*' --gtest_brief=1
+wineserver -k 2>/dev/null || true
+# The setup installs both programs silently and uninstalls cleanly.
+bash scripts/check-windows-setup.sh "$(bash scripts/make-windows-setup.sh | tail -n 1)"
 wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
 unset WINEPREFIX

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -16,6 +17,7 @@
 
 #include "sim/PtyPeer.h"
 #include "tests/TestSupport.h"
+#include "tests/WireChecks.h"
 
 namespace {
 
@@ -145,5 +147,33 @@ TEST(WindowsLogger, CtrlCEndsAPendingReadAndCyrillicFileNamesWork) {
     std::getline(made, first);
     EXPECT_EQ(first, "# m797 wire recording 1");
     EXPECT_EQ(runUnderWine({"--replay", "запись поездки.rec"}, folder).status, 0);
+    testsupport::runCommand("wineserver -k 2>/dev/null; true");
+}
+
+// The tester's window under Wine, driven by the driver program in the same
+// Wine session, talks through COM1 to the simulated ECU behind a
+// pseudo-terminal: what reached that ECU is judged here. Runs with a screen,
+// when M797_WINDOWS_DRIVER names the driver program.
+TEST(WindowsTester, ThroughCom1EnterClearsNothingAndAClosedControlWindowReleasesItsOutput) {
+    const char* driver = std::getenv("M797_WINDOWS_DRIVER");
+    if (!driver || !std::getenv("WINEPREFIX") || !std::getenv("DISPLAY"))
+        GTEST_SKIP() << "set M797_WINDOWS_DRIVER, WINEPREFIX and a screen (scripts/run-tests.sh)";
+    sim::PtyPeer ecu;
+    ASSERT_TRUE(ecu.ok());
+    ASSERT_EQ(testsupport::runCommand("wine reg add 'HKLM\\Software\\Wine\\Ports' /v COM1 /d " + ecu.slavePath() +
+                                      " /f >/dev/null 2>&1 && wineserver -k")
+                  .status,
+              0);
+    const auto run = testsupport::runCommand(std::string("M797_DRIVER_PORT=COM1 wine ") + driver +
+                                             " --gtest_filter='Driver.EveryChild*' --gtest_brief=1 2>&1");
+    EXPECT_EQ(run.status, 0) << run.out;
+    const std::vector<std::string> sent =
+        ecu.withCore([](sim::AdapterCore& c) { return testsupport::services(c.requests()); });
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(wirechecks::countService(sent, "14"), 0);
+    bool released = false;
+    EXPECT_NE(wirechecks::switchedOnAndReleased(sent, released), "");
+    EXPECT_TRUE(released);
+    EXPECT_EQ(ecu.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }), 1u);
     testsupport::runCommand("wineserver -k 2>/dev/null; true");
 }

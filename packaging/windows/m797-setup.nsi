@@ -1,0 +1,76 @@
+; SPDX-License-Identifier: GPL-3.0-or-later
+; The Windows setup of both programs: the tester with its Start-menu entry,
+; the logger, the licence and an uninstaller. 64-bit and Unicode: the
+; default 32-bit setup does not install the 64-bit programs.
+; makensis -DVERSION=1.0.0 -DBUILD=<folder of the .exe files> -DSOURCE=<the sources> -DOUTFILE=<setup.exe>
+Unicode true
+Target amd64-unicode
+!include "MUI2.nsh"
+!include "x64.nsh"
+
+Name "M7.9.7 tester ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\M797 Tester"
+InstallDirRegKey HKLM "Software\M797 Tester" "InstallDir"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1049 "ProductName" "M7.9.7 tester"
+VIAddVersionKey /LANG=1049 "FileDescription" "M7.9.7 tester setup"
+VIAddVersionKey /LANG=1049 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1049 "LegalCopyright" "GNU GPL 3.0 or later"
+
+!define MUI_ICON "${SOURCE}\win32\m797.ico"
+!define MUI_UNICON "${SOURCE}\win32\m797.ico"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\M797 Tester"
+!insertmacro MUI_PAGE_LICENSE "${SOURCE}\LICENSE"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "Russian"
+
+Function .onInit
+  SetRegView 64
+  SetShellVarContext all
+FunctionEnd
+
+Function un.onInit
+  SetRegView 64
+  SetShellVarContext all
+FunctionEnd
+
+Section "Install"
+  SetOutPath "$INSTDIR"
+  File "${BUILD}\m797-tester.exe"
+  File "${BUILD}\m797-log.exe"
+  File "/oname=LICENSE.txt" "${SOURCE}\LICENSE"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  ; Most screens are not 1024 pixels wide: the entry starts on any.
+  CreateDirectory "$SMPROGRAMS\M7.9.7"
+  CreateShortcut "$SMPROGRAMS\M7.9.7\M7.9.7 тестер.lnk" "$INSTDIR\m797-tester.exe" "--any-screen" \
+    "$INSTDIR\m797-tester.exe" 0
+  CreateShortcut "$SMPROGRAMS\M7.9.7\Удалить.lnk" "$INSTDIR\uninstall.exe"
+  WriteRegStr HKLM "Software\M797 Tester" "InstallDir" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "M7.9.7 tester"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\m797-tester.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+  ; The user's settings (HKEY_CURRENT_USER\VELKOR) and recordings stay.
+  Delete "$INSTDIR\m797-tester.exe"
+  Delete "$INSTDIR\m797-log.exe"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  Delete "$SMPROGRAMS\M7.9.7\M7.9.7 тестер.lnk"
+  Delete "$SMPROGRAMS\M7.9.7\Удалить.lnk"
+  RMDir "$SMPROGRAMS\M7.9.7"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "Software\M797 Tester"
+SectionEnd

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The Windows setup under Wine, in the prefix WINEPREFIX names: it installs
+# silently (both programs, the licence, the Start-menu entries, the
+# uninstall entry), the installed logger runs, and the uninstaller removes
+# it all again, leaving the user's settings.
+#   bash scripts/check-windows-setup.sh SETUP.exe
+set -euo pipefail
+setup=$1
+[ -n "${WINEPREFIX:-}" ] || { echo "set WINEPREFIX" >&2; exit 2; }
+dir="$WINEPREFIX/drive_c/Program Files/M797 Tester"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/M7.9.7"
+fail() { echo "windows setup: $*" >&2; exit 1; }
+wine reg add 'HKCU\VELKOR\MANAGEMENT\COLOUR_CIRCUIT' /v GRID_R /t REG_DWORD /d 20 /f >/dev/null 2>&1
+wine "$setup" /S
+wineserver -w
+for f in m797-tester.exe m797-log.exe LICENSE.txt uninstall.exe; do
+  [ -f "$dir/$f" ] || fail "$f was not installed"
+done
+[ -f "$menu/M7.9.7 тестер.lnk" ] || fail "no Start-menu entry"
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\M797 Tester' /v DisplayVersion 2>/dev/null |
+  grep -q '1\.' || fail "no uninstall entry"
+version=$(wine "$dir/m797-log.exe" --version 2>/dev/null | tr -d '\r')
+[ "$version" = "m797-log $(sed -n 's/^project(m797_tester VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")" ] ||
+  fail "the installed logger says '$version'"
+# The uninstaller copies itself away and runs from there: waited for whole.
+wine "$dir/uninstall.exe" /S
+wineserver -w
+[ ! -e "$dir" ] || fail "left behind: $(ls "$dir")"
+[ ! -e "$menu" ] || fail "the Start-menu entries were left"
+! wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\M797 Tester' >/dev/null 2>&1 ||
+  fail "the uninstall entry was left"
+wine reg query 'HKCU\VELKOR\MANAGEMENT\COLOUR_CIRCUIT' /v GRID_R >/dev/null 2>&1 || fail "the user's settings went"
+echo "windows setup: installed and uninstalled cleanly"
