@@ -196,6 +196,8 @@ M797_WINDOWS_DRIVER=build-windows/tests/windows_driver_tests.exe bash scripts/wi
 wineserver -k 2>/dev/null || true
 M797_WINDOWS_LOG="$exe" build/tests/link_tests --gtest_filter='WindowsLogger.*' --gtest_brief=1
 wineserver -k 2>/dev/null || true
+# The window under Wine has the Linux window's layout.
+bash scripts/compare-windows-window.sh build-windows/shots
 # The setup installs both programs silently and uninstalls cleanly.
 bash scripts/check-windows-setup.sh "$(bash scripts/make-windows-setup.sh | tail -n 1)"
 wineserver -k 2>/dev/null || true

@@ -285,7 +285,14 @@ TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
     key(control, VK_ESCAPE);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(control); }));
     std::this_thread::sleep_for(1s);
-    // The window's close ends the program as "Выход" does.
+    // The window's close ends the program as "Выход" does: the open control
+    // window closes first and hands its output back.
+    PostMessageW(t.button(L"Управление"), BM_CLICK, 0, 0);
+    ASSERT_TRUE(waitFor([&] { return (control = t.window(L"Управление")) != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return classOf(focusOf(control)) == L"ComboBox"; }));
+    for (int i = 0; i < 9; ++i) key(control, VK_DOWN);
+    SendMessageW(childWith(control, L"Button", L"Вкл"), BM_CLICK, 0, 0);
+    std::this_thread::sleep_for(1s);
     PostMessageW(t.main, WM_CLOSE, 0, 0);
     EXPECT_EQ(t.exitCode(), 0u);
     if (std::getenv("M797_DRIVER_PORT")) return;  // the Linux side reads that wire
@@ -293,6 +300,7 @@ TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(wirechecks::countService(sent, "14"), 0);
     bool released = false;
-    EXPECT_NE(wirechecks::switchedOnAndReleased(sent, released), "");
+    const std::string on = wirechecks::switchedOnAndReleased(sent, released);
     EXPECT_TRUE(released);
+    EXPECT_EQ(wirechecks::countService(sent, on.substr(0, 5) + " 00"), 2);  // each time it was on
 }
