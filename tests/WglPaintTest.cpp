@@ -68,3 +68,24 @@ struct Rig : paintchecks::Face {
 }  // namespace
 
 M797_PAINTING_CHECKS(WglPaint, Rig)
+
+TEST(WglPanel, AnIndexedDisplaysPaletteSpreadsEachColoursBitsOverTheWholeRange) {
+    PIXELFORMATDESCRIPTOR f{};
+    f.cColorBits = 8;  // 3-3-2: red in bits 0..2, green 3..5, blue 6..7
+    f.cRedBits = 3;
+    f.cRedShift = 0;
+    f.cGreenBits = 3;
+    f.cGreenShift = 3;
+    f.cBlueBits = 2;
+    f.cBlueShift = 6;
+    const std::vector<PALETTEENTRY> p = wglpanel::TOpenGLPanel::paletteEntries(f);
+    ASSERT_EQ(p.size(), 256u);
+    EXPECT_EQ(p[0].peRed + p[0].peGreen + p[0].peBlue, 0);
+    EXPECT_EQ(p[255].peRed, 255);
+    EXPECT_EQ(p[255].peGreen, 255);
+    EXPECT_EQ(p[255].peBlue, 255);
+    EXPECT_EQ(p[0x05].peRed, 5 * 255 / 7);  // red 5 of 7
+    EXPECT_EQ(p[0x05].peGreen, 0);
+    EXPECT_EQ(p[0x80].peBlue, 2 * 255 / 3);  // blue 2 of 3
+    EXPECT_EQ(p[0x18].peGreen, 3 * 255 / 7);
+}

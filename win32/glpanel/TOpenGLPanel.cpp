@@ -69,6 +69,10 @@ TOpenGLPanel::~TOpenGLPanel() {
         wglMakeCurrent(nullptr, nullptr);
         wglDeleteContext(context_);
     }
+    if (palette_) {
+        if (dc_) SelectPalette(dc_, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)), FALSE);
+        if (!DeleteObject(palette_)) report("DeleteObject: Failed");
+    }
     if (window_) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         if (dc_) ReleaseDC(window_, dc_);
@@ -99,6 +103,18 @@ LRESULT CALLBACK TOpenGLPanel::windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp
                 return 0;
             case WM_MOUSEACTIVATE:
                 return MA_NOACTIVATE;  // a click on a panel leaves the keyboard where it was
+            case WM_QUERYNEWPALETTE:
+                if (panel->palette_) {
+                    const int realized = panel->realizePalette();
+                    if (realized > 0) InvalidateRect(w, nullptr, FALSE);
+                    return realized > 0 ? realized : 0;
+                }
+                break;
+            case WM_PALETTECHANGED:
+                if (panel->palette_ && reinterpret_cast<HWND>(wp) != w && panel->realizePalette() > 0)
+                    InvalidateRect(w, nullptr, FALSE);
+                if (panel->palette_) return 0;
+                break;
             default:
                 if (panel->OnMessage && panel->OnMessage(msg, wp, lp)) return 0;
                 break;
@@ -151,13 +167,61 @@ bool TOpenGLPanel::makeContext() {
         report("Open GL Context Create Failed");
         return false;
     }
+    // An indexed (8-bit) display needs a palette of the format's colours.
+    PIXELFORMATDESCRIPTOR chosen{};
+    DescribePixelFormat(dc_, format, sizeof chosen, &chosen);
+    if (chosen.dwFlags & PFD_NEED_PALETTE) {
+        const std::vector<PALETTEENTRY> entries = paletteEntries(chosen);
+        std::vector<unsigned char> buffer(sizeof(LOGPALETTE) + entries.size() * sizeof(PALETTEENTRY));
+        auto* logical = reinterpret_cast<LOGPALETTE*>(buffer.data());
+        logical->palVersion = 0x300;
+        logical->palNumEntries = static_cast<WORD>(entries.size());
+        std::copy(entries.begin(), entries.end(), logical->palPalEntry);
+        palette_ = CreatePalette(logical);
+        if (!palette_) {
+            report("CreatePalette:" + std::to_string(GetLastError()));
+            report("Open GL Context Create Failed");
+            return false;
+        }
+    }
     context_ = wglCreateContext(dc_);
     if (!context_) {
         report("wglRenderingContext:" + std::to_string(GetLastError()));
+        if (palette_) {
+            SelectPalette(dc_, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)), FALSE);
+            if (!DeleteObject(palette_)) report("DeleteObject: Failed");
+            palette_ = nullptr;
+        }
         report("Open GL Context Create Failed");
         return false;
     }
     return true;
+}
+
+std::vector<PALETTEENTRY> TOpenGLPanel::paletteEntries(const PIXELFORMATDESCRIPTOR& f) {
+    const int n = 1 << std::min<int>(f.cColorBits, 16);
+    const auto spread = [](int i, int bits, int shift) {
+        const int mask = (1 << bits) - 1;
+        return static_cast<BYTE>(mask ? ((i >> shift) & mask) * 255 / mask : 0);
+    };
+    std::vector<PALETTEENTRY> entries(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        entries[static_cast<std::size_t>(i)] = {spread(i, f.cRedBits, f.cRedShift),
+                                                spread(i, f.cGreenBits, f.cGreenShift),
+                                                spread(i, f.cBlueBits, f.cBlueShift), 0};
+    }
+    return entries;
+}
+
+int TOpenGLPanel::realizePalette() {
+    HPALETTE previous = SelectPalette(dc_, palette_, FALSE);
+    const UINT realized = RealizePalette(dc_);
+    if (realized == GDI_ERROR) {
+        report("RealizePalette:" + std::to_string(GetLastError()));
+        return -1;
+    }
+    SelectPalette(dc_, previous, TRUE);
+    return static_cast<int>(realized);
 }
 
 void TOpenGLPanel::buildFonts() {
@@ -206,12 +270,21 @@ void TOpenGLPanel::buildFonts() {
 
 void TOpenGLPanel::paintCycle() {
     if (!OnPaint || !context_) return;
+    HPALETTE previous = nullptr;
+    if (palette_) {
+        previous = SelectPalette(dc_, palette_, FALSE);
+        if (RealizePalette(dc_) == GDI_ERROR) {
+            report("RealizePalette:" + std::to_string(GetLastError()));
+            return;
+        }
+    }
     if (!wglMakeCurrent(dc_, context_)) {
         // Once per panel: a box on every 30 ms tick would lock the user out.
         if (!currentFailureReported_) {
             currentFailureReported_ = true;
             report("wglMakeCurrent:" + std::to_string(GetLastError()));
         }
+        if (previous) SelectPalette(dc_, previous, TRUE);
         return;
     }
     OnPaint(this);
@@ -228,6 +301,7 @@ void TOpenGLPanel::paintCycle() {
     } else if (!doubleBuffered_) {
         glFlush();
     }
+    if (previous) SelectPalette(dc_, previous, TRUE);
     wglMakeCurrent(nullptr, nullptr);
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "painting/Panel.h"
 #include "painting/PanelTypes.h"
@@ -64,9 +65,15 @@ public:
 
     // Where failure reports go; by default a message box of the owner.
     static void setReportHandler(std::function<void(const std::string&)> handler);
+    // The palette an indexed (8-bit) display needs for a format: 2^bits
+    // entries, each index's red, green and blue bits spread over 0..255.
+    static std::vector<PALETTEENTRY> paletteEntries(const PIXELFORMATDESCRIPTOR& format);
 
 private:
     static LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+    // Selects the palette in front and realizes it: the entries realized, or
+    // -1 after a report.
+    int realizePalette();
     bool makeContext();
     void buildFonts();
     void paintCycle();
@@ -76,6 +83,7 @@ private:
     HWND owner_ = nullptr;
     HDC dc_ = nullptr;
     HGLRC context_ = nullptr;
+    HPALETTE palette_ = nullptr;  // only on an indexed display
     int width_ = 0, height_ = 0;
     unsigned font2DBase_ = 0, font3DBase_ = 0;
     bool doubleBuffered_ = true;
