@@ -185,6 +185,28 @@ struct Tester {
     HWND main = nullptr;
 };
 
+// What the screen shows in a rectangle, as 32-bit pixels.
+std::vector<std::uint32_t> screenPixels(int x, int y, int w, int h) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, x, y, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(h), pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
 // Where the tester talks: the simulated car, or the port the Linux side serves.
 std::wstring line() {
     const char* port = std::getenv("M797_DRIVER_PORT");
@@ -239,6 +261,26 @@ TEST(Driver, StartShowsTheStatusAndTheIdentificationAndExitEndsTheProgram) {
                             KEY_READ, &k),
               ERROR_SUCCESS);
     if (k) RegCloseKey(k);
+}
+
+TEST(Driver, PKeepsTheChartsStillWhileTheLinkPollsOnAndEndFollowsAgain) {
+    if (std::getenv("M797_DRIVER_PORT")) GTEST_SKIP() << "the simulated car's charts";
+    Tester t(L"--simulate --any-screen");
+    ASSERT_NE(t.main, nullptr);
+    t.click(L"Старт");
+    ASSERT_TRUE(t.connected());
+    // The first chart, on the screen (under Wine an owned pop-up at its place).
+    const auto chart = [] { return screenPixels(23, 15, 750, 115); };
+    const auto moves = [&] {
+        const auto before = chart();
+        std::this_thread::sleep_for(1500ms);
+        return chart() != before;
+    };
+    EXPECT_TRUE(moves());
+    key(t.main, 'P');
+    EXPECT_FALSE(moves());
+    key(t.main, VK_END);
+    EXPECT_TRUE(moves());
 }
 
 TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {

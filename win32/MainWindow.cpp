@@ -111,7 +111,8 @@ bool MainWindow::show() {
     RegisterClassW(&box);
     background_ = decodeJpeg(kBackgroundJpeg, kBackgroundJpegSize);
     // The frameless window at the top left: "Выход" is the way out.
-    window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainClass, L"M7.9.7",
+    // In the taskbar, and managed by the window manager of an X server under Wine.
+    window_ = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_APPWINDOW, kMainClass, L"M7.9.7",
                               WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 0, 0, 1024, 740, nullptr,
                               nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window_) {
@@ -337,7 +338,7 @@ bool MainWindow::takeKey(const MSG& msg) {
         if (const int n = logic_.functionKey(static_cast<int>(msg.wParam - VK_F1) + 1)) choosePreset(n);
         return true;
     }
-    if (msg.message != WM_KEYDOWN) return false;
+    // With no control focused the window gets its keys as system keys.
     const auto key = reviewKeyOf(msg.wParam, ctrl);
     if (!key) return false;
     return logic_.reviewKey(*key, shift, ctrl);
@@ -476,8 +477,11 @@ void MainWindow::post(std::function<void()> step) {
 }
 
 void MainWindow::showRunning(bool running) {
-    if (startButton_) EnableWindow(startButton_, !running);
-    if (stopButton_) EnableWindow(stopButton_, running);
+    // The focus leaves a button that is disabled for the one enabled.
+    HWND disabled = running ? startButton_ : stopButton_, enabled = running ? stopButton_ : startButton_;
+    if (enabled) EnableWindow(enabled, TRUE);
+    if (disabled && GetFocus() == disabled) SetFocus(enabled);
+    if (disabled) EnableWindow(disabled, FALSE);
 }
 
 void MainWindow::repaintPanel(int k) {
