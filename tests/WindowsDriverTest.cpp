@@ -283,6 +283,60 @@ TEST(Driver, PKeepsTheChartsStillWhileTheLinkPollsOnAndEndFollowsAgain) {
     EXPECT_TRUE(moves());
 }
 
+namespace {
+
+// Ctrl+letter to the main window, and the save dialog it opens answered
+// with path.
+void saveThroughDialog(const Tester& t, WORD letter, const wchar_t* title, const std::string& path) {
+    SetForegroundWindow(t.main);
+    std::this_thread::sleep_for(100ms);
+    INPUT in[4] = {};
+    for (auto& i : in) i.type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[3].ki.wVk = VK_CONTROL;
+    in[1].ki.wVk = in[2].ki.wVk = letter;
+    in[2].ki.dwFlags = in[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(4, in, sizeof(INPUT));
+    // The system's save dialog, owned by the main window.
+    HWND dialog = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (dialog = t.window(title)) != nullptr; }));
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), t.main);
+    ASSERT_TRUE(SetDlgItemTextW(dialog, 0x47C, wide(path).c_str()) ||
+                SetDlgItemTextW(dialog, 0x480, wide(path).c_str()));
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(dialog); }));
+}
+
+}  // namespace
+
+TEST(Driver, CtrlEAndCtrlSSaveTheDriveAndTheChartsThroughTheSaveDialog) {
+    if (std::getenv("M797_DRIVER_PORT")) GTEST_SKIP() << "the simulated car's drive";
+    Tester t(L"--simulate --any-screen");
+    ASSERT_NE(t.main, nullptr);
+    t.click(L"Старт");
+    ASSERT_TRUE(t.connected());
+    std::this_thread::sleep_for(1s);
+    const std::string path = tempFile("drive.csv");
+    saveThroughDialog(t, 'E', L"Сохранить историю", path);
+    std::ifstream table(path, std::ios::binary);
+    std::string header;
+    std::getline(table, header);
+    EXPECT_EQ(header.rfind("pass,time [s],clock,ADC_", 0), 0u) << header;
+    std::string row;
+    std::getline(table, row);
+    EXPECT_EQ(row.rfind("1,", 0), 0u) << row;  // the first pass, and on
+
+    // The five charts as a PNG picture of their size.
+    const std::string picture = tempFile("charts.png");
+    saveThroughDialog(t, 'S', L"Сохранить графики", picture);
+    std::ifstream png(picture, std::ios::binary);
+    unsigned char head[24] = {};
+    png.read(reinterpret_cast<char*>(head), sizeof head);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(head) + 1, 3), "PNG");
+    const auto be32 = [&](int at) { return head[at] << 24 | head[at + 1] << 16 | head[at + 2] << 8 | head[at + 3]; };
+    EXPECT_EQ(be32(16), 750);  // width
+    EXPECT_EQ(be32(20), 639);  // height: the top of chart 1 to the bottom of chart 5
+}
+
 TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
     const std::string rec = tempFile("drive.txt");
     Tester t(line() + L" --any-screen" + (std::getenv("M797_DRIVER_PORT") ? L"" : L" --record \"" + wide(rec) + L"\""));
