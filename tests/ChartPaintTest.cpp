@@ -247,6 +247,9 @@ TEST(ChartReview, APausedViewStaysStillKeysAndTheWheelMoveItAndBackToLiveIsTheLi
     // With the link stopped the live picture stands still: End brings it
     // back pixel for pixel after a pause, a zoom and a cursor.
     QTest::mouseClick(w.stopButton(), Qt::LeftButton);
+    // The pass under way ends first, its readouts decoded: then nothing moves.
+    ASSERT_TRUE(testsupport::waitUntil([&] { return w.logic().link().threadParked(); }));
+    QTest::qWait(50);
     QTest::keyClick(&w, Qt::Key_End);
     w.repaintPanels();
     const QImage live = chartsOnScreen(w);

@@ -56,11 +56,14 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
     return done();
 }
 
-// A file of this run in the temporary folder (UTF-8 path).
+// A new file of this run in the temporary folder (UTF-8 path): none of an
+// earlier run stands there (Wine gives out process numbers again).
 std::string tempFile(const char* name) {
     wchar_t dir[MAX_PATH];
     GetTempPathW(MAX_PATH, dir);
-    return winface::utf8(dir) + "m797-driver-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+    const std::string path = winface::utf8(dir) + "m797-driver-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+    DeleteFileW(wide(path).c_str());
+    return path;
 }
 
 // The top-level windows of a process.
@@ -300,8 +303,14 @@ void saveThroughDialog(const Tester& t, WORD letter, const wchar_t* title, const
     HWND dialog = nullptr;
     ASSERT_TRUE(waitFor([&] { return (dialog = t.window(title)) != nullptr; }));
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), t.main);
-    ASSERT_TRUE(SetDlgItemTextW(dialog, 0x47C, wide(path).c_str()) ||
-                SetDlgItemTextW(dialog, 0x480, wide(path).c_str()));
+    // Its file name box (the combined box of newer dialogs, or the plain one).
+    HWND name = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        name = GetDlgItem(dialog, 0x47C) ? GetDlgItem(dialog, 0x47C) : GetDlgItem(dialog, 0x480);
+        return name && IsWindowVisible(name);
+    }));
+    std::this_thread::sleep_for(300ms);  // the dialog done with its own start
+    ASSERT_TRUE(SetWindowTextW(name, wide(path).c_str()));
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(dialog); }));
 }
@@ -328,6 +337,8 @@ TEST(Driver, CtrlEAndCtrlSSaveTheDriveAndTheChartsThroughTheSaveDialog) {
     // The five charts as a PNG picture of their size.
     const std::string picture = tempFile("charts.png");
     saveThroughDialog(t, 'S', L"Сохранить графики", picture);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(t.window(L"Ошибка"), nullptr) << "an error box";
     std::ifstream png(picture, std::ios::binary);
     unsigned char head[24] = {};
     png.read(reinterpret_cast<char*>(head), sizeof head);

@@ -24,6 +24,7 @@ public:
         list_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOSORTHEADER | LVS_SINGLESEL, 5,
                                 5, 596, 249, w, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(arial(-11)), FALSE);
         ListView_SetExtendedListViewStyle(list_, LVS_EX_SUBITEMIMAGES | LVS_EX_GRIDLINES);
         images_ = ImageList_Create(14, 14, ILC_COLOR24, 11, 0);
         for (int p = 0; p <= static_cast<int>(DtcPicture::NoSignal); ++p) {
@@ -33,16 +34,16 @@ public:
         }
         ListView_SetImageList(list_, images_, LVSIL_SMALL);
         const wchar_t* heads[6] = {L"      Код", L"1", L"2", L"3", L"4", L"5"};
-        const int widths[6] = {52, 20, 20, 20, 20, 436};
+        // The code's column holds the list's picture room too (16 pixels).
+        const int widths[6] = {68, 18, 18, 18, 18, 436};
         for (int c = 0; c < 6; ++c) {
             LVCOLUMNW col{};
             col.mask = LVCF_TEXT | LVCF_WIDTH;
             col.pszText = const_cast<wchar_t*>(heads[c]);
             col.cx = widths[c];
-            ListView_InsertColumn(list_, c, &col);
+            SendMessageW(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&col));
         }
         buildLegend();
-        makeLabel(w, L"", 96, 336, 417, 22, SS_SUNKEN);
         makeLabel(w, L"Количество ошибок", 216, 339, 130, 16);
         count_ = makeLabel(w, L"0", 356, 339, 40, 16);
         reset_ = makeButton(w, kReset, L"Сброс", 8, 336, 81, 22);
@@ -65,7 +66,6 @@ private:
 
     void buildLegend() {
         HWND w = handle();
-        makeLabel(w, L"", 5, 256, 596, 73, SS_ETCHEDFRAME);
         const struct {
             int x, y;
             DtcPicture picture;
@@ -99,7 +99,7 @@ private:
             item.mask = LVIF_TEXT;
             item.iItem = i;
             item.pszText = const_cast<wchar_t*>(L"");
-            ListView_InsertItem(list_, &item);
+            SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
         }
         for (int i = have - 1; i >= static_cast<int>(rows.size()); --i) ListView_DeleteItem(list_, i);
         for (std::size_t k = 0; k < rows.size(); ++k) {
@@ -131,12 +131,23 @@ private:
             item.mask |= LVIF_IMAGE;
             item.iImage = image;
         }
-        ListView_SetItem(list_, &item);
+        SendMessageW(list_, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     }
 
     LRESULT message(UINT msg, WPARAM wp, LPARAM lp) override {
         if (msg == WM_TIMER) {
             refresh();
+            return 0;
+        }
+        if (msg == WM_PAINT) {
+            // The legend's raised panel and the count's.
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(handle(), &ps);
+            FillRect(dc, &ps.rcPaint, GetSysColorBrush(COLOR_BTNFACE));
+            RECT legend{5, 256, 601, 329}, count{96, 336, 513, 358};
+            DrawEdge(dc, &legend, EDGE_RAISED, BF_RECT);
+            DrawEdge(dc, &count, EDGE_RAISED, BF_RECT);
+            EndPaint(handle(), &ps);
             return 0;
         }
         return ChildWindow::message(msg, wp, lp);

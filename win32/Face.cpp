@@ -188,7 +188,8 @@ bool ChildWindow::create(HWND owner, const wchar_t* title, int clientWidth, int 
         return RegisterClassW(&wc) != 0;
     }();
     (void)registered;
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    // No clipping of children: a group box is drawn through by its window.
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     RECT r{0, 0, clientWidth, clientHeight};
     AdjustWindowRectEx(&r, style, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
     window_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kChildClass, title, style, 0, 0,
@@ -219,6 +220,13 @@ void ChildWindow::close() {
 
 LRESULT ChildWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN: {
+            // Labels, frames and buttons on the window's own grey.
+            HDC dc = reinterpret_cast<HDC>(wp);
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        }
         case WM_CLOSE:
             close();
             return 0;

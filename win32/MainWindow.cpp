@@ -132,8 +132,10 @@ bool MainWindow::show() {
 
 void MainWindow::buildPanels() {
     // Wine shows no OpenGL drawn in child windows on an X server without
-    // compositing: there the panels are owned pop-ups at the same places.
-    const bool popup = underWine();
+    // compositing: there each panel draws out of sight and its picture is
+    // copied into a child window at its place.
+    const auto placement =
+        underWine() ? wglpanel::TOpenGLPanel::Placement::Copied : wglpanel::TOpenGLPanel::Placement::Child;
     for (int k = 1; k <= 7; ++k) {
         auto p = std::make_unique<wglpanel::TOpenGLPanel>();
         display::setUpPanel(*p, k, logic_.sources());
@@ -143,7 +145,7 @@ void MainWindow::buildPanels() {
                 return msg == WM_LBUTTONDOWN || msg == WM_RBUTTONUP || msg == WM_MOUSEWHEEL;
             };
         const display::PanelPlace& place = display::panelPlace(k);
-        p->create(window_, place.x, place.y, place.width, place.height, popup);
+        p->create(window_, place.x, place.y, place.width, place.height, placement);
         if (p->handle()) ShowWindow(p->handle(), SW_SHOWNOACTIVATE);
         panels_[static_cast<std::size_t>(k - 1)] = std::move(p);
     }

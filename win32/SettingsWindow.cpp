@@ -34,7 +34,7 @@ public:
             TCITEMW item{};
             item.mask = TCIF_TEXT;
             item.pszText = const_cast<wchar_t*>(names[i]);
-            TabCtrl_InsertItem(tabs_, i, &item);
+            SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
         }
         RECT area{0, 0, 513, 309};
         TabCtrl_AdjustRect(tabs_, FALSE, &area);

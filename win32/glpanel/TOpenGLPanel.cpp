@@ -11,6 +11,8 @@ namespace wglpanel {
 namespace {
 
 const wchar_t* const kClassName = L"M797OpenGLPanel";
+const wchar_t* const kCopyClassName = L"M797OpenGLCopy";
+constexpr GLenum kBgra = 0x80E1;  // GL_BGRA_EXT: in Windows' OpenGL 1.1 as EXT_bgra
 
 std::function<void(const std::string&)>& reportHandler() {
     static std::function<void(const std::string&)> handler;
@@ -73,6 +75,10 @@ TOpenGLPanel::~TOpenGLPanel() {
         if (dc_) SelectPalette(dc_, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)), FALSE);
         if (!DeleteObject(palette_)) report("DeleteObject: Failed");
     }
+    if (shown_) {
+        SetWindowLongPtrW(shown_, GWLP_USERDATA, 0);
+        DestroyWindow(shown_);
+    }
     if (window_) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         if (dc_) ReleaseDC(window_, dc_);
@@ -123,14 +129,71 @@ LRESULT CALLBACK TOpenGLPanel::windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp
     return DefWindowProcW(w, msg, wp, lp);
 }
 
-bool TOpenGLPanel::create(HWND owner, int x, int y, int w, int h, bool popup) {
+LRESULT CALLBACK TOpenGLPanel::copyProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* panel = reinterpret_cast<TOpenGLPanel*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+    if (panel) {
+        switch (msg) {
+            case WM_ERASEBKGND:
+                return 1;
+            case WM_PAINT: {
+                PAINTSTRUCT ps;
+                HDC dc = BeginPaint(w, &ps);
+                if (panel->copy_.size() == static_cast<std::size_t>(panel->width_) * panel->height_ * 4) {
+                    BITMAPINFO info{};
+                    info.bmiHeader.biSize = sizeof info.bmiHeader;
+                    info.bmiHeader.biWidth = panel->width_;
+                    info.bmiHeader.biHeight = panel->height_;  // bottom row first, as read back
+                    info.bmiHeader.biPlanes = 1;
+                    info.bmiHeader.biBitCount = 32;
+                    SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(panel->width_), static_cast<DWORD>(panel->height_),
+                                      0, 0, 0, static_cast<UINT>(panel->height_), panel->copy_.data(), &info,
+                                      DIB_RGB_COLORS);
+                } else {
+                    FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+                }
+                EndPaint(w, &ps);
+                return 0;
+            }
+            case WM_MOUSEACTIVATE:
+                return MA_NOACTIVATE;
+            default:
+                if (panel->OnMessage && panel->OnMessage(msg, wp, lp)) return 0;
+                break;
+        }
+    }
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+bool TOpenGLPanel::create(HWND owner, int x, int y, int w, int h, Placement placement) {
     registerClass();
     owner_ = owner;
     width_ = w;
     height_ = h;
     if (OnPreInit) OnPreInit(this);
+    const bool popup = placement != Placement::Child;
     POINT at{x, y};
-    if (popup && owner) ClientToScreen(owner, &at);
+    if (placement == Placement::Popup && owner) ClientToScreen(owner, &at);
+    if (placement == Placement::Copied) {
+        // Drawn out of sight; a child window of the owner shows the copy.
+        static const bool registered = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = DefWindowProcW;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+            wc.lpszClassName = kCopyClassName;
+            return RegisterClassW(&wc) != 0;
+        }();
+        (void)registered;
+        shown_ = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS, x, y, w, h, owner, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+        if (!shown_) {
+            report("CreateWindow:" + std::to_string(GetLastError()));
+            return false;
+        }
+        SetWindowLongPtrW(shown_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrW(shown_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TOpenGLPanel::copyProc));
+        at = {-4 * w, -4 * h};
+    }
     const DWORD style = (popup ? WS_POPUP : WS_CHILD) | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     window_ = CreateWindowExW(popup ? WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE : 0, kClassName, L"", style, at.x, at.y, w, h,
                               owner, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -141,6 +204,7 @@ bool TOpenGLPanel::create(HWND owner, int x, int y, int w, int h, bool popup) {
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TOpenGLPanel::windowProc));
     dc_ = GetDC(window_);
+    if (placement == Placement::Copied) ShowWindow(window_, SW_SHOWNOACTIVATE);  // a drawable, out of sight
     if (!makeContext()) return false;
     if (wglMakeCurrent(dc_, context_)) {
         buildFonts();
@@ -289,12 +353,19 @@ void TOpenGLPanel::paintCycle() {
     }
     OnPaint(this);
     ++paints_;
-    if (keepPicture) {
-        picture_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4, '\0');
+    if (keepPicture || shown_) {
+        const std::size_t bytes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4;
         glFinish();
         glReadBuffer(doubleBuffered_ ? GL_BACK : GL_FRONT);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, picture_.data());
+        if (keepPicture) {
+            picture_.assign(bytes, '\0');
+            glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, picture_.data());
+        }
+        if (shown_) {
+            copy_.resize(bytes);
+            glReadPixels(0, 0, width_, height_, kBgra, GL_UNSIGNED_BYTE, copy_.data());
+        }
     }
     if (GLSwapBuffers == SwapBuffersMode::Auto && doubleBuffered_) {
         SwapBuffers(dc_);
@@ -303,6 +374,10 @@ void TOpenGLPanel::paintCycle() {
     }
     if (previous) SelectPalette(dc_, previous, TRUE);
     wglMakeCurrent(nullptr, nullptr);
+    if (shown_) {
+        InvalidateRect(shown_, nullptr, FALSE);
+        UpdateWindow(shown_);
+    }
 }
 
 void TOpenGLPanel::repaintNow() { paintCycle(); }

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -34,12 +35,22 @@ public:
     // The panel's other window messages (the mouse), first: true when handled.
     std::function<bool(UINT msg, WPARAM wp, LPARAM lp)> OnMessage;
 
-    // Makes the panel's window at (x, y) of owner, w x h pixels: a child
-    // window, or an owned pop-up where the window system shows no OpenGL in
-    // child windows. False, said through the report, when no context could
-    // be made; the panel then paints nothing.
-    bool create(HWND owner, int x, int y, int w, int h, bool popup = false);
-    HWND handle() const { return window_; }
+    // How the picture reaches the screen: drawn in a child window of the
+    // owner; in an owned pop-up at the place; or drawn out of sight and
+    // copied into a child window of the owner after each paint (where the
+    // window system shows no OpenGL in child windows, as Wine on an X server
+    // without compositing, and a pop-up would stand in front of the owner's
+    // other windows).
+    enum class Placement { Child, Popup, Copied };
+    // Makes the panel's window at (x, y) of owner, w x h pixels. False, said
+    // through the report, when no context could be made; the panel then
+    // paints nothing.
+    bool create(HWND owner, int x, int y, int w, int h, Placement placement = Placement::Child);
+    bool create(HWND owner, int x, int y, int w, int h, bool popup) {
+        return create(owner, x, y, w, h, popup ? Placement::Popup : Placement::Child);
+    }
+    // The window that shows the picture (and gets the mouse).
+    HWND handle() const { return shown_ ? shown_ : window_; }
 
     // Valid only inside the handlers. Texts are code page 1251 bytes; a text
     // with any byte outside the font's range draws nothing.
@@ -71,6 +82,7 @@ public:
 
 private:
     static LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK copyProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
     // Selects the palette in front and realizes it: the entries realized, or
     // -1 after a report.
     int realizePalette();
@@ -80,6 +92,8 @@ private:
     void report(const std::string& text);
 
     HWND window_ = nullptr;
+    HWND shown_ = nullptr;            // the child window a copied picture shows in
+    std::vector<std::uint8_t> copy_;  // the picture copied, bottom row first, BGRA
     HWND owner_ = nullptr;
     HDC dc_ = nullptr;
     HGLRC context_ = nullptr;
