@@ -3,8 +3,8 @@
 # The tester's main window under Wine beside the Linux one: both started
 # against the simulated car with the same (first-start) settings on a
 # 1024 x 768 virtual screen, shot before "Старт", when nothing moves. Under
-# Wine the panels are owned pop-ups at their places (Wine shows no OpenGL in
-# child windows on this X server). Fonts differ (Qt's and Wine's renderings
+# Wine each panel draws out of sight and its picture is copied into a child
+# window at its place (Wine shows no OpenGL in child windows on this X server). Fonts differ (Qt's and Wine's renderings
 # of Arial), so the pictures are compared within a tolerance: at most
 # MAX_PERCENT (default 4) per cent of the pixels may differ by more than a
 # quarter of the colour range. Writes both shots and the two side by side

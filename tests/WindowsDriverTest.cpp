@@ -5,7 +5,8 @@
 // say in words and what went on the wire (the tester's own recording, or
 // with M797_DRIVER_PORT the simulated ECU behind that port, which the Linux
 // side judges). Under Wine on an X server without compositing the tester's
-// panels are owned pop-ups at their places: the window logic is the same.
+// panels draw out of sight and are copied into child windows at their
+// places: the window logic is the same.
 #include <windows.h>
 
 #include <gtest/gtest.h>
