@@ -382,9 +382,24 @@ TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
             EXPECT_TRUE(waitFor([&] { return !IsWindow(child) && IsWindowEnabled(t.main); }));
         }
     }
-    // An output switched on is handed back to the ECU however its window closes.
+    // "Сброс ЭБУ" asks first, with "Нет" focused: Enter there resets nothing,
+    // and the control window comes back.
     PostMessageW(t.button(L"Управление"), BM_CLICK, 0, 0);
     HWND control = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (control = t.window(L"Управление")) != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return classOf(focusOf(control)) == L"ComboBox"; }));
+    for (int i = 0; i < 15; ++i) key(control, VK_DOWN);
+    HWND confirmation = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (confirmation = t.window(L"Сбрс ЭБУ")) != nullptr; }));
+    EXPECT_FALSE(IsWindowVisible(control));  // the confirmation stands in for it
+    ASSERT_TRUE(waitFor([&] { return textOf(focusOf(confirmation)) == L"Нет"; }));
+    key(confirmation, VK_RETURN);
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(confirmation) && IsWindowVisible(control); }));
+    key(control, VK_ESCAPE);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(control) && IsWindowEnabled(t.main); }));
+
+    // An output switched on is handed back to the ECU however its window closes.
+    PostMessageW(t.button(L"Управление"), BM_CLICK, 0, 0);
     ASSERT_TRUE(waitFor([&] { return (control = t.window(L"Управление")) != nullptr; }));
     ASSERT_TRUE(waitFor([&] { return classOf(focusOf(control)) == L"ComboBox"; }));
     for (int i = 0; i < 9; ++i) key(control, VK_DOWN);  // "Реле кондиционера"
@@ -407,8 +422,9 @@ TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
     const std::vector<std::string> sent = requests(rec);
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(wirechecks::countService(sent, "14"), 0);
+    EXPECT_EQ(wirechecks::countService(sent, "11"), 0);  // no reset
     bool released = false;
     const std::string on = wirechecks::switchedOnAndReleased(sent, released);
     EXPECT_TRUE(released);
-    EXPECT_EQ(wirechecks::countService(sent, on.substr(0, 5) + " 00"), 2);  // each time it was on
+    EXPECT_GE(wirechecks::countService(sent, on.substr(0, 5) + " 00"), 2);  // each time it was on
 }

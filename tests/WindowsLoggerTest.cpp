@@ -171,10 +171,11 @@ TEST(WindowsTester, ThroughCom1EnterClearsNothingAndAClosedControlWindowReleases
         ecu.withCore([](sim::AdapterCore& c) { return testsupport::services(c.requests()); });
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(wirechecks::countService(sent, "14"), 0);
+    EXPECT_EQ(wirechecks::countService(sent, "11"), 0);  // no reset
     bool released = false;
     const std::string on = wirechecks::switchedOnAndReleased(sent, released);
     EXPECT_TRUE(released);
-    EXPECT_EQ(wirechecks::countService(sent, on.substr(0, 5) + " 00"), 2);  // each time it was on
+    EXPECT_GE(wirechecks::countService(sent, on.substr(0, 5) + " 00"), 2);  // each time it was on
     EXPECT_EQ(ecu.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }), 1u);
     testsupport::runCommand("wineserver -k 2>/dev/null; true");
 }

@@ -134,6 +134,18 @@ void drawButton(const DRAWITEMSTRUCT& d, COLORREF text, bool checked, COLORREF c
     }
 }
 
+bool pressFocusedButton(HWND window) {
+    HWND focus = GetFocus();
+    if (!focus || !IsChild(window, focus)) return false;
+    wchar_t cls[16] = {};
+    GetClassNameW(focus, cls, 16);
+    const LONG type = GetWindowLongW(focus, GWL_STYLE) & BS_TYPEMASK;
+    if (lstrcmpiW(cls, L"Button") != 0 || (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON && type != BS_OWNERDRAW))
+        return false;
+    SendMessageW(focus, BM_CLICK, 0, 0);
+    return true;
+}
+
 void centre(HWND window) {
     RECT area{}, r{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
@@ -231,13 +243,16 @@ LRESULT ChildWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
             close();
             return 0;
         case WM_COMMAND:
-            // Escape (the dialog keys' IDCANCEL) closes; Enter that no
-            // focused button took (IDOK) presses nothing.
+            // Escape (the dialog keys' IDCANCEL) closes; Enter (IDOK) presses
+            // the focused button, and nothing where no button has the focus.
             if (LOWORD(wp) == IDCANCEL) {
                 close();
                 return 0;
             }
-            if (LOWORD(wp) == IDOK) return 0;
+            if (LOWORD(wp) == IDOK && reinterpret_cast<HWND>(lp) == nullptr) {
+                pressFocusedButton(window_);
+                return 0;
+            }
             command(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
             return 0;
         default:

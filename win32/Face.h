@@ -36,6 +36,10 @@ HWND makePage(HWND parent, int x, int y, int w, int h);
 void drawButton(const DRAWITEMSTRUCT& d, COLORREF text, bool checked = false, COLORREF checkedFill = 0,
                 bool flat = false, COLORREF flatFill = 0);
 
+// Enter (the dialog keys' IDOK): the focused push button of window is
+// pressed, if one has the focus; nothing else is. True when one was.
+bool pressFocusedButton(HWND window);
+
 // Places a window of this outer size in the middle of the work area.
 void centre(HWND window);
 // The error box: owned by owner (the window in front), in Russian.

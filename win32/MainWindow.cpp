@@ -243,6 +243,11 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_ERASEBKGND:
             return 1;
         case WM_COMMAND:
+            // Enter presses the focused button only (the dialog keys' IDOK).
+            if (LOWORD(wp) == IDOK && lp == 0) {
+                pressFocusedButton(window_);
+                return 0;
+            }
             if (HIWORD(wp) == BN_CLICKED) command(LOWORD(wp));
             return 0;
         case WM_DRAWITEM: {
