@@ -7,7 +7,12 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QSocketNotifier>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstdio>
 
 #include "painting/PanelLayout.h"
@@ -40,6 +45,17 @@ int MainWindow::measureStripText(const std::string& text1251) {
 
 MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line)
     : logic_(options, std::move(line), *this) {
+    // The event loop is woken through a counter the kernel keeps: nothing
+    // of the posting thread's memory travels with the wake-up.
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ >= 0) {
+        auto* wake = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
+        connect(wake, &QSocketNotifier::activated, this, [this] {
+            std::uint64_t count = 0;
+            if (::read(wakeFd_, &count, sizeof count) < 0) count = 0;
+            runPosted();
+        });
+    }
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("M7.9.7"));
 
@@ -86,7 +102,10 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
     // settings error box stands in front of the window.
 }
 
-MainWindow::~MainWindow() { logic_.shutDown(); }
+MainWindow::~MainWindow() {
+    logic_.shutDown();
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
 
 void MainWindow::buildPanels() {
     // Seven contexts would cost a software renderer some 70 MB; the panels'
@@ -192,9 +211,11 @@ void MainWindow::post(std::function<void()> step) {
         wake = posted_.empty();
         posted_.push_back(std::move(step));
     }
-    if (wake)
-        QMetaObject::invokeMethod(
-            this, [this] { runPosted(); }, Qt::QueuedConnection);
+    if (!wake) return;
+    const std::uint64_t one = 1;
+    if (wakeFd_ >= 0 && ::write(wakeFd_, &one, sizeof one) == sizeof one) return;
+    QMetaObject::invokeMethod(
+        this, [this] { runPosted(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::runPosted() {

@@ -120,6 +120,7 @@ private:
     ResolutionNotice* notice_ = nullptr;
     std::vector<QPointer<QWidget>> children_;
     bool createPosted_ = false;
+    int wakeFd_ = -1;
     std::mutex postedMutex_;
     std::deque<std::function<void()>> posted_;
     display::PaintStats paintStats_;
