@@ -420,11 +420,5 @@ TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
     EXPECT_EQ(t.exitCode(), 0u);
     if (std::getenv("M797_DRIVER_PORT")) return;  // the Linux side reads that wire
     const std::vector<std::string> sent = requests(rec);
-    ASSERT_FALSE(sent.empty());
-    EXPECT_EQ(wirechecks::countService(sent, "14"), 0);
-    EXPECT_EQ(wirechecks::countService(sent, "11"), 0);  // no reset
-    bool released = false;
-    const std::string on = wirechecks::switchedOnAndReleased(sent, released);
-    EXPECT_TRUE(released);
-    EXPECT_GE(wirechecks::countService(sent, on.substr(0, 5) + " 00"), 2);  // each time it was on
+    EXPECT_EQ(wirechecks::nothingByAccidentAndReleased(sent), "");
 }

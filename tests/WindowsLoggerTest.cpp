@@ -169,13 +169,7 @@ TEST(WindowsTester, ThroughCom1EnterClearsNothingAndAClosedControlWindowReleases
     EXPECT_EQ(run.status, 0) << run.out;
     const std::vector<std::string> sent =
         ecu.withCore([](sim::AdapterCore& c) { return testsupport::services(c.requests()); });
-    ASSERT_FALSE(sent.empty());
-    EXPECT_EQ(wirechecks::countService(sent, "14"), 0);
-    EXPECT_EQ(wirechecks::countService(sent, "11"), 0);  // no reset
-    bool released = false;
-    const std::string on = wirechecks::switchedOnAndReleased(sent, released);
-    EXPECT_TRUE(released);
-    EXPECT_GE(wirechecks::countService(sent, on.substr(0, 5) + " 00"), 2);  // each time it was on
+    EXPECT_EQ(wirechecks::nothingByAccidentAndReleased(sent), "");
     EXPECT_EQ(ecu.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }), 1u);
     testsupport::runCommand("wineserver -k 2>/dev/null; true");
 }

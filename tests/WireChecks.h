@@ -26,4 +26,20 @@ inline std::string switchedOnAndReleased(const std::vector<std::string>& sent, b
     return *on;
 }
 
+// The verdict on a session in which the codes' window and the control
+// window were driven and left: no clearing (14), no reset (11), and an
+// output switched on released after it, each time (at least twice). Empty
+// when all holds, else what did not.
+inline std::string nothingByAccidentAndReleased(const std::vector<std::string>& sent) {
+    if (sent.empty()) return "nothing went out";
+    if (countService(sent, "14")) return "the codes were cleared";
+    if (countService(sent, "11")) return "the ECU was reset";
+    bool released = false;
+    const std::string on = switchedOnAndReleased(sent, released);
+    if (on.empty()) return "no output was switched on";
+    if (!released) return on + " was not released";
+    if (countService(sent, on.substr(0, 5) + " 00") < 2) return on + " was released only once";
+    return {};
+}
+
 }  // namespace wirechecks

@@ -67,38 +67,30 @@ namespace {
 
 using ecu::DtcPicture;
 
-void box(HDC dc, COLORREF pen, COLORREF fill, int l, int t, int r, int b) {
+// Draws with a one-pixel pen and a fill of these colours.
+template <typename Draw>
+void filled(HDC dc, COLORREF pen, COLORREF fill, Draw draw) {
     HPEN p = CreatePen(PS_SOLID, 1, pen);
     HBRUSH f = CreateSolidBrush(fill);
     HGDIOBJ op = SelectObject(dc, p), ob = SelectObject(dc, f);
-    Rectangle(dc, l, t, r, b);
+    draw();
     SelectObject(dc, op);
     SelectObject(dc, ob);
     DeleteObject(p);
     DeleteObject(f);
+}
+
+void box(HDC dc, COLORREF pen, COLORREF fill, int l, int t, int r, int b) {
+    filled(dc, pen, fill, [&] { Rectangle(dc, l, t, r, b); });
 }
 
 void disc(HDC dc, COLORREF fill, int l, int t, int r, int b) {
-    HPEN p = CreatePen(PS_SOLID, 1, fill);
-    HBRUSH f = CreateSolidBrush(fill);
-    HGDIOBJ op = SelectObject(dc, p), ob = SelectObject(dc, f);
-    Ellipse(dc, l, t, r, b);
-    SelectObject(dc, op);
-    SelectObject(dc, ob);
-    DeleteObject(p);
-    DeleteObject(f);
+    filled(dc, fill, fill, [&] { Ellipse(dc, l, t, r, b); });
 }
 
 void polygon(HDC dc, COLORREF pen, COLORREF fill, std::initializer_list<POINT> points) {
-    HPEN p = CreatePen(PS_SOLID, 1, pen);
-    HBRUSH f = CreateSolidBrush(fill);
-    HGDIOBJ op = SelectObject(dc, p), ob = SelectObject(dc, f);
-    std::vector<POINT> pts(points);
-    Polygon(dc, pts.data(), static_cast<int>(pts.size()));
-    SelectObject(dc, op);
-    SelectObject(dc, ob);
-    DeleteObject(p);
-    DeleteObject(f);
+    const std::vector<POINT> pts(points);
+    filled(dc, pen, fill, [&] { Polygon(dc, pts.data(), static_cast<int>(pts.size())); });
 }
 
 void line(HDC dc, COLORREF colour, int width, std::initializer_list<POINT> points) {
