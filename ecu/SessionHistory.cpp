@@ -113,9 +113,10 @@ void SessionHistory::trace(int number, std::size_t from, std::size_t to, std::ve
     }
 }
 
-bool SessionHistory::decode(std::size_t index, char decimalSeparator, LiveData& out) const {
+bool SessionHistory::decode(std::size_t index, char decimalSeparator, LiveData& out, PassRecord* kept) const {
     // Decoded outside the lock from a copy: the link goes on meanwhile.
-    static thread_local PassRecord r;
+    static thread_local PassRecord copied;
+    PassRecord& r = kept ? *kept : copied;
     if (!copy(index, r)) return false;
     out = LiveData{};
     out.setFlagNames();

@@ -69,8 +69,9 @@ public:
     // The trace of one charted parameter over passes [from, to).
     void trace(int number, std::size_t from, std::size_t to, std::vector<TracePoint>& out) const;
     // The readouts of a kept pass, as the live decoding gave them (flag
-    // names set). False if the pass is no longer kept.
-    bool decode(std::size_t index, char decimalSeparator, LiveData& out) const;
+    // names set), and the pass itself if asked. False if the pass is no
+    // longer kept.
+    bool decode(std::size_t index, char decimalSeparator, LiveData& out, PassRecord* kept = nullptr) const;
     // Bytes held, for the memory figure.
     std::size_t bytes() const;
 

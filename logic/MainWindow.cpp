@@ -374,7 +374,7 @@ std::string MainWindow::writeTable(const std::string& path, bool rangeOnly) cons
     ecu::PassRecord r;
     ecu::LiveData d;
     for (std::size_t i = from; ok && i < to; ++i) {
-        if (!session_.copy(i, r) || !session_.decode(i, '.', d)) continue;
+        if (!session_.decode(i, '.', d, &r)) continue;
         const std::string clock = platform::isoTime(started_.later(r.timeMs));
         ok = std::fputs(ecu::csvRow(r.pass, r.timeMs, clock, d).c_str(), f) >= 0;
     }

@@ -3,13 +3,13 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <atomic>
 #include <iostream>
 #include <thread>
 #include <vector>
 
+#include "platform/FileAccess.h"
 #include "platform/Messages.h"
 #include "platform/StopSignals.h"
 #include "win32/Face.h"
@@ -20,16 +20,6 @@ namespace {
 
 constexpr int kSignalledExit = 130;
 
-// The command line as UTF-8, whatever the code page.
-std::vector<std::string> arguments() {
-    int count = 0;
-    LPWSTR* wideArgs = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> args;
-    for (int i = 0; i < count; ++i) args.push_back(winface::utf8(wideArgs[i]));
-    LocalFree(wideArgs);
-    return args;
-}
-
 // The text for a program started from a console, or a box when there is none.
 void say(const std::string& text, bool error) {
     (error ? std::cerr : std::cout) << text;
@@ -38,13 +28,13 @@ void say(const std::string& text, bool error) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     platform::prepareUtf8Output();
-    std::vector<std::string> args = arguments();
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+    std::vector<std::string> args = platform::utf8Arguments(argc, argv);
+    std::vector<char*> argp;
+    for (auto& a : args) argp.push_back(a.data());
     std::string error;
-    const auto options = logic::parseTesterArgs(static_cast<int>(argv.size()), argv.data(), error);
+    const auto options = logic::parseTesterArgs(static_cast<int>(argp.size()), argp.data(), error);
     if (!options) {
         say("m797-tester: " + platform::forTerminal(error) + "\n" + platform::forTerminal(logic::testerUsage()), true);
         return 2;
