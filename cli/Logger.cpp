@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/LogRows.h"
+#include "ecu/CsvTable.h"
+#include "ecu/Identification.h"
 #include "platform/Cp1251.h"
 #include "platform/Messages.h"
 #include "platform/WakeSequence.h"
@@ -98,21 +101,71 @@ void Logger::statusWritten(const std::string& text1251) {
     out_ << "status: " << cp1251::toUtf8(text1251) << std::endl;
 }
 
+void Logger::setRows(const klink::Com_Port& link, const ecu::LiveDataStore& live, platform::WallTime started,
+                     std::function<void(const std::string&)> csv) {
+    link_ = &link;
+    live_ = &live;
+    started_ = started;
+    csv_ = std::move(csv);
+}
+
 void Logger::identificationRead() {
     const auto texts = data_.identText.getAll();
+    // A text is printed only from a reply that came whole; the others are said.
+    static constexpr const char* kRequests[klink::Com_Port::kIdentReplyCount] = {"21 A1", "21 A2", "21 A3", "1A 80"};
+    if (link_) {
+        for (std::size_t r = 0; r < klink::Com_Port::kIdentReplyCount; ++r) {
+            const std::string& gap = link_->identGaps()[r];
+            if (!gap.empty()) lineNote(std::string("identification not read (") + kRequests[r] + ": " + gap + ")");
+        }
+    }
     for (std::size_t k = 0; k < texts.size(); ++k) {
-        const std::string& t = texts[k];
-        // A zero byte ends what is shown.
-        const std::string shown = t.substr(0, t.find('\0'));
-        out_ << "ident " << k << ": " << cp1251::toUtf8(shown) << std::endl;
+        if (link_ && !link_->identGaps()[ecu::identSourceReply(k)].empty()) continue;
+        out_ << "ident " << k << ": " << cp1251::toUtf8(ecu::shownIdent(texts[k])) << std::endl;
     }
     if (passes_ == 0) finish(Outcome::PassesDone);
 }
 
 void Logger::passCompleted(std::uint64_t passNumber) {
     if (passes_ >= 0 && passNumber > static_cast<std::uint64_t>(passes_)) return;
-    if (printPass) printPass(out_, passNumber);
+    printRow(passNumber);
     if (passes_ > 0 && passNumber == static_cast<std::uint64_t>(passes_)) finish(Outcome::PassesDone);
+}
+
+void Logger::printRow(std::uint64_t pass) {
+    if (!link_ || !live_) return;
+    // A row only for a pass that measured: never the last values again.
+    if (const std::string& gap = link_->passGap(); !gap.empty()) {
+        lineNote("pass " + std::to_string(pass) + " measured nothing (" + gap + ")");
+        return;
+    }
+    if (!headerDone_) out_ << logHeader() << "\n";
+    headerDone_ = true;
+    // The row's time is its own live data's, whatever else the pass did.
+    const std::int64_t ms = link_->passTimeMs();
+    out_ << live_->read([pass, ms](const ecu::LiveData& d) { return logRow(pass, ms, d); }) << std::endl;
+    if (csv_) {
+        const std::string clock = platform::isoTime(started_.later(ms));
+        csv_(live_->read([&](const ecu::LiveData& d) { return ecu::csvRow(pass, ms, clock, d); }));
+    }
+}
+
+void Logger::printCodes() {
+    if (!link_) return;
+    const klink::Com_Port::DtcRead& codes = link_->dtcRead();
+    if (codes.reads == 0) {
+        lineNote("error codes not read: no pass asked for them");
+        return;
+    }
+    if (!codes.answered) {
+        lineNote("error codes not read (18: " + codes.lastGap + ")");
+        return;
+    }
+    if (!codes.lastGap.empty())
+        lineNote("error codes as last answered whole; the last of " + std::to_string(codes.reads) +
+                 " reads brought no answer (18: " + codes.lastGap + ")");
+    for (const auto& l : logDtcLines(codes.bytes)) out_ << l << "\n";
+    out_.flush();
 }
 
 void Logger::linkStopped() { finish(Outcome::LinkStopped); }

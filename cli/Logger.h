@@ -13,9 +13,11 @@
 #include <ostream>
 #include <string>
 
+#include "ecu/LiveData.h"
 #include "lines/CommandLine.h"
-#include "link/LinkHooks.h"
+#include "link/Com_Port.h"
 #include "platform/SerialLine.h"
+#include "platform/WallClock.h"
 
 namespace cli {
 
@@ -55,11 +57,25 @@ public:
     Outcome waitFor(std::chrono::milliseconds timeout);
     // Set by the caller so that the logger can pause the link once done.
     std::function<void()> pauseLink;
-    // Called after a pass is printed, for the rows that the data layer adds.
-    std::function<void(std::ostream&, std::uint64_t)> printPass;
+
+    // Where the rows come from: a row per measured pass, decoded into live
+    // (a pass with a gap prints its reason on err instead), and each row
+    // also to csv, if given, with the wall clock from started on.
+    void setRows(const klink::Com_Port& link, const ecu::LiveDataStore& live, platform::WallTime started,
+                 std::function<void(const std::string&)> csv = {});
+    // The error codes after the run: from the last whole answer to the code
+    // request, or why there is none (on err). Once the link is shut down.
+    void printCodes();
 
 private:
     void finish(Outcome o);
+    void printRow(std::uint64_t pass);
+
+    const klink::Com_Port* link_ = nullptr;
+    const ecu::LiveDataStore* live_ = nullptr;
+    platform::WallTime started_{};
+    std::function<void(const std::string&)> csv_;
+    bool headerDone_ = false;
 
     std::ostream& out_;
     std::ostream& err_;

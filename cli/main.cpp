@@ -107,30 +107,11 @@ int main(int argc, char** argv) {
     ecu::EcuDecoder decoder(live);  // the logger always writes a decimal point
     Logger logger(std::cout, data, options->passes, std::cerr, device);
     line->setNoteSink([&logger](const std::string& text) { logger.lineNote(text); });
-    bool headerDone = false;
-    klink::Com_Port* linkPtr = nullptr;
-    logger.printPass = [&](std::ostream& out, std::uint64_t pass) {
-        // A row only for a pass that measured: never the last values again.
-        if (const std::string& gap = linkPtr->passGap(); !gap.empty()) {
-            std::cerr << "m797-log: " << device << ": "
-                      << platform::forTerminal("pass " + std::to_string(pass) + " measured nothing (" + gap + ")")
-                      << std::endl;
-            return;
-        }
-        if (!headerDone) out << logHeader() << "\n";
-        headerDone = true;
-        const std::int64_t ms = linkPtr->lastReplyMs();
-        out << live.read([pass, ms](const ecu::LiveData& d) { return logRow(pass, ms, d); }) << std::endl;
-        if (csv) {
-            const std::string clock = platform::isoTime(started.later(ms));
-            csvWrite(live.read([&](const ecu::LiveData& d) { return ecu::csvRow(pass, ms, clock, d); }));
-        }
-    };
     std::optional<klink::RecordingObserver> recordingObserver;
     klink::LinkObserver* observer = &logger;
     if (made.recorder) observer = &recordingObserver.emplace(*made.recorder, &logger);
     klink::Com_Port link(*line, data, &decoder, observer);
-    linkPtr = &link;
+    logger.setRows(link, live, started, csv ? std::function<void(const std::string&)>(csvWrite) : nullptr);
     // A replayed drive that reconnected replays its reconnection as well.
     link.setReconnect(options->reconnect || made.reconnects);
     logger.pauseLink = [&link] { link.pause(); };
@@ -155,10 +136,7 @@ int main(int argc, char** argv) {
         if (stopSignals.waitFor(std::chrono::milliseconds(0))) break;
     }
     link.shutdown();
-    if (options->dtc && status != 1 && link.passCount() > 0) {
-        for (const auto& l : logDtcLines(data.command.dtcReply.copy())) std::cout << l << "\n";
-        std::cout.flush();
-    }
+    if (options->dtc) logger.printCodes();
     if (csv) std::fclose(csv);
     // An incomplete recording or table has a status of its own, where the run itself went well.
     if (made.recorder && !made.recorder->finish() && status == 0) status = 3;

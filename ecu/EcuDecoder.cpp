@@ -6,10 +6,12 @@
 
 namespace ecu {
 
-void EcuDecoder::decodePass(klink::ReplyView l01, klink::ReplyView l03) {
+void EcuDecoder::decodePass(klink::ReplyView l01, klink::ReplyView l03, bool measured) {
     store_.write([&](LiveData& d) {
+        if (measured) d.thrFraction = thrMeasured_;
         thrBefore_ = d.thrFraction;
         decodeLiveData({l01.data, l01.size}, {l03.data, l03.size}, d, separator_);
+        if (measured) thrMeasured_ = d.thrFraction;
         return 0;
     });
 }

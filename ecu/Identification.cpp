@@ -4,7 +4,8 @@
 namespace ecu {
 namespace {
 
-enum Source { kEcuId, kA1, kA2, kA3 };
+// In the order of IdentificationReplies.
+enum Source { kA1, kA2, kA3, kEcuId };
 
 struct Field {
     Source source;
@@ -32,6 +33,9 @@ constexpr std::array<Field, klink::kIdentTextCount> kFields = {{
 const std::array<const char*, klink::kIdentTextCount> kIdentCaptions = {
     "Модель автомобиля", "Серийный номер", "Код ЭБУ",   "Код программы", "Двигатель",        "Код запчастей",
     "Подготовка ПЗУ",    "Идентификатор",  "Двигатель", "Кузов",         "Дата изготовления"};
+
+std::size_t identSourceReply(std::size_t k) { return kFields.at(k).source; }
+std::size_t identLastPosition(std::size_t k) { return kFields.at(k).first + kFields.at(k).length - 1; }
 
 std::array<std::string, klink::kIdentTextCount> buildIdentTexts(const klink::IdentificationReplies& r) {
     std::array<std::string, klink::kIdentTextCount> texts;

@@ -16,6 +16,12 @@ extern const std::array<const char*, klink::kIdentTextCount> kIdentCaptions;
 
 std::array<std::string, klink::kIdentTextCount> buildIdentTexts(const klink::IdentificationReplies& replies);
 
+// Which reply text k comes from, in the order of IdentificationReplies
+// (0: 21 A1, 1: 21 A2, 2: 21 A3, 3: 1A 80).
+std::size_t identSourceReply(std::size_t k);
+// The highest position text k reads from its reply.
+std::size_t identLastPosition(std::size_t k);
+
 // A text as shown: up to its first zero byte.
 inline std::string shownIdent(const std::string& text) { return text.substr(0, text.find('\0')); }
 

@@ -185,11 +185,28 @@ void Com_Port::connectionAttempt() {
     }
 }
 
+std::string Com_Port::gapOf(const RequestFrame& f, const std::uint8_t* reply, std::size_t n,
+                            const AnswerRule& rule) const {
+    if (lastUnechoed_) return "the reply did not begin with the request's echo";
+    return answerGap(rule, reply, n, f.length);
+}
+
+std::string Com_Port::checkedExchange(const RequestFrame& f, std::uint8_t* reply, std::size_t size,
+                                      const AnswerRule& rule) {
+    std::fill(reply, reply + size, std::uint8_t{0});
+    const std::size_t n = exchange(f, reply);
+    std::string gap = gapOf(f, reply, n, rule);
+    if (!gap.empty()) std::fill(reply, reply + size, std::uint8_t{0});
+    return gap;
+}
+
 void Com_Port::readIdentification() {
-    exchange(frames_.identA1, identA1Reply_.data());
-    exchange(frames_.identA2, identA2Reply_.data());
-    exchange(frames_.identA3, identA3Reply_.data());
-    exchange(frames_.ecuIdentification, ecuIdReply_.data());
+    // Each reply read afresh: a reply that does not come whole leaves zeros,
+    // never the last connection's bytes, and is said.
+    identGaps_[0] = checkedExchange(frames_.identA1, identA1Reply_.data(), identA1Reply_.size(), kIdentA1Answer);
+    identGaps_[1] = checkedExchange(frames_.identA2, identA2Reply_.data(), identA2Reply_.size(), kIdentA2Answer);
+    identGaps_[2] = checkedExchange(frames_.identA3, identA3Reply_.data(), identA3Reply_.size(), kIdentA3Answer);
+    identGaps_[3] = checkedExchange(frames_.ecuIdentification, ecuIdReply_.data(), ecuIdReply_.size(), kEcuIdAnswer);
     data_.identText.clearAll();
     if (hooks_) {
         const IdentificationReplies r{{identA1Reply_.data(), identA1Reply_.size()},
@@ -198,14 +215,21 @@ void Com_Port::readIdentification() {
                                       {ecuIdReply_.data(), ecuIdReply_.size()}};
         const std::array<std::string, kIdentTextCount> ident = hooks_->buildIdentification(r);
         data_.identText.setAll(ident);
+        const bool whole = std::all_of(identGaps_.begin(), identGaps_.end(), [](const auto& g) { return g.empty(); });
         // After a reconnection the car at the other end may be another one.
-        if (reconnecting_ && observer_ && !lastIdent_[0].empty() && ident != lastIdent_) {
-            const auto shown = [](const std::string& t) { return cp1251::toUtf8(t.substr(0, t.find('\0'))); };
-            observer_->adapterNote("another ECU answers after the reconnection: " + shown(ident[0]) + " " +
-                                   shown(ident[1]) + " (before: " + shown(lastIdent_[0]) + " " + shown(lastIdent_[1]) +
-                                   ")");
+        const auto shown = [](const std::string& t) { return cp1251::toUtf8(t.substr(0, t.find('\0'))); };
+        if (reconnecting_ && observer_ && !lastIdent_[0].empty()) {
+            if (!whole) {
+                observer_->adapterNote(
+                    "the identification could not be read after the reconnection: it may be another ECU (before: " +
+                    shown(lastIdent_[0]) + " " + shown(lastIdent_[1]) + ")");
+            } else if (ident != lastIdent_) {
+                observer_->adapterNote("another ECU answers after the reconnection: " + shown(ident[0]) + " " +
+                                       shown(ident[1]) + " (before: " + shown(lastIdent_[0]) + " " +
+                                       shown(lastIdent_[1]) + ")");
+            }
         }
-        lastIdent_ = ident;
+        if (whole) lastIdent_ = ident;
     }
     if (observer_) observer_->identificationRead();
 }
@@ -247,21 +271,29 @@ void Com_Port::awaitReconnection() {
 void Com_Port::pollPass() {
     LinkCommandBlock& cmd = data_.command;
     liveData01Reply_[kLiveData01FormatByte] = 0;
-    // A pass measures only when both answers arrive whole in it: the reply
+    // A pass measures only when both answers arrive whole in it, to the very
+    // requests and covering every position the decoding reads: the reply
     // buffers keep older bytes wherever a new answer fell short.
-    auto gap = [this](const char* request, const RequestFrame& f, const std::uint8_t* reply, std::size_t n) {
-        if (lastUnechoed_) return std::string(request) + ": the reply did not begin with the request's echo";
-        if (n <= f.length) return std::string(request) + ": no answer";
-        if (!wholeAnswer(reply, n, f.length, f.bytes[3])) return std::string(request) + ": the answer was cut short";
-        return std::string();
+    const auto gap = [this](const RequestFrame& f, const std::uint8_t* reply, std::size_t n, const AnswerRule& rule) {
+        const std::string why = gapOf(f, reply, n, rule);
+        return why.empty() ? why : std::string(rule.request) + ": " + why;
     };
     std::size_t n = exchange(frames_.liveData01, liveData01Reply_.data());
-    passGap_ = gap("21 01", frames_.liveData01, liveData01Reply_.data(), n);
+    passGap_ = gap(frames_.liveData01, liveData01Reply_.data(), n, kLiveData01Answer);
     n = exchange(frames_.liveData03, liveData03Reply_.data());
-    if (passGap_.empty()) passGap_ = gap("21 03", frames_.liveData03, liveData03Reply_.data(), n);
+    passTimeMs_ = lastReplyMs_.load();
+    if (passGap_.empty()) passGap_ = gap(frames_.liveData03, liveData03Reply_.data(), n, kLiveData03Answer);
     if (isSet(cmd.dtcReadRequest)) {
         const std::size_t n = exchange(frames_.dtcRead, dtcStaging_.data());
         cmd.dtcReply.storeReceived(dtcStaging_.data(), n);
+        ++dtcRead_.reads;
+        dtcRead_.lastGap = gapOf(frames_.dtcRead, dtcStaging_.data(), n, kDtcAnswer);
+        if (dtcRead_.lastGap.empty()) {
+            dtcRead_.answered = true;
+            std::copy(dtcStaging_.begin(), dtcStaging_.begin() + static_cast<std::ptrdiff_t>(n),
+                      dtcRead_.bytes.begin());
+            std::fill(dtcRead_.bytes.begin() + static_cast<std::ptrdiff_t>(n), dtcRead_.bytes.end(), std::uint8_t{0});
+        }
     }
     if (isSet(cmd.dtcClearRequest)) {
         exchange(frames_.dtcClear, dtcClearReply_.data());
@@ -272,7 +304,7 @@ void Com_Port::pollPass() {
     if (thread_.onWorker() && thread_.terminating()) throw Terminated{};
     if (hooks_) {
         hooks_->decodePass({liveData01Reply_.data(), liveData01Reply_.size()},
-                           {liveData03Reply_.data(), liveData03Reply_.size()});
+                           {liveData03Reply_.data(), liveData03Reply_.size()}, passGap_.empty());
     }
     if (liveData01Reply_[kLiveData01FormatByte] != 0) {
         writeStatus(status::dataReceived());
@@ -318,8 +350,11 @@ void Com_Port::serveOnOff(std::size_t i) {
         clearFlag(a.offRequest);
     }
     if (isSet(a.reportRequest)) {
-        exchange(f.report, r.report.data());
-        a.stateText.set(r.report[kControlReportState] == 0xFF ? status::stateOn() : status::stateOff());
+        // The state shown is the one the ECU just reported; a report that
+        // did not come whole leaves the text as it was.
+        const std::size_t n = exchange(f.report, r.report.data());
+        if (gapOf(f.report, r.report.data(), n, controlAnswerRule(kActuatorLids[i], kControlReportState)).empty())
+            a.stateText.set(r.report[kControlReportState] == 0xFF ? status::stateOn() : status::stateOff());
     }
     if (isSet(a.releaseRequest)) {
         exchange(f.release, r.release.data());
@@ -332,18 +367,25 @@ void Com_Port::serveOnOnly(std::size_t i) {
     ActuatorCommand& a = data_.command.actuator[i];
     const RequestCatalogue::Control& f = frames_.actuator[i];
     ControlReplies& r = actuatorReplies_[i];
+    const std::uint8_t lid = kActuatorLids[i];
     if (isSet(a.onRequest)) {
-        exchange(f.on, r.on.data());
+        const std::size_t n = exchange(f.on, r.on.data());
         clearFlag(a.onRequest);
-        if (r.on[kControlOnState] == 0xFF) a.stateText.set(status::stateOn());
+        if (gapOf(f.on, r.on.data(), n, controlAnswerRule(lid, kControlOnState)).empty() &&
+            r.on[kControlOnState] == 0xFF)
+            a.stateText.set(status::stateOn());
     }
     if (isSet(a.reportRequest)) {
-        exchange(f.report, r.report.data());
-        // Later tests override earlier ones; none holding leaves the text.
+        const std::size_t n = exchange(f.report, r.report.data());
+        // A whole refusal asks to stop the engine; a whole report gives the
+        // state; anything else leaves the text.
         const std::string* text = nullptr;
-        if (r.report[kControlRefusalReason] == 0x22) text = &status::stopEngine();
-        if (r.report[kControlReportState] == 0x00) text = &status::stateOff();
-        if (r.report[kControlReportState] == 0xFF) text = &status::stateOn();
+        if (!lastUnechoed_ && negativeAnswerCode(r.report.data(), n, f.report.length, 0x30) == 0x22)
+            text = &status::stopEngine();
+        if (gapOf(f.report, r.report.data(), n, controlAnswerRule(lid, kControlReportState)).empty()) {
+            if (r.report[kControlReportState] == 0x00) text = &status::stateOff();
+            if (r.report[kControlReportState] == 0xFF) text = &status::stateOn();
+        }
         if (text) a.stateText.set(*text);
     }
     if (isSet(a.releaseRequest)) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "link/AnswerRules.h"
 #include "link/LinkData.h"
 #include "link/LinkHooks.h"
 #include "link/RequestCatalogue.h"
@@ -63,6 +64,9 @@ public:
     std::uint64_t passCount() const { return passCount_.load(); }
     // The line's clock (milliseconds) when the last reply ended.
     std::int64_t lastReplyMs() const { return lastReplyMs_.load(); }
+    // When the last pass's own live data ended (its 21 03 reply), whatever
+    // else the pass did: the time of the pass's row. Link thread or parked.
+    std::int64_t passTimeMs() const { return passTimeMs_; }
     // True once the link has stopped itself (and not been started since).
     bool stoppedItself() const { return stoppedItself_.load(); }
     // Why the last poll pass measured nothing (a live-data request without a
@@ -70,6 +74,22 @@ public:
     // the link thread (an observer's passCompleted) or while it is parked.
     const std::string& passGap() const { return passGap_; }
     bool threadParked() const { return thread_.isParked(); }
+
+    // The error codes as the last whole, positive answer to 18 gave them
+    // (every position past the answer zero), and why the last read brought
+    // none; read counts the reads made. Link thread or parked.
+    struct DtcRead {
+        std::uint64_t reads = 0;
+        bool answered = false;  // some read brought a whole answer
+        std::array<std::uint8_t, kDtcReplySize> bytes{};
+        std::string lastGap;  // empty when the last read was answered
+    };
+    const DtcRead& dtcRead() const { return dtcRead_; }
+    // Why each identification reply of the last set-up is no answer (empty
+    // when it is one), in the order 21 A1, 21 A2, 21 A3, 1A 80. Link thread
+    // (an observer's identificationRead) or parked.
+    static constexpr std::size_t kIdentReplyCount = 4;
+    const std::array<std::string, kIdentReplyCount>& identGaps() const { return identGaps_; }
 
     const RequestCatalogue& catalogue() const { return frames_; }
     // Reply buffers, for the meaning layer's tests and the fuzzers.
@@ -82,6 +102,11 @@ private:
     void threadBody();
     void boundary();
     std::size_t exchange(const RequestFrame& f, std::uint8_t* reply, bool atBoundary = true);
+    // Exchanges f and checks the reply against rule; a reply that is no
+    // whole answer is wiped, so that nothing reads stale bytes. The reason,
+    // or empty.
+    std::string checkedExchange(const RequestFrame& f, std::uint8_t* reply, std::size_t size, const AnswerRule& rule);
+    std::string gapOf(const RequestFrame& f, const std::uint8_t* reply, std::size_t n, const AnswerRule& rule) const;
     std::size_t exchangeBytes(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply, std::size_t readMax,
                               bool atBoundary);
     void openPort();
@@ -113,10 +138,14 @@ private:
     std::atomic<bool> stoppedItself_{false};
     std::atomic<bool> reopen_{false};
     std::atomic<std::int64_t> lastReplyMs_{0};
+    std::int64_t passTimeMs_ = 0;
+    DtcRead dtcRead_;
+    std::array<std::string, kIdentReplyCount> identGaps_{};
     std::atomic<bool> reconnect_{false};
     std::atomic<bool> reconnecting_{false};
     std::atomic<std::int64_t> reconnectPauseMs_{kReconnectPause.count()};
-    // The identification of the last connection, to tell another ECU after a reconnection.
+    // The identification of the last connection, read whole, to tell another
+    // ECU after a reconnection (empty while none was).
     std::array<std::string, kIdentTextCount> lastIdent_{};
     bool unechoedSeen_ = false;  // bytes came back, but not the request's echo
     bool lastUnechoed_ = false;  // the same, for the last exchange alone

@@ -28,8 +28,9 @@ struct IdentificationReplies {
 class LinkHooks {
 public:
     virtual ~LinkHooks() = default;
-    // Once per poll pass, after all of the pass's requests.
-    virtual void decodePass(ReplyView liveData01, ReplyView liveData03) = 0;
+    // Once per poll pass, after all of the pass's requests. measured: both
+    // answers came whole in this pass (the pass has no gap).
+    virtual void decodePass(ReplyView liveData01, ReplyView liveData03, bool measured) = 0;
     // After each successful set-up: the eleven identification texts.
     virtual std::array<std::string, kIdentTextCount> buildIdentification(const IdentificationReplies& replies) = 0;
 };

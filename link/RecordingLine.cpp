@@ -112,7 +112,10 @@ void ReplayLine::add(WireEvent&& e) {
         s.size = static_cast<std::uint16_t>(e.text.size());
     }
     const auto index = static_cast<std::uint32_t>(events_.size());
-    if (e.kind == WireEvent::Kind::Request) requests_[std::string(e.bytes.begin(), e.bytes.end())].push_back(index);
+    if (e.kind == WireEvent::Kind::Request) {
+        requests_[std::string(e.bytes.begin(), e.bytes.end())].push_back(index);
+        if (e.bytes.size() > 4 && e.bytes[3] == 0x21 && e.bytes[4] == 0x01) liveData_.push_back(index);
+    }
     if (e.kind == WireEvent::Kind::Pass) passes_.push_back(index);
     if (e.kind == WireEvent::Kind::Note && e.text == Com_Port::kReconnectingNote) reconnected_ = true;
     events_.push_back(s);
@@ -152,6 +155,7 @@ std::unique_ptr<ReplayLine> ReplayLine::load(const std::string& path, bool realt
     if (!splitter.finish(keep, error)) return nullptr;
     line->device_ = splitter.parser().device();
     line->started_ = splitter.parser().started();
+    line->loadNote_ = splitter.note();
     if (!line->finishLoading(error)) return nullptr;
     return line;
 }
@@ -163,11 +167,16 @@ std::unique_ptr<ReplayLine> ReplayLine::fromText(std::string_view text, bool rea
     if (!splitter.feed(text, keep, error) || !splitter.finish(keep, error)) return nullptr;
     line->device_ = splitter.parser().device();
     line->started_ = splitter.parser().started();
+    line->loadNote_ = splitter.note();
     if (!line->finishLoading(error)) return nullptr;
     return line;
 }
 
 bool ReplayLine::open() {
+    if (!loadNote_.empty()) {
+        note(loadNote_);
+        loadNote_.clear();
+    }
     {
         std::lock_guard<std::mutex> lock(waitMutex_);
         if (start_ == platform::Clock::time_point{}) start_ = platform::Clock::now();
@@ -199,6 +208,14 @@ std::size_t ReplayLine::windowEnd() const {
 
 void ReplayLine::answerWith(std::size_t request, bool advance) {
     const std::size_t reply = request + 1;
+    inTurn_ = advance;
+    // The recording ends on this very request (the drive was cut while it
+    // waited for the answer): the replay ends here too, without a pass that
+    // measured nothing.
+    if (reply == events_.size()) {
+        ended_ = true;
+        return;
+    }
     if (advance) cursor_ = reply;
     if (reply < events_.size() && kindAt(reply) == WireEvent::Kind::Reply) {
         pendingReply_ = reply;
@@ -213,10 +230,15 @@ void ReplayLine::write(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint32_t>& at = found->second;
     const auto next = std::lower_bound(at.begin(), at.end(), cursor_);
     if (next != at.end() && *next < windowEnd()) {
-        answerWith(*next, true);
-        return;
-    }
-    if (next == at.end() && at.back() >= tailFrom_) {
+        // A request the drive made only after the next pass's live data is
+        // asked out of turn: answered, but the replay never moves past
+        // another pass's live data for it.
+        const auto live = std::lower_bound(liveData_.begin(), liveData_.end(), cursor_);
+        if (live == liveData_.end() || *live >= *next) {
+            answerWith(*next, true);
+            return;
+        }
+    } else if (next == at.end() && at.back() >= tailFrom_) {
         // Asked to the drive's end, and nothing of it is left: the drive is over.
         ended_ = true;
         return;
@@ -242,8 +264,9 @@ std::size_t ReplayLine::read(std::uint8_t* buffer, std::size_t max) {
     if (pendingReply_ == SIZE_MAX || interrupted_) return 0;
     const Stored& reply = events_[pendingReply_];
     pendingReply_ = SIZE_MAX;
-    // A reply answered out of turn is not waited for: its time is past.
-    if (reply.ms > lastReplyMs_.load()) {
+    // A reply answered out of turn is not waited for, and its time is not
+    // the drive's: the clock stays where the drive is.
+    if (inTurn_ && reply.ms >= lastReplyMs_.load()) {
         waitFor(reply.ms);
         lastReplyMs_ = reply.ms;
     }

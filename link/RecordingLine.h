@@ -121,12 +121,15 @@ private:
     std::string arena_;
     std::map<std::string, std::vector<std::uint32_t>> requests_;  // request bytes -> where
     std::vector<std::uint32_t> passes_;                           // where the pass marks are
+    std::vector<std::uint32_t> liveData_;                         // where the 21 01 requests are
+    std::string loadNote_;                                        // said at the first opening
     std::size_t tailFrom_ = 0;                                    // events after the last pass but one: the drive's end
     std::string device_;
     std::optional<platform::WallTime> started_;
     bool reconnected_ = false;
     std::size_t cursor_ = 0;
     std::size_t pendingReply_ = SIZE_MAX;
+    bool inTurn_ = false;  // the pending reply is the drive's next
     // The pace: the recorded time anchorMs_ was reached at anchor_, and
     // from there speed_ recorded milliseconds pass in one (0: no waiting).
     int speed_;

@@ -25,10 +25,10 @@ constexpr std::size_t kDtcReplySize = 1024;
 // byte here brought no data.
 constexpr std::size_t kLiveData01FormatByte = 8;
 
-// Output control (service 30), after the echo of 5 or 6 bytes: the answer's
-// service byte or a refusal's reason, then the state.
-constexpr std::size_t kControlRefusalReason = 12;  // 0x22: conditions not correct
-constexpr std::size_t kControlReportState = 13;    // 0xFF on, 0x00 off
-constexpr std::size_t kControlOnState = 14;        // the state after "on"
+// Output control (service 30): the state in the answer to a report (after
+// its 7-byte echo) and to "on" (after its 8-byte echo). A refusal is a
+// negative answer (AnswerRules.h).
+constexpr std::size_t kControlReportState = 13;  // 0xFF on, 0x00 off
+constexpr std::size_t kControlOnState = 14;      // the state after "on"
 
 }  // namespace klink

@@ -78,8 +78,10 @@ std::string parseLine(std::string_view line, std::int64_t previousMs, WireEvent&
                 return "a request must be hexadecimal bytes";
             break;
         case WireEvent::Kind::Reply:
-            if (!parseHex(arg, e.bytes) || e.bytes.size() > kMaxRecordedReply)
-                return "a reply must be hexadecimal bytes";
+            if (!parseHex(arg, e.bytes)) return "a reply must be hexadecimal bytes";
+            if (e.bytes.size() > kMaxRecordedReply)
+                return "a reply of " + std::to_string(e.bytes.size()) + " bytes; no exchange reads more than " +
+                       std::to_string(kMaxRecordedReply);
             break;
         case WireEvent::Kind::Status:
         case WireEvent::Kind::OpenFailed:
@@ -213,8 +215,17 @@ bool RecordingSplitter::finish(const std::function<void(WireEvent&&)>& event, st
         return false;
     }
     if (!partial_.empty()) {
-        error = whyUnfinished(partial_, "the recording ends in the middle of a line");
-        return false;
+        // A recording cut inside its last line (a full disk, a crash) keeps
+        // every whole line before it; anything else wrong with it is said.
+        // (A file whose lines end in a carriage return alone is one line.)
+        const auto cr = partial_.find('\r');
+        if (cr != std::string::npos && cr + 1 < partial_.size()) {
+            error = whyUnfinished(partial_, {});
+            return false;
+        }
+        partial_.clear();
+        note_ = "the recording ends in the middle of line " + std::to_string(parser_.lines() + 1) +
+                "; replayed up to the line before it";
     }
     (void)event;
     return true;
@@ -264,7 +275,10 @@ bool WireRecorder::start(const std::string& path, const RecordingHeader& header,
     std::string head = std::string(kRecordingMagic) + "\n# program " + header.program + "\n# started " +
                        platform::headerTime(started_) + "\n# device " + header.device + "\n";
     if (!header.options.empty()) head += "# options " + header.options + "\n";
-    if (std::fputs(head.c_str(), file_) < 0 || std::fflush(file_) != 0) fail(errno);
+    if (std::fputs(head.c_str(), file_) < 0 || std::fflush(file_) != 0)
+        fail(errno);
+    else
+        written_ = head.size();
     return true;
 }
 
@@ -287,6 +301,7 @@ void WireRecorder::fail(int error) {
 }
 
 std::int64_t WireRecorder::nowMs() const {
+    if (clock_) return clock_();
     return std::chrono::duration_cast<std::chrono::milliseconds>(platform::Clock::now() - epoch_).count();
 }
 
@@ -300,11 +315,18 @@ void WireRecorder::record(WireEvent e) {
         lastMs_ = e.ms;
         const std::string line = formatEvent(e) + "\n";
         // Each line reaches the system at once: a killed program's recording
-        // holds everything up to its last moment.
+        // holds everything up to its last moment. A line is there whole or
+        // not at all: what a failed write left of it is cut off again.
         if (std::fputs(line.c_str(), file_) < 0 || std::fflush(file_) != 0) {
-            fail(errno);
+            const int err = errno;
+            std::fclose(file_);
+            file_ = nullptr;
+            platform::truncateFile(path_, written_);
+            fail(err);
             report = failure_;
             to = report_;
+        } else {
+            written_ += line.size();
         }
     }
     if (!report.empty() && to) to(report);

@@ -87,6 +87,9 @@ public:
     // The stream has ended.
     bool finish(const std::function<void(WireEvent&&)>& event, std::string& error);
     const RecordingParser& parser() const { return parser_; }
+    // What the reader should know of a recording it could read: that its
+    // last line was cut, say. Empty when nothing.
+    const std::string& note() const { return note_; }
 
 private:
     bool takeLine(std::string_view line, const std::function<void(WireEvent&&)>& event, std::string& error);
@@ -95,6 +98,7 @@ private:
     std::string whyUnfinished(std::string_view head, const std::string& otherwise) const;
     RecordingParser parser_;
     std::string partial_;
+    std::string note_;
     std::uint64_t total_ = 0;
 };
 
@@ -126,6 +130,8 @@ public:
     void setFailureReport(std::function<void(const std::string&)> report);
     // Milliseconds since the recording began.
     std::int64_t nowMs() const;
+    // Times from this clock instead (a simulated line's). Before start.
+    void setClock(std::function<std::int64_t()> clock) { clock_ = std::move(clock); }
     // When it began, on the wall clock (what its header says); set by start.
     platform::WallTime started() const {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -148,6 +154,8 @@ private:
     platform::Clock::time_point epoch_{};
     platform::WallTime started_;
     std::int64_t lastMs_ = 0;
+    std::uint64_t written_ = 0;  // bytes of whole lines in the file
+    std::function<std::int64_t()> clock_;
     std::string lastStatus_;
     bool anyStatus_ = false;
     bool failed_ = false;

@@ -172,7 +172,7 @@ void MainWindow::passCompleted(std::uint64_t pass) {
     if (!link_->passGap().empty()) return;
     static thread_local ecu::PassRecord r;
     r.pass = pass;
-    r.timeMs = link_->lastReplyMs();
+    r.timeMs = link_->passTimeMs();
     r.thrBefore = decoder_->thrBeforeLastPass();
     const std::uint32_t reconnections = linkData.reconnections.load(std::memory_order_acquire);
     r.afterGap = reconnections != reconnectionsKept_ && !session_.empty();

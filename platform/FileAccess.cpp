@@ -46,6 +46,17 @@ std::FILE* openFile(const std::string& utf8Path, const char* mode) {
     return _wfopen(wide(utf8Path).c_str(), wide(mode).c_str());
 }
 
+bool truncateFile(const std::string& utf8Path, std::uint64_t size) {
+    const HANDLE h = CreateFileW(wide(utf8Path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(size);
+    const bool ok = GetFileType(h) == FILE_TYPE_DISK && SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+    CloseHandle(h);
+    return ok;
+}
+
 std::vector<std::string> utf8Arguments(int argc, char** argv) {
     int n = 0;
     LPWSTR* wideArgs = CommandLineToArgvW(GetCommandLineW(), &n);
@@ -102,6 +113,12 @@ FileReader::Result FileReader::read(char* buffer, std::size_t size, std::size_t&
 #else
 
 std::FILE* openFile(const std::string& utf8Path, const char* mode) { return std::fopen(utf8Path.c_str(), mode); }
+
+bool truncateFile(const std::string& utf8Path, std::uint64_t size) {
+    struct stat st {};
+    if (::stat(utf8Path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return ::truncate(utf8Path.c_str(), static_cast<off_t>(size)) == 0;
+}
 
 std::vector<std::string> utf8Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -14,6 +15,10 @@ namespace platform {
 
 // fopen with a UTF-8 name; nothing (errno set) when it fails.
 std::FILE* openFile(const std::string& utf8Path, const char* mode);
+
+// Cuts a regular file back to size bytes (a UTF-8 name); false where it
+// cannot (a device, say: nothing to cut).
+bool truncateFile(const std::string& utf8Path, std::uint64_t size);
 
 // Reads a file piece by piece without ever blocking for long: a pipe with no
 // writer yet, a terminal or a slow disk is waited for in short steps, and

@@ -12,8 +12,10 @@
 
 #include "logic/MainWindow.h"
 #include "painting/PaintGate.h"
+#include "sim/FaultyEcuLine.h"
 #include "sim/SimulatedLine.h"
 #include "tests/TestSupport.h"
+#include "tests/WireFaultCampaign.h"
 
 namespace {
 
@@ -339,3 +341,52 @@ TEST(MainWindowLogic, AReplayReviewedAtOnceKeepsTheDriveAndItsTablesAreTheLogger
     main.shutDown();
 }
 #endif
+
+// The drive kept for looking back holds exactly the passes whose two answers
+// came whole, each as the bytes of its own pass gave it, behind a wire that
+// spoils a quarter of the exchanges (the wire-fault campaign's line and
+// checker, on the link's own thread).
+TEST(MainWindowLogic, TheKeptDriveHoldsOnlyMeasuredPassesBehindABadWire) {
+    auto faulty = std::make_unique<sim::FaultyEcuLine>(11);
+    campaign::Checker checker(platform::wallNow());
+    std::mutex mutex;
+    faulty->onExchange = [&](const sim::FaultExchange& e) {
+        std::lock_guard<std::mutex> lock(mutex);
+        checker.exchange(e);
+        checker.rows.clear();
+        checker.csv.clear();
+        checker.identLines.clear();
+    };
+    lines::MadeLine made(std::move(faulty));
+    made.reconnects = true;
+    FakeFace face;
+    logic::TesterOptions options;
+    options.settingsPath = testsupport::tempSettingsPath();
+    logic::MainWindow main(options, std::move(made), face);
+    ASSERT_EQ(main.begin("."), "");
+    main.created();
+    // The codes read in every pass, as with their window open: a row's time
+    // is still its own live data's.
+    klink::post(main.linkData.command.dtcReadRequest);
+    main.start();
+    ASSERT_TRUE(face.until([&] { return main.link().passCount() >= 2000; }));
+    main.stop();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return main.link().threadParked(); }));
+    std::lock_guard<std::mutex> lock(mutex);
+    const ecu::SessionHistory& kept = main.session();
+    std::size_t wrong = 0, count = 0;
+    for (std::size_t i = kept.first(); i < kept.end(); ++i, ++count) {
+        ecu::LiveData d;
+        ecu::PassRecord r;
+        ASSERT_TRUE(kept.decode(i, '.', d, &r));
+        const auto measured = checker.byPass.find(r.pass);
+        if (measured == checker.byPass.end() || measured->second != cli::logRow(r.pass, r.timeMs, d))
+            EXPECT_LT(++wrong, 3u) << "kept pass " << r.pass << " is not what its own bytes say";
+    }
+    EXPECT_EQ(wrong, 0u);
+    // (A pass that "Стоп" parked halfway is not over yet.)
+    const auto over = checker.byPass.upper_bound(main.link().passCount());
+    EXPECT_EQ(count, static_cast<std::size_t>(std::distance(checker.byPass.begin(), over)));
+    EXPECT_GT(count, 500u);
+    main.shutDown();
+}

@@ -76,7 +76,6 @@ TEST(Recording, ABadRecordingIsRefusedWithTheLineThatIsWrong) {
     const std::string magic = std::string(klink::kRecordingMagic) + "\n";
     const std::vector<std::pair<std::string, std::string>> bad = {
         {"", "the file is empty"},
-        {magic + "0 open\n5 > 81 10 F1", "line 3: the recording ends in the middle of a line"},
         {magic + "0 open\n5 > 81 1O F1\n", "line 3: a request must be hexadecimal bytes"},
         {magic + "9 open\n5 wake\n", "line 3: time runs backwards"},
         {magic + "0 open\n5 launch\n", "line 3: unknown event \"launch\""},
@@ -258,7 +257,10 @@ TEST(Recording, AReplayEndsAtTheEndOfTheDriveWhateverItsOptions) {
     const LogRun asked = runLogger("--replay " + without + " --dtc");
     EXPECT_EQ(asked.status, 0) << asked.err;
     EXPECT_EQ(std::count(asked.out.begin(), asked.out.end(), '\n') > 3, true);
-    EXPECT_EQ(asked.err, "m797-log: " + without + ": end of the recording\n");
+    // Codes the drive never read are not printed, not even as a count of 0.
+    EXPECT_EQ(asked.err, "m797-log: " + without + ": end of the recording\nm797-log: " + without +
+                             ": error codes not read (18: no answer)\n");
+    EXPECT_EQ(asked.out.find("dtc"), std::string::npos);
 }
 
 // What a fault report needs survives a kill: a connection that keeps
@@ -284,6 +286,37 @@ TEST(Recording, AFailedWriteIsSaidOnceAndTheRunEndsWithItsOwnStatus) {
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err, "m797-log: /dev/full: the recording stopped: No space left on device\n");
     EXPECT_NE(rowsOf(r.out), "");  // the run itself went on
+}
+
+// A disk that fills up ends the recording on a whole line: the file size
+// limit stands for the full disk. Such a recording, and one cut inside its
+// last line, replays every whole pass it holds, with one note.
+TEST(Recording, ARecordingCutShortReplaysItsWholePasses) {
+    const std::string path = tempFile("full-disk.txt");
+    const std::string errPath = tempFile("full-disk.err");
+    const auto full =
+        testsupport::runCommand("bash -c 'ulimit -f 6; trap \"\" XFSZ; exec " + std::string(M797_LOG_PATH) +
+                                " --simulate --passes 14 --record " + path + "' 2>" + errPath);
+    EXPECT_EQ(full.status, 3) << contents(errPath);
+    const std::string written = contents(path);
+    ASSERT_GT(written.size(), 3000u);
+    EXPECT_EQ(written.back(), '\n');
+    const LogRun replay = runLogger("--replay " + path);
+    EXPECT_EQ(replay.status, 0) << replay.err;
+    const std::string rows = rowsOf(replay.out);
+    EXPECT_EQ(rows, rowsOf(full.out).substr(0, rows.size()));
+    EXPECT_GT(std::count(rows.begin(), rows.end(), '\n'), 5);
+
+    const std::string cut = tempFile("cut.txt");
+    std::ofstream(cut) << written.substr(0, written.rfind(" < ") + 6);
+    const LogRun again = runLogger("--replay " + cut);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.err.find("the recording ends in the middle of line"), std::string::npos) << again.err;
+    EXPECT_EQ(again.err.find("measured nothing"), std::string::npos) << again.err;
+    // The pass whose reply was cut is not replayed; every one before it is.
+    const std::string before = rows.substr(0, rows.rfind('\n', rows.size() - 2) + 1);
+    EXPECT_TRUE(rowsOf(again.out) == before || rowsOf(again.out) == rows);
+    EXPECT_GT(before.size(), 0u);
 }
 
 // The reader holds no more than a line at a time besides what it keeps,

@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The checker of the wire-fault campaign: it hears every exchange the link
+// made on the faulty line, judges each reply on its own (written apart from
+// the link's answer check, from the ECU's own block sizes), and decodes what
+// a pass actually received into fresh buffers. What the program shows must
+// be exactly that: a row for each pass whose two answers came whole, none
+// for any other, the codes of the last whole answer, and only the
+// identification texts whose replies came whole.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cli/LogRows.h"
+#include "ecu/CsvTable.h"
+#include "ecu/Identification.h"
+#include "ecu/LiveDecoder.h"
+#include "link/WireLayout.h"
+#include "platform/Cp1251.h"
+#include "platform/WallClock.h"
+#include "sim/EcuModel.h"
+#include "sim/FaultyEcuLine.h"
+
+namespace campaign {
+
+// A whole, positive answer of the expected header to service (and
+// parameter), reaching lastPosition (counted with the echo).
+inline bool answered(const sim::FaultExchange& e, std::uint8_t service, int parameter, std::size_t headerLength,
+                     std::size_t lastPosition) {
+    const auto& r = e.received;
+    const std::size_t echo = e.request.size();
+    if (r.size() < echo + 4 || !std::equal(e.request.begin(), e.request.end(), r.begin())) return false;
+    const std::uint8_t* a = r.data() + echo;
+    if ((a[0] & 0xC0) != 0x80) return false;
+    const std::size_t h = (a[0] & 0x3F) ? 3 : 4;
+    const std::size_t len = h == 3 ? (a[0] & 0x3F) : a[3];
+    if (h != headerLength || len == 0 || r.size() - echo < h + len + 1) return false;
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < h + len; ++i) sum += a[i];
+    if ((sum & 0xFF) != a[h + len]) return false;
+    if (a[h] != service + 0x40) return false;
+    if (parameter >= 0 && (len < 2 || a[h + 1] != parameter)) return false;
+    if (service == 0x18) lastPosition = 12 + 3 * static_cast<std::size_t>(r.size() > 12 ? r[12] : 0);
+    return echo + h + len - 1 >= lastPosition;
+}
+
+inline bool isRequest(const sim::FaultExchange& e, std::uint8_t service, int parameter = -1) {
+    return e.request.size() > 4 && e.request[3] == service && (parameter < 0 || e.request[4] == parameter);
+}
+
+template <std::size_t N>
+std::array<std::uint8_t, N> bufferOf(const sim::FaultExchange& e) {
+    std::array<std::uint8_t, N> b{};
+    std::copy_n(e.received.begin(), std::min(N, e.received.size()), b.begin());
+    return b;
+}
+
+class Checker {
+public:
+    explicit Checker(platform::WallTime started) : started_(started) { carried_.setFlagNames(); }
+
+    // Every exchange, in order.
+    void exchange(const sim::FaultExchange& e) {
+        using M = sim::EcuModel;
+        if (isRequest(e, 0x21, 0x01)) {
+            ++pass_;
+            live01_ = e;
+            awaiting03_ = true;
+        } else if (awaiting03_ && isRequest(e, 0x21, 0x03)) {
+            awaiting03_ = false;
+            const bool ok = answered(live01_, 0x21, 0x01, 4, 11 + M::kBlock01Size) &&
+                            answered(e, 0x21, 0x03, 3, 10 + M::kBlock03Size);
+            if (!ok) return;
+            ++measured_;
+            const auto b01 = bufferOf<klink::kLiveData01ReplySize>(live01_);
+            const auto b03 = bufferOf<klink::kLiveData03ReplySize>(e);
+            ecu::decodeLiveData({b01.data(), b01.size()}, {b03.data(), b03.size()}, carried_);
+            rows.push_back(cli::logRow(pass_, e.ms, carried_));
+            csv.push_back(ecu::csvRow(pass_, e.ms, platform::isoTime(started_.later(e.ms)), carried_));
+            if (keepRows) byPass[pass_] = rows.back();
+        } else if (isRequest(e, 0x18)) {
+            if (answered(e, 0x18, -1, 3, 12)) codes_ = bufferOf<klink::kDtcReplySize>(e);
+        } else if (isRequest(e, 0x21, 0xA1)) {
+            ident_[0] = answered(e, 0x21, 0xA1, 3, 17) ? e : sim::FaultExchange{};
+        } else if (isRequest(e, 0x21, 0xA2)) {
+            ident_[1] = answered(e, 0x21, 0xA2, 3, 17) ? e : sim::FaultExchange{};
+        } else if (isRequest(e, 0x21, 0xA3)) {
+            ident_[2] = answered(e, 0x21, 0xA3, 3, 20) ? e : sim::FaultExchange{};
+        } else if (isRequest(e, 0x1A, 0x80)) {
+            ident_[3] = answered(e, 0x1A, 0x80, 4, 11 + M::kEcuIdSize) ? e : sim::FaultExchange{};
+            identification();
+        }
+    }
+
+    // What the program must print, in order; taken by whoever compares.
+    std::deque<std::string> rows, csv, identLines;
+    // The identification texts the screen must show after the last set-up:
+    // those of a reply that did not come whole are empty.
+    std::array<std::string, klink::kIdentTextCount> screenTexts{};
+    // The measured passes' rows by pass number, while keepRows.
+    std::map<std::uint64_t, std::string> byPass;
+    bool keepRows = true;
+    std::uint64_t passes() const { return pass_; }
+    std::uint64_t measured() const { return measured_; }
+    // The code lines of the last whole answer; empty when none came.
+    std::vector<std::string> codeLines() const {
+        if (!codes_) return {};
+        return cli::logDtcLines(*codes_);
+    }
+
+private:
+    void identification() {
+        const auto a1 = bufferOf<klink::kIdentA1ReplySize>(ident_[0]);
+        const auto a2 = bufferOf<klink::kIdentA2ReplySize>(ident_[1]);
+        const auto a3 = bufferOf<klink::kIdentA3ReplySize>(ident_[2]);
+        const auto id = bufferOf<klink::kEcuIdReplySize>(ident_[3]);
+        const auto texts = ecu::buildIdentTexts(
+            {{a1.data(), a1.size()}, {a2.data(), a2.size()}, {a3.data(), a3.size()}, {id.data(), id.size()}});
+        screenTexts = texts;
+        for (std::size_t k = 0; k < texts.size(); ++k) {
+            if (ident_[ecu::identSourceReply(k)].received.empty()) continue;
+            identLines.push_back("ident " + std::to_string(k) + ": " + cp1251::toUtf8(ecu::shownIdent(texts[k])));
+        }
+        ident_ = {};
+    }
+
+    platform::WallTime started_;
+    std::uint64_t pass_ = 0;
+    std::uint64_t measured_ = 0;
+    bool awaiting03_ = false;
+    sim::FaultExchange live01_;
+    ecu::LiveData carried_;  // only measured passes decode into it
+    std::optional<std::array<std::uint8_t, klink::kDtcReplySize>> codes_;
+    std::array<sim::FaultExchange, 4> ident_{};
+};
+
+}  // namespace campaign
