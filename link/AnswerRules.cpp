@@ -74,10 +74,6 @@ std::string answerGap(const AnswerRule& rule, const std::uint8_t* reply, std::si
             return "answer for local identifier " + platform::hexByte(a[header + 1]) + ", asked " +
                    platform::hexByte(static_cast<std::uint8_t>(rule.parameter));
     }
-    // The positions read are fixed: another header moves every one of them.
-    if (header != rule.header)
-        return "the answer's header has " + std::to_string(header) + " bytes where " + std::to_string(rule.header) +
-               " are read";
     std::size_t lastRead = rule.lastRead;
     if (rule.service == kDtcAnswer.service && n > kDtcCountPosition)
         lastRead = kDtcCountPosition + kDtcRecordSize * reply[kDtcCountPosition];
@@ -85,6 +81,10 @@ std::string answerGap(const AnswerRule& rule, const std::uint8_t* reply, std::si
     if (lastData < lastRead)
         return "answer ends at byte " + std::to_string(lastData) + ", the decoder reads up to byte " +
                std::to_string(lastRead);
+    // The positions read are fixed: another header moves every one of them.
+    if (header != rule.header)
+        return "the answer's header has " + std::to_string(header) + " bytes where " + std::to_string(rule.header) +
+               " are read";
     return {};
 }
 

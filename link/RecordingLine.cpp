@@ -207,7 +207,10 @@ std::size_t ReplayLine::windowEnd() const {
 }
 
 void ReplayLine::answerWith(std::size_t request, bool advance) {
-    const std::size_t reply = request + 1;
+    // What the line noted while it read (a port that went away) may stand
+    // between a request and its reply.
+    std::size_t reply = request + 1;
+    while (reply < events_.size() && kindAt(reply) == WireEvent::Kind::Note) ++reply;
     inTurn_ = advance;
     // The recording ends on this very request (the drive was cut while it
     // waited for the answer): the replay ends here too, without a pass that

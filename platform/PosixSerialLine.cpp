@@ -79,6 +79,7 @@ bool PosixSerialLine::fail(const std::string& reason) {
 }
 
 bool PosixSerialLine::open() {
+    gone_ = false;
     close();
     fd_ = ::open(name().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) return fail(openFailure(errno, name()));
@@ -142,6 +143,16 @@ bool PosixSerialLine::setBreak(bool on) { return control(on ? TIOCSBRK : TIOCCBR
 
 void PosixSerialLine::sendByte(std::uint8_t byte) { write(&byte, 1); }
 
+void PosixSerialLine::drain() {
+    if (fd_ >= 0) (void)::ioctl(fd_, TCSBRK, 1);  // tcdrain: the output has left the driver
+}
+
+void PosixSerialLine::lost(int error) {
+    if (error != EIO && error != ENODEV && error != ENXIO) return;
+    gone_ = true;
+    note(std::string("the port went away (") + std::strerror(error) + "): is the adapter unplugged?");
+}
+
 bool PosixSerialLine::awaitZero(Clock::time_point deadline) {
     while (!interrupted_.load(std::memory_order_relaxed)) {
         const int waitMs = remainingMs(deadline);
@@ -180,7 +191,10 @@ void PosixSerialLine::write(const std::uint8_t* data, std::size_t size) {
             done += static_cast<std::size_t>(n);
             continue;
         }
-        if (n < 0 && errno != EAGAIN && errno != EINTR) return;  // device gone
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            lost(errno);
+            return;
+        }
         pollfd p{fd_, POLLOUT, 0};
         if (poll(&p, 1, remainingMs(deadline)) <= 0) return;
     }
@@ -212,7 +226,8 @@ std::size_t PosixSerialLine::read(std::uint8_t* buffer, std::size_t max) {
                 continue;
             }
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-            break;  // EOF or EIO: the device went away mid-read
+            lost(n == 0 ? ENODEV : errno);  // EOF or EIO: the device went away mid-read
+            break;
         }
         if (p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) break;
     }
@@ -224,7 +239,7 @@ void PosixSerialLine::purgeReceive() {
 }
 
 void PosixSerialLine::wakeUp() {
-    if (fd_ < 0) {
+    if (fd_ < 0 || gone_) {
         pauseFor(WakeTiming::kTotal);
         return;
     }

@@ -50,6 +50,10 @@ private:
     bool setRate(unsigned baud) override;
     bool setBreak(bool on) override;
     void sendByte(std::uint8_t byte) override;
+    void drain() override;
+    // The device went away under the open port: said once, and nothing is
+    // tried on it until it is opened again.
+    void lost(int error);
     bool awaitZero(Clock::time_point deadline) override;
     void purge() override { purgeReceive(); }
 
@@ -59,6 +63,7 @@ private:
     std::atomic<bool> interrupted_{false};
     unsigned grantedBaud_ = 0;
     WakeRecord lastWake_{};
+    bool gone_ = false;  // link thread
 };
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 
 #include "platform/TimedPause.h"
 
+#include <algorithm>
 #include <string>
 
 namespace platform {
@@ -16,14 +17,20 @@ WakeRecord wakeBySlowByte(WakePort& port) {
     rec.start = Clock::now();
     port.sendByte(0x00);
     // Start bit and eight zero data bits: nine bit times of 1/360 s, 25 ms,
-    // timed by the chip. The rate never changes back before they are out,
-    // whatever arrives; then the byte's own echo (a 0x00) proves it is off
-    // the wire. A port that echoes nothing gets the whole 50 ms.
-    rec.rising = rec.start + WakeTiming::kLow;
+    // timed by the chip. The rate never changes back before the byte is off
+    // the wire: on a USB chip it leaves some time after the write returns,
+    // so the switch comes nine bit times after the byte left the driver, and
+    // never sooner: a zero already waiting (noise) proves nothing. A port that drains only
+    // once the byte is out (a UART on the board) switches later, while the
+    // line is already high, which keeps the pattern.
+    rec.rising = std::max(rec.start, Clock::now()) + WakeTiming::kLow;
     pauseUntil(rec.rising);
-    rec.echoSeen = port.awaitZero(rec.start + WakeTiming::kTotal);
+    // The echo proves the byte is off the wire; a USB chip hands it over up
+    // to its latency later (FTDI: 16 ms). A port that echoes nothing gets
+    // the whole pattern's time.
+    rec.echoSeen = port.awaitZero(std::max(rec.rising, rec.start + WakeTiming::kTotal - std::chrono::milliseconds(5)));
     port.setRate(kLinkBaud);
-    pauseUntil(rec.start + WakeTiming::kTotal);
+    pauseUntil(std::max(rec.start + WakeTiming::kTotal, Clock::now() + std::chrono::milliseconds(1)));
     rec.end = Clock::now();
     return rec;
 }

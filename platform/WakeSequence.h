@@ -29,6 +29,9 @@ public:
     // False when the driver refuses the break.
     virtual bool setBreak(bool on) = 0;
     virtual void sendByte(std::uint8_t byte) = 0;
+    // Returns once what was sent has left the driver (tcdrain); a USB chip
+    // may still be sending it then.
+    virtual void drain() {}
     // Waits until the deadline for a 0x00 byte to come back, reading and
     // dropping any other; true if one came. A break comes back as a 0x00
     // too (a framing error with a zero byte).

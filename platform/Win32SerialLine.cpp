@@ -167,6 +167,10 @@ std::size_t Win32SerialLine::read(std::uint8_t* buffer, std::size_t max) {
 
 void Win32SerialLine::sendByte(std::uint8_t byte) { write(&byte, 1); }
 
+void Win32SerialLine::drain() {
+    if (handle_ != INVALID_HANDLE_VALUE) (void)FlushFileBuffers(handle_);  // the output has left the driver
+}
+
 bool Win32SerialLine::awaitZero(Clock::time_point deadline) {
     while (!interrupted_ && Clock::now() < deadline) {
         COMSTAT status{};

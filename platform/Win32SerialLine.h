@@ -47,6 +47,7 @@ private:
     bool setRate(unsigned baud) override;
     bool setBreak(bool on) override;
     void sendByte(std::uint8_t byte) override;
+    void drain() override;
     bool awaitZero(Clock::time_point deadline) override;
     // One ReadFile: what has come, or after a slice of waiting for it.
     bool readSome(std::uint8_t* buffer, DWORD max, DWORD& got);

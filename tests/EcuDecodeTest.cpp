@@ -2,9 +2,12 @@
 // Live-data decoding against worked values, byte by byte.
 #include <gtest/gtest.h>
 
+#include "ecu/Identification.h"
 #include "ecu/LiveDecoder.h"
 #include "ecu/ParameterCatalogue.h"
 #include "ecu/ValueText.h"
+#include "link/AnswerRules.h"
+#include "link/WireLayout.h"
 #include "platform/Cp1251.h"
 
 using ecu::formatFixed;
@@ -262,4 +265,46 @@ TEST(ParameterCatalogue, TextsKindsAndLabelPositions) {
     int companions = 0;
     for (const auto& p : cat.all()) companions += p.companionSource != 0;
     EXPECT_EQ(companions, 10);
+}
+
+// The link's answer check demands each answer reach the highest position the
+// decoding reads, and no further: the decoding never reads past what its
+// table says (a byte changed beyond it changes no readout) and does read the
+// position itself. The same for the identification texts.
+TEST(LiveDecode, TheAnswerRulesNameTheHighestPositionsTheDecodersRead) {
+    const auto readouts = [](const std::vector<std::uint8_t>& l01, const std::vector<std::uint8_t>& l03) {
+        ecu::LiveData d;
+        d.setFlagNames();
+        ecu::decodeLiveData({l01.data(), l01.size()}, {l03.data(), l03.size()}, d);
+        std::string all;
+        for (const auto& p : ecu::ParameterCatalogue::instance().all()) all += d.chartReadout(p.number) + "|";
+        for (const auto& f : d.flag) all += std::to_string(f.state);
+        return all;
+    };
+    for (const klink::AnswerRule* rule : {&klink::kLiveData01Answer, &klink::kLiveData03Answer}) {
+        SCOPED_TRACE(rule->request);
+        const bool main = rule == &klink::kLiveData01Answer;
+        std::vector<std::uint8_t> l01(klink::kLiveData01ReplySize), l03(klink::kLiveData03ReplySize);
+        for (std::size_t i = 0; i < l01.size(); ++i) l01[i] = static_cast<std::uint8_t>(i * 37 + 11);
+        for (std::size_t i = 0; i < l03.size(); ++i) l03[i] = static_cast<std::uint8_t>(i * 53 + 7);
+        const std::string base = readouts(l01, l03);
+        std::vector<std::uint8_t>& block = main ? l01 : l03;
+        for (std::size_t p = rule->lastRead; p < block.size(); ++p) {
+            const std::uint8_t kept = block[p];
+            block[p] = static_cast<std::uint8_t>(kept ^ 0xA5);
+            if (p == rule->lastRead)
+                EXPECT_NE(readouts(l01, l03), base) << "position " << p << " is not read";
+            else
+                EXPECT_EQ(readouts(l01, l03), base) << "position " << p << " is read";
+            block[p] = kept;
+        }
+    }
+    const std::array<const klink::AnswerRule*, 4> sources = {&klink::kIdentA1Answer, &klink::kIdentA2Answer,
+                                                             &klink::kIdentA3Answer, &klink::kEcuIdAnswer};
+    std::array<std::size_t, 4> highest{};
+    for (std::size_t k = 0; k < klink::kIdentTextCount; ++k) {
+        std::size_t& h = highest[ecu::identSourceReply(k)];
+        h = std::max(h, ecu::identLastPosition(k));
+    }
+    for (std::size_t r = 0; r < sources.size(); ++r) EXPECT_EQ(highest[r], sources[r]->lastRead) << sources[r]->request;
 }

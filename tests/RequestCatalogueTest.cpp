@@ -74,3 +74,40 @@ TEST(RequestCatalogue, EveryFrameIsByteExactWithItsChecksumAndReadLimit) {
     EXPECT_EQ(hex(Bytes(frame43.begin(), frame43.end())), "84 10 F1 30 43 07 64 63");
     EXPECT_EQ(klink::frameChecksum(frame43.data(), 7), frame43[7]);
 }
+
+// Each way a reply can fail to answer its request has its own reason.
+TEST(AnswerRules, EachWayAReplyFailsItsRequestHasItsOwnReason) {
+    const klink::RequestCatalogue c;
+    const auto reply = [&](std::vector<std::uint8_t> answer) {
+        std::vector<std::uint8_t> r(c.liveData01.data(), c.liveData01.data() + c.liveData01.length);
+        unsigned sum = 0;
+        for (auto b : answer) sum += b;
+        answer.push_back(static_cast<std::uint8_t>(sum));
+        r.insert(r.end(), answer.begin(), answer.end());
+        return klink::answerGap(klink::kLiveData01Answer, r.data(), r.size(), c.liveData01.length);
+    };
+    std::vector<std::uint8_t> whole = {0x80, 0xF1, 0x10, 67, 0x61, 0x01};
+    whole.resize(4 + 67, 0x5A);
+    EXPECT_EQ(reply(whole), "");
+    EXPECT_EQ(reply({0x84, 0xF1, 0x10, 0x61, 0x01, 0x5A, 0x5A}),
+              "answer ends at byte 12, the decoder reads up to byte 76");
+    EXPECT_EQ(reply({0x83, 0xF1, 0x10, 0x7F, 0x21, 0x12}), "negative answer 7F 21 12: subfunction not supported");
+    std::vector<std::uint8_t> other = whole;
+    other[5] = 0x02;
+    EXPECT_EQ(reply(other), "answer for local identifier 02, asked 01");
+    other = whole;
+    other[4] = 0x5A;
+    EXPECT_EQ(reply(other), "answer for service 1A, asked 21");
+    std::vector<std::uint8_t> cut(c.liveData01.data(), c.liveData01.data() + c.liveData01.length);
+    EXPECT_EQ(klink::answerGap(klink::kLiveData01Answer, cut.data(), cut.size(), cut.size()), "no answer");
+    cut.insert(cut.end(), whole.begin(), whole.begin() + 9);
+    EXPECT_EQ(klink::answerGap(klink::kLiveData01Answer, cut.data(), cut.size(), c.liveData01.length),
+              "the answer was cut short (9 of 72 bytes)");
+    cut.resize(c.liveData01.length);
+    cut.insert(cut.end(), whole.begin(), whole.end());
+    unsigned sum = 0;
+    for (auto b : whole) sum += b;
+    cut.push_back(static_cast<std::uint8_t>(sum + 1));  // a wrong checksum
+    EXPECT_EQ(klink::answerGap(klink::kLiveData01Answer, cut.data(), cut.size(), c.liveData01.length),
+              "the answer's checksum is wrong");
+}
