@@ -19,10 +19,11 @@ WakeRecord wakeBySlowByte(WakePort& port) {
     // Start bit and eight zero data bits: nine bit times of 1/360 s, 25 ms,
     // timed by the chip. The rate never changes back before the byte is off
     // the wire: on a USB chip it leaves some time after the write returns,
-    // so the switch comes nine bit times after the byte left the driver, and
-    // never sooner: a zero already waiting (noise) proves nothing. A port that drains only
-    // once the byte is out (a UART on the board) switches later, while the
-    // line is already high, which keeps the pattern.
+    // so the switch comes nine bit times after the byte has left the driver,
+    // and never sooner: a zero already waiting (noise) proves nothing. A port
+    // that drains only once the byte is out (a UART on the board) switches
+    // later, while the line is already high, which keeps the pattern.
+    port.drain();
     rec.rising = std::max(rec.start, Clock::now()) + WakeTiming::kLow;
     pauseUntil(rec.rising);
     // The echo proves the byte is off the wire; a USB chip hands it over up

@@ -17,6 +17,7 @@
 #include "link/StatusTexts.h"
 #include "platform/PosixSerialLine.h"
 #include "platform/SerialPorts.h"
+#include "platform/WakeSequence.h"
 #include "sim/PtyPeer.h"
 #include "sim/SimulatedLine.h"
 #include "tests/TestSupport.h"
@@ -319,4 +320,26 @@ TEST(Adapters, AStrayByteNeverCutsTheWakeUpShort) {
         EXPECT_GE(lows[0].second, milliseconds(25));
         EXPECT_LE(lows[0].second, milliseconds(29));
     }
+}
+
+// A USB chip takes the slow byte some time after the write returns, and a
+// zero of noise may already wait: the rate goes back only nine bit times
+// after the byte has left the driver, never 25 ms after the write alone.
+TEST(Adapters, TheSlowByteIsNeverCutByALateChipOrAWaitingZero) {
+    struct LatePort : platform::WakePort {
+        bool setRate(unsigned baud) override {
+            if (baud == platform::kLinkBaud) backAt = Clock::now();
+            return true;
+        }
+        bool setBreak(bool) override { return false; }
+        void sendByte(std::uint8_t) override { sentAt = Clock::now(); }
+        void drain() override { std::this_thread::sleep_for(milliseconds(12)); }
+        bool awaitZero(Clock::time_point) override { return true; }  // the zero of noise
+        void purge() override {}
+        Clock::time_point sentAt, backAt;
+    } port;
+    WakeMethod method = WakeMethod::SlowByte;
+    const platform::WakeRecord w = platform::runWake(port, method, {});
+    EXPECT_GE(port.backAt - port.sentAt, milliseconds(12) + platform::WakeTiming::kLow);
+    EXPECT_GE(w.end - w.start, platform::WakeTiming::kTotal);
 }

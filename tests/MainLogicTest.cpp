@@ -380,8 +380,9 @@ TEST(MainWindowLogic, TheKeptDriveHoldsOnlyMeasuredPassesBehindABadWire) {
         ecu::PassRecord r;
         ASSERT_TRUE(kept.decode(i, '.', d, &r));
         const auto measured = checker.byPass.find(r.pass);
-        if (measured == checker.byPass.end() || measured->second != cli::logRow(r.pass, r.timeMs, d))
+        if (measured == checker.byPass.end() || measured->second != cli::logRow(r.pass, r.timeMs, d)) {
             EXPECT_LT(++wrong, 3u) << "kept pass " << r.pass << " is not what its own bytes say";
+        }
     }
     EXPECT_EQ(wrong, 0u);
     // (A pass that "Стоп" parked halfway is not over yet.)

@@ -288,6 +288,42 @@ TEST(Recording, AFailedWriteIsSaidOnceAndTheRunEndsWithItsOwnStatus) {
     EXPECT_NE(rowsOf(r.out), "");  // the run itself went on
 }
 
+// The codes window opened mid-drive (passes 4 to 6) asked the codes out of
+// turn for a replay with --dtc: it replays every recorded pass under its own
+// number and time, as the replay without --dtc does.
+TEST(Recording, CodesAskedOutOfTurnNeverShiftThePasses) {
+    const std::string path = tempFile("codes-mid-drive.txt");
+    {
+        std::string error;
+        auto line = klink::RecordingLine::create(std::make_unique<sim::SimulatedLine>(sim::SimOptions{}, true), path,
+                                                 {"m797-tester test", "simulated", ""}, error);
+        ASSERT_TRUE(line) << error;
+        klink::LinkData data;
+        klink::RecordingObserver observer(line->recorder(), nullptr);
+        klink::Com_Port port(*line, data, nullptr, &observer);
+        port.loopTurn();
+        for (int pass = 1; pass <= 10; ++pass) {
+            if (pass == 4) klink::post(data.command.dtcReadRequest);
+            if (pass == 7) klink::clearFlag(data.command.dtcReadRequest);
+            port.loopTurn();
+        }
+        port.shutdown();
+        ASSERT_TRUE(line->recorder().finish());
+    }
+    const LogRun plain = runLogger("--replay " + path);
+    const LogRun asked = runLogger("--replay " + path + " --dtc");
+    EXPECT_EQ(asked.status, 0) << asked.err;
+    std::vector<std::string> plainRows, askedRows;
+    for (const auto* run : {&plain, &asked}) {
+        std::istringstream in(run->out);
+        for (std::string l; std::getline(in, l);)
+            if (!l.empty() && l[0] >= '1' && l[0] <= '9') (run == &plain ? plainRows : askedRows).push_back(l);
+    }
+    ASSERT_EQ(plainRows.size(), 10u);
+    EXPECT_EQ(askedRows, plainRows);
+    EXPECT_NE(asked.out.find("dtc count: 3"), std::string::npos);
+}
+
 // A disk that fills up ends the recording on a whole line: the file size
 // limit stands for the full disk. Such a recording, and one cut inside its
 // last line, replays every whole pass it holds, with one note.
