@@ -67,6 +67,7 @@ bool Win32SerialLine::fail(const std::string& reason) {
 
 bool Win32SerialLine::open() {
     close();
+    gone_ = false;
     handle_ = CreateFileA(devicePath(name()).c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */, nullptr,
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle_ == INVALID_HANDLE_VALUE) return fail(openFailure(GetLastError()));
@@ -140,7 +141,17 @@ bool Win32SerialLine::setBreak(bool on) { return on ? SetCommBreak(handle_) != 0
 void Win32SerialLine::write(const std::uint8_t* data, std::size_t size) {
     if (handle_ == INVALID_HANDLE_VALUE || interrupted_) return;
     DWORD written = 0;
-    WriteFile(handle_, data, static_cast<DWORD>(size), &written, nullptr);
+    if (!WriteFile(handle_, data, static_cast<DWORD>(size), &written, nullptr)) lost(GetLastError());
+}
+
+void Win32SerialLine::lost(DWORD error) {
+    // What the USB serial drivers answer once their device was unplugged.
+    if (interrupted_ ||
+        (error != ERROR_BAD_COMMAND && error != ERROR_GEN_FAILURE && error != ERROR_ACCESS_DENIED &&
+         error != ERROR_DEVICE_REMOVED && error != ERROR_OPERATION_ABORTED && error != ERROR_FILE_NOT_FOUND))
+        return;
+    gone_ = true;
+    note("the port went away (" + systemMessage(error) + "): is the adapter unplugged?");
 }
 
 bool Win32SerialLine::readSome(std::uint8_t* buffer, DWORD max, DWORD& got) {
@@ -156,7 +167,10 @@ std::size_t Win32SerialLine::read(std::uint8_t* buffer, std::size_t max) {
     while (got < max && !interrupted_) {
         if (Clock::now() >= std::min(totalDeadline, intervalDeadline)) break;
         DWORD n = 0;
-        if (!readSome(buffer + got, static_cast<DWORD>(max - got), n)) break;
+        if (!readSome(buffer + got, static_cast<DWORD>(max - got), n)) {
+            lost(GetLastError());
+            break;
+        }
         if (n > 0) {
             got += n;
             intervalDeadline = Clock::now() + std::chrono::milliseconds(ReadTimeouts::kInterval);
@@ -195,7 +209,7 @@ void Win32SerialLine::purgeReceive() {
 }
 
 void Win32SerialLine::wakeUp() {
-    if (handle_ == INVALID_HANDLE_VALUE) {
+    if (handle_ == INVALID_HANDLE_VALUE || gone_) {
         pauseFor(WakeTiming::kTotal);
         return;
     }

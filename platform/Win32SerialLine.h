@@ -48,6 +48,9 @@ private:
     bool setBreak(bool on) override;
     void sendByte(std::uint8_t byte) override;
     void drain() override;
+    // The device went away under the open port: said once, and no wake-up
+    // is tried on it until it is opened again.
+    void lost(DWORD error);
     bool awaitZero(Clock::time_point deadline) override;
     // One ReadFile: what has come, or after a slice of waiting for it.
     bool readSome(std::uint8_t* buffer, DWORD max, DWORD& got);
@@ -58,6 +61,7 @@ private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     std::atomic<bool> interrupted_{false};
     unsigned grantedBaud_ = 0;
+    bool gone_ = false;  // the device went away under the open port (link thread)
 };
 
 }  // namespace platform
