@@ -121,7 +121,7 @@ void Logger::identificationRead() {
     }
     for (std::size_t k = 0; k < texts.size(); ++k) {
         if (link_ && !link_->identGaps()[ecu::identSourceReply(k)].empty()) continue;
-        out_ << "ident " << k << ": " << cp1251::toUtf8(ecu::shownIdent(texts[k])) << std::endl;
+        out_ << "ident " << k << ": " << cp1251::toUtf8(klink::shownText(texts[k])) << std::endl;
     }
     if (passes_ == 0) finish(Outcome::PassesDone);
 }

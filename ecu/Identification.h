@@ -22,7 +22,4 @@ std::size_t identSourceReply(std::size_t k);
 // The highest position text k reads from its reply.
 std::size_t identLastPosition(std::size_t k);
 
-// A text as shown: up to its first zero byte.
-inline std::string shownIdent(const std::string& text) { return text.substr(0, text.find('\0')); }
-
 }  // namespace ecu

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const auto texts = ecu::buildIdentTexts({parts[0], parts[1], parts[2], parts[3]});
     std::size_t shown = 0;
-    for (const auto& t : texts) shown += ecu::shownIdent(t).size();
+    for (const auto& t : texts) shown += klink::shownText(t).size();
     volatile std::size_t sink = shown;
     (void)sink;
     return 0;

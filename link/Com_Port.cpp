@@ -217,7 +217,7 @@ void Com_Port::readIdentification() {
         data_.identText.setAll(ident);
         const bool whole = std::all_of(identGaps_.begin(), identGaps_.end(), [](const auto& g) { return g.empty(); });
         // After a reconnection the car at the other end may be another one.
-        const auto shown = [](const std::string& t) { return cp1251::toUtf8(t.substr(0, t.find('\0'))); };
+        const auto shown = [](const std::string& t) { return cp1251::toUtf8(shownText(t)); };
         if (reconnecting_ && observer_ && !lastIdent_[0].empty()) {
             if (!whole) {
                 observer_->adapterNote(

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "link/LinkCommandBlock.h"
 #include "platform/SharedText.h"
@@ -12,6 +13,9 @@
 namespace klink {
 
 constexpr std::size_t kIdentTextCount = 11;
+
+// An identification text as shown: up to its first zero byte.
+inline std::string shownText(const std::string& text) { return text.substr(0, text.find('\0')); }
 
 struct LinkData {
     platform::SharedText statusText;                   // 1251

@@ -35,7 +35,7 @@ void paintPassportPanel(Panel* panel, const DisplaySources& src) {
         setColour(caption);
         text2D(panel, text1251(ecu::kIdentCaptions[static_cast<std::size_t>(k)]), 10, 35 + 30 * k);
         setColour(full);
-        text2D(panel, ecu::shownIdent(ident[static_cast<std::size_t>(k)]), 35, 50 + 30 * k);
+        text2D(panel, klink::shownText(ident[static_cast<std::size_t>(k)]), 35, 50 + 30 * k);
     }
     setColour(full);
     text2D(panel, text1251("Паспорт автомобиля"), 20, 295);
@@ -43,7 +43,7 @@ void paintPassportPanel(Panel* panel, const DisplaySources& src) {
         setColour(caption);
         text2D(panel, text1251(ecu::kIdentCaptions[static_cast<std::size_t>(k)]), 10, 315 + 30 * (k - 8));
         setColour(full);
-        text2D(panel, ecu::shownIdent(ident[static_cast<std::size_t>(k)]), 35, 330 + 30 * (k - 8));
+        text2D(panel, klink::shownText(ident[static_cast<std::size_t>(k)]), 35, 330 + 30 * (k - 8));
     }
     endOverlay();
 }

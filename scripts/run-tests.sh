@@ -82,13 +82,13 @@ missing=$(git ls-files '*.cpp' '*.h' '*.py' '*.sh' '*.cmake' '*CMakeLists.txt' '
   head -n 2 "$f" | grep -q 'SPDX-License-Identifier: GPL-3.0-or-later' || echo "$f"
 done)
 [ -z "$missing" ] || { echo "files without the licence line:"; echo "$missing"; exit 1; }
-if command -v clang-format >/dev/null; then
-  git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
-fi
+# A missing checker fails the stage: a check that skips itself checks nothing.
+for tool in clang-format msgfmt; do
+  command -v "$tool" >/dev/null || { echo "lint: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
+done
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 # The Russian catalogue is a well-formed gettext file whose %s match.
-if command -v msgfmt >/dev/null; then
-  msgfmt --check -o /dev/null po/ru.po
-fi
+msgfmt --check -o /dev/null po/ru.po
 
 stage "normal build"
 bash scripts/build.sh build -DM797_WERROR=ON

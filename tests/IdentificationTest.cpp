@@ -22,7 +22,7 @@ TEST(Identification, TextsAreCopiedByteForByteZerosIncluded) {
     const auto t = ecu::buildIdentTexts(r);
     EXPECT_EQ(t[0], vin);
     EXPECT_EQ(t[1].size(), 16u);
-    EXPECT_EQ(ecu::shownIdent(t[1]), "SSSSSS");
+    EXPECT_EQ(klink::shownText(t[1]), "SSSSSS");
     EXPECT_EQ(t[7].size(), 8u);
     EXPECT_EQ(t[7].back(), 'Z');
     EXPECT_EQ(t[9][0], '\xCF');
@@ -36,5 +36,5 @@ TEST(Identification, TextsAreCopiedByteForByteZerosIncluded) {
     // Nothing received at all: every text is zeros and shows as empty;
     // replies shorter than their fields read as zeros past their end.
     const klink::IdentificationReplies none{{a1.data(), 0}, {a2.data(), 3}, {a3.data(), 0}, {ecuId.data(), 12}};
-    for (const auto& text : ecu::buildIdentTexts(none)) EXPECT_EQ(ecu::shownIdent(text), "");
+    for (const auto& text : ecu::buildIdentTexts(none)) EXPECT_EQ(klink::shownText(text), "");
 }

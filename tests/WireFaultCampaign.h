@@ -123,7 +123,7 @@ private:
         screenTexts = texts;
         for (std::size_t k = 0; k < texts.size(); ++k) {
             if (ident_[ecu::identSourceReply(k)].received.empty()) continue;
-            identLines.push_back("ident " + std::to_string(k) + ": " + cp1251::toUtf8(ecu::shownIdent(texts[k])));
+            identLines.push_back("ident " + std::to_string(k) + ": " + cp1251::toUtf8(klink::shownText(texts[k])));
         }
         ident_ = {};
     }

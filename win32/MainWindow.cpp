@@ -502,7 +502,7 @@ void MainWindow::repaintPanel(int k) {
         if (k == 6) {
             words = logic_.linkData.statusText.get();
         } else {
-            for (const std::string& t : logic_.linkData.identText.getAll()) words += t.substr(0, t.find('\0')) + "\n";
+            for (const std::string& t : logic_.linkData.identText.getAll()) words += klink::shownText(t) + "\n";
         }
         const std::wstring text = wideFrom1251(words);
         if (text != panelWords_[static_cast<std::size_t>(k - 6)]) {
