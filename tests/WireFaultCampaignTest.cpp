@@ -5,7 +5,7 @@
 // are compared with what the checker decodes from the bytes each pass really
 // received; the drive's recording, replayed by the logger, gives the same.
 // M797_CAMPAIGN_PASSES and M797_CAMPAIGN_SEED make it longer or another one
-// (scripts/wire-fault-campaign.sh).
+// (scripts/wire-fault-campaign.sh); M797_CAMPAIGN_RECORDING keeps the drive.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -114,7 +114,10 @@ TEST(WireFaultCampaign, EveryRowCodeAndIdentificationComesFromTheBytesOfItsOwnPa
     // A drive of the test's length is recorded and replayed; a longer one
     // would outgrow what a recording may hold.
     const bool record = passes <= 50000;
-    const std::string path = testsupport::tempDir() + "/campaign-" + std::to_string(seed) + ".txt";
+    // M797_CAMPAIGN_RECORDING keeps the drive's recording where it says.
+    const char* keep = std::getenv("M797_CAMPAIGN_RECORDING");
+    const std::string path =
+        keep && *keep ? keep : testsupport::tempDir() + "/campaign-" + std::to_string(seed) + ".txt";
 
     auto faulty = std::make_unique<sim::FaultyEcuLine>(seed);
     sim::FaultyEcuLine& wire = *faulty;
