@@ -17,6 +17,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -306,7 +307,10 @@ void SettingsStore::goMemoryOnly(Document doc, std::string why) const {
     if (memoryOnly_) return;
     memoryOnly_ = true;
     problem_ = std::move(why);
-    if (report_) report_(problem_);
+    if (reportsHeld_)
+        reportWaiting_ = true;
+    else if (report_)
+        report_(problem_);
 }
 
 namespace {
@@ -375,6 +379,15 @@ bool SettingsStore::update(const std::function<bool(Document&)>& change) {
         const std::string folder = folderOf(target);
         std::string why;
         if (makeFolders(folder, why)) {
+            // The report waits until the lock is released (destroyed after it).
+            struct HeldReports {
+                const SettingsStore& store;
+                explicit HeldReports(const SettingsStore& s) : store(s) { store.reportsHeld_ = true; }
+                ~HeldReports() {
+                    store.reportsHeld_ = false;
+                    if (std::exchange(store.reportWaiting_, false) && store.report_) store.report_(store.problem_);
+                }
+            } held(*this);
             // Read afresh under the folder's lock: another program may have
             // written since.
             FolderLock lock(folder);

@@ -115,6 +115,10 @@ private:
     std::function<void(const std::string&)> report_;
     mutable bool memoryOnly_ = false;
     mutable std::string problem_;
+    // While the folder's lock is held the problem report waits: it may show
+    // a box, and another program would wait for the lock as long.
+    mutable bool reportsHeld_ = false;
+    mutable bool reportWaiting_ = false;
     std::size_t replacements_ = 0;
 };
 

@@ -2,6 +2,8 @@
 // The settings file: never lost, never torn, never written when it is not ours.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -244,4 +246,23 @@ TEST(SettingsStore, AFileNamedWithoutAFolderIsWrittenInTheWorkingFolder) {
     fs::current_path(before);
     EXPECT_EQ(f.names(), (std::vector<std::string>{"name.ini"}));
     EXPECT_EQ(contents(f.file("name.ini")), "[\\VELKOR\\K]\nv=5\n");
+}
+
+// A file spoilt by someone else while the program runs is said through the
+// problem report (a box, in the windows) only once the folder's lock is
+// released: another tester writing its settings never waits for that box.
+TEST(SettingsStore, AProblemIsReportedWithTheFoldersLockReleased) {
+    Folder f;
+    const std::string path = f.file("VELKOR.ini");
+    Started s(path);
+    ASSERT_TRUE(s.store.writeInt(stored::setKey(1), "diagram_1", 30));
+    write(path, std::string("\x01\x02 not ours", 11));
+    std::vector<bool> lockFree;
+    s.store.setProblemReport([&](const std::string&) {
+        const int fd = ::open(f.dir.c_str(), O_RDONLY | O_DIRECTORY);
+        lockFree.push_back(::flock(fd, LOCK_EX | LOCK_NB) == 0);
+        ::close(fd);
+    });
+    EXPECT_FALSE(s.store.writeInt(stored::setKey(1), "diagram_1", 31));
+    EXPECT_EQ(lockFree, std::vector<bool>{true});
 }
