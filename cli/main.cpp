@@ -24,6 +24,67 @@
 
 using namespace cli;
 
+namespace {
+
+void say(const std::string& text) { std::cerr << "m797-log: " << platform::forTerminal(text) << std::endl; }
+
+// The table for a spreadsheet: the header at once, a row per measured pass,
+// each on the disk at once. A failed write ends the table, not the run.
+class TableFile {
+public:
+    explicit TableFile(std::string path) : path_(std::move(path)) {}
+    ~TableFile() {
+        if (file_) std::fclose(file_);
+    }
+    TableFile(const TableFile&) = delete;
+    TableFile& operator=(const TableFile&) = delete;
+    // False, said, when the file cannot be made.
+    bool open() {
+        file_ = platform::openFile(path_, "wb");  // CRLF written as is on every system
+        if (!file_) {
+            say(path_ + ": " + std::strerror(errno));
+            return false;
+        }
+        write(ecu::csvHeader());
+        return true;
+    }
+    void write(const std::string& text) {
+        if (!file_) return;
+        if (std::fputs(text.c_str(), file_) < 0 || std::fflush(file_) != 0) {
+            say(path_ + ": " + std::strerror(errno) + "; the table ends here");
+            std::fclose(file_);
+            file_ = nullptr;
+            failed_ = true;
+        }
+    }
+    bool failed() const { return failed_; }
+
+private:
+    std::string path_;
+    std::FILE* file_ = nullptr;
+    bool failed_ = false;
+};
+
+// Waits for the run to end: the passes asked for (0), a replay run out (0),
+// a link that gave up (1), or a stop signal (130).
+int awaitEnd(Logger& logger, const platform::SerialLine& line, platform::StopSignals& stopSignals,
+             const std::string& device) {
+    for (;;) {
+        const auto outcome = logger.waitFor(std::chrono::milliseconds(50));
+        if (outcome == Logger::Outcome::PassesDone) return 0;
+        if (outcome == Logger::Outcome::LinkStopped) {
+            // A replay that ran out of recording ends as asked; a link that
+            // gave up does not.
+            if (!line.ended()) return 1;
+            say(device + ": " + platform::forTerminal("end of the recording"));
+            return 0;
+        }
+        if (stopSignals.waitFor(std::chrono::milliseconds(0))) return 130;
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     // File names as UTF-8 on both systems (a Cyrillic recording name on Windows).
     std::vector<std::string> arguments = platform::utf8Arguments(argc, argv);
@@ -58,7 +119,7 @@ int main(int argc, char** argv) {
     lines::MadeLine made = lines::makeLine(request, [&stopSignals] { return stopSignals.asked(); });
     if (!made.line && made.error.empty()) return 130;  // stopped while reading
     if (!made.line) {
-        std::cerr << "m797-log: " << platform::forTerminal(made.error) << "\n";
+        say(made.error);
         return 2;
     }
     std::unique_ptr<platform::SerialLine> line = std::move(made.line);
@@ -66,37 +127,11 @@ int main(int argc, char** argv) {
     const std::string device = options->simulate          ? "simulated"
                                : !options->replay.empty() ? options->replay
                                                           : options->port;
-    if (made.recorder) {
-        // A failed write ends the recording, not the run: said once, and
-        // the exit status tells at the end.
-        made.recorder->setFailureReport(
-            [](const std::string& why) { std::cerr << "m797-log: " << platform::forTerminal(why) << std::endl; });
-    }
-
-    // The table for a spreadsheet: the header now, a row per measured pass,
-    // each on the disk at once. A failed write ends the table, not the run.
-    std::FILE* csv = nullptr;
-    bool csvFailed = false;
-    auto csvWrite = [&](const std::string& text) {
-        if (!csv) return;
-        if (std::fputs(text.c_str(), csv) < 0 || std::fflush(csv) != 0) {
-            std::cerr << "m797-log: "
-                      << platform::forTerminal(options->csv + ": " + std::strerror(errno) + "; the table ends here")
-                      << std::endl;
-            std::fclose(csv);
-            csv = nullptr;
-            csvFailed = true;
-        }
-    };
-    if (!options->csv.empty()) {
-        csv = platform::openFile(options->csv, "wb");  // CRLF written as is on every system
-        if (!csv) {
-            std::cerr << "m797-log: " << options->csv << ": " << platform::forTerminal(std::strerror(errno)) << "\n";
-            return 2;
-        }
-        csvWrite(ecu::csvHeader());
-    }
-    const platform::WallTime started = made.started;
+    // A failed write ends the recording, not the run: said once, and the
+    // exit status tells at the end.
+    if (made.recorder) made.recorder->setFailureReport(say);
+    std::optional<TableFile> table;
+    if (!options->csv.empty() && !table.emplace(options->csv).open()) return 2;
 
     klink::LinkData data;
     ecu::LiveDataStore live;
@@ -111,36 +146,21 @@ int main(int argc, char** argv) {
     klink::LinkObserver* observer = &logger;
     if (made.recorder) observer = &recordingObserver.emplace(*made.recorder, &logger);
     klink::Com_Port link(*line, data, &decoder, observer);
-    logger.setRows(link, live, started, csv ? std::function<void(const std::string&)>(csvWrite) : nullptr);
+    std::function<void(const std::string&)> rowsToTable;
+    if (table) rowsToTable = [&table](const std::string& row) { table->write(row); };
+    logger.setRows(link, live, made.started, rowsToTable);
     // A replayed drive that reconnected replays its reconnection as well.
     link.setReconnect(options->reconnect || made.reconnects);
     logger.pauseLink = [&link] { link.pause(); };
     if (options->dtc) klink::post(data.command.dtcReadRequest);
 
     link.start();
-    int status = 130;
-    for (;;) {
-        const auto outcome = logger.waitFor(std::chrono::milliseconds(50));
-        if (outcome == Logger::Outcome::PassesDone) {
-            status = 0;
-            break;
-        }
-        if (outcome == Logger::Outcome::LinkStopped) {
-            // A replay that ran out of recording ends as asked; a link that
-            // gave up does not.
-            status = line->ended() ? 0 : 1;
-            if (line->ended())
-                std::cerr << "m797-log: " << device << ": " << platform::forTerminal("end of the recording") << "\n";
-            break;
-        }
-        if (stopSignals.waitFor(std::chrono::milliseconds(0))) break;
-    }
+    int status = awaitEnd(logger, *line, stopSignals, device);
     link.shutdown();
     if (options->dtc) logger.printCodes();
-    if (csv) std::fclose(csv);
     // An incomplete recording or table has a status of its own, where the run itself went well.
     if (made.recorder && !made.recorder->finish() && status == 0) status = 3;
-    if (csvFailed && status == 0) status = 3;
+    if (table && table->failed() && status == 0) status = 3;
     stopSignals.ended();
     return status;
 }
