@@ -130,7 +130,7 @@ private:
     std::size_t cursor_ = 0;
     std::size_t pendingReply_ = SIZE_MAX;
     bool inTurn_ = false;  // the pending reply is the drive's next
-    // The pace: the recorded time anchorMs_ was reached at anchor_, and
+    // The pace: the recorded time anchorMs_ was reached at start_, and
     // from there speed_ recorded milliseconds pass in one (0: no waiting).
     int speed_;
     std::int64_t anchorMs_ = 0;

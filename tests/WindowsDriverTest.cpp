@@ -257,6 +257,22 @@ TEST(Driver, StartShowsTheStatusAndTheIdentificationAndExitEndsTheProgram) {
         << winface::utf8(t.panel(7));
     EXPECT_FALSE(IsWindowEnabled(t.button(L"Старт")));
     EXPECT_TRUE(IsWindowEnabled(t.button(L"Стоп")));
+    // A held Enter on "Стоп" stops once: its repeat does not press "Старт",
+    // which has the focus by then.
+    EXPECT_EQ(focusOf(t.main), t.button(L"Стоп"));
+    SetForegroundWindow(t.main);
+    std::this_thread::sleep_for(100ms);
+    INPUT held[3] = {};
+    for (INPUT& in : held) {
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = VK_RETURN;
+    }
+    held[2].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(3, held, sizeof(INPUT));
+    EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(t.button(L"Старт")) != FALSE; }));
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(IsWindowEnabled(t.button(L"Старт")));
+    EXPECT_FALSE(IsWindowEnabled(t.button(L"Стоп")));
     t.click(L"Выход");
     EXPECT_EQ(t.exitCode(), 0u);
     // The colours were stored on the way out.
