@@ -20,19 +20,6 @@ constexpr std::uint8_t frameChecksum(const std::uint8_t* bytes, std::size_t size
     return static_cast<std::uint8_t>(sum & 0xFF);
 }
 
-// True when reply, as read (the adapter's echo of a request of echoLength
-// bytes, then the ECU's answer), holds a whole positive answer to service:
-// every byte its header announces, and its checksum right.
-inline bool wholeAnswer(const std::uint8_t* reply, std::size_t n, std::size_t echoLength, std::uint8_t service) {
-    if (n < echoLength + 4) return false;
-    const std::uint8_t* a = reply + echoLength;
-    const std::size_t header = (a[0] & 0x3F) != 0 ? 3 : 4;
-    const std::size_t length = (a[0] & 0x3F) != 0 ? (a[0] & 0x3F) : a[3];
-    if (length == 0 || n < echoLength + header + length + 1) return false;
-    return a[header] == static_cast<std::uint8_t>(service + 0x40) &&
-           frameChecksum(a, header + length) == a[header + length];
-}
-
 struct RequestFrame {
     std::array<std::uint8_t, 8> bytes{};
     std::uint8_t length = 0;    // 5..8

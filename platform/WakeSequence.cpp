@@ -27,11 +27,12 @@ WakeRecord wakeBySlowByte(WakePort& port) {
     rec.rising = std::max(rec.start, Clock::now()) + WakeTiming::kLow;
     pauseUntil(rec.rising);
     // The echo proves the byte is off the wire; a USB chip hands it over up
-    // to its latency later (FTDI: 16 ms). A port that echoes nothing gets
-    // the whole pattern's time.
-    rec.echoSeen = port.awaitZero(std::max(rec.rising, rec.start + WakeTiming::kTotal - std::chrono::milliseconds(5)));
+    // to its latency later (FTDI: 16 ms). It is awaited, and taken off the
+    // line, until the pattern's end at least; a port that echoes nothing
+    // gets the whole pattern's time.
+    rec.echoSeen = port.awaitZero(std::max(rec.rising, rec.start + WakeTiming::kTotal));
     port.setRate(kLinkBaud);
-    pauseUntil(std::max(rec.start + WakeTiming::kTotal, Clock::now() + std::chrono::milliseconds(1)));
+    pauseUntil(rec.start + WakeTiming::kTotal);
     rec.end = Clock::now();
     return rec;
 }
