@@ -37,17 +37,24 @@ TEST(Connection, SuccessfulSetUpWakesThenReadsTheIdentification) {
     EXPECT_EQ(rig.status(), "Установление связи.");
     EXPECT_EQ(rig.sent(), (std::vector<std::string>{"82", "81", "21 A1", "21 A2", "21 A3", "1A 80"}));
 
-    rig.line.withCore([](sim::AdapterCore& c) {
-        // One wake-up, between StopCommunication and StartCommunication, and
-        // StartCommunication right after its 50 ms.
-        EXPECT_EQ(c.wakeUps().size(), 1u);
-        const auto wake = c.wakeUps().front();
-        EXPECT_GT(wake, c.requests()[0].at);
-        const auto gap = c.requests()[1].at - (wake + std::chrono::milliseconds(50));
-        EXPECT_GE(gap, Clock::duration::zero());
-        EXPECT_LT(gap, std::chrono::milliseconds(5));
-        return 0;
+    // One wake-up, between StopCommunication and StartCommunication, and
+    // StartCommunication right after its 50 ms: never before, within 5 ms
+    // after in one of three tries (a busy machine only delays it).
+    const auto missed = testsupport::timelyInOneOf(3, [] {
+        Rig rig({}, false);
+        rig.port.loopTurn();
+        return rig.line.withCore([](sim::AdapterCore& c) {
+            EXPECT_EQ(c.wakeUps().size(), 1u);
+            if (c.wakeUps().empty() || c.requests().size() < 2) return std::string("no wake-up; ");
+            const auto wake = c.wakeUps().front();
+            EXPECT_GT(wake, c.requests()[0].at);
+            const auto gap = c.requests()[1].at - (wake + std::chrono::milliseconds(50));
+            EXPECT_GE(gap, Clock::duration::zero());
+            return testsupport::lateBy("StartCommunication after the wake-up",
+                                       std::chrono::duration_cast<std::chrono::milliseconds>(gap).count(), 4);
+        });
     });
+    EXPECT_EQ(missed, "");
 }
 
 TEST(Connection, NoAdapterTakesFullReadTimeOutsAndStopsAtTheTenthAttempt) {
@@ -55,17 +62,23 @@ TEST(Connection, NoAdapterTakesFullReadTimeOutsAndStopsAtTheTenthAttempt) {
     o.fault = sim::LineFault::NoAdapter;
     Rig rig(o, false);
     rig.port.loopTurn();  // opens and makes the first attempt
-    const auto t0 = Clock::now();
-    rig.port.loopTurn();
-    const auto attempt = Clock::now() - t0;
-    // Two reads of up to 14 bytes run into 14 x 50 + 50 ms each, plus the 50 ms wake-up.
-    EXPECT_GT(attempt, std::chrono::milliseconds(1540));
-    EXPECT_LT(attempt, std::chrono::milliseconds(1700));
-    EXPECT_EQ(rig.status(), "Проверте адаптер!");
-    EXPECT_EQ(rig.port.failCount(), 2);
+    int made = 1;
+    // Two reads of up to 14 bytes run into 14 x 50 + 50 ms each, plus the
+    // 50 ms wake-up: never shorter; not much longer in one of two attempts.
+    const auto missed = testsupport::timelyInOneOf(2, [&] {
+        const auto t0 = Clock::now();
+        rig.port.loopTurn();
+        ++made;
+        const auto attempt = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+        EXPECT_GT(attempt, 1540);
+        EXPECT_EQ(rig.status(), "Проверте адаптер!");
+        return testsupport::lateBy("an attempt without an adapter", attempt, 1700);
+    });
+    EXPECT_EQ(missed, "");
+    EXPECT_EQ(rig.port.failCount(), made);
     // The count to ten needs no more real time: the rest run instantly.
     rig.line.setInstant(true);
-    for (int i = 0; i < 7; ++i) rig.port.loopTurn();
+    for (; made < 9; ++made) rig.port.loopTurn();
     EXPECT_FALSE(rig.port.stoppedItself());
     rig.port.loopTurn();
     EXPECT_EQ(rig.status(), "Адаптер не подключен!");

@@ -64,49 +64,68 @@ TEST(PosixSerialLine, ReadTimeOutsHoldWithinAFewMilliseconds) {
     platform::PosixSerialLine line(pty.path);
     ASSERT_TRUE(line.open());
     std::uint8_t buf[64];
+    // Each read ends when its time-out says: never early (checked in every
+    // try), at most 15 ms late in one of three tries (a busy machine makes
+    // a read only later).
+    const auto missed = testsupport::timelyInOneOf(3, [&] {
+        std::string late;
+        // Nothing arrives: the total time-out, 14 x 50 + 50 ms.
+        auto t0 = Clock::now();
+        EXPECT_EQ(line.read(buf, 14), 0u);
+        long long took = ms(Clock::now() - t0);
+        EXPECT_GE(took, 748);
+        late += testsupport::lateBy("silence", took, 765);
 
-    // Nothing arrives: the total time-out, 14 x 50 + 50 ms.
-    auto t0 = Clock::now();
-    EXPECT_EQ(line.read(buf, 14), 0u);
-    EXPECT_NEAR(ms(Clock::now() - t0), 750, 15);
+        // Bytes arrive and stop: the read ends 50 ms after the last one.
+        std::thread peer([&] {
+            std::this_thread::sleep_for(milliseconds(100));
+            const std::uint8_t b[] = {1, 2, 3};
+            (void)::write(pty.master, b, 3);
+            std::this_thread::sleep_for(milliseconds(30));
+            (void)::write(pty.master, b, 2);
+        });
+        t0 = Clock::now();
+        EXPECT_EQ(line.read(buf, 40), 5u);
+        took = ms(Clock::now() - t0);
+        peer.join();
+        EXPECT_GE(took, 178);
+        late += testsupport::lateBy("bytes then silence", took, 195);
 
-    // Bytes arrive and stop: the read ends 50 ms after the last one.
-    std::thread peer([&] {
-        std::this_thread::sleep_for(milliseconds(100));
-        const std::uint8_t b[] = {1, 2, 3};
-        (void)::write(pty.master, b, 3);
-        std::this_thread::sleep_for(milliseconds(30));
-        (void)::write(pty.master, b, 2);
+        // The count is reached: the read ends at once.
+        const std::uint8_t six[] = {9, 8, 7, 6, 5, 4};
+        EXPECT_EQ(::write(pty.master, six, 6), 6);
+        t0 = Clock::now();
+        EXPECT_EQ(line.read(buf, 4), 4u);
+        late += testsupport::lateBy("count reached", ms(Clock::now() - t0), 10);
+        line.purgeReceive();
+        t0 = Clock::now();
+        EXPECT_EQ(line.read(buf, 1), 0u);  // the purge dropped the rest
+        took = ms(Clock::now() - t0);
+        EXPECT_GE(took, 98);
+        late += testsupport::lateBy("after the purge", took, 115);
+
+        // A late first byte: the total time-out of a 3-byte read (200 ms)
+        // ends the read before the interval after that byte would.
+        std::thread slow([&] {
+            const std::uint8_t b = 0x55;
+            std::this_thread::sleep_for(milliseconds(170));
+            (void)::write(pty.master, &b, 1);
+            std::this_thread::sleep_for(milliseconds(60));
+            (void)::write(pty.master, &b, 1);
+        });
+        t0 = Clock::now();
+        const std::size_t n = line.read(buf, 3);
+        took = ms(Clock::now() - t0);
+        slow.join();
+        line.purgeReceive();  // the second byte, for the next try
+        EXPECT_GE(took, 198);
+        late += testsupport::lateBy("late first byte", took, 215);
+        // On a slow try the first byte may come after the 200 ms; it is never more than one.
+        EXPECT_LE(n, 1u);
+        if (n != 1) late += "late first byte: not read in time; ";
+        return late;
     });
-    t0 = Clock::now();
-    EXPECT_EQ(line.read(buf, 40), 5u);
-    EXPECT_NEAR(ms(Clock::now() - t0), 180, 15);
-    peer.join();
-
-    // The count is reached: the read ends at once.
-    const std::uint8_t six[] = {9, 8, 7, 6, 5, 4};
-    ASSERT_EQ(::write(pty.master, six, 6), 6);
-    t0 = Clock::now();
-    EXPECT_EQ(line.read(buf, 4), 4u);
-    EXPECT_LT(ms(Clock::now() - t0), 10);
-    line.purgeReceive();
-    t0 = Clock::now();
-    EXPECT_EQ(line.read(buf, 1), 0u);  // the purge dropped the rest
-    EXPECT_NEAR(ms(Clock::now() - t0), 100, 15);
-
-    // A late first byte: the total time-out of a 3-byte read (200 ms) ends
-    // the read before the interval after that byte would.
-    std::thread late([&] {
-        const std::uint8_t b = 0x55;
-        std::this_thread::sleep_for(milliseconds(170));
-        (void)::write(pty.master, &b, 1);
-        std::this_thread::sleep_for(milliseconds(60));
-        (void)::write(pty.master, &b, 1);
-    });
-    t0 = Clock::now();
-    EXPECT_EQ(line.read(buf, 3), 1u);
-    EXPECT_NEAR(ms(Clock::now() - t0), 200, 15);
-    late.join();
+    EXPECT_EQ(missed, "");
 }
 
 TEST(PosixSerialLine, DevicesThatCannotBeUsedFailToOpen) {
@@ -126,32 +145,38 @@ TEST(PosixSerialLine, DevicesThatCannotBeUsedFailToOpen) {
 }
 
 TEST(PosixSerialLine, WakeUpEdgesKeepTheirTimes) {
-    // Never early; late only by what a busy machine adds to the rate switch
-    // or the break's clearing, and a sanitizer to every system call.
-    const auto late = testsupport::sanitized() ? milliseconds(10) : milliseconds(0);
+    // Never early (every try); late only by what a busy machine adds to the
+    // rate switch or the break's clearing, and a sanitizer to every system
+    // call: within bounds in one of three tries.
+    const long long late = testsupport::sanitized() ? 10 : 0;
     RawPty pty;
-    {
-        platform::PosixSerialLine line(pty.path);  // a pty: the slow byte
-        ASSERT_TRUE(line.open());
+    const auto missed = testsupport::timelyInOneOf(3, [&] {
+        std::string over;
+        {
+            platform::PosixSerialLine line(pty.path);  // a pty: the slow byte
+            EXPECT_TRUE(line.open());
+            line.wakeUp();
+            const auto w = line.lastWake();
+            EXPECT_EQ(w.method, platform::WakeMethod::SlowByte);
+            EXPECT_GE(w.end - w.start, milliseconds(50));
+            over += testsupport::lateBy("slow byte", ms(w.end - w.start), 57 + late);
+            EXPECT_EQ(line.grantedBaud(), 10400u);  // back at the link's rate
+            std::uint8_t b = 0xAA;
+            EXPECT_EQ(::read(pty.master, &b, 1), 1);
+            EXPECT_EQ(b, 0x00);
+        }
+        platform::PosixSerialLine line(pty.path, platform::WakeMethod::Break);
+        EXPECT_TRUE(line.open());
         line.wakeUp();
         const auto w = line.lastWake();
-        EXPECT_EQ(w.method, platform::WakeMethod::SlowByte);
+        EXPECT_EQ(w.method, platform::WakeMethod::Break);
+        EXPECT_GE(w.rising - w.start, milliseconds(24));
+        over += testsupport::lateBy("break's rising edge", ms(w.rising - w.start), 29 + late);
         EXPECT_GE(w.end - w.start, milliseconds(50));
-        EXPECT_LT(w.end - w.start, milliseconds(58) + late);
-        EXPECT_EQ(line.grantedBaud(), 10400u);  // back at the link's rate
-        std::uint8_t b = 0xAA;
-        EXPECT_EQ(::read(pty.master, &b, 1), 1);
-        EXPECT_EQ(b, 0x00);
-    }
-    platform::PosixSerialLine line(pty.path, platform::WakeMethod::Break);
-    ASSERT_TRUE(line.open());
-    line.wakeUp();
-    const auto w = line.lastWake();
-    EXPECT_EQ(w.method, platform::WakeMethod::Break);
-    EXPECT_GE(w.rising - w.start, milliseconds(24));
-    EXPECT_LT(w.rising - w.start, milliseconds(30) + late);
-    EXPECT_GE(w.end - w.start, milliseconds(50));
-    EXPECT_LT(w.end - w.start, milliseconds(58) + late);
+        over += testsupport::lateBy("break pattern", ms(w.end - w.start), 57 + late);
+        return over;
+    });
+    EXPECT_EQ(missed, "");
 }
 
 TEST(PosixSerialLine, TheLinkConnectsEndToEndOverAPseudoTerminal) {

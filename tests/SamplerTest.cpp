@@ -119,29 +119,33 @@ TEST(Sampler, TheTimerKillsItselfOneTickAfterAFailureStop) {
 }
 
 TEST(TimerService, TicksKeepTheirScheduleWithoutDrift) {
-    platform::TimerService timers;
-    std::vector<std::chrono::steady_clock::time_point> at;
-    std::mutex m;
-    const auto t0 = std::chrono::steady_clock::now();
-    const auto id = timers.setEvent(30, 10, [&] {
+    // Tick k is due (k + 1) x 30 ms after the start. None comes early (every
+    // try), and a late one does not push the later ones back: the median
+    // lateness of the first 30 stays small where 5 ms of work per tick would
+    // drift 150 ms by the 30th. A busy machine only delays ticks, so the
+    // schedule must hold in one of three tries.
+    const auto missed = testsupport::timelyInOneOf(3, [] {
+        platform::TimerService timers;
+        std::vector<std::chrono::steady_clock::time_point> at;
+        std::mutex m;
+        const auto t0 = std::chrono::steady_clock::now();
+        const auto id = timers.setEvent(30, 10, [&] {
+            std::lock_guard<std::mutex> l(m);
+            at.push_back(std::chrono::steady_clock::now());
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));  // work in the callback
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        timers.killEvent(id);
         std::lock_guard<std::mutex> l(m);
-        at.push_back(std::chrono::steady_clock::now());
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // work in the callback
+        EXPECT_LE(at.size(), 34u);
+        if (at.size() < 30) return "only " + std::to_string(at.size()) + " ticks in 1 s; ";
+        std::vector<long long> late;
+        for (std::size_t k = 0; k < 30; ++k)
+            late.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(at[k] - t0).count() -
+                           30 * static_cast<long long>(k + 1));
+        EXPECT_GE(*std::min_element(late.begin(), late.end()), -2);
+        std::nth_element(late.begin(), late.begin() + 15, late.end());
+        return testsupport::lateBy("median lateness", late[15], 15);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    timers.killEvent(id);
-    std::lock_guard<std::mutex> l(m);
-    ASSERT_GE(at.size(), 30u);
-    EXPECT_LE(at.size(), 34u);
-    // Tick k is due (k + 1) x 30 ms after the start. None comes early, and a
-    // late one (a busy machine) does not push the later ones back: the
-    // median lateness stays small where 5 ms of work per tick would drift
-    // 150 ms by the 30th.
-    std::vector<long long> late;
-    for (std::size_t k = 0; k < 30; ++k)
-        late.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(at[k] - t0).count() -
-                       30 * static_cast<long long>(k + 1));
-    EXPECT_GE(*std::min_element(late.begin(), late.end()), -2);
-    std::nth_element(late.begin(), late.begin() + 15, late.end());
-    EXPECT_LE(late[15], 15);
+    EXPECT_EQ(missed, "");
 }

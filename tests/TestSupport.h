@@ -182,4 +182,24 @@ inline bool waitUntil(const std::function<bool()>& cond, std::chrono::millisecon
     return cond();
 }
 
+// A timing a busy machine can only make late, tried up to `tries` times:
+// it holds when one try keeps every upper bound. A try returns what it
+// missed ("" when nothing); what may never happen (an early end, a wrong
+// count) it checks itself, in every try. The result is the last try's
+// misses, so a failure says which bound was missed by how much.
+inline std::string timelyInOneOf(int tries, const std::function<std::string()>& attempt) {
+    std::string missed;
+    for (int i = 0; i < tries; ++i) {
+        missed = attempt();
+        if (missed.empty()) break;
+    }
+    return missed;
+}
+
+// "what: took N ms, bound M ms; " when n exceeds the bound, "" otherwise.
+inline std::string lateBy(const char* what, long long n, long long bound) {
+    if (n <= bound) return std::string();
+    return std::string(what) + ": " + std::to_string(n) + " ms, bound " + std::to_string(bound) + " ms; ";
+}
+
 }  // namespace testsupport
