@@ -196,10 +196,20 @@ void MainWindow::selectPreset(int n) {
     stored::selectParameterSet(store_, n, chartParameter, reportError);
 }
 
-int MainWindow::functionKey(int n) {
-    if (!link_ || n < 1 || n > 12) return 0;
-    selectPreset(n);
-    return n;
+bool MainWindow::press(const ui::Chord& chord) {
+    if (!link_ || ended_) return false;
+    if (chord.key == ui::Key::Function && chord.mods == 0 && chord.which >= 1 && chord.which <= 12) {
+        selectPreset(chord.which);
+        face_.showPreset(chord.which);
+        return true;
+    }
+    for (const ui::KeyBinding& b : ui::mainWindowKeys()) {
+        if (b.chord == chord) {
+            run(b.command);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool MainWindow::openErrors() {
@@ -284,58 +294,126 @@ bool MainWindow::reviewChanged(bool changed) {
     return changed;
 }
 
-bool MainWindow::reviewKey(ReviewKey key, bool shift, bool ctrl) {
-    if (!link_ || ended_) return false;
+void MainWindow::run(ui::Command command, int x) {
+    using ui::Command;
+    if (!link_ || ended_) return;
     const std::int64_t newest = newestMs(), oldest = oldestMs();
-    switch (key) {
-        case ReviewKey::Pause:
+    switch (command) {
+        case Command::None:
+            return;
+        case Command::Pause:
             reviewChanged(review_.togglePause(newest));
-            return true;
-        case ReviewKey::Earlier:
-        case ReviewKey::Later: {
-            const int step = (key == ReviewKey::Later ? 1 : -1) * (ctrl ? 10 : 1);
-            reviewChanged(review_.scroll(step, oldest, newest));
-            return true;
+            return;
+        case Command::Earlier:
+        case Command::Later:
+        case Command::EarlierSpan:
+        case Command::LaterSpan: {
+            const bool later = command == Command::Later || command == Command::LaterSpan;
+            const bool span = command == Command::EarlierSpan || command == Command::LaterSpan;
+            reviewChanged(review_.scroll((later ? 1 : -1) * (span ? 10 : 1), oldest, newest));
+            return;
         }
-        case ReviewKey::Oldest:
+        case Command::Oldest:
             reviewChanged(review_.toOldest(oldest, newest));
-            return true;
-        case ReviewKey::Live:
+            return;
+        case Command::Live:
             reviewChanged(review_.backToLive());
-            return true;
-        case ReviewKey::ZoomIn:
-        case ReviewKey::ZoomOut:
-            reviewChanged(review_.zoom(key == ReviewKey::ZoomIn ? 1 : -1));
-            return true;
-        case ReviewKey::Cursor: {
-            // At the middle of the view, on the pass nearest to it.
-            if (session_.empty()) return true;
-            const std::int64_t middle = review_.leftMs(newest) - review_.spanMs() / 2;
-            reviewChanged(review_.placeCursor(shift, session_.timeAt(session_.nearest(middle)), newest));
-            return true;
+            return;
+        case Command::ZoomIn:
+        case Command::ZoomOut:
+            reviewChanged(review_.zoom(command == Command::ZoomIn ? 1 : -1));
+            return;
+        case Command::Cursor:
+        case Command::SecondCursor: {
+            // At the pixel column, or the middle of the view; on the pass nearest to it.
+            if (session_.empty()) return;
+            const std::int64_t at =
+                x >= 0 ? review_.timeAtPixel(x, newest) : review_.leftMs(newest) - review_.spanMs() / 2;
+            reviewChanged(
+                review_.placeCursor(command == Command::SecondCursor, session_.timeAt(session_.nearest(at)), newest));
+            return;
         }
-        case ReviewKey::CursorEarlier:
-        case ReviewKey::CursorLater: {
+        case Command::CursorEarlier:
+        case Command::CursorLater: {
             const auto& c = review_.secondActive() ? review_.cursorB() : review_.cursorA();
-            if (!c) return true;
+            if (!c) return;
             const std::size_t at = session_.nearest(*c);
             std::size_t to = at;
-            if (key == ReviewKey::CursorEarlier && at > session_.first()) --to;
-            if (key == ReviewKey::CursorLater && at + 1 < session_.end()) ++to;
+            if (command == Command::CursorEarlier && at > session_.first()) --to;
+            if (command == Command::CursorLater && at + 1 < session_.end()) ++to;
             if (to != at) reviewChanged(review_.placeCursor(review_.secondActive(), session_.timeAt(to), newest));
-            return true;
+            return;
         }
-        case ReviewKey::ClearCursors:
+        case Command::ClearCursors:
             reviewChanged(review_.clearCursors());
-            return true;
-        case ReviewKey::SavePicture:
-            exportDrive(shift ? Export::Window : Export::Charts);
-            return true;
-        case ReviewKey::SaveTable:
-            exportDrive(shift ? Export::RangeTable : Export::Table);
-            return true;
+            return;
+        case Command::SaveCharts:
+            exportDrive(Export::Charts);
+            return;
+        case Command::SaveWindow:
+            exportDrive(Export::Window);
+            return;
+        case Command::SaveTable:
+            exportDrive(Export::Table);
+            return;
+        case Command::SaveRange:
+            exportDrive(Export::RangeTable);
+            return;
     }
-    return false;
+}
+
+bool MainWindow::enabled(ui::Command command) const {
+    using ui::Command;
+    switch (command) {
+        case Command::Live:
+            return !review_.ordinary();
+        case Command::Cursor:
+        case Command::SecondCursor:
+            return !session_.empty();
+        case Command::ClearCursors:
+            return review_.cursorA() || review_.cursorB();
+        case Command::SaveRange:
+            return rangeChosen();
+        default:
+            return command != Command::None;
+    }
+}
+
+std::vector<ui::MenuItem> MainWindow::chartMenu() const {
+    std::vector<ui::MenuItem> items;
+    for (const ui::ChartMenuEntry& e : ui::chartMenuEntries()) {
+        ui::MenuItem item;
+        if (e.command != ui::Command::None) {
+            item.id = static_cast<int>(e.command);
+            item.text = e.command == ui::Command::Pause && !review_.following() ? "Продолжить" : e.text;
+            item.keys = ui::chordText(ui::chordOf(e.command));
+            item.enabled = enabled(e.command);
+        }
+        items.push_back(std::move(item));
+    }
+    if (replaying()) {
+        ui::MenuItem speed;
+        speed.text = ui::kReplaySpeedMenu;
+        for (int s : ui::replaySpeeds()) {
+            ui::MenuItem entry;
+            entry.id = ui::kSpeedItem + s;
+            entry.text = ui::replaySpeedText(s);
+            entry.checkable = true;
+            entry.checked = replaySpeed_ == s;
+            speed.submenu.push_back(std::move(entry));
+        }
+        items.push_back(std::move(speed));
+    }
+    return items;
+}
+
+void MainWindow::menuChosen(int id, int x) {
+    if (id >= ui::kSpeedItem) {
+        setReplaySpeed(id - ui::kSpeedItem);
+        return;
+    }
+    const auto command = static_cast<ui::Command>(id);
+    if (id > 0 && id <= static_cast<int>(ui::Command::SaveRange) && enabled(command)) run(command, x);
 }
 
 void MainWindow::chartWheel(int notches, bool ctrl) {
@@ -346,12 +424,7 @@ void MainWindow::chartWheel(int notches, bool ctrl) {
         reviewChanged(review_.scroll(notches, oldestMs(), newestMs()));
 }
 
-void MainWindow::chartClick(int x, bool second) {
-    if (!link_ || ended_ || session_.empty()) return;
-    const std::int64_t newest = newestMs();
-    const std::size_t at = session_.nearest(review_.timeAtPixel(x, newest));
-    reviewChanged(review_.placeCursor(second, session_.timeAt(at), newest));
-}
+void MainWindow::chartClick(int x, bool second) { run(second ? ui::Command::SecondCursor : ui::Command::Cursor, x); }
 
 void MainWindow::setReplaySpeed(int speed) {
     if (!replay_ || speed == replaySpeed_) return;

@@ -20,6 +20,7 @@
 #include "link/RecordingLine.h"
 #include "logic/SharedData.h"
 #include "logic/TesterOptions.h"
+#include "logic/WindowTables.h"
 #include "painting/ChartReview.h"
 #include "painting/ChartView.h"
 #include "painting/PaintGate.h"
@@ -46,6 +47,8 @@ public:
     virtual void closeChildren() = 0;
     // Ends every event loop with exitCode.
     virtual void quit(int exitCode) = 0;
+    // Shows preset button n down (a function key chose it).
+    virtual void showPreset(int n) = 0;
     // Pixels of a 1251 text in the flag strip's bold 11-pixel Arial.
     virtual int stripTextWidth(const std::string& text1251) const = 0;
     // Keeps what the five charts (or the whole window) show now, to be saved.
@@ -57,22 +60,6 @@ public:
                                        bool picture) = 0;
 };
 
-// The keys of looking back, whatever toolkit reads them.
-enum class ReviewKey {
-    Pause,
-    Earlier,
-    Later,
-    Oldest,
-    Live,
-    ZoomIn,
-    ZoomOut,
-    Cursor,
-    CursorEarlier,
-    CursorLater,
-    ClearCursors,
-    SavePicture,
-    SaveTable
-};
 // What can be saved from the window.
 enum class Export { Charts, Window, Table, RangeTable };
 
@@ -102,9 +89,10 @@ public:
     void start();
     void stop();
     void selectPreset(int n);
-    // Function key Fn: F1..F12 load the presets the settings dialog names so.
-    // The preset loaded, or 0 for another key.
-    int functionKey(int n);
+    // A key pressed in the window: F1..F12 load the presets the settings
+    // dialog names so, the review's keys (ui::mainWindowKeys) move the
+    // charts. True when it meant something here; exact modifiers only.
+    bool press(const ui::Chord& chord);
     // "Настройка", "Ошибки", "Управление": whether the window may open; the
     // codes' reads and the control area's first report go out with it.
     bool openSettings() const { return begun(); }
@@ -122,13 +110,19 @@ public:
     // Paints panels 1..5, 7 and 6 at once, in that order.
     void repaintAll();
 
-    // Looking back at the drive. A key with shift and ctrl, the wheel over a
-    // chart (notches away from the user: later; with ctrl: shorter span), a
+    // Looking back at the drive: a command of the keys or the chart menu
+    // (a cursor at pixel column x, or at the view's middle when x < 0);
+    // whether it is enabled now (the menu greys the rest); the wheel over a
+    // chart (notches away from the user: later; with ctrl: shorter span); a
     // click on a chart at pixel column x (second: the range's other end).
-    // True when it was one of the review's.
-    bool reviewKey(ReviewKey key, bool shift = false, bool ctrl = false);
+    void run(ui::Command command, int x = -1);
+    bool enabled(ui::Command command) const;
     void chartWheel(int notches, bool ctrl);
     void chartClick(int x, bool second);
+    // The chart menu as the right mouse button opens it at pixel column x,
+    // and the entry chosen from it.
+    std::vector<ui::MenuItem> chartMenu() const;
+    void menuChosen(int id, int x);
     // Asks for the file and saves; a failure says why in a box.
     void exportDrive(Export what);
     // The table of the kept passes (all, or those between the cursors) in

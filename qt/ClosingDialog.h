@@ -14,13 +14,20 @@
 #include <QKeyEvent>
 #include <QPointer>
 
+#include <functional>
+
+#include "qt/Keys.h"
 #include "qt/WindowRules.h"
 
 namespace qtface {
 
-class ClosingDialog : public QDialog {
+class ClosingDialog : public QDialog, public KeyTaker {
 public:
     using QDialog::QDialog;
+
+    // The keys the window's description keeps from its controls.
+    std::function<bool(const logic::ui::Chord&)> swallows;
+    bool take(const logic::ui::Chord& chord, bool) override { return swallows && swallows(chord); }
 
     // The window this one belongs to: kept in front of it by the window
     // manager. Message boxes of this window belong to this window.

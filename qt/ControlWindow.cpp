@@ -2,40 +2,36 @@
 #include "qt/ControlWindow.h"
 
 #include <QCloseEvent>
-#include <QGroupBox>
 
 #include "platform/Cp1251.h"
 #include "qt/Confirmation.h"
+#include "qt/Described.h"
 
 namespace qtface {
 
 ControlWindow::ControlWindow(klink::LinkCommandBlock& command, const ecu::LiveDataStore& live, QWidget* parent)
     : ClosingDialog(parent), command_(command), logic_(command, live) {
-    setWindowTitle(QStringLiteral("Управление"));
-    setFixedSize(201, 113);
+    namespace ui = logic::ui;
+    const ui::WindowDescription& d = ui::controlWindow();
+    setWindowTitle(fromUtf8(d.title));
+    setFixedSize(d.width, d.height);
     qtface::useSmallDialogFont(this);
     setAttribute(Qt::WA_DeleteOnClose);
-    auto* group = new QGroupBox(QStringLiteral("Управление"), this);
-    group->setGeometry(10, 2, 185, 49);
-    list_ = new QComboBox(group);
-    list_->setGeometry(8, 18, 169, 22);
-    for (int k = 0; k < kEntries; ++k) list_->addItem(QString::fromUtf8(logic::ControlWindow::entryText(k)));
+    swallows = ui::controlWindowSwallows;
+    Described controls;
+    controls.build(this, d);
+    list_ = controls.get<QComboBox>(ui::kControlList);
+    for (int k = 0; k < kEntries; ++k) list_->addItem(fromUtf8(logic::ControlWindow::entryText(k)));
     list_->setCurrentIndex(0);
     connect(list_, &QComboBox::activated, this, &ControlWindow::ComboBox1Change);
-
-    status_ = new QLabel(QStringLiteral("Выл"), this);
-    status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    status_->setGeometry(10, 58, 185, 17);
-    status_->setAlignment(Qt::AlignCenter);
-    left_ = new QPushButton(QStringLiteral("Вкл"), this);
-    left_->setGeometry(10, 82, 57, 22);
-    right_ = new QPushButton(QStringLiteral("Выкл"), this);
-    right_->setGeometry(138, 82, 57, 22);
+    status_ = controls.get<QLabel>(ui::kControlStatus);
+    left_ = controls.get<QPushButton>(ui::kControlLeft);
+    right_ = controls.get<QPushButton>(ui::kControlRight);
     connect(left_, &QPushButton::clicked, this, &ControlWindow::LeftClick);
     connect(right_, &QPushButton::clicked, this, &ControlWindow::RightClick);
     connect(&timer_, &QTimer::timeout, this, &ControlWindow::Timer1Timer);
     timer_.start(100);
-    list_->setFocus();  // the harmless control: Enter there switches nothing
+    controls[d.opensOn]->setFocus();  // the harmless control: Enter there switches nothing
 }
 
 ControlWindow::~ControlWindow() { timer_.stop(); }

@@ -39,8 +39,6 @@ protected:
     void finish() override;
 
 private:
-    void buildLegend(QWidget* panel);
-
     logic::ErrorCodesWindow logic_;
     QTableWidget* table_;
     QLabel* count_;

@@ -19,6 +19,7 @@
 #include "platform/Cp1251.h"
 #include "platform/Messages.h"
 #include "qt/ControlWindow.h"
+#include "qt/Described.h"
 #include "qt/ErrorCodesWindow.h"
 #include "qt/JpegImage.h"
 #include "qt/ResolutionNotice.h"
@@ -29,12 +30,6 @@
 namespace qtface {
 
 using glpanel::TOpenGLPanel;
-
-namespace {
-
-QString boxStyle() { return QStringLiteral("QFrame#box { background-color: rgb(226, 229, 234); }"); }
-
-}  // namespace
 
 int MainWindow::measureStripText(const std::string& text1251) {
     QFont font(QStringLiteral("Arial"));
@@ -88,16 +83,8 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
     background->setGeometry(0, 0, 1024, 740);
     background->setPixmap(QPixmap::fromImage(backgroundPicture()));
     buildPanels();
-    buildPresetBox();
-    buildCommandBox();
-    buildReviewInput();
-    for (auto [text, x] : {std::pair{"v 1. 0 ", 920}, std::pair{"Win 9x", 968}}) {
-        auto* label = new QLabel(QString::fromUtf8(text), this);
-        label->setAttribute(Qt::WA_TranslucentBackground);
-        label->setStyleSheet(QStringLiteral("font-weight: bold; background: transparent;"));
-        label->move(x, 304);
-        label->adjustSize();
-    }
+    buildButtons();
+    routeWindowKeys();
     // The stored settings are read once the window shows, so that a
     // settings error box stands in front of the window.
 }
@@ -113,7 +100,7 @@ void MainWindow::buildPanels() {
     TOpenGLPanel::setOneContextForAll(true);
     for (int k = 1; k <= 7; ++k) {
         auto* p = new TOpenGLPanel(this);
-        const display::PanelPlace& place = display::panelPlace(k);
+        const logic::ui::Rect& place = logic::ui::mainWindow().byId(logic::ui::kPanel1 + k - 1).place;
         p->setGeometry(place.x, place.y, place.width, place.height);
         display::setUpPanel(*p, k, logic_.sources());
         paintStats_.watch(*p, k);
@@ -121,66 +108,28 @@ void MainWindow::buildPanels() {
     }
 }
 
-void MainWindow::buildPresetBox() {
-    auto* box = new QFrame(this);
-    box->setObjectName(QStringLiteral("box"));
-    box->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    box->setStyleSheet(boxStyle());
-    box->setGeometry(808, 16, 201, 73);
-    auto* caption = new QLabel(QStringLiteral("Наборы параметров"), box);
-    caption->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
-    caption->move(8, 3);
-    caption->adjustSize();
+void MainWindow::buildButtons() {
+    namespace ui = logic::ui;
+    controls_.build(this, ui::mainWindow());
     presetGroup_ = new QButtonGroup(this);
     presetGroup_->setExclusive(true);
-    const int lefts[6] = {8, 40, 72, 104, 136, 168};
     for (int n = 1; n <= 12; ++n) {
-        auto* b = new QToolButton(box);
-        b->setText(QString::number(n));
-        b->setCheckable(true);
-        b->setAutoRaise(true);
-        b->setStyleSheet(
-            QStringLiteral("QToolButton { color: navy; font-weight: bold; }"
-                           "QToolButton:checked { background: rgb(200, 205, 214); border: 1px inset gray; }"));
-        const int col = (n - 1) % 6;
-        const int top = n <= 6 ? 24 : 48;
-        b->setGeometry(lefts[col], top, n == 12 ? 25 : 23, n == 12 ? 18 : 17);
+        auto* b = controls_.get<QToolButton>(ui::kPreset1 + n - 1);
         presetGroup_->addButton(b, n);
         presetButtons_[static_cast<std::size_t>(n - 1)] = b;
         connect(b, &QToolButton::clicked, this, [this, n] { PresetClick(n); });
     }
     presetButtons_[0]->setChecked(true);
-}
-
-void MainWindow::buildCommandBox() {
-    commandBox_ = new QFrame(this);
-    commandBox_->setObjectName(QStringLiteral("box"));
-    commandBox_->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    commandBox_->setStyleSheet(boxStyle());
-    commandBox_->setGeometry(808, 96, 201, 137);
-    struct ButtonPlace {
-        const char* caption;
-        int x, y;
-        bool red;
-        std::function<void()> action;
-        QPushButton** keep;  // where the window keeps the button, if it does
-    };
-    const ButtonPlace places[] = {{"Управление", 8, 8, false, [this] { ControlClick(); }, &controlButton_},
-                                  {"Настройка", 104, 8, false, [this] { SettingsClick(); }, nullptr},
-                                  {"Ошибки", 8, 40, false, [this] { ErrorsClick(); }, nullptr},
-                                  {"О программе", 104, 40, false, [this] { AboutClick(); }, nullptr},
-                                  {"Старт", 8, 72, true, [this] { StartClick(); }, &startButton_},
-                                  {"Стоп", 104, 72, true, [this] { StopClick(); }, &stopButton_},
-                                  {"Выход", 56, 104, false, [this] { ExitClick(); }, nullptr}};
-    for (const ButtonPlace& s : places) {
-        auto* b = new QPushButton(QString::fromUtf8(s.caption), commandBox_);
-        b->setGeometry(s.x, s.y, 89, 22);
-        b->setStyleSheet(QStringLiteral("QPushButton { font-weight: bold; font-size: 11px; color: %1; }"
-                                        "QPushButton:disabled { color: gray; }")
-                             .arg(s.red ? QStringLiteral("red") : QStringLiteral("navy")));
-        if (s.action) connect(b, &QPushButton::clicked, this, s.action);
-        if (s.keep) *s.keep = b;
-    }
+    startButton_ = controls_.get<QPushButton>(ui::kStart);
+    stopButton_ = controls_.get<QPushButton>(ui::kStop);
+    controlButton_ = controls_.get<QPushButton>(ui::kControl);
+    const std::pair<int, std::function<void()>> actions[] = {
+        {ui::kControl, [this] { ControlClick(); }}, {ui::kSettings, [this] { SettingsClick(); }},
+        {ui::kErrors, [this] { ErrorsClick(); }},   {ui::kAbout, [this] { AboutClick(); }},
+        {ui::kStart, [this] { StartClick(); }},     {ui::kStop, [this] { StopClick(); }},
+        {ui::kExit, [this] { ExitClick(); }}};
+    for (const auto& [id, action] : actions)
+        connect(controls_.get<QPushButton>(id), &QPushButton::clicked, this, action);
     pressOnlyWhenFocused(this);
     stopButton_->setEnabled(false);
     // A replay has no car to command: no actuator tests, no resets.
@@ -188,9 +137,8 @@ void MainWindow::buildCommandBox() {
 }
 
 QPushButton* MainWindow::commandButton(const QString& caption) const {
-    if (!commandBox_) return nullptr;
-    for (auto* b : commandBox_->findChildren<QPushButton*>())
-        if (b->text() == caption) return b;
+    for (const logic::ui::Control& c : logic::ui::mainWindow().controls)
+        if (c.kind == logic::ui::Kind::Button && fromUtf8(c.text) == caption) return controls_.get<QPushButton>(c.id);
     return nullptr;
 }
 
@@ -292,15 +240,21 @@ QWidget* MainWindow::ControlClick() {
     return showChild(new ControlWindow(logic_.linkData.command, logic_.liveData));
 }
 
-void MainWindow::keyPressEvent(QKeyEvent* e) {
-    const int key = e->key();
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F12 && e->modifiers() == Qt::NoModifier) {
-        if (const int preset = logic_.functionKey(key - Qt::Key_F1 + 1)) {
-            presetButton(preset)->setChecked(true);
-            return;
-        }
+bool MainWindow::take(const logic::ui::Chord& chord, bool) {
+    // Not while a child window is open: the keys are the child's then.
+    return isEnabled() && logic_.press(chord);
+}
+
+void MainWindow::showPreset(int n) { presetButton(n)->setChecked(true); }
+
+void MainWindow::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    // A click on the window while a child is open: the keyboard goes back
+    // to the window in front, as the window system does on Windows.
+    if (e->type() == QEvent::ActivationChange && isActiveWindow() && !isEnabled()) {
+        QWidget* front = boxOwner();
+        if (front != this) front->activateWindow();
     }
-    QWidget::keyPressEvent(e);
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {

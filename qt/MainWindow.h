@@ -25,6 +25,8 @@
 
 #include "logic/MainWindow.h"
 #include "painting/PaintStats.h"
+#include "qt/Described.h"
+#include "qt/Keys.h"
 
 namespace glpanel {
 class TOpenGLPanel;
@@ -34,7 +36,7 @@ namespace qtface {
 
 class ResolutionNotice;
 
-class MainWindow : public QWidget, private logic::MainWindowFace {
+class MainWindow : public QWidget, public KeyTaker, private logic::MainWindowFace {
 public:
     // line: what the link talks through and what it allows (logic::makeLine
     // makes the one the options name; tests hand in a simulated line).
@@ -82,15 +84,14 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void buildPanels();
-    void buildPresetBox();
-    void buildCommandBox();
-    // The keys and mouse of looking back at the drive.
-    void buildReviewInput();
+    void buildButtons();
+    // The window's own keys (see logic::MainWindow::press).
+    bool take(const logic::ui::Chord& chord, bool repeat) override;
     void watchChartSurfaces();
     template <typename Window>
     Window* showChild(Window* w);
@@ -101,6 +102,7 @@ private:
     void runPosted();
     void showRunning(bool running) override;
     void repaintPanel(int k) override;
+    void showPreset(int n) override;
     void closeChildren() override;
     void quit(int exitCode) override;
     int stripTextWidth(const std::string& text1251) const override { return measureStripText(text1251); }
@@ -113,7 +115,7 @@ private:
     std::array<glpanel::TOpenGLPanel*, 7> panels_{};
     std::array<QToolButton*, 12> presetButtons_{};
     QButtonGroup* presetGroup_ = nullptr;
-    QFrame* commandBox_ = nullptr;
+    Described controls_;
     QPushButton* startButton_ = nullptr;
     QPushButton* stopButton_ = nullptr;
     QPushButton* controlButton_ = nullptr;

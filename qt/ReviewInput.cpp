@@ -3,11 +3,9 @@
 // its pictures, file dialogs and "О программе" box. What each does is the
 // logic's; this reads the toolkit's events and shows its dialogs.
 #include <QFileDialog>
-#include <QKeySequence>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QShortcut>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -17,8 +15,6 @@
 #include "qt/glpanel/TOpenGLPanel.h"
 
 namespace qtface {
-
-using logic::ReviewKey;
 
 namespace {
 
@@ -30,43 +26,6 @@ QString menuStyle() {
 }
 
 }  // namespace
-
-void MainWindow::buildReviewInput() {
-    struct Binding {
-        QKeySequence keys;
-        ReviewKey key;
-        bool shift, ctrl;
-    };
-    // The window's own keys, whichever button has the focus; Space and
-    // Enter stay the focused button's.
-    const Binding bindings[] = {
-        {QKeySequence(Qt::Key_P), ReviewKey::Pause, false, false},
-        {QKeySequence(Qt::Key_Left), ReviewKey::Earlier, false, false},
-        {QKeySequence(Qt::CTRL | Qt::Key_Left), ReviewKey::Earlier, false, true},
-        {QKeySequence(Qt::Key_Right), ReviewKey::Later, false, false},
-        {QKeySequence(Qt::CTRL | Qt::Key_Right), ReviewKey::Later, false, true},
-        {QKeySequence(Qt::Key_Home), ReviewKey::Oldest, false, false},
-        {QKeySequence(Qt::Key_End), ReviewKey::Live, false, false},
-        {QKeySequence(Qt::Key_Plus), ReviewKey::ZoomIn, false, false},
-        {QKeySequence(Qt::SHIFT | Qt::Key_Plus), ReviewKey::ZoomIn, false, false},
-        {QKeySequence(Qt::Key_Equal), ReviewKey::ZoomIn, false, false},
-        {QKeySequence(Qt::Key_Minus), ReviewKey::ZoomOut, false, false},
-        {QKeySequence(Qt::Key_C), ReviewKey::Cursor, false, false},
-        {QKeySequence(Qt::SHIFT | Qt::Key_C), ReviewKey::Cursor, true, false},
-        {QKeySequence(Qt::Key_Comma), ReviewKey::CursorEarlier, false, false},
-        {QKeySequence(Qt::Key_Period), ReviewKey::CursorLater, false, false},
-        {QKeySequence(Qt::Key_Delete), ReviewKey::ClearCursors, false, false},
-        {QKeySequence(Qt::CTRL | Qt::Key_S), ReviewKey::SavePicture, false, true},
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), ReviewKey::SavePicture, true, true},
-        {QKeySequence(Qt::CTRL | Qt::Key_E), ReviewKey::SaveTable, false, true},
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E), ReviewKey::SaveTable, true, true},
-    };
-    for (const Binding& b : bindings) {
-        auto* shortcut = new QShortcut(b.keys, this);
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, b] { logic_.reviewKey(b.key, b.shift, b.ctrl); });
-    }
-}
 
 void MainWindow::watchChartSurfaces() {
     // The charts' surfaces (made when the panels first show) get the mouse;
@@ -105,57 +64,37 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
     return QWidget::eventFilter(watched, e);
 }
 
+namespace {
+
+// The entries of a menu as the logic lists them; chosen(id) when one is.
+void fill(QMenu* menu, const std::vector<logic::ui::MenuItem>& items, const std::function<void(int)>& chosen) {
+    for (const logic::ui::MenuItem& item : items) {
+        if (item.separator()) {
+            menu->addSeparator();
+        } else if (!item.submenu.empty()) {
+            QMenu* sub = menu->addMenu(QString::fromStdString(item.text));
+            sub->setStyleSheet(menuStyle());
+            fill(sub, item.submenu, chosen);
+        } else {
+            const int id = item.id;
+            // The keys after a tab: shown at the right, not bound to the menu.
+            const std::string text = item.keys.empty() ? item.text : item.text + "\t" + item.keys;
+            QAction* a = menu->addAction(QString::fromStdString(text), menu, [chosen, id] { chosen(id); });
+            a->setEnabled(item.enabled);
+            a->setCheckable(item.checkable);
+            a->setChecked(item.checked);
+        }
+    }
+}
+
+}  // namespace
+
 QMenu* MainWindow::chartMenu(int k, int x) {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->setStyleSheet(menuStyle());
-    const logic::MainWindow& l = logic_;
-    const auto add = [this, menu](const char* text, const QKeySequence& keys, std::function<void()> act,
-                                  bool enabled = true) {
-        QAction* a = menu->addAction(QString::fromUtf8(text), this, std::move(act));
-        a->setShortcut(keys);
-        a->setShortcutVisibleInContextMenu(true);
-        a->setEnabled(enabled);
-        return a;
-    };
-    add(l.review().following() ? "Пауза" : "Продолжить", QKeySequence(Qt::Key_P),
-        [this] { logic_.reviewKey(ReviewKey::Pause); });
-    add(
-        "К живым данным", QKeySequence(Qt::Key_End), [this] { logic_.reviewKey(ReviewKey::Live); },
-        !l.review().ordinary());
-    add("Окно короче", QKeySequence(Qt::Key_Plus), [this] { logic_.reviewKey(ReviewKey::ZoomIn); });
-    add("Окно длиннее", QKeySequence(Qt::Key_Minus), [this] { logic_.reviewKey(ReviewKey::ZoomOut); });
-    menu->addSeparator();
-    add(
-        "Курсор здесь", QKeySequence(Qt::Key_C), [this, x] { logic_.chartClick(x, false); }, !l.session().empty());
-    add(
-        "Второй курсор здесь", QKeySequence(Qt::SHIFT | Qt::Key_C), [this, x] { logic_.chartClick(x, true); },
-        !l.session().empty());
-    add(
-        "Убрать курсоры", QKeySequence(Qt::Key_Delete), [this] { logic_.reviewKey(ReviewKey::ClearCursors); },
-        l.review().cursorA() || l.review().cursorB());
-    menu->addSeparator();
-    add("Сохранить графики (PNG)…", QKeySequence(Qt::CTRL | Qt::Key_S),
-        [this] { logic_.exportDrive(logic::Export::Charts); });
-    add("Сохранить окно (PNG)…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
-        [this] { logic_.exportDrive(logic::Export::Window); });
-    add("Сохранить историю (CSV)…", QKeySequence(Qt::CTRL | Qt::Key_E),
-        [this] { logic_.exportDrive(logic::Export::Table); });
-    add(
-        "Сохранить участок между курсорами (CSV)…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
-        [this] { logic_.exportDrive(logic::Export::RangeTable); }, l.rangeChosen());
-    if (l.replaying()) {
-        QMenu* speed = menu->addMenu(QStringLiteral("Скорость воспроизведения"));
-        speed->setStyleSheet(menuStyle());
-        for (int s : {1, 2, 4, 8, 0}) {
-            QAction* a = speed->addAction(s ? QStringLiteral("×%1").arg(s) : QStringLiteral("Вся запись сразу"), this,
-                                          [this, s] { logic_.setReplaySpeed(s); });
-            a->setCheckable(true);
-            a->setChecked(l.replaySpeed() == s);
-        }
-    }
-    const QPoint at = panel(k)->mapToGlobal(QPoint(x, 10));
-    menu->popup(at);
+    fill(menu, logic_.chartMenu(), [this, x](int id) { logic_.menuChosen(id, x); });
+    menu->popup(panel(k)->mapToGlobal(QPoint(x, 10)));
     return menu;
 }
 

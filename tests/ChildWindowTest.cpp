@@ -606,6 +606,45 @@ TEST(Keys, EnterAndSpaceWhereEachWindowOpensSendNothingToTheCar) {
     control->close();
 }
 
+// Each window shows what its description says; the keys it keeps from its
+// controls never reach them: End in the control list opens no confirmation,
+// an arrow never moves a confirmation's focus off "Нет", and Tab goes on
+// from the codes table to its buttons.
+TEST(Keys, EveryWindowAsDescribedAndNoArrowHomeOrEndReachesAConfirmation) {
+    Rig rig;
+    rig.start();
+    const auto& cat = rig.form->logic().link().catalogue();
+    QPointer<qtface::ErrorCodesWindow> codes = open<qtface::ErrorCodesWindow>(rig.form->ErrorsClick());
+    EXPECT_EQ(testsupport::laidOutAsDescribed(codes, logic::ui::errorCodesWindow()), "");
+    pressKey(codes, "Tab");
+    EXPECT_EQ(QApplication::focusWidget(), codes->resetButton());
+    codes->close();
+
+    QPointer<qtface::ControlWindow> control = open<qtface::ControlWindow>(rig.form->ControlClick());
+    EXPECT_EQ(testsupport::laidOutAsDescribed(control, logic::ui::controlWindow()), "");
+    for (const char* key : {"End", "Next", "Home", "Prior"}) pressKey(control, key);
+    EXPECT_EQ(control->list()->currentIndex(), 0);
+    EXPECT_TRUE(visible<qtface::ResetConfirmation>().isEmpty());
+    EXPECT_TRUE(visible<qtface::InitialisationConfirmation>().isEmpty());
+
+    for (const int entry : {qtface::ControlWindow::kResetEntry, qtface::ControlWindow::kInitEntry}) {
+        control->list()->setCurrentIndex(entry);
+        control->ComboBox1Change(entry);
+        QPointer<QWidget> confirmation = control->confirmation();
+        ASSERT_TRUE(confirmation);
+        EXPECT_EQ(testsupport::laidOutAsDescribed(confirmation, entry == qtface::ControlWindow::kResetEntry
+                                                                    ? logic::ui::resetConfirmation()
+                                                                    : logic::ui::initialisationConfirmation()),
+                  "");
+        for (const char* key : {"Right", "Left", "Down", "Return"}) pressKey(confirmation, key);
+        ASSERT_TRUE(rig.until([&] { return control && control->isVisible(); }));
+    }
+    rig.passes(2);
+    EXPECT_EQ(rig.sent(frameHex(cat.ecuReset)), 0);
+    EXPECT_EQ(rig.form->logic().linkData.command.ecuInitRequest.load(), 0);
+    control->close();
+}
+
 // A click on the main window while a child is open never buries the child;
 // a box raised from the settings dialog belongs to the dialog.
 TEST(WindowOrder, AClickOnTheMainWindowLeavesTheOpenWindowInFront) {
@@ -622,6 +661,8 @@ TEST(WindowOrder, AClickOnTheMainWindowLeavesTheOpenWindowInFront) {
         QProcess::execute("xdotool", {"mousemove", "790", "700", "click", "1"});
         QTest::qWait(300);
         EXPECT_TRUE(above(w, rig.form.get()));
+        // The keyboard stays the child's: the disabled main window hands it back.
+        EXPECT_TRUE(rig.until([&] { return w->isActiveWindow(); }));
         w->close();
         ASSERT_TRUE(rig.until([&] { return w.isNull() || !w->isVisible(); }));
     }

@@ -2,8 +2,14 @@
 // Helpers shared by the window tests.
 #pragma once
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
 #include <QProcess>
+#include <QTableWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -11,6 +17,7 @@
 #include <chrono>
 #include <functional>
 
+#include "logic/WindowTables.h"
 #include "tests/TestSupport.h"
 
 namespace testsupport {
@@ -62,6 +69,60 @@ inline bool withoutOpenGl() {
     EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
     EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
     return false;
+}
+
+// What of a window's description the window does not show: each row a
+// widget of its kind at its place (in the window's client pixels) with its
+// text; the title and size too. Empty when all is there.
+inline std::string laidOutAsDescribed(QWidget* window, const logic::ui::WindowDescription& d) {
+    using logic::ui::Kind;
+    std::string missing;
+    if (window->windowTitle() != QString::fromUtf8(d.title) && d.title != std::string("M7.9.7")) missing += "title; ";
+    if (window->size() != QSize(d.width, d.height)) missing += "size; ";
+    const auto textOf = [](QWidget* w) {
+        if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+        if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
+        return QString();
+    };
+    const auto kindMatches = [](QWidget* w, Kind k) {
+        switch (k) {
+            case Kind::Label:
+            case Kind::StatusLine:
+            case Kind::Picture:
+                return qobject_cast<QLabel*>(w) != nullptr;
+            case Kind::Button:
+            case Kind::Toggle:
+                return qobject_cast<QAbstractButton*>(w) != nullptr;
+            case Kind::Group:
+                return qobject_cast<QGroupBox*>(w) != nullptr;
+            case Kind::List:
+                return qobject_cast<QComboBox*>(w) != nullptr;
+            case Kind::Table:
+                return qobject_cast<QTableWidget*>(w) != nullptr;
+            default:
+                return qobject_cast<QFrame*>(w) != nullptr;
+        }
+    };
+    for (const logic::ui::Control& c : d.controls) {
+        if (c.kind == Kind::Panel) continue;
+        bool found = false;
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            if (!kindMatches(w, c.kind)) continue;
+            const QPoint at = w->mapTo(window, QPoint(0, 0));
+            if (at != QPoint(c.place.x, c.place.y)) continue;
+            if (c.place.width > 0 && w->size() != QSize(c.place.width, c.place.height)) continue;
+            const bool texted = c.kind == Kind::Label || c.kind == Kind::StatusLine || c.kind == Kind::Button ||
+                                c.kind == Kind::Toggle || c.kind == Kind::Group;
+            if (texted && textOf(w) != QString::fromUtf8(c.text)) continue;
+            found = true;
+            break;
+        }
+        if (!found)
+            missing +=
+                std::string(c.text) + " at " + std::to_string(c.place.x) + "," + std::to_string(c.place.y) + "; ";
+    }
+    return missing;
 }
 
 }  // namespace testsupport

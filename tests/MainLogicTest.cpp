@@ -26,6 +26,7 @@ struct FakeFace : logic::MainWindowFace {
     }
     void showRunning(bool r) override { running.push_back(r); }
     void repaintPanel(int k) override { painted.push_back(k); }
+    void showPreset(int n) override { events.push_back("preset " + std::to_string(n)); }
     void showError(const std::string& text) override { errors.push_back(text); }
     void closeChildren() override { events.push_back("close children"); }
     void quit(int code) override { events.push_back("quit " + std::to_string(code)); }
@@ -243,7 +244,7 @@ TEST(MainWindowLogic, APausedViewStaysWhileTheLinkPollsOnAndAClickPutsTheCursorO
     ASSERT_TRUE(rig.face.until([&] { return rig.main->session().end() >= 20; }));
     const auto& view = rig.main->review();
     EXPECT_TRUE(view.ordinary());
-    EXPECT_TRUE(rig.main->reviewKey(logic::ReviewKey::Pause));
+    EXPECT_TRUE(rig.main->press(logic::ui::letter('P')));
     const auto& kept = rig.main->session();
     const std::int64_t left = view.leftMs(0);
     const std::string inputs = display::panelInputs(1, rig.main->sources());
@@ -259,11 +260,31 @@ TEST(MainWindowLogic, APausedViewStaysWhileTheLinkPollsOnAndAClickPutsTheCursorO
     const std::int64_t under = view.leftMs(0) - view.spanMs() / 2;
     ASSERT_TRUE(view.cursorA());
     EXPECT_EQ(*view.cursorA(), kept.timeAt(kept.nearest(under)));
-    rig.main->reviewKey(logic::ReviewKey::CursorLater);
+    rig.main->press(logic::ui::key(logic::ui::Key::Period));
     EXPECT_EQ(*view.cursorA(), kept.timeAt(kept.nearest(under) + 1));
 
+    // The menu says what is paused and what can be done; its entries do
+    // what their keys do. Other modifiers, and keys while the link is not
+    // the window's, do nothing.
+    const auto menu = rig.main->chartMenu();
+    ASSERT_GE(menu.size(), 13u);
+    EXPECT_EQ(menu[0].text, "Продолжить");
+    EXPECT_EQ(menu[0].keys, "P");
+    EXPECT_TRUE(menu[1].enabled);    // back to live
+    EXPECT_FALSE(menu[12].enabled);  // no range between two cursors yet
+    EXPECT_TRUE(menu[4].separator());
+    rig.main->menuChosen(static_cast<int>(logic::ui::Command::SecondCursor), 0);
+    ASSERT_TRUE(view.cursorB());
+    EXPECT_TRUE(rig.main->chartMenu()[12].enabled);
+    EXPECT_FALSE(rig.main->press(logic::ui::letter('P', logic::ui::kShift)));
+    EXPECT_FALSE(rig.main->press(logic::ui::key(logic::ui::Key::End, logic::ui::kCtrl)));
+    EXPECT_FALSE(view.following());
+    EXPECT_FALSE(rig.main->press(logic::ui::Chord{logic::ui::Key::Function, 3, logic::ui::kCtrl}));
+    EXPECT_TRUE(rig.main->press(logic::ui::Chord{logic::ui::Key::Function, 3, 0}));
+    EXPECT_EQ(rig.face.events.back(), "preset 3");
+
     // End: live again, as it always looked.
-    rig.main->reviewKey(logic::ReviewKey::Live);
+    rig.main->press(logic::ui::key(logic::ui::Key::End));
     EXPECT_TRUE(view.ordinary());
     EXPECT_TRUE(display::panelInputs(1, rig.main->sources()).empty());  // the moving trace again
 }
@@ -327,9 +348,9 @@ TEST(MainWindowLogic, AReplayReviewedAtOnceKeepsTheDriveAndItsTablesAreTheLogger
     // Cursors on passes 5 and 8: a click at the left edge (the newest pass,
     // 16), then the keys a pass at a time.
     main.chartClick(0, false);
-    for (int i = 0; i < 11; ++i) main.reviewKey(logic::ReviewKey::CursorEarlier);
+    for (int i = 0; i < 11; ++i) main.press(logic::ui::key(logic::ui::Key::Comma));
     main.chartClick(0, true);
-    for (int i = 0; i < 8; ++i) main.reviewKey(logic::ReviewKey::CursorEarlier);
+    for (int i = 0; i < 8; ++i) main.press(logic::ui::key(logic::ui::Key::Comma));
     ASSERT_TRUE(main.rangeChosen());
     face.answer = dir + "/range.csv";
     main.exportDrive(logic::Export::RangeTable);

@@ -65,8 +65,9 @@ TEST(MainWindow, StartsAtTheTopLeftStoppedAndSendsNothingBeforeStart) {
     EXPECT_EQ(w.form->panel(1)->geometry(), QRect(23, 15, 750, 115));
     EXPECT_EQ(w.form->panel(6)->geometry(), QRect(23, 674, 750, 49));
     EXPECT_EQ(w.form->panel(7)->geometry(), QRect(807, 324, 193, 401));
-    EXPECT_EQ(w.form->presetButton(12)->geometry(), QRect(168, 48, 25, 18));
-    EXPECT_EQ(w.form->commandButton("Выход")->geometry(), QRect(56, 104, 89, 22));
+    EXPECT_EQ(testsupport::laidOutAsDescribed(w.form.get(), logic::ui::mainWindow()), "");
+    EXPECT_EQ(w.form->presetButton(12)->geometry(), QRect(808 + 168, 16 + 48, 25, 18));
+    EXPECT_EQ(w.form->commandButton("Выход")->geometry(), QRect(808 + 56, 96 + 104, 89, 22));
     QTest::qWait(200);
     EXPECT_EQ(w.line->openCount(), 0);
     EXPECT_TRUE(w.errors.empty());

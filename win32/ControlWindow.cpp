@@ -19,42 +19,22 @@ class Confirmation : public ChildWindow {
 public:
     Confirmation(HWND owner, klink::LinkCommandBlock& command, bool initialise, std::function<void()> restore)
         : logic_(command, initialise), restore_(std::move(restore)) {
-        create(owner, initialise ? L"Инициализация ЭБУ" : L"Сбрс ЭБУ", 201, 113);
-        HWND w = handle();
-        if (initialise) {
-            makeLabel(w, L"Полный аппаратный сброс блока", 16, 8, 180, 14);
-            makeLabel(w, L"с инициализацией и очисткой", 24, 24, 170, 14);
-            makeLabel(w, L"данных обучения.", 56, 40, 140, 14);
-        } else {
-            makeLabel(w, L"Полный аппаратны сброс блока", 16, 8, 180, 14);
-            makeLabel(w, L"управления  (как по включению).", 16, 24, 180, 14);
-        }
-        question_ = makeLabel(w, L"Вы уверены?", 64, 56, 100, 14);
-        SendMessageW(question_, WM_SETFONT, reinterpret_cast<WPARAM>(arial(-11, true)), FALSE);
-        makeButton(w, kYes, L"Да", 8, 80, 57, 22);
-        HWND no = makeButton(w, kNo, L"Нет", 136, 80, 57, 22);
-        ShowWindow(w, SW_SHOW);
-        SetForegroundWindow(w);
-        SetFocus(no);  // the harmless answer
+        namespace ui = logic::ui;
+        const ui::WindowDescription& d = initialise ? ui::initialisationConfirmation() : ui::resetConfirmation();
+        create(owner, d, ui::confirmationSwallows);
+        ShowWindow(handle(), SW_SHOW);
+        SetForegroundWindow(handle());
+        SetFocus(control(d.opensOn));  // the harmless answer
     }
 
 private:
-    enum { kYes = 1101, kNo };
-    LRESULT message(UINT msg, WPARAM wp, LPARAM lp) override {
-        if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == question_) {
-            HDC dc = reinterpret_cast<HDC>(wp);
-            SetTextColor(dc, RGB(255, 0, 0));
-            SetBkMode(dc, TRANSPARENT);
-            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-        }
-        return ChildWindow::message(msg, wp, lp);
-    }
-    void command(int id, int, HWND) override {
+    void command(int native, int, HWND) override {
+        const int id = native - Described::kIdBase;
         if (logic_.answered()) return;
-        if (id == kYes) {
+        if (id == logic::ui::kYes) {
             logic_.yes();
             close();
-        } else if (id == kNo) {
+        } else if (id == logic::ui::kNo) {
             close();
         }
     }
@@ -65,33 +45,28 @@ private:
 
     logic::Confirmation logic_;
     std::function<void()> restore_;
-    HWND question_ = nullptr;
 };
 
 class ControlWindow : public ChildWindow {
 public:
     ControlWindow(HWND owner, logic::MainWindow& main)
         : owner_(owner), command_(main.linkData.command), logic_(main.linkData.command, main.liveData) {
-        create(owner, L"Управление", 201, 113);
-        HWND w = handle();
-        makeGroup(w, L"Управление", 10, 2, 185, 49);
-        list_ = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL,
-                                18, 20, 169, 300, w, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kList)),
-                                GetModuleHandleW(nullptr), nullptr);
+        namespace ui = logic::ui;
+        create(owner, ui::controlWindow(), ui::controlWindowSwallows);
+        list_ = control(ui::kControlList);
         for (int k = 0; k < logic::ControlWindow::kEntries; ++k)
             SendMessageW(list_, CB_ADDSTRING, 0,
                          reinterpret_cast<LPARAM>(wide(logic::ControlWindow::entryText(k)).c_str()));
         SendMessageW(list_, CB_SETCURSEL, 0, 0);
-        status_ = makeLabel(w, L"Выл", 10, 58, 185, 17, SS_CENTER | SS_SUNKEN);
-        left_ = makeButton(w, kLeft, L"Вкл", 10, 82, 57, 22);
-        right_ = makeButton(w, kRight, L"Выкл", 138, 82, 57, 22);
-        useDialogFont(w);
-        SetTimer(w, 1, 100, nullptr);
-        SetFocus(list_);  // the harmless control: Enter there switches nothing
+        status_ = control(ui::kControlStatus);
+        left_ = control(ui::kControlLeft);
+        right_ = control(ui::kControlRight);
+        SetTimer(handle(), 1, 100, nullptr);
+        SetFocus(control(ui::controlWindow().opensOn));  // the harmless control: Enter there switches nothing
     }
 
 private:
-    enum { kList = 1201, kLeft, kRight };
+    enum { kList = logic::ui::kControlList, kLeft = logic::ui::kControlLeft, kRight = logic::ui::kControlRight };
 
     int shown() const { return static_cast<int>(SendMessageW(list_, CB_GETCURSEL, 0, 0)); }
 
@@ -109,7 +84,8 @@ private:
         return ChildWindow::message(msg, wp, lp);
     }
 
-    void command(int id, int code, HWND) override {
+    void command(int native, int code, HWND) override {
+        const int id = native - Described::kIdBase;
         if (id == kList && code == CBN_SELCHANGE) {
             // Not while the list is open: the choice counts when it closes.
             if (SendMessageW(list_, CB_GETDROPPEDSTATE, 0, 0)) return;

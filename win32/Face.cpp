@@ -122,7 +122,9 @@ void drawButton(const DRAWITEMSTRUCT& d, COLORREF text, bool checked, COLORREF c
     wchar_t caption[64];
     GetWindowTextW(d.hwndItem, caption, 64);
     SetBkMode(d.hDC, TRANSPARENT);
-    SetTextColor(d.hDC, (d.itemState & ODS_DISABLED) ? RGB(128, 128, 128) : text);
+    // Grey when disabled, or while its window is (another window is open).
+    const bool disabled = (d.itemState & ODS_DISABLED) || !IsWindowEnabled(GetAncestor(d.hwndItem, GA_ROOT));
+    SetTextColor(d.hDC, disabled ? RGB(128, 128, 128) : text);
     HGDIOBJ old = SelectObject(d.hDC, arial(-11, true));
     if (pressed || checked) OffsetRect(&r, 1, 1);
     DrawTextW(d.hDC, caption, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
@@ -166,104 +168,26 @@ bool underWine() {
 
 // ---- child windows ----------------------------------------------------------
 
-namespace {
-
-std::vector<ChildWindow*>& openWindows() {
-    static std::vector<ChildWindow*> windows;
-    return windows;
-}
-
-const wchar_t* const kChildClass = L"M797ChildWindow";
-
-}  // namespace
-
-const std::vector<ChildWindow*>& ChildWindow::open() { return openWindows(); }
-
-ChildWindow::~ChildWindow() {
-    auto& w = openWindows();
-    w.erase(std::remove(w.begin(), w.end(), this), w.end());
-    if (window_) {
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-        DestroyWindow(window_);
-    }
-}
-
-bool ChildWindow::create(HWND owner, const wchar_t* title, int clientWidth, int clientHeight) {
-    static const bool registered = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &ChildWindow::windowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), L"M797");
-        wc.lpszClassName = kChildClass;
-        return RegisterClassW(&wc) != 0;
-    }();
-    (void)registered;
-    // No clipping of children: a group box is drawn through by its window.
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    RECT r{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&r, style, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
-    window_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kChildClass, title, style, 0, 0,
-                              r.right - r.left, r.bottom - r.top, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (!window_) return false;
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    openWindows().push_back(this);
-    centre(window_);
-    return true;
-}
-
-void ChildWindow::close() {
-    if (finished_) return;
-    finished_ = true;
-    finish();
-    auto& w = openWindows();
-    w.erase(std::remove(w.begin(), w.end(), this), w.end());
-    std::function<void()> closed = std::move(onClosed);
-    // The owner comes back before this window goes, so that the window
-    // system gives it the activation.
-    if (closed) closed();
-    HWND gone = window_;
-    window_ = nullptr;
-    SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
-    DestroyWindow(gone);
-    delete this;
-}
-
-LRESULT ChildWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN: {
-            // Labels, frames and buttons on the window's own grey.
-            HDC dc = reinterpret_cast<HDC>(wp);
-            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-        }
-        case WM_CLOSE:
-            close();
-            return 0;
-        case WM_COMMAND:
-            // Escape (the dialog keys' IDCANCEL) closes; Enter (IDOK) presses
-            // the focused button, and nothing where no button has the focus.
-            if (LOWORD(wp) == IDCANCEL) {
-                close();
-                return 0;
-            }
-            if (LOWORD(wp) == IDOK && reinterpret_cast<HWND>(lp) == nullptr) {
-                pressFocusedButton(window_);
-                return 0;
-            }
-            command(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
-            return 0;
-        default:
-            return DefWindowProcW(window_, msg, wp, lp);
-    }
-}
-
-LRESULT CALLBACK ChildWindow::windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<ChildWindow*>(GetWindowLongPtrW(w, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(w, msg, wp, lp);
-    return self->message(msg, wp, lp);
+std::optional<logic::ui::Chord> chordOf(const MSG& msg) {
+    using logic::ui::Key;
+    std::uint8_t mods = 0;
+    if (GetKeyState(VK_SHIFT) < 0) mods |= logic::ui::kShift;
+    if (GetKeyState(VK_CONTROL) < 0) mods |= logic::ui::kCtrl;
+    if (GetKeyState(VK_MENU) < 0) mods |= logic::ui::kAlt;
+    const WPARAM vk = msg.wParam;
+    if (vk >= 'A' && vk <= 'Z') return logic::ui::letter(static_cast<char>(vk), mods);
+    if (vk >= VK_F1 && vk <= VK_F12) return logic::ui::Chord{Key::Function, static_cast<int>(vk - VK_F1) + 1, mods};
+    static const std::pair<WPARAM, Key> keys[] = {
+        {VK_LEFT, Key::Left},       {VK_RIGHT, Key::Right},     {VK_UP, Key::Up},
+        {VK_DOWN, Key::Down},       {VK_HOME, Key::Home},       {VK_END, Key::End},
+        {VK_PRIOR, Key::PageUp},    {VK_NEXT, Key::PageDown},   {VK_DELETE, Key::Delete},
+        {VK_ADD, Key::Plus},        {VK_OEM_PLUS, Key::Plus},   {VK_SUBTRACT, Key::Minus},
+        {VK_OEM_MINUS, Key::Minus}, {VK_OEM_COMMA, Key::Comma}, {VK_OEM_PERIOD, Key::Period},
+        {VK_ESCAPE, Key::Escape},   {VK_RETURN, Key::Enter},    {VK_SPACE, Key::Space},
+        {VK_TAB, Key::Tab}};
+    for (const auto& [code, key] : keys)
+        if (vk == code) return logic::ui::key(key, mods);
+    return std::nullopt;
 }
 
 }  // namespace winface

@@ -8,8 +8,12 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "logic/WindowTables.h"
+#include "win32/Described.h"
 
 namespace winface {
 
@@ -40,6 +44,10 @@ void drawButton(const DRAWITEMSTRUCT& d, COLORREF text, bool checked = false, CO
 // pressed, if one has the focus; nothing else is. True when one was.
 bool pressFocusedButton(HWND window);
 
+// The chord of a key-down message, with the modifiers held now; none for a
+// key no description names.
+std::optional<logic::ui::Chord> chordOf(const MSG& msg);
+
 // Places a window of this outer size in the middle of the work area.
 void centre(HWND window);
 // The error box: owned by owner (the window in front), in Russian.
@@ -67,11 +75,19 @@ public:
 
     // The open child windows, for the message loop's dialog keys.
     static const std::vector<ChildWindow*>& open();
+    // True when the key is one the window in front keeps from its controls
+    // (its description's): the message loop then drops it.
+    static bool swallows(const MSG& msg);
 
 protected:
     ChildWindow() = default;
     // A window of this client size, owned by owner, centred, not yet shown.
     bool create(HWND owner, const wchar_t* title, int clientWidth, int clientHeight);
+    // The same for a described window, with its controls made; swallowed:
+    // the keys it keeps from them.
+    bool create(HWND owner, const logic::ui::WindowDescription& d,
+                bool (*swallowed)(const logic::ui::Chord&) = nullptr);
+    HWND control(int id) const { return controls_[id]; }
     virtual void finish() = 0;
     virtual LRESULT message(UINT msg, WPARAM wp, LPARAM lp);
     virtual void command(int /*id*/, int /*code*/, HWND /*control*/) {}
@@ -80,6 +96,8 @@ private:
     static LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
     HWND window_ = nullptr;
     bool finished_ = false;
+    Described controls_;
+    bool (*swallowed_)(const logic::ui::Chord&) = nullptr;
 };
 
 }  // namespace winface

@@ -22,46 +22,8 @@ namespace winface {
 namespace {
 
 const wchar_t* const kMainClass = L"M797MainWindow";
-const wchar_t* const kBoxClass = L"M797Box";
 constexpr UINT kRunPosted = WM_APP + 1;
-const COLORREF kBoxColour = RGB(226, 229, 234);
-
-// The review keys, as the logic knows them; none for any other key.
-std::optional<logic::ReviewKey> reviewKeyOf(WPARAM vk, bool ctrl) {
-    using logic::ReviewKey;
-    switch (vk) {
-        case 'P':
-            return ctrl ? std::nullopt : std::optional(ReviewKey::Pause);
-        case VK_LEFT:
-            return ReviewKey::Earlier;
-        case VK_RIGHT:
-            return ReviewKey::Later;
-        case VK_HOME:
-            return ReviewKey::Oldest;
-        case VK_END:
-            return ReviewKey::Live;
-        case VK_ADD:
-        case VK_OEM_PLUS:
-            return ReviewKey::ZoomIn;
-        case VK_SUBTRACT:
-        case VK_OEM_MINUS:
-            return ReviewKey::ZoomOut;
-        case 'C':
-            return ctrl ? std::nullopt : std::optional(ReviewKey::Cursor);
-        case VK_OEM_COMMA:
-            return ReviewKey::CursorEarlier;
-        case VK_OEM_PERIOD:
-            return ReviewKey::CursorLater;
-        case VK_DELETE:
-            return ReviewKey::ClearCursors;
-        case 'S':
-            return ctrl ? std::optional(ReviewKey::SavePicture) : std::nullopt;
-        case 'E':
-            return ctrl ? std::optional(ReviewKey::SaveTable) : std::nullopt;
-        default:
-            return std::nullopt;
-    }
-}
+const COLORREF kBoxColour = RGB(226, 229, 234);  // the button boxes', under flat buttons
 
 }  // namespace
 
@@ -103,12 +65,6 @@ bool MainWindow::show() {
     wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), L"M797");
     wc.lpszClassName = kMainClass;
     RegisterClassW(&wc);
-    WNDCLASSW box{};
-    box.lpfnWndProc = &MainWindow::boxProc;
-    box.hInstance = GetModuleHandleW(nullptr);
-    box.hCursor = wc.hCursor;
-    box.lpszClassName = kBoxClass;
-    RegisterClassW(&box);
     background_ = decodeJpeg(kBackgroundJpeg, kBackgroundJpegSize);
     // The frameless window at the top left: "Выход" is the way out.
     // In the taskbar, and managed by the window manager of an X server under Wine.
@@ -152,66 +108,15 @@ void MainWindow::buildPanels() {
 }
 
 void MainWindow::buildBoxes() {
-    presetBox_ = CreateWindowExW(WS_EX_CONTROLPARENT, kBoxClass, L"Наборы параметров", WS_CHILD | WS_VISIBLE, 808, 16,
-                                 201, 73, window_, nullptr, GetModuleHandleW(nullptr), nullptr);
-    const int lefts[6] = {8, 40, 72, 104, 136, 168};
-    for (int n = 1; n <= 12; ++n) {
-        const int col = (n - 1) % 6;
-        const int top = n <= 6 ? 24 : 48;
-        presetButtons_[static_cast<std::size_t>(n - 1)] =
-            makeButton(presetBox_, kPresetId + n, std::to_wstring(n).c_str(), lefts[col], top, n == 12 ? 25 : 23,
-                       n == 12 ? 18 : 17, true);
-    }
-    commandBox_ = CreateWindowExW(WS_EX_CONTROLPARENT, kBoxClass, L"", WS_CHILD | WS_VISIBLE, 808, 96, 201, 137,
-                                  window_, nullptr, GetModuleHandleW(nullptr), nullptr);
-    const struct {
-        const wchar_t* caption;
-        int x, y, id;
-        HWND* keep;
-    } places[] = {{L"Управление", 8, 8, kControl, &controlButton_},
-                  {L"Настройка", 104, 8, kSettings, nullptr},
-                  {L"Ошибки", 8, 40, kErrors, nullptr},
-                  {L"О программе", 104, 40, kAbout, nullptr},
-                  {L"Старт", 8, 72, kStart, &startButton_},
-                  {L"Стоп", 104, 72, kStop, &stopButton_},
-                  {L"Выход", 56, 104, kExit, nullptr}};
-    for (const auto& s : places) {
-        HWND b = makeButton(commandBox_, s.id, s.caption, s.x, s.y, 89, 22, true);
-        if (s.keep) *s.keep = b;
-    }
+    namespace ui = logic::ui;
+    controls_.build(window_, ui::mainWindow(), true);
+    for (int n = 1; n <= 12; ++n) presetButtons_[static_cast<std::size_t>(n - 1)] = controls_[ui::kPreset1 + n - 1];
+    startButton_ = controls_[ui::kStart];
+    stopButton_ = controls_[ui::kStop];
+    controlButton_ = controls_[ui::kControl];
     EnableWindow(stopButton_, FALSE);
     // A replay has no car to command: no actuator tests, no resets.
     EnableWindow(controlButton_, logic_.canCommand());
-}
-
-LRESULT CALLBACK MainWindow::boxProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(w, &ps);
-            RECT r;
-            GetClientRect(w, &r);
-            HBRUSH fill = CreateSolidBrush(kBoxColour);
-            FillRect(dc, &r, fill);
-            DeleteObject(fill);
-            DrawEdge(dc, &r, EDGE_RAISED, BF_RECT);
-            wchar_t caption[64];
-            if (GetWindowTextW(w, caption, 64) > 0) {
-                SetBkMode(dc, TRANSPARENT);
-                SetTextColor(dc, RGB(255, 0, 0));
-                HGDIOBJ old = SelectObject(dc, arial(-13, true));
-                TextOutW(dc, 8, 3, caption, lstrlenW(caption));
-                SelectObject(dc, old);
-            }
-            EndPaint(w, &ps);
-            return 0;
-        }
-        case WM_COMMAND:
-        case WM_DRAWITEM:
-            return SendMessageW(GetParent(w), msg, wp, lp);
-        default:
-            return DefWindowProcW(w, msg, wp, lp);
-    }
 }
 
 LRESULT CALLBACK MainWindow::windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -232,11 +137,7 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
                 SelectObject(memory, old);
                 DeleteDC(memory);
             }
-            SetBkMode(dc, TRANSPARENT);
-            HGDIOBJ old = SelectObject(dc, arial(-12, true));
-            TextOutW(dc, 920, 304, L"v 1. 0 ", 7);
-            TextOutW(dc, 968, 304, L"Win 9x", 6);
-            SelectObject(dc, old);
+            controls_.paint(dc);
             EndPaint(window_, &ps);
             return 0;
         }
@@ -248,17 +149,22 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
                 pressFocusedButton(window_);
                 return 0;
             }
-            if (HIWORD(wp) == BN_CLICKED) command(LOWORD(wp));
+            if (HIWORD(wp) == BN_CLICKED) command(LOWORD(wp) - Described::kIdBase);
             return 0;
         case WM_DRAWITEM: {
             const auto& d = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
-            const int id = static_cast<int>(d.CtlID);
-            if (id > kPresetId && id <= kPresetId + 12)
-                drawButton(d, RGB(0, 0, 128), id - kPresetId == presetDown_, RGB(200, 205, 214), true, kBoxColour);
+            const int id = static_cast<int>(d.CtlID) - Described::kIdBase;
+            const int preset = id - logic::ui::kPreset1 + 1;
+            if (preset >= 1 && preset <= 12)
+                drawButton(d, controls_.inkOf(id), preset == presetDown_, RGB(200, 205, 214), true, kBoxColour);
             else
-                drawButton(d, id == kStart || id == kStop ? RGB(255, 0, 0) : RGB(0, 0, 128));
+                drawButton(d, controls_.inkOf(id));
             return TRUE;
         }
+        case WM_ENABLE:
+            // The buttons look disabled with the window (a child window is open).
+            RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+            return 0;
         case WM_MOUSEWHEEL: {
             // The wheel goes to the window with the focus: over a chart it moves the charts.
             POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
@@ -296,32 +202,35 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void MainWindow::command(int id) {
-    if (id > kPresetId && id <= kPresetId + 12) {
-        choosePreset(id - kPresetId);
-        logic_.selectPreset(id - kPresetId);
+    namespace ui = logic::ui;
+    const int preset = id - ui::kPreset1 + 1;
+    if (preset >= 1 && preset <= 12) {
+        choosePreset(preset);
+        logic_.selectPreset(preset);
         return;
     }
     switch (id) {
-        case kStart:
+        case ui::kStart:
             logic_.start();
             break;
-        case kStop:
+        case ui::kStop:
             logic_.stop();
             break;
-        case kExit:
+        case ui::kExit:
             endProgram(0);
             break;
-        case kSettings:
+        case ui::kSettings:
             if (logic_.openSettings()) showChild(makeSettingsWindow(window_, logic_, [this] { logic_.repaintAll(); }));
             break;
-        case kErrors:
+        case ui::kErrors:
             if (logic_.openErrors()) showChild(makeErrorCodesWindow(window_, logic_));
             break;
-        case kControl:
+        case ui::kControl:
             if (logic_.openControl()) showChild(makeControlWindow(window_, logic_));
             break;
-        case kAbout:
-            MessageBoxW(window_, wide(logic::aboutText()).c_str(), L"О программе", MB_OK | MB_ICONINFORMATION);
+        case ui::kAbout:
+            MessageBoxW(window_, wide(logic::aboutText()).c_str(), wide(ui::mainWindow().byId(ui::kAbout).text).c_str(),
+                        MB_OK | MB_ICONINFORMATION);
             break;
         default:
             break;
@@ -339,17 +248,11 @@ bool MainWindow::takeKey(const MSG& msg) {
     if (!window_ || (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)) return false;
     if (GetAncestor(msg.hwnd, GA_ROOT) != window_ && msg.hwnd != window_) return false;
     if (!IsWindowEnabled(window_)) return false;
-    const bool ctrl = GetKeyState(VK_CONTROL) < 0, shift = GetKeyState(VK_SHIFT) < 0, alt = GetKeyState(VK_MENU) < 0;
-    if (alt) return false;  // Alt+F4 and the system keys as always
-    if (msg.wParam >= VK_F1 && msg.wParam <= VK_F12 && !ctrl && !shift) {
-        if (const int n = logic_.functionKey(static_cast<int>(msg.wParam - VK_F1) + 1)) choosePreset(n);
-        return true;
-    }
-    // With no control focused the window gets its keys as system keys.
-    const auto key = reviewKeyOf(msg.wParam, ctrl);
-    if (!key) return false;
-    return logic_.reviewKey(*key, shift, ctrl);
+    const auto chord = chordOf(msg);
+    return chord && logic_.press(*chord);
 }
+
+void MainWindow::showPreset(int n) { choosePreset(n); }
 
 void MainWindow::chartMessage(int k, UINT msg, WPARAM wp, LPARAM lp) {
     if (!IsWindowEnabled(window_)) return;
@@ -368,92 +271,34 @@ void MainWindow::chartMessage(int k, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-void MainWindow::chartMenu(int k, int x) {
-    enum : UINT {
-        kPause = 1,
-        kLive,
-        kShorter,
-        kLonger,
-        kCursor,
-        kCursor2,
-        kClear,
-        kCharts,
-        kWindow,
-        kTable,
-        kRange,
-        kSpeed = 100
-    };
-    const logic::MainWindow& l = logic_;
+namespace {
+
+// The menu of the logic's entries; their identifiers are the logic's.
+HMENU makeMenu(const std::vector<logic::ui::MenuItem>& items) {
     HMENU menu = CreatePopupMenu();
-    const auto add = [menu](UINT id, const wchar_t* text, bool enabled = true) {
-        AppendMenuW(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), id, text);
-    };
-    add(kPause, l.review().following() ? L"Пауза\tP" : L"Продолжить\tP");
-    add(kLive, L"К живым данным\tEnd", !l.review().ordinary());
-    add(kShorter, L"Окно короче\t+");
-    add(kLonger, L"Окно длиннее\t-");
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    add(kCursor, L"Курсор здесь\tC", !l.session().empty());
-    add(kCursor2, L"Второй курсор здесь\tShift+C", !l.session().empty());
-    add(kClear, L"Убрать курсоры\tDelete", l.review().cursorA() || l.review().cursorB());
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    add(kCharts, L"Сохранить графики (PNG)…\tCtrl+S");
-    add(kWindow, L"Сохранить окно (PNG)…\tCtrl+Shift+S");
-    add(kTable, L"Сохранить историю (CSV)…\tCtrl+E");
-    add(kRange, L"Сохранить участок между курсорами (CSV)…\tCtrl+Shift+E", l.rangeChosen());
-    if (l.replaying()) {
-        HMENU speed = CreatePopupMenu();
-        for (int s : {1, 2, 4, 8, 0}) {
-            const std::wstring text = s ? L"×" + std::to_wstring(s) : std::wstring(L"Вся запись сразу");
-            AppendMenuW(speed, MF_STRING | (l.replaySpeed() == s ? MF_CHECKED : 0), kSpeed + static_cast<UINT>(s),
-                        text.c_str());
-        }
-        AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(speed), L"Скорость воспроизведения");
+    for (const logic::ui::MenuItem& item : items) {
+        const std::wstring text = wide(item.keys.empty() ? item.text : item.text + "\t" + item.keys);
+        if (item.separator())
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        else if (!item.submenu.empty())
+            AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(makeMenu(item.submenu)), text.c_str());
+        else
+            AppendMenuW(menu, MF_STRING | (item.enabled ? 0 : MF_GRAYED) | (item.checked ? MF_CHECKED : 0),
+                        static_cast<UINT_PTR>(item.id), text.c_str());
     }
+    return menu;
+}
+
+}  // namespace
+
+void MainWindow::chartMenu(int k, int x) {
+    HMENU menu = makeMenu(logic_.chartMenu());
     POINT at{x, 10};
     ClientToScreen(panels_[static_cast<std::size_t>(k - 1)]->handle(), &at);
     const UINT chosen =
         static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0, window_, nullptr));
     DestroyMenu(menu);
-    using logic::ReviewKey;
-    switch (chosen) {
-        case kPause:
-            logic_.reviewKey(ReviewKey::Pause);
-            break;
-        case kLive:
-            logic_.reviewKey(ReviewKey::Live);
-            break;
-        case kShorter:
-            logic_.reviewKey(ReviewKey::ZoomIn);
-            break;
-        case kLonger:
-            logic_.reviewKey(ReviewKey::ZoomOut);
-            break;
-        case kCursor:
-            logic_.chartClick(x, false);
-            break;
-        case kCursor2:
-            logic_.chartClick(x, true);
-            break;
-        case kClear:
-            logic_.reviewKey(ReviewKey::ClearCursors);
-            break;
-        case kCharts:
-            logic_.exportDrive(logic::Export::Charts);
-            break;
-        case kWindow:
-            logic_.exportDrive(logic::Export::Window);
-            break;
-        case kTable:
-            logic_.exportDrive(logic::Export::Table);
-            break;
-        case kRange:
-            logic_.exportDrive(logic::Export::RangeTable);
-            break;
-        default:
-            if (chosen >= kSpeed && chosen <= kSpeed + 8) logic_.setReplaySpeed(static_cast<int>(chosen - kSpeed));
-            break;
-    }
+    if (chosen) logic_.menuChosen(static_cast<int>(chosen), x);
 }
 
 void MainWindow::showChild(ChildWindow* w) {

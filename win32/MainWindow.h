@@ -15,6 +15,7 @@
 #include <string>
 
 #include "logic/MainWindow.h"
+#include "win32/Described.h"
 #include "win32/glpanel/TOpenGLPanel.h"
 
 namespace winface {
@@ -40,12 +41,8 @@ public:
     // Every way the program ends: see logic::MainWindow::end.
     void endProgram(int exitCode) { logic_.end(exitCode); }
 
-    // Button identifiers: presets 1..12 and the command buttons.
-    enum : int { kPresetId = 100, kControl = 201, kSettings, kErrors, kAbout, kStart, kStop, kExit };
-
 private:
     static LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
-    static LRESULT CALLBACK boxProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT message(UINT msg, WPARAM wp, LPARAM lp);
     void buildPanels();
     void buildBoxes();
@@ -61,6 +58,7 @@ private:
     void post(std::function<void()> step) override;
     void showRunning(bool running) override;
     void repaintPanel(int k) override;
+    void showPreset(int n) override;
     void showError(const std::string& text) override;
     void closeChildren() override;
     void quit(int exitCode) override;
@@ -73,7 +71,7 @@ private:
     logic::MainWindow logic_;
     bool anyScreen_;
     HWND window_ = nullptr;
-    HWND presetBox_ = nullptr, commandBox_ = nullptr;
+    Described controls_;
     std::array<HWND, 12> presetButtons_{};
     int presetDown_ = 1;
     HWND startButton_ = nullptr, stopButton_ = nullptr, controlButton_ = nullptr;

@@ -1,0 +1,301 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "logic/WindowTables.h"
+
+#include "ecu/DtcTable.h"
+#include "painting/PanelLayout.h"
+
+namespace logic::ui {
+
+const Control& WindowDescription::byId(int id) const {
+    for (const Control& c : controls)
+        if (c.id == id) return c;
+    return controls.front();
+}
+
+std::string chordText(const Chord& c) {
+    std::string s;
+    if (c.mods & kCtrl) s += "Ctrl+";
+    if (c.mods & kAlt) s += "Alt+";
+    if (c.mods & kShift) s += "Shift+";
+    switch (c.key) {
+        case Key::Letter:
+            return s + static_cast<char>(c.which);
+        case Key::Function:
+            return s + "F" + std::to_string(c.which);
+        case Key::Left:
+            return s + "Left";
+        case Key::Right:
+            return s + "Right";
+        case Key::Up:
+            return s + "Up";
+        case Key::Down:
+            return s + "Down";
+        case Key::Home:
+            return s + "Home";
+        case Key::End:
+            return s + "End";
+        case Key::PageUp:
+            return s + "PgUp";
+        case Key::PageDown:
+            return s + "PgDown";
+        case Key::Delete:
+            return s + "Delete";
+        case Key::Plus:
+            return s + "+";
+        case Key::Minus:
+            return s + "-";
+        case Key::Comma:
+            return s + ",";
+        case Key::Period:
+            return s + ".";
+        case Key::Escape:
+            return s + "Esc";
+        case Key::Enter:
+            return s + "Enter";
+        case Key::Space:
+            return s + "Space";
+        case Key::Tab:
+            return s + "Tab";
+        case Key::None:
+            break;
+    }
+    return s;
+}
+
+Chord chordOfCharacter(char32_t c, std::uint8_t mods) {
+    if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
+    if (c >= 'A' && c <= 'Z') return letter(static_cast<char>(c), mods);
+    if (c >= 0x0430 && c <= 0x044F) c -= 0x20;  // а..я to А..Я
+    if (c == 0x0451) c = 0x0401;                // ё to Ё
+    // А..Я on the ЙЦУКЕН keyboard: the US key under each; 0 for none.
+    static const char kUnder[32] = {'F', ',', 'D', 'U', 'L', 'T', ';', 'P', 'B', 'Q', 'R', 'K', 'V', 'Y',  'J', 'G',
+                                    'H', 'C', 'N', 'E', 'A', '[', 'W', 'X', 'I', 'O', ']', 'S', 'M', '\'', '.', 'Z'};
+    if (c >= 0x0410 && c <= 0x042F) {
+        const char under = kUnder[c - 0x0410];
+        if (under >= 'A' && under <= 'Z') return letter(under, mods);
+        c = static_cast<unsigned char>(under);
+    }
+    switch (c) {
+        case '+':
+        case '=':
+            return key(Key::Plus, mods);
+        case '-':
+            return key(Key::Minus, mods);
+        case ',':
+            return key(Key::Comma, mods);
+        case '.':
+            return key(Key::Period, mods);
+        default:
+            return {};
+    }
+}
+
+// ---- the main window --------------------------------------------------------
+
+namespace {
+
+WindowDescription makeMainWindow() {
+    WindowDescription d{"M7.9.7", 1024, 740, {}, 0};
+    for (int k = 1; k <= 7; ++k) {
+        const display::PanelPlace& p = display::panelPlace(k);
+        d.controls.push_back(
+            {kPanel1 + k - 1, Kind::Panel, "", {p.x, p.y, p.width, p.height}, Ink::Plain, false, 0, k});
+    }
+    d.controls.push_back({kPresetBox, Kind::ButtonBox, "Наборы параметров", {808, 16, 201, 73}});
+    static const char* const numbers[12] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"};
+    for (int n = 1; n <= 12; ++n) {
+        const int col = (n - 1) % 6;
+        const Rect r{808 + 8 + 32 * col, 16 + (n <= 6 ? 24 : 48), n == 12 ? 25 : 23, n == 12 ? 18 : 17};
+        d.controls.push_back({kPreset1 + n - 1, Kind::Toggle, numbers[n - 1], r, Ink::Navy, true});
+    }
+    d.controls.push_back({kCommandBox, Kind::ButtonBox, "", {808, 96, 201, 137}});
+    const struct {
+        int id;
+        const char* text;
+        int x, y;
+        Ink ink;
+    } commands[] = {{kControl, "Управление", 8, 8, Ink::Navy}, {kSettings, "Настройка", 104, 8, Ink::Navy},
+                    {kErrors, "Ошибки", 8, 40, Ink::Navy},     {kAbout, "О программе", 104, 40, Ink::Navy},
+                    {kStart, "Старт", 8, 72, Ink::Red},        {kStop, "Стоп", 104, 72, Ink::Red},
+                    {kExit, "Выход", 56, 104, Ink::Navy}};
+    for (const auto& c : commands)
+        d.controls.push_back({c.id, Kind::Button, c.text, {808 + c.x, 96 + c.y, 89, 22}, c.ink, true, 11});
+    d.controls.push_back({0, Kind::Label, "v 1. 0 ", {920, 304, 0, 0}, Ink::Plain, true});
+    d.controls.push_back({0, Kind::Label, "Win 9x", {968, 304, 0, 0}, Ink::Plain, true});
+    d.opensOn = kStart;
+    return d;
+}
+
+}  // namespace
+
+const WindowDescription& mainWindow() {
+    static const WindowDescription d = makeMainWindow();
+    return d;
+}
+
+const std::vector<KeyBinding>& mainWindowKeys() {
+    static const std::vector<KeyBinding> keys = {
+        {letter('P'), Command::Pause},
+        {key(Key::Left), Command::Earlier},
+        {key(Key::Left, kCtrl), Command::EarlierSpan},
+        {key(Key::Right), Command::Later},
+        {key(Key::Right, kCtrl), Command::LaterSpan},
+        {key(Key::Home), Command::Oldest},
+        {key(Key::End), Command::Live},
+        {key(Key::Plus), Command::ZoomIn},
+        {key(Key::Plus, kShift), Command::ZoomIn},  // '+' above '=' is typed with Shift
+        {key(Key::Minus), Command::ZoomOut},
+        {letter('C'), Command::Cursor},
+        {letter('C', kShift), Command::SecondCursor},
+        {key(Key::Comma), Command::CursorEarlier},
+        {key(Key::Period), Command::CursorLater},
+        {key(Key::Delete), Command::ClearCursors},
+        {letter('S', kCtrl), Command::SaveCharts},
+        {letter('S', kCtrl | kShift), Command::SaveWindow},
+        {letter('E', kCtrl), Command::SaveTable},
+        {letter('E', kCtrl | kShift), Command::SaveRange},
+    };
+    return keys;
+}
+
+Chord chordOf(Command c) {
+    for (const KeyBinding& b : mainWindowKeys())
+        if (b.command == c) return b.chord;
+    return {};
+}
+
+const std::vector<ChartMenuEntry>& chartMenuEntries() {
+    static const std::vector<ChartMenuEntry> entries = {
+        {Command::Pause, "Пауза"},  // "Продолжить" while paused
+        {Command::Live, "К живым данным"},
+        {Command::ZoomIn, "Окно короче"},
+        {Command::ZoomOut, "Окно длиннее"},
+        {Command::None, ""},
+        {Command::Cursor, "Курсор здесь"},
+        {Command::SecondCursor, "Второй курсор здесь"},
+        {Command::ClearCursors, "Убрать курсоры"},
+        {Command::None, ""},
+        {Command::SaveCharts, "Сохранить графики (PNG)…"},
+        {Command::SaveWindow, "Сохранить окно (PNG)…"},
+        {Command::SaveTable, "Сохранить историю (CSV)…"},
+        {Command::SaveRange, "Сохранить участок между курсорами (CSV)…"},
+    };
+    return entries;
+}
+
+const char* const kReplaySpeedMenu = "Скорость воспроизведения";
+
+const std::vector<int>& replaySpeeds() {
+    static const std::vector<int> speeds = {1, 2, 4, 8, 0};
+    return speeds;
+}
+
+std::string replaySpeedText(int speed) { return speed ? "×" + std::to_string(speed) : "Вся запись сразу"; }
+
+// ---- the codes window -------------------------------------------------------
+
+namespace {
+
+WindowDescription makeErrorCodesWindow() {
+    WindowDescription d{"Ошибки", 608, 365, {}, kCodesTable};
+    d.controls.push_back({0, Kind::SunkenBox, "", {5, 5, 596, 249}});
+    d.controls.push_back({kCodesTable, Kind::Table, "", {7, 7, 592, 245}, Ink::Plain, false, 11});
+    d.controls.push_back({0, Kind::RaisedBox, "", {5, 256, 596, 73}});
+    using ecu::DtcPicture;
+    const struct {
+        int x, y;
+        DtcPicture picture;
+        const char* text;
+    } legend[10] = {
+        {8, 8, DtcPicture::Lamp, "Лампа \nдиагностики"},
+        {8, 40, DtcPicture::StoredInactive, "Сохранена но\nнеактивна"},
+        {120, 8, DtcPicture::Present, "Присутствует \nпри запросе"},
+        {120, 40, DtcPicture::Intermittent, "Пропадающая\nошибка"},
+        {232, 8, DtcPicture::TestNotCompleted, "Тест  не\nзакончен"},
+        {232, 40, DtcPicture::TestCompleted, "Тест\nзакончен"},
+        {320, 8, DtcPicture::AboveMaximum, "Превышение\nмаксимального порога"},
+        {320, 40, DtcPicture::BelowMinimum, "Превышение\nминимального порога"},
+        {480, 8, DtcPicture::InvalidSignal, "Неверный\nсигнал"},
+        {480, 40, DtcPicture::NoSignal, "Отсутствие\nсигнала"},
+    };
+    for (const auto& e : legend) {
+        d.controls.push_back(
+            {0, Kind::Picture, "", {5 + e.x, 256 + e.y, 25, 25}, Ink::Plain, false, 0, static_cast<int>(e.picture)});
+        // 130 pixels wide, the last column's up to the legend's edge.
+        const int width = e.x == 480 ? 85 : 130;
+        d.controls.push_back({0, Kind::Label, e.text, {5 + e.x + 28, 256 + e.y, width, 26}, Ink::Plain, false, 10});
+    }
+    d.controls.push_back({0, Kind::RaisedBox, "", {96, 336, 417, 22}});
+    d.controls.push_back({0, Kind::Label, "Количество ошибок", {216, 339, 130, 16}});
+    d.controls.push_back({kCount, Kind::Label, "0", {356, 339, 40, 16}});
+    d.controls.push_back({kClear, Kind::Button, "Сброс", {8, 336, 81, 22}});
+    d.controls.push_back({kErrorsExit, Kind::Button, "Выход", {518, 336, 81, 22}});
+    return d;
+}
+
+}  // namespace
+
+const WindowDescription& errorCodesWindow() {
+    static const WindowDescription d = makeErrorCodesWindow();
+    return d;
+}
+
+const std::vector<TableColumn>& codesColumns() {
+    static const std::vector<TableColumn> columns = {{"      Код", 52}, {"1", 16}, {"2", 16},
+                                                     {"3", 16},         {"4", 16}, {"5", 436}};
+    return columns;
+}
+
+// ---- the control window and its confirmations ------------------------------
+
+const WindowDescription& controlWindow() {
+    static const WindowDescription d{"Управление",
+                                     201,
+                                     113,
+                                     {{0, Kind::Group, "Управление", {10, 2, 185, 49}},
+                                      {kControlList, Kind::List, "", {18, 20, 169, 22}},
+                                      {kControlStatus, Kind::StatusLine, "Выл", {10, 58, 185, 17}},
+                                      {kControlLeft, Kind::Button, "Вкл", {10, 82, 57, 22}},
+                                      {kControlRight, Kind::Button, "Выкл", {138, 82, 57, 22}}},
+                                     kControlList};
+    return d;
+}
+
+bool controlWindowSwallows(const Chord& c) {
+    return c.key == Key::Home || c.key == Key::End || c.key == Key::PageUp || c.key == Key::PageDown;
+}
+
+namespace {
+
+WindowDescription confirmation(const char* title, std::vector<Control> lines) {
+    WindowDescription d{title, 201, 113, {{0, Kind::RaisedBox, "", {0, 0, 201, 113}}}, kNo};
+    for (Control& c : lines) d.controls.push_back(c);
+    d.controls.push_back({0, Kind::Label, "Вы уверены?", {64, 56, 100, 13}, Ink::Red, true});
+    d.controls.push_back({kYes, Kind::Button, "Да", {8, 80, 57, 22}});
+    d.controls.push_back({kNo, Kind::Button, "Нет", {136, 80, 57, 22}});
+    return d;
+}
+
+}  // namespace
+
+const WindowDescription& resetConfirmation() {
+    static const WindowDescription d =
+        confirmation("Сбрс ЭБУ", {{0, Kind::Label, "Полный аппаратны сброс блока", {16, 8, 180, 13}},
+                                  {0, Kind::Label, "управления  (как по включению).", {16, 24, 180, 13}}});
+    return d;
+}
+
+const WindowDescription& initialisationConfirmation() {
+    static const WindowDescription d =
+        confirmation("Инициализация ЭБУ", {{0, Kind::Label, "Полный аппаратный сброс блока", {16, 8, 180, 13}},
+                                           {0, Kind::Label, "с инициализацией и очисткой", {24, 24, 170, 13}},
+                                           {0, Kind::Label, "данных обучения.", {56, 40, 140, 13}}});
+    return d;
+}
+
+bool confirmationSwallows(const Chord& c) {
+    return c.key == Key::Left || c.key == Key::Right || c.key == Key::Up || c.key == Key::Down || c.key == Key::Home ||
+           c.key == Key::End;
+}
+
+}  // namespace logic::ui

@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "qt/Keys.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
+namespace qtface {
+
+using logic::ui::Chord;
+using logic::ui::Key;
+
+std::optional<Chord> chordOf(const QKeyEvent& e) {
+    const Qt::KeyboardModifiers m = e.modifiers() & ~Qt::KeypadModifier;
+    if (m & (Qt::MetaModifier | Qt::GroupSwitchModifier)) return std::nullopt;
+    std::uint8_t mods = 0;
+    if (m & Qt::ShiftModifier) mods |= logic::ui::kShift;
+    if (m & Qt::ControlModifier) mods |= logic::ui::kCtrl;
+    if (m & Qt::AltModifier) mods |= logic::ui::kAlt;
+    const int k = e.key();
+    if (k >= Qt::Key_F1 && k <= Qt::Key_F12) return Chord{Key::Function, k - Qt::Key_F1 + 1, mods};
+    switch (k) {
+        case Qt::Key_Left:
+            return logic::ui::key(Key::Left, mods);
+        case Qt::Key_Right:
+            return logic::ui::key(Key::Right, mods);
+        case Qt::Key_Up:
+            return logic::ui::key(Key::Up, mods);
+        case Qt::Key_Down:
+            return logic::ui::key(Key::Down, mods);
+        case Qt::Key_Home:
+            return logic::ui::key(Key::Home, mods);
+        case Qt::Key_End:
+            return logic::ui::key(Key::End, mods);
+        case Qt::Key_PageUp:
+            return logic::ui::key(Key::PageUp, mods);
+        case Qt::Key_PageDown:
+            return logic::ui::key(Key::PageDown, mods);
+        case Qt::Key_Delete:
+            return logic::ui::key(Key::Delete, mods);
+        case Qt::Key_Escape:
+            return logic::ui::key(Key::Escape, mods);
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return logic::ui::key(Key::Enter, mods);
+        case Qt::Key_Space:
+            return logic::ui::key(Key::Space, mods);
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return logic::ui::key(Key::Tab, mods);
+        default:
+            break;
+    }
+    // Letters and signs by the key they are on, whatever the layout: with
+    // Ctrl held the text is a control character, so the key's own code.
+    char32_t c = 0;
+    if (k >= Qt::Key_A && k <= Qt::Key_Z)
+        c = static_cast<char32_t>(k);
+    else if (k > 0x20 && k < 0x01000000)
+        c = static_cast<char32_t>(k);
+    const Chord chord = logic::ui::chordOfCharacter(c, mods);
+    if (chord.key == Key::None) return std::nullopt;
+    return chord;
+}
+
+namespace {
+
+class Router : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress) return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        // At the focused control first; a key nobody took travels up to
+        // the window and is asked again, to the same answer.
+        if (!widget) return false;
+        auto* taker = dynamic_cast<KeyTaker*>(widget->window());
+        if (!taker) return false;
+        const auto* key = static_cast<QKeyEvent*>(e);
+        const auto chord = chordOf(*key);
+        return chord && taker->take(*chord, key->isAutoRepeat());
+    }
+};
+
+}  // namespace
+
+void routeWindowKeys() {
+    static Router router;
+    static bool installed = false;
+    if (installed || !qApp) return;
+    installed = true;
+    qApp->installEventFilter(&router);
+}
+
+}  // namespace qtface
