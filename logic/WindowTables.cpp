@@ -246,6 +246,89 @@ const std::vector<TableColumn>& codesColumns() {
     return columns;
 }
 
+// ---- the settings dialog ------------------------------------------------------
+
+namespace {
+
+WindowDescription makeSettingsWindow() {
+    WindowDescription d{"Настройка программы", 513, 309, {}, kSettingsTabs};
+    d.tabNames = {"Ноборы параметров", "Цветовая схема", "Выбор ЭБУ", "Com Port"};
+    auto add = [&d](int page, Control c) {
+        c.page = page;
+        d.controls.push_back(c);
+    };
+    d.controls.push_back({kSettingsTabs, Kind::Tabs, "", {0, 0, 513, 309}});
+
+    // The presets and the five lists of the preset down.
+    add(1, {0, Kind::Group, "Наборы", {8, 8, 489, 41}});
+    static const char* const keys[12] = {"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10", "F11", "F12"};
+    for (int n = 1; n <= 12; ++n)
+        add(1, {kSetButton1 + n - 1, Kind::Toggle, keys[n - 1], {16 + 40 * (n - 1), 24, 33, 17}});
+    add(1, {0, Kind::Group, "Параметры", {8, 56, 489, 217}});
+    for (int k = 1; k <= 5; ++k) add(1, {kParamList1 + k - 1, Kind::List, "", {16, 80 + 40 * (k - 1), 473, 22}});
+
+    // The colours: a box for each of the grid, the name, the value and the
+    // graph, left to right name, value, graph, grid.
+    const struct {
+        const char* caption;
+        int left, group;
+    } boxes[4] = {{"Имя параметра", 8, 1}, {"Параметр", 131, 2}, {"График", 254, 3}, {"Сетка", 377, 0}};
+    static const char* const components[4] = {"Красный", "Зеленый", "Синий", "Яркость"};
+    for (const auto& b : boxes) {
+        add(2, {0, Kind::Group, b.caption, {b.left, 24, 122, 193}});
+        for (int c = 0; c < 4; ++c) {
+            add(2, {0, Kind::Label, components[c], {b.left + 8, 24 + 16 + 44 * c, 100, 14}});
+            add(2, {kSlider1 + b.group * 4 + c, Kind::Slider, "", {b.left + 8, 24 + 30 + 44 * c, 106, 24}});
+        }
+    }
+    add(2, {kColourReset, Kind::Button, "Сброс", {432, 240, 65, 22}});
+
+    // The ECUs: only this one can be chosen.
+    const struct {
+        const char* group;
+        std::vector<const char*> choices;
+        Rect place;
+    } groups[5] = {
+        {"Bosch 1.5.4", {"Bosch 1.5.4 P83", "Bosch 1.5.4 N"}, {8, 8, 160, 70}},
+        {"Bosch MP 7", {"Bosch MP 7 E2", "Bosch MP 7 E3"}, {176, 8, 160, 70}},
+        {"Bosch M7.9.7", {"Bosch M7.9.7 E2", "Bosch M7.9.7 E3"}, {344, 8, 153, 70}},
+        {"VS 5.1", {"VS 5.1 P83", "VS 5.1 E2"}, {8, 86, 160, 70}},
+        {"Январь", {"Январь 5.1  Е2", "Январь 5.1.1 Р83", "Январь 5.1.2 Р83", "Январь 7.2"}, {176, 86, 160, 122}}};
+    for (const auto& g : groups) {
+        add(3, {0, Kind::Group, g.group, g.place});
+        int y = 20;
+        for (const char* choice : g.choices) {
+            const bool ours = std::string(choice) == "Bosch M7.9.7 E2";
+            add(3, {0,
+                    Kind::Radio,
+                    choice,
+                    {g.place.x + 8, g.place.y + y, g.place.width - 12, 20},
+                    Ink::Plain,
+                    false,
+                    0,
+                    ours ? 1 : -1});
+            y += 24;
+        }
+    }
+
+    // The port and the wake-up, used from the next "Старт".
+    add(4, {0, Kind::Group, "Порт адаптера", {8, 8, 489, 81}});
+    add(4, {kPortList, Kind::EditList, "", {16, 30, 473, 22}});
+    add(4, {0, Kind::Label, "Выбор действует со следующего нажатия \"Старт\".", {16, 60, 473, 18}});
+    add(4, {0, Kind::Group, "Пробуждение ЭБУ", {8, 97, 489, 73}});
+    add(4, {kWakeByte, Kind::Radio, "Байт 0x00 на 360 бод (подходит всем USB-адаптерам)", {16, 117, 473, 20}});
+    add(4, {kWakeBreak, Kind::Radio, "Break 25 мс", {16, 141, 473, 20}});
+    add(4, {kReconnect, Kind::Check, "Переподключаться автоматически", {16, 178, 473, 20}});
+    return d;
+}
+
+}  // namespace
+
+const WindowDescription& settingsWindow() {
+    static const WindowDescription d = makeSettingsWindow();
+    return d;
+}
+
 // ---- the control window and its confirmations ------------------------------
 
 const WindowDescription& controlWindow() {

@@ -26,11 +26,16 @@ enum class Kind : std::uint8_t {
     Label,       // text (lines split at '\n'); sized to its text when width is 0
     StatusLine,  // a sunken line of text, centred, changed by the logic
     Button,      // a push button
-    Toggle,      // a flat button that stays down while it is the one chosen
+    Toggle,      // a button that stays down while it is the one chosen (flat when inked)
     List,        // a drop-down list
     Table,       // the codes' table
     Picture,     // a status picture in a sunken frame (data: the picture)
     Panel,       // a drawing panel (data: its number)
+    Tabs,        // tabs over the whole window (the pages' names: tabNames)
+    Slider,      // a 0..100 slider with a tick every 10
+    Radio,       // a round choice (data 1: the one chosen and enabled; -1: disabled)
+    Check,       // a check box
+    EditList,    // a drop-down list one may also type into
 };
 
 enum class Ink : std::uint8_t { Plain, Navy, Red };
@@ -44,13 +49,15 @@ struct Control {
     bool bold = false;
     int fontPixels = 0;  // 0: the window's font
     int data = 0;
+    int page = 0;  // the tab page it lies on (1..): its place is then the page's
 };
 
 struct WindowDescription {
     const char* title;
     int width, height;  // the client area
     std::vector<Control> controls;
-    int opensOn = 0;  // the harmless control the focus is on first
+    int opensOn = 0;                         // the harmless control the focus is on first
+    std::vector<const char*> tabNames = {};  // the pages of a window with tabs
     // The row with this identifier (the first row if there is none).
     const Control& byId(int id) const;
 };
@@ -181,6 +188,21 @@ struct TableColumn {
     int width;  // the Qt table's cell; the Windows list adds its picture room to the first
 };
 const std::vector<TableColumn>& codesColumns();
+
+// ---- the settings dialog ------------------------------------------------------
+
+enum SettingsId : int {
+    kSettingsTabs = 1,
+    kSetButton1 = 10,  // kSetButton1 + n - 1 for "F<n>"
+    kParamList1 = 30,  // kParamList1 + k - 1 for list k (1..5)
+    kSlider1 = 40,     // kSlider1 + i for slider i (grid, name, value, graph; each red, green, blue, brightness)
+    kColourReset = 60,
+    kPortList,
+    kWakeByte,
+    kWakeBreak,
+    kReconnect,
+};
+const WindowDescription& settingsWindow();
 
 // ---- the control window and its confirmations ------------------------------
 

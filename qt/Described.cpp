@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/Described.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QToolButton>
 
@@ -104,14 +108,40 @@ QWidget* make(QWidget* window, const Control& c) {
             auto* b = new QToolButton(window);
             b->setText(fromUtf8(c.text));
             b->setCheckable(true);
-            b->setAutoRaise(true);
-            b->setStyleSheet(QStringLiteral("QToolButton { %1} QToolButton:checked { background: rgb(200, 205, 214); "
-                                            "border: 1px inset gray; }")
-                                 .arg(textStyle(c)));
+            // An inked one is flat on its box, its colour when down its own.
+            if (c.ink != Ink::Plain) {
+                b->setAutoRaise(true);
+                b->setStyleSheet(QStringLiteral("QToolButton { %1} QToolButton:checked { background: rgb(200, 205, "
+                                                "214); border: 1px inset gray; }")
+                                     .arg(textStyle(c)));
+            }
             return b;
         }
         case Kind::List:
-            return new QComboBox(window);
+        case Kind::EditList: {
+            auto* list = new QComboBox(window);
+            list->setEditable(c.kind == Kind::EditList);
+            return list;
+        }
+        case Kind::Slider: {
+            auto* s = new QSlider(Qt::Horizontal, window);
+            s->setRange(0, 100);
+            s->setTickInterval(10);
+            s->setTickPosition(QSlider::TicksBelow);
+            return s;
+        }
+        case Kind::Radio: {
+            auto* r = new QRadioButton(fromUtf8(c.text), window);
+            if (c.data) {
+                r->setEnabled(c.data > 0);
+                r->setChecked(c.data > 0);
+            }
+            return r;
+        }
+        case Kind::Check:
+            return new QCheckBox(fromUtf8(c.text), window);
+        case Kind::Tabs:
+            return new QTabWidget(window);
         case Kind::Table:
             return new QTableWidget(window);
         case Kind::Picture: {
@@ -131,10 +161,16 @@ QWidget* make(QWidget* window, const Control& c) {
 
 void Described::build(QWidget* window, const logic::ui::WindowDescription& d) {
     for (const Control& c : d.controls) {
-        QWidget* w = make(window, c);
+        QWidget* parent = c.page > 0 ? page(c.page) : window;
+        QWidget* w = make(parent, c);
         if (!w) continue;
         place(w, c);
         if (c.id) byId_[c.id] = w;
+        if (auto* tabs = qobject_cast<QTabWidget*>(w))
+            for (const char* name : d.tabNames) {
+                pages_.push_back(new QWidget);
+                tabs->addTab(pages_.back(), fromUtf8(name));
+            }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <map>
+#include <vector>
 
 #include "logic/WindowTables.h"
 
@@ -31,8 +32,12 @@ public:
         return static_cast<T*>((*this)[id]);
     }
 
+    // A tab page (1..) of a window with tabs.
+    QWidget* page(int n) const { return pages_[static_cast<std::size_t>(n - 1)]; }
+
 private:
     std::map<int, QWidget*> byId_;
+    std::vector<QWidget*> pages_;
 };
 
 }  // namespace qtface

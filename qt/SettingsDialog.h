@@ -56,10 +56,6 @@ protected:
     void finish() override;
 
 private:
-    QWidget* buildSetsTab();
-    QWidget* buildColourTab();
-    QWidget* buildEcuTab();
-    QWidget* buildPortTab();
     // Shows what the logic holds: the preset down and its lists, the sliders.
     void showSet();
     void showSliders();

@@ -614,6 +614,9 @@ TEST(Keys, EveryWindowAsDescribedAndNoArrowHomeOrEndReachesAConfirmation) {
     Rig rig;
     rig.start();
     const auto& cat = rig.form->logic().link().catalogue();
+    QPointer<QWidget> settings = rig.form->SettingsClick();
+    EXPECT_EQ(testsupport::laidOutAsDescribed(settings, logic::ui::settingsWindow()), "");
+    settings->close();
     QPointer<qtface::ErrorCodesWindow> codes = open<qtface::ErrorCodesWindow>(rig.form->ErrorsClick());
     EXPECT_EQ(testsupport::laidOutAsDescribed(codes, logic::ui::errorCodesWindow()), "");
     pressKey(codes, "Tab");

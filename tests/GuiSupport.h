@@ -9,6 +9,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QProcess>
+#include <QSlider>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 
@@ -97,23 +99,36 @@ inline std::string laidOutAsDescribed(QWidget* window, const logic::ui::WindowDe
             case Kind::Group:
                 return qobject_cast<QGroupBox*>(w) != nullptr;
             case Kind::List:
-                return qobject_cast<QComboBox*>(w) != nullptr;
+                return qobject_cast<QComboBox*>(w) != nullptr && !static_cast<QComboBox*>(w)->isEditable();
+            case Kind::EditList:
+                return qobject_cast<QComboBox*>(w) != nullptr && static_cast<QComboBox*>(w)->isEditable();
+            case Kind::Radio:
+            case Kind::Check:
+                return qobject_cast<QAbstractButton*>(w) != nullptr;
+            case Kind::Slider:
+                return qobject_cast<QSlider*>(w) != nullptr;
+            case Kind::Tabs:
+                return qobject_cast<QTabWidget*>(w) != nullptr;
             case Kind::Table:
                 return qobject_cast<QTableWidget*>(w) != nullptr;
             default:
                 return qobject_cast<QFrame*>(w) != nullptr;
         }
     };
+    auto* tabs = window->findChild<QTabWidget*>();
     for (const logic::ui::Control& c : d.controls) {
         if (c.kind == Kind::Panel) continue;
+        // A row on a tab page is placed on the page.
+        QWidget* origin = c.page > 0 && tabs ? tabs->widget(c.page - 1) : window;
         bool found = false;
-        for (QWidget* w : window->findChildren<QWidget*>()) {
+        for (QWidget* w : origin->findChildren<QWidget*>()) {
             if (!kindMatches(w, c.kind)) continue;
-            const QPoint at = w->mapTo(window, QPoint(0, 0));
+            const QPoint at = w->mapTo(origin, QPoint(0, 0));
             if (at != QPoint(c.place.x, c.place.y)) continue;
             if (c.place.width > 0 && w->size() != QSize(c.place.width, c.place.height)) continue;
             const bool texted = c.kind == Kind::Label || c.kind == Kind::StatusLine || c.kind == Kind::Button ||
-                                c.kind == Kind::Toggle || c.kind == Kind::Group;
+                                c.kind == Kind::Toggle || c.kind == Kind::Group || c.kind == Kind::Radio ||
+                                c.kind == Kind::Check;
             if (texted && textOf(w) != QString::fromUtf8(c.text)) continue;
             found = true;
             break;

@@ -15,8 +15,9 @@ namespace {
 using namespace logic::ui;
 
 const std::vector<const WindowDescription*>& allWindows() {
-    static const std::vector<const WindowDescription*> all = {&mainWindow(), &errorCodesWindow(), &controlWindow(),
-                                                              &resetConfirmation(), &initialisationConfirmation()};
+    static const std::vector<const WindowDescription*> all = {
+        &mainWindow(),        &errorCodesWindow(),           &controlWindow(),
+        &resetConfirmation(), &initialisationConfirmation(), &settingsWindow()};
     return all;
 }
 
@@ -60,6 +61,9 @@ TEST(WindowTables, TheWindowsOwnTextsAtTheirPlaces) {
     EXPECT_EQ(at(resetConfirmation(), "Полный аппаратны сброс блока").x, 16);
     EXPECT_STREQ(resetConfirmation().title, "Сбрс ЭБУ");
     EXPECT_EQ(at(initialisationConfirmation(), "Нет"), (Rect{136, 80, 57, 22}));
+    EXPECT_EQ(settingsWindow().tabNames.front(), std::string("Ноборы параметров"));
+    EXPECT_EQ(at(settingsWindow(), "Break 25 мс"), (Rect{16, 141, 473, 20}));
+    EXPECT_EQ(settingsWindow().byId(kSlider1 + 15).place, (Rect{262, 186, 106, 24}));  // the graph's brightness
     EXPECT_EQ(mainWindow().byId(kStart).ink, Ink::Red);
     EXPECT_EQ(mainWindow().byId(kExit).ink, Ink::Navy);
 }

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "logic/WindowTables.h"
 
@@ -27,6 +28,9 @@ public:
         const auto it = byId_.find(id);
         return it == byId_.end() ? nullptr : it->second;
     }
+    // A tab page (1..) of a window with tabs; shows page n alone.
+    HWND page(int n) const { return pages_[static_cast<std::size_t>(n - 1)]; }
+    void showPage(int n) const;
     // The boxes, their captions and painted labels, over what the window drew.
     void paint(HDC dc) const;
     // A label's ink for WM_CTLCOLORSTATIC: true with the colour set when it has one.
@@ -39,6 +43,7 @@ private:
     bool paintedLabels_ = false;
     std::map<int, HWND> byId_;
     std::map<HWND, logic::ui::Ink> inks_;
+    std::vector<HWND> pages_;
 };
 
 }  // namespace winface

@@ -88,6 +88,7 @@ protected:
     bool create(HWND owner, const logic::ui::WindowDescription& d,
                 bool (*swallowed)(const logic::ui::Chord&) = nullptr);
     HWND control(int id) const { return controls_[id]; }
+    void showPage(int n) const { controls_.showPage(n); }
     virtual void finish() = 0;
     virtual LRESULT message(UINT msg, WPARAM wp, LPARAM lp);
     virtual void command(int /*id*/, int /*code*/, HWND /*control*/) {}
