@@ -192,6 +192,22 @@ const std::vector<int>& replaySpeeds() {
 
 std::string replaySpeedText(int speed) { return speed ? "×" + std::to_string(speed) : "Вся запись сразу"; }
 
+const WindowDescription& resolutionNotice() {
+    static const WindowDescription d{"Ошибка вывода на экран.",
+                                     402,
+                                     77,
+                                     {{0, Kind::RaisedBox, "", {0, 0, 402, 77}},
+                                      {kNoticeText,
+                                       Kind::Label,
+                                       "Установите разрешение экрана 1024 на 768 точек !",
+                                       {78, 6, 318, 65},
+                                       Ink::Red,
+                                       true,
+                                       17}},
+                                     kNoticeText};
+    return d;
+}
+
 // ---- the codes window -------------------------------------------------------
 
 namespace {

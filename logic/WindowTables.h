@@ -179,6 +179,14 @@ extern const char* const kReplaySpeedMenu;
 // Menu identifiers: a command's, or kSpeedItem + speed.
 enum : int { kSpeedItem = 1000 };
 
+// The error box's caption.
+inline constexpr const char* kErrorTitle = "Ошибка";
+// The notice on a screen of another width: the request (kNoticeText) beside
+// a warning sign drawn at its left, shown for kNoticeMs; then the program ends.
+enum NoticeId : int { kNoticeText = 1 };
+const WindowDescription& resolutionNotice();
+constexpr int kNoticeMs = 4000;
+
 // ---- the codes window -------------------------------------------------------
 
 enum ErrorsId : int { kCodesTable = 1, kCount, kClear, kErrorsExit };

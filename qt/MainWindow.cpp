@@ -205,7 +205,7 @@ Window* MainWindow::showChild(Window* w) {
 }
 
 void MainWindow::showError(const std::string& text) {
-    QMessageBox::critical(boxOwner(), QStringLiteral("Ошибка"), QString::fromStdString(text));
+    QMessageBox::critical(boxOwner(), QString::fromUtf8(logic::ui::kErrorTitle), QString::fromStdString(text));
 }
 
 QWidget* MainWindow::boxOwner() const {

@@ -9,25 +9,27 @@
 #include <QPainterPath>
 #include <QScreen>
 
+#include "logic/WindowTables.h"
 #include "qt/WindowRules.h"
 
 namespace qtface {
 
 ResolutionNotice::ResolutionNotice(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Ошибка вывода на экран."));
-    setFixedSize(402, 77);
+    const logic::ui::WindowDescription& d = logic::ui::resolutionNotice();
+    setWindowTitle(QString::fromUtf8(d.title));
+    setFixedSize(d.width, d.height);
     auto* panel = new QFrame(this);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setGeometry(0, 0, 402, 77);
+    panel->setGeometry(0, 0, d.width, d.height);
     auto* image = new QLabel(panel);
-    image->setGeometry(2, 2, 398, 73);
+    image->setGeometry(2, 2, d.width - 4, d.height - 4);
     image->setPixmap(QPixmap::fromImage(picture()));
     qtface::centreOnScreen(this);
     Timer1.setSingleShot(true);
     // A coarse timer may fire up to 5 % early; the notice stands 4 s.
     Timer1.setTimerType(Qt::PreciseTimer);
     connect(&Timer1, &QTimer::timeout, [] { QApplication::exit(0); });
-    Timer1.start(4000);
+    Timer1.start(logic::ui::kNoticeMs);
 }
 
 void ResolutionNotice::closeEvent(QCloseEvent* e) {
@@ -53,14 +55,15 @@ QImage ResolutionNotice::picture() {
     p.setBrush(Qt::black);
     p.drawRoundedRect(QRectF(33, 24, 6, 24), 2, 2);
     p.drawEllipse(QRectF(32.5, 51, 7, 7));
-    // The request in large red letters.
+    // The request in large red letters (the picture lies 2 pixels in).
+    const logic::ui::Control& request = logic::ui::resolutionNotice().byId(logic::ui::kNoticeText);
     QFont f(QStringLiteral("Arial"));
-    f.setPixelSize(17);
-    f.setBold(true);
+    f.setPixelSize(request.fontPixels);
+    f.setBold(request.bold);
     p.setFont(f);
     p.setPen(QColor(0xD0, 0x00, 0x00));
-    p.drawText(QRect(76, 4, 318, 65), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap,
-               QStringLiteral("Установите разрешение экрана 1024 на 768 точек !"));
+    p.drawText(QRect(request.place.x - 2, request.place.y - 2, request.place.width, request.place.height),
+               Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap, QString::fromUtf8(request.text));
     return img;
 }
 

@@ -124,7 +124,8 @@ std::string MainWindow::chooseSaveFile(const std::string& title, const std::stri
 }
 
 QWidget* MainWindow::AboutClick() {
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("О программе"),
+    auto* box = new QMessageBox(QMessageBox::Information,
+                                QString::fromUtf8(logic::ui::mainWindow().byId(logic::ui::kAbout).text),
                                 QString::fromStdString(logic::aboutText()), QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     if (!line.line && line.error.empty()) return kSignalledExit;
     if (!line.line) {
         std::cerr << "m797-tester: " << platform::forTerminal(line.error) << "\n";
-        QMessageBox::critical(nullptr, QStringLiteral("Ошибка"),
+        QMessageBox::critical(nullptr, QString::fromUtf8(logic::ui::kErrorTitle),
                               QString::fromStdString(platform::forWindow(line.error)));
         return endAsked >= 0 ? endAsked : 2;
     }

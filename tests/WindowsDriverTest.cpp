@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "logic/WindowTables.h"
 #include "tests/TestSupport.h"
 #include "tests/WireChecks.h"
 #include "win32/Face.h"
@@ -104,6 +105,81 @@ HWND childWith(HWND parent, const std::wstring& cls, const std::wstring& text) {
     return f.found;
 }
 
+// What of a window's description the window does not show: each row a
+// control of its class at its place (in the window's client pixels, or its
+// tab page's) with its text. Painted boxes, and the main window's painted
+// labels, are not controls. Empty when all is there.
+std::string laidOut(HWND window, const logic::ui::WindowDescription& d, bool paintedLabels = false) {
+    using logic::ui::Kind;
+    std::vector<HWND> all;
+    EnumChildWindows(
+        window,
+        [](HWND w, LPARAM p) {
+            reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    std::string missing;
+    for (const logic::ui::Control& c : d.controls) {
+        std::wstring cls;
+        logic::ui::Rect want = c.place;
+        bool sized = true, texted = true;
+        switch (c.kind) {
+            case Kind::Button:
+            case Kind::Toggle:
+            case Kind::Group:
+            case Kind::Radio:
+            case Kind::Check:
+                cls = L"Button";
+                break;
+            case Kind::Label:
+                if (paintedLabels) continue;
+                cls = L"Static";
+                break;
+            case Kind::StatusLine:
+                cls = L"Static";
+                break;
+            case Kind::Picture:
+                cls = L"Static", texted = false;
+                break;
+            case Kind::List:
+            case Kind::EditList:
+                cls = L"ComboBox", sized = false, texted = false;  // its height is the open list's
+                break;
+            case Kind::Table:
+                cls = L"SysListView32", texted = false;
+                want = {want.x - 2, want.y - 2, want.width + 4, want.height + 4};  // with its sunken edge
+                break;
+            case Kind::Slider:
+                cls = L"msctls_trackbar32", texted = false;
+                break;
+            case Kind::Tabs:
+                cls = L"SysTabControl32", texted = false;
+                break;
+            default:
+                continue;  // painted, or a panel
+        }
+        bool found = false;
+        for (HWND w : all) {
+            if (_wcsicmp(classOf(w).c_str(), cls.c_str()) != 0) continue;
+            if (texted && winface::utf8(textOf(w)) != c.text) continue;
+            HWND origin = c.page > 0 ? GetParent(w) : window;
+            if (c.page > 0 && classOf(origin) != L"M797Page") continue;
+            RECT r;
+            GetWindowRect(w, &r);
+            MapWindowPoints(nullptr, origin, reinterpret_cast<POINT*>(&r), 2);
+            if (r.left != want.x || r.top != want.y) continue;
+            if (r.right - r.left != want.width || (sized && r.bottom - r.top != want.height)) continue;
+            found = true;
+            break;
+        }
+        if (!found)
+            missing +=
+                std::string(c.text) + " at " + std::to_string(c.place.x) + "," + std::to_string(c.place.y) + "; ";
+    }
+    return missing;
+}
+
 void key(HWND target, WORD vk) {
     SetForegroundWindow(target);
     std::this_thread::sleep_for(100ms);
@@ -112,6 +188,19 @@ void key(HWND target, WORD vk) {
     in[0].ki.wVk = in[1].ki.wVk = vk;
     in[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, in, sizeof(INPUT));
+    std::this_thread::sleep_for(200ms);
+}
+
+// A key pressed with a modifier held.
+void keyWith(HWND target, WORD modifier, WORD vk) {
+    SetForegroundWindow(target);
+    std::this_thread::sleep_for(100ms);
+    INPUT in[4] = {};
+    for (auto& i : in) i.type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[3].ki.wVk = modifier;
+    in[1].ki.wVk = in[2].ki.wVk = vk;
+    in[2].ki.dwFlags = in[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(4, in, sizeof(INPUT));
     std::this_thread::sleep_for(200ms);
 }
 
@@ -250,6 +339,7 @@ TEST(Driver, StartShowsTheStatusAndTheIdentificationAndExitEndsTheProgram) {
     EXPECT_EQ(r.top, 0);
     EXPECT_EQ(r.right - r.left, 1024);
     EXPECT_EQ(r.bottom - r.top, 740);
+    EXPECT_EQ(laidOut(t.main, logic::ui::mainWindow(), true), "");
     EXPECT_FALSE(IsWindowEnabled(t.button(L"Стоп")));
     t.click(L"Старт");
     ASSERT_TRUE(t.connected()) << winface::utf8(t.panel(6));
@@ -298,6 +388,10 @@ TEST(Driver, PKeepsTheChartsStillWhileTheLinkPollsOnAndEndFollowsAgain) {
     };
     EXPECT_TRUE(moves());
     key(t.main, 'P');
+    EXPECT_FALSE(moves());
+    // Shift+P and Ctrl+End are no keys of the window: still paused.
+    keyWith(t.main, VK_SHIFT, 'P');
+    keyWith(t.main, VK_CONTROL, VK_END);
     EXPECT_FALSE(moves());
     key(t.main, VK_END);
     EXPECT_TRUE(moves());
@@ -375,9 +469,10 @@ TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
         const wchar_t* button;
         const wchar_t* title;
         const wchar_t* harmless;  // the class of the control with the focus
-    } windows[3] = {{L"Настройка", L"Настройка программы", L"SysTabControl32"},
-                    {L"Ошибки", L"Ошибки", L"SysListView32"},
-                    {L"Управление", L"Управление", L"ComboBox"}};
+        const logic::ui::WindowDescription* described;
+    } windows[3] = {{L"Настройка", L"Настройка программы", L"SysTabControl32", &logic::ui::settingsWindow()},
+                    {L"Ошибки", L"Ошибки", L"SysListView32", &logic::ui::errorCodesWindow()},
+                    {L"Управление", L"Управление", L"ComboBox", &logic::ui::controlWindow()}};
     enum class Way { Escape, CloseButton, Own };
     for (const auto& w : windows) {
         for (Way way : {Way::Escape, Way::CloseButton, Way::Own}) {
@@ -386,6 +481,7 @@ TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
             PostMessageW(t.button(w.button), BM_CLICK, 0, 0);
             HWND child = nullptr;
             ASSERT_TRUE(waitFor([&] { return (child = t.window(w.title)) != nullptr; }));
+            if (way == Way::Escape) EXPECT_EQ(laidOut(child, *w.described), "");
             EXPECT_EQ(GetWindow(child, GW_OWNER), t.main);  // kept in front of the main window
             EXPECT_FALSE(IsWindowEnabled(t.main));
             ASSERT_TRUE(waitFor([&] { return classOf(focusOf(child)) == w.harmless; }))
@@ -404,11 +500,20 @@ TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
     HWND control = nullptr;
     ASSERT_TRUE(waitFor([&] { return (control = t.window(L"Управление")) != nullptr; }));
     ASSERT_TRUE(waitFor([&] { return classOf(focusOf(control)) == L"ComboBox"; }));
+    // End and Home never jump to the entries that ask.
+    key(control, VK_END);
+    key(control, VK_NEXT);
+    EXPECT_EQ(t.window(L"Инициализация ЭБУ"), nullptr);
+    EXPECT_EQ(SendMessageW(focusOf(control), CB_GETCURSEL, 0, 0), 0);
     for (int i = 0; i < 15; ++i) key(control, VK_DOWN);
     HWND confirmation = nullptr;
     ASSERT_TRUE(waitFor([&] { return (confirmation = t.window(L"Сбрс ЭБУ")) != nullptr; }));
+    EXPECT_EQ(laidOut(confirmation, logic::ui::resetConfirmation()), "");
     EXPECT_FALSE(IsWindowVisible(control));  // the confirmation stands in for it
     ASSERT_TRUE(waitFor([&] { return textOf(focusOf(confirmation)) == L"Нет"; }));
+    key(confirmation, VK_RIGHT);
+    key(confirmation, VK_LEFT);
+    EXPECT_EQ(textOf(focusOf(confirmation)), L"Нет");
     key(confirmation, VK_RETURN);
     EXPECT_TRUE(waitFor([&] { return !IsWindow(confirmation) && IsWindowVisible(control); }));
     key(control, VK_ESCAPE);

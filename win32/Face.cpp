@@ -158,7 +158,7 @@ void centre(HWND window) {
 }
 
 void errorBox(HWND owner, const std::string& text) {
-    MessageBoxW(owner, wide(text).c_str(), L"Ошибка", MB_OK | MB_ICONERROR);
+    MessageBoxW(owner, wide(text).c_str(), wide(logic::ui::kErrorTitle).c_str(), MB_OK | MB_ICONERROR);
 }
 
 bool underWine() {

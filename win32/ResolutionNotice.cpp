@@ -31,9 +31,11 @@ LRESULT CALLBACK noticeProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
             DeleteObject(yellow);
             SetBkMode(dc, TRANSPARENT);
             SetTextColor(dc, RGB(0xD0, 0, 0));
-            HGDIOBJ of = SelectObject(dc, arial(-17, true));
-            RECT text{78, 6, 396, 71};
-            DrawTextW(dc, L"Установите разрешение экрана 1024 на 768 точек !", -1, &text, DT_WORDBREAK);
+            const logic::ui::Control& request = logic::ui::resolutionNotice().byId(logic::ui::kNoticeText);
+            HGDIOBJ of = SelectObject(dc, arial(-request.fontPixels, request.bold));
+            RECT text{request.place.x, request.place.y, request.place.x + request.place.width,
+                      request.place.y + request.place.height};
+            DrawTextW(dc, wide(request.text).c_str(), -1, &text, DT_WORDBREAK);
             SelectObject(dc, of);
             EndPaint(w, &ps);
             return 0;
@@ -57,13 +59,14 @@ void showResolutionNotice() {
     wc.lpszClassName = L"M797Notice";
     RegisterClassW(&wc);
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    RECT r{0, 0, 402, 77};
+    const logic::ui::WindowDescription& d = logic::ui::resolutionNotice();
+    RECT r{0, 0, d.width, d.height};
     AdjustWindowRect(&r, style, FALSE);
-    HWND w = CreateWindowExW(0, L"M797Notice", L"Ошибка вывода на экран.", style, 0, 0, r.right - r.left,
-                             r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND w = CreateWindowExW(0, L"M797Notice", wide(d.title).c_str(), style, 0, 0, r.right - r.left, r.bottom - r.top,
+                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     centre(w);
     ShowWindow(w, SW_SHOW);
-    SetTimer(w, 1, 4000, nullptr);
+    SetTimer(w, 1, logic::ui::kNoticeMs, nullptr);
 }
 
 }  // namespace winface
