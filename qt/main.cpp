@@ -4,75 +4,74 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 
-#include <iostream>
+#include <memory>
 
-#include "platform/Messages.h"
-#include "platform/StopSignals.h"
+#include "logic/TesterStart.h"
 #include "qt/MainWindow.h"
 
-int main(int argc, char** argv) {
-    std::string error;
-    const auto options = logic::parseTesterArgs(argc, argv, error);
-    if (!options) {
-        std::cerr << "m797-tester: " << platform::forTerminal(error) << "\n"
-                  << platform::forTerminal(logic::testerUsage());
-        return 2;
-    }
-    if (options->help) {
-        std::cout << platform::forTerminal(logic::testerUsage());
-        return 0;
-    }
-    if (options->version) {
-        std::cout << "m797-tester " M797_VERSION "\n";
-        return 0;
-    }
-    // Ctrl+C, termination and a closed terminal (hang-up) end the program
-    // as "Выход" does (open windows close, outputs are released, the link is
-    // stopped and joined, the port closed), as they end the logger: the
-    // request wakes whichever event loop runs then (the main one, or a
-    // box's), which ends every loop. A request that arrives before the main
-    // loop would run is kept, and the main loop is not started.
-    platform::StopSignals stopSignals;
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // panels share their fonts
-    QApplication application(argc, argv);
+namespace {
 
-    constexpr int kSignalledExit = 130;
-    int endAsked = -1;  // the exit status once an end was asked
-    qtface::MainWindow* form = nullptr;
-    QSocketNotifier notifier(stopSignals.notifyFd(), QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
-        stopSignals.drain();
-        if (endAsked >= 0) return;
-        endAsked = kSignalledExit;
-        if (form && !form->showsNoticeOnly()) {
-            form->endProgram(kSignalledExit);
-        } else {
-            QApplication::exit(kSignalledExit);
+class QtTester : public logic::TesterFace {
+public:
+    QtTester(int& argc, char** argv) : argc_(argc), argv_(argv) {}
+
+    void prepare(platform::StopSignals& stop) override {
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // panels share their fonts
+        application_ = std::make_unique<QApplication>(argc_, argv_);
+        // A stop request wakes whichever event loop runs then (the main one,
+        // or a box's), which ends every loop.
+        notifier_ = std::make_unique<QSocketNotifier>(stop.notifyFd(), QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this, &stop] {
+            stop.drain();
+            if (endAsked_) return;
+            endAsked_ = true;
+            if (form_ && !form_->showsNoticeOnly())
+                form_->endProgram(logic::kExitSignalled);
+            else
+                QApplication::exit(logic::kExitSignalled);
+        });
+        notifier_->setEnabled(stop.notifyFd() >= 0);
+    }
+
+    void errorBox(const std::string& text) override {
+        QMessageBox::critical(nullptr, QString::fromUtf8(logic::ui::kErrorTitle), QString::fromStdString(text));
+    }
+
+    int runWindow(const logic::TesterOptions& options, lines::MadeLine line, platform::StopSignals& stop) override {
+        qtface::MainWindow window(options, std::move(line));
+        form_ = &window;
+        const int status = run(window, stop);
+        form_ = nullptr;
+        return status;
+    }
+
+private:
+    static int run(qtface::MainWindow& window, platform::StopSignals& stop) {
+        // Asked before the main loop (during a box the window's making or
+        // its first showing raised, or earlier): the main loop never starts.
+        if (stop.asked()) {
+            window.endProgram(logic::kExitSignalled);
+            return logic::kExitSignalled;
         }
-    });
-    notifier.setEnabled(stopSignals.notifyFd() >= 0);
+        if (!window.showsNoticeOnly()) window.show();
+        if (stop.asked()) {
+            window.endProgram(logic::kExitSignalled);  // once: ended already if a box's loop saw it
+            return logic::kExitSignalled;
+        }
+        return QApplication::exec();
+    }
 
-    // A recording that is a pipe may keep the reading waiting: a signal ends it.
-    lines::MadeLine line = logic::makeLine(*options, [&stopSignals] { return stopSignals.asked(); });
-    if (!line.line && line.error.empty()) return kSignalledExit;
-    if (!line.line) {
-        std::cerr << "m797-tester: " << platform::forTerminal(line.error) << "\n";
-        QMessageBox::critical(nullptr, QString::fromUtf8(logic::ui::kErrorTitle),
-                              QString::fromStdString(platform::forWindow(line.error)));
-        return endAsked >= 0 ? endAsked : 2;
-    }
-    qtface::MainWindow window(*options, std::move(line));
-    form = &window;
-    // Asked before the main loop (during a box the window's making or its
-    // first showing raised, or earlier): the main loop never starts.
-    if (stopSignals.asked()) {
-        window.endProgram(kSignalledExit);
-        return kSignalledExit;
-    }
-    if (!window.showsNoticeOnly()) window.show();
-    if (stopSignals.asked()) {
-        window.endProgram(kSignalledExit);  // once: ended already if a box's loop saw it
-        return kSignalledExit;
-    }
-    return application.exec();
+    int& argc_;
+    char** argv_;
+    std::unique_ptr<QApplication> application_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    qtface::MainWindow* form_ = nullptr;
+    bool endAsked_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QtTester face(argc, argv);
+    return logic::runTester(std::vector<std::string>(argv, argv + argc), face);
 }

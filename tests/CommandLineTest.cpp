@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "logic/TesterOptions.h"
+#include "logic/TesterStart.h"
 
 namespace {
 
@@ -50,4 +51,35 @@ TEST(CommandLine, BadOptionsSayWhy) {
     EXPECT_FALSE(parse({"--simulate", "--replay=x"}, error));
     EXPECT_EQ(error, "--port, --simulate and --replay exclude each other");
     EXPECT_FALSE(parse({"--replay=x", "--record=y"}, error));
+}
+
+// The start decides the exit statuses for both faces: the window runs only
+// over a line that could be made, and a line that cannot be made is said in
+// a box as well as on the terminal.
+TEST(TesterStart, TheWindowRunsOnlyOverALineAndEveryFailureHasItsStatus) {
+    struct Face : logic::TesterFace {
+        std::vector<std::string> seen;
+        void prepare(platform::StopSignals&) override { seen.push_back("prepare"); }
+        void errorBox(const std::string& text) override { seen.push_back("box " + text); }
+        int runWindow(const logic::TesterOptions& o, lines::MadeLine line, platform::StopSignals&) override {
+            seen.push_back(std::string("window ") + (line.line ? "with a line" : "without") +
+                           (o.anyScreen ? ", any screen" : ""));
+            return 7;
+        }
+    };
+    const auto run = [](std::vector<std::string> args, Face& face) {
+        args.insert(args.begin(), "m797-tester");
+        return logic::runTester(args, face);
+    };
+    Face bad, help, missing, simulated;
+    EXPECT_EQ(run({"--no-such-option"}, bad), logic::kExitUsage);
+    EXPECT_TRUE(bad.seen.empty());
+    EXPECT_EQ(run({"--help"}, help), 0);
+    EXPECT_TRUE(help.seen.empty());
+    EXPECT_EQ(run({"--replay", "/nonexistent/drive.txt"}, missing), logic::kExitUsage);
+    ASSERT_EQ(missing.seen.size(), 2u);
+    EXPECT_EQ(missing.seen[1].rfind("box ", 0), 0u);
+    EXPECT_NE(missing.seen[1].find("drive.txt"), std::string::npos);
+    EXPECT_EQ(run({"--simulate", "--any-screen"}, simulated), 7);  // the window's own status
+    EXPECT_EQ(simulated.seen, (std::vector<std::string>{"prepare", "window with a line, any screen"}));
 }

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "logic/TesterStart.h"
+
+#include <iostream>
+
+#include "platform/Messages.h"
+
+namespace logic {
+
+namespace {
+
+void say(const std::string& text, bool error) {
+    std::ostream& out = error ? std::cerr : std::cout;
+    out << text;
+    out.flush();
+}
+
+}  // namespace
+
+int runTester(const std::vector<std::string>& args, TesterFace& face) {
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv;
+    for (std::string& a : copies) argv.push_back(a.data());
+    std::string error;
+    const auto options = parseTesterArgs(static_cast<int>(argv.size()), argv.data(), error);
+    if (!options) {
+        say("m797-tester: " + platform::forTerminal(error) + "\n" + platform::forTerminal(testerUsage()), true);
+        return kExitUsage;
+    }
+    if (options->help) {
+        say(platform::forTerminal(testerUsage()), false);
+        return 0;
+    }
+    if (options->version) {
+        say("m797-tester " M797_VERSION "\n", false);
+        return 0;
+    }
+    // Ctrl+C, termination and a closed terminal end the program as "Выход"
+    // does (open windows close, outputs are released, the link is stopped
+    // and joined, the port closed), as they end the logger.
+    platform::StopSignals stop;
+    face.prepare(stop);
+    // A recording that is a pipe may keep the reading waiting: a signal ends it.
+    lines::MadeLine line = makeLine(*options, [&stop] { return stop.asked(); });
+    int status = 0;
+    if (!line.line && line.error.empty()) {
+        status = kExitSignalled;
+    } else if (!line.line) {
+        say("m797-tester: " + platform::forTerminal(line.error) + "\n", true);
+        face.errorBox(platform::forWindow(line.error));
+        status = stop.asked() ? kExitSignalled : kExitUsage;
+    } else {
+        status = face.runWindow(*options, std::move(line), stop);
+    }
+    stop.ended();
+    return status;
+}
+
+}  // namespace logic
