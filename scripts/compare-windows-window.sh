@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The tester's main window under Wine beside the Linux one: both started
+# The tester's windows under Wine beside the Linux ones: both started
 # against the simulated car with the same (first-start) settings on a
 # 1024 x 768 virtual screen, shot before "Старт", when nothing moves. Under
 # Wine each panel draws out of sight and its picture is copied into a child
@@ -24,6 +24,21 @@ if [ -z "${SHOT_INNER:-}" ]; then
   echo "pixels that differ: $differ ($percent %)"
   awk -v p="$percent" -v m="${MAX_PERCENT:-4}" 'BEGIN {exit !(p <= m)}' ||
     { echo "the Wine window does not look like the Linux one"; exit 1; }
+  # The child windows: the same client size, and within a bound of their
+  # own (the toolkits draw tabs, lists and sliders each in its style; their
+  # places are checked exactly by each face's tests against the tables).
+  for pair in codes:8 settings:22 control:18; do
+    name=${pair%%:*} bound=${pair#*:}
+    a="$out/linux-$name.png" b="$out/wine-$name.png"
+    [ "$(identify -format '%wx%h' "$a")" = "$(identify -format '%wx%h' "$b")" ] ||
+      { echo "$name: the Wine window is $(identify -format '%wx%h' "$b"), the Linux one $(identify -format '%wx%h' "$a")"; exit 1; }
+    convert "$a" "$b" +append "$out/side-by-side-$name.png"
+    differ=$(compare -metric AE -fuzz 25% "$a" "$b" null: 2>&1 || true)
+    percent=$(awk -v d="$differ" -v wh="$(identify -format '%w %h' "$a")" 'BEGIN {split(wh, s, " "); printf "%.2f", 100 * d / (s[1] * s[2])}')
+    echo "$name: pixels that differ: $differ ($percent %, bound $bound %)"
+    awk -v p="$percent" -v m="$bound" 'BEGIN {exit !(p <= m)}' ||
+      { echo "the Wine window $name does not look like the Linux one"; exit 1; }
+  done
   exit 0
 fi
 settings=$(mktemp -d)
@@ -37,5 +52,30 @@ pid=$!
 shown
 sleep 4
 import -window root -crop 1024x740+0+0 "$out/$SHOT_INNER.png"
+# Each child window, opened by its button and shot without its frame.
+child() {  # name, title, button's x and y in the main window
+  xdotool mousemove "$3" "$4" click 1
+  local id=""
+  for _ in $(seq 50); do
+    id=$(xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
+    sleep 0.1
+  done
+  sleep 1.5
+  # The client area's place on the screen (the window manager's frame aside).
+  local info x y w h
+  info=$(xwininfo -id "$id")
+  x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
+  y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
+  w=$(awk '/Width:/ {print $2}' <<<"$info")
+  h=$(awk '/Height:/ {print $2}' <<<"$info")
+  import -window root -crop "${w}x${h}+${x}+${y}" "$out/$SHOT_INNER-$1.png"
+  xdotool windowactivate "$id" 2>/dev/null || true
+  sleep 0.3
+  xdotool key Escape
+  sleep 1
+}
+child codes "Ошибки" 860 147
+child settings "Настройка программы" 956 115
+child control "Управление" 860 115
 kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true
