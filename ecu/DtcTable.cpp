@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ecu/DtcTable.h"
 
+#include <vector>
+
 #include "platform/Cp1251.h"
 #include "platform/Hex.h"
 
@@ -8,9 +10,9 @@ namespace ecu {
 namespace {
 
 struct ConvertedTexts {
-    std::array<std::string, kDtcTextCount> texts;
+    std::vector<std::string> texts;
     ConvertedTexts() {
-        for (std::size_t i = 0; i < kDtcTextCount; ++i) texts[i] = cp1251::fromUtf8(kDtcTextRows[i].textUtf8);
+        for (const DtcTextRow& r : dtcTextRows()) texts.push_back(cp1251::fromUtf8(r.textUtf8));
     }
 };
 
@@ -53,8 +55,9 @@ std::string shownCode(std::uint8_t high, std::uint8_t low) {
 }
 
 const std::string* dtcText(std::uint8_t high, std::uint8_t low) {
-    for (std::size_t i = 0; i < kDtcTextCount; ++i)
-        if (kDtcTextRows[i].high == high && kDtcTextRows[i].low == low) return &converted().texts[i];
+    const auto rows = dtcTextRows();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].high == high && rows[i].low == low) return &converted().texts[i];
     return nullptr;
 }
 

@@ -6,20 +6,20 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "link/LinkHooks.h"
 
 namespace ecu {
 
-constexpr std::size_t kDtcTextCount = 83;
-
 struct DtcTextRow {
     std::uint8_t high;
     std::uint8_t low;
     const char* textUtf8;
 };
-extern const std::array<DtcTextRow, kDtcTextCount> kDtcTextRows;
+// The texts' table (ecu/DtcTextTable.cpp): a code's text is its one row there.
+std::span<const DtcTextRow> dtcTextRows();
 
 // The ten status pictures.
 enum class DtcPicture {

@@ -4,7 +4,9 @@
 
 namespace ecu {
 
-const std::array<DtcTextRow, kDtcTextCount> kDtcTextRows = {{
+namespace {
+
+const DtcTextRow kRows[] = {
     {0x01, 0x02, "Датчик массового расхода воздуха, низкий уровень выходного сигнала"},
     {0x01, 0x03, "Датчик массового расхода воздуха, высокий уровень выходного сигнала"},
     {0x01, 0x12, "Датчик температуры впускного воздуха, низкий уровень выходного сигнала"},
@@ -88,6 +90,10 @@ const std::array<DtcTextRow, kDtcTextCount> kDtcTextRows = {{
     {0x16, 0x17, "Датчик неровной дороги, высокий сигнал"},
     {0x16, 0x40, "Электрически перепрограммируемая память, ошибка теста чтение-запись"},
     {0x16, 0x89, "Сбой функционирования памяти ошибок"},
-}};
+};
+
+}  // namespace
+
+std::span<const DtcTextRow> dtcTextRows() { return kRows; }
 
 }  // namespace ecu

@@ -58,6 +58,11 @@ SettingsDialog::SettingsDialog(platform::SettingsStore& store, display::ColourSc
         auto* list = controls.get<QComboBox>(ui::kParamList1 + k - 1);
         list->addItems(items);
         list->setCurrentIndex(-1);
+        // The longest texts whole in the closed list too: the dialogs'
+        // small font, as the lists were laid out for.
+        QFont small(QStringLiteral("Arial"));
+        small.setPixelSize(11);
+        list->setFont(small);
         // The closed list shows what fits; the open one every entry whole.
         list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0) + 24);
         // activated: the user's choices only; the program's selections write nothing.

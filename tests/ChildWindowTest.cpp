@@ -486,21 +486,40 @@ TEST(SettingsDialog, ControlsSitInsideTheirGroupFramesAndTheOpenListShowsWholeEn
     for (int tab = 0; tab < dlg->tabs()->count(); ++tab) {
         dlg->tabs()->setCurrentIndex(tab);
         QTest::qWait(20);
-        for (QGroupBox* box : dlg->tabs()->widget(tab)->findChildren<QGroupBox*>()) {
+        QWidget* page = dlg->tabs()->widget(tab);
+        for (QGroupBox* box : page->findChildren<QGroupBox*>()) {
             QStyleOptionGroupBox opt;
             opt.initFrom(box);
             opt.text = box->title();
             opt.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-            const QRect frame = box->style()->subControlRect(QStyle::CC_GroupBox, &opt, QStyle::SC_GroupBoxFrame, box);
-            for (QWidget* child : box->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect frame = box->style()
+                                    ->subControlRect(QStyle::CC_GroupBox, &opt, QStyle::SC_GroupBoxFrame, box)
+                                    .translated(box->pos());
+            // The controls that lie on the box.
+            int inside = 0;
+            for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (child == box || qobject_cast<QGroupBox*>(child) || !box->geometry().contains(child->geometry()))
+                    continue;
                 SCOPED_TRACE(box->title().toStdString());
+                ++inside;
                 EXPECT_GT(child->geometry().top(), frame.top() + 1);  // below the frame's line
                 EXPECT_LT(child->geometry().bottom(), frame.bottom());
             }
+            EXPECT_GT(inside, 0) << box->title().toStdString();
         }
     }
-    for (int k = 1; k <= 5; ++k)
-        EXPECT_GE(dlg->list(k)->view()->minimumWidth(), dlg->list(k)->view()->sizeHintForColumn(0));
+    for (int k = 1; k <= 5; ++k) {
+        QComboBox* list = dlg->list(k);
+        EXPECT_GE(list->view()->minimumWidth(), list->view()->sizeHintForColumn(0));
+        // The closed list shows a long text whole ("...после катализатора" was cut).
+        QStyleOptionComboBox opt;
+        opt.initFrom(list);
+        const int room =
+            list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list).width();
+        const int rinh = list->findText(QStringLiteral("ADC_RINH"), Qt::MatchContains);
+        ASSERT_GE(rinh, 0);
+        EXPECT_LE(list->fontMetrics().horizontalAdvance(list->itemText(rinh)), room);
+    }
     dlg->close();
 }
 
