@@ -106,12 +106,18 @@ void MainWindow::choosePort() {
     // replays so.
     link_->setReconnect(options_.reconnect || stored.reconnect || reconnects_);
     if (!portChoosable_) return;
-    const std::string device = options_.portGiven || stored.device.empty() ? options_.port : stored.device;
+    const std::string device = portForNextStart();
     if (device == chosenDevice_) return;
     chosenDevice_ = device;
     line_->setDevice(device);
     link_->reopenPort();
     sources_.portName = display::portLabel(device, [this](const std::string& t) { return face_.stripTextWidth(t); });
+}
+
+std::string MainWindow::portForNextStart() const {
+    if (!portChoosable_) return {};
+    const stored::PortChoice stored = stored::loadPortChoice(store_);
+    return options_.portGiven || stored.device.empty() ? options_.port : stored.device;
 }
 
 void MainWindow::portFailed(const std::string& device, const std::string& reason) {

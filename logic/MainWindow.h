@@ -143,6 +143,9 @@ public:
     // Where the settings dialog lists the serial ports from.
     std::function<std::vector<platform::SerialPortEntry>()> listPorts = [] { return platform::listSerialPorts(); };
 
+    // The port the next "Старт" opens (--port, else the port tab's choice,
+    // else the default); empty where there is no port to choose.
+    std::string portForNextStart() const;
     bool canCommand() const { return canCommand_; }
     const display::DisplaySources& sources() const { return sources_; }
     platform::SettingsStore& store() { return store_; }

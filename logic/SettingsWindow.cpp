@@ -11,9 +11,10 @@ constexpr float kSliderFactor = 0.01f;
 }  // namespace
 
 SettingsWindow::SettingsWindow(platform::SettingsStore& store, display::ColourScheme& colours, int listSize,
-                               std::function<void()> redraw, stored::ErrorReport report, PortLister listPorts)
+                               std::function<void()> redraw, stored::ErrorReport report, PortLister listPorts,
+                               std::string inUse)
     : store_(store), colours_(colours), listSize_(listSize), redraw_(std::move(redraw)), report_(std::move(report)),
-      listPorts_(std::move(listPorts)) {
+      listPorts_(std::move(listPorts)), inUse_(std::move(inUse)) {
     if (!report_) report_ = [](const std::string&) {};
 }
 
@@ -22,6 +23,7 @@ void SettingsWindow::open() {
     slidersFromScheme();
     selectSet(1);
     port_ = stored::loadPortChoice(store_);
+    if (!inUse_.empty()) port_.device = inUse_;
     refreshPorts();
 }
 
@@ -89,7 +91,9 @@ void SettingsWindow::choosePort(const std::string& device, platform::WakeMethod 
     c.wake = wake;
     c.reconnect = reconnect;
     port_ = c;
-    if (c == stored::loadPortChoice(store_)) return;
+    const stored::PortChoice before = stored::loadPortChoice(store_);
+    if (!inUse_.empty() && c.device == inUse_) c.device = before.device;  // not chosen: shown
+    if (c == before) return;
     stored::savePortChoice(store_, c);
 }
 

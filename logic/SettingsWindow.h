@@ -26,9 +26,12 @@ public:
     // listSize: entries in each list; a stored index outside them selects
     // nothing. redraw: the main window's panels 1, 2, 3, 4, 5, 7, 6.
     using PortLister = std::function<std::vector<platform::SerialPortEntry>()>;
+    // inUse: the port the next "Старт" opens (the command line's, the stored
+    // choice, or the default), which the port tab shows.
     SettingsWindow(
         platform::SettingsStore& store, display::ColourScheme& colours, int listSize, std::function<void()> redraw,
-        stored::ErrorReport report, PortLister listPorts = [] { return platform::listSerialPorts(); });
+        stored::ErrorReport report, PortLister listPorts = [] { return platform::listSerialPorts(); },
+        std::string inUse = {});
 
     // Opening: preset 1 down, the sliders from the scheme, the lists from
     // preset 1, the port tab from the stored choice.
@@ -43,7 +46,8 @@ public:
     void moveSlider(int slider, int position);
     // "Сброс": the built-in colours, the sliders moved to them.
     void resetColours();
-    // The port (trimmed), the wake-up or reconnecting chosen: stored when it differs.
+    // The port (trimmed), the wake-up or reconnecting chosen: stored when it
+    // differs. The port shown as in use and left so stores no port choice.
     void choosePort(const std::string& device, platform::WakeMethod wake, bool reconnect);
     // Reads the ports present again (the face asks every second while the
     // dialog is open, so that an adapter plugged in shows): true when the
@@ -79,6 +83,7 @@ private:
     std::array<int, kSliders> sliders_{};
     stored::PortChoice port_;
     PortLister listPorts_;
+    std::string inUse_;
     std::vector<platform::SerialPortEntry> ports_;
 };
 

@@ -225,7 +225,8 @@ QWidget* MainWindow::boxOwner() const {
 QWidget* MainWindow::SettingsClick() {
     if (!logic_.openSettings()) return nullptr;
     return showChild(new SettingsDialog(
-        logic_.store(), logic_.colourScheme, [this] { repaintPanels(); }, logic_.reportError, logic_.listPorts));
+        logic_.store(), logic_.colourScheme, [this] { repaintPanels(); }, logic_.reportError, logic_.listPorts,
+        logic_.portForNextStart()));
 }
 
 QWidget* MainWindow::ErrorsClick() {

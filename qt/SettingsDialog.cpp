@@ -23,9 +23,9 @@ namespace qtface {
 
 SettingsDialog::SettingsDialog(platform::SettingsStore& store, display::ColourScheme& colours,
                                std::function<void()> redraw, std::function<void(const std::string&)> report,
-                               logic::SettingsWindow::PortLister listPorts, QWidget* parent)
+                               logic::SettingsWindow::PortLister listPorts, std::string inUse, QWidget* parent)
     : ClosingDialog(parent), logic_(store, colours, static_cast<int>(ecu::ParameterCatalogue::instance().all().size()),
-                                    std::move(redraw), std::move(report), std::move(listPorts)) {
+                                    std::move(redraw), std::move(report), std::move(listPorts), std::move(inUse)) {
     namespace ui = logic::ui;
     logic_.open();
     const ui::WindowDescription& d = ui::settingsWindow();
@@ -90,7 +90,6 @@ SettingsDialog::SettingsDialog(platform::SettingsStore& store, display::ColourSc
         if (logic_.refreshPorts()) showPorts();
     });
     watch->start(1000);
-    portList_->lineEdit()->setPlaceholderText(QStringLiteral("/dev/ttyUSB0"));
     connect(portList_, &QComboBox::activated, this, [this](int index) {
         // The list shows what each port is; the choice is its path.
         portList_->setEditText(portList_->itemData(index).toString());

@@ -26,12 +26,13 @@ namespace qtface {
 class SettingsDialog : public qtface::ClosingDialog {
 public:
     // redraw: main-window panels 1, 2, 3, 4, 5, 7, 6; report: a failed read.
-    // listPorts: where the port tab's list comes from.
+    // listPorts: where the port tab's list comes from; inUse: the port the
+    // next "Старт" opens.
     SettingsDialog(
         platform::SettingsStore& store, display::ColourScheme& colours, std::function<void()> redraw,
         std::function<void(const std::string&)> report,
         logic::SettingsWindow::PortLister listPorts = [] { return platform::listSerialPorts(); },
-        QWidget* parent = nullptr);
+        std::string inUse = {}, QWidget* parent = nullptr);
 
     void SetButtonClick(int n);         // "F1" .. "F12"
     void ListChange(int k, int index);  // list k (1..5) chosen by the user

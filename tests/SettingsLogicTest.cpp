@@ -14,9 +14,9 @@ struct Rig {
     stored::ErrorReport report() {
         return [this](const std::string& e) { errors.push_back(e); };
     }
-    logic::SettingsWindow window(int listSize = 79) {
+    logic::SettingsWindow window(int listSize = 79, std::string inUse = {}) {
         return logic::SettingsWindow(
-            store, colours, listSize, [this] { ++redraws; }, report());
+            store, colours, listSize, [this] { ++redraws; }, report(), {}, std::move(inUse));
     }
     std::string path = testsupport::tempSettingsPath();
     platform::SettingsStore store{path};
@@ -102,6 +102,29 @@ TEST(SettingsWindow, APortChoiceIsStoredTrimmedAndOnlyWhenItChanges) {
     auto again = rig.window();
     again.open();
     EXPECT_EQ(again.portShown().device, "/dev/serial/by-id/usb-FTDI-if00");
+}
+
+// The tab shows the port the next "Старт" opens (the default with nothing
+// stored, or --port's); left as shown, it stores no port of its own.
+TEST(SettingsWindow, ThePortShownIsThePortInUseAndLeavingItStoresNothing) {
+    Rig rig;
+    auto fresh = rig.window(79, "/dev/ttyS0");
+    fresh.open();
+    EXPECT_EQ(fresh.portShown().device, "/dev/ttyS0");
+    fresh.choosePort("/dev/ttyS0", platform::WakeMethod::SlowByte, false);
+    EXPECT_EQ(stored::loadPortChoice(rig.store).device, "");
+    fresh.choosePort("/dev/ttyS0", platform::WakeMethod::Break, false);  // the wake-up alone
+    EXPECT_EQ(stored::loadPortChoice(rig.store).device, "");
+    EXPECT_EQ(stored::loadPortChoice(rig.store).wake, platform::WakeMethod::Break);
+
+    rig.window().choosePort("/dev/ttyUSB1", platform::WakeMethod::Break, false);
+    auto overridden = rig.window(79, "/dev/ttyACM0");  // --port /dev/ttyACM0
+    overridden.open();
+    EXPECT_EQ(overridden.portShown().device, "/dev/ttyACM0");
+    overridden.choosePort("/dev/ttyACM0", platform::WakeMethod::Break, false);
+    EXPECT_EQ(stored::loadPortChoice(rig.store).device, "/dev/ttyUSB1");
+    overridden.choosePort("/dev/ttyUSB2", platform::WakeMethod::Break, false);
+    EXPECT_EQ(stored::loadPortChoice(rig.store).device, "/dev/ttyUSB2");
 }
 
 TEST(SettingsWindow, ThePortListIsReadAgainAndOffersEachPortsStableName) {

@@ -21,7 +21,7 @@ class SettingsWindow : public ChildWindow {
 public:
     SettingsWindow(HWND owner, logic::MainWindow& main, std::function<void()> redraw)
         : logic_(main.store(), main.colourScheme, static_cast<int>(ecu::ParameterCatalogue::instance().all().size()),
-                 std::move(redraw), main.reportError, main.listPorts) {
+                 std::move(redraw), main.reportError, main.listPorts, main.portForNextStart()) {
         namespace ui = logic::ui;
         logic_.open();
         create(owner, ui::settingsWindow());
