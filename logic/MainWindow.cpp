@@ -84,6 +84,7 @@ std::string MainWindow::begin(const std::string& decimalPoint) {
 
 void MainWindow::created() {
     stored::loadStoredSettings(store_, chartParameter, colourScheme, reportError);
+    sources_.cursorColour = stored::loadCursorColour(store_);
     created_ = true;
     // The panels painted when the window first showed, before preset 1 was
     // read (and again under any box the reading raised): now they show it.

@@ -97,6 +97,29 @@ void saveColourScheme(platform::SettingsStore& store, const display::ColourSchem
     store.writeInts(kColourKey, values);
 }
 
+const char* const kReviewKey = "\\VELKOR\\MANAGEMENT\\REVIEW";
+
+display::Colour loadCursorColour(platform::SettingsStore& store) {
+    display::Colour c = display::kCursorColour;
+    const std::pair<const char*, float*> parts[3] = {
+        {"cursor_red", &c.r}, {"cursor_green", &c.g}, {"cursor_blue", &c.b}};
+    bool whole = true;
+    for (const auto& [name, part] : parts) {
+        const auto r = store.readInt(kReviewKey, name);
+        if (r.ok() && r.value >= 0 && r.value <= 100)
+            *part = static_cast<float>(r.value) / 100.0f;
+        else
+            whole = false;
+    }
+    if (!whole) {
+        std::vector<std::pair<std::string, std::int32_t>> values;
+        for (const auto& [name, part] : parts)
+            values.emplace_back(name, static_cast<std::int32_t>(*part * 100.0f + 0.5f));
+        store.writeInts(kReviewKey, values);
+    }
+    return c;
+}
+
 PortChoice loadPortChoice(const platform::SettingsStore& store) {
     PortChoice c;
     c.device = store.readText(kPortKey, "device").value_or("");

@@ -40,6 +40,12 @@ std::array<float*, 16> colourComponents(display::ColourScheme& scheme);
 void selectParameterSet(const platform::SettingsStore& store, int n, ChartParameters& chart, const ErrorReport& report);
 void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours);
 
+// The cursors' colour, "[\VELKOR\MANAGEMENT\REVIEW] cursor_red",
+// "cursor_green", "cursor_blue" (0..100 per cent, as the colour sliders):
+// written with its default when absent, so that it can be found and changed.
+extern const char* const kReviewKey;  // "\VELKOR\MANAGEMENT\REVIEW"
+display::Colour loadCursorColour(platform::SettingsStore& store);
+
 // The serial port, wake-up and reconnecting the user chose on the settings
 // dialog's port tab, kept under "\VELKOR\MANAGEMENT\COM_PORT" ("device";
 // "wake": 0 the slow byte, 1 a break; "reconnect": 0 or 1). Empty device:

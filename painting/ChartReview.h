@@ -13,6 +13,13 @@
 
 namespace display {
 
+// Where a paused chart shows its framed "ПАУЗА", in the chart's pixels (top
+// right, clear of the caption and the readout).
+struct MarkBox {
+    int x, y, width, height;
+};
+inline constexpr MarkBox kPauseMark{665, 2, 78, 17};
+
 class ChartReview {
 public:
     // Spans across a chart, shortest first; the ordinary one is 690 ticks.

@@ -43,6 +43,10 @@ struct DisplaySources {
     const class ChartReview* review = nullptr;
     platform::WallTime started;
     char decimalSeparator = '.';
+    // The cursor lines, their readouts and the paused charts' frame: a
+    // colour no trace or text of the scheme has (stored; magenta unless
+    // changed).
+    Colour cursorColour = kCursorColour;
 };
 
 // The name the strip shows for a port (1251): "Com1".."ComN" for the built-in

@@ -13,6 +13,9 @@ struct Colour {
     bool operator==(const Colour&) const = default;
 };
 
+// The cursors' colour when nothing else is stored.
+inline constexpr Colour kCursorColour{1.0f, 0.3f, 1.0f, 1.0f};
+
 struct ColourScheme {
     Colour gridColour;
     Colour nameTextColour;

@@ -158,7 +158,8 @@ void paintReviewChart(Panel* panel, int slot, const DisplaySources& src) {
     }
     flush();
     glEnd();
-    setColour(c.valueTextColour);
+    setColour(src.cursorColour);
+    glLineWidth(2);
     for (const auto& cursor : {view.cursorA(), view.cursorB()}) {
         if (!cursor) continue;
         const double x = view.unitsAt(*cursor, newest);
@@ -167,6 +168,7 @@ void paintReviewChart(Panel* panel, int slot, const DisplaySources& src) {
         glVertex3d(x, 105, 0);
         glEnd();
     }
+    glLineWidth(1);
     glPopMatrix();
 
     // The pass whose readouts show: at the cursor, else the newest shown.
@@ -187,8 +189,20 @@ void paintReviewChart(Panel* panel, int slot, const DisplaySources& src) {
                    ecu::ParameterCatalogue::kCompanionX, ecu::ParameterCatalogue::kCompanionY);
         for (const ecu::PlacedText& label : p->scaleLabels) text2D(panel, label.text, label.x, label.y);
     }
+    setColour(src.cursorColour);
     if (p && cursor && decoded && p->kind != ecu::ParameterKind::Reserved)
         text2D(panel, text1251("Курсор ") + clockAt(src, *cursor) + ": " + valueText(*p, d), 180, 25);
+    if (!view.following()) {
+        // Paused: a framed mark at the top right of every chart.
+        glBegin(GL_LINE_LOOP);
+        glVertex2i(kPauseMark.x, kPauseMark.y);
+        glVertex2i(kPauseMark.x + kPauseMark.width, kPauseMark.y);
+        glVertex2i(kPauseMark.x + kPauseMark.width, kPauseMark.y + kPauseMark.height);
+        glVertex2i(kPauseMark.x, kPauseMark.y + kPauseMark.height);
+        glEnd();
+        text2D(panel, text1251("ПАУЗА"), kPauseMark.x + 10, kPauseMark.y + kPauseMark.height - 4);
+    }
+    setColour(c.nameTextColour);
     if (p && p->hasHistory() && view.cursorA() && view.cursorB()) {
         const std::size_t a = kept.nearest(*view.cursorA()), b = kept.nearest(*view.cursorB());
         const std::int64_t ta = std::min(*view.cursorA(), *view.cursorB());

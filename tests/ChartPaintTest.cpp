@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "painting/ChartReview.h"
 #include "painting/PaintGate.h"
 #include "qt/ErrorCodesWindow.h"
 #include "qt/MainWindow.h"
@@ -258,6 +259,24 @@ TEST(ChartReview, APausedViewStaysStillKeysAndTheWheelMoveItAndBackToLiveIsTheLi
     ASSERT_TRUE(w.logic().review().cursorA());
     const QImage looked = chartsOnScreen(w);
     EXPECT_NE(looked, live);
+    // The cursor line and the paused charts' framed mark in the cursors'
+    // colour, which no trace or text has: none in the live picture.
+    const auto cursorColoured = [](const QImage& img, QRect r) {
+        int n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const QColor c = img.pixelColor(x, y);
+                // Magenta with some green: where red grid and blue trace
+                // blend, green is nil.
+                n += c.red() > 150 && c.blue() > 150 && c.green() >= 30 && c.green() < 120;
+            }
+        return n;
+    };
+    const QRect mark(display::kPauseMark.x, display::kPauseMark.y, display::kPauseMark.width + 1,
+                     display::kPauseMark.height + 1);
+    EXPECT_GT(cursorColoured(looked, mark), 40);                    // the frame and its word
+    EXPECT_GT(cursorColoured(looked, QRect(0, 20, 750, 95)), 150);  // the line across the chart
+    EXPECT_EQ(cursorColoured(live, QRect(0, 0, 750, 639)), 0);
     QTest::keyClick(&w, Qt::Key_End);
     EXPECT_EQ(chartsOnScreen(w), live);
 

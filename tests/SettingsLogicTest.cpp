@@ -148,3 +148,16 @@ TEST(SettingsWindow, ThePortListIsReadAgainAndOffersEachPortsStableName) {
     EXPECT_TRUE(w.refreshPorts());  // unplugged
     EXPECT_EQ(w.portChoices().size(), 1u);
 }
+
+// The cursors' colour: its default written where a user can find it, a
+// stored one read, a value out of range left at the default.
+TEST(StoredSettings, TheCursorColourIsStoredWithAVisibleDefaultAndReadBack) {
+    Rig rig;
+    EXPECT_EQ(stored::loadCursorColour(rig.store), display::kCursorColour);
+    EXPECT_EQ(rig.store.readInt(stored::kReviewKey, "cursor_green").value, 30);
+    rig.store.writeInts(stored::kReviewKey, {{"cursor_red", 0}, {"cursor_green", 100}, {"cursor_blue", 250}});
+    const display::Colour c = stored::loadCursorColour(rig.store);
+    EXPECT_FLOAT_EQ(c.r, 0.0f);
+    EXPECT_FLOAT_EQ(c.g, 1.0f);
+    EXPECT_FLOAT_EQ(c.b, display::kCursorColour.b);  // 250 % is no colour
+}
