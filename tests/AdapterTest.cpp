@@ -219,14 +219,18 @@ TEST(PortChecks, ARefusedBreakOnARealPortFallsBackToTheByteAndSaysSoOnce) {
     line.setNoteSink([&](const std::string& t) { notes.push_back(t); });
     klink::LinkData data;
     klink::Com_Port port(line, data);
-    port.loopTurn();
+    // The peer answers from a thread of its own: on a busy machine an
+    // attempt may miss its time, and the next one is made as the link would.
+    for (int attempt = 0; attempt < 3 && !port.linkUp(); ++attempt) port.loopTurn();
     EXPECT_TRUE(port.linkUp()) << cp1251::toUtf8(data.statusText.get());
     EXPECT_EQ(line.lastWake().method, WakeMethod::SlowByte);
     EXPECT_TRUE(line.lastWake().echoSeen);
+    const std::size_t woken = peer.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); });
+    EXPECT_GE(woken, 1u);
     port.reopenPort();
     port.loopTurn();
-    EXPECT_EQ(notes.size(), 1u);
-    EXPECT_EQ(peer.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }), 2u);
+    EXPECT_EQ(notes.size(), 1u);  // said once, however often the break is refused
+    EXPECT_EQ(peer.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }), woken + 1);
 }
 
 TEST(PortChecks, EveryFailureToOpenSaysWhy) {

@@ -185,14 +185,24 @@ TEST(PosixSerialLine, TheLinkConnectsEndToEndOverAPseudoTerminal) {
     platform::PosixSerialLine line(peer.slavePath());
     klink::LinkData data;
     klink::Com_Port port(line, data);
-    port.loopTurn();
+    // The peer answers from a thread of its own: on a busy machine an
+    // attempt may miss its time, and the next one is made as the link would.
+    int attempts = 0;
+    while (attempts < 3 && !port.linkUp()) {
+        port.loopTurn();
+        ++attempts;
+    }
     ASSERT_TRUE(port.linkUp()) << cp1251::toUtf8(data.statusText.get());
     port.loopTurn();
     EXPECT_TRUE(port.linkUp());
     EXPECT_EQ(port.liveData01Reply()[8], 0x10);
-    const auto sent = peer.withCore([](sim::AdapterCore& c) { return services(c.requests()); });
+    // The connection that held, then the first poll pass.
+    auto sent = peer.withCore([](sim::AdapterCore& c) { return services(c.requests()); });
+    ASSERT_GE(sent.size(), 8u);
+    sent.erase(sent.begin(), sent.end() - 8);
     EXPECT_EQ(sent, (std::vector<std::string>{"82", "81", "21 A1", "21 A2", "21 A3", "1A 80", "21 01", "21 03"}));
-    EXPECT_EQ(peer.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }), 1u);
+    EXPECT_EQ(peer.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }),
+              static_cast<std::size_t>(attempts));
 }
 
 TEST(PosixSerialLine, AVanishedDeviceLeadsToTheFailureStopWithoutSpinning) {
