@@ -3,6 +3,7 @@
 
 #include <iostream>
 
+#include "logic/WindowTables.h"
 #include "platform/Messages.h"
 
 namespace logic {
@@ -54,6 +55,13 @@ int runTester(const std::vector<std::string>& args, TesterFace& face) {
     }
     stop.ended();
     return status;
+}
+
+std::string screenRefusal(int screenWidth, bool anyScreen) {
+    if (anyScreen || screenWidth == ui::mainWindow().width) return {};
+    return "the screen is " + std::to_string(screenWidth) + " pixels wide, not " +
+           std::to_string(ui::mainWindow().width) + ": the program shows its notice and ends in " +
+           std::to_string(ui::kNoticeMs / 1000) + " s (--any-screen starts it on any screen)";
 }
 
 }  // namespace logic

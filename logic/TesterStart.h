@@ -38,4 +38,9 @@ public:
 // args: the program's arguments, its name first (UTF-8).
 int runTester(const std::vector<std::string>& args, TesterFace& face);
 
+// The window is laid out for a screen 1024 pixels wide: on another (unless
+// --any-screen) only the notice shows, and the terminal hears why and what
+// to do (English). Empty when the window may show.
+std::string screenRefusal(int screenWidth, bool anyScreen);
+
 }  // namespace logic

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "logic/TesterStart.h"
 #include "painting/PanelLayout.h"
 #include "platform/Cp1251.h"
 #include "platform/Messages.h"
@@ -52,24 +53,23 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
         });
     }
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setWindowTitle(QStringLiteral("M7.9.7"));
+    const logic::ui::WindowDescription& d = logic::ui::mainWindow();
+    setWindowTitle(QString::fromUtf8(d.title));
 
     // The screen check comes first; on a screen of another width only the
     // notice shows and nothing talks to the car.
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!options.anyScreen && screen && screen->geometry().width() != 1024) {
+    const std::string why = screen ? logic::screenRefusal(screen->geometry().width(), options.anyScreen) : "";
+    if (!why.empty()) {
         // The notice is in the window's words; the terminal hears why and what to do.
-        const std::string why = "the screen is " + std::to_string(screen->geometry().width()) +
-                                " pixels wide, not 1024: the program shows its notice and ends in 4 s "
-                                "(--any-screen starts it on any screen)";
         std::fprintf(stderr, "m797-tester: %s\n", platform::forTerminal(why).c_str());
         notice_ = new ResolutionNotice;
         notice_->setAttribute(Qt::WA_DeleteOnClose);
         notice_->show();
         return;
     }
-    setGeometry(0, 0, 1024, 740);
-    setFixedSize(1024, 740);
+    setGeometry(0, 0, d.width, d.height);
+    setFixedSize(d.width, d.height);
 
     const std::string failure = logic_.begin(QLocale::system().decimalPoint().toStdString());
     if (!failure.empty()) {
@@ -80,7 +80,7 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
     }
 
     auto* background = new QLabel(this);
-    background->setGeometry(0, 0, 1024, 740);
+    background->setGeometry(0, 0, d.width, d.height);
     background->setPixmap(QPixmap::fromImage(backgroundPicture()));
     buildPanels();
     buildButtons();

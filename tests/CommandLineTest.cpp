@@ -83,3 +83,11 @@ TEST(TesterStart, TheWindowRunsOnlyOverALineAndEveryFailureHasItsStatus) {
     EXPECT_EQ(run({"--simulate", "--any-screen"}, simulated), 7);  // the window's own status
     EXPECT_EQ(simulated.seen, (std::vector<std::string>{"prepare", "window with a line, any screen"}));
 }
+
+TEST(TesterStart, OnlyAScreenOfTheWindowsWidthShowsItUnlessAnyScreenIsAsked) {
+    EXPECT_EQ(logic::screenRefusal(1024, false), "");
+    EXPECT_EQ(logic::screenRefusal(1280, true), "");
+    EXPECT_EQ(logic::screenRefusal(1280, false),
+              "the screen is 1280 pixels wide, not 1024: the program shows its notice and ends in 4 s "
+              "(--any-screen starts it on any screen)");
+}

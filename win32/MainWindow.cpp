@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "logic/TesterStart.h"
 #include "painting/PanelLayout.h"
 #include "platform/Cp1251.h"
 #include "platform/Messages.h"
@@ -42,11 +43,8 @@ MainWindow::~MainWindow() {
 }
 
 bool MainWindow::show() {
-    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    if (!anyScreen_ && screenWidth != 1024) {
-        const std::string why = "the screen is " + std::to_string(screenWidth) +
-                                " pixels wide, not 1024: the program shows its notice and ends in 4 s "
-                                "(--any-screen starts it on any screen)";
+    const std::string why = logic::screenRefusal(GetSystemMetrics(SM_CXSCREEN), anyScreen_);
+    if (!why.empty()) {
         std::fprintf(stderr, "m797-tester: %s\n", platform::forTerminal(why).c_str());
         showResolutionNotice();
         return true;
@@ -68,9 +66,10 @@ bool MainWindow::show() {
     background_ = decodeJpeg(kBackgroundJpeg, kBackgroundJpegSize);
     // The frameless window at the top left: "Выход" is the way out.
     // In the taskbar, and managed by the window manager of an X server under Wine.
-    window_ = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_APPWINDOW, kMainClass, L"M7.9.7",
-                              WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 0, 0, 1024, 740, nullptr,
-                              nullptr, GetModuleHandleW(nullptr), nullptr);
+    const logic::ui::WindowDescription& d = logic::ui::mainWindow();
+    window_ = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_APPWINDOW, kMainClass, wide(d.title).c_str(),
+                              WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 0, 0, d.width, d.height,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window_) {
         errorBox(nullptr, "CreateWindow:" + std::to_string(GetLastError()));
         return false;
@@ -133,7 +132,7 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
             if (background_) {
                 HDC memory = CreateCompatibleDC(dc);
                 HGDIOBJ old = SelectObject(memory, background_);
-                BitBlt(dc, 0, 0, 1024, 740, memory, 0, 0, SRCCOPY);
+                BitBlt(dc, 0, 0, logic::ui::mainWindow().width, logic::ui::mainWindow().height, memory, 0, 0, SRCCOPY);
                 SelectObject(memory, old);
                 DeleteDC(memory);
             }
@@ -379,7 +378,9 @@ void MainWindow::capturePicture(bool wholeWindow) {
     if (captured_) DeleteObject(captured_);
     const display::PanelPlace& first = display::panelPlace(1);
     const display::PanelPlace& last = display::panelPlace(5);
-    RECT r = wholeWindow ? RECT{0, 0, 1024, 740} : RECT{first.x, first.y, first.x + first.width, last.y + last.height};
+    const logic::ui::WindowDescription& d = logic::ui::mainWindow();
+    RECT r = wholeWindow ? RECT{0, 0, d.width, d.height}
+                         : RECT{first.x, first.y, first.x + first.width, last.y + last.height};
     POINT origin{r.left, r.top};
     ClientToScreen(window_, &origin);
     capturedWidth_ = r.right - r.left;
