@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -623,6 +624,42 @@ TEST(Keys, EnterAndSpaceWhereEachWindowOpensSendNothingToTheCar) {
     pressKey(control, "Return");
     ASSERT_TRUE(rig.until([&] { return rig.sent(frameHex(cat.actuator[7].on)) == 1; }));
     control->close();
+}
+
+// A key held down presses a button once: its repeats press nothing, not
+// even the button the focus moved to when the first press disabled its own.
+TEST(Keys, AHeldEnterOrSpacePressesAButtonOnce) {
+    Rig rig;
+    struct Repeats : QObject {
+        int n = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->isAutoRepeat()) ++n;
+            return false;
+        }
+    } repeats;
+    qApp->installEventFilter(&repeats);
+    const auto hold = [&](QWidget* button, const char* key) {
+        ASSERT_TRUE(testsupport::focusWindow(rig.form.get()));
+        button->setFocus();
+        QProcess::execute("xdotool", {"keydown", key});
+        QTest::qWait(1500);
+        QProcess::execute("xdotool", {"keyup", key});
+        QTest::qWait(300);
+    };
+    hold(rig.form->startButton(), "Return");
+    if (repeats.n == 0) GTEST_SKIP() << "this X server sends no key repeats";
+    // The focus went on to "Выход" when "Старт" was disabled: its repeats
+    // neither ended the program nor stopped the link.
+    EXPECT_FALSE(rig.form->ended());
+    const auto started = rig.form->logic().link().passCount();
+    EXPECT_TRUE(rig.until([&] { return rig.form->logic().link().passCount() >= started + 2; }));
+    hold(rig.form->stopButton(), "space");
+    EXPECT_FALSE(rig.form->ended());
+    EXPECT_TRUE(rig.until([&] { return rig.form->startButton()->isEnabled(); }));
+    const auto passes = rig.form->logic().link().passCount();
+    QTest::qWait(500);
+    EXPECT_EQ(rig.form->logic().link().passCount(), passes);  // stopped once, never started again
+    qApp->removeEventFilter(&repeats);
 }
 
 // Each window shows what its description says; the keys it keeps from its
