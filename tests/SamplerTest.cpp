@@ -104,17 +104,24 @@ TEST(Sampler, TheTimerKillsItselfOneTickAfterAFailureStop) {
     platform::TimerService timers;
     std::atomic<platform::TimerService::Id> id{0};
     std::atomic<int> ticks{0};
+    std::atomic<int> ticksAtKill{-1};
     Sampler sampler(
-        link, live, histories, [&](Sampler::Repaint) { ticks++; }, [&] { timers.killEvent(id); });
+        link, live, histories, [&](Sampler::Repaint) { ticks++; },
+        [&] {
+            ticksAtKill = ticks.load();
+            timers.killEvent(id);
+        });
     link.startEnabled = 0;
     id = timers.setEvent(30, 10, [&] { sampler.tick(); });
     ASSERT_TRUE(testsupport::waitUntil([&] { return ticks >= 3; }));
     link.startEnabled = 1;  // what the link's failure stop does
     ASSERT_TRUE(testsupport::waitUntil([&] { return !timers.isRunning(id); }));
-    const int after = ticks;
+    // The killing tick goes on after the kill and still repaints once; then
+    // nothing more comes.
+    ASSERT_TRUE(testsupport::waitUntil([&] { return ticks == ticksAtKill + 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(120));
-    EXPECT_EQ(ticks.load(), after);  // the killing tick still repainted; no more ticks
-    timers.killEvent(id);            // a dead identifier is harmless
+    EXPECT_EQ(ticks.load(), ticksAtKill + 1);
+    timers.killEvent(id);  // a dead identifier is harmless
     timers.killEvent(12345);
 }
 
