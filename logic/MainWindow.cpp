@@ -19,7 +19,7 @@
 namespace logic {
 
 MainWindow::MainWindow(const TesterOptions& options, lines::MadeLine line, MainWindowFace& face)
-    : face_(face), options_(options),
+    : face_(face), posted_([&face] { face.wake(); }), options_(options),
       store_(options.settingsPath.empty() ? platform::SettingsStore::defaultPath() : options.settingsPath),
       line_(std::move(line.line)), recorder_(line.recorder), canCommand_(line.canCommand),
       portChoosable_(line.portChoosable), reconnects_(line.reconnects), started_(line.started), replay_(line.replay),
@@ -130,7 +130,7 @@ void MainWindow::reportFromAnyThread(const std::string& text, const std::string&
     // user-interface thread, in the window's.
     const std::string head = where.empty() ? std::string() : where + ": ";
     std::fprintf(stderr, "m797-tester: %s%s\n", head.c_str(), platform::forTerminal(text).c_str());
-    face_.post([this, message = head + platform::forWindow(text)] {
+    post([this, message = head + platform::forWindow(text)] {
         if (reportError) reportError(message);
     });
 }
@@ -166,7 +166,7 @@ void MainWindow::linkStopped() {
     // A replay that ran out keeps its last picture and says so.
     const bool ended = line_->ended();
     if (ended) linkData.statusText.set(cp1251::fromUtf8("Запись закончилась."));
-    face_.post([this, ended] {
+    post([this, ended] {
         face_.showRunning(linkData.startEnabled.load(std::memory_order_acquire) != 1);
         // The whole drive replayed at once shows whole, paused.
         if (ended && replaySpeed_ == 0 && !session_.empty()) reviewChanged(review_.showWhole(oldestMs(), newestMs()));
@@ -238,7 +238,7 @@ void MainWindow::requestRepaint(display::Sampler::Repaint what) {
     // of each kind waiting, so a slow display never builds a backlog.
     std::atomic<bool>& pending = what == display::Sampler::Repaint::All ? repaintAllPending_ : repaintStripPending_;
     if (pending.exchange(true)) return;
-    face_.post([this, what, &pending] {
+    post([this, what, &pending] {
         pending = false;
         // Only what would look different: the moving traces, and the strip
         // or passport when their texts change.
@@ -503,9 +503,11 @@ void MainWindow::end(int exitCode) {
 
 void MainWindow::serveReleases() {
     // An output the user left switched on is released before the link
-    // stops, while the link runs and can still reach the ECU.
+    // stops, while the link runs and can still reach the ECU. The release
+    // waits for the pass under way; 1.5 s once fell short on a loaded test
+    // machine. A link that loses the ECU ends the wait at once.
     if (!link_ || linkData.startEnabled.load(std::memory_order_acquire) == 1) return;
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(4);
     while (linkData.command.releasePending() && link_->linkUp() && std::chrono::steady_clock::now() < limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }

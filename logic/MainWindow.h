@@ -18,6 +18,7 @@
 #include "lines/LineFactory.h"
 #include "link/Com_Port.h"
 #include "link/RecordingLine.h"
+#include "logic/PostQueue.h"
 #include "logic/SharedData.h"
 #include "logic/TesterOptions.h"
 #include "logic/WindowTables.h"
@@ -35,8 +36,9 @@ namespace logic {
 class MainWindowFace {
 public:
     virtual ~MainWindowFace() = default;
-    // Runs step on the user-interface thread, soon; callable from any thread.
-    virtual void post(std::function<void()> step) = 0;
+    // Wakes the user-interface thread to call the logic's runPosted();
+    // callable from any thread.
+    virtual void wake() = 0;
     // "Старт" enabled while stopped, "Стоп" while running.
     virtual void showRunning(bool running) = 0;
     // Paints panel k (1..7) now.
@@ -84,6 +86,10 @@ public:
     // for a failure then stands in front of the window), and the panels
     // show preset 1.
     void created();
+    // Runs step on the user-interface thread, soon; callable from any thread.
+    void post(std::function<void()> step) { posted_.post(std::move(step)); }
+    // The user-interface thread, when the face was woken: every posted step.
+    void runPosted() { posted_.run(); }
 
     // "Старт", "Стоп", "1".."12".
     void start();
@@ -171,6 +177,7 @@ private:
     void adapterNote(const std::string& text) override;
 
     MainWindowFace& face_;
+    PostQueue posted_;
     TesterOptions options_;
     platform::SettingsStore store_;
     std::unique_ptr<platform::SerialLine> line_;

@@ -49,7 +49,7 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
         connect(wake, &QSocketNotifier::activated, this, [this] {
             std::uint64_t count = 0;
             if (::read(wakeFd_, &count, sizeof count) < 0) count = 0;
-            runPosted();
+            logic_.runPosted();
         });
     }
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -147,32 +147,15 @@ void MainWindow::showEvent(QShowEvent* e) {
     if (createPosted_ || !logic_.begun()) return;
     createPosted_ = true;
     watchChartSurfaces();
-    post([this] { logic_.created(); });
+    logic_.post([this] { logic_.created(); });
 }
 
-void MainWindow::post(std::function<void()> step) {
-    // The steps wait in a queue of our own, handed over under its lock; the
-    // event loop is only woken, with nothing but the window to carry.
-    bool wake = false;
-    {
-        std::lock_guard<std::mutex> lock(postedMutex_);
-        wake = posted_.empty();
-        posted_.push_back(std::move(step));
-    }
-    if (!wake) return;
+void MainWindow::wake() {
+    // The event loop is only woken, with nothing but the window to carry.
     const std::uint64_t one = 1;
     if (wakeFd_ >= 0 && ::write(wakeFd_, &one, sizeof one) == sizeof one) return;
     QMetaObject::invokeMethod(
-        this, [this] { runPosted(); }, Qt::QueuedConnection);
-}
-
-void MainWindow::runPosted() {
-    std::deque<std::function<void()>> steps;
-    {
-        std::lock_guard<std::mutex> lock(postedMutex_);
-        steps.swap(posted_);
-    }
-    for (auto& step : steps) step();
+        this, [this] { logic_.runPosted(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::showRunning(bool running) {

@@ -16,10 +16,8 @@
 #include <QWidget>
 
 #include <array>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -98,8 +96,7 @@ private:
     // Where a message box belongs: the window in front.
     QWidget* boxOwner() const;
     // The logic's face.
-    void post(std::function<void()> step) override;
-    void runPosted();
+    void wake() override;
     void showRunning(bool running) override;
     void repaintPanel(int k) override;
     void showPreset(int n) override;
@@ -123,8 +120,6 @@ private:
     std::vector<QPointer<QWidget>> children_;
     bool createPosted_ = false;
     int wakeFd_ = -1;
-    std::mutex postedMutex_;
-    std::deque<std::function<void()>> posted_;
     display::PaintStats paintStats_;
     QImage captured_;
 };

@@ -5,12 +5,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <deque>
 #include <fstream>
 #include <iterator>
 #include <mutex>
 
 #include "logic/MainWindow.h"
+#include "logic/PostQueue.h"
 #include "painting/PaintGate.h"
 #include "sim/FaultyEcuLine.h"
 #include "sim/SimulatedLine.h"
@@ -20,10 +20,7 @@
 namespace {
 
 struct FakeFace : logic::MainWindowFace {
-    void post(std::function<void()> step) override {
-        std::lock_guard<std::mutex> lock(mutex);
-        posted.push_back(std::move(step));
-    }
+    void wake() override {}  // the test pumps: until() below
     void showRunning(bool r) override { running.push_back(r); }
     void repaintPanel(int k) override { painted.push_back(k); }
     void showPreset(int n) override { events.push_back("preset " + std::to_string(n)); }
@@ -44,16 +41,7 @@ struct FakeFace : logic::MainWindowFace {
     std::string answer;  // the path the save dialog returns
     // Runs what was posted, as the face's event loop would.
     void pump() {
-        for (;;) {
-            std::function<void()> step;
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                if (posted.empty()) return;
-                step = std::move(posted.front());
-                posted.pop_front();
-            }
-            step();
-        }
+        if (main) main->runPosted();
     }
     bool until(const std::function<bool()>& cond) {
         return testsupport::waitUntil([&] {
@@ -61,8 +49,7 @@ struct FakeFace : logic::MainWindowFace {
             return cond();
         });
     }
-    std::mutex mutex;
-    std::deque<std::function<void()>> posted;
+    logic::MainWindow* main = nullptr;
     std::vector<bool> running;
     std::vector<int> painted;
     std::vector<std::string> errors, events;
@@ -76,6 +63,7 @@ struct Rig {
         lines::MadeLine made(std::move(l));
         made.canCommand = canCommand;
         main = std::make_unique<logic::MainWindow>(options, std::move(made), face);
+        face.main = main.get();
         EXPECT_EQ(main->begin("."), "");
         main->created();
     }
@@ -328,6 +316,7 @@ TEST(MainWindowLogic, AReplayReviewedAtOnceKeepsTheDriveAndItsTablesAreTheLogger
     o.replaySpeed = 0;
     FakeFace face;
     logic::MainWindow main(o, logic::makeLine(o), face);
+    face.main = &main;
     ASSERT_EQ(main.begin(","), "");
     main.created();  // the whole drive, at once, without "Старт"
     ASSERT_TRUE(face.until([&] { return face.running.size() >= 2 && !face.running.back(); }));
@@ -384,6 +373,7 @@ TEST(MainWindowLogic, TheKeptDriveHoldsOnlyMeasuredPassesBehindABadWire) {
     logic::TesterOptions options;
     options.settingsPath = testsupport::tempSettingsPath();
     logic::MainWindow main(options, std::move(made), face);
+    face.main = &main;
     ASSERT_EQ(main.begin("."), "");
     main.created();
     // The codes read in every pass, as with their window open: a row's time
@@ -411,4 +401,22 @@ TEST(MainWindowLogic, TheKeptDriveHoldsOnlyMeasuredPassesBehindABadWire) {
     EXPECT_EQ(count, static_cast<std::size_t>(std::distance(checker.byPass.begin(), over)));
     EXPECT_GT(count, 500u);
     main.shutDown();
+}
+
+TEST(PostQueue, WakesOnceForWhatWaitsRunsInOrderAndAStepPostedWhileRunningWakesAgain) {
+    int wakes = 0;
+    std::vector<int> ran;
+    logic::PostQueue queue([&] { ++wakes; });
+    queue.post([&] { ran.push_back(1); });
+    queue.post([&] { ran.push_back(2); });
+    EXPECT_EQ(wakes, 1);  // the loop is woken once for both
+    queue.post([&] {
+        ran.push_back(3);
+        queue.post([&] { ran.push_back(4); });  // not lost: the loop hears of it
+    });
+    queue.run();
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(wakes, 2);
+    queue.run();
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3, 4}));
 }

@@ -81,7 +81,8 @@ bool MainWindow::show() {
     UpdateWindow(window_);
     // The stored settings are read once the window shows, so that a
     // settings error box stands in front of the window.
-    post([this] { logic_.created(); });
+    logic_.post([this] { logic_.created(); });
+    wake();  // steps posted before the window was there found nothing to wake
     return true;
 }
 
@@ -177,15 +178,9 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
             }
             return 0;
         }
-        case kRunPosted: {
-            std::deque<std::function<void()>> steps;
-            {
-                std::lock_guard<std::mutex> lock(postedMutex_);
-                steps.swap(posted_);
-            }
-            for (auto& step : steps) step();
+        case kRunPosted:
+            logic_.runPosted();
             return 0;
-        }
         case WM_CLOSE:
             endProgram(0);
             return 0;
@@ -317,14 +312,8 @@ HWND MainWindow::boxOwner() const {
     return window_;
 }
 
-void MainWindow::post(std::function<void()> step) {
-    bool wake = false;
-    {
-        std::lock_guard<std::mutex> lock(postedMutex_);
-        wake = posted_.empty();
-        posted_.push_back(std::move(step));
-    }
-    if (wake && window_) PostMessageW(window_, kRunPosted, 0, 0);
+void MainWindow::wake() {
+    if (HWND w = window_) PostMessageW(w, kRunPosted, 0, 0);
 }
 
 void MainWindow::showRunning(bool running) {

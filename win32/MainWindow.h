@@ -8,10 +8,8 @@
 #include <windows.h>
 
 #include <array>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "logic/MainWindow.h"
@@ -55,7 +53,7 @@ private:
     HWND boxOwner() const;
 
     // The logic's face.
-    void post(std::function<void()> step) override;
+    void wake() override;
     void showRunning(bool running) override;
     void repaintPanel(int k) override;
     void showPreset(int n) override;
@@ -77,8 +75,6 @@ private:
     HWND startButton_ = nullptr, stopButton_ = nullptr, controlButton_ = nullptr;
     HBITMAP background_ = nullptr;
     std::array<std::unique_ptr<wglpanel::TOpenGLPanel>, 7> panels_;
-    std::mutex postedMutex_;
-    std::deque<std::function<void()>> posted_;
     std::array<std::wstring, 2> panelWords_;  // panels 6 and 7
     HBITMAP captured_ = nullptr;
     int capturedWidth_ = 0, capturedHeight_ = 0;
