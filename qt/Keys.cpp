@@ -68,17 +68,48 @@ namespace {
 class Router : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::KeyRelease) {
+            noteRelease(*static_cast<const QKeyEvent*>(e));
+            return false;
+        }
         if (e->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(e);
+        const bool repeat = key->isAutoRepeat() || unmarkedRepeat(*key);
+        // A held Enter or Space presses nothing again, wherever the focus
+        // went after the first press.
+        if (repeat && pressesButtons(key->key())) return true;
         auto* widget = qobject_cast<QWidget*>(watched);
         // At the focused control first; a key nobody took travels up to
         // the window and is asked again, to the same answer.
         if (!widget) return false;
         auto* taker = dynamic_cast<KeyTaker*>(widget->window());
         if (!taker) return false;
-        const auto* key = static_cast<QKeyEvent*>(e);
         const auto chord = chordOf(*key);
-        return chord && taker->take(*chord, key->isAutoRepeat());
+        return chord && taker->take(*chord, repeat);
     }
+
+private:
+    static bool pressesButtons(int key) {
+        return key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+    }
+    // The X server repeats a held key as a release and a press of the same
+    // moment. Qt marks such a pair only when the press is already queued
+    // behind the release as it reads it; on a busy machine it is not yet,
+    // and the repeat reads as a new press. Its time still gives it away.
+    void noteRelease(const QKeyEvent& key) {
+        if (key.isAutoRepeat()) return;
+        releasedScanCode_ = key.nativeScanCode();
+        releasedAt_ = key.timestamp();
+        released_ = true;
+    }
+    bool unmarkedRepeat(const QKeyEvent& key) const {
+        return released_ && key.nativeScanCode() == releasedScanCode_ && key.timestamp() == releasedAt_ &&
+               key.timestamp() != 0;
+    }
+
+    bool released_ = false;
+    quint32 releasedScanCode_ = 0;
+    quint64 releasedAt_ = 0;
 };
 
 }  // namespace
