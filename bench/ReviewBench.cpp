@@ -44,29 +44,24 @@ int main(int argc, char** argv) {
         for (std::size_t s = 0; s < r.samples.size(); ++s)
             r.samples[s] = static_cast<std::int16_t>(50 + 40 * std::sin(static_cast<double>(i + s * 7) / 40.0));
         kept->add(r);
+        // The live charts took the newest passes, one a tick.
+        if (i + ecu::kHistorySlots >= passes) {
+            kept->ageAll();
+            kept->takeNewest();
+        }
     }
     ecu::LiveDataStore live;
-    display::HistoryStore histories;
     klink::LinkData link;
     display::ChartParameters charts{56, 3, 4, 5, 60};
     display::ColourScheme colours = display::ColourScheme::builtIn();
     display::ChartReview review;
     display::DisplaySources src;
     src.live = &live;
-    src.histories = &histories;
     src.link = &link;
     src.chartParameter = &charts;
     src.colours = &colours;
     src.session = kept.get();
     src.review = &review;
-
-    display::SampleSet samples{};
-    for (std::size_t i = 0; i < display::kHistorySlots; ++i) {
-        for (std::size_t n = 1; n < samples.size(); ++n)
-            samples[n] = static_cast<std::int32_t>(50 + 40 * std::sin(static_cast<double>(i + n) / 40.0));
-        histories.ageAll();
-        histories.shiftIn(samples);
-    }
 
     QWidget window;
     window.setGeometry(0, 0, 1024, 740);

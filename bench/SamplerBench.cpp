@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One sampled tick: 64 histories aged, the samples read under the live
-// data's lock and shifted in.
+// One sampled tick: a measured pass kept in the drive's history (as the
+// link does between ticks), the live charts aged and the pass taken.
 #include <benchmark/benchmark.h>
+
+#include <memory>
 
 #include "painting/Sampler.h"
 
@@ -9,13 +11,15 @@ namespace {
 
 void BM_SampledTick(benchmark::State& state) {
     klink::LinkData link;
-    ecu::LiveDataStore live;
-    display::HistoryStore histories;
+    auto kept = std::make_unique<ecu::SessionHistory>();
     display::Sampler sampler(
-        link, live, histories, [](display::Sampler::Repaint) {}, [] {});
+        link, *kept, [](display::Sampler::Repaint) {}, [] {});
     link.startEnabled = 0;
     link.dataValid = 1;
+    ecu::PassRecord r;
     for (auto _ : state) {
+        ++r.pass;
+        kept->add(r);
         link.sampleReady = 1;
         sampler.tick();
     }

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The drive since the program started or the recording was opened: every
 // measured pass as the wire gave it (both live-data replies), its time and
-// the charts' samples, kept for a day's work in bounded memory. The link's
-// thread adds a pass at its end; the user-interface thread reads: a paused or
-// scrolled chart, the cursor's values, the table. Decoding a kept pass gives
-// the same readouts the live decoding gave then.
+// the charts' samples, kept for a day's work in bounded memory. It is the one
+// history of the drive: the live charts, a paused or scrolled chart, the
+// cursor's values and the table all read it. The link's thread adds a pass
+// at its end; the sampler's thread ages the live charts and takes passes for
+// them; the user-interface thread reads. Decoding a kept pass gives the same
+// readouts the live decoding gave then.
 #pragma once
 
 #include <array>
@@ -37,12 +39,30 @@ struct PassRecord {
     std::array<std::int16_t, kChartedCount> samples{};
 };
 
+// A live chart's history as the chart draws it: slot k (1..1024) holds the
+// k-th newest sample the sampler took and its age in 30 ms ticks; slot 0 the
+// newest again. A slot no sample reached yet holds 0, aged as if it had been
+// there since the window opened with age k in slot k: before the first
+// sample a chart shows a flat trace at 0.
+constexpr std::size_t kHistorySlots = 1025;
+
+struct HistoryBuffer {
+    std::array<std::int32_t, kHistorySlots> historyValue{};
+    std::array<std::int32_t, kHistorySlots> historyAge{};
+    // 1 where the sample is the first after a gap in the data (the link
+    // reconnected): nothing joins it to the older one.
+    std::array<std::uint8_t, kHistorySlots> afterGap{};
+};
+
 // One point of a trace.
 struct TracePoint {
     std::int64_t timeMs;
     std::int32_t value;
     bool afterGap;
 };
+
+// The charts' samples of a decoded pass, into its record.
+void takeSamples(const LiveData& decoded, PassRecord& record);
 
 class SessionHistory {
 public:
@@ -75,15 +95,48 @@ public:
     // Bytes held, for the memory figure.
     std::size_t bytes() const;
 
+    // The live charts' clock: one tick every 30 ms while data comes. Each
+    // tick ages every live sample by one.
+    void ageAll();
+    std::uint64_t ticks() const;
+    // Takes the newest kept pass for the live charts, unless taken already
+    // (a pass that did not measure was never kept: the charts take nothing
+    // for it). True if one was taken.
+    bool takeNewest();
+    // The live history of a charted parameter as it stood at `tick`
+    // (the charts draw it at ticks()); false if the parameter has none.
+    bool liveHistory(int number, std::uint64_t tick, HistoryBuffer& out) const;
+    // Whether every sample a chart showed at `tick` is still there (the
+    // passes taken since have not pushed the older out).
+    bool liveHistoryKept(std::uint64_t tick) const;
+    // The time of the newest pass the live charts had taken by `tick`, and
+    // the tick it was taken at; false if none.
+    bool newestTaken(std::uint64_t tick, std::int64_t& timeMs, std::uint64_t& takenAt) const;
+
 private:
     using Chunk = std::array<PassRecord, kChunkPasses>;
     const PassRecord& at(std::size_t index) const;  // under the lock
+    std::size_t takenBy(std::uint64_t tick) const;  // under the lock
     std::size_t lowerBoundLocked(std::int64_t timeMs) const;
 
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<Chunk>> chunks_;
     std::size_t first_ = 0;  // index of chunks_[0][0]
     std::size_t end_ = 0;
+
+    // The passes the live charts took, newest last, in a ring: the pass, the
+    // tick it was taken at, and whether a gap lies between it and the pass
+    // taken before. It holds more than a chart shows, so that a chart paused
+    // at an earlier tick can still be drawn as it stood then.
+    struct Taken {
+        std::size_t index = 0;
+        std::uint64_t tick = 0;
+        bool afterGap = false;
+    };
+    std::array<Taken, 8192> taken_{};  // 200 KB; a pause of twenty minutes and more
+    std::size_t takenCount_ = 0;       // ever taken
+    std::size_t takenEnd_ = 0;         // end_ when the newest was taken
+    std::uint64_t ticks_ = 0;
 };
 
 }  // namespace ecu

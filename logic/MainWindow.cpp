@@ -59,16 +59,14 @@ std::string MainWindow::begin(const std::string& decimalPoint) {
         return "Ошибка! Невозможно создать поток.";
     }
     timerPeriod = 30;
-    // The histories start with value 0 and age i (HistoryStore does that).
     liveData.write([](ecu::LiveData& d) {
         d.setFlagNames();
         return 0;
     });
     sampler_ = std::make_unique<display::Sampler>(
-        linkData, liveData, histories, [this](display::Sampler::Repaint r) { requestRepaint(r); },
+        linkData, session_, [this](display::Sampler::Repaint r) { requestRepaint(r); },
         [this] { timers_.killEvent(timerId.load()); });
     sources_.live = &liveData;
-    sources_.histories = &histories;
     sources_.link = &linkData;
     sources_.chartParameter = &chartParameter;
     sources_.colours = &colourScheme;
@@ -187,12 +185,7 @@ void MainWindow::passCompleted(std::uint64_t pass) {
     r.liveData01 = link_->liveData01Reply();
     r.liveData03 = link_->liveData03Reply();
     liveData.read([](const ecu::LiveData& d) {
-        for (const ecu::Parameter& p : ecu::ParameterCatalogue::instance().all()) {
-            const int slot = ecu::chartedSlot(p.number);
-            if (slot < 0) continue;
-            const std::int32_t v = d.sample(p.number);
-            r.samples[static_cast<std::size_t>(slot)] = static_cast<std::int16_t>(std::clamp(v, -32767, 32767));
-        }
+        ecu::takeSamples(d, r);
         return 0;
     });
     session_.add(r);
@@ -288,6 +281,16 @@ std::int64_t MainWindow::newestMs() const {
     return end > session_.first() ? session_.timeAt(end - 1) : 0;
 }
 
+std::int64_t MainWindow::liveLeftMs() const {
+    // The live charts' moment: their newest sample, as old as its age in
+    // ticks of the timer's period.
+    const std::uint64_t tick = session_.ticks();
+    std::int64_t timeMs = 0;
+    std::uint64_t takenAt = 0;
+    if (!session_.newestTaken(tick, timeMs, takenAt)) return newestMs();
+    return timeMs + static_cast<std::int64_t>(tick - takenAt) * static_cast<std::int64_t>(timerPeriod);
+}
+
 std::int64_t MainWindow::oldestMs() const { return session_.empty() ? 0 : session_.timeAt(session_.first()); }
 
 void MainWindow::repaintCharts() {
@@ -309,7 +312,8 @@ void MainWindow::run(ui::Command command, int x) {
         case Command::None:
             return;
         case Command::Pause:
-            reviewChanged(review_.togglePause(newest));
+            reviewChanged(review_.following() ? review_.pauseAsShown(liveLeftMs(), session_.ticks())
+                                              : review_.togglePause(newest));
             return;
         case Command::Earlier:
         case Command::Later:

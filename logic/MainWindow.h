@@ -141,6 +141,7 @@ public:
     int replaySpeed() const { return replaySpeed_; }
     void setReplaySpeed(int speed);
     const ecu::SessionHistory& session() const { return session_; }
+    ecu::SessionHistory& session() { return session_; }
     const display::ChartReview& review() const { return review_; }
 
     // How a failure is reported on the user-interface thread; by default the
@@ -170,6 +171,7 @@ private:
     bool reviewChanged(bool changed);
     std::int64_t newestMs() const;
     std::int64_t oldestMs() const;
+    std::int64_t liveLeftMs() const;
     // LinkObserver, on the link's thread.
     void linkStopped() override;
     void passCompleted(std::uint64_t pass) override;

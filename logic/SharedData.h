@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The data area the main window owns and every thread shares: the link's
-// texts and command area, the decoded live data, the chart histories, the
-// chart selection and the colours, the sampler's timer.
+// texts and command area, the decoded live data, the chart selection and
+// the colours, the sampler's timer. The drive's history is the window's.
 #pragma once
 
 #include <atomic>
@@ -10,7 +10,6 @@
 #include "link/LinkData.h"
 #include "logic/StoredSettings.h"
 #include "painting/ColourScheme.h"
-#include "painting/HistoryStore.h"
 #include "platform/TimerService.h"
 
 namespace logic {
@@ -18,7 +17,6 @@ namespace logic {
 struct SharedData {
     klink::LinkData linkData;
     ecu::LiveDataStore liveData;
-    display::HistoryStore histories;
     stored::ChartParameters chartParameter{};
     display::ColourScheme colourScheme = display::ColourScheme::builtIn();
     std::atomic<platform::TimerService::Id> timerId{0};

@@ -12,6 +12,16 @@ bool ChartReview::pause(std::int64_t newestMs) {
     return changed();
 }
 
+bool ChartReview::pauseAsShown(std::int64_t leftMs, std::uint64_t tick) {
+    if (!following_) return false;
+    const bool wasOrdinary = ordinary();
+    following_ = false;
+    left_ = leftMs;
+    changed();
+    if (wasOrdinary) frozenTick_ = tick;
+    return true;
+}
+
 bool ChartReview::togglePause(std::int64_t newestMs) {
     if (following_) return pause(newestMs);
     following_ = true;

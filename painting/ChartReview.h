@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Looking back at the drive on the five charts. Live, the charts draw their
-// 30 ms histories as they always have; once the user pauses, scrolls, zooms
-// or places a cursor they draw the session's kept passes instead, placed by
-// their times: the newest shown at the left edge, as live, and a chosen span
-// across the panel. A mark on every chart then says the view is not the
+// 30 ms histories as they always have; a pause keeps that picture as it
+// stood; once the user scrolls, zooms or places a cursor they draw the
+// session's kept passes by their times instead: the newest shown at the left
+// edge, as live, and a chosen span across the panel. A mark on every chart then says the view is not the
 // ordinary live one. The user-interface thread owns all of it.
 #pragma once
 
@@ -44,6 +44,12 @@ public:
     // the kept passes' times.
     bool pause(std::int64_t newestMs);
     bool togglePause(std::int64_t newestMs);
+    // Pauses where the live picture stands: the left edge at leftMs (the
+    // live charts' moment), and, paused from the ordinary live picture, the
+    // charts go on drawing the live histories as they stood at `tick`, so
+    // nothing moves, until the view is changed in any other way.
+    bool pauseAsShown(std::int64_t leftMs, std::uint64_t tick);
+    const std::optional<std::uint64_t>& frozenTick() const { return frozenTick_; }
     // steps tenths of the span, later (+) or earlier (−). Reaching the
     // newest data follows it again.
     bool scroll(int steps, std::int64_t oldestMs, std::int64_t newestMs);
@@ -72,6 +78,7 @@ public:
 
 private:
     bool changed() {
+        frozenTick_.reset();
         ++generation_;
         return true;
     }
@@ -81,6 +88,7 @@ private:
     std::optional<std::int64_t> cursorA_, cursorB_;
     bool secondActive_ = false;
     std::uint64_t generation_ = 0;
+    std::optional<std::uint64_t> frozenTick_;
 };
 
 }  // namespace display

@@ -11,14 +11,10 @@
 #include <string_view>
 
 #include "ecu/LiveData.h"
+#include "ecu/SessionHistory.h"
 #include "link/LinkData.h"
 #include "painting/ColourScheme.h"
-#include "painting/HistoryStore.h"
 #include "platform/WallClock.h"
-
-namespace ecu {
-class SessionHistory;
-}
 
 namespace display {
 class Panel;
@@ -32,13 +28,13 @@ using ChartParameters = std::array<std::int32_t, 5>;
 // The data the paints read, all owned by the main window.
 struct DisplaySources {
     const ecu::LiveDataStore* live = nullptr;
-    const HistoryStore* histories = nullptr;
     const klink::LinkData* link = nullptr;
     const ChartParameters* chartParameter = nullptr;
     const ColourScheme* colours = nullptr;
     std::string portName;  // 1251, shown in the strip's last frame
-    // Looking back: the kept drive and how the charts look at it (none: live
-    // only), the drive's wall-clock start and the readouts' decimal point.
+    // The drive's one history (the live charts draw its newest samples),
+    // how the charts look back at it (none: live only), the drive's
+    // wall-clock start and the readouts' decimal point.
     const ecu::SessionHistory* session = nullptr;
     const class ChartReview* review = nullptr;
     platform::WallTime started;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ecu/ParameterCatalogue.h"
+#include "ecu/SessionHistory.h"
 #include "painting/ChartReview.h"
 
 namespace display {
@@ -25,7 +26,7 @@ std::string chartInputs(int slot, const DisplaySources& src) {
         appendColours(s, *src.colours);
         return s;
     }
-    if (p && HistoryStore::hasHistory(number)) return {};  // the trace moves every tick
+    if (p && ecu::chartedSlot(number) >= 0) return {};  // the trace moves every tick
     std::string s = "chart" + std::to_string(number);
     appendColours(s, *src.colours);
     if (p) {

@@ -3,12 +3,16 @@
 // overlay for texts, colours with a brightness of their own.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "painting/ColourScheme.h"
 
 namespace display {
 class Panel;
+}
+namespace ecu {
+class SessionHistory;
 }
 
 namespace display::drawing {
@@ -26,5 +30,8 @@ void endOverlay();
 const std::string& text1251(const char* utf8);
 // A chart's grid, in the chart's first translation.
 void drawChartGrid(const Colour& colour);
+// A live chart's trace as it stood at `tick`, in the chart's second
+// translation, in the colour set.
+void drawLiveTrace(const ecu::SessionHistory& kept, int number, std::uint64_t tick);
 
 }  // namespace display::drawing

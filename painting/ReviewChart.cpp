@@ -116,48 +116,55 @@ void paintReviewChart(Panel* panel, int slot, const DisplaySources& src) {
     std::size_t from = kept.lowerBound(left - span);
     if (from > first) --from;
     const std::size_t to = std::min(end, kept.lowerBound(left + 1) + 1);
-    static std::vector<ecu::TracePoint> points;  // user-interface thread only
-    kept.trace(p ? number : 0, from, to, points);
-    setColour(c.graphColour);
-    glBegin(GL_LINE_STRIP);
-    // Where several passes fall on one pixel column (long spans), the
-    // column's lowest and highest values stand for them: the same picture
-    // from at most two vertices a column.
-    const double unitsPerColumn = static_cast<double>(ChartReview::kUnitsAcross) / ChartReview::kPixelsAcross;
-    const bool thin = points.size() > 2 * static_cast<std::size_t>(ChartReview::kPixelsAcross);
-    long column = LONG_MIN;
-    std::int32_t lo = 0, hi = 0;
-    double x = 0;
-    const auto flush = [&] {
-        if (column == LONG_MIN) return;
-        glVertex3d(x, lo, 0);
-        if (hi != lo) glVertex3d(x, hi, 0);
-    };
-    for (auto it = points.rbegin(); it != points.rend(); ++it) {
-        const double u = view.unitsAt(it->timeMs, newest);
-        if (!thin) {
-            glVertex3d(u, it->value, 0);
-        } else {
-            const long col = std::lround(u / unitsPerColumn);
-            if (col != column) {
-                flush();
-                column = col;
-                x = static_cast<double>(col) * unitsPerColumn;
-                lo = hi = it->value;
+    const std::optional<std::uint64_t>& frozen = view.frozenTick();
+    if (frozen && kept.liveHistoryKept(*frozen)) {
+        // Paused from the live picture: that picture, unmoved.
+        setColour(c.graphColour);
+        if (p) drawLiveTrace(kept, number, *frozen);
+    } else {
+        static std::vector<ecu::TracePoint> points;  // user-interface thread only
+        kept.trace(p ? number : 0, from, to, points);
+        setColour(c.graphColour);
+        glBegin(GL_LINE_STRIP);
+        // Where several passes fall on one pixel column (long spans), the
+        // column's lowest and highest values stand for them: the same picture
+        // from at most two vertices a column.
+        const double unitsPerColumn = static_cast<double>(ChartReview::kUnitsAcross) / ChartReview::kPixelsAcross;
+        const bool thin = points.size() > 2 * static_cast<std::size_t>(ChartReview::kPixelsAcross);
+        long column = LONG_MIN;
+        std::int32_t lo = 0, hi = 0;
+        double x = 0;
+        const auto flush = [&] {
+            if (column == LONG_MIN) return;
+            glVertex3d(x, lo, 0);
+            if (hi != lo) glVertex3d(x, hi, 0);
+        };
+        for (auto it = points.rbegin(); it != points.rend(); ++it) {
+            const double u = view.unitsAt(it->timeMs, newest);
+            if (!thin) {
+                glVertex3d(u, it->value, 0);
             } else {
-                lo = std::min(lo, it->value);
-                hi = std::max(hi, it->value);
+                const long col = std::lround(u / unitsPerColumn);
+                if (col != column) {
+                    flush();
+                    column = col;
+                    x = static_cast<double>(col) * unitsPerColumn;
+                    lo = hi = it->value;
+                } else {
+                    lo = std::min(lo, it->value);
+                    hi = std::max(hi, it->value);
+                }
+            }
+            if (it->afterGap) {
+                flush();
+                column = LONG_MIN;
+                glEnd();
+                glBegin(GL_LINE_STRIP);
             }
         }
-        if (it->afterGap) {
-            flush();
-            column = LONG_MIN;
-            glEnd();
-            glBegin(GL_LINE_STRIP);
-        }
+        flush();
+        glEnd();
     }
-    flush();
-    glEnd();
     setColour(src.cursorColour);
     glLineWidth(2);
     for (const auto& cursor : {view.cursorA(), view.cursorB()}) {

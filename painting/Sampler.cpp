@@ -3,10 +3,9 @@
 
 namespace display {
 
-Sampler::Sampler(klink::LinkData& link, const ecu::LiveDataStore& live, HistoryStore& histories,
-                 std::function<void(Repaint)> requestRepaint, std::function<void()> killTimer)
-    : link_(link), live_(live), histories_(histories), requestRepaint_(std::move(requestRepaint)),
-      killTimer_(std::move(killTimer)) {}
+Sampler::Sampler(klink::LinkData& link, ecu::SessionHistory& history, std::function<void(Repaint)> requestRepaint,
+                 std::function<void()> killTimer)
+    : link_(link), history_(history), requestRepaint_(std::move(requestRepaint)), killTimer_(std::move(killTimer)) {}
 
 void Sampler::tick() {
     // "Старт" enabled means the link is not running: the timer ends itself,
@@ -16,18 +15,12 @@ void Sampler::tick() {
         requestRepaint_(Repaint::StripOnly);
         return;
     }
-    histories_.ageAll();
-    if (link_.sampleReady.exchange(0, std::memory_order_acq_rel) == 1) {
-        SampleSet samples{};
-        live_.read([&samples](const ecu::LiveData& d) {
-            for (std::size_t n = 1; n < samples.size(); ++n) samples[n] = d.sample(static_cast<int>(n));
-            return 0;
-        });
-        // The first sample after the link reconnected starts a new trace.
-        const std::uint32_t reconnections = link_.reconnections.load(std::memory_order_acquire);
-        histories_.shiftIn(samples, reconnections != reconnectionsSeen_);
-        reconnectionsSeen_ = reconnections;
-    }
+    history_.ageAll();
+    // The link raises sampleReady after every pass; whether the pass
+    // measured, and so has samples, the history says: it keeps only those.
+    // A pass kept after this tick's look is taken at the next.
+    link_.sampleReady.store(0, std::memory_order_release);
+    history_.takeNewest();
     requestRepaint_(Repaint::All);
 }
 

@@ -1,17 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The 30 ms sampler: ages every history by one tick and, when the link has
-// finished a new pass, shifts each charted parameter's sample in; then asks
-// for the panels to be repainted. Runs on the timer's thread; the repaint is
-// handed to the user-interface thread through the callback.
+// The 30 ms sampler: ages the live charts by one tick and, when the link has
+// kept a new measured pass in the drive's history, takes it for them; then
+// asks for the panels to be repainted. Runs on the timer's thread; the
+// repaint is handed to the user-interface thread through the callback.
 #pragma once
 
 #include <functional>
 
-#include "ecu/LiveData.h"
+#include "ecu/SessionHistory.h"
 #include "link/LinkData.h"
-#include "painting/HistoryStore.h"
 
 namespace display {
+
+using ecu::HistoryBuffer;
+using ecu::kHistorySlots;
 
 class Sampler {
 public:
@@ -19,19 +21,17 @@ public:
     // strip 6 alone (stripOnly).
     enum class Repaint { All, StripOnly };
 
-    Sampler(klink::LinkData& link, const ecu::LiveDataStore& live, HistoryStore& histories,
-            std::function<void(Repaint)> requestRepaint, std::function<void()> killTimer);
+    Sampler(klink::LinkData& link, ecu::SessionHistory& history, std::function<void(Repaint)> requestRepaint,
+            std::function<void()> killTimer);
 
     // One tick (sampleHistory).
     void tick();
 
 private:
     klink::LinkData& link_;
-    const ecu::LiveDataStore& live_;
-    HistoryStore& histories_;
+    ecu::SessionHistory& history_;
     std::function<void(Repaint)> requestRepaint_;
     std::function<void()> killTimer_;
-    std::uint32_t reconnectionsSeen_ = 0;
 };
 
 }  // namespace display

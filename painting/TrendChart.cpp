@@ -27,6 +27,22 @@ void drawing::drawChartGrid(const Colour& colour) {
     }
 }
 
+void drawing::drawLiveTrace(const ecu::SessionHistory& kept, int number, std::uint64_t tick) {
+    static ecu::HistoryBuffer history;  // user-interface thread only; 9 KB not reallocated per paint
+    glBegin(GL_LINE_STRIP);
+    if (kept.liveHistory(number, tick, history)) {
+        for (std::size_t i = 1; i < ecu::kHistorySlots; ++i) {
+            glVertex3i(history.historyAge[i], history.historyValue[i], 0);
+            // A gap in the data (the link reconnected) is left a gap.
+            if (history.afterGap[i]) {
+                glEnd();
+                glBegin(GL_LINE_STRIP);
+            }
+        }
+    }
+    glEnd();
+}
+
 namespace {
 
 // Texts of one chart, copied under the live data's lock.
@@ -51,19 +67,7 @@ void paintTrendChart(Panel* panel, int slot, const DisplaySources& src) {
     drawChartGrid(c.gridColour);
     glTranslatef(55, -1.1f, -150);
     setColour(c.graphColour);
-    glBegin(GL_LINE_STRIP);
-    static HistoryBuffer history;  // user-interface thread only; 8 KB not reallocated per paint
-    if (p && src.histories->copy(number, history)) {
-        for (std::size_t i = 1; i < kHistorySlots; ++i) {
-            glVertex3i(history.historyAge[i], history.historyValue[i], 0);
-            // A gap in the data (the link reconnected) is left a gap.
-            if (history.afterGap[i]) {
-                glEnd();
-                glBegin(GL_LINE_STRIP);
-            }
-        }
-    }
-    glEnd();
+    if (p) drawLiveTrace(*src.session, number, src.session->ticks());
     glPopMatrix();
 
     if (!p) return;  // a number outside 1..79: the grid only

@@ -43,6 +43,8 @@ struct Rig : paintchecks::Face {
         form->logic().colourScheme = paintchecks::testColours();
     }
     logic::SharedData& data() override { return form->logic(); }
+    ecu::SessionHistory& kept() override { return form->logic().session(); }
+    void pauseCharts() override { form->logic().run(logic::ui::Command::Pause, 0); }
     paintchecks::Picture shot(int k) override { return picture(grab(k)); }
     QImage grab(int k) {
         form->panel(k)->repaintNow();
@@ -160,13 +162,13 @@ TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
 
 TEST(PaintGate, OnlyAMovingTraceOrAChangedPictureIsPaintedAgain) {
     ecu::LiveDataStore live;
-    display::HistoryStore histories;
+    ecu::SessionHistory kept;
     klink::LinkData link;
     display::ChartParameters chart{56, 0, 6, 56, 56};  // engine speed, nothing, a reserved number
     display::ColourScheme colours = display::ColourScheme::builtIn();
     display::DisplaySources src;
     src.live = &live;
-    src.histories = &histories;
+    src.session = &kept;
     src.link = &link;
     src.chartParameter = &chart;
     src.colours = &colours;

@@ -172,8 +172,8 @@ TEST(MainWindowLogic, WithReconnectingChosenAnUnpluggedAdapterIsWaitedForAndTheC
     EXPECT_EQ(rig.main->linkData.reconnections.load(), 1u);
     // The first sample after the gap starts a new trace.
     ASSERT_TRUE(rig.face.until([&] {
-        display::HistoryBuffer h;
-        rig.main->histories.copy(56, h);
+        ecu::HistoryBuffer h;
+        rig.main->session().liveHistory(56, rig.main->session().ticks(), h);
         return std::count(h.afterGap.begin(), h.afterGap.end(), 1) == 1;
     }));
 }
@@ -300,6 +300,23 @@ TEST(ChartReview, ScrollingZoomAndCursorsKeepTheViewWithinTheDrive) {
     view.showWhole(oldest, newest);  // 99 s: the 120 s span, paused at the end
     EXPECT_EQ(view.spanMs(), 120000);
     EXPECT_EQ(view.leftMs(0), newest);
+    EXPECT_FALSE(view.frozenTick());  // paused, but not from the live picture
+
+    // A pause from the live picture keeps that picture until the view moves.
+    view.backToLive();
+    EXPECT_TRUE(view.pauseAsShown(newest + 90, 777));
+    EXPECT_EQ(view.frozenTick(), 777u);
+    EXPECT_EQ(view.leftMs(0), newest + 90);
+    view.zoom(1);
+    EXPECT_FALSE(view.frozenTick());
+    for (const auto& move : std::vector<std::function<void()>>{[&] { view.scroll(-1, oldest, newest); },
+                                                               [&] { view.placeCursor(false, 5000, newest); },
+                                                               [&] { view.togglePause(newest); }}) {
+        view.backToLive();
+        view.pauseAsShown(newest, 5);
+        move();
+        EXPECT_FALSE(view.frozenTick());
+    }
 }
 
 #ifdef M797_LOG_PATH

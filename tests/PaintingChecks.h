@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "ecu/SessionHistory.h"
 #include "logic/SharedData.h"
+#include "painting/ChartReview.h"
 
 namespace paintchecks {
 
@@ -32,6 +34,10 @@ class Face {
 public:
     virtual ~Face() = default;
     virtual logic::SharedData& data() = 0;
+    // The drive's history the face's charts draw.
+    virtual ecu::SessionHistory& kept() = 0;
+    // The user pauses the charts (P).
+    virtual void pauseCharts() = 0;
     // Panel k (1..7) painted now.
     virtual Picture shot(int k) = 0;
 };
@@ -76,13 +82,16 @@ inline std::pair<int, int> traceRows(const Picture& p, int x0, int x1) {
     return {top, bottom};
 }
 
-// Feeds ticks samples of one parameter, as the sampler does.
-inline void feed(Face& f, int number, const std::function<int(int)>& value, int ticks) {
+// A measured pass of one parameter's sample each tick, taken as the
+// sampler takes it; afterGap: the first pass after the link reconnected.
+inline void feed(Face& f, int number, const std::function<int(int)>& value, int ticks, bool afterGap = false) {
     for (int i = 0; i < ticks; ++i) {
-        display::SampleSet s{};
-        s[static_cast<std::size_t>(number)] = value(i);
-        f.data().histories.ageAll();
-        f.data().histories.shiftIn(s);
+        ecu::PassRecord r;
+        r.afterGap = afterGap && i == 0;
+        r.samples[static_cast<std::size_t>(ecu::chartedSlot(number))] = static_cast<std::int16_t>(value(i));
+        f.kept().add(r);
+        f.kept().ageAll();
+        f.kept().takeNewest();
     }
 }
 
@@ -92,17 +101,46 @@ inline void aGapInTheDataIsLeftAGap(Face& f) {
     f.data().chartParameter[0] = 56;
     feed(
         f, 56, [](int) { return 80; }, 100);
-    for (int i = 0; i < 180; ++i) f.data().histories.ageAll();  // the link away
-    display::SampleSet s{};
-    s[56] = 80;
-    f.data().histories.ageAll();
-    f.data().histories.shiftIn(s, true);
+    for (int i = 0; i < 180; ++i) f.kept().ageAll();  // the link away
     feed(
-        f, 56, [](int) { return 80; }, 100);
+        f, 56, [](int) { return 80; }, 101, true);
     const Picture img = f.shot(1);
     EXPECT_GT(count(img, {0, 0, 100, 115}, blue), 50);   // the trace after the gap
     EXPECT_GT(count(img, {330, 0, 60, 115}, blue), 30);  // and before it
     EXPECT_EQ(count(img, {150, 0, 130, 115}, blue), 0);  // nothing across the gap
+}
+
+// A pause keeps the live picture: every pixel of the trace stays where it
+// was, though the passes came at the K-line's uneven times and the timer's
+// ticks do not match them.
+inline void aPauseLeavesTheTraceWhereItStood(Face& f) {
+    f.data().chartParameter[0] = 56;
+    for (int i = 0; i < 150; ++i) {
+        ecu::PassRecord r;
+        r.pass = static_cast<std::uint64_t>(i) + 1;
+        r.timeMs = i * 190 + (i * 37) % 23;
+        r.samples[static_cast<std::size_t>(ecu::chartedSlot(56))] = static_cast<std::int16_t>(10 + (i * 7) % 80);
+        f.kept().add(r);
+        for (int t = 0; t < 6 + i % 2; ++t) {
+            f.kept().ageAll();
+            f.kept().takeNewest();
+        }
+    }
+    const Picture live = f.shot(1);
+    f.pauseCharts();
+    const Picture paused = f.shot(1);
+    ASSERT_EQ(live.width, paused.width);
+    int traced = 0, moved = 0;
+    for (int y = 0; y < live.height; ++y)
+        for (int x = 0; x < live.width; ++x) {
+            if (x >= display::kPauseMark.x - 2 && y <= display::kPauseMark.y + display::kPauseMark.height + 2)
+                continue;  // the pause's own frame
+            // Only the trace draws blue: texts and grid add none to it.
+            traced += blue(live.at(x, y));
+            moved += live.at(x, y).b != paused.at(x, y).b;
+        }
+    EXPECT_GT(traced, 300);
+    EXPECT_EQ(moved, 0);
 }
 
 inline void numberZeroDrawsTheGridOnlyAndAReservedNumberItsCaptionOnly(Face& f) {
@@ -239,4 +277,8 @@ inline void thePassportShowsCaptionsAndTextsUpToTheirFirstZero(Face& f) {
     TEST(Suite, AGapInTheDataIsLeftAGap) {                                                   \
         Rig rig;                                                                             \
         paintchecks::aGapInTheDataIsLeftAGap(rig);                                           \
+    }                                                                                        \
+    TEST(Suite, APauseLeavesTheTraceWhereItStood) {                                          \
+        Rig rig;                                                                             \
+        paintchecks::aPauseLeavesTheTraceWhereItStood(rig);                                  \
     }

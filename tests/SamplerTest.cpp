@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
+#include <optional>
 
 #include "painting/Sampler.h"
 #include "platform/TimerService.h"
@@ -15,25 +18,30 @@ namespace {
 struct Rig {
     Rig()
         : sampler(
-              link, live, histories, [this](Sampler::Repaint r) { repaints.push_back(r); }, [this] { kills++; }) {
+              link, kept, [this](Sampler::Repaint r) { repaints.push_back(r); }, [this] { kills++; }) {
         link.startEnabled = 0;
     }
-    display::HistoryBuffer history(int number) {
+    display::HistoryBuffer history(int number, std::optional<std::uint64_t> at = std::nullopt) {
         display::HistoryBuffer b;
-        histories.copy(number, b);
+        kept.liveHistory(number, at ? *at : kept.ticks(), b);
         return b;
     }
-    void pass(int number, float plot) {
-        live.write([&](ecu::LiveData& d) {
-            d.analogue[static_cast<std::size_t>(number)].plotValue = plot;
-            return 0;
-        });
+    // A measured pass, as the link keeps it, with what the decoding set.
+    void pass(const std::function<void(ecu::LiveData&)>& decoded, bool afterGap = false) {
+        auto d = std::make_unique<ecu::LiveData>();
+        decoded(*d);
+        ecu::PassRecord r;
+        r.afterGap = afterGap;
+        ecu::takeSamples(*d, r);
+        kept.add(r);
         link.sampleReady = 1;
         link.dataValid = 1;
     }
+    void pass(int number, float plot, bool afterGap = false) {
+        pass([&](ecu::LiveData& d) { d.analogue[static_cast<std::size_t>(number)].plotValue = plot; }, afterGap);
+    }
     klink::LinkData link;
-    ecu::LiveDataStore live;
-    display::HistoryStore histories;
+    ecu::SessionHistory kept;
     std::vector<Sampler::Repaint> repaints;
     int kills = 0;
     Sampler sampler;
@@ -50,7 +58,7 @@ TEST(Sampler, NothingAgesBeforeTheFirstPassAndOnlyTheStripRepaints) {
         EXPECT_EQ(h.historyValue[i], 0);
     }
     EXPECT_EQ(r.repaints, std::vector<Sampler::Repaint>(50, Sampler::Repaint::StripOnly));
-    EXPECT_FALSE(r.histories.copy(59, *std::make_unique<display::HistoryBuffer>()));  // N_ERR has none
+    EXPECT_FALSE(r.kept.liveHistory(59, 0, *std::make_unique<display::HistoryBuffer>()));  // N_ERR has none
 }
 
 TEST(Sampler, SamplesTruncateShiftInAndAgeWhileTheLinkStalls) {
@@ -71,11 +79,7 @@ TEST(Sampler, SamplesTruncateShiftInAndAgeWhileTheLinkStalls) {
     EXPECT_EQ(h.historyValue[2], 0);
     EXPECT_EQ(h.historyValue[3], 99);
     // A flag's sample is exactly 0 or 80.
-    r.live.write([](ecu::LiveData& d) {
-        d.flag[21].plotValue = 80;
-        return 0;
-    });
-    r.link.sampleReady = 1;
+    r.pass([](ecu::LiveData& d) { d.flag[21].plotValue = 80; });
     r.sampler.tick();
     EXPECT_EQ(r.history(21).historyValue[1], 80);
     // No new pass: every tick still ages everything by one.
@@ -97,16 +101,48 @@ TEST(Sampler, The1025thSampleDropsTheOldestRealOne) {
     EXPECT_EQ(h.historyAge[1024], 1023);
 }
 
+// The live charts draw the newest samples of the drive's one history; what
+// they showed at an earlier tick (a paused chart) stays as it was.
+TEST(Sampler, TheChartsTakeOnlyKeptPassesAndAnEarlierTicksPictureStaysAsShown) {
+    Rig r;
+    r.pass(56, 10);
+    r.sampler.tick();
+    r.link.sampleReady = 1;  // a pass that did not measure: raised, never kept
+    r.sampler.tick();
+    auto h = r.history(56);
+    EXPECT_EQ(h.historyValue[1], 10);
+    EXPECT_EQ(h.historyAge[1], 1);
+    EXPECT_EQ(h.historyValue[2], 0);  // no second point for it
+    // Two passes kept between ticks (the timer fell behind): the newer is
+    // taken, and the gap before the older one is not lost.
+    r.pass(56, 20, true);
+    r.pass(56, 30);
+    r.sampler.tick();
+    const std::uint64_t then = r.kept.ticks();
+    const auto shown = r.history(56);
+    EXPECT_EQ(shown.historyValue[1], 30);
+    EXPECT_EQ(shown.afterGap[1], 1);
+    EXPECT_EQ(shown.historyValue[2], 10);
+    for (int i = 0; i < 50; ++i) {
+        r.pass(56, static_cast<float>(i));
+        r.sampler.tick();
+    }
+    EXPECT_TRUE(r.kept.liveHistoryKept(then));
+    const auto again = r.history(56, then);
+    EXPECT_EQ(again.historyValue, shown.historyValue);
+    EXPECT_EQ(again.historyAge, shown.historyAge);
+    EXPECT_EQ(again.afterGap, shown.afterGap);
+}
+
 TEST(Sampler, TheTimerKillsItselfOneTickAfterAFailureStop) {
     klink::LinkData link;
-    ecu::LiveDataStore live;
-    display::HistoryStore histories;
+    ecu::SessionHistory kept;
     platform::TimerService timers;
     std::atomic<platform::TimerService::Id> id{0};
     std::atomic<int> ticks{0};
     std::atomic<int> ticksAtKill{-1};
     Sampler sampler(
-        link, live, histories, [&](Sampler::Repaint) { ticks++; },
+        link, kept, [&](Sampler::Repaint) { ticks++; },
         [&] {
             ticksAtKill = ticks.load();
             timers.killEvent(id);

@@ -24,7 +24,8 @@ struct Rig : paintchecks::Face {
             return 0;
         });
         sources.live = &shared.liveData;
-        sources.histories = &shared.histories;
+        sources.session = &history;
+        sources.review = &review;
         sources.link = &shared.linkData;
         sources.chartParameter = &shared.chartParameter;
         sources.colours = &shared.colourScheme;
@@ -42,6 +43,8 @@ struct Rig : paintchecks::Face {
     }
     ~Rig() override { wglpanel::TOpenGLPanel::setReportHandler({}); }
     logic::SharedData& data() override { return shared; }
+    ecu::SessionHistory& kept() override { return history; }
+    void pauseCharts() override { review.pauseAsShown(0, history.ticks()); }
     paintchecks::Picture shot(int k) override {
         wglpanel::TOpenGLPanel& p = *panels[static_cast<std::size_t>(k - 1)];
         p.repaintNow();
@@ -60,6 +63,8 @@ struct Rig : paintchecks::Face {
         return picture;
     }
     logic::SharedData shared;
+    ecu::SessionHistory history;
+    display::ChartReview review;
     display::DisplaySources sources;
     std::vector<std::string> reports;
     std::array<std::unique_ptr<wglpanel::TOpenGLPanel>, 7> panels;
