@@ -10,6 +10,8 @@
 
 #include <cerrno>
 
+#include "qt/glpanel/GlyphShapes.h"
+
 namespace glpanel {
 
 // The native window the panel draws in. It forwards the window system's
@@ -163,15 +165,16 @@ void TOpenGLPanel::initContext() {
     initDone_ = true;
     if (!OnInit) return;
     if (!makeCurrentOrReport()) return;
+    useQtGlyphs();
     if (Font3D_Enabled) {
-        font3D_ = sharedOutlineFont(shareGroup(), Font3D_Type, Font3D_FirstGylph, Font3D_NumGylph, Font3D_Extrustion,
-                                    Font3D_Format);
+        font3D_ = display::sharedOutlineFont(shareGroup(), Font3D_Type, Font3D_FirstGylph, Font3D_NumGylph,
+                                             Font3D_Extrustion, Font3D_Format);
     }
     if (Font2D_Enabled) {
         FontSpec scaled = Font2D_Type;
         // Bitmap glyphs are device pixels: scale them with the window.
         scaled.height = qRound(Font2D_Type.height * devicePixelRatioF());
-        font2D_ = sharedBitmapFont(shareGroup(), scaled, Font2D_FirstGylph, Font2D_NumGylph);
+        font2D_ = display::sharedBitmapFont(shareGroup(), scaled, Font2D_FirstGylph, Font2D_NumGylph);
     }
     OnInit(this);
     releaseContext();
@@ -245,7 +248,7 @@ bool inRange(const Font* font, std::string_view text) {
 }  // namespace
 
 void TOpenGLPanel::Draw2DText(std::string_view text) const {
-    const OpenGLFont2D* f = font2D_.get();
+    const display::OpenGLFont2D* f = font2D_.get();
     if (!inRange(f, text)) return;
     glPushAttrib(GL_LIST_BIT);
     glListBase(f->base - static_cast<GLuint>(f->first));
@@ -254,7 +257,7 @@ void TOpenGLPanel::Draw2DText(std::string_view text) const {
 }
 
 void TOpenGLPanel::Draw3DText(std::string_view text) const {
-    const OpenGLFont3D* f = font3D_.get();
+    const display::OpenGLFont3D* f = font3D_.get();
     if (!inRange(f, text)) return;
     GLint frontFace = GL_CCW;
     glGetIntegerv(GL_FRONT_FACE, &frontFace);

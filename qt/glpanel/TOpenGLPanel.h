@@ -11,9 +11,9 @@
 #include <memory>
 #include <string_view>
 
+#include "painting/GlyphLists.h"
 #include "painting/Panel.h"
 #include "painting/PanelTypes.h"
-#include "qt/glpanel/GlyphFonts.h"
 
 class QOpenGLContext;
 class QWindow;
@@ -84,8 +84,8 @@ private:
     bool sharesContext() const { return sharesContext_ || context_.use_count() > 1; }
     std::shared_ptr<QOpenGLContext> context_;
     bool sharesContext_ = false;  // another panel draws through context_ too
-    std::shared_ptr<OpenGLFont2D> font2D_;
-    std::shared_ptr<OpenGLFont3D> font3D_;
+    std::shared_ptr<display::OpenGLFont2D> font2D_;
+    std::shared_ptr<display::OpenGLFont3D> font3D_;
     bool created_ = false;
     bool initDone_ = false;
     bool isDoubleBuffered_ = false;

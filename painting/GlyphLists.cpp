@@ -1,14 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "qt/glpanel/GlyphFonts.h"
+#include "painting/GlyphLists.h"
 
-#include <GL/gl.h>
+#include "platform/OpenGl.h"
+
 #include <GL/glu.h>
-
-#include <QFont>
-#include <QFontMetrics>
-#include <QImage>
-#include <QPainter>
-#include <QPainterPath>
 
 #include <cmath>
 #include <deque>
@@ -16,69 +11,12 @@
 #include <mutex>
 #include <tuple>
 
-#include "platform/Cp1251.h"
+namespace display {
 
-namespace glpanel {
+using glpanel::Font3DFormat;
+using glpanel::FontSpec;
+
 namespace {
-
-QFont qtFont(const FontSpec& face, int pixelSize) {
-    QFont f(QString::fromStdString(face.name));
-    f.setPixelSize(pixelSize);
-    f.setBold(face.bold);
-    f.setItalic(face.italic);
-    f.setHintingPreference(QFont::PreferFullHinting);
-    return f;
-}
-
-// Control codes and the one undefined code of the page have no glyph.
-bool hasGlyph(int code) { return code >= 32 && code <= 255 && code != 0x98 && code != 0x7F; }
-
-QChar charOf(int code) { return QChar(static_cast<char16_t>(cp1251::toCodePoint(static_cast<std::uint8_t>(code)))); }
-
-// ---- bitmap glyphs ---------------------------------------------------------
-
-struct BitmapGlyph {
-    int width = 0, height = 0;
-    float xorig = 0, yorig = 0, advance = 0;
-    std::vector<std::uint8_t> rows;  // bottom row first, MSB first, byte-padded rows
-};
-
-BitmapGlyph renderBitmap(const QFont& font, int code) {
-    const QFontMetrics fm(font);
-    BitmapGlyph g;
-    if (!hasGlyph(code)) return g;
-    const QChar ch = charOf(code);
-    g.advance = static_cast<float>(fm.horizontalAdvance(ch));
-    const QRect br = fm.boundingRect(ch);
-    const int left = std::min(0, br.left());
-    const int right = std::max(fm.horizontalAdvance(ch), br.right() + 1);
-    g.width = std::max(1, right - left);
-    g.height = std::max(1, fm.ascent() + fm.descent());
-    g.xorig = static_cast<float>(-left);
-    g.yorig = static_cast<float>(fm.descent());
-    QImage img(g.width, g.height, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    {
-        QPainter p(&img);
-        QFont plain = font;
-        plain.setStyleStrategy(QFont::NoAntialias);
-        p.setFont(plain);
-        p.setPen(Qt::black);
-        p.drawText(-left, fm.ascent(), QString(ch));
-    }
-    const int stride = (g.width + 7) / 8;
-    g.rows.assign(static_cast<std::size_t>(stride * g.height), 0);
-    for (int y = 0; y < g.height; ++y) {
-        const int row = g.height - 1 - y;  // OpenGL bitmaps run bottom-up
-        for (int x = 0; x < g.width; ++x) {
-            if (qGray(img.pixel(x, y)) < 128)
-                g.rows[static_cast<std::size_t>(row * stride + x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-        }
-    }
-    return g;
-}
-
-// ---- outline glyphs --------------------------------------------------------
 
 using Point = std::array<double, 2>;
 
@@ -154,34 +92,9 @@ std::vector<Point> tessellate(const std::vector<std::vector<Point>>& contours) {
     return triangles;
 }
 
-OutlineGlyph buildOutline(const FontSpec& face, int code) {
-    constexpr int kEm = 96;  // outlines flattened at this size, scaled to a unit em
-    OutlineGlyph g;
-    const QFont font = qtFont(face, kEm);
-    const QFontMetricsF fm(font);
-    if (!hasGlyph(code)) return g;
-    const QChar ch = charOf(code);
-    QPainterPath path;
-    path.addText(0, 0, font, QString(ch));
-    // Qt flattens the curves itself, at 96 units per em; the panel's
-    // Font3D_MaxDeviation is kept as a property but has nothing to tune.
-    for (const QPolygonF& poly : path.toSubpathPolygons()) {
-        std::vector<Point> c;
-        for (const QPointF& p : poly) c.push_back({p.x() / kEm, -p.y() / kEm});
-        if (c.size() > 1 && c.front() == c.back()) c.pop_back();
-        if (c.size() >= 3) g.contours.push_back(std::move(c));
-    }
-    g.triangles = tessellate(g.contours);
-    const QRectF box = path.boundingRect();
-    g.metrics.blackBoxX = static_cast<float>(box.width() / kEm);
-    g.metrics.blackBoxY = static_cast<float>(box.height() / kEm);
-    g.metrics.originX = static_cast<float>(box.left() / kEm);
-    g.metrics.originY = static_cast<float>(-box.top() / kEm);
-    g.metrics.cellIncX = static_cast<float>(fm.horizontalAdvance(ch) / kEm);
-    return g;
-}
-
 // ---- caches ----------------------------------------------------------------
+
+GlyphSource gSource;
 
 using FontKey = std::tuple<std::string, int, bool, bool, int>;
 FontKey keyOf(const FontSpec& s) { return {s.name, s.height, s.bold, s.italic, s.charset}; }
@@ -193,18 +106,27 @@ std::map<FontKey, std::vector<OutlineGlyph>> gOutlines;
 const std::vector<BitmapGlyph>& bitmapGlyphs(const FontSpec& face) {
     std::lock_guard<std::mutex> lock(gCacheMutex);
     auto& glyphs = gBitmaps[keyOf(face)];
-    if (glyphs.empty()) {
-        const QFont font = qtFont(face, std::max(1, std::abs(face.height)));
-        for (int code = 0; code < 256; ++code) glyphs.push_back(renderBitmap(font, code));
-    }
+    if (glyphs.empty())
+        for (int code = 0; code < 256; ++code)
+            glyphs.push_back(gSource.bitmap && hasGlyph(code) ? gSource.bitmap(face, code) : BitmapGlyph{});
     return glyphs;
 }
 
 const std::vector<OutlineGlyph>& outlineGlyphs(const FontSpec& face) {
     std::lock_guard<std::mutex> lock(gCacheMutex);
     auto& glyphs = gOutlines[keyOf(face)];
-    if (glyphs.empty())
-        for (int code = 0; code < 256; ++code) glyphs.push_back(buildOutline(face, code));
+    if (glyphs.empty()) {
+        for (int code = 0; code < 256; ++code) {
+            OutlineGlyph g;
+            if (gSource.outline && hasGlyph(code)) {
+                GlyphOutline shape = gSource.outline(face, code);
+                g.contours = std::move(shape.contours);
+                g.metrics = shape.metrics;
+                g.triangles = tessellate(g.contours);
+            }
+            glyphs.push_back(std::move(g));
+        }
+    }
     return glyphs;
 }
 
@@ -249,6 +171,8 @@ int clampCount(int first, int count) {
 }
 
 }  // namespace
+
+void setGlyphSource(const GlyphSource& source) { gSource = source; }
 
 OpenGLFont2D::~OpenGLFont2D() {
     if (base) glDeleteLists(base, count);
@@ -328,4 +252,4 @@ std::shared_ptr<OpenGLFont3D> sharedOutlineFont(const void* group, const FontSpe
     return font;
 }
 
-}  // namespace glpanel
+}  // namespace display
