@@ -13,12 +13,13 @@
 
 namespace display {
 
-// Where a paused chart shows its framed "ПАУЗА", in the chart's pixels (top
-// right, clear of the caption and the readout).
+// Where a paused chart shows its framed "ПАУЗА", in the chart's pixels: at
+// the right, under the companion readout of the top line (which it hid when
+// it stood on that line), clear of the caption and the cursors' texts.
 struct MarkBox {
     int x, y, width, height;
 };
-inline constexpr MarkBox kPauseMark{665, 2, 78, 17};
+inline constexpr MarkBox kPauseMark{665, 16, 78, 17};
 
 class ChartReview {
 public:
