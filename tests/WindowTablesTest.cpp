@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "logic/StatusPictures.h"
 #include "logic/WindowTables.h"
 
 namespace {
@@ -105,4 +106,26 @@ TEST(WindowTables, KeysNeedTheirExactModifiersAndRussianLettersActAsTheKeysTheyS
     EXPECT_FALSE(controlWindowSwallows(key(Key::Escape)));
     for (Key k : {Key::Left, Key::Right, Key::Up, Key::Down}) EXPECT_TRUE(confirmationSwallows(key(k)));
     for (Key k : {Key::Escape, Key::Enter, Key::Space, Key::Tab}) EXPECT_FALSE(confirmationSwallows(key(k)));
+}
+
+// Every status picture has shapes inside its grid, each with what its kind
+// needs (a box two corners, a curve a start and whole Béziers), drawn with
+// a pen or a fill; None has none.
+TEST(WindowTables, EveryStatusPictureLiesInsideItsGridAndIsDrawable) {
+    namespace ui = logic::ui;
+    EXPECT_TRUE(ui::statusPicture(ecu::DtcPicture::None).empty());
+    for (int p = static_cast<int>(ecu::DtcPicture::Lamp); p <= static_cast<int>(ecu::DtcPicture::NoSignal); ++p) {
+        SCOPED_TRACE(p);
+        const auto& shapes = ui::statusPicture(static_cast<ecu::DtcPicture>(p));
+        ASSERT_FALSE(shapes.empty());
+        for (const ui::Shape& s : shapes) {
+            EXPECT_TRUE(s.pen || s.fill);
+            const std::size_t n = s.points.size();
+            const bool corners = s.kind == ui::ShapeKind::Box || s.kind == ui::ShapeKind::Disc;
+            EXPECT_TRUE(corners ? n == 2 : s.kind == ui::ShapeKind::Curve ? n % 3 == 1 : n >= 2) << n;
+            for (const ui::GridPoint& g : s.points) {
+                EXPECT_TRUE(g.x >= 0 && g.x <= ui::kStatusPictureGrid && g.y >= 0 && g.y <= ui::kStatusPictureGrid);
+            }
+        }
+    }
 }

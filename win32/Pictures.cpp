@@ -9,8 +9,10 @@ using std::max;
 using std::min;
 #include <gdiplus.h>
 
+#include <cmath>
 #include <vector>
 
+#include "logic/StatusPictures.h"
 #include "win32/Face.h"
 
 namespace winface {
@@ -80,86 +82,47 @@ void filled(HDC dc, COLORREF pen, COLORREF fill, Draw draw) {
     DeleteObject(f);
 }
 
-void box(HDC dc, COLORREF pen, COLORREF fill, int l, int t, int r, int b) {
-    filled(dc, pen, fill, [&] { Rectangle(dc, l, t, r, b); });
-}
-
-void disc(HDC dc, COLORREF fill, int l, int t, int r, int b) {
-    filled(dc, fill, fill, [&] { Ellipse(dc, l, t, r, b); });
-}
-
-void polygon(HDC dc, COLORREF pen, COLORREF fill, std::initializer_list<POINT> points) {
-    const std::vector<POINT> pts(points);
-    filled(dc, pen, fill, [&] { Polygon(dc, pts.data(), static_cast<int>(pts.size())); });
-}
-
-void line(HDC dc, COLORREF colour, int width, std::initializer_list<POINT> points) {
-    HPEN p = CreatePen(PS_SOLID, width, colour);
-    HGDIOBJ op = SelectObject(dc, p);
-    std::vector<POINT> pts(points);
-    Polyline(dc, pts.data(), static_cast<int>(pts.size()));
-    SelectObject(dc, op);
-    DeleteObject(p);
-}
-
-// The same pictures the Linux window draws, on 21 pixels.
+// The shapes on whole pixels: a point on the pixel it lies in; a box or
+// disc from the pixel of its top-left corner to the one past its
+// bottom-right edge. A filled shape is edged in one pixel, of its own
+// colour where it has no outline; a line keeps its whole pixels of width.
 void draw(HDC dc, DtcPicture picture) {
-    switch (picture) {
-        case DtcPicture::Lamp:
-            box(dc, RGB(0x70, 0x40, 0x00), RGB(0xFF, 0xA5, 0x00), 4, 7, 17, 16);
-            box(dc, RGB(0x70, 0x40, 0x00), RGB(0xFF, 0xA5, 0x00), 7, 4, 14, 8);
-            box(dc, RGB(0x70, 0x40, 0x00), RGB(0xFF, 0xA5, 0x00), 1, 9, 5, 14);
-            box(dc, RGB(0x70, 0x40, 0x00), RGB(0xFF, 0xA5, 0x00), 16, 9, 20, 14);
-            break;
-        case DtcPicture::Present:
-            disc(dc, RGB(0xD0, 0x10, 0x10), 1, 1, 20, 20);
-            box(dc, RGB(255, 255, 255), RGB(255, 255, 255), 9, 5, 12, 13);
-            box(dc, RGB(255, 255, 255), RGB(255, 255, 255), 9, 14, 12, 17);
-            break;
-        case DtcPicture::Intermittent:
-            line(dc, RGB(0xE0, 0x70, 0x00), 2, {{2, 14}, {6, 6}, {9, 14}});
-            line(dc, RGB(0xE0, 0x70, 0x00), 2, {{12, 14}, {15, 6}, {19, 14}});
-            break;
-        case DtcPicture::StoredInactive:
-            box(dc, RGB(0x40, 0x40, 0x40), RGB(0x90, 0x90, 0x98), 3, 3, 18, 18);
-            box(dc, RGB(0x40, 0x40, 0x40), RGB(255, 255, 255), 6, 3, 15, 9);
-            box(dc, RGB(0x40, 0x40, 0x40), RGB(0x40, 0x40, 0x40), 6, 11, 15, 18);
-            break;
-        case DtcPicture::TestNotCompleted:  // an hourglass
-            polygon(dc, RGB(0x20, 0x30, 0x80), RGB(0xB0, 0xC8, 0xFF), {{4, 2}, {17, 2}, {10, 10}});
-            polygon(dc, RGB(0x20, 0x30, 0x80), RGB(0xB0, 0xC8, 0xFF), {{4, 19}, {17, 19}, {10, 10}});
-            break;
-        case DtcPicture::TestCompleted:  // a green tick
-            line(dc, RGB(0x10, 0x90, 0x20), 3, {{3, 11}, {8, 16}, {18, 4}});
-            break;
-        case DtcPicture::AboveMaximum:  // an arrow up against the bar
-            box(dc, RGB(0, 0, 0), RGB(0, 0, 0), 2, 3, 19, 5);
-            polygon(dc, RGB(0xC0, 0x10, 0x10), RGB(0xC0, 0x10, 0x10),
-                    {{10, 6}, {16, 12}, {12, 12}, {12, 19}, {8, 19}, {8, 12}, {5, 12}});
-            break;
-        case DtcPicture::BelowMinimum:  // an arrow down against the bar
-            box(dc, RGB(0, 0, 0), RGB(0, 0, 0), 2, 16, 19, 18);
-            polygon(dc, RGB(0x10, 0x40, 0xC0), RGB(0x10, 0x40, 0xC0),
-                    {{10, 15}, {16, 9}, {12, 9}, {12, 2}, {8, 2}, {8, 9}, {5, 9}});
-            break;
-        case DtcPicture::InvalidSignal: {  // a wave crossed out
-            const POINT wave[7] = {{1, 10}, {4, 3}, {7, 3}, {10, 10}, {14, 18}, {17, 18}, {20, 10}};
-            HPEN p = CreatePen(PS_SOLID, 1, RGB(0x20, 0x20, 0x20));
-            HGDIOBJ op = SelectObject(dc, p);
-            PolyBezier(dc, wave, 7);
-            SelectObject(dc, op);
-            DeleteObject(p);
-            line(dc, RGB(0xD0, 0x10, 0x10), 2, {{5, 5}, {16, 16}});
-            line(dc, RGB(0xD0, 0x10, 0x10), 2, {{16, 5}, {5, 16}});
-            break;
+    namespace ui = logic::ui;
+    for (const ui::Shape& s : ui::statusPicture(picture)) {
+        const auto rgb = [](const ui::Rgb& c) { return RGB(c.r, c.g, c.b); };
+        const COLORREF fill = s.fill ? rgb(*s.fill) : RGB(0, 0, 0);
+        const COLORREF pen = s.pen ? rgb(*s.pen) : fill;
+        std::vector<POINT> pts;
+        for (const ui::GridPoint& g : s.points)
+            pts.push_back({static_cast<LONG>(std::floor(g.x)), static_cast<LONG>(std::floor(g.y))});
+        const int n = static_cast<int>(pts.size());
+        const auto edge = [&](int i) {
+            return POINT{static_cast<LONG>(std::ceil(s.points[static_cast<std::size_t>(i)].x)),
+                         static_cast<LONG>(std::ceil(s.points[static_cast<std::size_t>(i)].y))};
+        };
+        switch (s.kind) {
+            case ui::ShapeKind::Box:
+                filled(dc, pen, fill, [&] { Rectangle(dc, pts[0].x, pts[0].y, edge(1).x, edge(1).y); });
+                break;
+            case ui::ShapeKind::Disc:
+                filled(dc, pen, fill, [&] { Ellipse(dc, pts[0].x, pts[0].y, edge(1).x, edge(1).y); });
+                break;
+            case ui::ShapeKind::Polygon:
+                filled(dc, pen, fill, [&] { Polygon(dc, pts.data(), n); });
+                break;
+            case ui::ShapeKind::Polyline:
+            case ui::ShapeKind::Curve: {
+                HPEN p = CreatePen(PS_SOLID, static_cast<int>(s.penWidth), pen);
+                HGDIOBJ op = SelectObject(dc, p);
+                if (s.kind == ui::ShapeKind::Curve)
+                    PolyBezier(dc, pts.data(), static_cast<DWORD>(n));
+                else
+                    Polyline(dc, pts.data(), n);
+                SelectObject(dc, op);
+                DeleteObject(p);
+                break;
+            }
         }
-        case DtcPicture::NoSignal:  // a flat line with a break
-            line(dc, RGB(0x20, 0x20, 0x20), 2, {{1, 10}, {8, 10}});
-            line(dc, RGB(0x20, 0x20, 0x20), 2, {{13, 10}, {20, 10}});
-            line(dc, RGB(0x90, 0x90, 0x90), 1, {{8, 5}, {13, 16}});
-            break;
-        default:
-            break;
     }
 }
 
