@@ -60,7 +60,7 @@ ECU's identification, its stored error codes, actuator tests and ECU reset
 record the wire and replay a recorded drive.")
 # Besides the libraries: Qt's X11 platform plugin (with its OpenGL
 # integration) and the metric-compatible Arial the panels' fonts ask for.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -2,12 +2,16 @@
 #include "qt/WindowRules.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolButton>
+#include <QTranslator>
 #include <QWidget>
 #include <QWindow>
 
@@ -65,6 +69,20 @@ void useSmallDialogFont(QWidget* window) {
     small.setFamily(QStringLiteral("Arial"));
     small.setPixelSize(11);
     window->setFont(small);
+}
+
+bool speakRussian() {
+    static QTranslator* translator = nullptr;
+    if (translator) return true;
+    auto* t = new QTranslator(qApp);
+    if (!t->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    translator = t;
+    return true;
 }
 
 void centreOnScreen(QWidget* window) {

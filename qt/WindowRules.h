@@ -29,4 +29,9 @@ void useSmallDialogFont(QWidget* window);
 // Places window in the middle of the screen's free area.
 void centreOnScreen(QWidget* window);
 
+// Qt's own dialogs and buttons (the save dialog, "OK", "Отмена") in Russian,
+// as the tester's windows are, whatever the locale; false when Qt's
+// translations are not installed (they stay English then).
+bool speakRussian();
+
 }  // namespace qtface

@@ -8,6 +8,7 @@
 
 #include "logic/TesterStart.h"
 #include "qt/MainWindow.h"
+#include "qt/WindowRules.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ public:
     void prepare(platform::StopSignals& stop) override {
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // panels share their fonts
         application_ = std::make_unique<QApplication>(argc_, argv_);
+        qtface::speakRussian();
         // A stop request wakes whichever event loop runs then (the main one,
         // or a box's), which ends every loop.
         notifier_ = std::make_unique<QSocketNotifier>(stop.notifyFd(), QSocketNotifier::Read);

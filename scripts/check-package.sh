@@ -21,6 +21,8 @@ for f in "${want[@]}"; do
 done
 [ "$(dpkg-deb -f "$deb" Architecture)" = "$(dpkg --print-architecture)" ]
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || { echo "no library dependencies"; exit 1; }
+# Qt's own dialogs speak Russian only with Qt's translations installed.
+dpkg-deb -f "$deb" Depends | grep -q 'qt6-translations-l10n' || { echo "no Qt translations dependency"; exit 1; }
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT

@@ -10,7 +10,7 @@ build=(build-essential cmake ninja-build pkg-config
 # Running the tester, testing, the sanitizer and Windows builds.
 rest=(clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgl1-mesa-dri fonts-liberation
+  libgl1-mesa-dri fonts-liberation qt6-translations-l10n
   xvfb xauth x11-utils imagemagick xdotool openbox python3
   desktop-file-utils gettext
   g++-mingw-w64-x86-64-posix wine wine64 nsis)

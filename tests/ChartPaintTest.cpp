@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -289,6 +291,11 @@ TEST(ChartReview, APausedViewStaysStillKeysAndTheWheelMoveItAndBackToLiveIsTheLi
     QTimer::singleShot(300, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
+        // Qt's own dialog speaks the tester's Russian.
+        const auto* buttons = dialog->findChild<QDialogButtonBox*>();
+        ASSERT_NE(buttons, nullptr);
+        EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
+        EXPECT_EQ(buttons->button(QDialogButtonBox::Save)->text().remove('&'), QStringLiteral("Сохранить"));
         dialog->setDirectory(QString::fromStdString(dir));  // under the name it offers
         QMetaObject::invokeMethod(dialog, "accept");
     });

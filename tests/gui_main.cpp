@@ -6,6 +6,10 @@
 #include <QApplication>
 #include <QTimer>
 
+#ifdef M797_RUSSIAN_QT
+#include "qt/WindowRules.h"
+#endif
+
 namespace {
 
 // A test that ends the program's event loops (ExitClick, a signal) leaves the
@@ -26,5 +30,8 @@ int main(int argc, char** argv) {
     ::testing::UnitTest::GetInstance()->listeners().Append(new ForgetQuit);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // panels share their fonts
     QApplication app(argc, argv);
+#ifdef M797_RUSSIAN_QT
+    qtface::speakRussian();  // as the tester does
+#endif
     return RUN_ALL_TESTS();
 }
