@@ -77,19 +77,30 @@ TEST(PosixSerialLine, ReadTimeOutsHoldWithinAFewMilliseconds) {
         late += testsupport::lateBy("silence", took, 765);
 
         // Bytes arrive and stop: the read ends 50 ms after the last one.
+        long long gap = 0;  // between the peer's two writes, as they happened
         std::thread peer([&] {
             std::this_thread::sleep_for(milliseconds(100));
             const std::uint8_t b[] = {1, 2, 3};
             (void)::write(pty.master, b, 3);
+            const auto first = Clock::now();
             std::this_thread::sleep_for(milliseconds(30));
             (void)::write(pty.master, b, 2);
+            gap = ms(Clock::now() - first);
         });
         t0 = Clock::now();
-        EXPECT_EQ(line.read(buf, 40), 5u);
+        const std::size_t got = line.read(buf, 40);
         took = ms(Clock::now() - t0);
         peer.join();
-        EXPECT_GE(took, 178);
-        late += testsupport::lateBy("bytes then silence", took, 195);
+        if (gap >= 45) {
+            // The peer itself was held up past the interval: this try says
+            // nothing about the line.
+            line.purgeReceive();
+            late += "bytes then silence: the peer wrote " + std::to_string(gap) + " ms apart; ";
+        } else {
+            EXPECT_EQ(got, 5u);
+            EXPECT_GE(took, 178);
+            late += testsupport::lateBy("bytes then silence", took, 195);
+        }
 
         // The count is reached: the read ends at once.
         const std::uint8_t six[] = {9, 8, 7, 6, 5, 4};
