@@ -16,7 +16,8 @@ namespace cli {
 
 const char* loggerUsage() {
     return "usage: m797-log [--port DEVICE | --simulate | --replay FILE [--realtime]] [--wake byte|break]\n"
-           "                [--record FILE] [--csv FILE] [--reconnect] [--passes N] [--dtc] [--help] [--version]\n"
+           "                [--record FILE] [--csv FILE [--csv-style rfc|excel-ru]] [--reconnect] [--passes N]\n"
+           "                [--dtc] [--help] [--version]\n"
 #ifdef _WIN32
            "  --port DEVICE      serial port of the K-line adapter (default COM1)\n"
 #else
@@ -28,6 +29,9 @@ const char* loggerUsage() {
            "  --realtime         replay at the recorded pace (default: as fast as it goes)\n"
            "  --csv FILE         also write the rows to FILE as a table for a spreadsheet,\n"
            "                     with units and wall-clock times\n"
+           "  --csv-style STYLE  rfc: commas and decimal points (default); excel-ru: for a\n"
+           "                     Russian spreadsheet (semicolons, decimal commas, Russian\n"
+           "                     dates, units and captions, UTF-8 with a byte-order mark)\n"
            "  --wake byte|break  how the ECU is woken: a 0x00 byte at 360 baud (default),\n"
            "                     or a 25 ms break\n"
            "  --reconnect        when the link gives up (adapter unplugged, ignition off),\n"
@@ -64,6 +68,15 @@ std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string&
             o.passes = count;
         } else if (r.name() == "--csv") {
             ok = r.value(o.csv, why);
+        } else if (r.name() == "--csv-style") {
+            std::string v;
+            if (!r.value(v, why)) return lines::Taken::Bad;
+            const auto style = ecu::csvStyleNamed(v);
+            if (!style) {
+                why = "bad table style: " + v + " (rfc or excel-ru)";
+                return lines::Taken::Bad;
+            }
+            o.csvStyle = *style;
         } else if (r.name() == "--realtime") {
             ok = r.flag(o.realtime, why);
         } else if (r.name() == "--dtc") {
@@ -102,11 +115,12 @@ void Logger::statusWritten(const std::string& text1251) {
 }
 
 void Logger::setRows(const klink::Com_Port& link, const ecu::LiveDataStore& live, platform::WallTime started,
-                     std::function<void(const std::string&)> csv) {
+                     std::function<void(const std::string&)> csv, ecu::CsvStyle csvStyle) {
     link_ = &link;
     live_ = &live;
     started_ = started;
     csv_ = std::move(csv);
+    csvStyle_ = csvStyle;
 }
 
 void Logger::identificationRead() {
@@ -145,8 +159,8 @@ void Logger::printRow(std::uint64_t pass) {
     const std::int64_t ms = link_->passTimeMs();
     out_ << live_->read([pass, ms](const ecu::LiveData& d) { return logRow(pass, ms, d); }) << std::endl;
     if (csv_) {
-        const std::string clock = platform::isoTime(started_.later(ms));
-        csv_(live_->read([&](const ecu::LiveData& d) { return ecu::csvRow(pass, ms, clock, d); }));
+        const platform::WallTime at = started_.later(ms);
+        csv_(live_->read([&](const ecu::LiveData& d) { return ecu::csvRow(pass, ms, at, d, csvStyle_); }));
     }
 }
 

@@ -13,6 +13,7 @@
 #include <ostream>
 #include <string>
 
+#include "ecu/CsvTable.h"
 #include "ecu/LiveData.h"
 #include "lines/CommandLine.h"
 #include "link/Com_Port.h"
@@ -25,7 +26,8 @@ struct LoggerOptions : lines::LineOptions {
     bool realtime = false;
     long passes = -1;  // -1: until stopped
     bool dtc = false;
-    std::string csv;  // --csv FILE
+    std::string csv;                              // --csv FILE
+    ecu::CsvStyle csvStyle = ecu::CsvStyle::Rfc;  // --csv-style rfc|excel-ru
     bool help = false;
     bool version = false;
 };
@@ -62,7 +64,7 @@ public:
     // (a pass with a gap prints its reason on err instead), and each row
     // also to csv, if given, with the wall clock from started on.
     void setRows(const klink::Com_Port& link, const ecu::LiveDataStore& live, platform::WallTime started,
-                 std::function<void(const std::string&)> csv = {});
+                 std::function<void(const std::string&)> csv = {}, ecu::CsvStyle csvStyle = ecu::CsvStyle::Rfc);
     // The error codes after the run: from the last whole answer to the code
     // request, or why there is none (on err). Once the link is shut down.
     void printCodes();
@@ -75,6 +77,7 @@ private:
     const ecu::LiveDataStore* live_ = nullptr;
     platform::WallTime started_{};
     std::function<void(const std::string&)> csv_;
+    ecu::CsvStyle csvStyle_ = ecu::CsvStyle::Rfc;
     bool headerDone_ = false;
 
     std::ostream& out_;

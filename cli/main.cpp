@@ -32,7 +32,7 @@ void say(const std::string& text) { std::cerr << "m797-log: " << platform::forTe
 // each on the disk at once. A failed write ends the table, not the run.
 class TableFile {
 public:
-    explicit TableFile(std::string path) : path_(std::move(path)) {}
+    TableFile(std::string path, ecu::CsvStyle style) : path_(std::move(path)), style_(style) {}
     ~TableFile() {
         if (file_) std::fclose(file_);
     }
@@ -45,7 +45,7 @@ public:
             say(path_ + ": " + std::strerror(errno));
             return false;
         }
-        write(ecu::csvHeader());
+        write(ecu::csvHeader(style_));
         return true;
     }
     void write(const std::string& text) {
@@ -61,6 +61,7 @@ public:
 
 private:
     std::string path_;
+    ecu::CsvStyle style_;
     std::FILE* file_ = nullptr;
     bool failed_ = false;
 };
@@ -131,7 +132,7 @@ int main(int argc, char** argv) {
     // exit status tells at the end.
     if (made.recorder) made.recorder->setFailureReport(say);
     std::optional<TableFile> table;
-    if (!options->csv.empty() && !table.emplace(options->csv).open()) return 2;
+    if (!options->csv.empty() && !table.emplace(options->csv, options->csvStyle).open()) return 2;
 
     klink::LinkData data;
     ecu::LiveDataStore live;
@@ -148,7 +149,7 @@ int main(int argc, char** argv) {
     klink::Com_Port link(*line, data, &decoder, observer);
     std::function<void(const std::string&)> rowsToTable;
     if (table) rowsToTable = [&table](const std::string& row) { table->write(row); };
-    logger.setRows(link, live, made.started, rowsToTable);
+    logger.setRows(link, live, made.started, rowsToTable, options->csvStyle);
     // A replayed drive that reconnected replays its reconnection as well.
     link.setReconnect(options->reconnect || made.reconnects);
     logger.pauseLink = [&link] { link.pause(); };

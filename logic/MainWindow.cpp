@@ -272,10 +272,6 @@ std::string aboutText() {
 
 // ---- looking back ---------------------------------------------------------
 
-namespace {
-const char* const kExportKey = "\\VELKOR\\MANAGEMENT\\EXPORT";
-}  // namespace
-
 std::int64_t MainWindow::newestMs() const {
     const std::size_t end = session_.end();
     return end > session_.first() ? session_.timeAt(end - 1) : 0;
@@ -443,7 +439,7 @@ void MainWindow::setReplaySpeed(int speed) {
     replay_->setSpeed(speed);
 }
 
-std::string MainWindow::writeTable(const std::string& path, bool rangeOnly) const {
+std::string MainWindow::writeTable(const std::string& path, bool rangeOnly, ecu::CsvStyle style) const {
     std::size_t from = session_.first(), to = session_.end();
     if (rangeOnly) {
         if (!rangeChosen()) return "set two cursors first";
@@ -453,14 +449,14 @@ std::string MainWindow::writeTable(const std::string& path, bool rangeOnly) cons
     }
     std::FILE* f = platform::openFile(path, "wb");
     if (!f) return path + ": the table could not be written: " + std::strerror(errno);
-    bool ok = std::fputs(ecu::csvHeader().c_str(), f) >= 0;
-    // The logger's rows: a decimal point whatever the window shows.
+    bool ok = std::fputs(ecu::csvHeader(style).c_str(), f) >= 0;
+    // The logger's rows: decoded with a decimal point whatever the window
+    // shows; the style writes its own.
     ecu::PassRecord r;
     ecu::LiveData d;
     for (std::size_t i = from; ok && i < to; ++i) {
         if (!session_.decode(i, '.', d, &r)) continue;
-        const std::string clock = platform::isoTime(started_.later(r.timeMs));
-        ok = std::fputs(ecu::csvRow(r.pass, r.timeMs, clock, d).c_str(), f) >= 0;
+        ok = std::fputs(ecu::csvRow(r.pass, r.timeMs, started_.later(r.timeMs), d, style).c_str(), f) >= 0;
     }
     const int err = ok ? 0 : errno;
     if (std::fclose(f) != 0 && ok) return path + ": the table could not be written: " + std::strerror(errno);
@@ -485,13 +481,13 @@ void MainWindow::exportDrive(Export what) {
     for (char& ch : name)
         if (ch == ':' || ch == 'T') ch = ch == 'T' ? '_' : '-';
     name = "m797-" + name + (picture ? ".png" : ".csv");
-    const std::string folder = store_.readText(kExportKey, "folder").value_or("");
+    const std::string folder = store_.readText(stored::kExportKey, "folder").value_or("");
     const std::string path = face_.chooseSaveFile(title, folder, name, picture);
     if (path.empty()) return;
     const std::size_t slash = path.find_last_of("/\\");
-    if (slash != std::string::npos) store_.writeText(kExportKey, "folder", path.substr(0, slash));
-    const std::string failure =
-        picture ? face_.saveCapturedPicture(path) : writeTable(path, what == Export::RangeTable);
+    if (slash != std::string::npos) store_.writeText(stored::kExportKey, "folder", path.substr(0, slash));
+    const std::string failure = picture ? face_.saveCapturedPicture(path)
+                                        : writeTable(path, what == Export::RangeTable, stored::loadTableStyle(store_));
     if (!failure.empty() && reportError) reportError(failure);
 }
 

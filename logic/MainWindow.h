@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "ecu/CsvTable.h"
 #include "ecu/EcuDecoder.h"
 #include "ecu/SessionHistory.h"
 #include "lines/LineFactory.h"
@@ -133,7 +134,7 @@ public:
     void exportDrive(Export what);
     // The table of the kept passes (all, or those between the cursors) in
     // the logger's columns: empty, or why not.
-    std::string writeTable(const std::string& path, bool rangeOnly) const;
+    std::string writeTable(const std::string& path, bool rangeOnly, ecu::CsvStyle style) const;
     bool rangeChosen() const { return review_.cursorA() && review_.cursorB(); }
     // A replay's pace: 1, 2, 4 or 8 times the recorded one, or 0 for as fast
     // as it goes (the whole drive at once, then shown for review).

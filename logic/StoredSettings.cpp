@@ -120,6 +120,15 @@ display::Colour loadCursorColour(platform::SettingsStore& store) {
     return c;
 }
 
+const char* const kExportKey = "\\VELKOR\\MANAGEMENT\\EXPORT";
+
+ecu::CsvStyle loadTableStyle(platform::SettingsStore& store) {
+    const auto named = ecu::csvStyleNamed(store.readText(kExportKey, "csv_style").value_or(""));
+    if (named) return *named;
+    store.writeText(kExportKey, "csv_style", ecu::csvStyleName(ecu::CsvStyle::ExcelRu));
+    return ecu::CsvStyle::ExcelRu;
+}
+
 PortChoice loadPortChoice(const platform::SettingsStore& store) {
     PortChoice c;
     c.device = store.readText(kPortKey, "device").value_or("");

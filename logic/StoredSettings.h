@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "ecu/CsvTable.h"
 #include "painting/ChartView.h"
 #include "painting/ColourScheme.h"
 #include "platform/SerialLine.h"
@@ -45,6 +46,14 @@ void saveColourScheme(platform::SettingsStore& store, const display::ColourSchem
 // written with its default when absent, so that it can be found and changed.
 extern const char* const kReviewKey;  // "\VELKOR\MANAGEMENT\REVIEW"
 display::Colour loadCursorColour(platform::SettingsStore& store);
+
+// Where the window's pictures and tables were last saved ("folder") and the
+// tables' style ("csv_style": excel-ru for a Russian spreadsheet, or rfc, the
+// logger's own), under "\VELKOR\MANAGEMENT\EXPORT". The style is written
+// with its default (excel-ru) when absent or not one of the two, so that it
+// can be found and changed.
+extern const char* const kExportKey;
+ecu::CsvStyle loadTableStyle(platform::SettingsStore& store);
 
 // The serial port, wake-up and reconnecting the user chose on the settings
 // dialog's port tab, kept under "\VELKOR\MANAGEMENT\COM_PORT" ("device";

@@ -122,4 +122,12 @@ std::string clockTime(const WallTime& t) {
     return text;
 }
 
+std::string russianTime(const WallTime& t) {
+    const Civil c = civilOf(t);
+    char text[48];
+    std::snprintf(text, sizeof text, "%02u.%02u.%04d %02u:%02u:%02u,%03u", c.day, c.month, static_cast<int>(c.year),
+                  c.hour, c.minute, c.second, c.milli);
+    return text;
+}
+
 }  // namespace platform

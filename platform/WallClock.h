@@ -28,5 +28,8 @@ std::optional<WallTime> parseHeaderTime(std::string_view text);
 std::string isoTime(const WallTime& t);
 // The time of day alone, "10:15:02.345", as the window shows it.
 std::string clockTime(const WallTime& t);
+// The local date and time as a Russian spreadsheet reads them:
+// "09.12.2026 10:15:02,345".
+std::string russianTime(const WallTime& t);
 
 }  // namespace platform

@@ -83,12 +83,40 @@ TEST(CsvTable, AFieldWithACommaOrQuoteIsQuotedAndAReadoutWithACommaStaysOneField
     ecu::LiveData d;
     d.analogue[2].valueText = "14,08";  // a decimal comma, as a window may show it
     std::vector<std::vector<std::string>> rows;
-    ASSERT_TRUE(
-        testsupport::readCsv(ecu::csvHeader() + ecu::csvRow(7, 1234, "2026-12-09T10:15:02.345+03:00", d), rows));
+    const platform::WallTime at{1765264502345, 180};  // 2025-12-09 10:15:02.345 +03:00
+    ASSERT_TRUE(testsupport::readCsv(ecu::csvHeader() + ecu::csvRow(7, 1234, at, d), rows));
     ASSERT_EQ(rows.size(), 2u);
     ASSERT_EQ(rows[1].size(), rows[0].size());
     EXPECT_EQ(rows[1][0], "7");
     EXPECT_EQ(rows[1][1], "1.234");
     EXPECT_EQ(rows[1][3 + 1], "14,08");  // ADC_BAT
     EXPECT_EQ(rows[0][3 + 1], "ADC_BAT [V]");
+    EXPECT_EQ(rows[1][2], "2025-12-09T10:15:02.345+03:00");
+}
+
+// The table for a Russian spreadsheet reads back with semicolons and decimal
+// commas: a byte-order mark, the units as the charts write them, a line of
+// captions, the local date and time and numbers with commas.
+TEST(CsvTable, ARussianSpreadsheetsTableReadsBackWithSemicolonsAndDecimalCommas) {
+    EXPECT_EQ(ecu::csvStyleNamed("excel-ru"), ecu::CsvStyle::ExcelRu);
+    EXPECT_FALSE(ecu::csvStyleNamed("excel"));
+    ecu::LiveData d;
+    d.analogue[2].valueText = "14.080";
+    d.analogue[53].valueText = "9.40";
+    const platform::WallTime at{1765264502345, 180};
+    const std::string text =
+        ecu::csvHeader(ecu::CsvStyle::ExcelRu) + ecu::csvRow(7, 61234, at, d, ecu::CsvStyle::ExcelRu);
+    ASSERT_EQ(text.compare(0, 3, "\xEF\xBB\xBF"), 0);
+    std::vector<std::vector<std::string>> rows;
+    ASSERT_TRUE(testsupport::readCsv(text.substr(3), rows, ';'));
+    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows[1].size(), rows[0].size());
+    ASSERT_EQ(rows[2].size(), rows[0].size());
+    EXPECT_EQ(rows[0][2 + 2], "ADC_BAT [В]");
+    EXPECT_EQ(rows[0][2 + 53], "ML [кг/час]");
+    EXPECT_EQ(rows[1][2 + 53], "Массовый расход воздуха кг/час.");
+    EXPECT_EQ(rows[2][1], "61,234");
+    EXPECT_EQ(rows[2][2], "09.12.2025 10:15:02,345");
+    EXPECT_EQ(rows[2][2 + 2], "14,080");
+    EXPECT_EQ(rows[2][2 + 53], "9,40");
 }

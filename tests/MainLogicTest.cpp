@@ -324,7 +324,7 @@ TEST(MainWindowLogic, AReplayReviewedAtOnceKeepsTheDriveAndItsTablesAreTheLogger
     const std::string dir = testsupport::tempDir();
     const std::string rec = dir + "/drive.rec", logged = dir + "/logged.csv";
     ASSERT_EQ(testsupport::runCommand(std::string(M797_LOG_PATH) + " --simulate --passes 16 --record " + rec +
-                                      " --csv " + logged + " >/dev/null 2>&1")
+                                      " --csv " + logged + " --csv-style excel-ru >/dev/null 2>&1")
                   .status,
               0);
     logic::TesterOptions o;
@@ -345,11 +345,13 @@ TEST(MainWindowLogic, AReplayReviewedAtOnceKeepsTheDriveAndItsTablesAreTheLogger
         std::ifstream f(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(f), {});
     };
+    // The window writes for a Russian spreadsheet unless told otherwise, as
+    // the logger does with --csv-style excel-ru.
     const std::string table = read(logged);
-    ASSERT_NE(table.find("\r\n16,"), std::string::npos);
+    ASSERT_NE(table.find("\r\n16;"), std::string::npos);
     face.answer = dir + "/all.csv";
     main.exportDrive(logic::Export::Table);
-    EXPECT_EQ(read(dir + "/all.csv"), table);  // the logger's decimal point, not the window's comma
+    EXPECT_EQ(read(dir + "/all.csv"), table);
 
     // Cursors on passes 5 and 8: a click at the left edge (the newest pass,
     // 16), then the keys a pass at a time.
@@ -360,10 +362,22 @@ TEST(MainWindowLogic, AReplayReviewedAtOnceKeepsTheDriveAndItsTablesAreTheLogger
     ASSERT_TRUE(main.rangeChosen());
     face.answer = dir + "/range.csv";
     main.exportDrive(logic::Export::RangeTable);
-    const std::size_t from = table.find("\r\n5,") + 2, to = table.find("\r\n9,") + 2;
-    EXPECT_EQ(read(dir + "/range.csv"), table.substr(0, table.find("\r\n") + 2) + table.substr(from, to - from));
+    const std::size_t from = table.find("\r\n5;") + 2, to = table.find("\r\n9;") + 2;
+    const std::size_t header = table.find("\r\n", table.find("\r\n") + 2) + 2;  // its two lines
+    EXPECT_EQ(read(dir + "/range.csv"), table.substr(0, header) + table.substr(from, to - from));
     // The dialog opened in the folder of the last file saved.
     EXPECT_NE(face.events.back().find("in [" + dir + "]"), std::string::npos) << face.events.back();
+
+    // Told so in the settings file, the window writes the logger's own
+    // table (commas, decimal points), as its replay of the drive does.
+    ASSERT_EQ(testsupport::runCommand(std::string(M797_LOG_PATH) + " --replay " + rec + " --csv " + dir +
+                                      "/rfc.csv >/dev/null 2>&1")
+                  .status,
+              0);
+    platform::SettingsStore(o.settingsPath).writeText(stored::kExportKey, "csv_style", "rfc");
+    face.answer = dir + "/all-rfc.csv";
+    main.exportDrive(logic::Export::Table);
+    EXPECT_EQ(read(dir + "/all-rfc.csv"), read(dir + "/rfc.csv"));
     EXPECT_TRUE(face.errors.empty());
     main.shutDown();
 }

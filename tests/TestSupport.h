@@ -140,7 +140,7 @@ inline int slowdown() {
 
 // Reads an RFC 4180 table: fields split at commas, quoted fields with their
 // doubled quotes, rows ended by CRLF. A row left unended is an error: false.
-inline bool readCsv(const std::string& text, std::vector<std::vector<std::string>>& rows) {
+inline bool readCsv(const std::string& text, std::vector<std::vector<std::string>>& rows, char separator = ',') {
     rows.clear();
     std::vector<std::string> row(1);
     bool quoted = false;
@@ -157,7 +157,7 @@ inline bool readCsv(const std::string& text, std::vector<std::vector<std::string
             }
         } else if (c == '"') {
             quoted = true;
-        } else if (c == ',') {
+        } else if (c == separator) {
             row.emplace_back();
         } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
             rows.push_back(row);

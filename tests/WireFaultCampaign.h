@@ -80,7 +80,7 @@ public:
             const auto b03 = bufferOf<klink::kLiveData03ReplySize>(e);
             ecu::decodeLiveData({b01.data(), b01.size()}, {b03.data(), b03.size()}, carried_);
             rows.push_back(cli::logRow(pass_, e.ms, carried_));
-            csv.push_back(ecu::csvRow(pass_, e.ms, platform::isoTime(started_.later(e.ms)), carried_));
+            csv.push_back(ecu::csvRow(pass_, e.ms, started_.later(e.ms), carried_));
             if (keepRows) byPass[pass_] = rows.back();
         } else if (isRequest(e, 0x18)) {
             if (answered(e, 0x18, -1, 3, 12)) codes_ = bufferOf<klink::kDtcReplySize>(e);
