@@ -1,25 +1,37 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows setup under Wine, in the prefix WINEPREFIX names: it installs
-# silently (both programs, the licence, the Start-menu entries, the
-# uninstall entry), the installed logger runs, and the uninstaller removes
-# it all again, leaving the user's settings.
+# silently (both programs, the licence with Windows line ends, the notices
+# of the linked runtime, the Start-menu entries, the desktop shortcut, the
+# uninstall entry with its publisher and size), the installed logger runs,
+# and the uninstaller removes it all again, leaving the user's settings.
 #   bash scripts/check-windows-setup.sh SETUP.exe
 set -euo pipefail
 setup=$1
 [ -n "${WINEPREFIX:-}" ] || { echo "set WINEPREFIX" >&2; exit 2; }
 dir="$WINEPREFIX/drive_c/Program Files/M797 Tester"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/M7.9.7"
+desktop="$WINEPREFIX/drive_c/users/Public/Desktop/M7.9.7 тестер.lnk"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\M797 Tester'
 fail() { echo "windows setup: $*" >&2; exit 1; }
 wine reg add 'HKCU\VELKOR\MANAGEMENT\COLOUR_CIRCUIT' /v GRID_R /t REG_DWORD /d 20 /f >/dev/null 2>&1
 wine "$setup" /S
 wineserver -w
-for f in m797-tester.exe m797-log.exe LICENSE.txt uninstall.exe; do
+for f in m797-tester.exe m797-log.exe LICENSE.txt THIRD-PARTY-NOTICES.txt uninstall.exe; do
   [ -f "$dir/$f" ] || fail "$f was not installed"
 done
+[ "$(grep -c $'\r$' "$dir/LICENSE.txt")" = "$(wc -l <"$dir/LICENSE.txt")" ] || fail "LICENSE.txt without CR LF"
+grep -q 'winpthreads' "$dir/THIRD-PARTY-NOTICES.txt" && grep -q 'GCC Runtime Library Exception' "$dir/THIRD-PARTY-NOTICES.txt" ||
+  fail "the notices lack winpthreads or GCC's runtime"
 [ -f "$menu/M7.9.7 тестер.lnk" ] || fail "no Start-menu entry"
-wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\M797 Tester' /v DisplayVersion 2>/dev/null |
-  grep -q '1\.' || fail "no uninstall entry"
+[ -f "$desktop" ] || fail "no desktop shortcut"
+entry() { wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n {print $3}'; }
+[[ "$(entry DisplayVersion)" == 1.* ]] || fail "no uninstall entry"
+publisher=$(wine reg query "$key" /v Publisher 2>/dev/null | tr -d '\r' | sed -n 's/^ *Publisher *REG_SZ *//p')
+[ "$publisher" = "$(sed -n 's/^set(M797_MAINTAINER "\([^<"]*\) <.*/\1/p' "$(dirname "$0")/../CMakeLists.txt")" ] ||
+  fail "the uninstall entry's publisher is '$publisher'"
+size=$(entry EstimatedSize)
+[ -n "$size" ] && [ $((size)) -gt 1000 ] || fail "the uninstall entry's size is '$size'"
 version=$(wine "$dir/m797-log.exe" --version 2>/dev/null | tr -d '\r')
 [ "$version" = "m797-log $(sed -n 's/^project(m797_tester VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")" ] ||
   fail "the installed logger says '$version'"
@@ -28,6 +40,7 @@ wine "$dir/uninstall.exe" /S
 wineserver -w
 [ ! -e "$dir" ] || fail "left behind: $(ls "$dir")"
 [ ! -e "$menu" ] || fail "the Start-menu entries were left"
+[ ! -e "$desktop" ] || fail "the desktop shortcut was left"
 ! wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\M797 Tester' >/dev/null 2>&1 ||
   fail "the uninstall entry was left"
 wine reg query 'HKCU\VELKOR\MANAGEMENT\COLOUR_CIRCUIT' /v GRID_R >/dev/null 2>&1 || fail "the user's settings went"

@@ -1,12 +1,16 @@
 ; SPDX-License-Identifier: GPL-3.0-or-later
-; The Windows setup of both programs: the tester with its Start-menu entry,
-; the logger, the licence and an uninstaller. 64-bit and Unicode: the
-; default 32-bit setup does not install the 64-bit programs.
-; makensis -DVERSION=1.0.0 -DBUILD=<folder of the .exe files> -DSOURCE=<the sources> -DOUTFILE=<setup.exe>
+; The Windows setup of both programs: the tester with its Start-menu entry
+; and, if chosen, a desktop shortcut, the logger, the licence and the
+; notices of what is linked into the programs, and an uninstaller. 64-bit
+; and Unicode: the default 32-bit setup does not install the 64-bit
+; programs.
+; makensis -DVERSION=1.0.0 -DPUBLISHER=<name> -DBUILD=<folder of the .exe files and texts>
+;          -DSOURCE=<the sources> -DOUTFILE=<setup.exe>
 Unicode true
 Target amd64-unicode
 !include "MUI2.nsh"
 !include "x64.nsh"
+!include "FileFunc.nsh"
 
 Name "M7.9.7 tester ${VERSION}"
 OutFile "${OUTFILE}"
@@ -14,6 +18,7 @@ InstallDir "$PROGRAMFILES64\M797 Tester"
 InstallDirRegKey HKLM "Software\M797 Tester" "InstallDir"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
+BrandingText " "
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=1049 "ProductName" "M7.9.7 tester"
 VIAddVersionKey /LANG=1049 "FileDescription" "M7.9.7 tester setup"
@@ -23,9 +28,15 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "GNU GPL 3.0 or later"
 !define MUI_ICON "${SOURCE}\win32\m797.ico"
 !define MUI_UNICON "${SOURCE}\win32\m797.ico"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\M797 Tester"
-!insertmacro MUI_PAGE_LICENSE "${SOURCE}\LICENSE"
+; Most screens are not 1024 pixels wide: the tester starts on any.
+!define MUI_FINISHPAGE_RUN "$INSTDIR\m797-tester.exe"
+!define MUI_FINISHPAGE_RUN_PARAMETERS "--any-screen"
+!define MUI_FINISHPAGE_RUN_TEXT "Запустить М7.9.7 тестер"
+!insertmacro MUI_PAGE_LICENSE "${BUILD}\LICENSE.txt"
+!insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "Russian"
@@ -40,11 +51,13 @@ Function un.onInit
   SetShellVarContext all
 FunctionEnd
 
-Section "Install"
+Section "Программы" SecPrograms
+  SectionIn RO
   SetOutPath "$INSTDIR"
   File "${BUILD}\m797-tester.exe"
   File "${BUILD}\m797-log.exe"
-  File "/oname=LICENSE.txt" "${SOURCE}\LICENSE"
+  File "${BUILD}\LICENSE.txt"
+  File "${BUILD}\THIRD-PARTY-NOTICES.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   ; Most screens are not 1024 pixels wide: the entry starts on any.
   CreateDirectory "$SMPROGRAMS\M7.9.7"
@@ -54,6 +67,10 @@ Section "Install"
   WriteRegStr HKLM "Software\M797 Tester" "InstallDir" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "M7.9.7 tester"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\m797-tester.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
@@ -61,11 +78,22 @@ Section "Install"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
+Section "Ярлык на столе" SecDesktop
+  CreateShortcut "$DESKTOP\M7.9.7 тестер.lnk" "$INSTDIR\m797-tester.exe" "--any-screen" "$INSTDIR\m797-tester.exe" 0
+SectionEnd
+
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecPrograms} "Тестер М7.9.7 с окном, регистратор m797-log, лицензия и уведомления о сторонних компонентах."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecDesktop} "Ярлык тестера на рабочем столе."
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
 Section "Uninstall"
   ; The user's settings (HKEY_CURRENT_USER\VELKOR) and recordings stay.
   Delete "$INSTDIR\m797-tester.exe"
   Delete "$INSTDIR\m797-log.exe"
   Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
+  Delete "$DESKTOP\M7.9.7 тестер.lnk"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\M7.9.7\M7.9.7 тестер.lnk"
