@@ -77,7 +77,7 @@ std::string csvHeader(CsvStyle style) {
     s += "\r\n";
     if (!ru) return s;
     // Each parameter's caption from its chart, without the mnemonic.
-    s += "проход;время от начала;дата и время";
+    s += "цикл опроса;время от начала;дата и время";
     for (const auto& p : ParameterCatalogue::instance().all()) {
         std::string caption = cp1251::toUtf8(p.chartCaption);
         if (caption.compare(0, p.mnemonic.size(), p.mnemonic) == 0) caption.erase(0, p.mnemonic.size());

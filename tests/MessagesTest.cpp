@@ -18,10 +18,10 @@ TEST(Messages, EntriesWholeOrWithTheirPartsAndAnythingElseAsItIs) {
     EXPECT_EQ(translate("No such file or directory (serial ports here: /dev/ttyS0, /dev/ttyUSB0)", Language::Russian),
               "Нет такого файла или каталога (последовательные порты здесь: /dev/ttyS0, /dev/ttyUSB0)");
     EXPECT_EQ(translate("pass 17 measured nothing (21 01: no answer)", Language::Russian),
-              "проход 17 ничего не измерил (21 01: нет ответа)");
+              "цикл опроса 17 ничего не измерил (21 01: нет ответа)");
     EXPECT_EQ(translate("pass 3 measured nothing (21 01: negative answer 7F 21 12: subfunction not supported)",
                         Language::Russian),
-              "проход 3 ничего не измерил (21 01: отрицательный ответ 7F 21 12: подфункция не поддерживается)");
+              "цикл опроса 3 ничего не измерил (21 01: отрицательный ответ 7F 21 12: подфункция не поддерживается)");
     EXPECT_EQ(translate("rate not granted: the port runs at 14400 baud, not 10400", Language::Russian),
               "скорость не установлена: порт работает на 14400 бод, а не на 10400");
     // The most specific form wins over the general "place: what".
