@@ -23,7 +23,8 @@ struct SerialPortEntry {
 std::vector<SerialPortEntry> listSerialPorts(const std::string& devRoot, const std::string& sysTtyRoot);
 
 // On Windows: the COM ports the system lists (HARDWARE\DEVICEMAP\SERIALCOMM),
-// each with the driver's device name ("\Device\VCP0").
+// each as the Device Manager names it ("USB Serial Port (COM3)", a Bluetooth
+// link marked so), else with the driver's device name ("\Device\VCP0").
 std::vector<SerialPortEntry> listSerialPorts();
 
 // "/dev/ttyUSB0 (/dev/serial/by-id/...), /dev/ttyS0", or "none".

@@ -2,6 +2,9 @@
 // The Win32 serial line's own checks that need no adapter.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "platform/SerialPorts.h"
 #include "platform/Win32SerialLine.h"
 
 TEST(Win32SerialLine, PortNamesAndAMissingPortSaysWhy) {
@@ -17,4 +20,17 @@ TEST(Win32SerialLine, PortNamesAndAMissingPortSaysWhy) {
     EXPECT_FALSE(missing.isOpen());
     EXPECT_EQ(missing.failureReason().rfind("no such port", 0), 0u) << missing.failureReason();
     EXPECT_FALSE(missing.devicePresent());  // a reconnecting link waits for it
+}
+
+// Each listed port is a COM port the system names, described as the Device
+// Manager does or by its driver's device: never a bare number.
+TEST(Win32SerialLine, ThePortListNamesEachPortAndComTwoComesBeforeComTen) {
+    const auto ports = platform::listSerialPorts();
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        EXPECT_EQ(ports[i].device.rfind("COM", 0), 0u) << ports[i].device;
+        EXPECT_FALSE(ports[i].what.empty()) << ports[i].device;
+        if (i > 0) EXPECT_LE(ports[i - 1].device.size(), ports[i].device.size());
+    }
+    std::printf("[ ports    ] %s\n", platform::describeSerialPorts(ports).c_str());
+    for (const auto& p : ports) std::printf("[ port     ] %s: %s\n", p.device.c_str(), p.what.c_str());
 }
