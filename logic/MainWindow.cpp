@@ -366,7 +366,29 @@ void MainWindow::run(ui::Command command, int x) {
         case Command::SaveRange:
             exportDrive(Export::RangeTable);
             return;
+        case Command::Manual:
+            openManual();
+            return;
     }
+}
+
+void MainWindow::openManual() {
+    if (options_.manualPath.empty()) {
+        if (reportError) reportError("the manual is not installed: " + std::string(kManualName) + " was not found");
+        return;
+    }
+    const std::string failure = face_.openDocument(options_.manualPath);
+    if (!failure.empty() && reportError) reportError(failure);
+}
+
+std::string findManual(const std::string& programDir) {
+    if (programDir.empty()) return {};
+    // Beside the program (the Windows setup), in its build folder, or where
+    // the package puts it.
+    for (const std::string& candidate : {programDir + "/" + kManualName, programDir + "/doc/" + kManualName,
+                                         programDir + "/../share/doc/m797-tester/" + kManualName})
+        if (platform::fileExists(candidate)) return candidate;
+    return {};
 }
 
 bool MainWindow::enabled(ui::Command command) const {
@@ -420,7 +442,7 @@ void MainWindow::menuChosen(int id, int x) {
         return;
     }
     const auto command = static_cast<ui::Command>(id);
-    if (id > 0 && id <= static_cast<int>(ui::Command::SaveRange) && enabled(command)) run(command, x);
+    if (id > 0 && id <= static_cast<int>(ui::Command::Manual) && enabled(command)) run(command, x);
 }
 
 void MainWindow::chartWheel(int notches, bool ctrl) {

@@ -58,6 +58,9 @@ public:
     virtual void capturePicture(bool wholeWindow) = 0;
     // Writes the kept picture as PNG: empty, or why not (English).
     virtual std::string saveCapturedPicture(const std::string& path) = 0;
+    // Opens a document (UTF-8 path) in the system's program for it: empty,
+    // or why not (English).
+    virtual std::string openDocument(const std::string& path) = 0;
     // The save dialog (title in UTF-8, Russian): the chosen path, or empty.
     virtual std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
                                        bool picture) = 0;
@@ -68,6 +71,12 @@ enum class Export { Charts, Window, Table, RangeTable };
 
 // "О программе": the program, its licence and the window's keys (UTF-8).
 std::string aboutText();
+
+// The manual (one HTML page made from the manual pages) and where the
+// program finds it: beside itself, in its build folder, or where the
+// package installs it; empty when it is in none.
+inline constexpr const char* kManualName = "manual-ru.html";
+std::string findManual(const std::string& programDir);
 
 class MainWindow : public SharedData, public klink::LinkObserver {
 public:
@@ -173,6 +182,7 @@ private:
     std::int64_t newestMs() const;
     std::int64_t oldestMs() const;
     std::int64_t liveLeftMs() const;
+    void openManual();
     // LinkObserver, on the link's thread.
     void linkStopped() override;
     void passCompleted(std::uint64_t pass) override;

@@ -20,6 +20,7 @@ struct TesterOptions : lines::LineOptions {
     bool speedGiven = false;
     bool help = false;
     bool version = false;
+    std::string manualPath;  // found at the start (logic::findManual); empty: none
 };
 
 std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string& error);

@@ -3,7 +3,9 @@
 
 #include <iostream>
 
+#include "logic/MainWindow.h"
 #include "logic/WindowTables.h"
+#include "platform/FileAccess.h"
 #include "platform/Messages.h"
 
 namespace logic {
@@ -23,7 +25,7 @@ int runTester(const std::vector<std::string>& args, TesterFace& face) {
     std::vector<char*> argv;
     for (std::string& a : copies) argv.push_back(a.data());
     std::string error;
-    const auto options = parseTesterArgs(static_cast<int>(argv.size()), argv.data(), error);
+    auto options = parseTesterArgs(static_cast<int>(argv.size()), argv.data(), error);
     if (!options) {
         say("m797-tester: " + platform::forTerminal(error) + "\n" + platform::forTerminal(testerUsage()), true);
         return kExitUsage;
@@ -41,6 +43,7 @@ int runTester(const std::vector<std::string>& args, TesterFace& face) {
     // and joined, the port closed), as they end the logger.
     platform::StopSignals stop;
     face.prepare(stop);
+    options->manualPath = findManual(platform::executableDir());
     // A recording that is a pipe may keep the reading waiting: a signal ends it.
     lines::MadeLine line = makeLine(*options, [&stop] { return stop.asked(); });
     int status = 0;

@@ -179,6 +179,8 @@ const std::vector<ChartMenuEntry>& chartMenuEntries() {
         {Command::SaveWindow, "Сохранить окно (PNG)…"},
         {Command::SaveTable, "Сохранить историю (CSV)…"},
         {Command::SaveRange, "Сохранить участок между курсорами (CSV)…"},
+        {Command::None, ""},
+        {Command::Manual, "Руководство"},
     };
     return entries;
 }

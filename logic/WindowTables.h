@@ -143,6 +143,7 @@ enum class Command : std::uint8_t {
     SaveWindow,
     SaveTable,
     SaveRange,
+    Manual,  // the manual, in the system's browser (no key: F1 is a preset)
 };
 struct KeyBinding {
     Chord chord;
@@ -171,6 +172,8 @@ struct ChartMenuEntry {
     const char* text;
 };
 const std::vector<ChartMenuEntry>& chartMenuEntries();
+// The "О программе" box's button that opens the manual.
+inline constexpr const char* kManualButton = "Руководство";
 // The replay speeds offered, the multiple or 0 for the whole drive at once,
 // and the submenu's caption.
 const std::vector<int>& replaySpeeds();

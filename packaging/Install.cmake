@@ -43,11 +43,22 @@ endforeach()
 set(changelog ${CMAKE_BINARY_DIR}/doc/changelog.Debian)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.Debian ${changelog} @ONLY)
 add_custom_command(OUTPUT ${changelog}.gz COMMAND gzip -9nkf ${changelog} DEPENDS ${changelog} VERBATIM)
-add_custom_target(m797_docs ALL DEPENDS ${m797_docs} ${changelog}.gz)
+# The manual: one HTML page made from the Russian manual pages, its one source.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(m797_manual ${CMAKE_BINARY_DIR}/doc/manual-ru.html)
+add_custom_command(
+  OUTPUT ${m797_manual}
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/man2html.py "Руководство: М7.9.7 тестер и регистратор"
+          ${PROJECT_VERSION} ${m797_manual} ${CMAKE_SOURCE_DIR}/packaging/ru/m797-tester.1
+          ${CMAKE_SOURCE_DIR}/packaging/ru/m797-log.1
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/man2html.py ${CMAKE_SOURCE_DIR}/packaging/ru/m797-tester.1
+          ${CMAKE_SOURCE_DIR}/packaging/ru/m797-log.1
+  VERBATIM)
+add_custom_target(m797_docs ALL DEPENDS ${m797_docs} ${changelog}.gz ${m797_manual})
 set(m797_docdir ${CMAKE_INSTALL_DATADIR}/doc/m797-tester)
 # The machine-readable copyright file (DEP-5), with the maintainer's address.
 configure_file(${CMAKE_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/doc/copyright @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${changelog}.gz DESTINATION ${m797_docdir})
+install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${changelog}.gz ${m797_manual} DESTINATION ${m797_docdir})
 
 set(CPACK_PACKAGE_NAME m797-tester)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

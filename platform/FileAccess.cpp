@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -183,6 +184,38 @@ std::string resolvedPath(const std::string& path) {
     std::string result = real;
     std::free(real);
     return result;
+#endif
+}
+
+std::string executableDir() {
+#ifdef _WIN32
+    wchar_t path[MAX_PATH * 4];
+    const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    if (n == 0 || n >= std::size(path)) return {};
+    std::wstring w(path, n);
+    w.erase(w.find_last_of(L"\\/") == std::wstring::npos ? 0 : w.find_last_of(L"\\/"));
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1) return {};
+    std::string out(static_cast<std::size_t>(bytes - 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, out.data(), bytes, nullptr, nullptr);
+    return out;
+#else
+    char path[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return {};
+    std::string p(path, static_cast<std::size_t>(n));
+    const std::size_t slash = p.find_last_of('/');
+    return slash == std::string::npos ? std::string() : p.substr(0, slash);
+#endif
+}
+
+bool fileExists(const std::string& utf8Path) {
+#ifdef _WIN32
+    const DWORD a = GetFileAttributesW(wide(utf8Path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+#else
+    struct stat st {};
+    return ::stat(utf8Path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 #endif
 }
 

@@ -55,4 +55,9 @@ std::vector<std::string> utf8Arguments(int argc, char** argv);
 // it names nothing (or on Windows, where ports have no links).
 std::string resolvedPath(const std::string& path);
 
+// The folder of the running program (UTF-8), or empty when unknown.
+std::string executableDir();
+// Whether a regular file of that UTF-8 name exists.
+bool fileExists(const std::string& utf8Path);
+
 }  // namespace platform

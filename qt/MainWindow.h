@@ -105,6 +105,7 @@ private:
     int stripTextWidth(const std::string& text1251) const override { return measureStripText(text1251); }
     void capturePicture(bool wholeWindow) override;
     std::string saveCapturedPicture(const std::string& path) override;
+    std::string openDocument(const std::string& path) override;
     std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
                                bool picture) override;
 

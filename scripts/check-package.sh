@@ -14,7 +14,8 @@ want=(./usr/bin/m797-tester ./usr/bin/m797-log ./usr/share/applications/m797-tes
       ./usr/share/icons/hicolor/scalable/apps/m797-tester.svg ./usr/share/icons/hicolor/48x48/apps/m797-tester.png
       ./usr/share/man/man1/m797-tester.1.gz ./usr/share/man/man1/m797-log.1.gz
       ./usr/share/man/ru/man1/m797-tester.1.gz ./usr/share/man/ru/man1/m797-log.1.gz
-      ./usr/share/doc/m797-tester/copyright ./usr/share/doc/m797-tester/changelog.Debian.gz)
+      ./usr/share/doc/m797-tester/copyright ./usr/share/doc/m797-tester/changelog.Debian.gz
+      ./usr/share/doc/m797-tester/manual-ru.html)
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in "${want[@]}"; do
   grep -qxF "$f" <<<"$contents" || { echo "missing from the package: $f"; exit 1; }

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows setup under Wine, in the prefix WINEPREFIX names: it installs
-# silently (both programs, the licence with Windows line ends, the notices
-# of the linked runtime, the Start-menu entries, the desktop shortcut, the
-# uninstall entry with its publisher and size), the installed logger runs,
+# silently (both programs, the manual, the licence with Windows line ends,
+# the notices of the linked runtime, the Start-menu entries, the desktop
+# shortcut, the uninstall entry with its publisher, size and help link), the installed logger runs,
 # and the uninstaller removes it all again, leaving the user's settings.
 #   bash scripts/check-windows-setup.sh SETUP.exe
 set -euo pipefail
@@ -17,19 +17,23 @@ fail() { echo "windows setup: $*" >&2; exit 1; }
 wine reg add 'HKCU\VELKOR\MANAGEMENT\COLOUR_CIRCUIT' /v GRID_R /t REG_DWORD /d 20 /f >/dev/null 2>&1
 wine "$setup" /S
 wineserver -w
-for f in m797-tester.exe m797-log.exe LICENSE.txt THIRD-PARTY-NOTICES.txt uninstall.exe; do
+for f in m797-tester.exe m797-log.exe LICENSE.txt THIRD-PARTY-NOTICES.txt manual-ru.html uninstall.exe; do
   [ -f "$dir/$f" ] || fail "$f was not installed"
 done
 [ "$(grep -c $'\r$' "$dir/LICENSE.txt")" = "$(wc -l <"$dir/LICENSE.txt")" ] || fail "LICENSE.txt without CR LF"
 grep -q 'winpthreads' "$dir/THIRD-PARTY-NOTICES.txt" && grep -q 'GCC Runtime Library Exception' "$dir/THIRD-PARTY-NOTICES.txt" ||
   fail "the notices lack winpthreads or GCC's runtime"
 [ -f "$menu/M7.9.7 тестер.lnk" ] || fail "no Start-menu entry"
+[ -f "$menu/Руководство.lnk" ] || fail "no Start-menu entry for the manual"
+grep -q 'm797-tester' "$dir/manual-ru.html" || fail "the manual is empty"
 [ -f "$desktop" ] || fail "no desktop shortcut"
 entry() { wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n {print $3}'; }
 [[ "$(entry DisplayVersion)" == 1.* ]] || fail "no uninstall entry"
 publisher=$(wine reg query "$key" /v Publisher 2>/dev/null | tr -d '\r' | sed -n 's/^ *Publisher *REG_SZ *//p')
 [ "$publisher" = "$(sed -n 's/^set(M797_MAINTAINER "\([^<"]*\) <.*/\1/p' "$(dirname "$0")/../CMakeLists.txt")" ] ||
   fail "the uninstall entry's publisher is '$publisher'"
+[ "$(wine reg query "$key" /v HelpLink 2>/dev/null | tr -d '\r' | sed -n 's/^ *HelpLink *REG_SZ *//p')" = \
+  'C:\Program Files\M797 Tester\manual-ru.html' ] || fail "the uninstall entry's help link is not the manual"
 size=$(entry EstimatedSize)
 [ -n "$size" ] && [ $((size)) -gt 1000 ] || fail "the uninstall entry's size is '$size'"
 version=$(wine "$dir/m797-log.exe" --version 2>/dev/null | tr -d '\r')

@@ -14,6 +14,9 @@ version=$(sed -n 's/^project(m797_tester VERSION \([0-9.]*\).*/\1/p' CMakeLists.
 publisher=$(sed -n 's/^set(M797_MAINTAINER "\([^<"]*\) <.*/\1/p' CMakeLists.txt)
 [ -n "$publisher" ] || { echo "no maintainer in CMakeLists.txt" >&2; exit 1; }
 crlf() { sed 's/\r$//; s/$/\r/'; }
+# The manual, made from the Russian manual pages as the Linux build makes it.
+python3 scripts/man2html.py "Руководство: М7.9.7 тестер и регистратор" "$version" build-windows/manual-ru.html \
+  packaging/ru/m797-tester.1 packaging/ru/m797-log.1
 crlf <LICENSE >build-windows/LICENSE.txt
 notices=(/usr/share/doc/mingw-w64-x86-64-dev/copyright /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright)
 for f in "${notices[@]}"; do [ -f "$f" ] || { echo "missing $f: install the mingw-w64 packages" >&2; exit 1; }; done

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -29,6 +30,10 @@ struct FakeFace : logic::MainWindowFace {
     void quit(int code) override { events.push_back("quit " + std::to_string(code)); }
     int stripTextWidth(const std::string& text) const override { return 7 * static_cast<int>(text.size()); }
     void capturePicture(bool whole) override { events.push_back(whole ? "capture window" : "capture charts"); }
+    std::string openDocument(const std::string& path) override {
+        events.push_back("open " + path);
+        return {};
+    }
     std::string saveCapturedPicture(const std::string& path) override {
         events.push_back("save " + path);
         return {};
@@ -450,4 +455,47 @@ TEST(PostQueue, WakesOnceForWhatWaitsRunsInOrderAndAStepPostedWhileRunningWakesA
     EXPECT_EQ(wakes, 2);
     queue.run();
     EXPECT_EQ(ran, (std::vector<int>{1, 2, 3, 4}));
+}
+
+// The manual is found beside the program or where the package puts it, and
+// opens from the chart menu's last entry; without it the user is told.
+TEST(MainWindowLogic, TheManualIsFoundAndOpensFromTheChartMenuOrItsAbsenceIsSaid) {
+    const std::string dir = testsupport::tempDir();
+    EXPECT_EQ(logic::findManual(dir), "");
+    std::filesystem::create_directories(dir + "/bin");
+    std::filesystem::create_directories(dir + "/share/doc/m797-tester");
+    std::ofstream(dir + "/share/doc/m797-tester/manual-ru.html") << "<html></html>";
+    const std::string packaged = logic::findManual(dir + "/bin");
+    EXPECT_EQ(packaged, dir + "/bin/../share/doc/m797-tester/manual-ru.html");
+    std::ofstream(dir + "/bin/manual-ru.html") << "<html></html>";
+    EXPECT_EQ(logic::findManual(dir + "/bin"), dir + "/bin/manual-ru.html");  // beside the program first
+
+    for (const std::string& manual : {packaged, std::string()}) {
+        logic::TesterOptions o;
+        o.settingsPath = dir + "/VELKOR.ini";
+        o.simulate = true;
+        o.manualPath = manual;
+        FakeFace face;
+        logic::MainWindow main(o, logic::makeLine(o), face);
+        face.main = &main;
+        main.reportError = [&](const std::string& e) { face.errors.push_back(e); };
+        ASSERT_EQ(main.begin("."), "");
+        const auto items = main.chartMenu();
+        const auto entry = std::find_if(items.begin(), items.end(), [](const logic::ui::MenuItem& i) {
+            return i.id == static_cast<int>(logic::ui::Command::Manual);
+        });
+        ASSERT_NE(entry, items.end());
+        EXPECT_EQ(entry->text, "Руководство");
+        EXPECT_TRUE(entry->enabled);
+        EXPECT_TRUE(entry->keys.empty());  // F1 stays a preset
+        main.menuChosen(entry->id, 0);
+        if (manual.empty()) {
+            ASSERT_EQ(face.errors.size(), 1u);
+            EXPECT_NE(face.errors[0].find("manual-ru.html"), std::string::npos);
+        } else {
+            EXPECT_EQ(face.events.back(), "open " + manual);
+            EXPECT_TRUE(face.errors.empty());
+        }
+        main.shutDown();
+    }
 }

@@ -2,8 +2,10 @@
 // The main window against the simulated car, under Xvfb.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
@@ -53,6 +55,24 @@ struct Window {
 };
 
 }  // namespace
+
+// "О программе" lists the keys, opens on its harmless OK, and its
+// "Руководство" asks for the manual (not installed beside a test: said so).
+TEST(MainWindow, AboutListsTheKeysAndItsManualButtonAsksForTheManual) {
+    Window w;
+    QPointer<QMessageBox> box = qobject_cast<QMessageBox*>(w.form->AboutClick());
+    ASSERT_TRUE(box);
+    EXPECT_NE(box->text().indexOf(QStringLiteral("F1")), -1);
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Ok));
+    QAbstractButton* manual = nullptr;
+    for (QAbstractButton* b : box->buttons())
+        if (b->text() == QStringLiteral("Руководство")) manual = b;
+    ASSERT_NE(manual, nullptr);
+    QTest::mouseClick(manual, Qt::LeftButton);
+    ASSERT_TRUE(w.until([&] { return !w.errors.empty(); }));
+    EXPECT_NE(w.errors[0].find("manual-ru.html"), std::string::npos) << w.errors[0];
+    if (box) box->close();
+}
 
 TEST(MainWindow, StartsAtTheTopLeftStoppedAndSendsNothingBeforeStart) {
     Window w;

@@ -51,6 +51,7 @@ private:
     // "Настройка", "Ошибки", "Управление": the window disabled until it closes.
     void showChild(ChildWindow* w);
     HWND boxOwner() const;
+    void showAbout();
 
     // The logic's face.
     void wake() override;
@@ -63,6 +64,7 @@ private:
     int stripTextWidth(const std::string& text1251) const override;
     void capturePicture(bool wholeWindow) override;
     std::string saveCapturedPicture(const std::string& path) override;
+    std::string openDocument(const std::string& path) override;
     std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
                                bool picture) override;
 

@@ -1,7 +1,8 @@
 ; SPDX-License-Identifier: GPL-3.0-or-later
 ; The Windows setup of both programs: the tester with its Start-menu entry
-; and, if chosen, a desktop shortcut, the logger, the licence and the
-; notices of what is linked into the programs, and an uninstaller. 64-bit
+; and, if chosen, a desktop shortcut, the logger, the manual (with its
+; Start-menu entry "Руководство"), the licence and the notices of what is
+; linked into the programs, and an uninstaller. 64-bit
 ; and Unicode: the default 32-bit setup does not install the 64-bit
 ; programs.
 ; makensis -DVERSION=1.0.0 -DPUBLISHER=<name> -DBUILD=<folder of the .exe files and texts>
@@ -58,16 +59,19 @@ Section "Программы" SecPrograms
   File "${BUILD}\m797-log.exe"
   File "${BUILD}\LICENSE.txt"
   File "${BUILD}\THIRD-PARTY-NOTICES.txt"
+  File "${BUILD}\manual-ru.html"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   ; Most screens are not 1024 pixels wide: the entry starts on any.
   CreateDirectory "$SMPROGRAMS\M7.9.7"
   CreateShortcut "$SMPROGRAMS\M7.9.7\M7.9.7 тестер.lnk" "$INSTDIR\m797-tester.exe" "--any-screen" \
     "$INSTDIR\m797-tester.exe" 0
+  CreateShortcut "$SMPROGRAMS\M7.9.7\Руководство.lnk" "$INSTDIR\manual-ru.html"
   CreateShortcut "$SMPROGRAMS\M7.9.7\Удалить.lnk" "$INSTDIR\uninstall.exe"
   WriteRegStr HKLM "Software\M797 Tester" "InstallDir" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "M7.9.7 tester"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "HelpLink" "$INSTDIR\manual-ru.html"
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
@@ -93,10 +97,12 @@ Section "Uninstall"
   Delete "$INSTDIR\m797-log.exe"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
+  Delete "$INSTDIR\manual-ru.html"
   Delete "$DESKTOP\M7.9.7 тестер.lnk"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\M7.9.7\M7.9.7 тестер.lnk"
+  Delete "$SMPROGRAMS\M7.9.7\Руководство.lnk"
   Delete "$SMPROGRAMS\M7.9.7\Удалить.lnk"
   RMDir "$SMPROGRAMS\M7.9.7"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
