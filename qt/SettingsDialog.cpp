@@ -63,8 +63,11 @@ SettingsDialog::SettingsDialog(platform::SettingsStore& store, display::ColourSc
         QFont small(QStringLiteral("Arial"));
         small.setPixelSize(11);
         list->setFont(small);
-        // The closed list shows what fits; the open one every entry whole.
+        // The closed list shows what fits its 473 pixels, and the whole
+        // entry when the pointer rests on it; the open one every entry whole.
         list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0) + 24);
+        connect(list, &QComboBox::currentIndexChanged, list,
+                [list](int index) { list->setToolTip(index < 0 ? QString() : list->itemText(index)); });
         // activated: the user's choices only; the program's selections write nothing.
         connect(list, &QComboBox::activated, this, [this, k](int index) { ListChange(k, index); });
         lists_[static_cast<std::size_t>(k - 1)] = list;

@@ -520,6 +520,13 @@ TEST(SettingsDialog, ControlsSitInsideTheirGroupFramesAndTheOpenListShowsWholeEn
         const int rinh = list->findText(QStringLiteral("ADC_RINH"), Qt::MatchContains);
         ASSERT_GE(rinh, 0);
         EXPECT_LE(list->fontMetrics().horizontalAdvance(list->itemText(rinh)), room);
+        // The two longer than the box the layout fixes show whole in the
+        // pointer's tip.
+        const int fzakats = list->findText(QStringLiteral("FZAKATS"), Qt::MatchContains);
+        ASSERT_GE(fzakats, 0);
+        EXPECT_GT(list->fontMetrics().horizontalAdvance(list->itemText(fzakats)), room);
+        list->setCurrentIndex(fzakats);
+        EXPECT_EQ(list->toolTip(), list->itemText(fzakats));
     }
     dlg->close();
 }

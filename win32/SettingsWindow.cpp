@@ -33,6 +33,19 @@ public:
                 SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wideFrom1251(p.listText).c_str()));
             SendMessageW(list, CB_SETDROPPEDWIDTH, 560, 0);  // the open list shows every entry whole
             lists_[static_cast<std::size_t>(k - 1)] = list;
+            // The closed list shows what fits its 473 pixels, and the whole
+            // entry when the pointer rests on it.
+            if (!tips_)
+                tips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, handle(), nullptr,
+                                        GetModuleHandleW(nullptr), nullptr);
+            TOOLINFOW tip{};
+            tip.cbSize = sizeof tip;
+            tip.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            tip.hwnd = handle();
+            tip.uId = reinterpret_cast<UINT_PTR>(list);
+            tip.lpszText = const_cast<wchar_t*>(L"");
+            if (tips_) SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tip));
         }
         for (int i = 0; i < logic::SettingsWindow::kSliders; ++i)
             sliders_[static_cast<std::size_t>(i)] = control(ui::kSlider1 + i);
@@ -56,9 +69,31 @@ private:
         for (int n = 1; n <= 12; ++n)
             SendMessageW(setButtons_[static_cast<std::size_t>(n - 1)], BM_SETCHECK,
                          n == logic_.downSet() ? BST_CHECKED : BST_UNCHECKED, 0);
-        for (int k = 1; k <= 5; ++k)
+        for (int k = 1; k <= 5; ++k) {
             SendMessageW(lists_[static_cast<std::size_t>(k - 1)], CB_SETCURSEL,
                          static_cast<WPARAM>(logic_.listEntry(k)), 0);
+            showTip(k);
+        }
+    }
+
+    // The entry list k shows, whole, for its pointer tip.
+    void showTip(int k) {
+        HWND list = lists_[static_cast<std::size_t>(k - 1)];
+        if (!tips_ || !list) return;
+        std::wstring text;
+        const LRESULT i = SendMessageW(list, CB_GETCURSEL, 0, 0);
+        const LRESULT length = i == CB_ERR ? CB_ERR : SendMessageW(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length != CB_ERR) {
+            text.resize(static_cast<std::size_t>(length) + 1);
+            SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+            text.resize(static_cast<std::size_t>(length));
+        }
+        TOOLINFOW tip{};
+        tip.cbSize = sizeof tip;
+        tip.hwnd = handle();
+        tip.uId = reinterpret_cast<UINT_PTR>(list);
+        tip.lpszText = text.data();
+        SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tip));
     }
 
     void showSliders() {
@@ -123,10 +158,12 @@ private:
             // The user's choices only; the open list chooses when it closes.
             if (!SendMessageW(shown, CB_GETDROPPEDSTATE, 0, 0))
                 logic_.chooseListEntry(list, static_cast<int>(SendMessageW(shown, CB_GETCURSEL, 0, 0)));
+            showTip(list);
         } else if (list >= 1 && list <= 5 && code == CBN_CLOSEUP) {
             const int index =
                 static_cast<int>(SendMessageW(lists_[static_cast<std::size_t>(list - 1)], CB_GETCURSEL, 0, 0));
             if (index != logic_.listEntry(list)) logic_.chooseListEntry(list, index);
+            showTip(list);
         } else if (id == ui::kColourReset && code == BN_CLICKED) {
             logic_.resetColours();
             showSliders();
@@ -153,6 +190,7 @@ private:
     HWND tabs_ = nullptr;
     std::array<HWND, 12> setButtons_{};
     std::array<HWND, 5> lists_{};
+    HWND tips_ = nullptr;  // the lists' pointer tips
     std::array<HWND, 16> sliders_{};
     HWND port_ = nullptr, wakeByte_ = nullptr, wakeBreak_ = nullptr, reconnect_ = nullptr;
     std::vector<std::wstring> paths_;
