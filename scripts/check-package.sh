@@ -24,6 +24,9 @@ done
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || { echo "no library dependencies"; exit 1; }
 # Qt's own dialogs speak Russian only with Qt's translations installed.
 dpkg-deb -f "$deb" Depends | grep -q 'qt6-translations-l10n' || { echo "no Qt translations dependency"; exit 1; }
+# A maintainer with a name and an address that is no local placeholder.
+dpkg-deb -f "$deb" Maintainer | grep -Eq '^[^<]+ <[^@<>]+@[^@<>.]+\.[^<>]+>$' &&
+  ! dpkg-deb -f "$deb" Maintainer | grep -q '@localhost' || { echo "no real maintainer address"; exit 1; }
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
