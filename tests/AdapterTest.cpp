@@ -63,16 +63,23 @@ TEST(Adapters, TheSlowByteWakesTheEcuOnEveryChipThatGrantsTheRate) {
          {std::pair{"ftdi", sim::AdapterModel::ftdi()}, std::pair{"ch340", sim::AdapterModel::ch340()},
           std::pair{"pl2303 clone", sim::AdapterModel::pl2303Clone()}}) {
         SCOPED_TRACE(name);
-        Rig rig(chip, WakeMethod::SlowByte);
-        rig.port.loopTurn();
-        ASSERT_TRUE(rig.port.linkUp()) << rig.status();
-        rig.port.loopTurn();
-        EXPECT_EQ(rig.port.liveData01Reply()[8], 0x10);  // the reply, at its place
-        const auto w = rig.line.lastWake();
-        EXPECT_TRUE(w.echoSeen);  // the byte was off the wire before the rate changed
-        EXPECT_GE(w.end - w.start, milliseconds(50));
-        EXPECT_LT(w.end - w.start, milliseconds(70));
-        EXPECT_TRUE(rig.ears.notes.empty());
+        // The pattern is never short (every try); a busy machine can only
+        // make it long, so its upper bound holds in one of three tries.
+        const auto missed = testsupport::timelyInOneOf(3, [&, chip = chip] {
+            Rig rig(chip, WakeMethod::SlowByte);
+            rig.port.loopTurn();
+            EXPECT_TRUE(rig.port.linkUp()) << rig.status();
+            if (!rig.port.linkUp()) return std::string();
+            rig.port.loopTurn();
+            EXPECT_EQ(rig.port.liveData01Reply()[8], 0x10);  // the reply, at its place
+            const auto w = rig.line.lastWake();
+            EXPECT_TRUE(w.echoSeen);  // the byte was off the wire before the rate changed
+            EXPECT_GE(w.end - w.start, milliseconds(50));
+            EXPECT_TRUE(rig.ears.notes.empty());
+            return testsupport::lateBy("wake-up pattern",
+                                       std::chrono::duration_cast<milliseconds>(w.end - w.start).count(), 69);
+        });
+        EXPECT_EQ(missed, "");
     }
 }
 
@@ -312,17 +319,23 @@ TEST(PortChecks, TheListOfPortsHasEverySerialClassTheirStableNamesAndProducts) {
 // byte: the rate stays at 360 baud until the nine low bit times are out.
 TEST(Adapters, AStrayByteNeverCutsTheWakeUpShort) {
     for (const auto& chip : {sim::AdapterModel{}, sim::AdapterModel::ftdi()}) {
-        sim::SimOptions o = Rig::options(chip);
-        o.strayByteBeforeWake = true;
-        sim::SimulatedLine line(o, false, WakeMethod::SlowByte);
-        klink::LinkData data;
-        klink::Com_Port port(line, data);
-        port.loopTurn();
-        EXPECT_TRUE(port.linkUp());
-        const auto lows = line.withCore([](sim::AdapterCore& c) { return c.lowPeriods(); });
-        ASSERT_EQ(lows.size(), 1u);
-        EXPECT_GE(lows[0].second, milliseconds(25));
-        EXPECT_LE(lows[0].second, milliseconds(29));
+        // Never short (every try); a busy machine can only make the low
+        // long, so its upper bound holds in one of three tries.
+        const auto missed = testsupport::timelyInOneOf(3, [&] {
+            sim::SimOptions o = Rig::options(chip);
+            o.strayByteBeforeWake = true;
+            sim::SimulatedLine line(o, false, WakeMethod::SlowByte);
+            klink::LinkData data;
+            klink::Com_Port port(line, data);
+            port.loopTurn();
+            EXPECT_TRUE(port.linkUp());
+            const auto lows = line.withCore([](sim::AdapterCore& c) { return c.lowPeriods(); });
+            EXPECT_EQ(lows.size(), 1u);
+            if (lows.size() != 1) return std::string();
+            EXPECT_GE(lows[0].second, milliseconds(25));
+            return testsupport::lateBy("the low", std::chrono::duration_cast<milliseconds>(lows[0].second).count(), 29);
+        });
+        EXPECT_EQ(missed, "");
     }
 }
 

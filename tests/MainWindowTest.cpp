@@ -153,7 +153,7 @@ TEST(MainWindow, ClosingDuringAnExchangeNeitherHangsNorCrashes) {
     t.start();
     w.form->close();
     w.form.reset();
-    EXPECT_LT(t.elapsed(), 300);
+    EXPECT_LT(t.elapsed(), 300 * testsupport::slowdown());
 }
 
 TEST(MainWindow, AWideScreenShowsOnlyTheNoticeAndEndsAfterFourSeconds) {
