@@ -166,7 +166,7 @@ bool SessionHistory::takeNewest() {
 
 std::size_t SessionHistory::takenBy(std::uint64_t tick) const {
     // Ticks only grow along the ring: the first entry taken after `tick`.
-    std::size_t lo = takenCount_ > taken_.size() ? takenCount_ - taken_.size() : 0, hi = takenCount_;
+    std::size_t lo = oldestTaken(), hi = takenCount_;
     while (lo < hi) {
         const std::size_t mid = lo + (hi - lo) / 2;
         if (taken_[mid % taken_.size()].tick <= tick)
@@ -180,16 +180,15 @@ std::size_t SessionHistory::takenBy(std::uint64_t tick) const {
 bool SessionHistory::liveHistoryKept(std::uint64_t tick) const {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::size_t n = takenBy(tick);
-    const std::size_t oldestInRing = takenCount_ > taken_.size() ? takenCount_ - taken_.size() : 0;
     const std::size_t needed = std::min(n, kHistorySlots - 1);
-    if (n - needed < oldestInRing) return false;
+    if (n - needed < oldestTaken()) return false;
     return needed == 0 || taken_[(n - needed) % taken_.size()].index >= first_;
 }
 
 bool SessionHistory::newestTaken(std::uint64_t tick, std::int64_t& timeMs, std::uint64_t& takenAt) const {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::size_t n = takenBy(tick);
-    if (n == 0 || takenCount_ - n >= taken_.size()) return false;
+    if (n == 0 || n - 1 < oldestTaken()) return false;
     const Taken& t = taken_[(n - 1) % taken_.size()];
     if (t.index < first_) return false;
     timeMs = at(t.index).timeMs;
@@ -202,7 +201,7 @@ bool SessionHistory::liveHistory(int number, std::uint64_t tick, HistoryBuffer& 
     if (slot < 0) return false;
     std::lock_guard<std::mutex> lock(mutex_);
     const std::size_t n = takenBy(tick);  // samples taken up to tick `tick`
-    const std::size_t oldestInRing = takenCount_ > taken_.size() ? takenCount_ - taken_.size() : 0;
+    const std::size_t oldestInRing = oldestTaken();
     const auto age = [tick](std::uint64_t since) { return static_cast<std::int32_t>(tick - since); };
     std::size_t k = 1;
     for (; k < kHistorySlots && k <= n && n - k >= oldestInRing; ++k) {

@@ -117,6 +117,8 @@ private:
     using Chunk = std::array<PassRecord, kChunkPasses>;
     const PassRecord& at(std::size_t index) const;  // under the lock
     std::size_t takenBy(std::uint64_t tick) const;  // under the lock
+    // The oldest take the ring still holds (counted from the first take).
+    std::size_t oldestTaken() const { return takenCount_ > taken_.size() ? takenCount_ - taken_.size() : 0; }
     std::size_t lowerBoundLocked(std::int64_t timeMs) const;
 
     mutable std::mutex mutex_;
