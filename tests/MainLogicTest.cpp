@@ -472,7 +472,7 @@ TEST(MainWindowLogic, TheManualIsFoundAndOpensFromTheChartMenuOrItsAbsenceIsSaid
 
     for (const std::string& manual : {packaged, std::string()}) {
         logic::TesterOptions o;
-        o.settingsPath = dir + "/VELKOR.ini";
+        o.settingsPath = testsupport::tempSettingsPath();
         o.simulate = true;
         o.manualPath = manual;
         FakeFace face;

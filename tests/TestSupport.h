@@ -96,6 +96,30 @@ inline CommandRun runCommand(const std::string& command) {
 
 #else
 
+// A fresh temporary folder (forward slashes), removed with everything in it
+// when the test program ends.
+inline std::string tempDir() {
+    struct Folders {
+        std::vector<std::filesystem::path> made;
+        ~Folders() {
+            std::error_code ec;
+            for (const auto& d : made) std::filesystem::remove_all(d, ec);
+        }
+    };
+    static Folders folders;
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    for (unsigned i = 0; i < 1000; ++i) {
+        const std::filesystem::path p = base / ("m797-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                                std::to_string(folders.made.size()) + "-" + std::to_string(i));
+        if (std::filesystem::create_directory(p, ec)) {
+            folders.made.push_back(p);
+            return p.generic_string();
+        }
+    }
+    return base.generic_string();
+}
+
 // A fresh key of the registry for a test's settings, removed with
 // everything in it when the test program ends.
 inline std::string tempSettingsPath() {
