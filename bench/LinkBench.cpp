@@ -8,6 +8,8 @@
 #include <sys/resource.h>
 
 #include "link/Com_Port.h"
+#include "link/Elm327Line.h"
+#include "sim/ElmPort.h"
 #include "sim/SimulatedLine.h"
 
 namespace {
@@ -49,6 +51,27 @@ void BM_PollPassOnPacedLine(benchmark::State& state) {
     state.counters["cpu_percent"] = 100.0 * cpu / (wallMs / 1000.0);
 }
 BENCHMARK(BM_PollPassOnPacedLine)->Iterations(40)->Unit(benchmark::kMillisecond);
+
+// The same pass through an ELM327-type adapter: the adapter frames the
+// requests and reads the K-line itself (the ECU answers after 25 ms, about a
+// millisecond a byte), prints each answer as hex text at 38400 baud, and its
+// prompt ends the read at once. Argument: the adapter's latency each way
+// (0: a USB one; 40 ms: a Bluetooth one as modelled).
+void BM_PollPassThroughElm327(benchmark::State& state) {
+    sim::ElmOptions options = state.range(0) ? sim::ElmOptions::bluetooth() : sim::ElmOptions::genuine();
+    options.latency = std::chrono::milliseconds(state.range(0));
+    sim::ElmPort adapter(options);
+    klink::Elm327Line line(adapter);
+    klink::LinkData data;
+    klink::Com_Port port(line, data);
+    port.loopTurn();  // open and set up
+    port.loopTurn();  // connect
+    const auto t0 = std::chrono::steady_clock::now();
+    for (auto _ : state) port.loopTurn();
+    const double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    state.counters["pass_ms"] = wallMs / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_PollPassThroughElm327)->Arg(0)->Arg(40)->Iterations(40)->Unit(benchmark::kMillisecond);
 
 // The link's own work per pass with nothing to wait for.
 void BM_PollPassInstant(benchmark::State& state) {

@@ -16,13 +16,18 @@ namespace cli {
 
 const char* loggerUsage() {
     return "usage: m797-log [--port DEVICE | --simulate | --replay FILE [--realtime]] [--wake byte|break]\n"
-           "                [--record FILE] [--csv FILE [--csv-style rfc|excel-ru]] [--reconnect] [--passes N]\n"
-           "                [--dtc] [--help] [--version]\n"
+           "                [--adapter kline|elm327 [--baud N]] [--record FILE] [--csv FILE [--csv-style "
+           "rfc|excel-ru]]\n"
+           "                [--reconnect] [--passes N] [--dtc] [--help] [--version]\n"
 #ifdef _WIN32
-           "  --port DEVICE      serial port of the K-line adapter (default COM1)\n"
+           "  --port DEVICE      serial port of the adapter (default COM1), or tcp:HOST:PORT\n"
 #else
-           "  --port DEVICE      serial port of the K-line adapter (default /dev/ttyS0)\n"
+           "  --port DEVICE      serial port of the adapter (default /dev/ttyS0), or tcp:HOST:PORT\n"
 #endif
+           "                     for a Wi-Fi ELM327 adapter (commonly tcp:192.168.0.10:35000)\n"
+           "  --adapter KIND     kline: a plain K-line adapter (default); elm327: an\n"
+           "                     ELM327-type adapter (USB, Bluetooth or Wi-Fi)\n"
+           "  --baud N           an ELM327 adapter's serial rate (default 38400)\n"
            "  --simulate         talk to the built-in simulated car instead of a port\n"
            "  --record FILE      write everything said on the wire to FILE, as text\n"
            "  --replay FILE      replay a recording made with --record instead of a port\n"
@@ -44,7 +49,7 @@ const char* loggerUsage() {
 }
 
 std::string runOptions(const LoggerOptions& o) {
-    std::string s = std::string("--wake ") + platform::wakeMethodName(o.wake);
+    std::string s = lines::adapterOptions(o) + "--wake " + platform::wakeMethodName(o.wake);
     if (o.reconnect) s += " --reconnect";
     if (o.dtc) s += " --dtc";
     if (o.passes >= 0) s += " --passes " + std::to_string(o.passes);

@@ -49,6 +49,27 @@ Taken takeLineOption(OptionReader& r, LineOptions& o, std::string& error) {
             return Taken::Bad;
         }
         o.wakeGiven = true;
+    } else if (n == "--adapter") {
+        if (!r.value(v, error)) return Taken::Bad;
+        if (v == "kline" || v == "k-line") {
+            o.adapter = platform::AdapterKind::KLine;
+        } else if (v == "elm327" || v == "elm") {
+            o.adapter = platform::AdapterKind::Elm327;
+        } else {
+            error = "bad adapter (kline or elm327): " + v;
+            return Taken::Bad;
+        }
+        o.adapterGiven = true;
+    } else if (n == "--baud") {
+        if (!r.value(v, error)) return Taken::Bad;
+        const bool digits = !v.empty() && v.size() <= 7 && v.find_first_not_of("0123456789") == std::string::npos;
+        const unsigned long rate = digits ? std::stoul(v) : 0;
+        if (rate < 1200 || rate > 4000000) {
+            error = "bad serial rate (1200 to 4000000 baud): " + v;
+            return Taken::Bad;
+        }
+        o.elmRate = static_cast<unsigned>(rate);
+        o.elmRateGiven = true;
     } else if (n == "--reconnect") {
         if (!r.flag(o.reconnect, error)) return Taken::Bad;
     } else if (n == "--record") {
@@ -83,7 +104,16 @@ bool readOptions(int argc, char** argv, LineOptions& line, bool& help, bool& ver
 std::string lineOptionsConflict(const LineOptions& o) {
     if (o.portGiven + o.simulate + !o.replay.empty() > 1) return "--port, --simulate and --replay exclude each other";
     if (!o.replay.empty() && !o.record.empty()) return "a replay cannot be recorded again";
+    if (o.adapter == platform::AdapterKind::KLine && o.portGiven && o.port.rfind("tcp:", 0) == 0)
+        return "a K-line adapter is not reached over the network: give --adapter elm327 for a Wi-Fi adapter";
+    if (o.elmRateGiven && o.adapter != platform::AdapterKind::Elm327 && !o.simulate && o.replay.empty())
+        return "--baud is the rate of an ELM327 adapter: give --adapter elm327 too (the K-line runs at 10400)";
     return {};
+}
+
+std::string adapterOptions(const LineOptions& o) {
+    if (o.adapter != platform::AdapterKind::Elm327) return {};
+    return "--adapter elm327 --baud " + std::to_string(o.elmRate) + " ";
 }
 
 LineRequest lineRequest(const LineOptions& o) {
@@ -92,6 +122,8 @@ LineRequest lineRequest(const LineOptions& o) {
     request.port = o.port;
     request.replay = o.replay;
     request.wake = o.wake;
+    request.adapter = o.adapter;
+    request.elmRate = o.elmRate;
     request.record = o.record;
     return request;
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What both programs read from their command line for their serial line
-// (--port, --simulate, --replay, --record, --wake), and one way of reading
+// (--port, --simulate, --replay, --record, --wake, --adapter, --baud), and one way of reading
 // options: "--name value" and "--name=value" alike.
 #pragma once
 
@@ -22,6 +22,10 @@ struct LineOptions {
     bool simulate = false;
     platform::WakeMethod wake = platform::WakeMethod::SlowByte;
     bool wakeGiven = false;
+    platform::AdapterKind adapter = platform::AdapterKind::KLine;  // --adapter kline|elm327
+    bool adapterGiven = false;
+    unsigned elmRate = 38400;  // --baud: an ELM327 adapter's serial rate
+    bool elmRateGiven = false;
     std::string record;      // --record FILE
     std::string replay;      // --replay FILE
     bool reconnect = false;  // --reconnect
@@ -73,6 +77,9 @@ bool readOptions(int argc, char** argv, LineOptions& line, bool& help, bool& ver
                  std::string& error);
 // What the line options say against each other, or empty.
 std::string lineOptionsConflict(const LineOptions& options);
+// "--adapter elm327 --baud 38400 " for a run through an ELM327 (for a
+// recording's header), empty for the K-line.
+std::string adapterOptions(const LineOptions& options);
 // The request for the line the options name.
 LineRequest lineRequest(const LineOptions& options);
 

@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "lines/LineFactory.h"
 
+#include "lines/PortLine.h"
 #include "link/RecordingLine.h"
+#include "sim/ElmPort.h"
 #include "sim/SimulatedCar.h"
-#ifdef _WIN32
-#include "platform/Win32SerialLine.h"
-#else
-#include "platform/PosixSerialLine.h"
-#endif
 
 namespace lines {
 
@@ -30,16 +27,23 @@ MadeLine makeLine(const LineRequest& request, const std::function<bool()>& stopA
             break;
         }
         case Source::Simulation:
-            made.line = std::make_unique<sim::SimulatedCar>();
+            if (request.adapter == platform::AdapterKind::Elm327) {
+                // The simulated car behind a simulated ELM327, through the same
+                // line a real one is spoken to by.
+                made.line =
+                    std::make_unique<PortLine>("simulated", request.adapter, request.elmRate, [](const std::string&) {
+                        auto port = std::make_unique<sim::ElmPort>();
+                        port->bringToLife();
+                        return port;
+                    });
+            } else {
+                made.line = std::make_unique<sim::SimulatedCar>();
+            }
             made.device = "simulated";
             made.portChoosable = false;
             break;
         case Source::Port:
-#ifdef _WIN32
-            made.line = std::make_unique<platform::Win32SerialLine>(request.port);
-#else
-            made.line = std::make_unique<platform::PosixSerialLine>(request.port);
-#endif
+            made.line = std::make_unique<PortLine>(request.port, request.adapter, request.elmRate);
             made.device = request.port;
             break;
     }

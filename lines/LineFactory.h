@@ -25,9 +25,11 @@ struct LineRequest {
     std::string replay;     // Replay: the recording
     bool realtime = false;  // Replay: at the recorded pace
     platform::WakeMethod wake = platform::WakeMethod::SlowByte;
-    std::string record;   // a recording to make of the wire, or empty
-    std::string program;  // for the recording's header: "m797-log 1.0.0"
-    std::string options;  // the run's options, for the recording's header
+    platform::AdapterKind adapter = platform::AdapterKind::KLine;  // Port, Simulation
+    unsigned elmRate = 38400;                                      // an ELM327's serial rate
+    std::string record;                                            // a recording to make of the wire, or empty
+    std::string program;                                           // for the recording's header: "m797-log 1.0.0"
+    std::string options;                                           // the run's options, for the recording's header
 };
 
 struct MadeLine {

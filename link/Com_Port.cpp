@@ -135,6 +135,7 @@ void Com_Port::openPort() {
     }
     writeStatus(status::connecting());
     portOpen_ = true;
+    otherAsked_ = false;
 }
 
 void Com_Port::connectionAttempt() {
@@ -148,6 +149,18 @@ void Com_Port::connectionAttempt() {
     const bool lastIsC3 = n >= 1 && startReply_[n - 1] == 0xC3;
     const bool keyIs8F = n >= 2 && startReply_[n - 2] == 0x8F;
 
+    // Nothing echoed at all: the port may have another kind of adapter on
+    // it than the one chosen. Asked once for each opening of the port; the
+    // user is told at once rather than after ten failed attempts.
+    if (!lastIsC3 && (n == 0 || lastUnechoed_) && !otherAsked_) {
+        otherAsked_ = true;
+        const std::string other = line_.otherAdapter();
+        if (!other.empty()) {
+            if (observer_ && !reconnecting_) observer_->portFailed(line_.name(), other);
+            failureStop(status::adapterMissing());
+            return;
+        }
+    }
     FailKind kind = FailKind::None;
     if (unechoedSeen_ && !echoNoted_) {
         echoNoted_ = true;

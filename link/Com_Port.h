@@ -151,6 +151,7 @@ private:
     bool lastUnechoed_ = false;  // the same, for the last exchange alone
     std::string passGap_;
     bool echoNoted_ = false;
+    bool otherAsked_ = false;  // link thread: the line was asked about another adapter
     // Every reply is read here first and kept only when it begins with the
     // echo of its request.
     std::array<std::uint8_t, kDtcReplySize> staging_{};

@@ -42,6 +42,9 @@ public:
     std::string failureReason() const override { return inner_->failureReason(); }
     void setDevice(const std::string& device) override { inner_->setDevice(device); }
     void setWakeMethod(platform::WakeMethod method) override { inner_->setWakeMethod(method); }
+    void setPortRate(unsigned baud) override { inner_->setPortRate(baud); }
+    void setAdapter(platform::AdapterKind kind) override { inner_->setAdapter(kind); }
+    std::string otherAdapter() override { return inner_->otherAdapter(); }
     std::string openedAs() const override { return inner_->openedAs(); }
     std::string wokenBy() const override { return inner_->wokenBy(); }
     // The inner line's notes go into the recording too, as they happen.

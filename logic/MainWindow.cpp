@@ -42,6 +42,8 @@ MainWindow::~MainWindow() {
 
 std::string MainWindow::begin(const std::string& decimalPoint) {
     chosenDevice_ = options_.port;
+    chosenAdapter_ = options_.adapter;
+    chosenRate_ = options_.elmRate;
     line_->setNoteSink([this](const std::string& text) { adapterNote(text); });
     // A separator that is no single 1251 byte (Arabic, Persian) would be
     // lost from every readout: those read with '.'.
@@ -105,11 +107,20 @@ void MainWindow::choosePort() {
     // replays so.
     link_->setReconnect(options_.reconnect || stored.reconnect || reconnects_);
     if (!portChoosable_) return;
+    // --adapter and --baud win too; a change opens the port anew.
+    const platform::AdapterKind adapter = options_.adapterGiven ? options_.adapter : stored.adapter;
+    const unsigned rate = options_.elmRateGiven ? options_.elmRate : stored.elmRate;
     const std::string device = portForNextStart();
-    if (device == chosenDevice_) return;
+    if (device == chosenDevice_ && adapter == chosenAdapter_ && rate == chosenRate_) return;
+    chosenAdapter_ = adapter;
+    chosenRate_ = rate;
+    line_->setAdapter(adapter);
+    line_->setPortRate(rate);
+    const bool portChanged = device != chosenDevice_;
     chosenDevice_ = device;
     line_->setDevice(device);
     link_->reopenPort();
+    if (!portChanged) return;
     sources_.portName = display::portLabel(device, [this](const std::string& t) { return face_.stripTextWidth(t); });
 }
 

@@ -207,6 +207,8 @@ private:
     display::PaintGate paintGate_;
     std::string chosenDevice_;
     platform::WakeMethod chosenWake_ = platform::WakeMethod::SlowByte;
+    platform::AdapterKind chosenAdapter_ = platform::AdapterKind::KLine;
+    unsigned chosenRate_ = 38400;
     bool created_ = false;
     bool ended_ = false;
     bool shutDown_ = false;

@@ -83,13 +83,34 @@ void SettingsWindow::resetColours() {
     if (redraw_) redraw_();
 }
 
-void SettingsWindow::choosePort(const std::string& device, platform::WakeMethod wake, bool reconnect) {
-    stored::PortChoice c;
+std::vector<std::string> SettingsWindow::adapterEntries() { return {"K-line", "ELM327"}; }
+
+std::vector<std::string> SettingsWindow::rateEntries() {
+    std::vector<std::string> out;
+    for (unsigned r : stored::kElmRates) out.push_back(std::to_string(r));
+    return out;
+}
+
+int SettingsWindow::adapterShown() const { return port_.adapter == platform::AdapterKind::Elm327 ? 1 : 0; }
+
+int SettingsWindow::rateShown() const {
+    for (std::size_t i = 0; i < std::size(stored::kElmRates); ++i)
+        if (stored::kElmRates[i] == port_.elmRate) return static_cast<int>(i);
+    return -1;
+}
+
+void SettingsWindow::choosePort(const std::string& device, platform::WakeMethod wake, bool reconnect, int adapter,
+                                int rate) {
+    stored::PortChoice c = port_;
     const auto first = device.find_first_not_of(" \t\r\n");
     const auto last = device.find_last_not_of(" \t\r\n");
     c.device = first == std::string::npos ? std::string() : device.substr(first, last - first + 1);
     c.wake = wake;
     c.reconnect = reconnect;
+    if (adapter == 0 || adapter == 1)
+        c.adapter = adapter ? platform::AdapterKind::Elm327 : platform::AdapterKind::KLine;
+    if (rate >= 0 && static_cast<std::size_t>(rate) < std::size(stored::kElmRates))
+        c.elmRate = stored::kElmRates[static_cast<std::size_t>(rate)];
     port_ = c;
     const stored::PortChoice before = stored::loadPortChoice(store_);
     if (!inUse_.empty() && c.device == inUse_) c.device = before.device;  // not chosen: shown

@@ -48,7 +48,15 @@ public:
     void resetColours();
     // The port (trimmed), the wake-up or reconnecting chosen: stored when it
     // differs. The port shown as in use and left so stores no port choice.
-    void choosePort(const std::string& device, platform::WakeMethod wake, bool reconnect);
+    // adapter and rate: the entries chosen in the adapter and rate lists (-1:
+    // as they were).
+    void choosePort(const std::string& device, platform::WakeMethod wake, bool reconnect, int adapter = -1,
+                    int rate = -1);
+    // The adapter list's and the rate list's entries, and the ones shown.
+    static std::vector<std::string> adapterEntries();
+    static std::vector<std::string> rateEntries();
+    int adapterShown() const;
+    int rateShown() const;
     // Reads the ports present again (the face asks every second while the
     // dialog is open, so that an adapter plugged in shows): true when the
     // list changed.

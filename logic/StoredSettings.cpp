@@ -129,6 +129,12 @@ ecu::CsvStyle loadTableStyle(platform::SettingsStore& store) {
     return ecu::CsvStyle::ExcelRu;
 }
 
+bool isElmRate(std::int64_t rate) {
+    for (unsigned r : kElmRates)
+        if (rate == r) return true;
+    return false;
+}
+
 PortChoice loadPortChoice(const platform::SettingsStore& store) {
     PortChoice c;
     c.device = store.readText(kPortKey, "device").value_or("");
@@ -136,13 +142,21 @@ PortChoice loadPortChoice(const platform::SettingsStore& store) {
     if (wake.ok() && wake.value == 1) c.wake = platform::WakeMethod::Break;
     const auto reconnect = store.readInt(kPortKey, "reconnect");
     c.reconnect = reconnect.ok() && reconnect.value == 1;
+    // 0: a K-line adapter (also when absent, as before adapters could be
+    // chosen), 1: an ELM327; its rate kept only when it is one a port takes.
+    const auto adapter = store.readInt(kPortKey, "adapter");
+    if (adapter.ok() && adapter.value == 1) c.adapter = platform::AdapterKind::Elm327;
+    const auto rate = store.readInt(kPortKey, "baud");
+    if (rate.ok() && isElmRate(rate.value)) c.elmRate = static_cast<unsigned>(rate.value);
     return c;
 }
 
 void savePortChoice(platform::SettingsStore& store, const PortChoice& choice) {
     store.writeText(kPortKey, "device", choice.device);
     store.writeInts(kPortKey, {{"wake", choice.wake == platform::WakeMethod::Break ? 1 : 0},
-                               {"reconnect", choice.reconnect ? 1 : 0}});
+                               {"reconnect", choice.reconnect ? 1 : 0},
+                               {"adapter", choice.adapter == platform::AdapterKind::Elm327 ? 1 : 0},
+                               {"baud", static_cast<std::int32_t>(choice.elmRate)}});
 }
 
 }  // namespace stored

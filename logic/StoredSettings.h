@@ -64,8 +64,14 @@ struct PortChoice {
     std::string device;
     platform::WakeMethod wake = platform::WakeMethod::SlowByte;
     bool reconnect = false;
+    platform::AdapterKind adapter = platform::AdapterKind::KLine;
+    unsigned elmRate = 38400;  // an ELM327 adapter's serial rate
     bool operator==(const PortChoice&) const = default;
 };
+// The serial rates an ELM327 adapter is set to (the chip's two pin-chosen
+// ones and what its clones and Bluetooth modules come with).
+inline constexpr unsigned kElmRates[] = {9600, 38400, 57600, 115200, 230400, 500000};
+bool isElmRate(std::int64_t rate);
 PortChoice loadPortChoice(const platform::SettingsStore& store);
 void savePortChoice(platform::SettingsStore& store, const PortChoice& choice);
 

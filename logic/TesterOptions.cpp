@@ -7,9 +7,15 @@ namespace logic {
 
 const char* testerUsage() {
     return "usage: m797-tester [--port DEVICE | --simulate | --replay FILE [--speed N|all]] [--wake byte|break]\n"
-           "                   [--record FILE] [--reconnect] [--settings FILE] [--any-screen] [--help] [--version]\n"
-           "  --port DEVICE      serial port of the K-line adapter (default: the one chosen\n"
-           "                     on the settings dialog's port tab, else /dev/ttyS0)\n"
+           "                   [--adapter kline|elm327 [--baud N]] [--record FILE] [--reconnect] [--settings FILE]\n"
+           "                   [--any-screen] [--help] [--version]\n"
+           "  --port DEVICE      serial port of the adapter (default: the one chosen on the\n"
+           "                     settings dialog's port tab, else /dev/ttyS0), or\n"
+           "                     tcp:HOST:PORT for a Wi-Fi ELM327 adapter\n"
+           "  --adapter KIND     kline: a plain K-line adapter; elm327: an ELM327-type\n"
+           "                     adapter (default: the port tab's choice, else kline)\n"
+           "  --baud N           an ELM327 adapter's serial rate (default: the port tab's,\n"
+           "                     else 38400)\n"
            "  --simulate         talk to the built-in simulated car instead of a port\n"
            "  --wake byte|break  how the ECU is woken: a 0x00 byte at 360 baud (default),\n"
            "                     or a 25 ms break (default: the port tab's choice)\n"
@@ -64,7 +70,7 @@ lines::MadeLine makeLine(const TesterOptions& options, const std::function<bool(
     lines::LineRequest request = lines::lineRequest(options);
     request.realtime = options.replaySpeed != 0;  // the window shows a drive at its pace unless asked
     request.program = "m797-tester " M797_VERSION;
-    request.options = std::string("--wake ") + platform::wakeMethodName(options.wake);
+    request.options = lines::adapterOptions(options) + "--wake " + platform::wakeMethodName(options.wake);
     return lines::makeLine(request, stopAsked);
 }
 

@@ -337,6 +337,12 @@ WindowDescription makeSettingsWindow() {
     add(4, {kWakeByte, Kind::Radio, "Байт 0x00 на 360 бод (подходит всем USB-адаптерам)", {16, 117, 473, 20}});
     add(4, {kWakeBreak, Kind::Radio, "Break 25 мс", {16, 141, 473, 20}});
     add(4, {kReconnect, Kind::Check, "Переподключаться автоматически", {16, 178, 473, 20}});
+    // The kind of adapter, and an ELM327's serial rate.
+    add(4, {0, Kind::Group, "Адаптер", {8, 206, 489, 49}});
+    add(4, {0, Kind::Label, "Адаптер:", {16, 228, 60, 18}});
+    add(4, {kAdapterList, Kind::List, "", {80, 225, 150, 22}});
+    add(4, {0, Kind::Label, "Скорость ELM327, бод:", {246, 228, 130, 18}});
+    add(4, {kElmRateList, Kind::List, "", {380, 225, 109, 22}});
     return d;
 }
 

@@ -212,6 +212,8 @@ enum SettingsId : int {
     kWakeByte,
     kWakeBreak,
     kReconnect,
+    kAdapterList,
+    kElmRateList,
 };
 const WindowDescription& settingsWindow();
 

@@ -106,12 +106,13 @@ std::string PosixSerialLine::configure() {
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     if (control(TCSETS2, &tio) != 0) return std::strerror(errno);
-    if (!setRate(kLinkBaud)) {
+    const unsigned rate = portRate_.load();
+    if (!setRate(rate)) {
         // A chip that cannot make 10400 baud (it rounds to a rate of its
         // own) would talk past the ECU.
         if (grantedBaud_ == 0) return std::strerror(errno);
         return "rate not granted: the port runs at " + std::to_string(grantedBaud_) + " baud, not " +
-               std::to_string(kLinkBaud);
+               std::to_string(rate);
     }
 
     // USB adapters hold received bytes for up to 16 ms unless asked not to;

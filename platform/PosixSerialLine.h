@@ -31,6 +31,7 @@ public:
     std::string openedAs() const override { return std::to_string(grantedBaud_) + " baud granted"; }
     std::string wokenBy() const override { return wakeDescription(wakeMethod_.load()); }
     void setWakeMethod(WakeMethod method) override;
+    void setPortRate(unsigned baud) override { portRate_.store(baud); }
 
     // The output rate the driver reports after configuration.
     unsigned grantedBaud() const { return grantedBaud_; }
@@ -58,6 +59,7 @@ private:
     void purge() override { purgeReceive(); }
 
     std::atomic<WakeMethod> wakeMethod_;
+    std::atomic<unsigned> portRate_{kLinkBaud};
     int fd_ = -1;
     int wakeFd_ = -1;  // eventfd that interrupt() signals
     std::atomic<bool> interrupted_{false};

@@ -45,6 +45,11 @@ enum class WakeMethod {
     Break,
 };
 
+// The kind of adapter on the port: a plain K-line one (the computer makes
+// the wake-up and hears its own echo) or an ELM327-type one that speaks text
+// commands and makes the wake-up itself.
+enum class AdapterKind { KLine, Elm327 };
+
 // The K-line's rate and how far a port's granted rate may stray from it.
 constexpr unsigned kLinkBaud = 10400;
 constexpr unsigned kWakeBaud = 360;
@@ -112,6 +117,15 @@ public:
     // Takes effect at the next open().
     virtual void setDevice(const std::string&) {}
     virtual void setWakeMethod(WakeMethod) {}
+    // The port's rate from the next open(): the K-line's 10400 unless an
+    // adapter that speaks text commands (38400 and others) is behind it.
+    virtual void setPortRate(unsigned) {}
+    virtual void setAdapter(AdapterKind) {}
+    // Asked after an attempt to connect that nothing echoed: why the port
+    // looks like it has another kind of adapter than the one chosen ("this
+    // looks like an ELM327 adapter: choose it"), or empty. Link thread; the
+    // line is open again afterwards.
+    virtual std::string otherAdapter() { return {}; }
 
     // Where the line tells the user what it had to do otherwise (a refused
     // break, say): once per kind of event. Called on the link thread.

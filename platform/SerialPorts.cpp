@@ -91,7 +91,10 @@ std::vector<SerialPortEntry> listSerialPorts(const std::string& devRoot, const s
         }
         const std::string device = e.path().string();
         const auto link = byId.find(device);
-        out.push_back({device, link == byId.end() ? std::string() : link->second, describeDevice(sysTtyRoot, name)});
+        std::string what = describeDevice(sysTtyRoot, name);
+        // A paired Bluetooth adapter's serial link: no cable, no chip.
+        if (startsWith(name, "rfcomm")) what = what.empty() ? "Bluetooth" : what + " — Bluetooth";
+        out.push_back({device, link == byId.end() ? std::string() : link->second, what});
     }
     std::sort(out.begin(), out.end(), portLess);
     return out;

@@ -93,10 +93,11 @@ bool Win32SerialLine::open() {
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
     if (!SetCommState(handle_, &dcb)) return fail(systemMessage(GetLastError()));
-    if (!setRate(kLinkBaud)) {
+    const unsigned rate = portRate_.load();
+    if (!setRate(rate)) {
         if (grantedBaud_ == 0) return fail(systemMessage(GetLastError()));
         return fail("rate not granted: the port runs at " + std::to_string(grantedBaud_) + " baud, not " +
-                    std::to_string(kLinkBaud));
+                    std::to_string(rate));
     }
     // Each ReadFile returns what has come at once, or waits a slice for the
     // first byte: the link's time-outs are kept by read() in slices, so that

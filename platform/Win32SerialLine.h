@@ -38,6 +38,7 @@ public:
     std::string openedAs() const override { return std::to_string(grantedBaud_) + " baud granted"; }
     std::string wokenBy() const override { return wakeDescription(wakeMethod_.load()); }
     void setWakeMethod(WakeMethod method) override { wakeMethod_ = method; }
+    void setPortRate(unsigned baud) override { portRate_.store(baud); }
 
     // "\\.\COM12" for "COM12": the prefix that ports above COM9 need.
     static std::string devicePath(const std::string& port);
@@ -58,6 +59,7 @@ private:
     void purge() override { purgeReceive(); }
 
     std::atomic<WakeMethod> wakeMethod_;
+    std::atomic<unsigned> portRate_{kLinkBaud};
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     std::atomic<bool> interrupted_{false};
     unsigned grantedBaud_ = 0;

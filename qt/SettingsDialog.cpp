@@ -106,6 +106,14 @@ SettingsDialog::SettingsDialog(platform::SettingsStore& store, display::ColourSc
     reconnect_ = controls.get<QCheckBox>(ui::kReconnect);
     reconnect_->setChecked(stored.reconnect);
     connect(reconnect_, &QCheckBox::toggled, this, [this](bool) { PortChange(); });
+    adapter_ = controls.get<QComboBox>(ui::kAdapterList);
+    rate_ = controls.get<QComboBox>(ui::kElmRateList);
+    for (const std::string& e : logic::SettingsWindow::adapterEntries()) adapter_->addItem(QString::fromStdString(e));
+    for (const std::string& e : logic::SettingsWindow::rateEntries()) rate_->addItem(QString::fromStdString(e));
+    adapter_->setCurrentIndex(logic_.adapterShown());
+    rate_->setCurrentIndex(logic_.rateShown());
+    connect(adapter_, &QComboBox::activated, this, [this](int) { PortChange(); });
+    connect(rate_, &QComboBox::activated, this, [this](int) { PortChange(); });
 
     showSet();
     showSliders();
@@ -127,7 +135,7 @@ void SettingsDialog::showPorts() {
 void SettingsDialog::PortChange() {
     logic_.choosePort(portList_->currentText().toStdString(),
                       wakeByte_->isChecked() ? platform::WakeMethod::SlowByte : platform::WakeMethod::Break,
-                      reconnect_->isChecked());
+                      reconnect_->isChecked(), adapter_->currentIndex(), rate_->currentIndex());
 }
 
 void SettingsDialog::SliderChange(int slider, int position) { logic_.moveSlider(slider, position); }

@@ -50,6 +50,8 @@ public:
     QComboBox* portList() const { return portList_; }
     QRadioButton* wakeByteButton() const { return wakeByte_; }
     QCheckBox* reconnectBox() const { return reconnect_; }
+    QComboBox* adapterList() const { return adapter_; }
+    QComboBox* rateList() const { return rate_; }
     std::function<void()> onClosed;
 
 protected:
@@ -70,6 +72,8 @@ private:
     QComboBox* portList_ = nullptr;
     QRadioButton* wakeByte_ = nullptr;
     QCheckBox* reconnect_ = nullptr;
+    QComboBox* adapter_ = nullptr;
+    QComboBox* rate_ = nullptr;
 };
 
 }  // namespace qtface

@@ -117,7 +117,9 @@ std::vector<std::uint8_t> EcuModel::respond(const std::uint8_t* frame, std::size
     const std::uint8_t* req = frame + header;
 
     if (req[0] == 0x81) {
-        if (!woken_) return {};
+        // A session already open is answered again, as after an adapter's
+        // own initialisation that was followed by the tester's request.
+        if (!woken_ && !session_) return {};
         session_ = true;
         woken_ = false;
         // Key bytes EF 8F; the wrong pair keeps the sum, so the checksum

@@ -12,7 +12,11 @@
 
 namespace sim {
 
-PtyPeer::PtyPeer(SimOptions options) : core_(options) {
+PtyPeer::PtyPeer(SimOptions options) : core_(options) { begin(); }
+
+PtyPeer::PtyPeer(ElmOptions elm) : elm_(std::make_unique<ElmCore>(std::move(elm))) { begin(); }
+
+void PtyPeer::begin() {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master_ < 0) return;
     char* name = nullptr;
@@ -91,7 +95,10 @@ void PtyPeer::run() {
         for (ssize_t i = 0; i < n; ++i) {
             arrived_.push_back({now, buf[i]});
             std::vector<TimedByte> back;
-            if (buf[i] == 0x00 && core_.idle()) {
+            if (elm_) {
+                // A pseudo-terminal has no rate: the adapter's own is the one used.
+                back = elm_->bytesWritten(&buf[i], 1, now, elm_->options().rate);
+            } else if (buf[i] == 0x00 && core_.idle()) {
                 // A pseudo-terminal has no rate: the zero byte stands for the
                 // 25 ms low it makes at 360 baud, and its echo travels at once.
                 core_.lineLow(now, now + std::chrono::milliseconds(25));

@@ -6,18 +6,22 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "sim/AdapterCore.h"
+#include "sim/ElmCore.h"
 
 namespace sim {
 
 class PtyPeer {
 public:
     explicit PtyPeer(SimOptions options = {});
+    // An ELM327-type adapter on the pseudo-terminal instead of a K-line one.
+    explicit PtyPeer(ElmOptions elm);
     ~PtyPeer();
     PtyPeer(const PtyPeer&) = delete;
     PtyPeer& operator=(const PtyPeer&) = delete;
@@ -30,16 +34,23 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return fn(core_);
     }
+    template <typename Fn>
+    auto withElm(Fn&& fn) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return fn(*elm_);
+    }
     // Bytes as they arrived at the master, with their times.
     std::vector<TimedByte> received() const;
     // Closes the master: the slave side sees the device vanish.
     void hangUp();
 
 private:
+    void begin();
     void run();
 
     mutable std::mutex mutex_;
     AdapterCore core_;
+    std::unique_ptr<ElmCore> elm_;
     int master_ = -1;
     int stopFd_ = -1;
     std::string slavePath_;

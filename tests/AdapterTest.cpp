@@ -311,6 +311,7 @@ TEST(PortChecks, TheListOfPortsHasEverySerialClassTheirStableNamesAndProducts) {
                                                "/dev/ttyNEW3", "/dev/ttyS0", "/dev/ttyS10", "/dev/ttyUSB0"}));
     EXPECT_EQ(ports.back().byId, root + "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
     EXPECT_EQ(ports.back().what, "FT232R USB UART (ftdi_sio)");
+    EXPECT_EQ(ports.front().what, "Bluetooth");  // a paired adapter's link, marked as such
     EXPECT_EQ(platform::describeSerialPorts({}), "none");
     fs::remove_all(root);
 }

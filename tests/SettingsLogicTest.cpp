@@ -102,6 +102,23 @@ TEST(SettingsWindow, APortChoiceIsStoredTrimmedAndOnlyWhenItChanges) {
     auto again = rig.window();
     again.open();
     EXPECT_EQ(again.portShown().device, "/dev/serial/by-id/usb-FTDI-if00");
+
+    // The adapter list and the rate list, stored under the port's key;
+    // before any choice a K-line adapter, as before adapters could be chosen.
+    EXPECT_EQ(again.adapterShown(), 0);
+    EXPECT_EQ(logic::SettingsWindow::adapterEntries(), (std::vector<std::string>{"K-line", "ELM327"}));
+    const auto rates = logic::SettingsWindow::rateEntries();
+    ASSERT_EQ(rates[static_cast<std::size_t>(again.rateShown())], "38400");
+    again.choosePort("/dev/rfcomm0", platform::WakeMethod::SlowByte, false, 1, 3);
+    EXPECT_EQ(rig.store.readInt(stored::kPortKey, "adapter").value, 1);
+    EXPECT_EQ(rig.store.readInt(stored::kPortKey, "baud").value, 115200);
+    auto elm = rig.window();
+    elm.open();
+    EXPECT_EQ(elm.portShown().adapter, platform::AdapterKind::Elm327);
+    EXPECT_EQ(rates[static_cast<std::size_t>(elm.rateShown())], "115200");
+    // A rate no list offers, written by hand, reads as the default.
+    rig.store.writeInt(stored::kPortKey, "baud", 12345);
+    EXPECT_EQ(stored::loadPortChoice(rig.store).elmRate, 38400u);
 }
 
 // The tab shows the port the next "Старт" opens (the default with nothing

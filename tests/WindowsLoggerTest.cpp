@@ -74,6 +74,35 @@ TEST(WindowsLogger, PrintsWhatTheLinuxLoggerPrintsForTheSameEcu) {
     EXPECT_EQ(windowsPeer.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }), 1u);
 }
 
+// The same through an ELM327-type adapter on COM1: the text commands over
+// the Win32 serial calls at the adapter's rate.
+TEST(WindowsLogger, ThroughAnElm327OnCom1PrintsWhatAKLineAdapterGives) {
+    const char* exe = std::getenv("M797_WINDOWS_LOG");
+    if (!exe || !std::getenv("WINEPREFIX"))
+        GTEST_SKIP() << "set M797_WINDOWS_LOG and WINEPREFIX (scripts/run-tests.sh)";
+    sim::PtyPeer kline;
+    sim::PtyPeer elm(sim::ElmOptions::clone15());
+    ASSERT_TRUE(kline.ok() && elm.ok());
+    std::string command = M797_LOG_PATH;
+    command += " --port ";
+    command += kline.slavePath();
+    command += " --passes 3 --dtc 2>/dev/null";
+    const auto linux = testsupport::runCommand(command);
+    ASSERT_EQ(linux.status, 0);
+    ASSERT_EQ(testsupport::runCommand("wine reg add 'HKLM\\Software\\Wine\\Ports' /v COM1 /d " + elm.slavePath() +
+                                      " /f >/dev/null 2>&1 && wineserver -k")
+                  .status,
+              0);
+    const auto windows = testsupport::runCommand(std::string("wine ") + exe +
+                                                 " --port COM1 --adapter elm327 --passes 3 --dtc 2>/dev/null");
+    EXPECT_EQ(windows.status, 0);
+    EXPECT_EQ(withoutTimes(windows.out), withoutTimes(linux.out));
+    EXPECT_TRUE(elm.withElm([](sim::ElmCore& c) {
+        const auto& all = c.commands();
+        return std::find(all.begin(), all.end(), "ATSP5") != all.end();
+    }));
+}
+
 namespace {
 
 bool windowsLoggerGiven() { return std::getenv("M797_WINDOWS_LOG") && std::getenv("WINEPREFIX"); }

@@ -58,6 +58,14 @@ public:
         SendMessageW(stored.wake == platform::WakeMethod::Break ? wakeBreak_ : wakeByte_, BM_SETCHECK, BST_CHECKED, 0);
         reconnect_ = control(ui::kReconnect);
         SendMessageW(reconnect_, BM_SETCHECK, stored.reconnect ? BST_CHECKED : BST_UNCHECKED, 0);
+        adapter_ = control(ui::kAdapterList);
+        rate_ = control(ui::kElmRateList);
+        for (const std::string& e : logic::SettingsWindow::adapterEntries())
+            SendMessageW(adapter_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(e).c_str()));
+        for (const std::string& e : logic::SettingsWindow::rateEntries())
+            SendMessageW(rate_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(e).c_str()));
+        SendMessageW(adapter_, CB_SETCURSEL, static_cast<WPARAM>(logic_.adapterShown()), 0);
+        SendMessageW(rate_, CB_SETCURSEL, static_cast<WPARAM>(logic_.rateShown()), 0);
         showSet();
         showSliders();
         SetTimer(handle(), 1, 1000, nullptr);  // an adapter plugged in shows within a second
@@ -121,7 +129,9 @@ private:
         logic_.choosePort(utf8(typed),
                           SendMessageW(wakeByte_, BM_GETCHECK, 0, 0) == BST_CHECKED ? platform::WakeMethod::SlowByte
                                                                                     : platform::WakeMethod::Break,
-                          SendMessageW(reconnect_, BM_GETCHECK, 0, 0) == BST_CHECKED);
+                          SendMessageW(reconnect_, BM_GETCHECK, 0, 0) == BST_CHECKED,
+                          static_cast<int>(SendMessageW(adapter_, CB_GETCURSEL, 0, 0)),
+                          static_cast<int>(SendMessageW(rate_, CB_GETCURSEL, 0, 0)));
     }
 
     LRESULT message(UINT msg, WPARAM wp, LPARAM lp) override {
@@ -176,6 +186,8 @@ private:
             }
         } else if (id == ui::kPortList && code == CBN_KILLFOCUS) {
             portChange();
+        } else if ((id == ui::kAdapterList || id == ui::kElmRateList) && code == CBN_SELCHANGE) {
+            portChange();
         } else if ((id == ui::kWakeByte || id == ui::kWakeBreak || id == ui::kReconnect) && code == BN_CLICKED) {
             portChange();
         }
@@ -193,6 +205,7 @@ private:
     HWND tips_ = nullptr;  // the lists' pointer tips
     std::array<HWND, 16> sliders_{};
     HWND port_ = nullptr, wakeByte_ = nullptr, wakeBreak_ = nullptr, reconnect_ = nullptr;
+    HWND adapter_ = nullptr, rate_ = nullptr;
     std::vector<std::wstring> paths_;
 };
 
