@@ -338,11 +338,11 @@ WindowDescription makeSettingsWindow() {
     add(4, {kWakeBreak, Kind::Radio, "Break 25 мс", {16, 141, 473, 20}});
     add(4, {kReconnect, Kind::Check, "Переподключаться автоматически", {16, 178, 473, 20}});
     // The kind of adapter, and an ELM327's serial rate.
-    add(4, {0, Kind::Group, "Адаптер", {8, 206, 489, 49}});
-    add(4, {0, Kind::Label, "Адаптер:", {16, 228, 60, 18}});
-    add(4, {kAdapterList, Kind::List, "", {80, 225, 150, 22}});
-    add(4, {0, Kind::Label, "Скорость ELM327, бод:", {246, 228, 130, 18}});
-    add(4, {kElmRateList, Kind::List, "", {380, 225, 109, 22}});
+    add(4, {0, Kind::Group, "Подключение", {8, 206, 489, 49}});
+    add(4, {0, Kind::Label, "Адаптер:", {16, 228, 64, 18}});
+    add(4, {kAdapterList, Kind::List, "", {84, 225, 130, 22}});
+    add(4, {0, Kind::Label, "Скорость ELM327, бод:", {230, 228, 156, 18}});
+    add(4, {kElmRateList, Kind::List, "", {390, 225, 99, 22}});
     return d;
 }
 

@@ -27,7 +27,7 @@ if [ -z "${SHOT_INNER:-}" ]; then
   # The child windows: the same client size, and within a bound of their
   # own (the toolkits draw tabs, lists and sliders each in its style; their
   # places are checked exactly by each face's tests against the tables).
-  for pair in codes:8 settings:22 control:18; do
+  for pair in codes:8 settings:22 port:22 control:18; do
     name=${pair%%:*} bound=${pair#*:}
     a="$out/linux-$name.png" b="$out/wine-$name.png"
     [ "$(identify -format '%wx%h' "$a")" = "$(identify -format '%wx%h' "$b")" ] ||
@@ -53,7 +53,7 @@ shown
 sleep 4
 import -window root -crop 1024x740+0+0 "$out/$SHOT_INNER.png"
 # Each child window, opened by its button and shot without its frame.
-child() {  # name, title, button's x and y in the main window
+child() {  # name, title, button's x and y in the main window[, keys pressed in it first]
   xdotool mousemove "$3" "$4" click 1
   local id=""
   for _ in $(seq 50); do
@@ -61,6 +61,10 @@ child() {  # name, title, button's x and y in the main window
     sleep 0.1
   done
   sleep 1.5
+  if [ -n "${5:-}" ]; then
+    xdotool key --window "$id" $5
+    sleep 0.5
+  fi
   # The client area's place on the screen (the window manager's frame aside).
   local info x y w h
   info=$(xwininfo -id "$id")
@@ -76,6 +80,7 @@ child() {  # name, title, button's x and y in the main window
 }
 child codes "Ошибки" 860 147
 child settings "Настройка программы" 956 115
+child port "Настройка программы" 956 115 "Right Right Right"
 child control "Управление" 860 115
 kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true

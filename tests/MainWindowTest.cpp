@@ -21,6 +21,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "ecu/ParameterCatalogue.h"
 #include "platform/SerialPorts.h"
 #include "qt/MainWindow.h"
 #include "qt/SettingsDialog.h"
@@ -330,6 +331,50 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
     }));
     EXPECT_EQ(peer.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }), 1u);
     EXPECT_EQ(errors.size(), 1u);
+}
+
+// The adapter list on the port tab: a drive through an ELM327 (a v1.5
+// clone on a pseudo-terminal) keeps the passes a K-line adapter gives for
+// the same ECU, and the choice is stored.
+TEST(MainWindow, AnElm327ChosenOnThePortTabKeepsWhatAKLineAdapterGives) {
+    const auto firstPass = [](const std::string& port, bool chooseElm) {
+        logic::TesterOptions opt;
+        opt.settingsPath = testsupport::tempSettingsPath();
+        opt.port = port;
+        qtface::MainWindow form(opt, logic::makeLine(opt));
+        form.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form, 5000 * testsupport::slowdown()));
+        if (chooseElm) {
+            auto* dlg = dynamic_cast<qtface::SettingsDialog*>(form.SettingsClick());
+            EXPECT_NE(dlg, nullptr);
+            if (!dlg) return std::vector<std::string>{};
+            EXPECT_EQ(dlg->adapterList()->currentText(), QStringLiteral("K-line"));
+            dlg->adapterList()->setCurrentIndex(1);
+            emit dlg->adapterList()->activated(1);
+            dlg->close();
+            EXPECT_EQ(stored::loadPortChoice(platform::SettingsStore(opt.settingsPath)).adapter,
+                      platform::AdapterKind::Elm327);
+        }
+        form.StartClick();
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                QTest::qWait(10);
+                return !form.logic().session().empty();
+            },
+            std::chrono::seconds(15)));
+        std::vector<std::string> shown;
+        ecu::LiveData d;
+        d.setFlagNames();
+        if (form.logic().session().decode(form.logic().session().first(), '.', d))
+            for (const auto& p : ecu::ParameterCatalogue::instance().all()) shown.push_back(d.chartReadout(p.number));
+        return shown;
+    };
+    sim::PtyPeer kline;
+    sim::PtyPeer elm(sim::ElmOptions::clone15());
+    ASSERT_TRUE(kline.ok() && elm.ok());
+    const auto expected = firstPass(kline.slavePath(), false);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(firstPass(elm.slavePath(), true), expected);
 }
 
 // A signal while a start-up box is open: the settings box (in the main
