@@ -27,32 +27,39 @@ PortLine::~PortLine() { close(); }
 
 bool PortLine::open() {
     close();
-    std::lock_guard<std::mutex> lock(mutex_);
-    reason_.clear();
-    const platform::AdapterKind kind = kind_.load();
-    if (kind == platform::AdapterKind::KLine && platform::isTcpName(device_)) {
-        reason_ = "a K-line adapter is not reached over the network: choose ELM327 for a Wi-Fi adapter";
-        return false;
-    }
-    // A port of another name is made anew; the same one is kept.
-    if (!port_ || portDevice_ != device_) {
+    {
+        // The lines are made under the lock; the opening itself (an adapter's
+        // set-up takes seconds) runs without it, so that the name, the reason
+        // and the program's end never wait for it.
+        std::lock_guard<std::mutex> lock(mutex_);
+        reason_.clear();
+        const platform::AdapterKind kind = kind_.load();
+        if (kind == platform::AdapterKind::KLine && platform::isTcpName(device_)) {
+            reason_ = "a K-line adapter is not reached over the network: choose ELM327 for a Wi-Fi adapter";
+            return false;
+        }
+        // A port of another name is made anew; the same one is kept.
+        if (!port_ || portDevice_ != device_) {
+            elm_.reset();
+            port_ = makePort_(device_);
+            portDevice_ = device_;
+            if (sink_) port_->setNoteSink(sink_);
+            if (interrupted_) port_->interrupt();
+        }
         elm_.reset();
-        port_ = makePort_(device_);
-        portDevice_ = device_;
-        if (sink_) port_->setNoteSink(sink_);
-        if (interrupted_) port_->interrupt();
+        port_->setWakeMethod(wake_.load());
+        port_->setPortRate(platform::kLinkBaud);
+        if (kind == platform::AdapterKind::Elm327) {
+            elm_ = std::make_unique<klink::Elm327Line>(*port_, elmRate_.load());
+            if (sink_) elm_->setNoteSink(sink_);
+            if (interrupted_) elm_->interrupt();
+        }
     }
-    elm_.reset();
-    port_->setWakeMethod(wake_.load());
-    port_->setPortRate(platform::kLinkBaud);
-    if (kind == platform::AdapterKind::Elm327) {
-        elm_ = std::make_unique<klink::Elm327Line>(*port_, elmRate_.load());
-        if (sink_) elm_->setNoteSink(sink_);
-        if (interrupted_) elm_->interrupt();
-    }
-    const bool ok = active()->open();
-    if (!ok) reason_ = active()->failureReason();
-    return ok;
+    if (active()->open()) return true;
+    const std::string why = active()->failureReason();
+    std::lock_guard<std::mutex> lock(mutex_);
+    reason_ = why;
+    return false;
 }
 
 void PortLine::close() {

@@ -150,6 +150,7 @@ ElmAnswer Elm327Line::command(const std::string& text, std::chrono::milliseconds
         const std::size_t n = port_.read(buffer, sizeof buffer);
         got.append(reinterpret_cast<const char*>(buffer), n);
         if (got.find('>') != std::string::npos || platform::Clock::now() >= deadline) break;
+        if (n == 0 && !port_.isOpen()) break;  // the connection closed: nothing more comes
     }
     if (raw) *raw = got;
     return readElmAnswer(got, text);

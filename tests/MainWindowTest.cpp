@@ -28,6 +28,7 @@
 #include "qt/glpanel/TOpenGLPanel.h"
 #include "sim/PtyPeer.h"
 #include "sim/SimulatedLine.h"
+#include "sim/TcpPeer.h"
 #include "tests/GuiSupport.h"
 
 using testsupport::waitUntil;
@@ -334,8 +335,8 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
 }
 
 // The adapter list on the port tab: a drive through an ELM327 (a v1.5
-// clone on a pseudo-terminal) keeps the passes a K-line adapter gives for
-// the same ECU, and the choice is stored.
+// clone on a pseudo-terminal, a Wi-Fi one on a loopback TCP port) keeps the
+// passes a K-line adapter gives for the same ECU, and the choice is stored.
 TEST(MainWindow, AnElm327ChosenOnThePortTabKeepsWhatAKLineAdapterGives) {
     const auto firstPass = [](const std::string& port, bool chooseElm) {
         logic::TesterOptions opt;
@@ -371,10 +372,12 @@ TEST(MainWindow, AnElm327ChosenOnThePortTabKeepsWhatAKLineAdapterGives) {
     };
     sim::PtyPeer kline;
     sim::PtyPeer elm(sim::ElmOptions::clone15());
-    ASSERT_TRUE(kline.ok() && elm.ok());
+    sim::TcpPeer wifi;
+    ASSERT_TRUE(kline.ok() && elm.ok() && wifi.ok());
     const auto expected = firstPass(kline.slavePath(), false);
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(firstPass(elm.slavePath(), true), expected);
+    EXPECT_EQ(firstPass(wifi.address(), true), expected);
 }
 
 // A signal while a start-up box is open: the settings box (in the main

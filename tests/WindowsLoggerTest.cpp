@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "sim/PtyPeer.h"
+#include "sim/TcpPeer.h"
 #include "tests/TestSupport.h"
 #include "tests/WireChecks.h"
 
@@ -74,9 +75,9 @@ TEST(WindowsLogger, PrintsWhatTheLinuxLoggerPrintsForTheSameEcu) {
     EXPECT_EQ(windowsPeer.withCore([](sim::AdapterCore& c) { return c.wakeUps().size(); }), 1u);
 }
 
-// The same through an ELM327-type adapter on COM1: the text commands over
-// the Win32 serial calls at the adapter's rate.
-TEST(WindowsLogger, ThroughAnElm327OnCom1PrintsWhatAKLineAdapterGives) {
+// The same through an ELM327-type adapter on COM1 (the text commands over
+// the Win32 serial calls at the adapter's rate) and over Winsock.
+TEST(WindowsLogger, ThroughAnElm327OnCom1AndOverTcpPrintsWhatAKLineAdapterGives) {
     const char* exe = std::getenv("M797_WINDOWS_LOG");
     if (!exe || !std::getenv("WINEPREFIX"))
         GTEST_SKIP() << "set M797_WINDOWS_LOG and WINEPREFIX (scripts/run-tests.sh)";
@@ -101,6 +102,13 @@ TEST(WindowsLogger, ThroughAnElm327OnCom1PrintsWhatAKLineAdapterGives) {
         const auto& all = c.commands();
         return std::find(all.begin(), all.end(), "ATSP5") != all.end();
     }));
+    // A Wi-Fi adapter over Winsock.
+    sim::TcpPeer wifi;
+    ASSERT_TRUE(wifi.ok());
+    const auto overTcp = testsupport::runCommand(std::string("wine ") + exe + " --port " + wifi.address() +
+                                                 " --adapter elm327 --passes 3 --dtc 2>/dev/null");
+    EXPECT_EQ(overTcp.status, 0);
+    EXPECT_EQ(withoutTimes(overTcp.out), withoutTimes(linux.out));
 }
 
 namespace {
