@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "lines/CommandLine.h"
 
+#include "platform/TcpLine.h"
 #include "platform/WakeSequence.h"
 
 namespace lines {
@@ -104,10 +105,11 @@ bool readOptions(int argc, char** argv, LineOptions& line, bool& help, bool& ver
 std::string lineOptionsConflict(const LineOptions& o) {
     if (o.portGiven + o.simulate + !o.replay.empty() > 1) return "--port, --simulate and --replay exclude each other";
     if (!o.replay.empty() && !o.record.empty()) return "a replay cannot be recorded again";
-    if (o.adapter == platform::AdapterKind::KLine && o.portGiven && o.port.rfind("tcp:", 0) == 0)
+    std::string host, port;
+    if (o.portGiven && platform::isTcpName(o.port) && !platform::splitTcpName(o.port, host, port))
+        return "not a network address: write tcp:HOST:PORT";
+    if (o.adapter == platform::AdapterKind::KLine && o.portGiven && platform::isTcpName(o.port))
         return "a K-line adapter is not reached over the network: give --adapter elm327 for a Wi-Fi adapter";
-    if (o.elmRateGiven && o.adapter != platform::AdapterKind::Elm327 && !o.simulate && o.replay.empty())
-        return "--baud is the rate of an ELM327 adapter: give --adapter elm327 too (the K-line runs at 10400)";
     return {};
 }
 

@@ -65,6 +65,21 @@ bool wholeFrames(const std::vector<std::uint8_t>& b, std::size_t& expected) {
 
 }  // namespace
 
+std::string shownText(const std::string& text) {
+    // An adapter's words reach the terminal, the window's box and a
+    // recording's notes: printable ASCII only, and not too much of it.
+    constexpr std::size_t kShown = 32;
+    std::string out;
+    for (char c : text) {
+        if (out.size() == kShown) {
+            out += "...";
+            break;
+        }
+        out.push_back(c >= 0x20 && c < 0x7F ? c : '?');
+    }
+    return out;
+}
+
 ElmAnswer readElmAnswer(const std::string& text, const std::string& command) {
     ElmAnswer a;
     a.prompt = text.find('>') != std::string::npos;
@@ -146,14 +161,27 @@ ElmAnswer Elm327Line::command(const std::string& text, std::chrono::milliseconds
     std::string got;
     const auto deadline = platform::Clock::now() + time;
     std::uint8_t buffer[8];
+    closed_ = overlong_ = false;
     while (!interrupted_.load(std::memory_order_relaxed)) {
         const std::size_t n = port_.read(buffer, sizeof buffer);
         got.append(reinterpret_cast<const char*>(buffer), n);
-        if (got.find('>') != std::string::npos || platform::Clock::now() >= deadline) break;
-        if (n == 0 && !port_.isOpen()) break;  // the connection closed: nothing more comes
+        if (std::find(buffer, buffer + n, '>') != buffer + n || platform::Clock::now() >= deadline) break;
+        // More than any answer of this ECU holds (a 255-byte frame printed
+        // with spaces is under 800 characters): an adapter that floods the
+        // line is not read on until the time is out.
+        if (got.size() > kLongestAnswer) {
+            overlong_ = true;
+            break;
+        }
+        if (n == 0 && !port_.isOpen()) {
+            closed_ = true;  // the connection closed: nothing more comes
+            break;
+        }
     }
     if (raw) *raw = got;
-    return readElmAnswer(got, text);
+    ElmAnswer a = readElmAnswer(got, text);
+    if (overlong_ && a.trouble.empty()) a.trouble = "more text than any answer holds";
+    return a;
 }
 
 bool Elm327Line::setUp() {
@@ -171,14 +199,20 @@ bool Elm327Line::setUp() {
                    [](char c) { return std::toupper(static_cast<unsigned char>(c)); });
     const std::size_t at = upper.find("ELM");
     if (at == std::string::npos) {
-        if (raw.empty())
-            return refuse("no ELM327 answers on this port: nothing came back at " + std::to_string(rate_) + " baud");
+        // What came back says why: nothing, the request's own echo (a K-line
+        // adapter), a text of some other device, or bytes at another rate.
+        const bool network = port_.openedAs().find("TCP") != std::string::npos;
+        const std::string rate = network ? std::string() : " at " + std::to_string(rate_) + " baud";
+        if (raw.empty()) return refuse("no ELM327 answers on this port: nothing came back" + rate);
         if (squeezed(raw).find_first_not_of("ATZ\r\n") == std::string::npos)
             return refuse(
                 "no ELM327 answers on this port: what was sent came back unchanged, as a K-line adapter echoes it "
                 "(choose K-line)");
-        return refuse("no ELM327 answers on this port: unreadable bytes came back at " + std::to_string(rate_) +
-                      " baud (is the adapter set to another rate?)");
+        const ElmAnswer a = readElmAnswer(raw, "ATZ");
+        if (!a.trouble.empty() && shownText(a.trouble) == a.trouble)
+            return refuse("no ELM327 answers on this port: it answered \"" + a.trouble + "\" to AT Z");
+        return refuse("no ELM327 answers on this port: unreadable bytes came back" + rate +
+                      (network ? "" : " (is the adapter set to another rate?)"));
     }
     const std::size_t end = raw.find_first_of("\r\n>", at);
     version_ = trimmed(raw.substr(at, end == std::string::npos ? std::string::npos : end - at));
@@ -202,9 +236,10 @@ bool Elm327Line::setUp() {
                                          {"ATST0D", "wait 52 ms for an answer"}};
     for (const Needed& n : kNeeded) {
         const ElmAnswer a = command(n.command, kCommandTime);
+        if (!a.ok && a.trouble.empty()) return refuse(version_ + " does not " + n.what + ": no answer to " + n.command);
         if (!a.ok)
-            return refuse(version_ + " does not " + n.what + ": it answered \"" +
-                          (a.trouble.empty() ? std::string("nothing") : a.trouble) + "\" to " + n.command);
+            return refuse(version_ + " does not " + n.what + ": it answered \"" + shownText(a.trouble) + "\" to " +
+                          n.command);
     }
     return true;
 }
@@ -227,12 +262,20 @@ void Elm327Line::write(const std::uint8_t* data, std::size_t size) {
         initPending_ = false;
         if (wokenBy_.empty()) wokenBy_ = "the adapter's own wake-up at the first request";
     }
+    if (closed_) {
+        note("the adapter closed the connection");
+        return;
+    }
     if (!a.trouble.empty()) {
-        note("the adapter said \"" + a.trouble + "\": " + meaning(a.trouble));
+        note("the adapter said \"" + shownText(a.trouble) + "\": " + meaning(a.trouble));
         return;
     }
     if (!a.prompt) {
         note("the adapter did not finish an answer within " + std::to_string(kRequestTime.count()) + " ms");
+        return;
+    }
+    if (a.bytes.empty()) {
+        note("the adapter answered a request with no data and no reason");
         return;
     }
     std::size_t expected = 0;
@@ -262,9 +305,10 @@ void Elm327Line::wakeUp() {
     } else if (squeezed(a.trouble) == "?") {
         fastInitKnown_ = false;
         note(version_ + " has no fast-init command (AT FI): it wakes the ECU at the first request");
+    } else if (a.trouble.empty()) {
+        note("the adapter gave no answer to AT FI: " + meaning("BUS INIT"));
     } else {
-        note("the adapter said \"" + (a.trouble.empty() ? std::string("nothing") : a.trouble) +
-             "\": " + meaning("BUS INIT"));
+        note("the adapter said \"" + shownText(a.trouble) + "\": " + meaning("BUS INIT"));
     }
 }
 

@@ -32,6 +32,9 @@ struct ElmAnswer {
 // Reads the adapter's text for the command it answers (an echo of the
 // command, which some adapters keep, is no line of the answer).
 ElmAnswer readElmAnswer(const std::string& text, const std::string& command);
+// An adapter's text as it may be shown and recorded: printable ASCII, cut
+// at 32 characters.
+std::string shownText(const std::string& text);
 
 class Elm327Line : public platform::SerialLine {
 public:
@@ -43,6 +46,8 @@ public:
     static constexpr std::chrono::milliseconds kResetTime{2500};
     static constexpr std::chrono::milliseconds kCommandTime{1000};
     static constexpr std::chrono::milliseconds kRequestTime{2000};
+    // The most text an answer is read to.
+    static constexpr std::size_t kLongestAnswer = 4096;
 
     // Opens the port and sets the adapter up; false, with the reason kept,
     // when no such adapter answers or it cannot speak to this ECU.
@@ -82,6 +87,8 @@ private:
     std::string wokenBy_;
     std::vector<std::uint8_t> pending_;
     std::atomic<bool> interrupted_{false};
+    bool closed_ = false;    // the last command's connection closed under it
+    bool overlong_ = false;  // the last command's answer ran past kLongestAnswer
 };
 
 }  // namespace klink

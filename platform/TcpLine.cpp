@@ -157,6 +157,11 @@ bool TcpLine::open() {
 #else
             errno = error;
 #endif
+            if (interrupted_.load()) {
+                close();
+                freeaddrinfo(found);
+                return fail("the connection was given up: the program ends");
+            }
             why = ready == 1 || ready < 0 ? lastError()
                                           : "no answer within " + std::to_string(kConnectTime.count() / 1000) +
                                                 " s (is this computer on the adapter's network?)";
@@ -227,10 +232,15 @@ std::size_t TcpLine::read(std::uint8_t* buffer, std::size_t max) {
 }
 
 void TcpLine::purgeReceive() {
-    std::uint8_t drop[256];
-    while (socket_ != kNone && waitFor(false, 0) == 1) {
+    // What is there now, and no more than a serial port's queue would hold:
+    // a peer that never stops sending cannot keep the purge going.
+    constexpr std::size_t kQueue = 64 * 1024;
+    std::uint8_t drop[4096];
+    std::size_t dropped = 0;
+    while (socket_ != kNone && dropped < kQueue && !interrupted_.load() && waitFor(false, 0) == 1) {
         const auto n = ::recv(toSocket(socket_), reinterpret_cast<char*>(drop), sizeof drop, 0);
         if (n <= 0) break;
+        dropped += static_cast<std::size_t>(n);
     }
 }
 

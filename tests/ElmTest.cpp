@@ -130,6 +130,18 @@ TEST(Elm327, DataLinesPassAsTheirBytesAndEveryOtherWordPassesNone) {
         ASSERT_EQ(e.notes.size(), 1u) << word;
         EXPECT_NE(e.notes[0].find(word), std::string::npos) << e.notes[0];
     }
+    // Nor does an answer with no data, a flood, or a word with control
+    // characters (said as printable text: it reaches the terminal and a
+    // recording's notes).
+    for (const auto& [text, said] : std::vector<std::pair<std::string, std::string>>{
+             {"OK\r\r>", "no data and no reason"},
+             {std::string(5000, '4') + ">", "more text than any answer holds"},
+             {"\x1b[31mRED\r\r>", "the adapter said \"?[31mRED\""}}) {
+        const Exchange e = exchangeWith(text);
+        EXPECT_EQ(e.bytes, echoAnd({})) << said;
+        ASSERT_EQ(e.notes.size(), 1u) << said;
+        EXPECT_NE(e.notes[0].find(said), std::string::npos) << e.notes[0];
+    }
     // A bare prompt, or an answer that never ends: no bytes either.
     EXPECT_EQ(exchangeWith("\r\r>").bytes, echoAnd({}));
     const Exchange unfinished = exchangeWith("83 F1 10 61 03 00 E8");
@@ -209,5 +221,6 @@ TEST(Elm327, ANetworkAdapterThatCannotBeReachedIsSaid) {
     EXPECT_NE(logger("--port tcp:127.0.0.1:1").find("a K-line adapter is not reached over the network"),
               std::string::npos);
     EXPECT_NE(logger("--adapter usb").find("bad adapter (kline or elm327): usb"), std::string::npos);
+    EXPECT_NE(logger("--port tcp:localhost:0 --adapter elm327").find("not a network address"), std::string::npos);
     EXPECT_NE(logger("--baud 19").find("bad serial rate"), std::string::npos);
 }

@@ -22,6 +22,7 @@
 #include "logic/WindowTables.h"
 #include "tests/TestSupport.h"
 #include "tests/WireChecks.h"
+#include "win32/Described.h"
 #include "win32/Face.h"
 
 namespace {
@@ -545,4 +546,41 @@ TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
     if (std::getenv("M797_DRIVER_PORT")) return;  // the Linux side reads that wire
     const std::vector<std::string> sent = requests(rec);
     EXPECT_EQ(wirechecks::nothingByAccidentAndReleased(sent), "");
+}
+
+// The port tab's adapter list, chosen as the list itself tells its window,
+// is stored under the port's key when the window closes.
+TEST(Driver, TheAdapterChosenOnThePortTabIsStoredUnderThePortsKey) {
+    Tester t(line() + L" --any-screen");
+    ASSERT_NE(t.main, nullptr);
+    PostMessageW(t.button(L"Настройка"), BM_CLICK, 0, 0);
+    HWND settings = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (settings = t.window(L"Настройка программы")) != nullptr; }));
+    struct Search {
+        int id;
+        HWND found;
+    } search{winface::Described::kIdBase + logic::ui::kAdapterList, nullptr};
+    EnumChildWindows(
+        settings,
+        [](HWND w, LPARAM p) {
+            auto* s = reinterpret_cast<Search*>(p);
+            if (GetDlgCtrlID(w) == s->id) s->found = w;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    ASSERT_NE(search.found, nullptr);
+    EXPECT_EQ(SendMessageW(search.found, CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendMessageW(search.found, CB_GETCURSEL, 0, 0), 0);  // K-line until chosen
+    SendMessageW(search.found, CB_SETCURSEL, 1, 0);
+    SendMessageW(GetParent(search.found), WM_COMMAND, MAKEWPARAM(search.id, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(search.found));
+    key(settings, VK_ESCAPE);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(settings); }));
+    DWORD adapter = 0, size = sizeof adapter;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, (t.settings + L"\\VELKOR\\MANAGEMENT\\COM_PORT").c_str(), L"adapter",
+                           RRF_RT_REG_DWORD, nullptr, &adapter, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(adapter, 1u);
+    t.click(L"Выход");
+    EXPECT_EQ(t.exitCode(), 0u);
 }
