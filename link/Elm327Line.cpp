@@ -65,7 +65,7 @@ bool wholeFrames(const std::vector<std::uint8_t>& b, std::size_t& expected) {
 
 }  // namespace
 
-std::string shownText(const std::string& text) {
+std::string adapterWords(const std::string& text) {
     // An adapter's words reach the terminal, the window's box and a
     // recording's notes: printable ASCII only, and not too much of it.
     constexpr std::size_t kShown = 32;
@@ -209,7 +209,7 @@ bool Elm327Line::setUp() {
                 "no ELM327 answers on this port: what was sent came back unchanged, as a K-line adapter echoes it "
                 "(choose K-line)");
         const ElmAnswer a = readElmAnswer(raw, "ATZ");
-        if (!a.trouble.empty() && shownText(a.trouble) == a.trouble)
+        if (!a.trouble.empty() && adapterWords(a.trouble) == a.trouble)
             return refuse("no ELM327 answers on this port: it answered \"" + a.trouble + "\" to AT Z");
         return refuse("no ELM327 answers on this port: unreadable bytes came back" + rate +
                       (network ? "" : " (is the adapter set to another rate?)"));
@@ -238,7 +238,7 @@ bool Elm327Line::setUp() {
         const ElmAnswer a = command(n.command, kCommandTime);
         if (!a.ok && a.trouble.empty()) return refuse(version_ + " does not " + n.what + ": no answer to " + n.command);
         if (!a.ok)
-            return refuse(version_ + " does not " + n.what + ": it answered \"" + shownText(a.trouble) + "\" to " +
+            return refuse(version_ + " does not " + n.what + ": it answered \"" + adapterWords(a.trouble) + "\" to " +
                           n.command);
     }
     return true;
@@ -267,7 +267,7 @@ void Elm327Line::write(const std::uint8_t* data, std::size_t size) {
         return;
     }
     if (!a.trouble.empty()) {
-        note("the adapter said \"" + shownText(a.trouble) + "\": " + meaning(a.trouble));
+        note("the adapter said \"" + adapterWords(a.trouble) + "\": " + meaning(a.trouble));
         return;
     }
     if (!a.prompt) {
@@ -308,7 +308,7 @@ void Elm327Line::wakeUp() {
     } else if (a.trouble.empty()) {
         note("the adapter gave no answer to AT FI: " + meaning("BUS INIT"));
     } else {
-        note("the adapter said \"" + shownText(a.trouble) + "\": " + meaning("BUS INIT"));
+        note("the adapter said \"" + adapterWords(a.trouble) + "\": " + meaning("BUS INIT"));
     }
 }
 

@@ -34,7 +34,7 @@ struct ElmAnswer {
 ElmAnswer readElmAnswer(const std::string& text, const std::string& command);
 // An adapter's text as it may be shown and recorded: printable ASCII, cut
 // at 32 characters.
-std::string shownText(const std::string& text);
+std::string adapterWords(const std::string& text);
 
 class Elm327Line : public platform::SerialLine {
 public:
