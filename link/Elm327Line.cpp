@@ -42,6 +42,14 @@ std::string meaning(const std::string& trouble) {
     return "a fault on the car's line or in the adapter";
 }
 
+// Where the adapter names itself an ELM (any case) in its text, or npos.
+std::size_t elmNamed(const std::string& text) {
+    std::string upper = text;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
+    return upper.find("ELM");
+}
+
 // Whether the bytes are whole KWP2000 frames; the count at which one ends
 // early otherwise.
 bool wholeFrames(const std::vector<std::uint8_t>& b, std::size_t& expected) {
@@ -187,17 +195,13 @@ ElmAnswer Elm327Line::command(const std::string& text, std::chrono::milliseconds
 bool Elm327Line::setUp() {
     version_.clear();
     fastInitKnown_ = true;
-    initPending_ = true;
     wokenBy_.clear();
     // A bare return first ends whatever the adapter took in before (a K-line
     // line's bytes, noise): the restart's answer is then its own.
     command("", kCommandTime / 4);
     std::string raw;
     command("ATZ", kResetTime, &raw);
-    std::string upper = raw;
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](char c) { return std::toupper(static_cast<unsigned char>(c)); });
-    const std::size_t at = upper.find("ELM");
+    const std::size_t at = elmNamed(raw);
     if (at == std::string::npos) {
         // What came back says why: nothing, the request's own echo (a K-line
         // adapter), a text of some other device, or bytes at another rate.
@@ -259,7 +263,6 @@ void Elm327Line::write(const std::uint8_t* data, std::size_t size) {
     }
     const ElmAnswer a = command(hex, kRequestTime);
     if (a.initOk) {
-        initPending_ = false;
         if (wokenBy_.empty()) wokenBy_ = "the adapter's own wake-up at the first request";
     }
     if (closed_) {
@@ -296,11 +299,9 @@ void Elm327Line::wakeUp() {
     pending_.clear();
     // The session's protocol closed, so that the adapter wakes the ECU anew.
     command("ATPC", kCommandTime);
-    initPending_ = true;
     if (!fastInitKnown_) return;
     const ElmAnswer a = command("ATFI", kRequestTime);
     if (a.initOk) {
-        initPending_ = false;
         wokenBy_ = "the adapter's fast init (AT FI)";
     } else if (squeezed(a.trouble) == "?") {
         fastInitKnown_ = false;
@@ -327,9 +328,7 @@ bool Elm327Line::answersOn(platform::SerialLine& port, unsigned rate) {
         probe.command("", kCommandTime / 4);
         std::string raw;
         probe.command("ATI", kCommandTime, &raw);
-        std::transform(raw.begin(), raw.end(), raw.begin(),
-                       [](char c) { return std::toupper(static_cast<unsigned char>(c)); });
-        answers = raw.find("ELM") != std::string::npos;
+        answers = elmNamed(raw) != std::string::npos;
     }
     port.close();
     port.setPortRate(platform::kLinkBaud);

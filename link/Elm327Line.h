@@ -83,7 +83,6 @@ private:
     std::string version_;
     std::string reason_;
     bool fastInitKnown_ = true;
-    bool initPending_ = false;  // the next request makes the adapter's wake-up
     std::string wokenBy_;
     std::vector<std::uint8_t> pending_;
     std::atomic<bool> interrupted_{false};
