@@ -4,12 +4,17 @@
 // Shared by the in-process line and the pseudo-terminal peer.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <random>
 #include <vector>
 
+#include "platform/SerialLine.h"
 #include "sim/EcuModel.h"
 
 namespace sim {
@@ -77,6 +82,33 @@ struct TimedByte {
     Clock::time_point at;
     std::uint8_t byte;
 };
+
+// Reads up to max bytes from a queue of bytes with their arrival times by
+// the serial line's rules: until max came, the interval passed after a byte
+// with no further one, or the total time is out (both divided by divisor),
+// or stop() holds. The lock guards the queue; cv is told of new bytes.
+template <typename Stop>
+std::size_t readTimed(std::deque<TimedByte>& queue, std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
+                      std::uint8_t* buffer, std::size_t max, int divisor, Stop stop) {
+    using platform::ReadTimeouts;
+    const auto totalDeadline = Clock::now() + ReadTimeouts::total(max) / divisor;
+    const auto interval = std::chrono::milliseconds(ReadTimeouts::kInterval) / divisor;
+    auto intervalDeadline = Clock::time_point::max();
+    std::size_t got = 0;
+    while (got < max && !stop()) {
+        const auto now = Clock::now();
+        while (got < max && !queue.empty() && queue.front().at <= now) {
+            buffer[got++] = queue.front().byte;
+            intervalDeadline = queue.front().at + interval;
+            queue.pop_front();
+        }
+        if (got == max) break;
+        const auto deadline = std::min(totalDeadline, intervalDeadline);
+        if (now >= deadline) break;
+        cv.wait_until(lock, queue.empty() ? deadline : std::min(deadline, queue.front().at));
+    }
+    return got;
+}
 
 struct RecordedFrame {
     Clock::time_point at;

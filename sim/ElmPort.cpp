@@ -40,25 +40,8 @@ void ElmPort::write(const std::uint8_t* data, std::size_t size) {
 }
 
 std::size_t ElmPort::read(std::uint8_t* buffer, std::size_t max) {
-    using platform::ReadTimeouts;
-    const auto totalDeadline = Clock::now() + ReadTimeouts::total(max);
-    auto intervalDeadline = Clock::time_point::max();
-    std::size_t got = 0;
     std::unique_lock<std::mutex> lock(mutex_);
-    while (got < max && !interrupted_.load()) {
-        const auto now = Clock::now();
-        while (got < max && !coming_.empty() && coming_.front().at <= now) {
-            buffer[got++] = coming_.front().byte;
-            coming_.pop_front();
-            intervalDeadline = now + std::chrono::milliseconds(ReadTimeouts::kInterval);
-        }
-        if (got == max) break;
-        const auto deadline = std::min(totalDeadline, intervalDeadline);
-        if (now >= deadline) break;
-        const auto next = coming_.empty() ? deadline : std::min(deadline, coming_.front().at);
-        arrived_.wait_until(lock, next);
-    }
-    return got;
+    return readTimed(coming_, lock, arrived_, buffer, max, 1, [this] { return interrupted_.load(); });
 }
 
 void ElmPort::purgeReceive() {

@@ -124,24 +124,8 @@ std::size_t SimulatedLine::read(std::uint8_t* buffer, std::size_t max) {
         }
         return got;
     }
-    const int divisor = std::max(1, core_.options().readTimeoutDivisor);
-    const auto totalDeadline = Clock::now() + ReadTimeouts::total(max) / divisor;
-    const auto interval = std::chrono::milliseconds(ReadTimeouts::kInterval) / divisor;
-    auto intervalDeadline = Clock::time_point::max();
-    while (got < max && !interrupted_) {
-        const auto now = Clock::now();
-        while (got < max && !rx_.empty() && rx_.front().at <= now) {
-            buffer[got++] = rx_.front().byte;
-            intervalDeadline = rx_.front().at + interval;
-            rx_.pop_front();
-        }
-        if (got == max) break;
-        const auto deadline = std::min(totalDeadline, intervalDeadline);
-        if (now >= deadline) break;
-        const auto wake = rx_.empty() ? deadline : std::min(deadline, rx_.front().at);
-        cv_.wait_until(lock, wake);
-    }
-    return got;
+    return readTimed(rx_, lock, cv_, buffer, max, std::max(1, core_.options().readTimeoutDivisor),
+                     [this] { return interrupted_; });
 }
 
 void SimulatedLine::purgeReceive() {
