@@ -71,7 +71,42 @@ bool ControlWindow::isOutput(int k) {
 }
 
 ControlWindow::ControlWindow(klink::LinkCommandBlock& command, const ecu::LiveDataStore& live)
-    : command_(command), live_(live) {}
+    : WindowLogic(ui::controlWindow()), command_(command), live_(live) {
+    ui::Shown& list = show(ui::kControlList);
+    for (int k = 0; k < kEntries; ++k) list.entries.emplace_back(entryText(k));
+    list.value = 0;
+}
+
+void ControlWindow::showCaptions(Captions c) {
+    show(ui::kControlLeft).text = c.left;
+    show(ui::kControlRight).text = c.right;
+}
+
+void ControlWindow::chosen(int id, int index) {
+    if (id != ui::kControlList) return;
+    show(ui::kControlList).value = index;
+    const Choice c = choose(index);
+    show(ui::kControlList).value = c.shown;
+    if (c.confirm == Confirm::None) {
+        showCaptions(c.captions);
+        return;
+    }
+    standIn(std::make_unique<Confirmation>(command_, c.confirm == Confirm::Init));
+}
+
+void ControlWindow::pressed(int id, bool) {
+    if (id == ui::kControlLeft) left(entryShown());
+    if (id == ui::kControlRight) right(entryShown());
+}
+
+void ControlWindow::tick() {
+    if (isOutput(entryShown())) show(ui::kControlStatus).text = cp1251::toUtf8(statusText(entryShown()));
+}
+
+void ControlWindow::standInClosed() {
+    showCaptions(afterConfirmation());
+    focusOn(ui::kControlList);
+}
 
 klink::Flag& ControlWindow::flagOf(int k, Request which) {
     const Entry& e = kEntryTable[k];
@@ -173,6 +208,17 @@ std::string ControlWindow::statusText(int shown) const {
 
 void ControlWindow::closing(int shown) {
     if (isOutput(shown)) klink::post(flagOf(shown, Request::Release));
+}
+
+Confirmation::Confirmation(klink::LinkCommandBlock& command, bool initialise)
+    : WindowLogic(initialise ? ui::initialisationConfirmation() : ui::resetConfirmation()), command_(command),
+      initialise_(initialise) {}
+
+void Confirmation::pressed(int id, bool) {
+    if (answered_ || (id != ui::kYes && id != ui::kNo)) return;
+    if (id == ui::kYes) yes();
+    no();
+    askClose();
 }
 
 void Confirmation::yes() {

@@ -12,10 +12,11 @@
 
 #include "ecu/LiveData.h"
 #include "link/LinkCommandBlock.h"
+#include "logic/WindowLogic.h"
 
 namespace logic {
 
-class ControlWindow {
+class ControlWindow : public ui::WindowLogic {
 public:
     static constexpr int kEntries = 17;
     static constexpr int kResetEntry = 15;
@@ -58,7 +59,19 @@ public:
 
     int previousAction() const { return previousAction_; }
 
+    // The window: the list, the two buttons, the status line refreshed ten
+    // times a second; a reset entry's confirmation stands in for it.
+    void chosen(int id, int index) override;
+    void pressed(int id, bool on) override;
+    int tickMs() const override { return 100; }
+    void tick() override;
+    bool swallows(const ui::Chord& c) const override { return ui::controlWindowSwallows(c); }
+    void closing() override { closing(entryShown()); }
+    void standInClosed() override;
+    int entryShown() const { return shown(ui::kControlList).value; }
+
 private:
+    void showCaptions(Captions c);
     enum class Request { Report, Release };
     klink::Flag& flagOf(int k, Request which);
     void reportOnly(int k);
@@ -69,16 +82,21 @@ private:
     int previousAction_ = 0;
 };
 
-// The two confirmations in front of the reset and the initialisation.
-class Confirmation {
+// The two confirmations in front of the reset and the initialisation;
+// closed any other way than by "Да", as "Нет".
+class Confirmation : public ui::WindowLogic {
 public:
-    Confirmation(klink::LinkCommandBlock& command, bool initialise) : command_(command), initialise_(initialise) {}
+    Confirmation(klink::LinkCommandBlock& command, bool initialise);
     // "Да": the command goes out once, however often pressed; the control
     // list stands on its first entry again, whose report starts.
     void yes();
     // "Нет", or closed any other way.
     void no() { answered_ = true; }
     bool answered() const { return answered_; }
+
+    void pressed(int id, bool on) override;
+    bool swallows(const ui::Chord& c) const override { return ui::confirmationSwallows(c); }
+    void closing() override { no(); }
 
 private:
     klink::LinkCommandBlock& command_;

@@ -1,7 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logic/ErrorCodesWindow.h"
 
+#include "platform/Cp1251.h"
+
 namespace logic {
+
+ErrorCodesWindow::ErrorCodesWindow(klink::LinkCommandBlock& command, bool clearAllowed)
+    : WindowLogic(ui::errorCodesWindow()), command_(command) {
+    setClearAllowed(clearAllowed);
+    show(ui::kCodesTable).rows.resize(1);  // the header and an empty first row
+}
+
+void ErrorCodesWindow::setClearAllowed(bool allowed) {
+    clearAllowed_ = allowed;
+    show(ui::kClear).enabled = allowed;
+}
 
 std::vector<ErrorCodesWindow::Row> ErrorCodesWindow::refresh() {
     // The count and the records from one copy: the link may store a new
@@ -23,6 +36,39 @@ bool ErrorCodesWindow::clear() {
     command_.dtcReply.zero();
     klink::post(command_.dtcClearRequest);
     return true;
+}
+
+}  // namespace logic
+
+namespace logic {
+
+void ErrorCodesWindow::tick() {
+    const std::vector<Row> rows = refresh();
+    show(ui::kCount).text = std::to_string(rows.size());
+    std::vector<std::vector<ui::Cell>>& table = show(ui::kCodesTable).rows;
+    table.assign(rows.size(), std::vector<ui::Cell>(ui::codesColumns().size()));
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const Row& r = rows[k];
+        std::vector<ui::Cell>& cells = table[k];
+        cells[0].text = r.code;
+        // A code outside the table leaves the row's previous text standing.
+        if (r.text) cells[5].text = cp1251::toUtf8(*r.text);
+        cells[1].picture = static_cast<int>(r.pictures.lamp);
+        cells[2].picture = static_cast<int>(r.pictures.storage);
+        cells[3].picture = static_cast<int>(r.pictures.test);
+        cells[4].picture = static_cast<int>(r.pictures.symptom);
+    }
+}
+
+void ErrorCodesWindow::pressed(int id, bool) {
+    if (id == ui::kErrorsExit) {
+        askClose();
+    } else if (id == ui::kClear && clear()) {
+        // The first row stays as it was; the rest go, and the next refresh
+        // comes a whole period later.
+        show(ui::kCodesTable).rows = {std::vector<ui::Cell>(ui::codesColumns().size())};
+        askTimerRestart();
+    }
 }
 
 }  // namespace logic

@@ -2,7 +2,8 @@
 // What the error-codes window does, apart from any toolkit: the rows it
 // shows, read from one copy of the link's error-code reply (the count and
 // the records always from the same reply), the clear command, and what
-// closing ends.
+// closing ends; as a window: the table and count refreshed every 500 ms,
+// "Сброс" and "Выход".
 #pragma once
 
 #include <string>
@@ -10,10 +11,11 @@
 
 #include "ecu/DtcTable.h"
 #include "link/LinkCommandBlock.h"
+#include "logic/WindowLogic.h"
 
 namespace logic {
 
-class ErrorCodesWindow {
+class ErrorCodesWindow : public ui::WindowLogic {
 public:
     struct Row {
         std::string code;                 // "P  0130"
@@ -21,18 +23,24 @@ public:
         ecu::DtcStatusPictures pictures;  // lamp, storage, test, symptom
     };
 
-    explicit ErrorCodesWindow(klink::LinkCommandBlock& command) : command_(command) {}
+    explicit ErrorCodesWindow(klink::LinkCommandBlock& command, bool clearAllowed = true);
 
     // The rows of the reply the link holds now; the face refreshes every 500 ms.
     std::vector<Row> refresh();
     // A replay has nothing that could answer the clear command.
-    void setClearAllowed(bool allowed) { clearAllowed_ = allowed; }
+    void setClearAllowed(bool allowed);
     bool clearAllowed() const { return clearAllowed_; }
     // "Сброс": the codes shown are forgotten and the clear goes out once; false
     // when not allowed (nothing is posted).
     bool clear();
     // However the window closes: the codes stop being read.
-    void closing() { klink::clearFlag(command_.dtcReadRequest); }
+    void closing() override { klink::clearFlag(command_.dtcReadRequest); }
+
+    // The window: "Сброс" clears the table down to its first row (which
+    // keeps what it showed) and the codes; "Выход" closes.
+    int tickMs() const override { return 500; }
+    void tick() override;
+    void pressed(int id, bool on) override;
 
 private:
     klink::LinkCommandBlock& command_;

@@ -11,6 +11,9 @@
 
 #include "ecu/CsvTable.h"
 #include "ecu/ParameterCatalogue.h"
+#include "logic/ControlWindow.h"
+#include "logic/ErrorCodesWindow.h"
+#include "logic/SettingsWindow.h"
 #include "logic/StoredSettings.h"
 #include "platform/Cp1251.h"
 #include "platform/FileAccess.h"
@@ -223,18 +226,28 @@ bool MainWindow::press(const ui::Chord& chord) {
     return false;
 }
 
-bool MainWindow::openErrors() {
-    if (!link_) return false;
-    klink::post(linkData.command.dtcReadRequest);
-    return true;
+std::unique_ptr<ui::WindowLogic> MainWindow::openSettings() {
+    if (!begun()) return nullptr;
+    auto w = std::make_unique<SettingsWindow>(
+        store_, colourScheme, static_cast<int>(ecu::ParameterCatalogue::instance().all().size()),
+        [this] { repaintAll(); }, reportError, listPorts, portForNextStart());
+    w->open();
+    return w;
 }
 
-bool MainWindow::openControl() {
+std::unique_ptr<ui::WindowLogic> MainWindow::openErrors() {
+    if (!link_) return nullptr;
+    klink::post(linkData.command.dtcReadRequest);
+    // A replay has nothing that could answer the clear command.
+    return std::make_unique<ErrorCodesWindow>(linkData.command, canCommand_);
+}
+
+std::unique_ptr<ui::WindowLogic> MainWindow::openControl() {
     // A replay has no car to command: no actuator tests, no resets.
-    if (!link_ || !canCommand_) return false;
+    if (!link_ || !canCommand_) return nullptr;
     klink::post(linkData.command.controlActive);
     klink::post(linkData.command.actuator[0].reportRequest);
-    return true;
+    return std::make_unique<ControlWindow>(linkData.command, liveData);
 }
 
 void MainWindow::requestRepaint(display::Sampler::Repaint what) {

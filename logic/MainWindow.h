@@ -22,6 +22,7 @@
 #include "logic/PostQueue.h"
 #include "logic/SharedData.h"
 #include "logic/TesterOptions.h"
+#include "logic/WindowLogic.h"
 #include "logic/WindowTables.h"
 #include "painting/ChartReview.h"
 #include "painting/ChartView.h"
@@ -109,11 +110,12 @@ public:
     // dialog names so, the review's keys (ui::mainWindowKeys) move the
     // charts. True when it meant something here; exact modifiers only.
     bool press(const ui::Chord& chord);
-    // "Настройка", "Ошибки", "Управление": whether the window may open; the
-    // codes' reads and the control area's first report go out with it.
-    bool openSettings() const { return begun(); }
-    bool openErrors();
-    bool openControl();
+    // "Настройка", "Ошибки", "Управление": the window's logic, or none when
+    // it may not open; the codes' reads and the control area's first report
+    // go out with it.
+    std::unique_ptr<ui::WindowLogic> openSettings();
+    std::unique_ptr<ui::WindowLogic> openErrors();
+    std::unique_ptr<ui::WindowLogic> openControl();
     // Every way the program ends ("Выход", the window's close, Ctrl+C,
     // termination, hang-up): the colours are stored, open windows close
     // through their own handling, an output left on is released, the link

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 
+#include "ecu/ParameterCatalogue.h"
+#include "platform/Cp1251.h"
+
 namespace logic {
 
 namespace {
@@ -13,8 +16,9 @@ constexpr float kSliderFactor = 0.01f;
 SettingsWindow::SettingsWindow(platform::SettingsStore& store, display::ColourScheme& colours, int listSize,
                                std::function<void()> redraw, stored::ErrorReport report, PortLister listPorts,
                                std::string inUse)
-    : store_(store), colours_(colours), listSize_(listSize), redraw_(std::move(redraw)), report_(std::move(report)),
-      listPorts_(std::move(listPorts)), inUse_(std::move(inUse)) {
+    : WindowLogic(ui::settingsWindow()), store_(store), colours_(colours), listSize_(listSize),
+      redraw_(std::move(redraw)), report_(std::move(report)), listPorts_(std::move(listPorts)),
+      inUse_(std::move(inUse)) {
     if (!report_) report_ = [](const std::string&) {};
 }
 
@@ -25,6 +29,101 @@ void SettingsWindow::open() {
     port_ = stored::loadPortChoice(store_);
     if (!inUse_.empty()) port_.device = inUse_;
     refreshPorts();
+    // What the controls show.
+    std::vector<std::string> parameters;
+    for (const auto& p : ecu::ParameterCatalogue::instance().all())
+        if (static_cast<int>(parameters.size()) < listSize_) parameters.push_back(cp1251::toUtf8(p.listText));
+    for (int k = 1; k <= 5; ++k) show(ui::kParamList1 + k - 1).entries = parameters;
+    showSet();
+    showSliders();
+    showPorts();
+    show(ui::kPortList).text = port_.device;
+    show(ui::kWakeByte).value = port_.wake == platform::WakeMethod::Break ? 0 : 1;
+    show(ui::kWakeBreak).value = port_.wake == platform::WakeMethod::Break ? 1 : 0;
+    show(ui::kReconnect).value = port_.reconnect ? 1 : 0;
+    show(ui::kAdapterList).entries = adapterEntries();
+    show(ui::kAdapterList).value = adapterShown();
+    show(ui::kElmRateList).entries = rateEntries();
+    show(ui::kElmRateList).value = rateShown();
+}
+
+void SettingsWindow::showSet() {
+    for (int n = 1; n <= 12; ++n) show(ui::kSetButton1 + n - 1).value = n == downSet_ ? 1 : 0;
+    for (int k = 1; k <= 5; ++k) {
+        ui::Shown& list = show(ui::kParamList1 + k - 1);
+        list.value = listEntry(k);
+        // The closed list shows what fits; the pointer's tip, the whole entry.
+        const auto i = static_cast<std::size_t>(list.value);
+        list.tip = list.value >= 0 && i < list.entries.size() ? list.entries[i] : std::string();
+    }
+}
+
+void SettingsWindow::showSliders() {
+    for (int i = 0; i < kSliders; ++i) show(ui::kSlider1 + i).value = sliderPosition(i);
+}
+
+void SettingsWindow::showPorts() {
+    // Each port with what the system says it is; choosing one gives its path.
+    std::vector<std::string>& entries = show(ui::kPortList).entries;
+    entries.clear();
+    for (const PortChoiceEntry& p : portChoices())
+        entries.push_back(p.what.empty() ? p.path : p.path + "  —  " + p.what);
+}
+
+void SettingsWindow::pressed(int id, bool on) {
+    if (id >= ui::kSetButton1 && id < ui::kSetButton1 + 12) {
+        selectSet(id - ui::kSetButton1 + 1);
+        showSet();
+    } else if (id == ui::kColourReset) {
+        resetColours();
+        showSliders();
+    } else if ((id == ui::kWakeByte || id == ui::kWakeBreak) && on) {
+        show(ui::kWakeByte).value = id == ui::kWakeByte ? 1 : 0;
+        show(ui::kWakeBreak).value = id == ui::kWakeBreak ? 1 : 0;
+        portChanged();
+    } else if (id == ui::kReconnect) {
+        show(ui::kReconnect).value = on ? 1 : 0;
+        portChanged();
+    }
+}
+
+void SettingsWindow::chosen(int id, int index) {
+    const int list = id - ui::kParamList1 + 1;
+    if (list >= 1 && list <= 5) {
+        chooseListEntry(list, index);
+        showSet();
+    } else if (id == ui::kPortList) {
+        const std::vector<PortChoiceEntry> ports = portChoices();
+        if (index >= 0 && static_cast<std::size_t>(index) < ports.size())
+            show(ui::kPortList).text = ports[static_cast<std::size_t>(index)].path;
+        portChanged();
+    } else if (id == ui::kAdapterList || id == ui::kElmRateList) {
+        show(id).value = index;
+        portChanged();
+    }
+}
+
+void SettingsWindow::moved(int id, int position) {
+    const int slider = id - ui::kSlider1;
+    if (slider < 0 || slider >= kSliders) return;
+    moveSlider(slider, position);
+    show(id).value = sliderPosition(slider);
+}
+
+void SettingsWindow::typed(int id, const std::string& text) {
+    if (id != ui::kPortList) return;
+    show(id).text = text;
+    portChanged();
+}
+
+void SettingsWindow::tick() {
+    if (refreshPorts()) showPorts();
+}
+
+void SettingsWindow::portChanged() {
+    choosePort(shown(ui::kPortList).text,
+               shown(ui::kWakeBreak).value == 1 ? platform::WakeMethod::Break : platform::WakeMethod::SlowByte,
+               shown(ui::kReconnect).value == 1, shown(ui::kAdapterList).value, shown(ui::kElmRateList).value);
 }
 
 bool SettingsWindow::refreshPorts() {

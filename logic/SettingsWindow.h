@@ -14,13 +14,14 @@
 #include <vector>
 
 #include "logic/StoredSettings.h"
+#include "logic/WindowLogic.h"
 #include "painting/ColourScheme.h"
 #include "platform/SerialPorts.h"
 #include "platform/SettingsStore.h"
 
 namespace logic {
 
-class SettingsWindow {
+class SettingsWindow : public ui::WindowLogic {
 public:
     static constexpr int kSliders = 16;
     // listSize: entries in each list; a stored index outside them selects
@@ -76,7 +77,21 @@ public:
     int sliderPosition(int slider) const { return sliders_[static_cast<std::size_t>(slider)]; }
     const stored::PortChoice& portShown() const { return port_; }
 
+    // The window: the presets' buttons and lists, the sliders, the port tab;
+    // the ports present read again every second while it is open.
+    void pressed(int id, bool on) override;
+    void chosen(int id, int index) override;
+    void moved(int id, int position) override;
+    void typed(int id, const std::string& text) override;
+    int tickMs() const override { return 1000; }
+    void tick() override;
+
 private:
+    void showSet();
+    void showSliders();
+    void showPorts();
+    // The port tab's choice as its controls show it.
+    void portChanged();
     // Moves the sliders to the scheme's percentages; a slider that moves
     // sets its component as the user's move would.
     void slidersFromScheme();

@@ -283,7 +283,9 @@ WindowDescription makeSettingsWindow() {
     for (int n = 1; n <= 12; ++n)
         add(1, {kSetButton1 + n - 1, Kind::Toggle, keys[n - 1], {16 + 40 * (n - 1), 24, 33, 17}});
     add(1, {0, Kind::Group, "Параметры", {8, 56, 489, 217}});
-    for (int k = 1; k <= 5; ++k) add(1, {kParamList1 + k - 1, Kind::List, "", {16, 80 + 40 * (k - 1), 473, 22}});
+    // The longest entries are wider than the closed lists: the open ones show them whole.
+    for (int k = 1; k <= 5; ++k)
+        add(1, {kParamList1 + k - 1, Kind::List, "", {16, 80 + 40 * (k - 1), 473, 22}, Ink::Plain, false, 11, 560});
 
     // The colours: a box for each of the grid, the name, the value and the
     // graph, left to right name, value, graph, grid.
@@ -356,6 +358,7 @@ const WindowDescription& settingsWindow() {
 // ---- the control window and its confirmations ------------------------------
 
 const WindowDescription& controlWindow() {
+    // The small windows were laid out for Arial of 11 pixels.
     static const WindowDescription d{"Управление",
                                      201,
                                      113,
@@ -364,7 +367,9 @@ const WindowDescription& controlWindow() {
                                       {kControlStatus, Kind::StatusLine, "Выл", {10, 58, 185, 17}},
                                       {kControlLeft, Kind::Button, "Вкл", {10, 82, 57, 22}},
                                       {kControlRight, Kind::Button, "Выкл", {138, 82, 57, 22}}},
-                                     kControlList};
+                                     kControlList,
+                                     {},
+                                     11};
     return d;
 }
 
@@ -375,7 +380,7 @@ bool controlWindowSwallows(const Chord& c) {
 namespace {
 
 WindowDescription confirmation(const char* title, std::vector<Control> lines) {
-    WindowDescription d{title, 201, 113, {{0, Kind::RaisedBox, "", {0, 0, 201, 113}}}, kNo};
+    WindowDescription d{title, 201, 113, {{0, Kind::RaisedBox, "", {0, 0, 201, 113}}}, kNo, {}, 11};
     for (Control& c : lines) d.controls.push_back(c);
     d.controls.push_back({0, Kind::Label, "Вы уверены?", {64, 56, 100, 13}, Ink::Red, true});
     d.controls.push_back({kYes, Kind::Button, "Да", {8, 80, 57, 22}});

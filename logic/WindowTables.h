@@ -27,7 +27,7 @@ enum class Kind : std::uint8_t {
     StatusLine,  // a sunken line of text, centred, changed by the logic
     Button,      // a push button
     Toggle,      // a button that stays down while it is the one chosen (flat when inked)
-    List,        // a drop-down list
+    List,        // a drop-down list (data: the open list's width, 0 as the closed one)
     Table,       // the codes' table
     Picture,     // a status picture in a sunken frame (data: the picture)
     Panel,       // a drawing panel (data: its number)
@@ -58,6 +58,7 @@ struct WindowDescription {
     std::vector<Control> controls;
     int opensOn = 0;                         // the harmless control the focus is on first
     std::vector<const char*> tabNames = {};  // the pages of a window with tabs
+    int fontPixels = 0;                      // the window's font, Arial of this size (0: the system's)
     // The row with this identifier (the first row if there is none).
     const Control& byId(int id) const;
 };

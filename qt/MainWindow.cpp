@@ -19,12 +19,10 @@
 #include "painting/PanelLayout.h"
 #include "platform/Cp1251.h"
 #include "platform/Messages.h"
-#include "qt/ControlWindow.h"
+#include "qt/ChildWindow.h"
 #include "qt/Described.h"
-#include "qt/ErrorCodesWindow.h"
 #include "qt/JpegImage.h"
 #include "qt/ResolutionNotice.h"
-#include "qt/SettingsDialog.h"
 #include "qt/WindowRules.h"
 #include "qt/glpanel/TOpenGLPanel.h"
 
@@ -173,8 +171,9 @@ void MainWindow::quit(int exitCode) { QApplication::exit(exitCode); }
 // disable them) but belong to the main window, so the window manager keeps
 // them in front of it; they are centred on the screen and shown. However one
 // closes, its own close handling re-enables the main window.
-template <typename Window>
-Window* MainWindow::showChild(Window* w) {
+QWidget* MainWindow::showChild(std::unique_ptr<logic::ui::WindowLogic> logic) {
+    if (!logic) return nullptr;
+    auto* w = new ChildWindow(std::move(logic));
     centreOnScreen(w);
     QPointer<MainWindow> owner(this);
     w->onClosed = [owner] {
@@ -192,37 +191,20 @@ void MainWindow::showError(const std::string& text) {
 }
 
 QWidget* MainWindow::boxOwner() const {
-    // The window in front: an open child window, or the confirmation that
-    // stands in for the control window; else the main window.
+    // The window in front: an open child window, or the one that stands in
+    // for it; else the main window.
     for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
-        QWidget* w = *it;
+        auto* w = static_cast<ChildWindow*>(it->data());
         if (!w) continue;
-        if (auto* control = dynamic_cast<ControlWindow*>(w);
-            control && control->confirmation() && control->confirmation()->isVisible())
-            return control->confirmation();
+        if (w->standIn() && w->standIn()->isVisible()) return w->standIn();
         if (w->isVisible()) return w;
     }
     return const_cast<MainWindow*>(this);
 }
 
-QWidget* MainWindow::SettingsClick() {
-    if (!logic_.openSettings()) return nullptr;
-    return showChild(new SettingsDialog(
-        logic_.store(), logic_.colourScheme, [this] { repaintPanels(); }, logic_.reportError, logic_.listPorts,
-        logic_.portForNextStart()));
-}
-
-QWidget* MainWindow::ErrorsClick() {
-    if (!logic_.openErrors()) return nullptr;
-    auto* w = showChild(new ErrorCodesWindow(logic_.linkData.command));
-    w->setClearAllowed(logic_.canCommand());
-    return w;
-}
-
-QWidget* MainWindow::ControlClick() {
-    if (!logic_.openControl()) return nullptr;
-    return showChild(new ControlWindow(logic_.linkData.command, logic_.liveData));
-}
+QWidget* MainWindow::SettingsClick() { return showChild(logic_.openSettings()); }
+QWidget* MainWindow::ErrorsClick() { return showChild(logic_.openErrors()); }
+QWidget* MainWindow::ControlClick() { return showChild(logic_.openControl()); }
 
 bool MainWindow::take(const logic::ui::Chord& chord, bool) {
     // Not while a child window is open: the keys are the child's then.

@@ -91,8 +91,7 @@ private:
     // The window's own keys (see logic::MainWindow::press).
     bool take(const logic::ui::Chord& chord, bool repeat) override;
     void watchChartSurfaces();
-    template <typename Window>
-    Window* showChild(Window* w);
+    QWidget* showChild(std::unique_ptr<logic::ui::WindowLogic> logic);
     // Where a message box belongs: the window in front.
     QWidget* boxOwner() const;
     // The logic's face.
@@ -118,7 +117,7 @@ private:
     QPushButton* stopButton_ = nullptr;
     QPushButton* controlButton_ = nullptr;
     ResolutionNotice* notice_ = nullptr;
-    std::vector<QPointer<QWidget>> children_;
+    std::vector<QPointer<QWidget>> children_;  // the child windows opened
     bool createPosted_ = false;
     int wakeFd_ = -1;
     display::PaintStats paintStats_;

@@ -21,7 +21,7 @@
 
 #include "painting/ChartReview.h"
 #include "painting/PaintGate.h"
-#include "qt/ErrorCodesWindow.h"
+#include "qt/ChildWindow.h"
 #include "qt/MainWindow.h"
 #include "qt/glpanel/TOpenGLPanel.h"
 #include "sim/SimulatedCar.h"
@@ -137,9 +137,9 @@ TEST(ChartPaint, AReplayedDriveMovesTheChartsAndEndsWithItsLastPicture) {
     EXPECT_EQ(rig.form->ControlClick(), nullptr);
     {
         // Nothing in a recording can answer a clear either.
-        auto* codes = dynamic_cast<qtface::ErrorCodesWindow*>(rig.form->ErrorsClick());
+        auto* codes = dynamic_cast<qtface::ChildWindow*>(rig.form->ErrorsClick());
         ASSERT_NE(codes, nullptr);
-        EXPECT_FALSE(codes->resetButton()->isEnabled());
+        EXPECT_FALSE(codes->get<QPushButton>(logic::ui::kClear)->isEnabled());
         codes->close();
     }
 

@@ -22,11 +22,10 @@
 #include <unistd.h>
 
 #include "link/RecordingLine.h"
-#include "qt/Confirmation.h"
-#include "qt/ControlWindow.h"
-#include "qt/ErrorCodesWindow.h"
+#include "logic/ControlWindow.h"
+#include "logic/SettingsWindow.h"
+#include "qt/ChildWindow.h"
 #include "qt/MainWindow.h"
-#include "qt/SettingsDialog.h"
 #include "sim/SimulatedLine.h"
 #include "tests/GuiSupport.h"
 
@@ -93,32 +92,54 @@ struct Rig {
     std::vector<std::string> errors;
 };
 
-template <typename W>
-W* open(QWidget* w) {
-    auto* typed = dynamic_cast<W*>(w);
+namespace ui = logic::ui;
+using Window = qtface::ChildWindow;
+constexpr int kResetEntry = logic::ControlWindow::kResetEntry;
+constexpr int kInitEntry = logic::ControlWindow::kInitEntry;
+
+Window* open(QWidget* w) {
+    auto* typed = dynamic_cast<Window*>(w);
     EXPECT_NE(typed, nullptr);
     return typed;
+}
+QString text(Window* w, int id) { return w->get<QLabel>(id)->text(); }
+QTableWidget* table(Window* w) { return w->get<QTableWidget>(ui::kCodesTable); }
+QComboBox* list(Window* w, int id = ui::kControlList) { return w->get<QComboBox>(id); }
+// The user picks entry k of the control window's list.
+void pick(Window* w, int k) {
+    list(w)->setCurrentIndex(k);
+    w->choose(ui::kControlList, k);
+}
+const logic::SettingsWindow& settings(Window* w) { return static_cast<const logic::SettingsWindow&>(w->logic()); }
+// The confirmations showing, of the reset or of the initialisation.
+QList<Window*> confirmations(bool initialise) {
+    const ui::WindowDescription* d = initialise ? &ui::initialisationConfirmation() : &ui::resetConfirmation();
+    QList<Window*> out;
+    for (QWidget* x : QApplication::topLevelWidgets())
+        if (auto* f = dynamic_cast<Window*>(x); f && f->isVisible() && &f->logic().description() == d) out << f;
+    return out;
 }
 
 }  // namespace
 
 TEST(SettingsDialog, SetEditsAreStoredAtOnceAndReachTheChartsOnlyThroughThePresetButton) {
     Rig rig;
-    auto* dlg = open<qtface::SettingsDialog>(rig.form->SettingsClick());
+    auto* dlg = open(rig.form->SettingsClick());
     EXPECT_FALSE(rig.form->isEnabled());
-    EXPECT_EQ(dlg->tabs()->tabText(0), QStringLiteral("Ноборы параметров"));
-    EXPECT_EQ(dlg->downSet(), 1);
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(dlg->list(k)->currentIndex(), k);  // numbers 2..6
-    EXPECT_EQ(dlg->list(1)->count(), 79);
+    EXPECT_EQ(dlg->get<QTabWidget>(ui::kSettingsTabs)->tabText(0), QStringLiteral("Ноборы параметров"));
+    EXPECT_EQ(settings(dlg).downSet(), 1);
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(list(dlg, ui::kParamList1 + k - 1)->currentIndex(), k);  // numbers 2..6
+    EXPECT_EQ(list(dlg, ui::kParamList1)->count(), 79);
     // Sliders of "Сетка" show the built-in 50, 40, 10, 40.
-    EXPECT_EQ(dlg->slider(0, 0)->value(), 50);
-    EXPECT_EQ(dlg->slider(0, 3)->value(), 40);
+    EXPECT_EQ(dlg->get<QSlider>(ui::kSlider1)->value(), 50);
+    EXPECT_EQ(dlg->get<QSlider>(ui::kSlider1 + 3)->value(), 40);
 
-    dlg->SetButtonClick(5);
-    static_cast<QAbstractButton*>(dlg->findChildren<QToolButton*>()[4])->setChecked(true);
-    ASSERT_EQ(dlg->downSet(), 5);
-    dlg->list(1)->setCurrentIndex(55);
-    dlg->ListChange(1, 55);  // the user picks NMOT
+    dlg->press(ui::kSetButton1 + 4);
+    ASSERT_EQ(settings(dlg).downSet(), 5);
+    EXPECT_TRUE(dlg->get<QToolButton>(ui::kSetButton1 + 4)->isChecked());
+    EXPECT_FALSE(dlg->get<QToolButton>(ui::kSetButton1)->isChecked());
+    list(dlg, ui::kParamList1)->setCurrentIndex(55);
+    dlg->choose(ui::kParamList1, 55);  // the user picks NMOT
     platform::SettingsStore store(rig.path);
     EXPECT_EQ(store.readInt(stored::setKey(5), "diagram_1").value, 55);
     EXPECT_EQ(rig.form->logic().chartParameter[0], 2);  // unchanged until button "5"
@@ -132,12 +153,12 @@ TEST(SettingsDialog, SlidersChangeTheColoursAtOnceAndResetIsStoredOnlyByTheSyste
     const std::string settings = testsupport::tempSettingsPath();
     {
         Rig rig(settings);
-        auto* dlg = open<qtface::SettingsDialog>(rig.form->SettingsClick());
-        dlg->slider(3, 0)->setValue(0);
+        auto* dlg = open(rig.form->SettingsClick());
+        dlg->get<QSlider>(ui::kSlider1 + 3 * 4)->setValue(0);
         EXPECT_EQ(rig.form->logic().colourScheme.graphColour.r, 0.0f);
-        dlg->slider(3, 0)->setValue(100);
+        dlg->get<QSlider>(ui::kSlider1 + 3 * 4)->setValue(100);
         EXPECT_FLOAT_EQ(rig.form->logic().colourScheme.graphColour.r, 1.0f);
-        dlg->ResetClick();
+        dlg->press(ui::kColourReset);
         EXPECT_FLOAT_EQ(rig.form->logic().colourScheme.gridColour.t, 0.3f);
         EXPECT_FLOAT_EQ(rig.form->logic().colourScheme.graphColour.r, 0.45f);
         dlg->close();
@@ -149,7 +170,7 @@ TEST(SettingsDialog, SlidersChangeTheColoursAtOnceAndResetIsStoredOnlyByTheSyste
         // Opening and closing without touching a slider changes no percentage.
         store.writeInt(stored::kColourKey, "Text_B", 69);
         Rig rig(settings);
-        auto* dlg = open<qtface::SettingsDialog>(rig.form->SettingsClick());
+        auto* dlg = open(rig.form->SettingsClick());
         dlg->close();
         rig.form->close();
     }
@@ -160,22 +181,22 @@ TEST(SettingsDialog, SlidersChangeTheColoursAtOnceAndResetIsStoredOnlyByTheSyste
 TEST(ErrorCodesWindow, ShowsTheCodesAndClearsThemOnce) {
     Rig rig;
     rig.start();
-    auto* w = open<qtface::ErrorCodesWindow>(rig.form->ErrorsClick());
+    auto* w = open(rig.form->ErrorsClick());
     EXPECT_EQ(rig.form->logic().linkData.command.dtcReadRequest.load(), 1);
-    EXPECT_EQ(w->countText(), "0");
-    EXPECT_EQ(w->table()->rowCount(), 1);
-    ASSERT_TRUE(rig.until([&] { return w->countText() == "3"; }));
-    ASSERT_EQ(w->table()->rowCount(), 3);
-    EXPECT_EQ(w->table()->item(0, 0)->text(), "P  0102");
-    EXPECT_EQ(w->table()->item(0, 5)->text(),
+    EXPECT_EQ(text(w, ui::kCount), "0");
+    EXPECT_EQ(table(w)->rowCount(), 1);
+    ASSERT_TRUE(rig.until([&] { return text(w, ui::kCount) == "3"; }));
+    ASSERT_EQ(table(w)->rowCount(), 3);
+    EXPECT_EQ(table(w)->item(0, 0)->text(), "P  0102");
+    EXPECT_EQ(table(w)->item(0, 5)->text(),
               QStringLiteral("Датчик массового расхода воздуха, низкий уровень выходного сигнала"));
-    EXPECT_EQ(w->table()->item(1, 0)->text(), "P  0171");
-    EXPECT_EQ(w->table()->item(2, 5)->text(), QStringLiteral("Сбой функционирования памяти ошибок"));
+    EXPECT_EQ(table(w)->item(1, 0)->text(), "P  0171");
+    EXPECT_EQ(table(w)->item(2, 5)->text(), QStringLiteral("Сбой функционирования памяти ошибок"));
     // 0xE2: lamp, present, test completed, below minimum; 0x20: no lamp.
-    EXPECT_FALSE(w->table()->item(0, 1)->data(Qt::DecorationRole).value<QPixmap>().isNull());
-    EXPECT_TRUE(w->table()->item(1, 1)->data(Qt::DecorationRole).value<QPixmap>().isNull());
-    EXPECT_TRUE(w->table()->item(1, 4)->data(Qt::DecorationRole).value<QPixmap>().isNull());
-    EXPECT_FALSE(w->table()->item(2, 4)->data(Qt::DecorationRole).value<QPixmap>().isNull());
+    EXPECT_FALSE(table(w)->item(0, 1)->data(Qt::DecorationRole).value<QPixmap>().isNull());
+    EXPECT_TRUE(table(w)->item(1, 1)->data(Qt::DecorationRole).value<QPixmap>().isNull());
+    EXPECT_TRUE(table(w)->item(1, 4)->data(Qt::DecorationRole).value<QPixmap>().isNull());
+    EXPECT_FALSE(table(w)->item(2, 4)->data(Qt::DecorationRole).value<QPixmap>().isNull());
 
     // A code outside the table keeps the row's previous text.
     rig.line->withCore([](sim::AdapterCore& c) {
@@ -184,33 +205,33 @@ TEST(ErrorCodesWindow, ShowsTheCodesAndClearsThemOnce) {
     });
     // (Refreshed here rather than by the window's half-second timer.)
     ASSERT_TRUE(rig.until([&] {
-        w->Timer1Timer();
-        return w->table()->item(0, 0)->text() == "P  0500";
+        w->tick();
+        return table(w)->item(0, 0)->text() == "P  0500";
     }));
-    EXPECT_EQ(w->table()->item(0, 5)->text(),
+    EXPECT_EQ(table(w)->item(0, 5)->text(),
               QStringLiteral("Датчик массового расхода воздуха, низкий уровень выходного сигнала"));
 
-    w->ResetClick();
-    EXPECT_EQ(w->table()->rowCount(), 1);
-    ASSERT_TRUE(rig.until([&] { return w->countText() == "0" && w->table()->rowCount() == 0; }));
+    w->press(ui::kClear);
+    EXPECT_EQ(table(w)->rowCount(), 1);
+    ASSERT_TRUE(rig.until([&] { return text(w, ui::kCount) == "0" && table(w)->rowCount() == 0; }));
     rig.passes(3);
     EXPECT_EQ(rig.sent("83 10 F1 14 00 00 98"), 1);
-    w->ExitClick();
+    w->press(ui::kErrorsExit);
     EXPECT_EQ(rig.form->logic().linkData.command.dtcReadRequest.load(), 0);
     EXPECT_TRUE(rig.form->isEnabled());
 }
 
 TEST(ErrorCodesWindow, AGarbageReplyWithACountOf255NeverBreaksTheTable) {
     Rig rig;
-    auto* w = open<qtface::ErrorCodesWindow>(rig.form->ErrorsClick());
+    auto* w = open(rig.form->ErrorsClick());
     std::array<std::uint8_t, 1024> junk{};
     for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<std::uint8_t>(i * 73 + 11);
     junk[12] = 255;
     junk[15] = 0xFF;
     rig.form->logic().linkData.command.dtcReply.storeReceived(junk.data(), junk.size());
-    w->Timer1Timer();
-    EXPECT_EQ(w->table()->rowCount(), 255);
-    EXPECT_EQ(w->countText(), "255");
+    w->tick();
+    EXPECT_EQ(table(w)->rowCount(), 255);
+    EXPECT_EQ(text(w, ui::kCount), "255");
     w->close();  // by the frame: the read request ends all the same
     EXPECT_EQ(rig.form->logic().linkData.command.dtcReadRequest.load(), 0);
     EXPECT_TRUE(rig.form->isEnabled());
@@ -225,32 +246,29 @@ TEST(ControlWindow, AdjustmentsStepFromTheEcusValueAndPostTheirFrames) {
     });
     rig.start();
     rig.passes(2);
-    auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
-    EXPECT_EQ(w->statusText(), QStringLiteral("Выл"));
-    ASSERT_TRUE(rig.until([&] { return w->statusText() == QStringLiteral("ВЫКЛ"); }));
+    auto* w = open(rig.form->ControlClick());
+    EXPECT_EQ(text(w, ui::kControlStatus), QStringLiteral("Выл"));
+    ASSERT_TRUE(rig.until([&] { return text(w, ui::kControlStatus) == QStringLiteral("ВЫКЛ"); }));
     EXPECT_EQ(rig.form->logic().linkData.command.controlActive.load(), 1);
 
-    w->list()->setCurrentIndex(12);
-    w->ComboBox1Change(12);  // "Регулятор ХХ"
-    EXPECT_EQ(w->leftButton()->text(), QStringLiteral("+1 шаг"));
-    EXPECT_TRUE(rig.until([&] { return w->statusText() == QStringLiteral("100  Шаг"); }));
-    w->LeftClick();
+    pick(w, 12);  // "Регулятор ХХ"
+    EXPECT_EQ(w->get<QPushButton>(ui::kControlLeft)->text(), QStringLiteral("+1 шаг"));
+    EXPECT_TRUE(rig.until([&] { return text(w, ui::kControlStatus) == QStringLiteral("100  Шаг"); }));
+    w->press(ui::kControlLeft);
     ASSERT_TRUE(rig.until([&] { return rig.sent("84 10 F1 30 41 07 65 62") == 1; }));
-    EXPECT_TRUE(rig.until([&] { return w->statusText() == QStringLiteral("101  Шаг"); }));
+    EXPECT_TRUE(rig.until([&] { return text(w, ui::kControlStatus) == QStringLiteral("101  Шаг"); }));
     // LID 01 was released when the selection moved on.
     EXPECT_EQ(rig.sent("83 10 F1 30 01 00 B5"), 1);
 
-    w->list()->setCurrentIndex(13);
-    w->ComboBox1Change(13);  // "Обороты ХХ" at 85: 850 rpm
-    EXPECT_TRUE(rig.until([&] { return w->statusText() == QStringLiteral("850   Об."); }));
-    w->RightClick();
+    pick(w, 13);  // "Обороты ХХ" at 85: 850 rpm
+    EXPECT_TRUE(rig.until([&] { return text(w, ui::kControlStatus) == QStringLiteral("850   Об."); }));
+    w->press(ui::kControlRight);
     ASSERT_TRUE(rig.until([&] { return rig.sent("84 10 F1 30 42 07 54 52") == 1; }));
 
-    w->list()->setCurrentIndex(14);
-    w->ComboBox1Change(14);  // the purge valve starts at 0
-    w->RightClick();
+    pick(w, 14);  // the purge valve starts at 0
+    w->press(ui::kControlRight);
     ASSERT_TRUE(rig.until([&] { return rig.sent("84 10 F1 30 43 07 00 FF") == 1; }));
-    for (int i = 0; i < 105; ++i) w->LeftClick();
+    for (int i = 0; i < 105; ++i) w->press(ui::kControlLeft);
     EXPECT_EQ(rig.form->logic().linkData.command.adjust[2].adjustValue.load(), 100);
     w->close();
 }
@@ -258,10 +276,9 @@ TEST(ControlWindow, AdjustmentsStepFromTheEcusValueAndPostTheirFrames) {
 TEST(ControlWindow, SelectionReportsExactlyOneOutputAndClosingReleasesIt) {
     Rig rig;
     rig.start();
-    auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
+    auto* w = open(rig.form->ControlClick());
     auto& cmd = rig.form->logic().linkData.command;
-    w->list()->setCurrentIndex(1);
-    w->ComboBox1Change(1);  // "Форсунка 2"
+    pick(w, 1);  // "Форсунка 2"
     EXPECT_EQ(cmd.actuator[0].releaseRequest.load() + rig.sent("83 10 F1 30 01 00 B5"), 1);
     int reported = 0;
     for (auto& a : cmd.actuator) reported += a.reportRequest.load();
@@ -269,16 +286,14 @@ TEST(ControlWindow, SelectionReportsExactlyOneOutputAndClosingReleasesIt) {
     EXPECT_EQ(reported, 1);
     EXPECT_EQ(cmd.actuator[1].reportRequest.load(), 1);
 
-    w->list()->setCurrentIndex(5);
-    w->ComboBox1Change(5);  // "Зажигание 2-3": no off
+    pick(w, 5);  // "Зажигание 2-3": no off
     const auto before = rig.frames().size();
-    w->RightClick();
+    w->press(ui::kControlRight);
     rig.passes(2);
     const auto after = rig.frames();  // one copy: the link goes on sending
     for (std::size_t i = before; i < after.size(); ++i) EXPECT_NE(after[i], "84 10 F1 30 06 06 00 BD");
 
-    w->list()->setCurrentIndex(10);
-    w->ComboBox1Change(10);  // "Реле стартера"
+    pick(w, 10);  // "Реле стартера"
     w->close();
     EXPECT_TRUE(rig.form->isEnabled());
     ASSERT_TRUE(rig.until([&] { return rig.sent("83 10 F1 30 0E 00 C2") == 1; }));
@@ -288,32 +303,26 @@ TEST(ControlWindow, SelectionReportsExactlyOneOutputAndClosingReleasesIt) {
 TEST(Confirmations, ResetYesSendsOnceAndInitialisationNoSendsNothing) {
     Rig rig;
     auto& cmd = rig.form->logic().linkData.command;
-    auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
-    w->list()->setCurrentIndex(qtface::ControlWindow::kResetEntry);
-    w->ComboBox1Change(qtface::ControlWindow::kResetEntry);
+    auto* w = open(rig.form->ControlClick());
+    pick(w, kResetEntry);
     EXPECT_FALSE(w->isVisible());
-    EXPECT_EQ(w->list()->currentIndex(), 0);
+    EXPECT_EQ(list(w)->currentIndex(), 0);
     for (auto& a : cmd.actuator) EXPECT_EQ(a.reportRequest.load(), 0);
-    QList<qtface::ResetConfirmation*> reset;
-    for (QWidget* x : QApplication::topLevelWidgets())
-        if (auto* f = dynamic_cast<qtface::ResetConfirmation*>(x); f && f->isVisible()) reset << f;
+    const QList<Window*> reset = confirmations(false);
     ASSERT_EQ(reset.size(), 1);
-    reset[0]->YesClick();
+    reset[0]->press(ui::kYes);
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(w->leftButton()->text(), QStringLiteral("Вкл"));
+    EXPECT_EQ(w->get<QPushButton>(ui::kControlLeft)->text(), QStringLiteral("Вкл"));
     EXPECT_EQ(cmd.actuator[0].reportRequest.load(), 1);
     // A second "Да" before any pass posts nothing more.
-    w->ComboBox1Change(qtface::ControlWindow::kResetEntry);
-    for (QWidget* x : QApplication::topLevelWidgets())
-        if (auto* f = dynamic_cast<qtface::ResetConfirmation*>(x); f && f->isVisible()) f->YesClick();
+    pick(w, kResetEntry);
+    for (Window* f : confirmations(false)) f->press(ui::kYes);
     rig.start();
     rig.passes(3);
     EXPECT_EQ(rig.sent("82 10 F1 11 01 95"), 1);
 
-    w->ComboBox1Change(qtface::ControlWindow::kInitEntry);
-    for (QWidget* x : QApplication::topLevelWidgets())
-        if (auto* f = dynamic_cast<qtface::InitialisationConfirmation*>(x); f && f->isVisible())
-            f->close();  // the frame: as "Нет"
+    pick(w, kInitEntry);
+    for (Window* f : confirmations(true)) f->close();  // the frame: as "Нет"
     EXPECT_TRUE(w->isVisible());
     int reported = 0;
     for (auto& a : cmd.actuator) reported += a.reportRequest.load();
@@ -365,14 +374,6 @@ bool windowManagerRuns() {
     return QProcess::execute("sh", {"-c", "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"}) == 0;
 }
 
-template <typename W>
-QList<W*> visible() {
-    QList<W*> out;
-    for (QWidget* x : QApplication::topLevelWidgets())
-        if (auto* f = dynamic_cast<W*>(x); f && f->isVisible()) out << f;
-    return out;
-}
-
 }  // namespace
 
 TEST(WaysOut, EscapeInTheErrorCodesWindowEndsTheReadsAndFreesTheMainWindow) {
@@ -401,11 +402,10 @@ TEST(WaysOut, EscapeOrAltF4InTheControlWindowReleasesTheOutputUnderTest) {
     int released = 0;
     for (const char* key : keys) {
         SCOPED_TRACE(key);
-        auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
-        w->list()->setCurrentIndex(7);
-        w->ComboBox1Change(7);  // "Реле вентилятора 1"
-        w->LeftClick();
-        QPointer<qtface::ControlWindow> guard(w);
+        auto* w = open(rig.form->ControlClick());
+        pick(w, 7);  // "Реле вентилятора 1"
+        w->press(ui::kControlLeft);
+        QPointer<Window> guard(w);
         pressKey(w, key);
         ASSERT_TRUE(rig.until([&] { return guard.isNull() || !guard->isVisible(); }));
         EXPECT_TRUE(rig.form->isEnabled());
@@ -430,26 +430,25 @@ TEST(WaysOut, EscapeInAConfirmationIsNoAndTheEntryShownCanBeReportedAgain) {
     Rig rig;
     rig.start();
     auto& cmd = rig.form->logic().linkData.command;
-    auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
-    w->list()->setCurrentIndex(qtface::ControlWindow::kResetEntry);
-    w->ComboBox1Change(qtface::ControlWindow::kResetEntry);
-    ASSERT_EQ(visible<qtface::ResetConfirmation>().size(), 1);
-    pressKey(visible<qtface::ResetConfirmation>()[0], "Escape");
-    ASSERT_TRUE(rig.until([&] { return visible<qtface::ResetConfirmation>().empty() && w->isVisible(); }));
+    auto* w = open(rig.form->ControlClick());
+    pick(w, kResetEntry);
+    ASSERT_EQ(confirmations(false).size(), 1);
+    pressKey(confirmations(false)[0], "Escape");
+    ASSERT_TRUE(rig.until([&] { return confirmations(false).empty() && w->isVisible(); }));
     EXPECT_FALSE(rig.form->isEnabled());  // the control window is still open
-    EXPECT_EQ(w->leftButton()->text(), QStringLiteral("Вкл"));
+    EXPECT_EQ(w->get<QPushButton>(ui::kControlLeft)->text(), QStringLiteral("Вкл"));
     rig.passes(2);
     EXPECT_EQ(rig.sent(frameHex(rig.form->logic().link().catalogue().ecuReset)), 0);
     EXPECT_EQ(cmd.actuator[0].reportRequest.load(), 0);
 
     // "Форсунка 1" is shown as selected; choosing it starts its report.
-    w->ComboBox1Change(0);
+    pick(w, 0);
     EXPECT_EQ(cmd.actuator[0].reportRequest.load(), 1);
     const std::string report = frameHex(rig.form->logic().link().catalogue().actuator[0].report);
     const int before = rig.sent(report);
     ASSERT_TRUE(rig.until([&] { return rig.sent(report) > before; }));
 
-    QPointer<qtface::ControlWindow> guard(w);
+    QPointer<Window> guard(w);
     pressKey(w, "Escape");
     ASSERT_TRUE(rig.until([&] { return guard.isNull() || !guard->isVisible(); }));
     EXPECT_TRUE(rig.form->isEnabled());
@@ -458,13 +457,12 @@ TEST(WaysOut, EscapeInAConfirmationIsNoAndTheEntryShownCanBeReportedAgain) {
 TEST(WaysOut, TheProgramsEndClosesEveryWindowAndReleasesTheOutputFirst) {
     Rig rig;
     rig.start();
-    auto* w = open<qtface::ControlWindow>(rig.form->ControlClick());
-    w->list()->setCurrentIndex(9);
-    w->ComboBox1Change(9);                                  // "Реле кондиционера"
-    w->ComboBox1Change(qtface::ControlWindow::kInitEntry);  // a confirmation stands in front
-    ASSERT_EQ(visible<qtface::InitialisationConfirmation>().size(), 1);
-    QPointer<qtface::ControlWindow> control(w);
-    QPointer<qtface::InitialisationConfirmation> confirmation(visible<qtface::InitialisationConfirmation>()[0]);
+    auto* w = open(rig.form->ControlClick());
+    pick(w, 9);           // "Реле кондиционера"
+    pick(w, kInitEntry);  // a confirmation stands in front
+    ASSERT_EQ(confirmations(true).size(), 1);
+    QPointer<Window> control(w);
+    QPointer<Window> confirmation(confirmations(true)[0]);
     rig.form->ExitClick();
     EXPECT_TRUE(control.isNull() || !control->isVisible());
     EXPECT_TRUE(confirmation.isNull() || !confirmation->isVisible());
@@ -474,8 +472,8 @@ TEST(WaysOut, TheProgramsEndClosesEveryWindowAndReleasesTheOutputFirst) {
 
     Rig second;
     second.start();
-    auto* codes = open<qtface::ErrorCodesWindow>(second.form->ErrorsClick());
-    QPointer<qtface::ErrorCodesWindow> guard(codes);
+    auto* codes = open(second.form->ErrorsClick());
+    QPointer<Window> guard(codes);
     second.form->close();
     EXPECT_TRUE(guard.isNull() || !guard->isVisible());
     EXPECT_EQ(second.form->logic().linkData.command.dtcReadRequest.load(), 0);
@@ -483,11 +481,11 @@ TEST(WaysOut, TheProgramsEndClosesEveryWindowAndReleasesTheOutputFirst) {
 
 TEST(SettingsDialog, ControlsSitInsideTheirGroupFramesAndTheOpenListShowsWholeEntries) {
     Rig rig;
-    auto* dlg = open<qtface::SettingsDialog>(rig.form->SettingsClick());
-    for (int tab = 0; tab < dlg->tabs()->count(); ++tab) {
-        dlg->tabs()->setCurrentIndex(tab);
+    auto* dlg = open(rig.form->SettingsClick());
+    for (int tab = 0; tab < dlg->get<QTabWidget>(ui::kSettingsTabs)->count(); ++tab) {
+        dlg->get<QTabWidget>(ui::kSettingsTabs)->setCurrentIndex(tab);
         QTest::qWait(20);
-        QWidget* page = dlg->tabs()->widget(tab);
+        QWidget* page = dlg->get<QTabWidget>(ui::kSettingsTabs)->widget(tab);
         for (QGroupBox* box : page->findChildren<QGroupBox*>()) {
             QStyleOptionGroupBox opt;
             opt.initFrom(box);
@@ -510,7 +508,7 @@ TEST(SettingsDialog, ControlsSitInsideTheirGroupFramesAndTheOpenListShowsWholeEn
         }
     }
     for (int k = 1; k <= 5; ++k) {
-        QComboBox* list = dlg->list(k);
+        QComboBox* list = ::list(dlg, ui::kParamList1 + k - 1);
         EXPECT_GE(list->view()->minimumWidth(), list->view()->sizeHintForColumn(0));
         // The closed list shows a long text whole ("...после катализатора" was cut).
         QStyleOptionComboBox opt;
@@ -525,7 +523,8 @@ TEST(SettingsDialog, ControlsSitInsideTheirGroupFramesAndTheOpenListShowsWholeEn
         const int fzakats = list->findText(QStringLiteral("FZAKATS"), Qt::MatchContains);
         ASSERT_GE(fzakats, 0);
         EXPECT_GT(list->fontMetrics().horizontalAdvance(list->itemText(fzakats)), room);
-        list->setCurrentIndex(fzakats);
+        dlg->choose(ui::kParamList1 + k - 1, fzakats);  // as the user does
+        EXPECT_EQ(list->currentIndex(), fzakats);
         EXPECT_EQ(list->toolTip(), list->itemText(fzakats));
     }
     dlg->close();
@@ -533,7 +532,7 @@ TEST(SettingsDialog, ControlsSitInsideTheirGroupFramesAndTheOpenListShowsWholeEn
 
 TEST(ErrorCodesWindow, CountAndRecordsComeFromTheSameReply) {
     Rig rig;
-    auto* w = open<qtface::ErrorCodesWindow>(rig.form->ErrorsClick());
+    auto* w = open(rig.form->ErrorsClick());
     // Two replies the link might store one after the other: two codes of
     // 01 xx, or five of 02 xx.
     auto reply = [](std::uint8_t count, std::uint8_t high) {
@@ -556,9 +555,9 @@ TEST(ErrorCodesWindow, CountAndRecordsComeFromTheSameReply) {
     });
     int mixed = 0;
     for (int i = 0; i < 3000; ++i) {
-        w->Timer1Timer();
-        const int rows = w->table()->rowCount();
-        const QTableWidgetItem* cell = rows > 0 ? w->table()->item(0, 0) : nullptr;
+        w->tick();
+        const int rows = table(w)->rowCount();
+        const QTableWidgetItem* cell = rows > 0 ? table(w)->item(0, 0) : nullptr;
         if (!cell) continue;  // before the first reply
         const QString first = cell->text();
         if ((rows == 2) != (first == QStringLiteral("P  0100"))) ++mixed;
@@ -593,30 +592,29 @@ TEST(Keys, EnterAndSpaceWhereEachWindowOpensSendNothingToTheCar) {
     rig.start();
     const auto& cat = rig.form->logic().link().catalogue();
     {
-        QPointer<qtface::ErrorCodesWindow> codes = open<qtface::ErrorCodesWindow>(rig.form->ErrorsClick());
+        QPointer<Window> codes = open(rig.form->ErrorsClick());
         for (const char* key : {"Return", "KP_Enter", "space"}) pressKey(codes, key);
-        EXPECT_EQ(QApplication::focusWidget(), codes->table());
+        EXPECT_EQ(QApplication::focusWidget(), table(codes));
         rig.passes(2);
         EXPECT_EQ(rig.sent(frameHex(cat.dtcClear)), 0);
         codes->close();
     }
-    QPointer<qtface::ControlWindow> control = open<qtface::ControlWindow>(rig.form->ControlClick());
+    QPointer<Window> control = open(rig.form->ControlClick());
     // "Реле стартера" chosen with the arrow keys, then Enter.
     for (int k = 0; k < 10; ++k) pressKey(control, "Down");
-    ASSERT_EQ(control->list()->currentIndex(), 10);
+    ASSERT_EQ(list(control)->currentIndex(), 10);
     pressKey(control, "Return");
     pressKey(control, "KP_Enter");
-    EXPECT_EQ(QApplication::focusWidget(), control->list());
+    EXPECT_EQ(QApplication::focusWidget(), list(control));
     rig.passes(2);
     EXPECT_EQ(rig.sent(frameHex(cat.actuator[10].on)), 0);
     EXPECT_GE(rig.sent(frameHex(cat.actuator[10].report)), 1);
 
     // The reset's confirmation opens on "Нет": Enter or Space answer "Нет".
     for (const char* key : {"Return", "space"}) {
-        control->list()->setCurrentIndex(qtface::ControlWindow::kResetEntry);
-        control->ComboBox1Change(qtface::ControlWindow::kResetEntry);
-        ASSERT_EQ(visible<qtface::ResetConfirmation>().size(), 1);
-        QPointer<qtface::ResetConfirmation> confirmation = visible<qtface::ResetConfirmation>()[0];
+        pick(control, kResetEntry);
+        ASSERT_EQ(confirmations(false).size(), 1);
+        QPointer<Window> confirmation = confirmations(false)[0];
         pressKey(confirmation, key);
         ASSERT_TRUE(rig.until([&] { return confirmation.isNull() || !confirmation->isVisible(); })) << key;
         ASSERT_TRUE(rig.until([&] { return control && control->isVisible(); }));
@@ -625,9 +623,8 @@ TEST(Keys, EnterAndSpaceWhereEachWindowOpensSendNothingToTheCar) {
     EXPECT_EQ(rig.sent(frameHex(cat.ecuReset)), 0);
 
     // A focused button is pressed by Enter, as a user expects.
-    control->list()->setCurrentIndex(7);
-    control->ComboBox1Change(7);  // "Реле вентилятора 1"
-    control->leftButton()->setFocus();
+    pick(control, 7);  // "Реле вентилятора 1"
+    control->get<QPushButton>(ui::kControlLeft)->setFocus();
     pressKey(control, "Return");
     ASSERT_TRUE(rig.until([&] { return rig.sent(frameHex(cat.actuator[7].on)) == 1; }));
     control->close();
@@ -683,25 +680,24 @@ TEST(Keys, EveryWindowAsDescribedAndNoArrowHomeOrEndReachesAConfirmation) {
     QPointer<QWidget> settings = rig.form->SettingsClick();
     EXPECT_EQ(testsupport::laidOutAsDescribed(settings, logic::ui::settingsWindow()), "");
     settings->close();
-    QPointer<qtface::ErrorCodesWindow> codes = open<qtface::ErrorCodesWindow>(rig.form->ErrorsClick());
+    QPointer<Window> codes = open(rig.form->ErrorsClick());
     EXPECT_EQ(testsupport::laidOutAsDescribed(codes, logic::ui::errorCodesWindow()), "");
     pressKey(codes, "Tab");
-    EXPECT_EQ(QApplication::focusWidget(), codes->resetButton());
+    EXPECT_EQ(QApplication::focusWidget(), codes->get<QPushButton>(ui::kClear));
     codes->close();
 
-    QPointer<qtface::ControlWindow> control = open<qtface::ControlWindow>(rig.form->ControlClick());
+    QPointer<Window> control = open(rig.form->ControlClick());
     EXPECT_EQ(testsupport::laidOutAsDescribed(control, logic::ui::controlWindow()), "");
     for (const char* key : {"End", "Next", "Home", "Prior"}) pressKey(control, key);
-    EXPECT_EQ(control->list()->currentIndex(), 0);
-    EXPECT_TRUE(visible<qtface::ResetConfirmation>().isEmpty());
-    EXPECT_TRUE(visible<qtface::InitialisationConfirmation>().isEmpty());
+    EXPECT_EQ(list(control)->currentIndex(), 0);
+    EXPECT_TRUE(confirmations(false).isEmpty());
+    EXPECT_TRUE(confirmations(true).isEmpty());
 
-    for (const int entry : {qtface::ControlWindow::kResetEntry, qtface::ControlWindow::kInitEntry}) {
-        control->list()->setCurrentIndex(entry);
-        control->ComboBox1Change(entry);
-        QPointer<QWidget> confirmation = control->confirmation();
+    for (const int entry : {kResetEntry, kInitEntry}) {
+        pick(control, entry);
+        QPointer<QWidget> confirmation = control->standIn();
         ASSERT_TRUE(confirmation);
-        EXPECT_EQ(testsupport::laidOutAsDescribed(confirmation, entry == qtface::ControlWindow::kResetEntry
+        EXPECT_EQ(testsupport::laidOutAsDescribed(confirmation, entry == kResetEntry
                                                                     ? logic::ui::resetConfirmation()
                                                                     : logic::ui::initialisationConfirmation()),
                   "");
@@ -738,7 +734,7 @@ TEST(WindowOrder, AClickOnTheMainWindowLeavesTheOpenWindowInFront) {
     // A box raised while the settings dialog is open (a store that cannot
     // be written, say) belongs to the dialog: over it, and it over the main
     // window, however the main window is clicked.
-    auto* dlg = open<qtface::SettingsDialog>(rig.form->SettingsClick());
+    auto* dlg = open(rig.form->SettingsClick());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg, 5000 * testsupport::slowdown()));
     bool checked = false;
     QTimer finder;

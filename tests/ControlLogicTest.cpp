@@ -128,3 +128,53 @@ TEST(ErrorCodesLogic, RowsComeFromTheReplyAndTheClearGoesOutOnlyWhereAllowed) {
     window.closing();
     EXPECT_EQ(command.dtcReadRequest.load(), 0);
 }
+
+// Both windows as a face drives them, by their controls' identifiers.
+TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToTheFirstRow) {
+    namespace ui = logic::ui;
+    Rig r;
+    r.window.chosen(ui::kControlList, 12);  // "Регулятор ХХ"
+    EXPECT_EQ(r.window.shown(ui::kControlLeft).text, "+1 шаг");
+    r.window.tick();
+    EXPECT_EQ(r.window.shown(ui::kControlStatus).text, "0  Шаг");
+    EXPECT_EQ(r.window.takeStandIn(), nullptr);
+    r.window.chosen(ui::kControlList, ControlWindow::kResetEntry);
+    EXPECT_EQ(r.window.shown(ui::kControlList).value, 0);
+    std::unique_ptr<ui::WindowLogic> confirmation = r.window.takeStandIn();
+    ASSERT_NE(confirmation, nullptr);
+    EXPECT_EQ(&confirmation->description(), &ui::resetConfirmation());
+    EXPECT_TRUE(confirmation->swallows(ui::key(ui::Key::Right)));
+    confirmation->pressed(ui::kYes, true);
+    confirmation->pressed(ui::kYes, true);
+    EXPECT_TRUE(confirmation->takeClose());
+    confirmation->closing();
+    EXPECT_EQ(r.command.ecuResetRequest.load(), 1);
+    r.window.standInClosed();
+    EXPECT_EQ(r.window.shown(ui::kControlLeft).text, "Вкл");
+    EXPECT_EQ(r.window.takeFocus(), ui::kControlList);
+
+    std::array<std::uint8_t, 19> reply{};
+    reply[12] = 2;
+    reply[13] = 0x01;
+    reply[14] = 0x30;
+    reply[15] = 0xA0;
+    reply[16] = 0xFE;
+    reply[17] = 0xDC;
+    r.command.dtcReply.storeReceived(reply.data(), reply.size());
+    logic::ErrorCodesWindow codes(r.command, false);
+    EXPECT_FALSE(codes.shown(ui::kClear).enabled);
+    codes.setClearAllowed(true);
+    codes.tick();
+    EXPECT_EQ(codes.shown(ui::kCount).text, "2");
+    const auto& rows = codes.shown(ui::kCodesTable).rows;
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][0].text, "P  0130");
+    EXPECT_FALSE(rows[1][5].text.has_value());  // outside the table: the row's text stays
+    codes.pressed(ui::kClear, true);
+    ASSERT_EQ(codes.shown(ui::kCodesTable).rows.size(), 1u);
+    EXPECT_FALSE(codes.shown(ui::kCodesTable).rows[0][0].text.has_value());  // the first row keeps its contents
+    EXPECT_TRUE(codes.takeTimerRestart());
+    EXPECT_EQ(r.command.dtcClearRequest.load(), 1);
+    codes.pressed(ui::kErrorsExit, true);
+    EXPECT_TRUE(codes.takeClose());
+}

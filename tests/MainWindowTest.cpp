@@ -23,8 +23,8 @@
 
 #include "ecu/ParameterCatalogue.h"
 #include "platform/SerialPorts.h"
+#include "qt/ChildWindow.h"
 #include "qt/MainWindow.h"
-#include "qt/SettingsDialog.h"
 #include "qt/glpanel/TOpenGLPanel.h"
 #include "sim/PtyPeer.h"
 #include "sim/SimulatedLine.h"
@@ -311,17 +311,17 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
     const std::string root = testsupport::tempDir();
     std::filesystem::create_directories(root + "/dev");
     form.logic().listPorts = [root] { return platform::listSerialPorts(root + "/dev", root + "/sys"); };
-    auto* dlg = dynamic_cast<qtface::SettingsDialog*>(form.SettingsClick());
+    auto* dlg = dynamic_cast<qtface::ChildWindow*>(form.SettingsClick());
     ASSERT_NE(dlg, nullptr);
-    EXPECT_EQ(dlg->portList()->count(), 0);
+    EXPECT_EQ(dlg->get<QComboBox>(logic::ui::kPortList)->count(), 0);
     const std::string adapter = root + "/dev/ttyUSB5";
     std::filesystem::create_symlink(peer.slavePath(), adapter);
     ASSERT_TRUE(waitUntil([&] {
         QTest::qWait(10);
-        return dlg->portList()->count() == 1;
+        return dlg->get<QComboBox>(logic::ui::kPortList)->count() == 1;
     }));
-    emit dlg->portList()->activated(0);
-    EXPECT_EQ(dlg->portList()->currentText().toStdString(), adapter);
+    emit dlg->get<QComboBox>(logic::ui::kPortList)->activated(0);
+    EXPECT_EQ(dlg->get<QComboBox>(logic::ui::kPortList)->currentText().toStdString(), adapter);
     dlg->close();
     EXPECT_EQ(stored::loadPortChoice(platform::SettingsStore(opt.settingsPath)).device, adapter);
 
@@ -346,12 +346,12 @@ TEST(MainWindow, AnElm327ChosenOnThePortTabKeepsWhatAKLineAdapterGives) {
         form.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&form, 5000 * testsupport::slowdown()));
         if (chooseElm) {
-            auto* dlg = dynamic_cast<qtface::SettingsDialog*>(form.SettingsClick());
+            auto* dlg = dynamic_cast<qtface::ChildWindow*>(form.SettingsClick());
             EXPECT_NE(dlg, nullptr);
             if (!dlg) return std::vector<std::string>{};
-            EXPECT_EQ(dlg->adapterList()->currentText(), QStringLiteral("K-line"));
-            dlg->adapterList()->setCurrentIndex(1);
-            emit dlg->adapterList()->activated(1);
+            EXPECT_EQ(dlg->get<QComboBox>(logic::ui::kAdapterList)->currentText(), QStringLiteral("K-line"));
+            dlg->get<QComboBox>(logic::ui::kAdapterList)->setCurrentIndex(1);
+            emit dlg->get<QComboBox>(logic::ui::kAdapterList)->activated(1);
             dlg->close();
             EXPECT_EQ(stored::loadPortChoice(platform::SettingsStore(opt.settingsPath)).adapter,
                       platform::AdapterKind::Elm327);

@@ -166,6 +166,45 @@ TEST(SettingsWindow, ThePortListIsReadAgainAndOffersEachPortsStableName) {
     EXPECT_EQ(w.portChoices().size(), 1u);
 }
 
+// The port tab as a face drives it: by the controls' identifiers, and what
+// each control shows afterwards.
+TEST(SettingsWindow, ThePortTabsControlsStoreWhatTheyShow) {
+    namespace ui = logic::ui;
+    Rig rig;
+    std::vector<platform::SerialPortEntry> present = {
+        {"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI-if00", "FT232R USB UART (ftdi_sio)"}};
+    logic::SettingsWindow w(
+        rig.store, rig.colours, 79, [] {}, rig.report(), [&present] { return present; });
+    w.open();
+    EXPECT_EQ(w.shown(ui::kPortList).entries,
+              std::vector<std::string>{"/dev/serial/by-id/usb-FTDI-if00  —  FT232R USB UART (ftdi_sio)"});
+    EXPECT_EQ(w.shown(ui::kParamList1).entries.size(), 79u);
+    EXPECT_EQ(w.shown(ui::kSetButton1).value, 1);
+    w.takeChanged();
+    w.chosen(ui::kPortList, 0);  // the entry says what the port is; its path is chosen
+    EXPECT_EQ(w.shown(ui::kPortList).text, "/dev/serial/by-id/usb-FTDI-if00");
+    EXPECT_EQ(stored::loadPortChoice(rig.store).device, "/dev/serial/by-id/usb-FTDI-if00");
+    w.pressed(ui::kWakeBreak, true);
+    w.pressed(ui::kReconnect, false);
+    w.chosen(ui::kAdapterList, 1);
+    w.typed(ui::kPortList, "  tcp:192.168.0.10:35000 ");
+    const stored::PortChoice c = stored::loadPortChoice(rig.store);
+    EXPECT_EQ(c.device, "tcp:192.168.0.10:35000");
+    EXPECT_EQ(c.wake, platform::WakeMethod::Break);
+    EXPECT_FALSE(c.reconnect);
+    EXPECT_EQ(c.adapter, platform::AdapterKind::Elm327);
+    EXPECT_EQ(w.shown(ui::kWakeByte).value, 0);
+    EXPECT_EQ(w.takeChanged(),
+              (std::vector<int>{ui::kPortList, ui::kWakeByte, ui::kWakeBreak, ui::kReconnect, ui::kAdapterList}));
+    // A preset's button shows its lists, each with its whole entry as the tip.
+    rig.store.writeInt(stored::setKey(4), "diagram_3", 78);
+    w.pressed(ui::kSetButton1 + 3, true);
+    EXPECT_EQ(w.shown(ui::kSetButton1).value, 0);
+    EXPECT_EQ(w.shown(ui::kSetButton1 + 3).value, 1);
+    EXPECT_EQ(w.shown(ui::kParamList1 + 2).value, 78);
+    EXPECT_EQ(w.shown(ui::kParamList1 + 2).tip, w.shown(ui::kParamList1 + 2).entries[78]);
+}
+
 // The cursors' colour: its default written where a user can find it, a
 // stored one read, a value out of range left at the default.
 TEST(StoredSettings, TheCursorColourIsStoredWithAVisibleDefaultAndReadBack) {

@@ -48,11 +48,11 @@ HWND make(HWND window, const Control& c, bool paintedLabels, bool group) {
     switch (c.kind) {
         case Kind::Button:
             // Coloured or bold captions need a button drawn by the window.
-            return makeButton(window, Described::kIdBase + c.id, text.c_str(), r.x, r.y, r.width, r.height,
-                              c.ink != Ink::Plain || c.bold);
+            return control(window, L"BUTTON", text.c_str(),
+                           WS_TABSTOP | (c.ink != Ink::Plain || c.bold ? BS_OWNERDRAW : BS_PUSHBUTTON), c.id, r);
         case Kind::Toggle:
             if (c.ink != Ink::Plain)
-                return makeButton(window, Described::kIdBase + c.id, text.c_str(), r.x, r.y, r.width, r.height, true);
+                return control(window, L"BUTTON", text.c_str(), WS_TABSTOP | BS_OWNERDRAW, c.id, r);
             return control(window, L"BUTTON", text.c_str(), WS_TABSTOP | BS_AUTORADIOBUTTON | BS_PUSHLIKE | starts,
                            c.id, r);
         case Kind::Radio: {
@@ -79,16 +79,15 @@ HWND make(HWND window, const Control& c, bool paintedLabels, bool group) {
         case Kind::Label:
         case Kind::StatusLine: {
             if (paintedLabels && c.kind == Kind::Label) return nullptr;
-            HWND l = makeLabel(window, text.c_str(), r.x, r.y, r.width, r.height,
-                               c.kind == Kind::StatusLine ? SS_CENTER | SS_SUNKEN : 0);
+            HWND l = control(window, L"STATIC", text.c_str(), c.kind == Kind::StatusLine ? SS_CENTER | SS_SUNKEN : 0,
+                             c.id, r);
             if (c.fontPixels || c.bold)
                 SendMessageW(l, WM_SETFONT,
                              reinterpret_cast<WPARAM>(arial(-(c.fontPixels ? c.fontPixels : 11), c.bold)), FALSE);
-            if (c.id) SetWindowLongPtrW(l, GWLP_ID, Described::kIdBase + c.id);
             return l;
         }
         case Kind::Group:
-            return makeGroup(window, text.c_str(), r.x, r.y, r.width, r.height);
+            return control(window, L"BUTTON", text.c_str(), BS_GROUPBOX, 0, r);
         case Kind::List:
         case Kind::EditList:
             // The height given is the open list's.
@@ -107,7 +106,7 @@ HWND make(HWND window, const Control& c, bool paintedLabels, bool group) {
             return t;
         }
         case Kind::Picture: {
-            HWND p = makeLabel(window, L"", r.x, r.y, r.width, r.height, SS_BITMAP | SS_CENTERIMAGE | SS_SUNKEN);
+            HWND p = control(window, L"STATIC", L"", SS_BITMAP | SS_CENTERIMAGE | SS_SUNKEN, 0, r);
             SendMessageW(p, STM_SETIMAGE, IMAGE_BITMAP,
                          reinterpret_cast<LPARAM>(statusPicture(static_cast<ecu::DtcPicture>(c.data), 21)));
             return p;

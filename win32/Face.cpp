@@ -36,39 +36,6 @@ HFONT arial(int height, bool bold, bool italic) {
     return f;
 }
 
-void useDialogFont(HWND window) {
-    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(arial(-11)), TRUE);
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM) -> BOOL {
-            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(arial(-11)), TRUE);
-            return TRUE;
-        },
-        0);
-}
-
-HWND makeButton(HWND parent, int id, const wchar_t* text, int x, int y, int w, int h, bool ownerDrawn) {
-    HWND b = CreateWindowExW(
-        0, L"BUTTON", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | (ownerDrawn ? BS_OWNERDRAW : BS_PUSHBUTTON), x, y, w,
-        h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(arial(-11)), FALSE);
-    return b;
-}
-
-HWND makeLabel(HWND parent, const wchar_t* text, int x, int y, int w, int h, DWORD style) {
-    HWND l = CreateWindowExW(0, L"STATIC", text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(l, WM_SETFONT, reinterpret_cast<WPARAM>(arial(-11)), FALSE);
-    return l;
-}
-
-HWND makeGroup(HWND parent, const wchar_t* text, int x, int y, int w, int h) {
-    HWND g = CreateWindowExW(0, L"BUTTON", text, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, x, y, w, h, parent, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(g, WM_SETFONT, reinterpret_cast<WPARAM>(arial(-11)), FALSE);
-    return g;
-}
-
 HWND makePage(HWND parent, int x, int y, int w, int h) {
     static const bool registered = [] {
         WNDCLASSW wc{};

@@ -7,11 +7,16 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "logic/WindowLogic.h"
 #include "logic/WindowTables.h"
 #include "win32/Described.h"
 
@@ -23,13 +28,6 @@ std::wstring wideFrom1251(const std::string& text1251);
 
 // Arial of a pixel height (negative: the character height), made once each.
 HFONT arial(int height, bool bold = false, bool italic = false);
-// The dialogs' font (Arial, 11 pixels) given to a window and its controls.
-void useDialogFont(HWND window);
-
-// Child controls at client positions, with the dialog font.
-HWND makeButton(HWND parent, int id, const wchar_t* text, int x, int y, int w, int h, bool ownerDrawn = false);
-HWND makeLabel(HWND parent, const wchar_t* text, int x, int y, int w, int h, DWORD style = 0);
-HWND makeGroup(HWND parent, const wchar_t* text, int x, int y, int w, int h);
 // A plain area that hands its controls' messages (commands, sliders,
 // notifications) to its own parent: a tab's page.
 HWND makePage(HWND parent, int x, int y, int w, int h);
@@ -52,25 +50,33 @@ std::optional<logic::ui::Chord> chordOf(const MSG& msg);
 void centre(HWND window);
 // The error box: owned by owner (the window in front), in Russian.
 void errorBox(HWND owner, const std::string& utf8Text);
+// "Установите разрешение экрана 1024 на 768 точек !" for 4 s; then the program ends.
+void showResolutionNotice();
 // True under Wine, where OpenGL in child windows does not show on X servers
 // without compositing: the panels are then owned pop-ups at the same places.
 bool underWine();
 
-// A top-level window owned by another (the window system keeps it in front
-// of its owner), left by Escape, its close button, Alt+F4, its own button
-// or the program's end, all through one close path: finish() runs once,
-// then the window goes. Enter presses only a focused button.
+// A child window ("Настройка программы", "Ошибки", "Управление" and its
+// confirmations): a top-level window owned by another (the window system
+// keeps it in front of its owner), its description made of controls, each
+// user's act handed to its logic by the control's identifier and what the
+// logic changed shown after each. Left by Escape, its close button, Alt+F4,
+// its own button or the program's end, all through one close path: the
+// logic's closing runs once, then the window goes. Enter presses only a
+// focused button.
 class ChildWindow {
 public:
-    virtual ~ChildWindow();
+    // Made centred and hidden, owned by owner, on its harmless control.
+    ChildWindow(HWND owner, std::unique_ptr<logic::ui::WindowLogic> logic);
+    ~ChildWindow();
     ChildWindow(const ChildWindow&) = delete;
     ChildWindow& operator=(const ChildWindow&) = delete;
 
     HWND handle() const { return window_; }
     // However it closes; the object is deleted after.
     void close();
-    bool closing() const { return finished_; }
-    // Runs after finish(), with the window gone: the owner is enabled again.
+    // Runs after the logic's closing, before the window goes: the owner is
+    // enabled again.
     std::function<void()> onClosed;
 
     // The open child windows, for the message loop's dialog keys.
@@ -79,26 +85,26 @@ public:
     // (its description's): the message loop then drops it.
     static bool swallows(const MSG& msg);
 
-protected:
-    ChildWindow() = default;
-    // A window of this client size, owned by owner, centred, not yet shown.
-    bool create(HWND owner, const wchar_t* title, int clientWidth, int clientHeight);
-    // The same for a described window, with its controls made; swallowed:
-    // the keys it keeps from them.
-    bool create(HWND owner, const logic::ui::WindowDescription& d,
-                bool (*swallowed)(const logic::ui::Chord&) = nullptr);
-    HWND control(int id) const { return controls_[id]; }
-    void showPage(int n) const { controls_.showPage(n); }
-    virtual void finish() = 0;
-    virtual LRESULT message(UINT msg, WPARAM wp, LPARAM lp);
-    virtual void command(int /*id*/, int /*code*/, HWND /*control*/) {}
-
 private:
     static LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT message(UINT msg, WPARAM wp, LPARAM lp);
+    void command(int id, int code);
+    const logic::ui::Control* row(int id) const;
+    // Shows what the logic changed and does what it asks.
+    void sync();
+    void apply(int id, const logic::ui::Shown& s);
+    void showTip(HWND control, const std::string& tip);
+    void openStandIn(std::unique_ptr<logic::ui::WindowLogic> w);
+
+    std::unique_ptr<logic::ui::WindowLogic> logic_;
+    HWND owner_ = nullptr;
     HWND window_ = nullptr;
+    HWND tips_ = nullptr;          // the pointer's tips, made with the first
+    HIMAGELIST images_ = nullptr;  // a table's status pictures
     bool finished_ = false;
     Described controls_;
-    bool (*swallowed_)(const logic::ui::Chord&) = nullptr;
+    std::map<int, logic::ui::Shown> applied_;
+    ChildWindow* standIn_ = nullptr;
 };
 
 }  // namespace winface

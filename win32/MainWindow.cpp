@@ -15,7 +15,6 @@
 #include "platform/Messages.h"
 #include "win32/Face.h"
 #include "win32/Pictures.h"
-#include "win32/Windows.h"
 
 extern const unsigned char kBackgroundJpeg[];
 extern const std::size_t kBackgroundJpegSize;
@@ -216,13 +215,13 @@ void MainWindow::command(int id) {
             endProgram(0);
             break;
         case ui::kSettings:
-            if (logic_.openSettings()) showChild(makeSettingsWindow(window_, logic_, [this] { logic_.repaintAll(); }));
+            showChild(logic_.openSettings());
             break;
         case ui::kErrors:
-            if (logic_.openErrors()) showChild(makeErrorCodesWindow(window_, logic_));
+            showChild(logic_.openErrors());
             break;
         case ui::kControl:
-            if (logic_.openControl()) showChild(makeControlWindow(window_, logic_));
+            showChild(logic_.openControl());
             break;
         case ui::kAbout:
             showAbout();
@@ -329,8 +328,9 @@ void MainWindow::chartMenu(int k, int x) {
     if (chosen) logic_.menuChosen(static_cast<int>(chosen), x);
 }
 
-void MainWindow::showChild(ChildWindow* w) {
-    if (!w) return;
+void MainWindow::showChild(std::unique_ptr<logic::ui::WindowLogic> logic) {
+    if (!logic) return;
+    auto* w = new ChildWindow(window_, std::move(logic));
     HWND owner = window_;
     w->onClosed = [owner] { EnableWindow(owner, TRUE); };
     EnableWindow(window_, FALSE);

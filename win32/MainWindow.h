@@ -49,7 +49,7 @@ private:
     void chartMessage(int k, UINT msg, WPARAM wp, LPARAM lp);
     void chartMenu(int k, int x);
     // "Настройка", "Ошибки", "Управление": the window disabled until it closes.
-    void showChild(ChildWindow* w);
+    void showChild(std::unique_ptr<logic::ui::WindowLogic> logic);
     HWND boxOwner() const;
     void showAbout();
 

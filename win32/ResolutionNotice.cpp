@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The notice on a screen that is not 1024 pixels wide: a warning sign and
 // the request, for 4 s; then the program ends. Nothing talks to the car.
-#include "win32/Windows.h"
+#include "win32/Face.h"
 
 namespace winface {
 

@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A child window as its logic runs it, apart from any toolkit. The window's
+// description says what controls it has; this says what each shows now and
+// takes what the user does to them. A face makes the controls from the
+// description, hands every press, choice, slider move, typed text and timer
+// tick here by the control's identifier, and then shows what changed; it
+// closes the window, or opens the window that stands in for it, when asked.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "logic/WindowTables.h"
+
+namespace logic::ui {
+
+// One cell of a table: its text (UTF-8; none: it keeps what it shows) and
+// its status picture (an ecu::DtcPicture; -1: it keeps what it shows).
+struct Cell {
+    std::optional<std::string> text;
+    int picture = -1;
+};
+
+// What one control shows.
+struct Shown {
+    std::string text;                  // a caption, a label's text, an edit list's text (UTF-8)
+    std::vector<std::string> entries;  // a list's entries
+    int value = -1;  // a list's entry (-1: none), a slider's position, 1: a toggle, radio or check set
+    bool enabled = true;
+    std::string tip;                      // the pointer's tip ("": none)
+    std::vector<std::vector<Cell>> rows;  // a table's rows
+};
+
+class WindowLogic {
+public:
+    explicit WindowLogic(const WindowDescription& d);
+    virtual ~WindowLogic() = default;
+    WindowLogic(const WindowLogic&) = delete;
+    WindowLogic& operator=(const WindowLogic&) = delete;
+
+    const WindowDescription& description() const { return d_; }
+
+    // What the user did. on: a toggle, radio or check set (true) or cleared.
+    virtual void pressed(int /*id*/, bool /*on*/) {}
+    // An entry of a list chosen by the user (an open list's, once it closes).
+    virtual void chosen(int /*id*/, int /*index*/) {}
+    virtual void moved(int /*id*/, int /*position*/) {}
+    // An edit list's text as typed, when the user leaves it and before the
+    // window closes.
+    virtual void typed(int /*id*/, const std::string& /*text*/) {}
+    // Every tickMs() while the window is open (0: never).
+    virtual int tickMs() const { return 0; }
+    virtual void tick() {}
+    // The keys the window keeps from its controls.
+    virtual bool swallows(const Chord& /*c*/) const { return false; }
+    // However the window closes, once.
+    virtual void closing() {}
+    // The window that stood in for this one has closed (however); this one
+    // shows again unless it is closing itself.
+    virtual void standInClosed() {}
+
+    // What a control shows now (a control never set shows its description).
+    const Shown& shown(int id) const;
+    // The controls changed since the face last asked, in identifier order.
+    std::vector<int> takeChanged();
+    // Asks of the face, each handed over once.
+    bool takeClose() { return std::exchange(close_, false); }
+    bool takeTimerRestart() { return std::exchange(restartTimer_, false); }
+    std::unique_ptr<WindowLogic> takeStandIn() { return std::move(standIn_); }
+    // The control the focus goes to when the window shows again (0: none).
+    int takeFocus() { return std::exchange(focus_, 0); }
+
+protected:
+    // A control's state, to change: marks it changed.
+    Shown& show(int id);
+    void askClose() { close_ = true; }
+    void askTimerRestart() { restartTimer_ = true; }
+    // w stands in for this window, which hides until w closes.
+    void standIn(std::unique_ptr<WindowLogic> w) { standIn_ = std::move(w); }
+    void focusOn(int id) { focus_ = id; }
+
+private:
+    const WindowDescription& d_;
+    mutable std::map<int, Shown> shown_;  // the description's text until set
+    std::set<int> changed_;
+    bool close_ = false, restartTimer_ = false;
+    int focus_ = 0;
+    std::unique_ptr<WindowLogic> standIn_;
+};
+
+}  // namespace logic::ui
