@@ -75,6 +75,8 @@ run_ctest() {  # build dir, extra ctest args...
 }
 
 tsan_config=(-DM797_SANITIZER=thread -DM797_BENCH=OFF -DM797_WINDOW_CTEST=OFF)
+# Every build here is (in CI) a build from nothing: the sources in batches.
+export M797_UNITY_BUILD=ON
 
 stage "lint: formatting and a warning-free build"
 # Every source file names its licence on its first line (after a shebang).
