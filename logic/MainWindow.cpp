@@ -226,6 +226,42 @@ bool MainWindow::press(const ui::Chord& chord) {
     return false;
 }
 
+void MainWindow::pressed(int id) {
+    const int preset = id - ui::kPreset1 + 1;
+    if (preset >= 1 && preset <= 12) {
+        face_.showPreset(preset);
+        selectPreset(preset);
+        return;
+    }
+    std::unique_ptr<ui::WindowLogic> child;
+    switch (id) {
+        case ui::kStart:
+            start();
+            break;
+        case ui::kStop:
+            stop();
+            break;
+        case ui::kExit:
+            end(0);
+            break;
+        case ui::kSettings:
+            child = openSettings();
+            break;
+        case ui::kErrors:
+            child = openErrors();
+            break;
+        case ui::kControl:
+            child = openControl();
+            break;
+        case ui::kAbout:
+            face_.showAbout();
+            break;
+        default:
+            break;
+    }
+    if (child) face_.openChild(std::move(child));
+}
+
 std::unique_ptr<ui::WindowLogic> MainWindow::openSettings() {
     if (!begun()) return nullptr;
     auto w = std::make_unique<SettingsWindow>(

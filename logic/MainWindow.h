@@ -62,6 +62,11 @@ public:
     // Opens a document (UTF-8 path) in the system's program for it: empty,
     // or why not (English).
     virtual std::string openDocument(const std::string& path) = 0;
+    // A child window ("Настройка", "Ошибки", "Управление") over this logic,
+    // owned by the main window, which is disabled until it closes.
+    virtual void openChild(std::unique_ptr<ui::WindowLogic> window) = 0;
+    // "О программе": the program, the window's keys and the manual's button.
+    virtual void showAbout() = 0;
     // The save dialog (title in UTF-8, Russian): the chosen path, or empty.
     virtual std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
                                        bool picture) = 0;
@@ -102,6 +107,8 @@ public:
     // The user-interface thread, when the face was woken: every posted step.
     void runPosted() { posted_.run(); }
 
+    // A button of the window pressed (its identifier in ui::mainWindow()).
+    void pressed(int id);
     // "Старт", "Стоп", "1".."12".
     void start();
     void stop();

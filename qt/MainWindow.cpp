@@ -111,27 +111,19 @@ void MainWindow::buildButtons() {
     controls_.build(this, ui::mainWindow());
     presetGroup_ = new QButtonGroup(this);
     presetGroup_->setExclusive(true);
-    for (int n = 1; n <= 12; ++n) {
-        auto* b = controls_.get<QToolButton>(ui::kPreset1 + n - 1);
-        presetGroup_->addButton(b, n);
-        presetButtons_[static_cast<std::size_t>(n - 1)] = b;
-        connect(b, &QToolButton::clicked, this, [this, n] { PresetClick(n); });
+    for (const ui::Control& c : ui::mainWindow().controls) {
+        auto* button = qobject_cast<QAbstractButton*>(controls_[c.id]);
+        if (!c.id || !button) continue;
+        if (c.kind == ui::Kind::Toggle) presetGroup_->addButton(button);
+        connect(button, &QAbstractButton::clicked, this, [this, id = c.id] { logic_.pressed(id); });
     }
-    presetButtons_[0]->setChecked(true);
+    presetButton(1)->setChecked(true);
     startButton_ = controls_.get<QPushButton>(ui::kStart);
     stopButton_ = controls_.get<QPushButton>(ui::kStop);
-    controlButton_ = controls_.get<QPushButton>(ui::kControl);
-    const std::pair<int, std::function<void()>> actions[] = {
-        {ui::kControl, [this] { ControlClick(); }}, {ui::kSettings, [this] { SettingsClick(); }},
-        {ui::kErrors, [this] { ErrorsClick(); }},   {ui::kAbout, [this] { AboutClick(); }},
-        {ui::kStart, [this] { StartClick(); }},     {ui::kStop, [this] { StopClick(); }},
-        {ui::kExit, [this] { ExitClick(); }}};
-    for (const auto& [id, action] : actions)
-        connect(controls_.get<QPushButton>(id), &QPushButton::clicked, this, action);
     pressOnlyWhenFocused(this);
     stopButton_->setEnabled(false);
     // A replay has no car to command: no actuator tests, no resets.
-    controlButton_->setEnabled(logic_.canCommand());
+    controls_[ui::kControl]->setEnabled(logic_.canCommand());
 }
 
 QPushButton* MainWindow::commandButton(const QString& caption) const {
@@ -212,6 +204,8 @@ bool MainWindow::take(const logic::ui::Chord& chord, bool) {
 }
 
 void MainWindow::showPreset(int n) { presetButton(n)->setChecked(true); }
+
+void MainWindow::openChild(std::unique_ptr<logic::ui::WindowLogic> window) { showChild(std::move(window)); }
 
 void MainWindow::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);

@@ -51,7 +51,7 @@ public:
     void StartClick() { logic_.start(); }
     void StopClick() { logic_.stop(); }
     void ExitClick() { endProgram(0); }
-    void PresetClick(int n) { logic_.selectPreset(n); }
+    void PresetClick(int n) { logic_.pressed(logic::ui::kPreset1 + n - 1); }
     // Every way the program ends: see logic::MainWindow::end.
     void endProgram(int exitCode) { logic_.end(exitCode); }
     bool ended() const { return logic_.ended(); }
@@ -63,7 +63,7 @@ public:
     glpanel::TOpenGLPanel* panel(int k) const { return panels_[static_cast<std::size_t>(k - 1)]; }
     QPushButton* startButton() const { return startButton_; }
     QPushButton* stopButton() const { return stopButton_; }
-    QToolButton* presetButton(int n) const { return presetButtons_[static_cast<std::size_t>(n - 1)]; }
+    QToolButton* presetButton(int n) const { return controls_.get<QToolButton>(logic::ui::kPreset1 + n - 1); }
     QPushButton* commandButton(const QString& caption) const;
 
     // "Настройка", "Ошибки", "Управление": a new window each time, centred,
@@ -99,6 +99,8 @@ private:
     void showRunning(bool running) override;
     void repaintPanel(int k) override;
     void showPreset(int n) override;
+    void openChild(std::unique_ptr<logic::ui::WindowLogic> window) override;
+    void showAbout() override { AboutClick(); }
     void closeChildren() override;
     void quit(int exitCode) override;
     int stripTextWidth(const std::string& text1251) const override { return measureStripText(text1251); }
@@ -110,12 +112,10 @@ private:
 
     logic::MainWindow logic_;
     std::array<glpanel::TOpenGLPanel*, 7> panels_{};
-    std::array<QToolButton*, 12> presetButtons_{};
     QButtonGroup* presetGroup_ = nullptr;
     Described controls_;
     QPushButton* startButton_ = nullptr;
     QPushButton* stopButton_ = nullptr;
-    QPushButton* controlButton_ = nullptr;
     ResolutionNotice* notice_ = nullptr;
     std::vector<QPointer<QWidget>> children_;  // the child windows opened
     bool createPosted_ = false;

@@ -43,6 +43,10 @@ struct FakeFace : logic::MainWindowFace {
         events.push_back("ask " + title + " in [" + folder + "] for " + name);
         return answer;
     }
+    void openChild(std::unique_ptr<logic::ui::WindowLogic> w) override {
+        events.push_back(std::string("open ") + w->description().title);
+    }
+    void showAbout() override { events.push_back("about"); }
     std::string answer;  // the path the save dialog returns
     // Runs what was posted, as the face's event loop would.
     void pump() {
@@ -141,18 +145,26 @@ TEST(MainWindowLogic, PresetsTheChildWindowsReadsAndAReplaysMissingCommands) {
     Rig rig;
     rig.main->store().writeInt(stored::setKey(2), "diagram_3", 77);
     rig.main->store().deleteKey(stored::setKey(3));
-    rig.main->selectPreset(2);
+    namespace ui = logic::ui;
+    rig.main->pressed(ui::kPreset1 + 1);  // "2"
     EXPECT_EQ(rig.main->chartParameter[2], 78);
     const auto before = rig.main->chartParameter;
-    rig.main->selectPreset(3);  // no such set: the charts stay
+    rig.main->pressed(ui::kPreset1 + 2);  // no such set: the charts stay
     EXPECT_EQ(rig.main->chartParameter, before);
+    EXPECT_EQ(rig.face.events, (std::vector<std::string>{"preset 2", "preset 3"}));
 
-    EXPECT_TRUE(rig.main->openErrors());
+    rig.main->pressed(ui::kErrors);
     EXPECT_TRUE(klink::isSet(rig.main->linkData.command.dtcReadRequest));
-    EXPECT_TRUE(rig.main->openControl());
+    rig.main->pressed(ui::kControl);
     EXPECT_TRUE(klink::isSet(rig.main->linkData.command.controlActive));
+    rig.main->pressed(ui::kSettings);
+    rig.main->pressed(ui::kAbout);
+    EXPECT_EQ(std::vector<std::string>(rig.face.events.begin() + 2, rig.face.events.end()),
+              (std::vector<std::string>{"open Ошибки", "open Управление", "open Настройка программы", "about"}));
 
     Rig replay({}, false, false);
+    replay.main->pressed(ui::kControl);
+    EXPECT_TRUE(replay.face.events.empty());
     EXPECT_FALSE(replay.main->openControl());
     EXPECT_FALSE(klink::isSet(replay.main->linkData.command.controlActive));
     EXPECT_FALSE(klink::isSet(replay.main->linkData.command.actuator[0].reportRequest));

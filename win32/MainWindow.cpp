@@ -150,7 +150,7 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
                 pressFocusedButton(window_);
                 return 0;
             }
-            if (HIWORD(wp) == BN_CLICKED) command(LOWORD(wp) - Described::kIdBase);
+            if (HIWORD(wp) == BN_CLICKED) logic_.pressed(LOWORD(wp) - Described::kIdBase);
             return 0;
         case WM_DRAWITEM: {
             const auto& d = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
@@ -196,41 +196,6 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-void MainWindow::command(int id) {
-    namespace ui = logic::ui;
-    const int preset = id - ui::kPreset1 + 1;
-    if (preset >= 1 && preset <= 12) {
-        choosePreset(preset);
-        logic_.selectPreset(preset);
-        return;
-    }
-    switch (id) {
-        case ui::kStart:
-            logic_.start();
-            break;
-        case ui::kStop:
-            logic_.stop();
-            break;
-        case ui::kExit:
-            endProgram(0);
-            break;
-        case ui::kSettings:
-            showChild(logic_.openSettings());
-            break;
-        case ui::kErrors:
-            showChild(logic_.openErrors());
-            break;
-        case ui::kControl:
-            showChild(logic_.openControl());
-            break;
-        case ui::kAbout:
-            showAbout();
-            break;
-        default:
-            break;
-    }
-}
-
 void MainWindow::showAbout() {
     // The keys, and the manual from here too: F1 is a preset, not help.
     namespace ui = logic::ui;
@@ -264,7 +229,7 @@ std::string MainWindow::openDocument(const std::string& path) {
     return {};
 }
 
-void MainWindow::choosePreset(int n) {
+void MainWindow::showPreset(int n) {
     const int before = presetDown_;
     presetDown_ = n;
     InvalidateRect(presetButtons_[static_cast<std::size_t>(before - 1)], nullptr, FALSE);
@@ -278,8 +243,6 @@ bool MainWindow::takeKey(const MSG& msg) {
     const auto chord = chordOf(msg);
     return chord && logic_.press(*chord);
 }
-
-void MainWindow::showPreset(int n) { choosePreset(n); }
 
 void MainWindow::chartMessage(int k, UINT msg, WPARAM wp, LPARAM lp) {
     if (!IsWindowEnabled(window_)) return;
@@ -328,8 +291,7 @@ void MainWindow::chartMenu(int k, int x) {
     if (chosen) logic_.menuChosen(static_cast<int>(chosen), x);
 }
 
-void MainWindow::showChild(std::unique_ptr<logic::ui::WindowLogic> logic) {
-    if (!logic) return;
+void MainWindow::openChild(std::unique_ptr<logic::ui::WindowLogic> logic) {
     auto* w = new ChildWindow(window_, std::move(logic));
     HWND owner = window_;
     w->onClosed = [owner] { EnableWindow(owner, TRUE); };

@@ -44,20 +44,17 @@ private:
     LRESULT message(UINT msg, WPARAM wp, LPARAM lp);
     void buildPanels();
     void buildBoxes();
-    void command(int id);
-    void choosePreset(int n);
     void chartMessage(int k, UINT msg, WPARAM wp, LPARAM lp);
     void chartMenu(int k, int x);
-    // "Настройка", "Ошибки", "Управление": the window disabled until it closes.
-    void showChild(std::unique_ptr<logic::ui::WindowLogic> logic);
     HWND boxOwner() const;
-    void showAbout();
 
     // The logic's face.
     void wake() override;
     void showRunning(bool running) override;
     void repaintPanel(int k) override;
     void showPreset(int n) override;
+    void openChild(std::unique_ptr<logic::ui::WindowLogic> logic) override;
+    void showAbout() override;
     void showError(const std::string& text) override;
     void closeChildren() override;
     void quit(int exitCode) override;
