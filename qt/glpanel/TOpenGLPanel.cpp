@@ -10,6 +10,7 @@
 
 #include <cerrno>
 
+#include "painting/TextLists.h"
 #include "qt/glpanel/GlyphShapes.h"
 
 namespace glpanel {
@@ -235,37 +236,14 @@ void TOpenGLPanel::surfaceResized() {
     releaseContext();
 }
 
-namespace {
-template <typename Font>
-bool inRange(const Font* font, std::string_view text) {
-    if (!font || text.empty()) return false;
-    for (char c : text) {
-        const int code = static_cast<unsigned char>(c);
-        if (code < font->first || code > font->first + font->count - 1) return false;
-    }
-    return true;
-}
-}  // namespace
-
 void TOpenGLPanel::Draw2DText(std::string_view text) const {
     const display::OpenGLFont2D* f = font2D_.get();
-    if (!inRange(f, text)) return;
-    glPushAttrib(GL_LIST_BIT);
-    glListBase(f->base - static_cast<GLuint>(f->first));
-    glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
-    glPopAttrib();
+    if (f) display::callTextLists(f->base, f->first, f->count, text, false);
 }
 
 void TOpenGLPanel::Draw3DText(std::string_view text) const {
     const display::OpenGLFont3D* f = font3D_.get();
-    if (!inRange(f, text)) return;
-    GLint frontFace = GL_CCW;
-    glGetIntegerv(GL_FRONT_FACE, &frontFace);
-    glPushAttrib(GL_LIST_BIT);
-    glListBase(f->base - static_cast<GLuint>(f->first));
-    glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
-    glPopAttrib();
-    glFrontFace(static_cast<GLenum>(frontFace));
+    if (f) display::callTextLists(f->base, f->first, f->count, text, true);
 }
 
 }  // namespace glpanel

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "painting/TextLists.h"
 #include "platform/OpenGl.h"
 
 namespace wglpanel {
@@ -38,14 +39,6 @@ HFONT makeFont(const glpanel::FontSpec& font) {
     return CreateFontA(font.height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic, FALSE, FALSE,
                        static_cast<DWORD>(font.charset), OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
                        DEFAULT_PITCH | FF_DONTCARE, font.name.c_str());
-}
-
-bool inRange(int first, int count, unsigned base, std::string_view text) {
-    if (base == 0 || text.empty()) return false;
-    return std::all_of(text.begin(), text.end(), [&](char c) {
-        const int code = static_cast<unsigned char>(c);
-        return code >= first && code <= first + count - 1;
-    });
 }
 
 }  // namespace
@@ -390,23 +383,11 @@ void TOpenGLPanel::swapBuffersNow() {
 }
 
 void TOpenGLPanel::Draw2DText(std::string_view text) const {
-    if (!inRange(Font2D_FirstGylph, Font2D_NumGylph, font2DBase_, text)) return;
-    glPushAttrib(GL_LIST_BIT);
-    glListBase(font2DBase_ - static_cast<GLuint>(Font2D_FirstGylph));
-    glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
-    glPopAttrib();
+    display::callTextLists(font2DBase_, Font2D_FirstGylph, Font2D_NumGylph, text, false);
 }
 
 void TOpenGLPanel::Draw3DText(std::string_view text) const {
-    if (!inRange(Font3D_FirstGylph, Font3D_NumGylph, font3DBase_, text)) return;
-    // The outlines' lists change the front face: the caller's comes back.
-    GLint frontFace = GL_CCW;
-    glGetIntegerv(GL_FRONT_FACE, &frontFace);
-    glPushAttrib(GL_LIST_BIT);
-    glListBase(font3DBase_ - static_cast<GLuint>(Font3D_FirstGylph));
-    glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
-    glPopAttrib();
-    glFrontFace(static_cast<GLenum>(frontFace));
+    display::callTextLists(font3DBase_, Font3D_FirstGylph, Font3D_NumGylph, text, true);
 }
 
 }  // namespace wglpanel
