@@ -1,0 +1,287 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "diagnosis/Checks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+#include "diagnosis/Limits.h"
+
+namespace diagnosis {
+
+namespace {
+
+using Pick = std::function<bool(const Row&)>;
+
+// A pass stands for the time to the next one, up to this: a longer step is a
+// gap in the data (a reconnection, a port that went away), not time seen.
+constexpr double kLongestStep = 2.0;
+
+double stepAfter(const Drive& d, std::size_t i) {
+    if (i + 1 >= d.rows.size() || d.rows[i + 1].afterGap) return 0;
+    return std::min(d.rows[i + 1].t - d.rows[i].t, kLongestStep);
+}
+
+// Seconds the drive spent where pick holds.
+double secondsWhere(const Drive& d, const Pick& pick) {
+    double s = 0;
+    for (std::size_t i = 0; i < d.rows.size(); ++i)
+        if (pick(d.rows[i])) s += stepAfter(d, i);
+    return s;
+}
+
+// The time ranges where pick holds, joined across short steps.
+std::vector<Evidence> rangesWhere(const Drive& d, const Pick& pick, const std::string& what) {
+    std::vector<Evidence> out;
+    bool open = false;
+    for (std::size_t i = 0; i < d.rows.size(); ++i) {
+        const bool in = pick(d.rows[i]);
+        // A gap in the data ends a range: nothing was seen across it.
+        if (in && (!open || d.rows[i].afterGap)) out.push_back({d.rows[i].t, d.rows[i].t, what});
+        if (in) out.back().to = d.rows[i].t + stepAfter(d, i);
+        open = in;
+    }
+    return out;
+}
+
+struct Stats {
+    std::size_t n = 0;
+    double mean = 0, low = 0, high = 0, spread = 0;  // spread: the standard deviation
+};
+
+Stats statsOf(const Drive& d, const Pick& pick, float Row::*field) {
+    Stats s;
+    double sum = 0, squares = 0;
+    for (const Row& r : d.rows) {
+        if (!pick(r)) continue;
+        const double v = r.*field;
+        if (s.n == 0) s.low = s.high = v;
+        s.low = std::min(s.low, v);
+        s.high = std::max(s.high, v);
+        sum += v;
+        squares += v * v;
+        ++s.n;
+    }
+    if (s.n == 0) return s;
+    s.mean = sum / static_cast<double>(s.n);
+    s.spread = std::sqrt(std::max(0.0, squares / static_cast<double>(s.n) - s.mean * s.mean));
+    return s;
+}
+
+std::string fixed(double v, int decimals) {
+    char b[32];
+    std::snprintf(b, sizeof b, "%.*f", decimals, v);
+    std::string s = b;
+    std::replace(s.begin(), s.end(), '.', ',');  // as a Russian technician writes it
+    return s;
+}
+
+Finding noData(const char* id, std::string why, std::vector<std::string> limits = {}) {
+    Finding f;
+    f.id = id;
+    f.verdict = Verdict::NoData;
+    f.why = std::move(why);
+    f.limits = std::move(limits);
+    return f;
+}
+
+}  // namespace
+
+const char* verdictName(Verdict v) {
+    switch (v) {
+        case Verdict::Ok:
+            return "ok";
+        case Verdict::Suspect:
+            return "suspect";
+        case Verdict::Fault:
+            return "fault";
+        case Verdict::NoData:
+            break;
+    }
+    return "no-data";
+}
+
+Finding checkCharging(const Drive& d) {
+    const Pick on = [](const Row& r) { return running(r); };
+    const double need = limit("charging-seconds").value;
+    const double seen = secondsWhere(d, on);
+    if (seen < need)
+        return noData("charging",
+                      "двигатель работал " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
+                      {"charging-seconds"});
+    const Stats ub = statsOf(d, on, &Row::ub);
+    Finding f;
+    f.id = "charging";
+    f.figures = {{"mean_v", ub.mean}, {"lowest_v", ub.low}, {"highest_v", ub.high}, {"spread_v", ub.spread}};
+    const double low = limit("ub-running-low").value, high = limit("ub-running-high").value;
+    const double faultLow = limit("ub-running-fault-low").value, faultHigh = limit("ub-running-fault-high").value;
+    f.limits = {"ub-running-low", "ub-running-high", "ub-running-fault-low", "ub-running-fault-high"};
+    const std::string mean = "среднее напряжение бортсети " + fixed(ub.mean, 2) + " В";
+    if (ub.mean < faultLow || ub.mean > faultHigh) {
+        f.verdict = Verdict::Fault;
+    } else if (ub.mean < low || ub.mean > high) {
+        f.verdict = Verdict::Suspect;
+    } else {
+        f.verdict = Verdict::Ok;
+    }
+    if (ub.mean < low) {
+        f.why = mean + " ниже " + fixed(low, 1) + " В: генератор не заряжает батарею";
+        f.next =
+            "Проверить натяжение и проскальзывание ремня генератора, щётки и регулятор напряжения, "
+            "диодный мост, провод «+» генератора и массу.";
+        f.evidence = rangesWhere(
+            d, [&](const Row& r) { return running(r) && r.ub < low; }, "напряжение ниже нормы");
+    } else if (ub.mean > high) {
+        f.why = mean + " выше " + fixed(high, 1) + " В: перезаряд";
+        f.next =
+            "Проверить регулятор напряжения генератора и его провод измерения; осмотреть батарею "
+            "(выкипание электролита).";
+        f.evidence = rangesWhere(
+            d, [&](const Row& r) { return running(r) && r.ub > high; }, "напряжение выше нормы");
+    } else {
+        f.why = mean + " в норме (" + fixed(low, 1) + "–" + fixed(high, 1) + " В)";
+        f.evidence = rangesWhere(d, on, "двигатель работает");
+    }
+    return f;
+}
+
+Finding checkWarmUp(const Drive& d) {
+    const double overheat = limit("coolant-overheat").value, operating = limit("coolant-operating").value;
+    const double coldStart = limit("cold-start").value, plateauAfter = limit("warm-up-plateau-minutes").value;
+    const Pick on = [](const Row& r) { return running(r); };
+    if (secondsWhere(d, on) < limit("charging-seconds").value)
+        return noData("warm-up", "двигатель почти не работал", {"charging-seconds"});
+    Finding f;
+    f.id = "warm-up";
+    const Stats tmot = statsOf(d, on, &Row::tmot);
+    f.figures = {{"coolant_start_c", d.rows.front().tmot}, {"coolant_highest_c", tmot.high}};
+    // Overheating is judged on any drive.
+    if (tmot.high > overheat) {
+        f.verdict = Verdict::Fault;
+        f.limits = {"coolant-overheat"};
+        f.why =
+            "перегрев: охлаждающая жидкость до " + fixed(tmot.high, 0) + " °C (предел " + fixed(overheat, 0) + " °C)";
+        f.next =
+            "Проверить уровень охлаждающей жидкости, работу вентилятора и его реле, термостат, насос, "
+            "пробку расширительного бачка, нет ли газов в системе охлаждения.";
+        f.evidence = rangesWhere(
+            d, [&](const Row& r) { return r.tmot > overheat; }, "перегрев");
+        return f;
+    }
+    // The warm-up proper needs a cold start.
+    std::size_t start = 0;
+    while (start < d.rows.size() && !running(d.rows[start])) ++start;
+    if (start == d.rows.size() || d.rows[start].tmot >= coldStart)
+        return noData("warm-up",
+                      "запуск был не холодным (жидкость " + fixed(d.rows[std::min(start, d.rows.size() - 1)].tmot, 0) +
+                          " °C, нужно ниже " + fixed(coldStart, 0) + " °C): прогрев не оценить",
+                      {"cold-start", "coolant-overheat"});
+    f.limits = {"coolant-operating", "coolant-overheat", "cold-start", "warm-up-plateau-minutes", "warm-up-rise"};
+    const Row& from = d.rows[start];
+    f.figures.push_back({"start_s", from.t});
+    std::size_t warm = start;
+    while (warm < d.rows.size() && d.rows[warm].tmot < operating) ++warm;
+    if (warm < d.rows.size()) {
+        const double minutes = (d.rows[warm].t - from.t) / 60;
+        f.figures.push_back({"minutes_to_operating", minutes});
+        f.evidence.push_back({from.t, d.rows[warm].t, "прогрев до рабочей температуры"});
+        f.verdict = Verdict::Ok;
+        f.why =
+            "прогрев от " + fixed(from.tmot, 0) + " до " + fixed(operating, 0) + " °C за " + fixed(minutes, 1) + " мин";
+        return f;
+    }
+    // Still below working temperature: has it stopped rising?
+    const Row& last = d.rows.back();
+    const double ran = (last.t - from.t) / 60;
+    std::size_t before = d.rows.size() - 1;
+    while (before > start && last.t - d.rows[before - 1].t <= 5 * 60) --before;
+    const double rise = last.tmot - d.rows[before].tmot;
+    f.figures.push_back({"rise_last_5_min_c", rise});
+    if (ran < plateauAfter || rise >= limit("warm-up-rise").value)
+        return noData("warm-up",
+                      "двигатель работал " + fixed(ran, 0) + " мин и ещё греется (" + fixed(last.tmot, 0) +
+                          " °C, за 5 минут +" + fixed(rise, 1) + " °C): прогрев не закончен",
+                      {"coolant-operating", "warm-up-plateau-minutes", "warm-up-rise"});
+    f.verdict = Verdict::Suspect;
+    f.why = "за " + fixed(ran, 0) + " мин двигатель не прогрелся до " + fixed(operating, 0) + " °C и остановился на " +
+            fixed(last.tmot, 0) + " °C (за 5 минут +" + fixed(rise, 1) + " °C): похоже, термостат открыт";
+    f.next =
+        "Проверить термостат (на прогреве нижний шланг радиатора должен оставаться холодным до его "
+        "открытия), затем датчик температуры охлаждающей жидкости.";
+    f.evidence.push_back({d.rows[before].t, last.t, "температура не растёт"});
+    return f;
+}
+
+Finding checkTemperatureSensors(const Drive& d) {
+    const double coldStart = limit("cold-start").value;
+    // The engine stood long enough that everything is at the air's
+    // temperature: the coolant at the first pass is below a cold start's.
+    if (d.rows.empty() || d.rows.front().tmot >= coldStart)
+        return noData("temperature-sensors",
+                      "нет холодного двигателя в начале записи (нужно ниже " + fixed(coldStart, 0) + " °C)",
+                      {"cold-start"});
+    const Row& first = d.rows.front();
+    Finding f;
+    f.id = "temperature-sensors";
+    f.limits = {"cold-start", "sensors-agree", "sensors-disagree"};
+    const double apart = std::fabs(first.tmot - first.tans);
+    f.figures = {{"coolant_c", first.tmot}, {"intake_air_c", first.tans}, {"apart_c", apart}};
+    f.evidence.push_back({first.t, first.t, "первый цикл опроса"});
+    const double agree = limit("sensors-agree").value, disagree = limit("sensors-disagree").value;
+    f.verdict = apart <= agree ? Verdict::Ok : apart <= disagree ? Verdict::Suspect : Verdict::Fault;
+    f.why = "на холодном двигателе жидкость " + fixed(first.tmot, 0) + " °C, воздух " + fixed(first.tans, 0) +
+            " °C: разница " + fixed(apart, 0) + " °C";
+    if (f.verdict != Verdict::Ok)
+        f.next =
+            "Сравнить оба датчика с термометром; проверить разъёмы и проводку датчиков температуры "
+            "охлаждающей жидкости и впускного воздуха (сопротивление по таблице датчика).";
+    return f;
+}
+
+Finding checkIdle(const Drive& d) {
+    const double operating = limit("coolant-operating").value;
+    const Pick warmIdle = [&](const Row& r) { return running(r) && r.idle && r.vfzg == 0 && r.tmot >= operating; };
+    const double need = limit("idle-seconds").value;
+    const double seen = secondsWhere(d, warmIdle);
+    if (seen < need)
+        return noData("idle",
+                      "прогретый холостой ход " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
+                      {"idle-seconds", "coolant-operating"});
+    Finding f;
+    f.id = "idle";
+    f.limits = {"idle-seconds", "coolant-operating", "idle-offset", "idle-offset-fault", "idle-spread"};
+    const Stats n = statsOf(d, warmIdle, &Row::nmot), wanted = statsOf(d, warmIdle, &Row::nsol);
+    const Stats iac = statsOf(d, warmIdle, &Row::mompos);
+    const double offset = n.mean - wanted.mean;
+    f.figures = {{"rpm_mean", n.mean},     {"rpm_wanted", wanted.mean}, {"offset_rpm", offset},
+                 {"spread_rpm", n.spread}, {"iac_steps", iac.mean},     {"seconds", seen}};
+    f.evidence = rangesWhere(d, warmIdle, "прогретый холостой ход");
+    const double offsetLimit = limit("idle-offset").value, offsetFault = limit("idle-offset-fault").value;
+    const double spreadLimit = limit("idle-spread").value;
+    f.why = "обороты " + fixed(n.mean, 0) + " при заданных " + fixed(wanted.mean, 0) + " (" + (offset >= 0 ? "+" : "") +
+            fixed(offset, 0) + "), разброс " + fixed(n.spread, 0) + " об/мин, РХХ " + fixed(iac.mean, 0) + " шагов";
+    if (std::fabs(offset) > offsetFault) {
+        f.verdict = Verdict::Fault;
+    } else if (std::fabs(offset) > offsetLimit || n.spread > spreadLimit) {
+        f.verdict = Verdict::Suspect;
+    } else {
+        f.verdict = Verdict::Ok;
+    }
+    // No limit for this engine's idle air valve was found: its position is
+    // given, and read only beside a speed that is off.
+    if (f.verdict != Verdict::Ok && n.spread > spreadLimit && std::fabs(offset) <= offsetLimit)
+        f.next = "Обороты неровные: проверить пропуски воспламенения (свечи, катушки, форсунки) и подсос воздуха.";
+    else if (f.verdict != Verdict::Ok)
+        f.next = "Положение РХХ " + fixed(iac.mean, 0) +
+                 " шагов: почти закрытый РХХ при высоких оборотах — подсос воздуха помимо регулятора (шланги, "
+                 "прокладка впускного коллектора, упор дроссельной заслонки); сильно открытый при низких — "
+                 "грязный дроссельный узел или канал РХХ, лишняя нагрузка.";
+    return f;
+}
+
+std::vector<Finding> judge(const Drive& d) {
+    return {checkCharging(d), checkWarmUp(d), checkTemperatureSensors(d), checkIdle(d)};
+}
+
+}  // namespace diagnosis

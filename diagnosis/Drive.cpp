@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "diagnosis/Drive.h"
+
+namespace diagnosis {
+
+namespace {
+
+// The catalogue numbers of the values read.
+enum Number : std::size_t {
+    kBLf1 = 19,
+    kBLl = 21,
+    kMl = 53,
+    kMompos = 54,
+    kNmot = 56,
+    kNsol = 58,
+    kTans = 65,
+    kTmot = 69,
+    kTmst = 70,
+    kUb = 72,
+    kVfzg = 75,
+};
+
+}  // namespace
+
+Drive readDrive(const ecu::SessionHistory& history) {
+    Drive d;
+    ecu::LiveData v;
+    ecu::PassRecord pass;
+    double first = 0;
+    for (std::size_t i = history.first(); i < history.end(); ++i) {
+        if (!history.decode(i, '.', v, &pass)) continue;  // no longer kept
+        if (d.rows.empty()) first = static_cast<double>(pass.timeMs) / 1000;
+        Row r;
+        r.t = static_cast<double>(pass.timeMs) / 1000 - first;
+        r.afterGap = pass.afterGap;
+        const auto value = [&v](Number n) { return v.analogue[n].value; };
+        r.ub = value(kUb);
+        r.tmot = value(kTmot);
+        r.tmst = value(kTmst);
+        r.tans = value(kTans);
+        r.nmot = value(kNmot);
+        r.nsol = value(kNsol);
+        r.mompos = value(kMompos);
+        r.ml = value(kMl);
+        r.vfzg = value(kVfzg);
+        r.idle = v.flag[kBLl].state != 0;
+        r.fan1 = v.flag[kBLf1].state != 0;
+        d.rows.push_back(r);
+    }
+    return d;
+}
+
+}  // namespace diagnosis

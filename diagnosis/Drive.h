@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A drive as the checks read it: the values they judge, one row for each
+// measured pass of the drive's one history (a pass that did not measure was
+// never kept), with the pass's time and whether the link had reconnected
+// before it. Engineering units as the ECU gives them.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "ecu/SessionHistory.h"
+
+namespace diagnosis {
+
+struct Row {
+    double t = 0;           // seconds since the drive's first pass
+    bool afterGap = false;  // the link reconnected before this pass
+    float ub = 0;           // on-board voltage, V
+    float tmot = 0;         // coolant, °C
+    float tmst = 0;         // coolant when the engine started, °C
+    float tans = 0;         // intake air, °C
+    float nmot = 0;         // engine speed, rpm
+    float nsol = 0;         // idle speed wanted, rpm
+    float mompos = 0;       // idle air valve, steps
+    float ml = 0;           // air mass, kg/h
+    float vfzg = 0;         // road speed, km/h
+    bool idle = false;      // B_LL
+    bool fan1 = false;      // B_LF1
+};
+
+struct Drive {
+    std::vector<Row> rows;
+    double seconds() const { return rows.empty() ? 0 : rows.back().t - rows.front().t; }
+};
+
+// Every pass the history still keeps, in order.
+Drive readDrive(const ecu::SessionHistory& history);
+
+// The engine turns on its own (not cranking, not stopped).
+inline bool running(const Row& r) { return r.nmot >= 500; }
+
+}  // namespace diagnosis

@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The drive's checks against drives made for them: healthy, each fault, and
+// each case with too little to judge.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "diagnosis/Checks.h"
+#include "diagnosis/Limits.h"
+#include "sim/LivingCar.h"
+
+using diagnosis::Drive;
+using diagnosis::Row;
+using diagnosis::Verdict;
+
+namespace {
+
+// A drive of one pass every 0.25 s: a cold start at 15 °C, the coolant
+// rising by `perMinute` up to `top`, at idle unless `moving` says otherwise.
+struct Maker {
+    double seconds = 25 * 60;
+    float air = 14, start = 15, perMinute = 8, top = 90, ub = 14.1f, rpm = 840, wanted = 840, iac = 35;
+    std::function<bool(double)> moving = [](double t) { return t > 300 && t < 600; };
+    std::function<void(Row&)> also = [](Row&) {};
+    Drive make() const {
+        Drive d;
+        for (double t = 0; t <= seconds; t += 0.25) {
+            Row r;
+            r.t = t;
+            r.tmot = std::min(top, start + perMinute * static_cast<float>(t / 60));
+            r.tmst = start;
+            r.tans = air;
+            r.ub = ub;
+            r.idle = !moving(t);
+            r.vfzg = r.idle ? 0 : 50;
+            r.nmot = r.idle ? rpm : 2500;
+            r.nsol = wanted;
+            r.mompos = iac;
+            r.ml = r.idle ? 9 : 40;
+            also(r);
+            d.rows.push_back(r);
+        }
+        return d;
+    }
+};
+
+Verdict verdictOf(const std::vector<diagnosis::Finding>& all, const std::string& id) {
+    for (const auto& f : all)
+        if (f.id == id) return f.verdict;
+    ADD_FAILURE() << "no check " << id;
+    return Verdict::NoData;
+}
+
+}  // namespace
+
+TEST(Diagnosis, AHealthyDriveIsOkEverywhereAndEachVerdictNamesItsLimits) {
+    const auto all = diagnosis::judge(Maker{}.make());
+    ASSERT_EQ(all.size(), 4u);
+    for (const auto& f : all) {
+        SCOPED_TRACE(f.id + ": " + f.why);
+        EXPECT_EQ(f.verdict, Verdict::Ok);
+        EXPECT_FALSE(f.why.empty());
+        EXPECT_FALSE(f.evidence.empty());
+        for (const std::string& l : f.limits) EXPECT_STRNE(diagnosis::limit(l).source, "");
+    }
+}
+
+TEST(Diagnosis, EachFaultGivesItsOwnVerdictAndNoOther) {
+    struct Case {
+        const char* check;
+        Verdict verdict;
+        std::function<void(Maker&)> fault;
+        const char* neverWarm = "";  // a check that has no warm engine to judge
+    };
+    const Case cases[] = {
+        {"charging", Verdict::Fault, [](Maker& m) { m.ub = 12.4f; }},
+        {"charging", Verdict::Suspect, [](Maker& m) { m.ub = 13.3f; }},
+        {"charging", Verdict::Suspect, [](Maker& m) { m.ub = 14.9f; }},
+        // A thermostat stuck open: the coolant stops at 66 °C.
+        {"warm-up", Verdict::Suspect, [](Maker& m) { m.top = 66; }, "idle"},
+        {"warm-up", Verdict::Fault,
+         [](Maker& m) { m.also = [](Row& r) { r.tmot = std::max(r.tmot, r.t > 900 ? 118.0f : r.tmot); }; }},
+        {"temperature-sensors", Verdict::Fault, [](Maker& m) { m.air = 40; }},
+        {"temperature-sensors", Verdict::Suspect, [](Maker& m) { m.air = 22; }},
+        {"idle", Verdict::Fault, [](Maker& m) { m.rpm = 1050; }},
+        {"idle", Verdict::Suspect, [](Maker& m) { m.rpm = 780; }},
+    };
+    for (const Case& c : cases) {
+        Maker m;
+        c.fault(m);
+        const auto all = diagnosis::judge(m.make());
+        for (const auto& f : all) {
+            SCOPED_TRACE(std::string(c.check) + " case, " + f.id + ": " + f.why);
+            EXPECT_EQ(f.verdict, f.id == c.check ? c.verdict : f.id == c.neverWarm ? Verdict::NoData : Verdict::Ok);
+            if (f.id == c.check) {
+                EXPECT_FALSE(f.next.empty());
+            }
+        }
+    }
+}
+
+TEST(Diagnosis, TooLittleToJudgeIsSaidWithWhatWasMissing) {
+    Maker shortDrive;
+    shortDrive.seconds = 20;
+    for (const auto& f : diagnosis::judge(shortDrive.make())) {
+        EXPECT_EQ(f.verdict, f.id == "temperature-sensors" ? Verdict::Ok : Verdict::NoData) << f.id;
+        if (f.verdict == Verdict::NoData) {
+            EXPECT_FALSE(f.limits.empty()) << f.id;
+        }
+    }
+    // Never warm within the time a warm-up takes: no idle to judge, the
+    // warm-up not finished.
+    Maker cold;
+    cold.seconds = 8 * 60;
+    cold.perMinute = 4;
+    const auto coldAll = diagnosis::judge(cold.make());
+    EXPECT_EQ(verdictOf(coldAll, "idle"), Verdict::NoData);
+    EXPECT_EQ(verdictOf(coldAll, "warm-up"), Verdict::NoData);
+    EXPECT_EQ(verdictOf(coldAll, "charging"), Verdict::Ok);
+    // Started warm: no cold start to compare the sensors or time the warm-up.
+    Maker warm;
+    warm.start = 88;
+    const auto warmAll = diagnosis::judge(warm.make());
+    EXPECT_EQ(verdictOf(warmAll, "temperature-sensors"), Verdict::NoData);
+    EXPECT_EQ(verdictOf(warmAll, "warm-up"), Verdict::NoData);
+    EXPECT_EQ(verdictOf(warmAll, "idle"), Verdict::Ok);
+    // Never at idle.
+    Maker driving;
+    driving.moving = [](double) { return true; };
+    EXPECT_EQ(verdictOf(diagnosis::judge(driving.make()), "idle"), Verdict::NoData);
+}
+
+TEST(Diagnosis, AReconnectionGapIsNoTimeSeen) {
+    // 40 s of warm idle, cut by a reconnection 30 s long: what was seen is
+    // the passes' own time, not the gap.
+    Maker m;
+    m.start = 88;
+    m.seconds = 60;
+    Drive d = m.make();
+    Drive cut;
+    for (const Row& r : d.rows)
+        if (r.t < 10 || r.t >= 40) cut.rows.push_back(r);
+    for (Row& r : cut.rows)
+        if (r.t == 40) r.afterGap = true;
+    const diagnosis::Finding idle = diagnosis::checkIdle(cut);
+    ASSERT_EQ(idle.verdict, Verdict::Ok) << idle.why;
+    double seconds = -1;
+    for (const auto& [name, value] : idle.figures)
+        if (name == "seconds") seconds = value;
+    EXPECT_NEAR(seconds, 30, 0.5);
+    ASSERT_EQ(idle.evidence.size(), 2u);  // two ranges: the gap splits them
+    EXPECT_NEAR(idle.evidence[0].to, 10, 0.3);
+    EXPECT_NEAR(idle.evidence[1].from, 40, 0.01);
+}
+
+TEST(Diagnosis, TheDriveIsReadFromTheKeptPassesInTheirUnits) {
+    // Passes the simulated car answers ten minutes after its cold start,
+    // kept as the link keeps them.
+    sim::EcuModel ecu;
+    const auto start = std::chrono::steady_clock::now();
+    sim::LivingCar car(start);
+    car.advance(ecu, start + std::chrono::minutes(10));
+    ecu.wakeUp();
+    const std::uint8_t hello[] = {0x81, 0x10, 0xF1, 0x81, 0x03};
+    ASSERT_FALSE(ecu.respond(hello, sizeof hello).empty());
+    const std::uint8_t ask01[] = {0x82, 0x10, 0xF1, 0x21, 0x01, 0xA5};
+    const std::uint8_t ask03[] = {0x82, 0x10, 0xF1, 0x21, 0x03, 0xA7};
+    ecu::SessionHistory history;
+    for (int k = 0; k < 3; ++k) {
+        ecu::PassRecord p;
+        p.pass = static_cast<std::uint64_t>(k);
+        p.timeMs = 1000 + 250 * k;
+        // As the link reads them: the request's echo, then the answer.
+        std::vector<std::uint8_t> a(ask01, ask01 + sizeof ask01), b(ask03, ask03 + sizeof ask03);
+        for (std::uint8_t x : ecu.respond(ask01, sizeof ask01)) a.push_back(x);
+        for (std::uint8_t x : ecu.respond(ask03, sizeof ask03)) b.push_back(x);
+        std::copy_n(a.begin(), std::min(a.size(), p.liveData01.size()), p.liveData01.begin());
+        std::copy_n(b.begin(), std::min(b.size(), p.liveData03.size()), p.liveData03.begin());
+        p.afterGap = k == 2;
+        history.add(p);
+    }
+    const Drive d = diagnosis::readDrive(history);
+    ASSERT_EQ(d.rows.size(), 3u);
+    EXPECT_DOUBLE_EQ(d.rows[1].t, 0.25);
+    EXPECT_TRUE(d.rows[2].afterGap);
+    // The simulated car idles warm, its alternator charging.
+    const Row& r = d.rows[0];
+    EXPECT_NEAR(r.nmot, 850, 150);
+    EXPECT_NEAR(r.ub, 14, 1);
+    EXPECT_NEAR(r.tmot, 88, 10);
+    EXPECT_LT(r.tmst, r.tmot);
+    EXPECT_TRUE(r.idle);
+}
