@@ -3,10 +3,13 @@
 // each case with too little to judge.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 
 #include "diagnosis/Checks.h"
 #include "diagnosis/Limits.h"
+#include "diagnosis/Report.h"
 #include "sim/LivingCar.h"
 
 using diagnosis::Drive;
@@ -190,4 +193,35 @@ TEST(Diagnosis, TheDriveIsReadFromTheKeptPassesInTheirUnits) {
     EXPECT_NEAR(r.tmot, 88, 10);
     EXPECT_LT(r.tmst, r.tmot);
     EXPECT_TRUE(r.idle);
+}
+
+TEST(Diagnosis, TheJsonReportReadsBackWithEveryCheckItsLimitsAndTheCodes) {
+    diagnosis::ReportInput in;
+    in.program = "m797-tester 1.0.0";
+    in.car = {{"vin", "XTA21700080123456"}, {"engine", "21126"}};
+    in.start = "2026-12-09T10:15:02";
+    const Drive d = Maker{}.make();
+    in.seconds = d.seconds();
+    in.passes = d.rows.size();
+    in.checks = diagnosis::judge(d);
+    in.codes = {{"P  0130", "Датчик \"кислорода\"\nцепь", "лампа"}};
+    in.actions = {{12.5, "коды стёрты"}};
+    const std::string path = testing::TempDir() + "report.json";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << diagnosis::reportJson(in);
+    }
+    // Read by another program's parser: every check there, with its limits
+    // and their sources, the quote and the line break in a text intact.
+    const std::string script = testing::TempDir() + "read-report.py";
+    std::ofstream(script) << R"(import json, sys
+r = json.load(open(sys.argv[1], encoding="utf-8"))
+assert r["format"] == 1 and r["car"]["engine"] == "21126" and r["drive"]["passes"] > 1000
+ids = [c["id"] for c in r["checks"]]
+assert ids == ["charging", "warm-up", "temperature-sensors", "idle"], ids
+assert all(c["verdict"] == "ok" and c["limits"] and all(l["source"] for l in c["limits"]) for c in r["checks"])
+assert r["checks"][0]["figures"]["mean_v"] > 14
+assert r["codes"][0]["text"] == "Датчик \"кислорода\"\nцепь" and r["actions"][0]["at_s"] == 12.5
+)";
+    EXPECT_EQ(std::system(("python3 " + script + " " + path).c_str()), 0);
 }

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The report of a drive as JSON for other programs: the program, the car,
+// the drive, each check with its verdict, reason, figures, evidence and the
+// limits it used (with their reasons and sources), the error codes read and
+// the actions taken. Texts are UTF-8.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "diagnosis/Checks.h"
+
+namespace diagnosis {
+
+struct ReportCode {
+    std::string code;    // "P  0130"
+    std::string text;    // the code's description
+    std::string status;  // what its status says
+};
+
+struct ReportAction {
+    double at = 0;  // seconds since the drive's first pass
+    std::string what;
+};
+
+struct ReportInput {
+    std::string program;                                   // "m797-tester 1.0.0"
+    std::vector<std::pair<std::string, std::string>> car;  // field, value (the identification)
+    std::string start;                                     // the drive's start, ISO 8601
+    double seconds = 0;                                    // its length
+    std::size_t passes = 0;                                // measured passes
+    std::vector<Finding> checks;
+    std::vector<ReportCode> codes;
+    std::vector<ReportAction> actions;
+};
+
+// {"format": 1, "program": ..., "car": {...}, "drive": {"start", "seconds",
+// "passes"}, "checks": [{"id", "verdict", "why", "figures": {...},
+// "evidence": [{"from_s", "to_s", "what"}], "limits": [{"id", "value",
+// "unit", "reason", "source"}], "next"}], "codes": [...], "actions": [...]}
+std::string reportJson(const ReportInput& r);
+
+}  // namespace diagnosis
