@@ -27,9 +27,6 @@ COLORREF colourOf(Ink ink) {
     return GetSysColor(COLOR_BTNTEXT);
 }
 
-// The box colour of the main window's button boxes.
-const COLORREF kBoxColour = RGB(226, 229, 234);
-
 HWND control(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, const logic::ui::Rect& r,
              int height = 0) {
     HWND h = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, r.x, r.y, r.width, height ? height : r.height,

@@ -26,6 +26,9 @@ std::wstring wide(const std::string& utf8);
 std::string utf8(const std::wstring& text);
 std::wstring wideFrom1251(const std::string& text1251);
 
+// The main window's button boxes' grey-blue, under their flat buttons too.
+inline constexpr COLORREF kBoxColour = RGB(226, 229, 234);
+
 // Arial of a pixel height (negative: the character height), made once each.
 HFONT arial(int height, bool bold = false, bool italic = false);
 // A plain area that hands its controls' messages (commands, sliders,

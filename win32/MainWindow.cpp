@@ -25,7 +25,6 @@ namespace {
 
 const wchar_t* const kMainClass = L"M797MainWindow";
 constexpr UINT kRunPosted = WM_APP + 1;
-const COLORREF kBoxColour = RGB(226, 229, 234);  // the button boxes', under flat buttons
 
 }  // namespace
 
