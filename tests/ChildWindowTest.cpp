@@ -10,7 +10,9 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
+#include <QSlider>
 #include <QStyleOptionGroupBox>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -667,6 +669,66 @@ TEST(Keys, AHeldEnterOrSpacePressesAButtonOnce) {
     QTest::qWait(500);
     EXPECT_EQ(rig.form->logic().link().passCount(), passes);  // stopped once, never started again
     qApp->removeEventFilter(&repeats);
+}
+
+// Every control of every child window shows what its logic says it shows,
+// once it opened and once its timer ticked (a control the logic never set
+// shows its description).
+TEST(ChildWindows, EveryControlShowsWhatItsLogicSays) {
+    Rig rig;
+    rig.start();
+    const auto agree = [](Window* w) {
+        for (const ui::Control& c : w->logic().description().controls) {
+            QWidget* widget = w->control(c.id);
+            if (!c.id || !widget) continue;
+            const ui::Shown& s = w->logic().shown(c.id);
+            SCOPED_TRACE(std::string(w->logic().description().title) + ", control " + std::to_string(c.id));
+            EXPECT_EQ(widget->isEnabled(), s.enabled);
+            const QString text = QString::fromStdString(s.text);
+            if (auto* label = qobject_cast<QLabel*>(widget)) {
+                EXPECT_EQ(label->text(), text);
+            }
+            if (auto* button = qobject_cast<QPushButton*>(widget)) {
+                EXPECT_EQ(button->text(), text);
+            }
+            if (auto* list = qobject_cast<QComboBox*>(widget)) {
+                EXPECT_EQ(list->count(), static_cast<int>(s.entries.size()));
+                if (list->isEditable()) {
+                    EXPECT_EQ(list->currentText(), text);
+                } else {
+                    EXPECT_EQ(list->currentIndex(), s.value);
+                }
+            }
+            if (auto* slider = qobject_cast<QSlider*>(widget)) {
+                EXPECT_EQ(slider->value(), s.value);
+            }
+            if (auto* table = qobject_cast<QTableWidget*>(widget)) {
+                EXPECT_EQ(table->rowCount(), static_cast<int>(s.rows.size()));
+            }
+            if (c.kind == ui::Kind::Toggle || c.kind == ui::Kind::Radio || c.kind == ui::Kind::Check) {
+                EXPECT_EQ(static_cast<QAbstractButton*>(widget)->isChecked(), s.value == 1);
+            }
+        }
+    };
+    for (int which = 0; which < 3; ++which) {
+        Window* w = open(which == 0   ? rig.form->SettingsClick()
+                         : which == 1 ? rig.form->ErrorsClick()
+                                      : rig.form->ControlClick());
+        agree(w);
+        ASSERT_TRUE(rig.until([&] {
+            w->tick();
+            return which != 1 || text(w, ui::kCount) == "3";  // the codes arrived
+        }));
+        agree(w);
+        if (which == 2) {
+            pick(w, kInitEntry);
+            ASSERT_EQ(confirmations(true).size(), 1);
+            agree(confirmations(true)[0]);
+            confirmations(true)[0]->close();
+            agree(w);
+        }
+        w->close();
+    }
 }
 
 // Each window shows what its description says; the keys it keeps from its
