@@ -280,8 +280,74 @@ Finding checkIdle(const Drive& d) {
     return f;
 }
 
+namespace {
+
+// How much a counter grew over the drive: a counter that fell was cleared
+// (by the ECU or a reconnection), and counts on from there.
+int growth(const Drive& d, const std::function<int(const Row&)>& counter, std::vector<Evidence>* where,
+           const std::string& what) {
+    int grown = 0;
+    for (std::size_t i = 1; i < d.rows.size(); ++i) {
+        const int before = counter(d.rows[i - 1]), now = counter(d.rows[i]);
+        const int step = now >= before ? now - before : now;
+        if (step <= 0) continue;
+        grown += step;
+        if (!where) continue;
+        // Growth within a minute of the last joins its range.
+        if (!where->empty() && where->back().what == what && d.rows[i - 1].t - where->back().to <= 60)
+            where->back().to = d.rows[i].t;
+        else
+            where->push_back({d.rows[i - 1].t, d.rows[i].t, what});
+    }
+    return grown;
+}
+
+}  // namespace
+
+Finding checkMisfire(const Drive& d) {
+    const double need = limit("charging-seconds").value;
+    const double seen = secondsWhere(d, [](const Row& r) { return running(r); });
+    if (seen < need)
+        return noData("misfire", "двигатель работал " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
+                      {"charging-seconds"});
+    Finding f;
+    f.id = "misfire";
+    f.limits = {"charging-seconds", "misfires"};
+    std::string cylinders;
+    int worst = 0, worstCount = 0;
+    for (int k = 0; k < 4; ++k) {
+        const std::string name = "цилиндр " + std::to_string(k + 1);
+        const int n = growth(
+            d, [k](const Row& r) { return r.misfires[static_cast<std::size_t>(k)]; }, &f.evidence, "пропуски: " + name);
+        f.figures.push_back({"cylinder_" + std::to_string(k + 1), n});
+        if (n > 0) cylinders += (cylinders.empty() ? "" : ", ") + name + ": " + std::to_string(n);
+        if (n > worstCount) {
+            worst = k + 1;
+            worstCount = n;
+        }
+    }
+    const int catalyst = growth(
+        d, [](const Row& r) { return r.catalystMisfires; }, &f.evidence, "пропуски, опасные для нейтрализатора");
+    f.figures.push_back({"catalyst_damaging", catalyst});
+    if (cylinders.empty() && catalyst == 0) {
+        f.verdict = Verdict::Ok;
+        f.why = "счётчики пропусков воспламенения за поездку не выросли";
+        f.evidence = rangesWhere(
+            d, [](const Row& r) { return running(r); }, "двигатель работает");
+        return f;
+    }
+    f.verdict = catalyst > 0 ? Verdict::Fault : Verdict::Suspect;
+    f.why = "пропуски воспламенения за поездку: " + (cylinders.empty() ? std::string("по цилиндрам нет") : cylinders);
+    if (catalyst > 0) f.why += "; опасных для нейтрализатора: " + std::to_string(catalyst);
+    f.next = worst ? "Больше всего пропусков в цилиндре " + std::to_string(worst) +
+                         ": переставить свечу и катушку (или провод) с соседним цилиндром и посмотреть, уйдут ли "
+                         "пропуски за ними; иначе проверить форсунку и компрессию этого цилиндра."
+                   : "Проверить свечи, катушки, форсунки и подсос воздуха.";
+    return f;
+}
+
 std::vector<Finding> judge(const Drive& d) {
-    return {checkCharging(d), checkWarmUp(d), checkTemperatureSensors(d), checkIdle(d)};
+    return {checkCharging(d), checkWarmUp(d), checkTemperatureSensors(d), checkIdle(d), checkMisfire(d)};
 }
 
 }  // namespace diagnosis

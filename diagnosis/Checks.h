@@ -37,6 +37,7 @@ Finding checkCharging(const Drive& d);
 Finding checkWarmUp(const Drive& d);
 Finding checkTemperatureSensors(const Drive& d);
 Finding checkIdle(const Drive& d);
+Finding checkMisfire(const Drive& d);
 
 // Every check, in the report's order.
 std::vector<Finding> judge(const Drive& d);

@@ -9,6 +9,8 @@ namespace {
 enum Number : std::size_t {
     kBLf1 = 19,
     kBLl = 21,
+    kFzabg1 = 46,
+    kFzakats = 50,
     kMl = 53,
     kMompos = 54,
     kNmot = 56,
@@ -45,6 +47,8 @@ Drive readDrive(const ecu::SessionHistory& history) {
         r.vfzg = value(kVfzg);
         r.idle = v.flag[kBLl].state != 0;
         r.fan1 = v.flag[kBLf1].state != 0;
+        for (std::size_t k = 0; k < r.misfires.size(); ++k) r.misfires[k] = v.counter[kFzabg1 + k].count;
+        r.catalystMisfires = v.counter[kFzakats].count;
         d.rows.push_back(r);
     }
     return d;

@@ -13,19 +13,21 @@
 namespace diagnosis {
 
 struct Row {
-    double t = 0;           // seconds since the drive's first pass
-    bool afterGap = false;  // the link reconnected before this pass
-    float ub = 0;           // on-board voltage, V
-    float tmot = 0;         // coolant, °C
-    float tmst = 0;         // coolant when the engine started, °C
-    float tans = 0;         // intake air, °C
-    float nmot = 0;         // engine speed, rpm
-    float nsol = 0;         // idle speed wanted, rpm
-    float mompos = 0;       // idle air valve, steps
-    float ml = 0;           // air mass, kg/h
-    float vfzg = 0;         // road speed, km/h
-    bool idle = false;      // B_LL
-    bool fan1 = false;      // B_LF1
+    double t = 0;                   // seconds since the drive's first pass
+    bool afterGap = false;          // the link reconnected before this pass
+    float ub = 0;                   // on-board voltage, V
+    float tmot = 0;                 // coolant, °C
+    float tmst = 0;                 // coolant when the engine started, °C
+    float tans = 0;                 // intake air, °C
+    float nmot = 0;                 // engine speed, rpm
+    float nsol = 0;                 // idle speed wanted, rpm
+    float mompos = 0;               // idle air valve, steps
+    float ml = 0;                   // air mass, kg/h
+    float vfzg = 0;                 // road speed, km/h
+    bool idle = false;              // B_LL
+    bool fan1 = false;              // B_LF1
+    std::array<int, 4> misfires{};  // FZABG_1..4: the misfire counter of each cylinder
+    int catalystMisfires = 0;       // FZAKATS: misfires that harm the catalyst
 };
 
 struct Drive {
