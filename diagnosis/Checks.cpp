@@ -346,8 +346,36 @@ Finding checkMisfire(const Drive& d) {
     return f;
 }
 
+Finding checkThrottleSensor(const Drive& d) {
+    // At idle the throttle is closed: its sensor gives its closed voltage.
+    const Pick closed = [](const Row& r) { return running(r) && r.idle; };
+    const double need = limit("idle-seconds").value, ran = limit("charging-seconds").value;
+    const double seen = secondsWhere(d, closed), running = secondsWhere(d, diagnosis::running);
+    if (seen < need || running < ran)
+        return noData("throttle-sensor",
+                      "двигатель работал " + fixed(running, 0) + " с, из них на холостом ходу " + fixed(seen, 0) +
+                          " с; нужно не меньше " + fixed(ran, 0) + " и " + fixed(need, 0) + " с",
+                      {"charging-seconds", "idle-seconds"});
+    Finding f;
+    f.id = "throttle-sensor";
+    f.limits = {"charging-seconds", "idle-seconds", "throttle-closed-low", "throttle-closed-high"};
+    const Stats v = statsOf(d, closed, &Row::adcThr);
+    f.figures = {{"closed_v", v.mean}, {"closed_lowest_v", v.low}, {"closed_highest_v", v.high}};
+    f.evidence = rangesWhere(d, closed, "дроссель закрыт (холостой ход)");
+    const double low = limit("throttle-closed-low").value, high = limit("throttle-closed-high").value;
+    f.verdict = v.mean >= low && v.mean <= high ? Verdict::Ok : Verdict::Suspect;
+    f.why = "напряжение датчика положения дроссельной заслонки при закрытой заслонке " + fixed(v.mean, 2) +
+            " В (норма " + fixed(low, 1) + "–" + fixed(high, 1) + " В)";
+    if (f.verdict != Verdict::Ok)
+        f.next =
+            "Проверить питание датчика (5 В) и его массу, разъём, упор заслонки и саму заслонку (закрывается ли "
+            "до конца); на снятом разъёме — сопротивление дорожки датчика.";
+    return f;
+}
+
 std::vector<Finding> judge(const Drive& d) {
-    return {checkCharging(d), checkWarmUp(d), checkTemperatureSensors(d), checkIdle(d), checkMisfire(d)};
+    return {checkCharging(d), checkWarmUp(d),  checkTemperatureSensors(d),
+            checkIdle(d),     checkMisfire(d), checkThrottleSensor(d)};
 }
 
 }  // namespace diagnosis

@@ -38,6 +38,7 @@ Finding checkWarmUp(const Drive& d);
 Finding checkTemperatureSensors(const Drive& d);
 Finding checkIdle(const Drive& d);
 Finding checkMisfire(const Drive& d);
+Finding checkThrottleSensor(const Drive& d);
 
 // Every check, in the report's order.
 std::vector<Finding> judge(const Drive& d);

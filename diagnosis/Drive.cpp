@@ -7,6 +7,7 @@ namespace {
 
 // The catalogue numbers of the values read.
 enum Number : std::size_t {
+    kAdcThr = 9,
     kBLf1 = 19,
     kBLl = 21,
     kFzabg1 = 46,
@@ -45,6 +46,7 @@ Drive readDrive(const ecu::SessionHistory& history) {
         r.mompos = value(kMompos);
         r.ml = value(kMl);
         r.vfzg = value(kVfzg);
+        r.adcThr = value(kAdcThr);
         r.idle = v.flag[kBLl].state != 0;
         r.fan1 = v.flag[kBLf1].state != 0;
         for (std::size_t k = 0; k < r.misfires.size(); ++k) r.misfires[k] = v.counter[kFzabg1 + k].count;

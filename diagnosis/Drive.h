@@ -24,6 +24,7 @@ struct Row {
     float mompos = 0;               // idle air valve, steps
     float ml = 0;                   // air mass, kg/h
     float vfzg = 0;                 // road speed, km/h
+    float adcThr = 0;               // throttle position sensor, V
     bool idle = false;              // B_LL
     bool fan1 = false;              // B_LF1
     std::array<int, 4> misfires{};  // FZABG_1..4: the misfire counter of each cylinder

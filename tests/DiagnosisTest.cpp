@@ -40,6 +40,7 @@ struct Maker {
             r.nsol = wanted;
             r.mompos = iac;
             r.ml = r.idle ? 9 : 40;
+            r.adcThr = r.idle ? 0.5f : 2.1f;
             also(r);
             d.rows.push_back(r);
         }
@@ -58,7 +59,7 @@ Verdict verdictOf(const std::vector<diagnosis::Finding>& all, const std::string&
 
 TEST(Diagnosis, AHealthyDriveIsOkEverywhereAndEachVerdictNamesItsLimits) {
     const auto all = diagnosis::judge(Maker{}.make());
-    ASSERT_EQ(all.size(), 5u);
+    ASSERT_EQ(all.size(), 6u);
     for (const auto& f : all) {
         SCOPED_TRACE(f.id + ": " + f.why);
         EXPECT_EQ(f.verdict, Verdict::Ok);
@@ -87,6 +88,8 @@ TEST(Diagnosis, EachFaultGivesItsOwnVerdictAndNoOther) {
         {"temperature-sensors", Verdict::Suspect, [](Maker& m) { m.air = 22; }},
         {"idle", Verdict::Fault, [](Maker& m) { m.rpm = 1050; }},
         {"idle", Verdict::Suspect, [](Maker& m) { m.rpm = 780; }},
+        // A worn throttle sensor track: its closed voltage has crept up.
+        {"throttle-sensor", Verdict::Suspect, [](Maker& m) { m.also = [](Row& r) { r.adcThr += 0.4f; }; }},
         // Cylinder 3 misfires now and then; then badly enough to harm the catalyst.
         {"misfire", Verdict::Suspect,
          [](Maker& m) { m.also = [](Row& r) { r.misfires[2] = static_cast<int>(r.t / 100) % 5; }; }},
@@ -228,7 +231,7 @@ TEST(Diagnosis, TheJsonReportReadsBackWithEveryCheckItsLimitsAndTheCodes) {
 r = json.load(open(sys.argv[1], encoding="utf-8"))
 assert r["format"] == 1 and r["car"]["engine"] == "21126" and r["drive"]["passes"] > 1000
 ids = [c["id"] for c in r["checks"]]
-assert ids == ["charging", "warm-up", "temperature-sensors", "idle", "misfire"], ids
+assert ids == ["charging", "warm-up", "temperature-sensors", "idle", "misfire", "throttle-sensor"], ids
 assert all(c["verdict"] == "ok" and c["limits"] and all(l["source"] for l in c["limits"]) for c in r["checks"])
 assert r["checks"][0]["figures"]["mean_v"] > 14
 assert r["codes"][0]["text"] == "Датчик \"кислорода\"\nцепь" and r["actions"][0]["at_s"] == 12.5
