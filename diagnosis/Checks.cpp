@@ -373,9 +373,40 @@ Finding checkThrottleSensor(const Drive& d) {
     return f;
 }
 
+Finding checkMixture(const Drive& d) {
+    // The learned corrections are judged on a warm engine, once it ran long enough.
+    const double operating = limit("coolant-operating").value, need = limit("charging-seconds").value;
+    const Pick warm = [&](const Row& r) { return running(r) && r.tmot >= operating; };
+    const double seen = secondsWhere(d, warm);
+    if (seen < need)
+        return noData("mixture",
+                      "прогретый двигатель работал " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
+                      {"charging-seconds", "coolant-operating"});
+    Finding f;
+    f.id = "mixture";
+    f.limits = {"charging-seconds", "coolant-operating", "fra-band", "fra-fault"};
+    const Stats fra = statsOf(d, warm, &Row::fra), rkat = statsOf(d, warm, &Row::rkat);
+    f.figures = {{"multiplicative", fra.mean}, {"additive_percent", rkat.mean}};
+    f.evidence = rangesWhere(d, warm, "прогретый двигатель");
+    const double band = limit("fra-band").value, fault = limit("fra-fault").value;
+    const double off = fra.mean - 1;
+    f.verdict = std::fabs(off) <= band ? Verdict::Ok : std::fabs(off) <= fault ? Verdict::Suspect : Verdict::Fault;
+    f.why = "мультипликативная коррекция самообучения " + fixed(fra.mean, 3) + " (норма 1 ± " + fixed(band, 2) +
+            "), аддитивная " + fixed(rkat.mean, 1) + " % (её предел для этого ЭБУ не найден: не оценивается)";
+    if (off > band)
+        f.next =
+            "Смесь бедная под нагрузкой, ЭБУ добавляет топливо: проверить давление топлива (насос, фильтр, "
+            "регулятор), форсунки на засорение, датчик массового расхода воздуха (занижает).";
+    else if (off < -band)
+        f.next =
+            "Смесь богатая, ЭБУ убавляет топливо: проверить давление топлива (регулятор), форсунки на "
+            "подтекание, датчик массового расхода воздуха (завышает), продувку адсорбера.";
+    return f;
+}
+
 std::vector<Finding> judge(const Drive& d) {
-    return {checkCharging(d), checkWarmUp(d),  checkTemperatureSensors(d),
-            checkIdle(d),     checkMisfire(d), checkThrottleSensor(d)};
+    return {checkCharging(d),       checkWarmUp(d), checkTemperatureSensors(d), checkIdle(d), checkMisfire(d),
+            checkThrottleSensor(d), checkMixture(d)};
 }
 
 }  // namespace diagnosis

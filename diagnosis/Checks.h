@@ -39,6 +39,7 @@ Finding checkTemperatureSensors(const Drive& d);
 Finding checkIdle(const Drive& d);
 Finding checkMisfire(const Drive& d);
 Finding checkThrottleSensor(const Drive& d);
+Finding checkMixture(const Drive& d);
 
 // Every check, in the report's order.
 std::vector<Finding> judge(const Drive& d);

@@ -11,11 +11,13 @@ enum Number : std::size_t {
     kBLf1 = 19,
     kBLl = 21,
     kFzabg1 = 46,
+    kFra = 44,
     kFzakats = 50,
     kMl = 53,
     kMompos = 54,
     kNmot = 56,
     kNsol = 58,
+    kRkat = 60,
     kTans = 65,
     kTmot = 69,
     kTmst = 70,
@@ -47,6 +49,8 @@ Drive readDrive(const ecu::SessionHistory& history) {
         r.ml = value(kMl);
         r.vfzg = value(kVfzg);
         r.adcThr = value(kAdcThr);
+        r.fra = value(kFra);
+        r.rkat = value(kRkat);
         r.idle = v.flag[kBLl].state != 0;
         r.fan1 = v.flag[kBLf1].state != 0;
         for (std::size_t k = 0; k < r.misfires.size(); ++k) r.misfires[k] = v.counter[kFzabg1 + k].count;

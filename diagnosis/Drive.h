@@ -25,6 +25,8 @@ struct Row {
     float ml = 0;                   // air mass, kg/h
     float vfzg = 0;                 // road speed, km/h
     float adcThr = 0;               // throttle position sensor, V
+    float fra = 1;                  // the mixture adaptation's multiplicative part (1: none)
+    float rkat = 0;                 // its additive part, %
     bool idle = false;              // B_LL
     bool fan1 = false;              // B_LF1
     std::array<int, 4> misfires{};  // FZABG_1..4: the misfire counter of each cylinder

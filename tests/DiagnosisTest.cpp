@@ -3,6 +3,7 @@
 // each case with too little to judge.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -41,6 +42,7 @@ struct Maker {
             r.mompos = iac;
             r.ml = r.idle ? 9 : 40;
             r.adcThr = r.idle ? 0.5f : 2.1f;
+            r.fra = 1.03f;
             also(r);
             d.rows.push_back(r);
         }
@@ -59,7 +61,7 @@ Verdict verdictOf(const std::vector<diagnosis::Finding>& all, const std::string&
 
 TEST(Diagnosis, AHealthyDriveIsOkEverywhereAndEachVerdictNamesItsLimits) {
     const auto all = diagnosis::judge(Maker{}.make());
-    ASSERT_EQ(all.size(), 6u);
+    ASSERT_EQ(all.size(), 7u);
     for (const auto& f : all) {
         SCOPED_TRACE(f.id + ": " + f.why);
         EXPECT_EQ(f.verdict, Verdict::Ok);
@@ -74,20 +76,23 @@ TEST(Diagnosis, EachFaultGivesItsOwnVerdictAndNoOther) {
         const char* check;
         Verdict verdict;
         std::function<void(Maker&)> fault;
-        const char* neverWarm = "";  // a check that has no warm engine to judge
+        std::vector<std::string> neverWarm = {};  // checks that have no warm engine to judge
     };
     const Case cases[] = {
         {"charging", Verdict::Fault, [](Maker& m) { m.ub = 12.4f; }},
         {"charging", Verdict::Suspect, [](Maker& m) { m.ub = 13.3f; }},
         {"charging", Verdict::Suspect, [](Maker& m) { m.ub = 14.9f; }},
         // A thermostat stuck open: the coolant stops at 66 °C.
-        {"warm-up", Verdict::Suspect, [](Maker& m) { m.top = 66; }, "idle"},
+        {"warm-up", Verdict::Suspect, [](Maker& m) { m.top = 66; }, {"idle", "mixture"}},
         {"warm-up", Verdict::Fault,
          [](Maker& m) { m.also = [](Row& r) { r.tmot = std::max(r.tmot, r.t > 900 ? 118.0f : r.tmot); }; }},
         {"temperature-sensors", Verdict::Fault, [](Maker& m) { m.air = 40; }},
         {"temperature-sensors", Verdict::Suspect, [](Maker& m) { m.air = 22; }},
         {"idle", Verdict::Fault, [](Maker& m) { m.rpm = 1050; }},
         {"idle", Verdict::Suspect, [](Maker& m) { m.rpm = 780; }},
+        // Fuel pressure too low: the adaptation adds a fifth; a third.
+        {"mixture", Verdict::Suspect, [](Maker& m) { m.also = [](Row& r) { r.fra = 1.18f; }; }},
+        {"mixture", Verdict::Fault, [](Maker& m) { m.also = [](Row& r) { r.fra = 1.32f; }; }},
         // A worn throttle sensor track: its closed voltage has crept up.
         {"throttle-sensor", Verdict::Suspect, [](Maker& m) { m.also = [](Row& r) { r.adcThr += 0.4f; }; }},
         // Cylinder 3 misfires now and then; then badly enough to harm the catalyst.
@@ -107,7 +112,9 @@ TEST(Diagnosis, EachFaultGivesItsOwnVerdictAndNoOther) {
         const auto all = diagnosis::judge(m.make());
         for (const auto& f : all) {
             SCOPED_TRACE(std::string(c.check) + " case, " + f.id + ": " + f.why);
-            EXPECT_EQ(f.verdict, f.id == c.check ? c.verdict : f.id == c.neverWarm ? Verdict::NoData : Verdict::Ok);
+            EXPECT_EQ(f.verdict, f.id == c.check                                            ? c.verdict
+                                 : std::count(c.neverWarm.begin(), c.neverWarm.end(), f.id) ? Verdict::NoData
+                                                                                            : Verdict::Ok);
             if (f.id == c.check) {
                 EXPECT_FALSE(f.next.empty());
             }
@@ -206,6 +213,7 @@ TEST(Diagnosis, TheDriveIsReadFromTheKeptPassesInTheirUnits) {
     EXPECT_NEAR(r.tmot, 88, 10);
     EXPECT_LT(r.tmst, r.tmot);
     EXPECT_TRUE(r.idle);
+    EXPECT_NEAR(r.fra, 1, 0.2);
 }
 
 TEST(Diagnosis, TheJsonReportReadsBackWithEveryCheckItsLimitsAndTheCodes) {
@@ -231,7 +239,7 @@ TEST(Diagnosis, TheJsonReportReadsBackWithEveryCheckItsLimitsAndTheCodes) {
 r = json.load(open(sys.argv[1], encoding="utf-8"))
 assert r["format"] == 1 and r["car"]["engine"] == "21126" and r["drive"]["passes"] > 1000
 ids = [c["id"] for c in r["checks"]]
-assert ids == ["charging", "warm-up", "temperature-sensors", "idle", "misfire", "throttle-sensor"], ids
+assert ids == ["charging", "warm-up", "temperature-sensors", "idle", "misfire", "throttle-sensor", "mixture"], ids
 assert all(c["verdict"] == "ok" and c["limits"] and all(l["source"] for l in c["limits"]) for c in r["checks"])
 assert r["checks"][0]["figures"]["mean_v"] > 14
 assert r["codes"][0]["text"] == "Датчик \"кислорода\"\nцепь" and r["actions"][0]["at_s"] == 12.5
