@@ -404,9 +404,77 @@ Finding checkMixture(const Drive& d) {
     return f;
 }
 
+Finding checkLambdaFront(const Drive& d) {
+    // Closed-loop control: a warm engine, the sensor ready, no overrun fuel cut.
+    const double operating = limit("coolant-operating").value, need = limit("lambda-seconds").value;
+    const Pick loop = [&](const Row& r) { return running(r) && r.tmot >= operating && r.lambdaReady && !r.fuelCut; };
+    const double seen = secondsWhere(d, loop);
+    if (seen < need)
+        return noData("lambda-front",
+                      "регулирование по датчику кислорода (прогретый двигатель, датчик готов, без отсечки) " +
+                          fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
+                      {"lambda-seconds", "coolant-operating"});
+    Finding f;
+    f.id = "lambda-front";
+    f.limits = {"lambda-seconds", "coolant-operating", "lambda-lean", "lambda-rich", "lambda-stuck-seconds"};
+    const double lean = limit("lambda-lean").value, rich = limit("lambda-rich").value;
+    const double middle = (lean + rich) / 2, stuckLimit = limit("lambda-stuck-seconds").value;
+    const Stats u = statsOf(d, loop, &Row::usvk);
+    // Switches across the middle and the longest time on one side, as the
+    // passes see them: a pass every quarter second sees at most two
+    // switches a second; faster switching reads as fewer.
+    int switches = 0;
+    double longest = 0, sideStart = 0, longestFrom = 0;
+    int side = 0;
+    for (std::size_t i = 0; i < d.rows.size(); ++i) {
+        const Row& r = d.rows[i];
+        if (!loop(r) || r.afterGap) {
+            side = 0;
+            continue;
+        }
+        const int now = r.usvk >= middle ? 1 : -1;
+        if (side != 0 && now != side) ++switches;
+        if (now != side) sideStart = r.t;
+        side = now;
+        if (r.t - sideStart > longest) {
+            longest = r.t - sideStart;
+            longestFrom = sideStart;
+        }
+    }
+    const double perMinute = switches / (seen / 60);
+    f.figures = {{"lowest_mv", u.low},
+                 {"highest_mv", u.high},
+                 {"switches_per_minute", perMinute},
+                 {"longest_one_side_s", longest},
+                 {"seconds", seen}};
+    f.evidence = rangesWhere(d, loop, "регулирование по датчику кислорода");
+    const std::string swing = "напряжение датчика " + fixed(u.low, 0) + "–" + fixed(u.high, 0) + " мВ, " +
+                              fixed(perMinute, 0) + " переключений в минуту (видно до 120: цикл опроса около 0,25 с)";
+    if (u.high - u.low < rich - lean) {
+        f.verdict = u.high < lean || u.low > rich || u.high - u.low < 100 ? Verdict::Fault : Verdict::Suspect;
+        f.why = swing + ": размах меньше, чем от " + fixed(lean, 0) + " до " + fixed(rich, 0) + " мВ";
+        f.next = f.verdict == Verdict::Fault
+                     ? "Датчик кислорода не работает: проверить его подогрев (цепь и предохранитель), проводку и "
+                       "разъём, заменить датчик."
+                     : "Датчик кислорода «ленивый»: проверить подогрев, нет ли подсоса воздуха в выпуске перед "
+                       "датчиком; отравленный или старый датчик заменить.";
+    } else if (longest > stuckLimit) {
+        f.verdict = Verdict::Suspect;
+        f.why = swing + "; " + fixed(longest, 0) + " с подряд на одной стороне";
+        f.next =
+            "Смесь долго не переходит через стехиометрию: проверить подсос воздуха, давление топлива, форсунки; "
+            "затем сам датчик.";
+        f.evidence.push_back({longestFrom, longestFrom + longest, "датчик на одной стороне"});
+    } else {
+        f.verdict = Verdict::Ok;
+        f.why = swing;
+    }
+    return f;
+}
+
 std::vector<Finding> judge(const Drive& d) {
-    return {checkCharging(d),       checkWarmUp(d), checkTemperatureSensors(d), checkIdle(d), checkMisfire(d),
-            checkThrottleSensor(d), checkMixture(d)};
+    return {checkCharging(d),       checkWarmUp(d),  checkTemperatureSensors(d), checkIdle(d), checkMisfire(d),
+            checkThrottleSensor(d), checkMixture(d), checkLambdaFront(d)};
 }
 
 }  // namespace diagnosis

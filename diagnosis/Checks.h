@@ -40,6 +40,7 @@ Finding checkIdle(const Drive& d);
 Finding checkMisfire(const Drive& d);
 Finding checkThrottleSensor(const Drive& d);
 Finding checkMixture(const Drive& d);
+Finding checkLambdaFront(const Drive& d);
 
 // Every check, in the report's order.
 std::vector<Finding> judge(const Drive& d);

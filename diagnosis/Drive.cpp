@@ -10,6 +10,8 @@ enum Number : std::size_t {
     kAdcThr = 9,
     kBLf1 = 19,
     kBLl = 21,
+    kBLr = 22,
+    kBSa = 27,
     kFzabg1 = 46,
     kFra = 44,
     kFzakats = 50,
@@ -22,6 +24,7 @@ enum Number : std::size_t {
     kTmot = 69,
     kTmst = 70,
     kUb = 72,
+    kUsvk = 74,
     kVfzg = 75,
 };
 
@@ -51,6 +54,9 @@ Drive readDrive(const ecu::SessionHistory& history) {
         r.adcThr = value(kAdcThr);
         r.fra = value(kFra);
         r.rkat = value(kRkat);
+        r.usvk = value(kUsvk);
+        r.lambdaReady = v.flag[kBLr].state != 0;
+        r.fuelCut = v.flag[kBSa].state != 0;
         r.idle = v.flag[kBLl].state != 0;
         r.fan1 = v.flag[kBLf1].state != 0;
         for (std::size_t k = 0; k < r.misfires.size(); ++k) r.misfires[k] = v.counter[kFzabg1 + k].count;

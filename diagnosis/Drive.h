@@ -27,8 +27,11 @@ struct Row {
     float adcThr = 0;               // throttle position sensor, V
     float fra = 1;                  // the mixture adaptation's multiplicative part (1: none)
     float rkat = 0;                 // its additive part, %
+    float usvk = 0;                 // the lambda sensor before the catalyst, mV
     bool idle = false;              // B_LL
     bool fan1 = false;              // B_LF1
+    bool lambdaReady = false;       // B_LR: the sensor before the catalyst is ready (hot)
+    bool fuelCut = false;           // B_SA
     std::array<int, 4> misfires{};  // FZABG_1..4: the misfire counter of each cylinder
     int catalystMisfires = 0;       // FZAKATS: misfires that harm the catalyst
 };

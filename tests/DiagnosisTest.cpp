@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -43,6 +44,9 @@ struct Maker {
             r.ml = r.idle ? 9 : 40;
             r.adcThr = r.idle ? 0.5f : 2.1f;
             r.fra = 1.03f;
+            // Closed loop once warm: the sensor swings 100..850 mV about once a second.
+            r.lambdaReady = r.tmot >= 60;
+            r.usvk = std::fmod(t, 1.0) < 0.5 ? 100.0f : 850.0f;
             also(r);
             d.rows.push_back(r);
         }
@@ -61,7 +65,7 @@ Verdict verdictOf(const std::vector<diagnosis::Finding>& all, const std::string&
 
 TEST(Diagnosis, AHealthyDriveIsOkEverywhereAndEachVerdictNamesItsLimits) {
     const auto all = diagnosis::judge(Maker{}.make());
-    ASSERT_EQ(all.size(), 7u);
+    ASSERT_EQ(all.size(), 8u);
     for (const auto& f : all) {
         SCOPED_TRACE(f.id + ": " + f.why);
         EXPECT_EQ(f.verdict, Verdict::Ok);
@@ -83,7 +87,7 @@ TEST(Diagnosis, EachFaultGivesItsOwnVerdictAndNoOther) {
         {"charging", Verdict::Suspect, [](Maker& m) { m.ub = 13.3f; }},
         {"charging", Verdict::Suspect, [](Maker& m) { m.ub = 14.9f; }},
         // A thermostat stuck open: the coolant stops at 66 °C.
-        {"warm-up", Verdict::Suspect, [](Maker& m) { m.top = 66; }, {"idle", "mixture"}},
+        {"warm-up", Verdict::Suspect, [](Maker& m) { m.top = 66; }, {"idle", "mixture", "lambda-front"}},
         {"warm-up", Verdict::Fault,
          [](Maker& m) { m.also = [](Row& r) { r.tmot = std::max(r.tmot, r.t > 900 ? 118.0f : r.tmot); }; }},
         {"temperature-sensors", Verdict::Fault, [](Maker& m) { m.air = 40; }},
@@ -93,6 +97,13 @@ TEST(Diagnosis, EachFaultGivesItsOwnVerdictAndNoOther) {
         // Fuel pressure too low: the adaptation adds a fifth; a third.
         {"mixture", Verdict::Suspect, [](Maker& m) { m.also = [](Row& r) { r.fra = 1.18f; }; }},
         {"mixture", Verdict::Fault, [](Maker& m) { m.also = [](Row& r) { r.fra = 1.32f; }; }},
+        // A lazy front lambda sensor, and a dead one (its heater gone).
+        {"lambda-front", Verdict::Suspect,
+         [](Maker& m) { m.also = [](Row& r) { r.usvk = r.usvk > 500 ? 600.0f : 300.0f; }; }},
+        {"lambda-front", Verdict::Fault, [](Maker& m) { m.also = [](Row& r) { r.usvk = 450; }; }},
+        // Swinging fully, but a quarter of a minute rich at a time.
+        {"lambda-front", Verdict::Suspect,
+         [](Maker& m) { m.also = [](Row& r) { r.usvk = std::fmod(r.t, 30.0) < 15 ? 850.0f : 100.0f; }; }},
         // A worn throttle sensor track: its closed voltage has crept up.
         {"throttle-sensor", Verdict::Suspect, [](Maker& m) { m.also = [](Row& r) { r.adcThr += 0.4f; }; }},
         // Cylinder 3 misfires now and then; then badly enough to harm the catalyst.
@@ -239,7 +250,7 @@ TEST(Diagnosis, TheJsonReportReadsBackWithEveryCheckItsLimitsAndTheCodes) {
 r = json.load(open(sys.argv[1], encoding="utf-8"))
 assert r["format"] == 1 and r["car"]["engine"] == "21126" and r["drive"]["passes"] > 1000
 ids = [c["id"] for c in r["checks"]]
-assert ids == ["charging", "warm-up", "temperature-sensors", "idle", "misfire", "throttle-sensor", "mixture"], ids
+assert ids == ["charging", "warm-up", "temperature-sensors", "idle", "misfire", "throttle-sensor", "mixture", "lambda-front"], ids
 assert all(c["verdict"] == "ok" and c["limits"] and all(l["source"] for l in c["limits"]) for c in r["checks"])
 assert r["checks"][0]["figures"]["mean_v"] > 14
 assert r["codes"][0]["text"] == "Датчик \"кислорода\"\nцепь" and r["actions"][0]["at_s"] == 12.5
