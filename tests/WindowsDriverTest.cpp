@@ -9,6 +9,7 @@
 // places: the window logic is the same.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "logic/ControlWindow.h"
+#include "logic/ErrorCodesWindow.h"
 #include "logic/WindowTables.h"
 #include "tests/TestSupport.h"
 #include "tests/WireChecks.h"
@@ -583,4 +586,100 @@ TEST(Driver, TheAdapterChosenOnThePortTabIsStoredUnderThePortsKey) {
     EXPECT_EQ(adapter, 1u);
     t.click(L"Выход");
     EXPECT_EQ(t.exitCode(), 0u);
+}
+
+// ---- the face's child window interpreting a logic, in this process ----------
+
+namespace {
+
+HWND controlOf(HWND window, int id) {
+    struct Find {
+        int id;
+        HWND found;
+    } f{winface::Described::kIdBase + id, nullptr};
+    EnumChildWindows(
+        window,
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* f = reinterpret_cast<Find*>(p);
+            if (GetDlgCtrlID(h) != f->id) return TRUE;
+            f->found = h;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+// Every control with an identifier shows what the logic says it shows.
+void agree(const winface::ChildWindow& w) {
+    namespace ui = logic::ui;
+    for (const ui::Control& c : w.logic().description().controls) {
+        if (!c.id) continue;
+        HWND h = controlOf(w.handle(), c.id);
+        SCOPED_TRACE(std::string(w.logic().description().title) + ", control " + std::to_string(c.id));
+        ASSERT_NE(h, nullptr);
+        const ui::Shown& s = w.logic().shown(c.id);
+        EXPECT_EQ(IsWindowEnabled(h) != FALSE, s.enabled);
+        if (c.kind == ui::Kind::Label || c.kind == ui::Kind::StatusLine || c.kind == ui::Kind::Button)
+            EXPECT_EQ(textOf(h), wide(s.text));
+        if (c.kind == ui::Kind::List) {
+            EXPECT_EQ(SendMessageW(h, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(s.entries.size()));
+            EXPECT_EQ(SendMessageW(h, CB_GETCURSEL, 0, 0), s.value);
+        }
+        if (c.kind == ui::Kind::Table) EXPECT_EQ(ListView_GetItemCount(h), static_cast<int>(s.rows.size()));
+    }
+}
+
+void pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+}  // namespace
+
+TEST(Interpreter, EveryControlOfTheChildWindowsShowsWhatItsLogicSays) {
+    namespace ui = logic::ui;
+    klink::LinkCommandBlock command;
+    ecu::LiveDataStore live;
+    auto* control = new winface::ChildWindow(nullptr, std::make_unique<logic::ControlWindow>(command, live));
+    ShowWindow(control->handle(), SW_SHOW);
+    pump();
+    agree(*control);
+    SendMessageW(control->handle(), WM_TIMER, 1, 0);  // the status line's refresh
+    agree(*control);
+    // The user picks the reset: the confirmation stands in, and closing it
+    // brings the control window back with its first captions.
+    HWND list = controlOf(control->handle(), ui::kControlList);
+    SendMessageW(list, CB_SETCURSEL, logic::ControlWindow::kResetEntry, 0);
+    SendMessageW(control->handle(), WM_COMMAND,
+                 MAKEWPARAM(winface::Described::kIdBase + ui::kControlList, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+    pump();
+    ASSERT_EQ(winface::ChildWindow::open().size(), 2u);
+    winface::ChildWindow* confirmation = winface::ChildWindow::open().back();
+    EXPECT_EQ(&confirmation->logic().description(), &ui::resetConfirmation());
+    EXPECT_FALSE(IsWindowVisible(control->handle()));
+    agree(*confirmation);
+    SendMessageW(confirmation->handle(), WM_CLOSE, 0, 0);  // as "Нет"
+    pump();
+    EXPECT_TRUE(IsWindowVisible(control->handle()));
+    agree(*control);
+    EXPECT_EQ(command.ecuResetRequest.load(), 0);
+    control->close();
+
+    // The codes window with two codes read.
+    std::array<std::uint8_t, 19> reply{};
+    reply[12] = 2;
+    reply[13] = 0x01;
+    reply[14] = 0x30;
+    reply[15] = 0xA0;
+    reply[16] = 0xFE;
+    reply[17] = 0xDC;
+    command.dtcReply.storeReceived(reply.data(), reply.size());
+    auto* codes = new winface::ChildWindow(nullptr, std::make_unique<logic::ErrorCodesWindow>(command, false));
+    agree(*codes);
+    SendMessageW(codes->handle(), WM_TIMER, 1, 0);
+    agree(*codes);
+    EXPECT_EQ(textOf(controlOf(codes->handle(), ui::kCount)), L"2");
+    codes->close();
+    EXPECT_TRUE(winface::ChildWindow::open().empty());
 }

@@ -76,6 +76,7 @@ public:
     ChildWindow& operator=(const ChildWindow&) = delete;
 
     HWND handle() const { return window_; }
+    const logic::ui::WindowLogic& logic() const { return *logic_; }
     // However it closes; the object is deleted after.
     void close();
     // Runs after the logic's closing, before the window goes: the owner is
