@@ -8,6 +8,7 @@
 #include "logic/ControlWindow.h"
 #include "logic/ErrorCodesWindow.h"
 #include "platform/Cp1251.h"
+#include "tests/TestSupport.h"
 
 using logic::ControlWindow;
 
@@ -98,14 +99,7 @@ TEST(ControlLogic, TheResetsAskForAConfirmationAndYesPostsOnce) {
 // ended by closing.
 TEST(ErrorCodesLogic, RowsComeFromTheReplyAndTheClearGoesOutOnlyWhereAllowed) {
     klink::LinkCommandBlock command;
-    std::array<std::uint8_t, 19> reply{};
-    reply[12] = 2;  // two codes: P0130 stored with the lamp on, and one outside the table
-    reply[13] = 0x01;
-    reply[14] = 0x30;
-    reply[15] = 0xA0;
-    reply[16] = 0xFE;
-    reply[17] = 0xDC;
-    reply[18] = 0x00;
+    const auto reply = testsupport::twoCodesReply();  // P0130 with the lamp on, and FEDC
     command.dtcReply.storeReceived(reply.data(), reply.size());
     logic::ErrorCodesWindow window(command);
     const auto rows = window.refresh();
@@ -153,13 +147,7 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     EXPECT_EQ(r.window.shown(ui::kControlLeft).text, "Вкл");
     EXPECT_EQ(r.window.takeFocus(), ui::kControlList);
 
-    std::array<std::uint8_t, 19> reply{};
-    reply[12] = 2;
-    reply[13] = 0x01;
-    reply[14] = 0x30;
-    reply[15] = 0xA0;
-    reply[16] = 0xFE;
-    reply[17] = 0xDC;
+    const auto reply = testsupport::twoCodesReply();  // P0130 with the lamp on, and FEDC
     r.command.dtcReply.storeReceived(reply.data(), reply.size());
     logic::ErrorCodesWindow codes(r.command, false);
     EXPECT_FALSE(codes.shown(ui::kClear).enabled);

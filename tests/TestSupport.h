@@ -8,6 +8,7 @@
 #else
 #include <sys/wait.h>
 #endif
+#include <array>
 #include <chrono>
 #include <cstdlib>
 
@@ -27,6 +28,19 @@ namespace testsupport {
 using Bytes = std::vector<std::uint8_t>;
 
 inline std::string u(const char* utf8) { return cp1251::fromUtf8(utf8); }
+
+// An error-code reply as the link keeps it, with two codes: P0130 stored
+// with the lamp on, and FEDC, which no table names.
+inline std::array<std::uint8_t, 19> twoCodesReply() {
+    std::array<std::uint8_t, 19> reply{};
+    reply[12] = 2;
+    reply[13] = 0x01;
+    reply[14] = 0x30;
+    reply[15] = 0xA0;
+    reply[16] = 0xFE;
+    reply[17] = 0xDC;
+    return reply;
+}
 
 // The service bytes (from the fourth byte on, without the checksum) of the
 // recorded request frames: "21 01" for 82 10 F1 21 01 A5.

@@ -667,13 +667,7 @@ TEST(Interpreter, EveryControlOfTheChildWindowsShowsWhatItsLogicSays) {
     control->close();
 
     // The codes window with two codes read.
-    std::array<std::uint8_t, 19> reply{};
-    reply[12] = 2;
-    reply[13] = 0x01;
-    reply[14] = 0x30;
-    reply[15] = 0xA0;
-    reply[16] = 0xFE;
-    reply[17] = 0xDC;
+    const auto reply = testsupport::twoCodesReply();  // P0130 with the lamp on, and FEDC
     command.dtcReply.storeReceived(reply.data(), reply.size());
     auto* codes = new winface::ChildWindow(nullptr, std::make_unique<logic::ErrorCodesWindow>(command, false));
     agree(*codes);
