@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/DriveReport.h"
 #include "cli/LogRows.h"
 #include "ecu/CsvTable.h"
 #include "ecu/Identification.h"
@@ -18,7 +19,7 @@ const char* loggerUsage() {
     return "usage: m797-log [--port DEVICE | --simulate | --replay FILE [--realtime]] [--wake byte|break]\n"
            "                [--adapter kline|elm327 [--baud N]] [--record FILE] [--csv FILE [--csv-style "
            "rfc|excel-ru]]\n"
-           "                [--reconnect] [--passes N] [--dtc] [--help] [--version]\n"
+           "                [--report FILE] [--reconnect] [--passes N] [--dtc] [--help] [--version]\n"
 #ifdef _WIN32
            "  --port DEVICE      serial port of the adapter (default COM1), or tcp:HOST:PORT\n"
 #else
@@ -29,6 +30,9 @@ const char* loggerUsage() {
            "                     ELM327-type adapter (USB, Bluetooth or Wi-Fi)\n"
            "  --baud N           an ELM327 adapter's serial rate (default 38400)\n"
            "  --simulate         talk to the built-in simulated car instead of a port\n"
+           "  --simulate=FAULTS  the simulated car with faults, separated by commas:\n"
+           "                     weak-charging, lazy-lambda, dead-lambda, worn-catalyst,\n"
+           "                     stuck-thermostat, air-leak, misfire, knock, worn-throttle\n"
            "  --record FILE      write everything said on the wire to FILE, as text\n"
            "  --replay FILE      replay a recording made with --record instead of a port\n"
            "  --realtime         replay at the recorded pace (default: as fast as it goes)\n"
@@ -37,6 +41,9 @@ const char* loggerUsage() {
            "  --csv-style STYLE  rfc: commas and decimal points (default); excel-ru: for a\n"
            "                     Russian spreadsheet (semicolons, decimal commas, Russian\n"
            "                     dates, units and captions, UTF-8 with a byte-order mark)\n"
+           "  --report FILE      at the end, judge the drive and write its report to FILE:\n"
+           "                     .html for people (prints on A4), .json for programs;\n"
+           "                     may be given more than once (with --dtc, the codes too)\n"
            "  --wake byte|break  how the ECU is woken: a 0x00 byte at 360 baud (default),\n"
            "                     or a 25 ms break\n"
            "  --reconnect        when the link gives up (adapter unplugged, ignition off),\n"
@@ -73,6 +80,14 @@ std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string&
             o.passes = count;
         } else if (r.name() == "--csv") {
             ok = r.value(o.csv, why);
+        } else if (r.name() == "--report") {
+            std::string v;
+            if (!r.value(v, why)) return lines::Taken::Bad;
+            if (!reportKindOf(v)) {
+                why = "bad report name: " + v + " (it must end in .html or .json)";
+                return lines::Taken::Bad;
+            }
+            o.reports.push_back(v);
         } else if (r.name() == "--csv-style") {
             std::string v;
             if (!r.value(v, why)) return lines::Taken::Bad;
@@ -147,8 +162,23 @@ void Logger::identificationRead() {
 
 void Logger::passCompleted(std::uint64_t passNumber) {
     if (passes_ >= 0 && passNumber > static_cast<std::uint64_t>(passes_)) return;
+    keep(passNumber);
     printRow(passNumber);
     if (passes_ > 0 && passNumber == static_cast<std::uint64_t>(passes_)) finish(Outcome::PassesDone);
+}
+
+void Logger::keep(std::uint64_t pass) {
+    if (!history_ || !link_ || !link_->passGap().empty()) return;
+    ecu::PassRecord r;
+    r.pass = pass;
+    r.timeMs = link_->passTimeMs();
+    r.thrBefore = decoder_->thrBeforeLastPass();
+    const std::uint32_t reconnections = data_.reconnections.load(std::memory_order_acquire);
+    r.afterGap = reconnections != reconnectionsKept_ && !history_->empty();
+    reconnectionsKept_ = reconnections;
+    r.liveData01 = link_->liveData01Reply();
+    r.liveData03 = link_->liveData03Reply();
+    history_->add(r);
 }
 
 void Logger::printRow(std::uint64_t pass) {

@@ -12,9 +12,12 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "ecu/CsvTable.h"
+#include "ecu/EcuDecoder.h"
 #include "ecu/LiveData.h"
+#include "ecu/SessionHistory.h"
 #include "lines/CommandLine.h"
 #include "link/Com_Port.h"
 #include "platform/SerialLine.h"
@@ -27,6 +30,7 @@ struct LoggerOptions : lines::LineOptions {
     long passes = -1;  // -1: until stopped
     bool dtc = false;
     std::string csv;                              // --csv FILE
+    std::vector<std::string> reports;             // --report FILE (.html or .json), any number
     ecu::CsvStyle csvStyle = ecu::CsvStyle::Rfc;  // --csv-style rfc|excel-ru
     bool help = false;
     bool version = false;
@@ -65,6 +69,12 @@ public:
     // also to csv, if given, with the wall clock from started on.
     void setRows(const klink::Com_Port& link, const ecu::LiveDataStore& live, platform::WallTime started,
                  std::function<void(const std::string&)> csv = {}, ecu::CsvStyle csvStyle = ecu::CsvStyle::Rfc);
+    // Every measured pass also kept in history, as the window keeps it, for
+    // the drive's report.
+    void keepPasses(ecu::SessionHistory& history, const ecu::EcuDecoder& decoder) {
+        history_ = &history;
+        decoder_ = &decoder;
+    }
     // The error codes after the run: from the last whole answer to the code
     // request, or why there is none (on err). Once the link is shut down.
     void printCodes();
@@ -72,6 +82,7 @@ public:
 private:
     void finish(Outcome o);
     void printRow(std::uint64_t pass);
+    void keep(std::uint64_t pass);
 
     const klink::Com_Port* link_ = nullptr;
     const ecu::LiveDataStore* live_ = nullptr;
@@ -79,6 +90,9 @@ private:
     std::function<void(const std::string&)> csv_;
     ecu::CsvStyle csvStyle_ = ecu::CsvStyle::Rfc;
     bool headerDone_ = false;
+    ecu::SessionHistory* history_ = nullptr;
+    const ecu::EcuDecoder* decoder_ = nullptr;
+    std::uint32_t reconnectionsKept_ = 0;
 
     std::ostream& out_;
     std::ostream& err_;

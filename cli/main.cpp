@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/DriveReport.h"
 #include "cli/LogRows.h"
 #include "cli/Logger.h"
 #include "ecu/CsvTable.h"
@@ -150,6 +151,9 @@ int main(int argc, char** argv) {
     std::function<void(const std::string&)> rowsToTable;
     if (table) rowsToTable = [&table](const std::string& row) { table->write(row); };
     logger.setRows(link, live, made.started, rowsToTable, options->csvStyle);
+    // The drive kept for its report: the same bounded history the window keeps.
+    std::unique_ptr<ecu::SessionHistory> kept;
+    if (!options->reports.empty()) logger.keepPasses(*(kept = std::make_unique<ecu::SessionHistory>()), decoder);
     // A replayed drive that reconnected replays its reconnection as well.
     link.setReconnect(options->reconnect || made.reconnects);
     logger.pauseLink = [&link] { link.pause(); };
@@ -159,6 +163,10 @@ int main(int argc, char** argv) {
     int status = awaitEnd(logger, *line, stopSignals, device);
     link.shutdown();
     if (options->dtc) logger.printCodes();
+    if (kept &&
+        !writeReports(options->reports, *kept, link, data, made.started, options->dtc, "m797-log " M797_VERSION, say) &&
+        status == 0)
+        status = 3;
     // An incomplete recording or table has a status of its own, where the run itself went well.
     if (made.recorder && !made.recorder->finish() && status == 0) status = 3;
     if (table && table->failed() && status == 0) status = 3;

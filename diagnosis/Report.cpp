@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "diagnosis/Limits.h"
+#include "ecu/DtcTable.h"
+#include "platform/Cp1251.h"
 
 namespace diagnosis {
 
@@ -43,7 +45,51 @@ std::string joined(const List& list, Fn&& item) {
     return out;
 }
 
+const char* words(ecu::DtcPicture p) {
+    using P = ecu::DtcPicture;
+    switch (p) {
+        case P::Lamp:
+            return "лампа диагностики";
+        case P::Present:
+            return "присутствует при запросе";
+        case P::Intermittent:
+            return "пропадающая";
+        case P::StoredInactive:
+            return "сохранена, но неактивна";
+        case P::TestNotCompleted:
+            return "тест не закончен";
+        case P::TestCompleted:
+            return "тест закончен";
+        case P::AboveMaximum:
+            return "превышение максимального порога";
+        case P::BelowMinimum:
+            return "превышение минимального порога";
+        case P::InvalidSignal:
+            return "неверный сигнал";
+        case P::NoSignal:
+            return "отсутствие сигнала";
+        case P::None:
+            break;
+    }
+    return "";
+}
+
 }  // namespace
+
+std::vector<ReportCode> reportCodes(const std::uint8_t* reply, std::size_t size) {
+    const ecu::DtcReply r{{reply, size}};
+    std::vector<ReportCode> out;
+    for (std::size_t k = 0; k < r.count(); ++k) {
+        const ecu::DtcRecord c = r.record(k);
+        const std::string* text = ecu::dtcText(c.high, c.low);
+        const ecu::DtcStatusPictures p = ecu::dtcPictures(c.status);
+        std::string status;
+        for (const ecu::DtcPicture x : {p.lamp, p.storage, p.test, p.symptom})
+            if (*words(x)) status += (status.empty() ? "" : "; ") + std::string(words(x));
+        out.push_back({cp1251::toUtf8(ecu::shownCode(c.high, c.low)), text ? cp1251::toUtf8(*text) : "", status});
+    }
+    return out;
+}
 
 std::string reportJson(const ReportInput& r) {
     std::string out = "{\"format\": 1, \"program\": " + quoted(r.program) + ", \"car\": {";

@@ -5,6 +5,8 @@
 // the actions taken. Texts are UTF-8.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +36,10 @@ struct ReportInput {
     std::vector<ReportCode> codes;
     std::vector<ReportAction> actions;
 };
+
+// The codes of an error-code reply as the report lists them: the shown
+// code, its text and what its status byte says, in words.
+std::vector<ReportCode> reportCodes(const std::uint8_t* reply, std::size_t size);
 
 // {"format": 1, "program": ..., "car": {...}, "drive": {"start", "seconds",
 // "passes"}, "checks": [{"id", "verdict", "why", "figures": {...},

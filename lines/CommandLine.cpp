@@ -42,7 +42,13 @@ Taken takeLineOption(OptionReader& r, LineOptions& o, std::string& error) {
         if (!r.value(o.port, error)) return Taken::Bad;
         o.portGiven = true;
     } else if (n == "--simulate") {
-        if (!r.flag(o.simulate, error)) return Taken::Bad;
+        // The car may be given faults: --simulate=lazy-lambda,air-leak.
+        o.simulate = true;
+        if (r.inlineValue(v)) {
+            const auto faults = sim::parseCarFaults(v, error);
+            if (!faults) return Taken::Bad;
+            o.faults = *faults;
+        }
     } else if (n == "--wake") {
         if (!r.value(v, error)) return Taken::Bad;
         if (!platform::parseWakeMethod(v, o.wake)) {
@@ -127,6 +133,7 @@ LineRequest lineRequest(const LineOptions& o) {
     request.adapter = o.adapter;
     request.elmRate = o.elmRate;
     request.record = o.record;
+    request.faults = o.faults;
     return request;
 }
 

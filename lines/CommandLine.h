@@ -9,6 +9,7 @@
 
 #include "lines/LineFactory.h"
 #include "platform/SerialLine.h"
+#include "sim/LivingCar.h"
 
 namespace lines {
 
@@ -20,6 +21,7 @@ struct LineOptions {
 #endif
     bool portGiven = false;
     bool simulate = false;
+    sim::CarFaults faults;  // --simulate=FAULTS
     platform::WakeMethod wake = platform::WakeMethod::SlowByte;
     bool wakeGiven = false;
     platform::AdapterKind adapter = platform::AdapterKind::KLine;  // --adapter kline|elm327
@@ -50,6 +52,11 @@ public:
         if (!noValue(error)) return false;
         target = true;
         return true;
+    }
+    // The value after "=", if the option was given one.
+    bool inlineValue(std::string& out) const {
+        out = inlineValue_;
+        return hasInline_;
     }
     // The message for an option nobody knows.
     std::string unknown() const { return "unknown or incomplete option: " + name_; }

@@ -30,14 +30,14 @@ MadeLine makeLine(const LineRequest& request, const std::function<bool()>& stopA
             if (request.adapter == platform::AdapterKind::Elm327) {
                 // The simulated car behind a simulated ELM327, through the same
                 // line a real one is spoken to by.
-                made.line =
-                    std::make_unique<PortLine>("simulated", request.adapter, request.elmRate, [](const std::string&) {
-                        auto port = std::make_unique<sim::ElmPort>();
-                        port->bringToLife();
-                        return port;
-                    });
+                made.line = std::make_unique<PortLine>("simulated", request.adapter, request.elmRate,
+                                                       [faults = request.faults](const std::string&) {
+                                                           auto port = std::make_unique<sim::ElmPort>();
+                                                           port->bringToLife(faults);
+                                                           return port;
+                                                       });
             } else {
-                made.line = std::make_unique<sim::SimulatedCar>();
+                made.line = std::make_unique<sim::SimulatedCar>(request.faults);
             }
             made.device = "simulated";
             made.portChoosable = false;

@@ -14,6 +14,7 @@
 #include "link/WireRecording.h"
 #include "platform/SerialLine.h"
 #include "platform/WallClock.h"
+#include "sim/LivingCar.h"
 
 namespace lines {
 
@@ -30,6 +31,7 @@ struct LineRequest {
     std::string record;                                            // a recording to make of the wire, or empty
     std::string program;                                           // for the recording's header: "m797-log 1.0.0"
     std::string options;                                           // the run's options, for the recording's header
+    sim::CarFaults faults;                                         // Simulation: what the car suffers from
 };
 
 struct MadeLine {

@@ -58,7 +58,8 @@ add_custom_target(m797_docs ALL DEPENDS ${m797_docs} ${changelog}.gz ${m797_manu
 set(m797_docdir ${CMAKE_INSTALL_DATADIR}/doc/m797-tester)
 # The machine-readable copyright file (DEP-5), with the maintainer's address.
 configure_file(${CMAKE_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/doc/copyright @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${changelog}.gz ${m797_manual} DESTINATION ${m797_docdir})
+install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${changelog}.gz ${m797_manual} ${CMAKE_SOURCE_DIR}/docs/report-schema.json
+        DESTINATION ${m797_docdir})
 
 set(CPACK_PACKAGE_NAME m797-tester)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

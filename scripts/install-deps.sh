@@ -12,7 +12,7 @@ rest=(clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libgl1-mesa-dri fonts-liberation qt6-translations-l10n
   xvfb xauth x11-utils imagemagick xdotool openbox python3
-  desktop-file-utils gettext
+  desktop-file-utils gettext chromium poppler-utils python3-jsonschema
   g++-mingw-w64-x86-64-posix wine wine64 nsis)
 [ "${1:-}" = "--package" ] && rest=()
 apt-get update -qq

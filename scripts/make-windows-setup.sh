@@ -18,6 +18,7 @@ crlf() { sed 's/\r$//; s/$/\r/'; }
 python3 scripts/man2html.py "Руководство: М7.9.7 тестер и регистратор" "$version" build-windows/manual-ru.html \
   packaging/ru/m797-tester.1 packaging/ru/m797-log.1
 crlf <LICENSE >build-windows/LICENSE.txt
+cp docs/report-schema.json build-windows/report-schema.json
 notices=(/usr/share/doc/mingw-w64-x86-64-dev/copyright /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright)
 for f in "${notices[@]}"; do [ -f "$f" ] || { echo "missing $f: install the mingw-w64 packages" >&2; exit 1; }; done
 {

@@ -7,9 +7,9 @@ namespace sim {
 
 ElmPort::ElmPort(ElmOptions options) : core_(std::move(options)) {}
 
-void ElmPort::bringToLife() {
+void ElmPort::bringToLife(CarFaults faults) {
     std::lock_guard<std::mutex> lock(mutex_);
-    car_ = std::make_unique<LivingCar>(Clock::now());
+    car_ = std::make_unique<LivingCar>(Clock::now(), 7, faults);
     core_.beforeAnswer = [this](const std::vector<std::uint8_t>& frame, Clock::time_point t) {
         if (frame.size() > 4 && frame[3] == 0x21 && (frame[4] == 0x01 || frame[4] == 0x03))
             car_->advance(core_.ecu(), t);

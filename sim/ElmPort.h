@@ -41,7 +41,7 @@ public:
     }
     void setPresent(bool present) { present_ = present; }
     // A car that lives: its values move on as they are asked for.
-    void bringToLife();
+    void bringToLife(CarFaults faults = {});
 
 private:
     mutable std::mutex mutex_;

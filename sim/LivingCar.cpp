@@ -25,7 +25,46 @@ void setBit(std::uint8_t& byte, int bit, bool on) {
 
 constexpr double kStartTemp = 18.0;
 
+struct FaultName {
+    const char* name;
+    bool CarFaults::*flag;
+};
+constexpr FaultName kFaultNames[] = {
+    {"weak-charging", &CarFaults::weakCharging},
+    {"lazy-lambda", &CarFaults::lazyLambda},
+    {"dead-lambda", &CarFaults::deadLambda},
+    {"worn-catalyst", &CarFaults::wornCatalyst},
+    {"stuck-thermostat", &CarFaults::stuckThermostat},
+    {"air-leak", &CarFaults::airLeak},
+    {"misfire", &CarFaults::misfire},
+    {"knock", &CarFaults::knock},
+    {"worn-throttle", &CarFaults::wornThrottle},
+};
+
 }  // namespace
+
+std::optional<CarFaults> parseCarFaults(std::string_view names, std::string& error) {
+    CarFaults faults;
+    while (!names.empty()) {
+        const std::size_t comma = names.find(',');
+        const std::string_view name = names.substr(0, comma);
+        bool known = false;
+        for (const FaultName& f : kFaultNames)
+            if (name == f.name) known = (faults.*f.flag = true);
+        if (!known) {
+            error = "no such fault of the simulated car: " + std::string(name) + " (" + carFaultNames() + ")";
+            return std::nullopt;
+        }
+        names = comma == std::string_view::npos ? std::string_view() : names.substr(comma + 1);
+    }
+    return faults;
+}
+
+std::string carFaultNames() {
+    std::string s;
+    for (const FaultName& f : kFaultNames) s += (s.empty() ? "" : ", ") + std::string(f.name);
+    return s;
+}
 
 void LivingCar::advance(EcuModel& e, std::chrono::steady_clock::time_point now) {
     const double t = std::chrono::duration<double>(now - start_).count();
@@ -35,7 +74,9 @@ void LivingCar::advance(EcuModel& e, std::chrono::steady_clock::time_point now) 
     const double cycle = std::fmod(t, 12.0);
     const double blip = (cycle > 8.0 && cycle < 10.0) ? std::sin((cycle - 8.0) / 2.0 * std::numbers::pi) : 0.0;
     const double throttle = 35.0 * blip;  // percent
-    const double coolant = 90.0 - (90.0 - kStartTemp) * std::exp(-t / 90.0);
+    // A thermostat stuck open lets the radiator cool the engine from the start.
+    const double settled = faults_.stuckThermostat ? 65.0 : 90.0;
+    const double coolant = settled - (settled - kStartTemp) * std::exp(-t / (faults_.stuckThermostat ? 240.0 : 90.0));
     const double intake = 28.0 - 10.0 * std::exp(-t / 120.0);
     const bool warm = coolant > 45.0;
 
@@ -45,10 +86,13 @@ void LivingCar::advance(EcuModel& e, std::chrono::steady_clock::time_point now) 
         (it42 != e.adjustValue.end() && it42->second) ? it42->second * 10.0 : (warm ? 850.0 : 1100.0);
     const double rpm = idleTarget + 2600.0 * blip + 15.0 * noise(rng_);
 
-    e.setLive01(19, byteOf(rpm / 40.0));                             // NMOT
-    e.setLive01(30, byteOf(idleTarget / 10.0));                      // NSOL
-    e.setLive01(18, byteOf(throttle * 255.0 / 100.0));               // WDKBA
-    e.setLive03(16, byteOf((0.5 + throttle * 0.04) / 5.0 * 256.0));  // ADC_THR
+    e.setLive01(19, byteOf(rpm / 40.0));                // NMOT
+    e.setLive01(30, byteOf(idleTarget / 10.0));         // NSOL
+    e.setLive01(18, byteOf(throttle * 255.0 / 100.0));  // WDKBA
+    // A worn track reads high at its closed end and drops out part-way open.
+    const double track =
+        faults_.wornThrottle ? (blip > 0.4 && blip < 0.5 ? 0.3 : 0.85 + throttle * 0.036) : 0.5 + throttle * 0.04;
+    e.setLive03(16, byteOf(track / 5.0 * 256.0));  // ADC_THR
     e.setLive03(17, static_cast<std::uint8_t>((static_cast<int>(t * 4) % 4) * 0x40));
     e.setLive01(14, byteOf((coolant + 48.0) / 0.75));                // TMOT
     e.setLive01(13, byteOf((kStartTemp + 48.0) / 0.75));             // TMST
@@ -57,11 +101,14 @@ void LivingCar::advance(EcuModel& e, std::chrono::steady_clock::time_point now) 
     e.setLive03(20, byteOf((3.6 - intake * 0.04) / 5.0 * 256.0));    // ADC_TANS
 
     const double airKgH = 9.5 + 60.0 * blip + 0.3 * noise(rng_);
-    putWord(e, true, 20, airKgH * 10.0);                                  // ML
-    putWord(e, false, 14, (1.0 + airKgH * 0.05) / 5.0 * 1024.0);          // ADC_MAF
-    putWord(e, true, 28, (3.0 + 4.0 * blip) / 0.024);                     // TI
-    e.setLive01(22, byteOf((12.0 + 14.0 * blip + 96.0) / 0.75 - 128.0));  // ZWOUT (offset binary)
-    const double load = 22.0 + 60.0 * blip;                               // RL: hi x 6 + lo x 0.02345
+    putWord(e, true, 20, airKgH * 10.0);                          // ML
+    putWord(e, false, 14, (1.0 + airKgH * 0.05) / 5.0 * 1024.0);  // ADC_MAF
+    putWord(e, true, 28, (3.0 + 4.0 * blip) / 0.024);             // TI
+    // Knock control takes ignition back under load.
+    const double retard = faults_.knock && blip > 0.5 ? 6.0 * blip : 0.0;
+    e.setLive01(22, byteOf((12.0 + 14.0 * blip - retard + 96.0) / 0.75 - 128.0));  // ZWOUT (offset binary)
+    e.setLive01(23, byteOf(retard / 0.75));                                        // WKR
+    const double load = 22.0 + 60.0 * blip;                                        // RL: hi x 6 + lo x 0.02345
     e.setLive01(24, byteOf(std::floor(load / 6.0)));
     e.setLive01(25, byteOf(std::fmod(load, 6.0) / 0.02345));
     e.setLive01(26, byteOf((20.0 + 50.0 * blip) / 0.75));  // RLP
@@ -70,12 +117,22 @@ void LivingCar::advance(EcuModel& e, std::chrono::steady_clock::time_point now) 
 
     // The lambda sensor switches rich and lean about once a second once warm.
     const bool lambdaActive = t > 25.0 && warm;
-    const double lambdaMv = lambdaActive ? (std::sin(t * 2.0 * std::numbers::pi) > 0 ? 780.0 : 120.0) : 450.0;
-    e.setLive01(36, byteOf((lambdaMv + 200.0) / 5.215));                            // USVK
-    putWord(e, false, 18, lambdaMv / 1000.0 / 5.0 * 1024.0);                        // ADC_O2
-    putWord(e, false, 21, (lambdaActive ? 650.0 : 450.0) / 1000.0 / 5.0 * 1024.0);  // ADC_2O2
+    // A lazy one swings little and slowly; a dead one hardly moves.
+    double lambdaMv = lambdaActive ? (std::sin(t * 2.0 * std::numbers::pi) > 0 ? 780.0 : 120.0) : 450.0;
+    if (lambdaActive && faults_.lazyLambda) lambdaMv = 470.0 + 140.0 * std::sin(t * 0.5 * std::numbers::pi);
+    if (faults_.deadLambda) lambdaMv = 450.0 + 8.0 * noise(rng_);
+    e.setLive01(36, byteOf((lambdaMv + 200.0) / 5.215));      // USVK
+    putWord(e, false, 18, lambdaMv / 1000.0 / 5.0 * 1024.0);  // ADC_O2
+    // Behind a worn catalyst the rear sensor follows the front one.
+    const double rearMv = !lambdaActive ? 450.0 : faults_.wornCatalyst ? 100.0 + lambdaMv * 0.85 : 650.0;
+    putWord(e, false, 21, rearMv / 1000.0 / 5.0 * 1024.0);  // ADC_2O2
 
-    const double battery = 14.1 + 0.05 * noise(rng_);
+    // The mixture adaptation: unmetered air at idle makes it add fuel.
+    const double adapted = faults_.airLeak ? std::min(1.0, t / 300.0) : 0.0;
+    e.setLive01(69, byteOf(128.0 + 23.0 * adapted));  // FRA 1.0 .. 1.18
+    e.setLive01(72, byteOf(64.0 * adapted));          // RKAT 0 .. 3 %
+
+    const double battery = (faults_.weakCharging ? 12.5 - t / 3600.0 : 14.1) + 0.05 * noise(rng_);
     e.setLive01(16, byteOf(battery / 0.0736865374696043));  // UB
     putWord(e, false, 11, battery / 0.0176);                // ADC_BAT
     e.setLive03(25, byteOf(128 + 2.0 * noise(rng_)));       // ADC_BS
@@ -105,10 +162,14 @@ void LivingCar::advance(EcuModel& e, std::chrono::steady_clock::time_point now) 
     e.setLive01(76, byte3);
     e.setLive01(41, byteOf((byte2 & 0x80) ? 40.0 / 0.390625 : 0));  // TATEOUT
 
-    // Counters: minutes since the ECU's last reset, the odd misfire.
+    // Counters: minutes since the ECU's last reset; the misfires counted
+    // before this drive; cylinder 3's under load when it misfires, each
+    // eighth of them harming the catalyst.
     putWord(e, true, 58, 1234.0 + t / 60.0);
-    putWord(e, true, 48, 3.0 + std::floor(t / 47.0));
-    putWord(e, true, 56, 7.0 + std::floor(t / 31.0));
+    if (faults_.misfire && blip > 0.6 && noise(rng_) > 0.5) ++misfires_;
+    putWord(e, true, 48, 3.0);
+    putWord(e, true, 52, misfires_);
+    putWord(e, true, 56, 7.0 + misfires_ / 8);
     e.setLive01(12, static_cast<std::uint8_t>(e.dtcs.size()));  // N_ERR
 }
 

@@ -12,7 +12,8 @@ SimOptions carOptions() {
 }
 }  // namespace
 
-SimulatedCar::SimulatedCar() : SimulatedLine(carOptions()), car_(std::chrono::steady_clock::now()) {
+SimulatedCar::SimulatedCar(CarFaults faults)
+    : SimulatedLine(carOptions()), car_(std::chrono::steady_clock::now(), 7, faults) {
     withCore([this](AdapterCore& core) {
         core.beforeAnswer = [this, &core](const std::vector<std::uint8_t>& frame, Clock::time_point t) {
             // The live blocks move on when they are asked for.

@@ -10,7 +10,7 @@ namespace sim {
 
 class SimulatedCar : public SimulatedLine {
 public:
-    SimulatedCar();
+    explicit SimulatedCar(CarFaults faults = {});
 
 private:
     LivingCar car_;

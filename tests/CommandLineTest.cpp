@@ -40,8 +40,12 @@ TEST(CommandLine, AnOptionsValueMayFollowAnEqualsSignOrComeNext) {
 
 TEST(CommandLine, BadOptionsSayWhy) {
     std::string error;
+    // The simulated car's faults follow an equals sign; a name it does not know is said.
     EXPECT_FALSE(parse({"--simulate=yes"}, error));
-    EXPECT_EQ(error, "--simulate takes no value");
+    EXPECT_EQ(error.rfind("no such fault of the simulated car: yes (weak-charging, ", 0), 0u) << error;
+    const auto faulty = parse({"--simulate=air-leak,misfire"}, error);
+    ASSERT_TRUE(faulty);
+    EXPECT_TRUE(faulty->simulate && faulty->faults.airLeak && faulty->faults.misfire && !faulty->faults.knock);
     EXPECT_FALSE(parse({"--port"}, error));
     EXPECT_EQ(error, "unknown or incomplete option: --port");
     EXPECT_FALSE(parse({"--wake=slow"}, error));

@@ -8,11 +8,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <memory>
 
 #include "diagnosis/Checks.h"
 #include "diagnosis/Limits.h"
 #include "diagnosis/Report.h"
-#include "sim/LivingCar.h"
+#include "sim/SimulatedDrive.h"
 
 using diagnosis::Drive;
 using diagnosis::Row;
@@ -59,6 +60,23 @@ Verdict verdictOf(const std::vector<diagnosis::Finding>& all, const std::string&
         if (f.id == id) return f.verdict;
     ADD_FAILURE() << "no check " << id;
     return Verdict::NoData;
+}
+
+ecu::PassRecord kept(const sim::DrivePass& p, int pass, bool afterGap = false) {
+    ecu::PassRecord r;
+    r.pass = static_cast<std::uint64_t>(pass);
+    r.timeMs = p.timeMs;
+    r.afterGap = afterGap;
+    r.liveData01 = p.liveData01;
+    r.liveData03 = p.liveData03;
+    return r;
+}
+
+Drive simulatedDrive(sim::CarFaults faults, int minutes) {
+    sim::SimulatedDrive car(faults);
+    auto history = std::make_unique<ecu::SessionHistory>();
+    for (int k = 0; k < minutes * 60 * 4; ++k) history->add(kept(car.next(), k));
+    return diagnosis::readDrive(*history);
 }
 
 }  // namespace
@@ -190,29 +208,10 @@ TEST(Diagnosis, AReconnectionGapIsNoTimeSeen) {
 TEST(Diagnosis, TheDriveIsReadFromTheKeptPassesInTheirUnits) {
     // Passes the simulated car answers ten minutes after its cold start,
     // kept as the link keeps them.
-    sim::EcuModel ecu;
-    const auto start = std::chrono::steady_clock::now();
-    sim::LivingCar car(start);
-    car.advance(ecu, start + std::chrono::minutes(10));
-    ecu.wakeUp();
-    const std::uint8_t hello[] = {0x81, 0x10, 0xF1, 0x81, 0x03};
-    ASSERT_FALSE(ecu.respond(hello, sizeof hello).empty());
-    const std::uint8_t ask01[] = {0x82, 0x10, 0xF1, 0x21, 0x01, 0xA5};
-    const std::uint8_t ask03[] = {0x82, 0x10, 0xF1, 0x21, 0x03, 0xA7};
+    sim::SimulatedDrive car;
+    for (int k = 0; k < 10 * 60 * 4; ++k) car.next();
     ecu::SessionHistory history;
-    for (int k = 0; k < 3; ++k) {
-        ecu::PassRecord p;
-        p.pass = static_cast<std::uint64_t>(k);
-        p.timeMs = 1000 + 250 * k;
-        // As the link reads them: the request's echo, then the answer.
-        std::vector<std::uint8_t> a(ask01, ask01 + sizeof ask01), b(ask03, ask03 + sizeof ask03);
-        for (std::uint8_t x : ecu.respond(ask01, sizeof ask01)) a.push_back(x);
-        for (std::uint8_t x : ecu.respond(ask03, sizeof ask03)) b.push_back(x);
-        std::copy_n(a.begin(), std::min(a.size(), p.liveData01.size()), p.liveData01.begin());
-        std::copy_n(b.begin(), std::min(b.size(), p.liveData03.size()), p.liveData03.begin());
-        p.afterGap = k == 2;
-        history.add(p);
-    }
+    for (int k = 0; k < 3; ++k) history.add(kept(car.next(), k, k == 2));
     const Drive d = diagnosis::readDrive(history);
     ASSERT_EQ(d.rows.size(), 3u);
     EXPECT_DOUBLE_EQ(d.rows[1].t, 0.25);
@@ -225,6 +224,41 @@ TEST(Diagnosis, TheDriveIsReadFromTheKeptPassesInTheirUnits) {
     EXPECT_LT(r.tmst, r.tmot);
     EXPECT_TRUE(r.idle);
     EXPECT_NEAR(r.fra, 1, 0.2);
+}
+
+TEST(Diagnosis, TheSimulatedCarsFaultsAreEachFoundByTheirCheckAndTheHealthyCarByNone) {
+    // 25 minutes from a cold start on the simulated clock.
+    struct Case {
+        const char* faults;
+        const char* check;  // that says fault or suspect; empty: none does
+    } cases[] = {
+        {"", ""},
+        {"weak-charging", "charging"},
+        {"lazy-lambda", "lambda-front"},
+        {"dead-lambda", "lambda-front"},
+        {"stuck-thermostat", "warm-up"},
+        {"air-leak", "mixture"},
+        {"misfire", "misfire"},
+        {"worn-throttle", "throttle-sensor"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.faults);
+        std::string error;
+        const auto faults = sim::parseCarFaults(c.faults, error);
+        ASSERT_TRUE(faults) << error;
+        for (const auto& f : diagnosis::judge(simulatedDrive(*faults, 25))) {
+            SCOPED_TRACE(f.id + ": " + f.why);
+            if (f.id == c.check)
+                EXPECT_TRUE(f.verdict == Verdict::Fault || f.verdict == Verdict::Suspect);
+            else if (!*c.check)
+                EXPECT_EQ(f.verdict, Verdict::Ok);
+            else  // a cold engine leaves the warm checks without data
+                EXPECT_TRUE(f.verdict == Verdict::Ok || f.verdict == Verdict::NoData);
+        }
+    }
+    std::string error;
+    EXPECT_FALSE(sim::parseCarFaults("lazy-lambda,flat-tyre", error));
+    EXPECT_NE(error.find("flat-tyre"), std::string::npos);
 }
 
 TEST(Diagnosis, TheJsonReportReadsBackWithEveryCheckItsLimitsAndTheCodes) {

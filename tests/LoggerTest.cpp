@@ -240,3 +240,41 @@ TEST(Logger, APassWithoutWholeAnswersPrintsNoRow) {
                   std::string::npos);
     }
 }
+
+// The drive's report, asked for twice: as JSON and as HTML, the same from
+// the drive's recording as live; a name of another kind is refused before
+// the run, and a file that cannot be written is said in the exit status.
+TEST(Logger, TheDrivesReportIsWrittenAsAskedAndReadsTheSameFromTheRecording) {
+    const std::string dir = testsupport::tempDir();
+    const LoggerRun live = runLogger("--simulate=weak-charging --passes 4 --dtc --record " + dir +
+                                         "/drive.txt --report " + dir + "/live.json --report=" + dir + "/live.HTML",
+                                     true);
+    ASSERT_EQ(live.status, 0) << live.out;
+    auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string json = read(dir + "/live.json");
+    EXPECT_EQ(json.rfind("{\"format\": 1, \"program\": \"m797-log " M797_VERSION "\"", 0), 0u) << json;
+    EXPECT_NE(json.find("\"passes\": 4}"), std::string::npos);
+    EXPECT_NE(json.find("\"code\": \"P  0102\""), std::string::npos);
+    EXPECT_NE(json.find("\"Код ЭБУ\": \"2112114101\""), std::string::npos) << json;
+    // A second of driving is too short to judge the charging: said as such.
+    EXPECT_NE(json.find("{\"id\": \"charging\", \"verdict\": \"no-data\", \"why\": \"двигатель работал"),
+              std::string::npos);
+    const std::string html = read(dir + "/live.HTML");
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(html.find("P  0102"), std::string::npos);
+    ASSERT_EQ(runLogger("--replay " + dir + "/drive.txt --dtc --report " + dir + "/replay.json").status, 0);
+    EXPECT_EQ(read(dir + "/replay.json"), json);
+
+    const LoggerRun wrongKind = runLogger("--simulate --report " + dir + "/r.txt", true);
+    EXPECT_EQ(wrongKind.status, 2);
+    EXPECT_NE(wrongKind.out.find("bad report name: " + dir + "/r.txt (it must end in .html or .json)"),
+              std::string::npos);
+    const LoggerRun unwritable = runLogger("--simulate --passes 1 --report " + dir + "/no-such/r.json", true);
+    EXPECT_EQ(unwritable.status, 3);
+    EXPECT_NE(unwritable.out.find(dir + "/no-such/r.json: No such file or directory; the report is not written"),
+              std::string::npos)
+        << unwritable.out;
+}

@@ -64,7 +64,7 @@ TEST(ManPages, EveryExampleRunsAsWrittenOnAWideScreen) {
     ASSERT_FALSE(screen.display.isEmpty());
     const std::vector<std::string> logger = examples("m797-log.1");
     const std::vector<std::string> tester = examples("m797-tester.1");
-    ASSERT_EQ(logger.size(), 3u);
+    ASSERT_EQ(logger.size(), 4u);
     ASSERT_EQ(tester.size(), 5u);
     // The Russian pages show the same commands.
     EXPECT_EQ(examples("ru/m797-log.1"), logger);
@@ -98,7 +98,7 @@ TEST(ManPages, EveryExampleRunsAsWrittenOnAWideScreen) {
         ASSERT_TRUE(p.waitForFinished(60000));
         EXPECT_EQ(p.exitCode(), untilStopped ? 130 : 0) << p.readAllStandardError().toStdString();
     }
-    for (const char* made : {"/drive.txt", "/drive.csv", "/drive.log"}) {
+    for (const char* made : {"/drive.txt", "/drive.csv", "/drive.log", "/drive.html", "/drive.json"}) {
         std::error_code ec;
         EXPECT_GT(std::filesystem::file_size(dir + made, ec), 0u) << made;
     }
