@@ -5,7 +5,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,10 +13,6 @@
 #include "platform/WallClock.h"
 
 namespace cli {
-
-enum class ReportKind { Html, Json };
-// By the name's ending (.html, .htm or .json, in any case); none for another.
-std::optional<ReportKind> reportKindOf(const std::string& path);
 
 // Writes every report; a file that cannot be written is said through say
 // and makes the result false. started: when the line started (a pass's

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/DriveReport.h"
 #include "cli/LogRows.h"
+#include "diagnosis/Report.h"
 #include "ecu/CsvTable.h"
 #include "ecu/Identification.h"
 #include "platform/Cp1251.h"
@@ -83,7 +83,7 @@ std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string&
         } else if (r.name() == "--report") {
             std::string v;
             if (!r.value(v, why)) return lines::Taken::Bad;
-            if (!reportKindOf(v)) {
+            if (!diagnosis::reportKindOf(v)) {
                 why = "bad report name: " + v + " (it must end in .html or .json)";
                 return lines::Taken::Bad;
             }

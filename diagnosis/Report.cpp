@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "diagnosis/Report.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "diagnosis/Limits.h"
+#include "diagnosis/ReportHtml.h"
 #include "ecu/DtcTable.h"
 #include "platform/Cp1251.h"
+#include "platform/FileAccess.h"
 
 namespace diagnosis {
 
@@ -75,6 +80,30 @@ const char* words(ecu::DtcPicture p) {
 }
 
 }  // namespace
+
+std::optional<ReportKind> reportKindOf(const std::string& path) {
+    std::string lower = path;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+    const auto endsWith = [&lower](const char* end) {
+        const std::size_t n = std::strlen(end);
+        return lower.size() > n && lower.compare(lower.size() - n, n, end) == 0;
+    };
+    if (endsWith(".html") || endsWith(".htm")) return ReportKind::Html;
+    if (endsWith(".json")) return ReportKind::Json;
+    return std::nullopt;
+}
+
+std::string writeReport(const std::string& path, const ReportInput& r, const Drive& d) {
+    const std::string text = reportKindOf(path) == ReportKind::Json ? reportJson(r) : reportHtml(r, d);
+    std::FILE* f = platform::openFile(path, "wb");
+    if (!f) return path + ": " + std::strerror(errno) + "; the report is not written";
+    int error = 0;
+    if (std::fwrite(text.data(), 1, text.size(), f) != text.size()) error = errno ? errno : EIO;
+    if (std::fclose(f) != 0 && !error) error = errno ? errno : EIO;
+    if (error) return path + ": " + std::strerror(error) + "; the report is not written";
+    return {};
+}
 
 std::vector<ReportCode> reportCodes(const std::uint8_t* reply, std::size_t size) {
     const ecu::DtcReply r{{reply, size}};

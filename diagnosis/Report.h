@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,5 +47,12 @@ std::vector<ReportCode> reportCodes(const std::uint8_t* reply, std::size_t size)
 // "evidence": [{"from_s", "to_s", "what"}], "limits": [{"id", "value",
 // "unit", "reason", "source"}], "next"}], "codes": [...], "actions": [...]}
 std::string reportJson(const ReportInput& r);
+
+enum class ReportKind { Html, Json };
+// By the name's ending (.html, .htm or .json, in any case); none for another.
+std::optional<ReportKind> reportKindOf(const std::string& path);
+// The report of drive d, as its name asks, written whole: empty, or why not
+// (English, naming the file).
+std::string writeReport(const std::string& path, const ReportInput& r, const Drive& d);
 
 }  // namespace diagnosis

@@ -91,7 +91,9 @@ void ControlWindow::chosen(int id, int index) {
         showCaptions(c.captions);
         return;
     }
-    standIn(std::make_unique<Confirmation>(command_, c.confirm == Confirm::Init));
+    auto confirmation = std::make_unique<Confirmation>(command_, c.confirm == Confirm::Init);
+    confirmation->noteAction = noteAction;
+    standIn(std::move(confirmation));
 }
 
 void ControlWindow::pressed(int id, bool) {
@@ -172,6 +174,9 @@ void ControlWindow::step(int k, bool up) {
     // Payload first, then the flag, so the link never sends a half-written frame.
     a.adjustFrame.setValue(static_cast<std::uint8_t>(v & 0xFF));
     klink::post(a.adjustRequest);
+    std::string unit = rule.unit;
+    unit.erase(0, unit.find_first_not_of(' '));
+    note(std::string(kEntryTable[k].text) + ": " + std::to_string(v * rule.shownFactor) + " " + unit);
 }
 
 void ControlWindow::left(int shown) {
@@ -181,6 +186,7 @@ void ControlWindow::left(int shown) {
         step(shown, true);
     } else if (e->kind == Kind::Switch) {
         klink::post(command_.actuator[e->record].onRequest);
+        note(std::string(e->text) + ": включено");
     }
 }
 
@@ -191,6 +197,7 @@ void ControlWindow::right(int shown) {
         step(shown, false);
     } else if (e->kind == Kind::Switch && klink::actuatorHasOff(klink::kActuatorLids[e->record])) {
         klink::post(command_.actuator[e->record].offRequest);
+        note(std::string(e->text) + ": выключено");
     }
 }
 
@@ -227,6 +234,7 @@ void Confirmation::yes() {
     // A second "Да" before the next pass finds the flag already 1: one request.
     klink::post(initialise_ ? command_.ecuInitRequest : command_.ecuResetRequest);
     klink::post(command_.actuator[0].reportRequest);  // the list stands on "Форсунка 1"
+    note(initialise_ ? "инициализация ЭБУ" : "сброс ЭБУ");
 }
 
 }  // namespace logic

@@ -32,6 +32,11 @@ std::vector<ErrorCodesWindow::Row> ErrorCodesWindow::refresh() {
 
 bool ErrorCodesWindow::clear() {
     if (!clearAllowed_) return false;
+    // The report keeps what was cleared.
+    std::string cleared;
+    for (const Row& r : refresh())
+        cleared += (cleared.empty() ? ": " : "; ") + r.code + (r.text ? " " + cp1251::toUtf8(*r.text) : "");
+    note("коды ошибок стёрты" + cleared);
     copy_.fill(0);
     command_.dtcReply.zero();
     klink::post(command_.dtcClearRequest);
@@ -63,6 +68,8 @@ void ErrorCodesWindow::tick() {
 void ErrorCodesWindow::pressed(int id, bool) {
     if (id == ui::kErrorsExit) {
         askClose();
+    } else if (id == ui::kSaveCodes) {
+        if (saveReport) saveReport();
     } else if (id == ui::kClear && clear()) {
         // The first row stays as it was; the rest go, and the next refresh
         // comes a whole period later.

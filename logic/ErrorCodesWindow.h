@@ -33,6 +33,8 @@ public:
     // "Сброс": the codes shown are forgotten and the clear goes out once; false
     // when not allowed (nothing is posted).
     bool clear();
+    // "Сохранить": the drive's report with these codes, saved and opened.
+    std::function<void()> saveReport;
     // However the window closes: the codes stop being read.
     void closing() override { klink::clearFlag(command_.dtcReadRequest); }
 

@@ -9,7 +9,9 @@
 #include <system_error>
 #include <thread>
 
+#include "diagnosis/Checks.h"
 #include "ecu/CsvTable.h"
+#include "ecu/Identification.h"
 #include "ecu/ParameterCatalogue.h"
 #include "logic/ControlWindow.h"
 #include "logic/ErrorCodesWindow.h"
@@ -275,7 +277,10 @@ std::unique_ptr<ui::WindowLogic> MainWindow::openErrors() {
     if (!link_) return nullptr;
     klink::post(linkData.command.dtcReadRequest);
     // A replay has nothing that could answer the clear command.
-    return std::make_unique<ErrorCodesWindow>(linkData.command, canCommand_);
+    auto w = std::make_unique<ErrorCodesWindow>(linkData.command, canCommand_);
+    w->noteAction = [this](const std::string& what) { noteAction(what); };
+    w->saveReport = [this] { exportDrive(Export::Report); };
+    return w;
 }
 
 std::unique_ptr<ui::WindowLogic> MainWindow::openControl() {
@@ -283,7 +288,9 @@ std::unique_ptr<ui::WindowLogic> MainWindow::openControl() {
     if (!link_ || !canCommand_) return nullptr;
     klink::post(linkData.command.controlActive);
     klink::post(linkData.command.actuator[0].reportRequest);
-    return std::make_unique<ControlWindow>(linkData.command, liveData);
+    auto w = std::make_unique<ControlWindow>(linkData.command, liveData);
+    w->noteAction = [this](const std::string& what) { noteAction(what); };
+    return w;
 }
 
 void MainWindow::requestRepaint(display::Sampler::Repaint what) {
@@ -327,6 +334,7 @@ std::string aboutText() {
            "запятая и точка — курсор на цикл опроса раньше и позже; Delete — убрать курсоры\n"
            "Ctrl+S — графики в PNG, Ctrl+Shift+S — всё окно в PNG\n"
            "Ctrl+E — историю в CSV, Ctrl+Shift+E — участок между курсорами в CSV\n"
+           "Ctrl+R — отчёт о поездке: сохранить и открыть в браузере\n"
            "правая кнопка мыши на графиках — то же в меню";
 }
 
@@ -425,6 +433,9 @@ void MainWindow::run(ui::Command command, int x) {
             return;
         case Command::SaveRange:
             exportDrive(Export::RangeTable);
+            return;
+        case Command::Report:
+            exportDrive(Export::Report);
             return;
         case Command::Manual:
             openManual();
@@ -546,9 +557,34 @@ std::string MainWindow::writeTable(const std::string& path, bool rangeOnly, ecu:
     return {};
 }
 
+void MainWindow::noteAction(const std::string& what) {
+    const double at = static_cast<double>(newestMs() - oldestMs()) / 1000;
+    actions_.push_back({at, what});
+}
+
+std::string MainWindow::writeReport(const std::string& path) const {
+    const diagnosis::Drive drive = diagnosis::readDrive(session_);
+    diagnosis::ReportInput in;
+    in.program = "m797-tester " M797_VERSION;
+    // The identification only from replies that came whole.
+    const auto texts = linkData.identText.getAll();
+    for (std::size_t k = 0; k < texts.size(); ++k)
+        if (link_->identGaps()[ecu::identSourceReply(k)].empty())
+            in.car.emplace_back(ecu::kIdentCaptions[k], cp1251::toUtf8(klink::shownText(texts[k])));
+    in.start = platform::isoTime(started_.later(oldestMs()));
+    in.seconds = drive.seconds();
+    in.passes = drive.rows.size();
+    in.checks = diagnosis::judge(drive);
+    if (const klink::Com_Port::DtcRead& codes = link_->dtcRead(); codes.answered)
+        in.codes = diagnosis::reportCodes(codes.bytes.data(), codes.bytes.size());
+    in.actions = actions_;
+    return diagnosis::writeReport(path, in, drive);
+}
+
 void MainWindow::exportDrive(Export what) {
     if (!link_ || ended_) return;
     const bool picture = what == Export::Charts || what == Export::Window;
+    const bool report = what == Export::Report;
     if (what == Export::RangeTable && !rangeChosen()) {
         if (reportError) reportError("set two cursors first");
         return;
@@ -558,18 +594,30 @@ void MainWindow::exportDrive(Export what) {
     const char* title = what == Export::Charts       ? "Сохранить графики"
                         : what == Export::Window     ? "Сохранить окно"
                         : what == Export::RangeTable ? "Сохранить участок между курсорами"
+                        : report                     ? "Отчёт о поездке"
                                                      : "Сохранить историю";
     std::string name = platform::isoTime(started_.later(newestMs())).substr(0, 19);
     for (char& ch : name)
         if (ch == ':' || ch == 'T') ch = ch == 'T' ? '_' : '-';
-    name = "m797-" + name + (picture ? ".png" : ".csv");
+    name = "m797-" + name + (picture ? ".png" : report ? "-отчёт.html" : ".csv");
     const std::string folder = store_.readText(stored::kExportKey, "folder").value_or("");
-    const std::string path = face_.chooseSaveFile(title, folder, name, picture);
+    using Kind = MainWindowFace::FileKind;
+    const std::string path = face_.chooseSaveFile(title, folder, name,
+                                                  picture  ? Kind::Picture
+                                                  : report ? Kind::Report
+                                                           : Kind::Table);
     if (path.empty()) return;
     const std::size_t slash = path.find_last_of("/\\");
     if (slash != std::string::npos) store_.writeText(stored::kExportKey, "folder", path.substr(0, slash));
-    const std::string failure = picture ? face_.saveCapturedPicture(path)
-                                        : writeTable(path, what == Export::RangeTable, stored::loadTableStyle(store_));
+    std::string failure;
+    if (picture)
+        failure = face_.saveCapturedPicture(path);
+    else if (report)
+        failure = writeReport(path);
+    else
+        failure = writeTable(path, what == Export::RangeTable, stored::loadTableStyle(store_));
+    // The report is read at once, in the system's browser.
+    if (failure.empty() && report) failure = face_.openDocument(path);
     if (!failure.empty() && reportError) reportError(failure);
 }
 

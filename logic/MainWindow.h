@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "diagnosis/Report.h"
 #include "ecu/CsvTable.h"
 #include "ecu/EcuDecoder.h"
 #include "ecu/SessionHistory.h"
@@ -67,13 +68,15 @@ public:
     virtual void openChild(std::unique_ptr<ui::WindowLogic> window) = 0;
     // "О программе": the program, the window's keys and the manual's button.
     virtual void showAbout() = 0;
-    // The save dialog (title in UTF-8, Russian): the chosen path, or empty.
+    // The save dialog (title in UTF-8, Russian), owned by the window in
+    // front, for a file of this kind: the chosen path, or empty.
+    enum class FileKind { Picture, Table, Report };
     virtual std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
-                                       bool picture) = 0;
+                                       FileKind kind) = 0;
 };
 
 // What can be saved from the window.
-enum class Export { Charts, Window, Table, RangeTable };
+enum class Export { Charts, Window, Table, RangeTable, Report };
 
 // "О программе": the program, its licence and the window's keys (UTF-8).
 std::string aboutText();
@@ -153,6 +156,14 @@ public:
     // The table of the kept passes (all, or those between the cursors) in
     // the logger's columns: empty, or why not.
     std::string writeTable(const std::string& path, bool rangeOnly, ecu::CsvStyle style) const;
+    // The drive's report (HTML or JSON by the name's ending): the kept
+    // passes judged, the identification, the codes last read and what was
+    // done to the car. Empty, or why not.
+    std::string writeReport(const std::string& path) const;
+    // What the user did to the car (codes cleared, an output switched, an
+    // adjustment, a reset), at the drive's newest pass; for the report.
+    void noteAction(const std::string& what);
+    const std::vector<diagnosis::ReportAction>& actions() const { return actions_; }
     bool rangeChosen() const { return review_.cursorA() && review_.cursorB(); }
     // A replay's pace: 1, 2, 4 or 8 times the recorded one, or 0 for as fast
     // as it goes (the whole drive at once, then shown for review).
@@ -226,6 +237,7 @@ private:
     ecu::SessionHistory session_;
     display::ChartReview review_;
     platform::WallTime started_;
+    std::vector<diagnosis::ReportAction> actions_;
     klink::ReplayLine* replay_ = nullptr;
     int replaySpeed_ = 1;
     std::uint32_t reconnectionsKept_ = 0;  // the link's thread

@@ -7,6 +7,7 @@
 // closes the window, or opens the window that stands in for it, when asked.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -64,6 +65,10 @@ public:
     // shows again unless it is closing itself.
     virtual void standInClosed() {}
 
+    // Told what the user did to the car (codes cleared, an output switched,
+    // an adjustment, a reset), in Russian, for the drive's report.
+    std::function<void(const std::string&)> noteAction;
+
     // What a control shows now (a control never set shows its description).
     const Shown& shown(int id) const;
     // The controls changed since the face last asked, in identifier order.
@@ -83,6 +88,9 @@ protected:
     // w stands in for this window, which hides until w closes.
     void standIn(std::unique_ptr<WindowLogic> w) { standIn_ = std::move(w); }
     void focusOn(int id) { focus_ = id; }
+    void note(const std::string& what) const {
+        if (noteAction) noteAction(what);
+    }
 
 private:
     const WindowDescription& d_;

@@ -154,6 +154,7 @@ const std::vector<KeyBinding>& mainWindowKeys() {
         {letter('S', kCtrl | kShift), Command::SaveWindow},
         {letter('E', kCtrl), Command::SaveTable},
         {letter('E', kCtrl | kShift), Command::SaveRange},
+        {letter('R', kCtrl), Command::Report},
     };
     return keys;
 }
@@ -180,6 +181,7 @@ const std::vector<ChartMenuEntry>& chartMenuEntries() {
         {Command::SaveTable, "Сохранить историю (CSV)…"},
         {Command::SaveRange, "Сохранить участок между курсорами (CSV)…"},
         {Command::None, ""},
+        {Command::Report, "Отчёт о поездке…"},
         {Command::Manual, "Руководство"},
     };
     return entries;
@@ -243,10 +245,12 @@ WindowDescription makeErrorCodesWindow() {
         const int width = e.x == 480 ? 85 : 130;
         d.controls.push_back({0, Kind::Label, e.text, {5 + e.x + 28, 256 + e.y, width, 26}, Ink::Plain, false, 10});
     }
-    d.controls.push_back({0, Kind::RaisedBox, "", {96, 336, 417, 22}});
+    // The count's box makes room for "Сохранить" at its right end.
+    d.controls.push_back({0, Kind::RaisedBox, "", {96, 336, 330, 22}});
     d.controls.push_back({0, Kind::Label, "Количество ошибок", {216, 339, 130, 16}});
     d.controls.push_back({kCount, Kind::Label, "0", {356, 339, 40, 16}});
     d.controls.push_back({kClear, Kind::Button, "Сброс", {8, 336, 81, 22}});
+    d.controls.push_back({kSaveCodes, Kind::Button, "Сохранить", {431, 336, 81, 22}});
     d.controls.push_back({kErrorsExit, Kind::Button, "Выход", {518, 336, 81, 22}});
     return d;
 }

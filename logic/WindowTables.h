@@ -144,6 +144,7 @@ enum class Command : std::uint8_t {
     SaveWindow,
     SaveTable,
     SaveRange,
+    Report,  // the drive's report, saved and opened in the browser
     Manual,  // the manual, in the system's browser (no key: F1 is a preset)
 };
 struct KeyBinding {
@@ -193,7 +194,7 @@ constexpr int kNoticeMs = 4000;
 
 // ---- the codes window -------------------------------------------------------
 
-enum ErrorsId : int { kCodesTable = 1, kCount, kClear, kErrorsExit };
+enum ErrorsId : int { kCodesTable = 1, kCount, kClear, kErrorsExit, kSaveCodes };
 const WindowDescription& errorCodesWindow();
 struct TableColumn {
     const char* heading;

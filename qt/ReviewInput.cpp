@@ -116,11 +116,14 @@ std::string MainWindow::saveCapturedPicture(const std::string& path) {
 }
 
 std::string MainWindow::chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
-                                       bool picture) {
-    QFileDialog dialog(this, QString::fromStdString(title), QString::fromStdString(folder),
-                       picture ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"));
+                                       FileKind kind) {
+    const QString suffix = kind == FileKind::Picture  ? QStringLiteral("png")
+                           : kind == FileKind::Report ? QStringLiteral("html")
+                                                      : QStringLiteral("csv");
+    QFileDialog dialog(boxOwner(), QString::fromStdString(title), QString::fromStdString(folder),
+                       suffix.toUpper() + QStringLiteral(" (*.") + suffix + QStringLiteral(")"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(picture ? QStringLiteral("png") : QStringLiteral("csv"));
+    dialog.setDefaultSuffix(suffix);
     dialog.selectFile(QString::fromStdString(name));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().front().toStdString();

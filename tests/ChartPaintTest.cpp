@@ -305,4 +305,22 @@ TEST(ChartReview, APausedViewStaysStillKeysAndTheWheelMoveItAndBackToLiveIsTheLi
     ASSERT_EQ(saved.size(), 1u);
     EXPECT_EQ(saved[0].extension(), ".png");
     EXPECT_EQ(QImage(QString::fromStdString(saved[0].string())).convertToFormat(QImage::Format_RGB32), shown);
+
+    // Ctrl+R asks where the drive's report goes, as a page; cancelled, it
+    // writes nothing and opens nothing.
+    QString title, name;
+    QTimer::singleShot(300, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        title = dialog->windowTitle();
+        name = dialog->selectedFiles().value(0);
+        EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("HTML (*.html)")});
+        EXPECT_EQ(dialog->parentWidget(), &w);
+        dialog->setDirectory(QString::fromStdString(dir));
+        QMetaObject::invokeMethod(dialog, "reject");
+    });
+    QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(title, QStringLiteral("Отчёт о поездке"));
+    EXPECT_TRUE(name.endsWith(QStringLiteral("-отчёт.html"))) << name.toStdString();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
 }

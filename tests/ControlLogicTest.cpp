@@ -124,13 +124,19 @@ TEST(ErrorCodesLogic, RowsComeFromTheReplyAndTheClearGoesOutOnlyWhereAllowed) {
 }
 
 // Both windows as a face drives them, by their controls' identifiers.
+// What the user did to the car is told, for the drive's report: a step, a
+// reset confirmed, the codes cleared with the codes they were.
 TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToTheFirstRow) {
     namespace ui = logic::ui;
     Rig r;
+    std::vector<std::string> done;
+    const auto note = [&done](const std::string& what) { done.push_back(what); };
+    r.window.noteAction = note;
     r.window.chosen(ui::kControlList, 12);  // "Регулятор ХХ"
     EXPECT_EQ(r.window.shown(ui::kControlLeft).text, "+1 шаг");
     r.window.tick();
     EXPECT_EQ(r.window.shown(ui::kControlStatus).text, "0  Шаг");
+    r.window.pressed(ui::kControlLeft, true);
     EXPECT_EQ(r.window.takeStandIn(), nullptr);
     r.window.chosen(ui::kControlList, ControlWindow::kResetEntry);
     EXPECT_EQ(r.window.shown(ui::kControlList).value, 0);
@@ -143,6 +149,7 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     EXPECT_TRUE(confirmation->takeClose());
     confirmation->closing();
     EXPECT_EQ(r.command.ecuResetRequest.load(), 1);
+    EXPECT_EQ(done, (std::vector<std::string>{"Регулятор ХХ: 1 Шаг", "сброс ЭБУ"}));
     r.window.standInClosed();
     EXPECT_EQ(r.window.shown(ui::kControlLeft).text, "Вкл");
     EXPECT_EQ(r.window.takeFocus(), ui::kControlList);
@@ -150,6 +157,7 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     const auto reply = testsupport::twoCodesReply();  // P0130 with the lamp on, and FEDC
     r.command.dtcReply.storeReceived(reply.data(), reply.size());
     logic::ErrorCodesWindow codes(r.command, false);
+    codes.noteAction = note;
     EXPECT_FALSE(codes.shown(ui::kClear).enabled);
     codes.setClearAllowed(true);
     codes.tick();
@@ -163,6 +171,14 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     EXPECT_FALSE(codes.shown(ui::kCodesTable).rows[0][0].text.has_value());  // the first row keeps its contents
     EXPECT_TRUE(codes.takeTimerRestart());
     EXPECT_EQ(r.command.dtcClearRequest.load(), 1);
+    ASSERT_EQ(done.size(), 3u);
+    EXPECT_EQ(done[2].rfind("коды ошибок стёрты: P  0130 ", 0), 0u) << done[2];
+    EXPECT_NE(done[2].find("; P  FEDC"), std::string::npos) << done[2];
+    bool saved = false;
+    codes.saveReport = [&saved] { saved = true; };
+    codes.pressed(ui::kSaveCodes, true);
+    EXPECT_TRUE(saved);
+    EXPECT_FALSE(codes.takeClose());
     codes.pressed(ui::kErrorsExit, true);
     EXPECT_TRUE(codes.takeClose());
 }

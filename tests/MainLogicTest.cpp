@@ -39,7 +39,7 @@ struct FakeFace : logic::MainWindowFace {
         return {};
     }
     std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
-                               bool) override {
+                               FileKind) override {
         events.push_back("ask " + title + " in [" + folder + "] for " + name);
         return answer;
     }
@@ -395,6 +395,23 @@ TEST(MainWindowLogic, AReplayReviewedAtOnceKeepsTheDriveAndItsTablesAreTheLogger
     face.answer = dir + "/all-rfc.csv";
     main.exportDrive(logic::Export::Table);
     EXPECT_EQ(read(dir + "/all-rfc.csv"), read(dir + "/rfc.csv"));
+
+    // Ctrl+R: the drive's report, the logger's from the same recording but
+    // for the program's name, and opened at once.
+    ASSERT_EQ(testsupport::runCommand(std::string(M797_LOG_PATH) + " --replay " + rec + " --report " + dir +
+                                      "/logged.json >/dev/null 2>&1")
+                  .status,
+              0);
+    face.answer = dir + "/report.json";
+    EXPECT_TRUE(main.press(logic::ui::letter('R', logic::ui::kCtrl)));
+    std::string report = read(dir + "/report.json");
+    const std::string tester = "\"m797-tester ";
+    ASSERT_NE(report.find(tester), std::string::npos);
+    report.replace(report.find(tester), tester.size(), "\"m797-log ");
+    EXPECT_EQ(report, read(dir + "/logged.json"));
+    ASSERT_GE(face.events.size(), 2u);
+    EXPECT_NE(face.events[face.events.size() - 2].find("-отчёт.html"), std::string::npos);
+    EXPECT_EQ(face.events.back(), "open " + dir + "/report.json");
     EXPECT_TRUE(face.errors.empty());
     main.shutDown();
 }

@@ -464,6 +464,17 @@ TEST(Driver, CtrlEAndCtrlSSaveTheDriveAndTheChartsThroughTheSaveDialog) {
     const auto be32 = [&](int at) { return head[at] << 24 | head[at + 1] << 16 | head[at + 2] << 8 | head[at + 3]; };
     EXPECT_EQ(be32(16), 750);  // width
     EXPECT_EQ(be32(20), 639);  // height: the top of chart 1 to the bottom of chart 5
+
+    // Ctrl+R asks where the drive's report goes, in a dialog the window
+    // owns; cancelled, it writes nothing and opens nothing.
+    keyWith(t.main, VK_CONTROL, 'R');
+    HWND dialog = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (dialog = t.window(L"Отчёт о поездке")) != nullptr; }));
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), t.main);
+    std::this_thread::sleep_for(300ms);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(dialog); }));
+    EXPECT_EQ(t.window(L"Ошибка"), nullptr) << "an error box";
 }
 
 TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {

@@ -378,20 +378,22 @@ std::string MainWindow::saveCapturedPicture(const std::string& path) {
 }
 
 std::string MainWindow::chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
-                                       bool picture) {
+                                       FileKind kind) {
     wchar_t file[MAX_PATH * 4] = {};
     const std::wstring suggested = wide(name);
     lstrcpynW(file, suggested.c_str(), MAX_PATH);
     const std::wstring wideTitle = wide(title), wideFolder = wide(folder);
     OPENFILENAMEW o{};
     o.lStructSize = sizeof o;
-    o.hwndOwner = window_;
-    o.lpstrFilter = picture ? L"PNG (*.png)\0*.png\0" : L"CSV (*.csv)\0*.csv\0";
+    o.hwndOwner = boxOwner();
+    o.lpstrFilter = kind == FileKind::Picture  ? L"PNG (*.png)\0*.png\0"
+                    : kind == FileKind::Report ? L"HTML (*.html)\0*.html\0"
+                                               : L"CSV (*.csv)\0*.csv\0";
     o.lpstrFile = file;
     o.nMaxFile = MAX_PATH * 4;
     o.lpstrInitialDir = wideFolder.empty() ? nullptr : wideFolder.c_str();
     o.lpstrTitle = wideTitle.c_str();
-    o.lpstrDefExt = picture ? L"png" : L"csv";
+    o.lpstrDefExt = kind == FileKind::Picture ? L"png" : kind == FileKind::Report ? L"html" : L"csv";
     o.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&o)) return {};
     return utf8(file);

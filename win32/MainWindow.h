@@ -63,7 +63,7 @@ private:
     std::string saveCapturedPicture(const std::string& path) override;
     std::string openDocument(const std::string& path) override;
     std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
-                               bool picture) override;
+                               FileKind kind) override;
 
     logic::MainWindow logic_;
     bool anyScreen_;
