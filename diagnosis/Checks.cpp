@@ -239,9 +239,24 @@ Finding checkTemperatureSensors(const Drive& d) {
     return f;
 }
 
-Finding checkIdle(const Drive& d) {
+namespace {
+
+// Warm, at idle, standing still.
+Pick warmIdlePick() {
     const double operating = limit("coolant-operating").value;
-    const Pick warmIdle = [&](const Row& r) { return running(r) && r.idle && r.vfzg == 0 && r.tmot >= operating; };
+    return [operating](const Row& r) { return running(r) && r.idle && r.vfzg == 0 && r.tmot >= operating; };
+}
+
+// Closed-loop control: a warm engine, the front sensor ready, no overrun fuel cut.
+Pick closedLoopPick() {
+    const double operating = limit("coolant-operating").value;
+    return [operating](const Row& r) { return running(r) && r.tmot >= operating && r.lambdaReady && !r.fuelCut; };
+}
+
+}  // namespace
+
+Finding checkIdle(const Drive& d) {
+    const Pick warmIdle = warmIdlePick();
     const double need = limit("idle-seconds").value;
     const double seen = secondsWhere(d, warmIdle);
     if (seen < need)
@@ -405,9 +420,8 @@ Finding checkMixture(const Drive& d) {
 }
 
 Finding checkLambdaFront(const Drive& d) {
-    // Closed-loop control: a warm engine, the sensor ready, no overrun fuel cut.
-    const double operating = limit("coolant-operating").value, need = limit("lambda-seconds").value;
-    const Pick loop = [&](const Row& r) { return running(r) && r.tmot >= operating && r.lambdaReady && !r.fuelCut; };
+    const double need = limit("lambda-seconds").value;
+    const Pick loop = closedLoopPick();
     const double seen = secondsWhere(d, loop);
     if (seen < need)
         return noData("lambda-front",
@@ -472,9 +486,141 @@ Finding checkLambdaFront(const Drive& d) {
     return f;
 }
 
+Finding checkCatalyst(const Drive& d) {
+    // The rear sensor against the front one, in closed-loop control, only
+    // where the front one swings as it should: a dead front sensor says
+    // nothing about the catalyst.
+    const double need = limit("lambda-seconds").value;
+    const Pick loop = closedLoopPick();
+    const double seen = secondsWhere(d, loop);
+    if (seen < need)
+        return noData(
+            "catalyst",
+            "регулирование по датчику кислорода " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
+            {"lambda-seconds", "coolant-operating"});
+    const Stats front = statsOf(d, loop, &Row::usvk), rear = statsOf(d, loop, &Row::rear);
+    const double lean = limit("lambda-lean").value, rich = limit("lambda-rich").value;
+    const double frontSwing = front.high - front.low, rearSwing = rear.high - rear.low;
+    if (front.low > lean || front.high < rich)
+        return noData("catalyst",
+                      "датчик до нейтрализатора не переходит от " + fixed(lean, 0) + " до " + fixed(rich, 0) + " мВ (" +
+                          fixed(front.low, 0) + "–" + fixed(front.high, 0) + " мВ): сравнивать с ним задний нельзя",
+                      {"lambda-seconds", "coolant-operating", "lambda-lean", "lambda-rich"});
+    Finding f;
+    f.id = "catalyst";
+    f.limits = {"lambda-seconds", "coolant-operating",      "lambda-lean",
+                "lambda-rich",    "catalyst-ratio-suspect", "catalyst-ratio-fault"};
+    const double ratio = rearSwing / frontSwing;
+    f.figures = {{"front_swing_mv", frontSwing},
+                 {"rear_swing_mv", rearSwing},
+                 {"rear_mean_mv", rear.mean},
+                 {"swing_ratio", ratio},
+                 {"seconds", seen}};
+    f.evidence = rangesWhere(d, loop, "регулирование по датчику кислорода");
+    const double suspect = limit("catalyst-ratio-suspect").value, fault = limit("catalyst-ratio-fault").value;
+    f.verdict = ratio >= fault ? Verdict::Fault : ratio >= suspect ? Verdict::Suspect : Verdict::Ok;
+    f.why = "размах датчика после нейтрализатора " + fixed(rearSwing, 0) + " мВ при " + fixed(frontSwing, 0) +
+            " мВ до него (" + fixed(ratio * 100, 0) + " %), в среднем " + fixed(rear.mean, 0) + " мВ";
+    if (f.verdict != Verdict::Ok)
+        f.next =
+            "Нейтрализатор мало запасает кислород: проверить выпуск перед задним датчиком на подсос, затем сам "
+            "нейтрализатор (прогар, оплавление после пропусков зажигания); задний датчик — на исправность.";
+    return f;
+}
+
+Finding checkAirMass(const Drive& d) {
+    const Pick warmIdle = warmIdlePick();
+    const double need = limit("idle-seconds").value;
+    const double seen = secondsWhere(d, warmIdle);
+    if (seen < need)
+        return noData("air-mass",
+                      "прогретый холостой ход " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
+                      {"idle-seconds", "coolant-operating"});
+    Finding f;
+    f.id = "air-mass";
+    f.limits = {"idle-seconds", "coolant-operating", "idle-air-low", "idle-air-high", "idle-air-fault"};
+    const Stats ml = statsOf(d, warmIdle, &Row::ml);
+    f.figures = {{"air_kg_h", ml.mean}, {"air_lowest_kg_h", ml.low}, {"air_highest_kg_h", ml.high}, {"seconds", seen}};
+    f.evidence = rangesWhere(d, warmIdle, "прогретый холостой ход");
+    const double low = limit("idle-air-low").value, high = limit("idle-air-high").value;
+    const double margin = limit("idle-air-fault").value;
+    const double beyond = ml.mean < low ? low - ml.mean : ml.mean > high ? ml.mean - high : 0;
+    f.verdict = beyond == 0 ? Verdict::Ok : beyond <= margin ? Verdict::Suspect : Verdict::Fault;
+    f.why = "расход воздуха на прогретом холостом ходу " + fixed(ml.mean, 1) + " кг/ч (норма " + fixed(low, 1) + "–" +
+            fixed(high, 1) + " кг/ч)";
+    if (ml.mean < low)
+        f.next =
+            "Воздух идёт мимо датчика расхода или датчик занижает: проверить шланги и прокладки впуска после "
+            "датчика, шланг вакуумного усилителя; сам датчик — по напряжению при включённом зажигании и "
+            "неработающем двигателе (около 1,00 В у нового).";
+    else if (ml.mean > high)
+        f.next =
+            "Двигатель нагружен на холостом ходу или датчик завышает: выключить потребители (кондиционер, "
+            "обогревы), проверить генератор и навесное; сравнить датчик расхода воздуха с заведомо исправным.";
+    return f;
+}
+
+Finding checkKnock(const Drive& d) {
+    const double operating = limit("coolant-operating").value, need = limit("lambda-seconds").value;
+    const Pick warm = [&](const Row& r) { return running(r) && r.tmot >= operating; };
+    const double seen = secondsWhere(d, warm);
+    if (seen < need)
+        return noData("knock",
+                      "прогретый двигатель работал " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
+                      {"lambda-seconds", "coolant-operating"});
+    Finding f;
+    f.id = "knock";
+    f.limits = {"lambda-seconds", "coolant-operating", "knock-hold-seconds", "knock-fault"};
+    // The longest stretch of passes with the ignition retarded, and how far.
+    const double hold = limit("knock-hold-seconds").value, faultDeg = limit("knock-fault").value;
+    double longest = 0, longestFrom = 0, from = -1, deepest = 0, deepestHeld = 0, runDeepest = 0, retarded = 0;
+    bool atIdle = false;
+    for (std::size_t i = 0; i < d.rows.size(); ++i) {
+        const Row& r = d.rows[i];
+        const bool on = warm(r) && r.wkr > 0 && !r.afterGap;
+        if (on) {
+            if (from < 0) from = r.t, runDeepest = 0;
+            runDeepest = std::max(runDeepest, static_cast<double>(r.wkr));
+            deepest = std::max(deepest, static_cast<double>(r.wkr));
+            retarded += stepAfter(d, i);
+            atIdle = atIdle || r.idle;
+            const double length = r.t + stepAfter(d, i) - from;
+            if (length > longest) longest = length, longestFrom = from;
+            if (length >= hold) deepestHeld = std::max(deepestHeld, runDeepest);
+        } else {
+            from = -1;
+        }
+    }
+    f.figures = {{"deepest_deg", deepest},
+                 {"longest_s", longest},
+                 {"retarded_share_percent", 100 * retarded / seen},
+                 {"seconds", seen}};
+    const Pick retardedNow = [&](const Row& r) { return warm(r) && r.wkr > 0; };
+    f.evidence = deepest == 0 ? rangesWhere(d, warm, "прогретый двигатель")
+                              : rangesWhere(d, retardedNow, "угол отведён по детонации");
+    if (longest >= hold && deepestHeld >= faultDeg)
+        f.verdict = Verdict::Fault;
+    else if (longest >= hold || atIdle)
+        f.verdict = Verdict::Suspect;
+    else
+        f.verdict = Verdict::Ok;
+    f.why = deepest == 0 ? "угол опережения по детонации не отводился"
+                         : "угол отводился по детонации до " + fixed(deepest, 1) + "°, дольше всего " +
+                               fixed(longest, 1) + " с подряд" + (atIdle ? ", в том числе на холостом ходу" : "");
+    if (f.verdict != Verdict::Ok)
+        f.next =
+            "Двигатель детонирует: проверить топливо (октановое число), перегрев, нагар в камерах сгорания, "
+            "бедную смесь; затем затяжку и разъём датчика детонации — дребезг навесного он тоже принимает за "
+            "детонацию.";
+    if (f.verdict != Verdict::Ok && longest > 0)
+        f.evidence.insert(f.evidence.begin(), {longestFrom, longestFrom + longest, "дольше всего отведён"});
+    return f;
+}
+
 std::vector<Finding> judge(const Drive& d) {
-    return {checkCharging(d),       checkWarmUp(d),  checkTemperatureSensors(d), checkIdle(d), checkMisfire(d),
-            checkThrottleSensor(d), checkMixture(d), checkLambdaFront(d)};
+    return {checkCharging(d), checkWarmUp(d), checkTemperatureSensors(d), checkIdle(d),    checkAirMass(d),
+            checkMisfire(d),  checkKnock(d),  checkThrottleSensor(d),     checkMixture(d), checkLambdaFront(d),
+            checkCatalyst(d)};
 }
 
 }  // namespace diagnosis

@@ -41,6 +41,9 @@ Finding checkMisfire(const Drive& d);
 Finding checkThrottleSensor(const Drive& d);
 Finding checkMixture(const Drive& d);
 Finding checkLambdaFront(const Drive& d);
+Finding checkCatalyst(const Drive& d);
+Finding checkAirMass(const Drive& d);
+Finding checkKnock(const Drive& d);
 
 // Every check, in the report's order.
 std::vector<Finding> judge(const Drive& d);

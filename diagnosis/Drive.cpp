@@ -7,6 +7,7 @@ namespace {
 
 // The catalogue numbers of the values read.
 enum Number : std::size_t {
+    kAdc2o2 = 1,
     kAdcThr = 9,
     kBLf1 = 19,
     kBLl = 21,
@@ -26,6 +27,7 @@ enum Number : std::size_t {
     kUb = 72,
     kUsvk = 74,
     kVfzg = 75,
+    kWkr = 78,
 };
 
 }  // namespace
@@ -55,6 +57,8 @@ Drive readDrive(const ecu::SessionHistory& history) {
         r.fra = value(kFra);
         r.rkat = value(kRkat);
         r.usvk = value(kUsvk);
+        r.rear = value(kAdc2o2) * 1000;
+        r.wkr = value(kWkr);
         r.lambdaReady = v.flag[kBLr].state != 0;
         r.fuelCut = v.flag[kBSa].state != 0;
         r.idle = v.flag[kBLl].state != 0;

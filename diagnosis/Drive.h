@@ -28,6 +28,8 @@ struct Row {
     float fra = 1;                  // the mixture adaptation's multiplicative part (1: none)
     float rkat = 0;                 // its additive part, %
     float usvk = 0;                 // the lambda sensor before the catalyst, mV
+    float rear = 0;                 // the lambda sensor after the catalyst (ADC_2O2), mV
+    float wkr = 0;                  // ignition retarded by knock control, ° crank
     bool idle = false;              // B_LL
     bool fan1 = false;              // B_LF1
     bool lambdaReady = false;       // B_LR: the sensor before the catalyst is ready (hot)

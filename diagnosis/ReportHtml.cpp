@@ -134,6 +134,16 @@ constexpr FigureName kFigures[] = {
     {"highest_mv", "наибольшее, мВ", 0},
     {"switches_per_minute", "переключений в минуту", 0},
     {"longest_one_side_s", "дольше всего на одной стороне, с", 0},
+    {"front_swing_mv", "размах до нейтрализатора, мВ", 0},
+    {"rear_swing_mv", "размах после нейтрализатора, мВ", 0},
+    {"rear_mean_mv", "после нейтрализатора в среднем, мВ", 0},
+    {"swing_ratio", "доля размаха", 2},
+    {"air_kg_h", "расход воздуха, кг/ч", 1},
+    {"air_lowest_kg_h", "наименьший, кг/ч", 1},
+    {"air_highest_kg_h", "наибольший, кг/ч", 1},
+    {"deepest_deg", "наибольший отвод угла, °", 1},
+    {"longest_s", "дольше всего подряд, с", 1},
+    {"retarded_share_percent", "доля времени с отводом, %", 1},
 };
 
 // A check as the report shows it: its title, the values its chart draws and
@@ -187,6 +197,23 @@ const std::vector<Presentation>& presentations() {
          {{"обороты", [](const Row& r) { return double(r.nmot); }, "#1f5fa8"},
           {"заданные", [](const Row& r) { return double(r.nsol); }, "#2e7d32"}},
          [] { return Marks{}; }},
+        {"air-mass",
+         "Расход воздуха на холостом ходу",
+         "кг/ч",
+         {{"расход воздуха", [](const Row& r) { return r.idle ? double(r.ml) : std::nan(""); }, "#1f5fa8"}},
+         [] {
+             const double margin = limit("idle-air-fault").value;
+             return Marks{limit("idle-air-low").value,
+                          limit("idle-air-high").value,
+                          {limit("idle-air-low").value - margin, limit("idle-air-high").value + margin}};
+         }},
+        {"knock",
+         "Детонация",
+         "°",
+         {{"отвод угла по детонации", [](const Row& r) { return double(r.wkr); }, "#c0392b"}},
+         [] {
+             return Marks{std::nan(""), std::nan(""), {limit("knock-fault").value}};
+         }},
         {"misfire",
          "Пропуски зажигания",
          "пропусков",
@@ -220,6 +247,12 @@ const std::vector<Presentation>& presentations() {
              const double none = std::numeric_limits<double>::quiet_NaN();
              return Marks{none, none, {limit("lambda-lean").value, limit("lambda-rich").value}};
          }},
+        {"catalyst",
+         "Нейтрализатор",
+         "мВ",
+         {{"до нейтрализатора", [](const Row& r) { return double(r.usvk); }, "#9db8d9"},
+          {"после нейтрализатора", [](const Row& r) { return double(r.rear); }, "#c0392b"}},
+         [] { return Marks{}; }},
     };
     return all;
 }
@@ -319,13 +352,14 @@ std::string chart(const Presentation& p, const Finding& f, const Drive& d) {
         };
         for (const Row& r : d.rows) {
             const double v = s.value(r);
-            if (!std::isfinite(v)) continue;
-            const int c = std::min(columns - 1, static_cast<int>((r.t / seconds) * columns));
-            if (r.afterGap) {
+            // A reconnection, or a pass the series does not cover, breaks the line.
+            if (!std::isfinite(v) || r.afterGap) {
                 flushColumn();
                 flushLine();
                 column = -1;
+                if (!std::isfinite(v)) continue;
             }
+            const int c = std::min(columns - 1, static_cast<int>((r.t / seconds) * columns));
             if (c != column) {
                 flushColumn();
                 column = c;

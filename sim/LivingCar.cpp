@@ -100,12 +100,17 @@ void LivingCar::advance(EcuModel& e, std::chrono::steady_clock::time_point now) 
     e.setLive03(13, byteOf((4.6 - coolant * 0.035) / 5.0 * 256.0));  // ADC_TMOT falls as it warms
     e.setLive03(20, byteOf((3.6 - intake * 0.04) / 5.0 * 256.0));    // ADC_TANS
 
-    const double airKgH = 9.5 + 60.0 * blip + 0.3 * noise(rng_);
+    // Unmetered air at idle: the meter sees less of what the engine draws.
+    const double airKgH = 9.5 * (faults_.airLeak ? 0.8 : 1.0) + 60.0 * blip + 0.3 * noise(rng_);
     putWord(e, true, 20, airKgH * 10.0);                          // ML
     putWord(e, false, 14, (1.0 + airKgH * 0.05) / 5.0 * 1024.0);  // ADC_MAF
     putWord(e, true, 28, (3.0 + 4.0 * blip) / 0.024);             // TI
-    // Knock control takes ignition back under load.
-    const double retard = faults_.knock && blip > 0.5 ? 6.0 * blip : 0.0;
+    // Knock control takes the ignition back two steps under load and gives
+    // it back a degree a second.
+    const double dt = std::max(0.0, t - lastT_);
+    lastT_ = t;
+    retard_ = faults_.knock && blip > 0.5 ? 6.0 : std::max(0.0, retard_ - dt);
+    const double retard = retard_;
     e.setLive01(22, byteOf((12.0 + 14.0 * blip - retard + 96.0) / 0.75 - 128.0));  // ZWOUT (offset binary)
     e.setLive01(23, byteOf(retard / 0.75));                                        // WKR
     const double load = 22.0 + 60.0 * blip;                                        // RL: hi x 6 + lo x 0.02345

@@ -45,7 +45,9 @@ private:
     std::chrono::steady_clock::time_point start_;
     std::mt19937 rng_;
     CarFaults faults_;
-    int misfires_ = 0;  // cylinder 3's, under the misfire fault
+    int misfires_ = 0;   // cylinder 3's, under the misfire fault
+    double retard_ = 0;  // knock control's, degrees
+    double lastT_ = 0;   // seconds, at the last advance
 };
 
 }  // namespace sim

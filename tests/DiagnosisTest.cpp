@@ -48,6 +48,8 @@ struct Maker {
             // Closed loop once warm: the sensor swings 100..850 mV about once a second.
             r.lambdaReady = r.tmot >= 60;
             r.usvk = std::fmod(t, 1.0) < 0.5 ? 100.0f : 850.0f;
+            // Behind a working catalyst the rear sensor stays nearly still.
+            r.rear = std::fmod(t, 1.0) < 0.5 ? 640.0f : 700.0f;
             also(r);
             d.rows.push_back(r);
         }
@@ -83,7 +85,7 @@ Drive simulatedDrive(sim::CarFaults faults, int minutes) {
 
 TEST(Diagnosis, AHealthyDriveIsOkEverywhereAndEachVerdictNamesItsLimits) {
     const auto all = diagnosis::judge(Maker{}.make());
-    ASSERT_EQ(all.size(), 8u);
+    ASSERT_EQ(all.size(), 11u);
     for (const auto& f : all) {
         SCOPED_TRACE(f.id + ": " + f.why);
         EXPECT_EQ(f.verdict, Verdict::Ok);
@@ -98,14 +100,17 @@ TEST(Diagnosis, EachFaultGivesItsOwnVerdictAndNoOther) {
         const char* check;
         Verdict verdict;
         std::function<void(Maker&)> fault;
-        std::vector<std::string> neverWarm = {};  // checks that have no warm engine to judge
+        std::vector<std::string> cannotJudge = {};  // checks left without what they need
     };
     const Case cases[] = {
         {"charging", Verdict::Fault, [](Maker& m) { m.ub = 12.4f; }},
         {"charging", Verdict::Suspect, [](Maker& m) { m.ub = 13.3f; }},
         {"charging", Verdict::Suspect, [](Maker& m) { m.ub = 14.9f; }},
         // A thermostat stuck open: the coolant stops at 66 °C.
-        {"warm-up", Verdict::Suspect, [](Maker& m) { m.top = 66; }, {"idle", "mixture", "lambda-front"}},
+        {"warm-up",
+         Verdict::Suspect,
+         [](Maker& m) { m.top = 66; },
+         {"idle", "air-mass", "knock", "mixture", "lambda-front", "catalyst"}},
         {"warm-up", Verdict::Fault,
          [](Maker& m) { m.also = [](Row& r) { r.tmot = std::max(r.tmot, r.t > 900 ? 118.0f : r.tmot); }; }},
         {"temperature-sensors", Verdict::Fault, [](Maker& m) { m.air = 40; }},
@@ -116,9 +121,23 @@ TEST(Diagnosis, EachFaultGivesItsOwnVerdictAndNoOther) {
         {"mixture", Verdict::Suspect, [](Maker& m) { m.also = [](Row& r) { r.fra = 1.18f; }; }},
         {"mixture", Verdict::Fault, [](Maker& m) { m.also = [](Row& r) { r.fra = 1.32f; }; }},
         // A lazy front lambda sensor, and a dead one (its heater gone).
-        {"lambda-front", Verdict::Suspect,
-         [](Maker& m) { m.also = [](Row& r) { r.usvk = r.usvk > 500 ? 600.0f : 300.0f; }; }},
-        {"lambda-front", Verdict::Fault, [](Maker& m) { m.also = [](Row& r) { r.usvk = 450; }; }},
+        // Neither leaves the catalyst anything to be compared with.
+        {"lambda-front",
+         Verdict::Suspect,
+         [](Maker& m) { m.also = [](Row& r) { r.usvk = r.usvk > 500 ? 600.0f : 300.0f; }; },
+         {"catalyst"}},
+        {"lambda-front", Verdict::Fault, [](Maker& m) { m.also = [](Row& r) { r.usvk = 450; }; }, {"catalyst"}},
+        // The rear sensor follows the front one: more than half, nearly all.
+        {"catalyst", Verdict::Suspect, [](Maker& m) { m.also = [](Row& r) { r.rear = 300 + 0.55f * r.usvk; }; }},
+        {"catalyst", Verdict::Fault, [](Maker& m) { m.also = [](Row& r) { r.rear = 50 + 0.9f * r.usvk; }; }},
+        // Air passing the meter (a leak after it); a sensor reading high.
+        {"air-mass", Verdict::Suspect, [](Maker& m) { m.also = [](Row& r) { r.ml = r.idle ? 5.5f : r.ml; }; }},
+        {"air-mass", Verdict::Fault, [](Maker& m) { m.also = [](Row& r) { r.ml = r.idle ? 15.0f : r.ml; }; }},
+        // Knock under load: one step held four seconds a minute; two steps, five.
+        {"knock", Verdict::Suspect,
+         [](Maker& m) { m.also = [](Row& r) { r.wkr = !r.idle && std::fmod(r.t, 60.0) < 4 ? 3.0f : 0.0f; }; }},
+        {"knock", Verdict::Fault,
+         [](Maker& m) { m.also = [](Row& r) { r.wkr = !r.idle && std::fmod(r.t, 60.0) < 5 ? 7.5f : 0.0f; }; }},
         // Swinging fully, but a quarter of a minute rich at a time.
         {"lambda-front", Verdict::Suspect,
          [](Maker& m) { m.also = [](Row& r) { r.usvk = std::fmod(r.t, 30.0) < 15 ? 850.0f : 100.0f; }; }},
@@ -141,9 +160,9 @@ TEST(Diagnosis, EachFaultGivesItsOwnVerdictAndNoOther) {
         const auto all = diagnosis::judge(m.make());
         for (const auto& f : all) {
             SCOPED_TRACE(std::string(c.check) + " case, " + f.id + ": " + f.why);
-            EXPECT_EQ(f.verdict, f.id == c.check                                            ? c.verdict
-                                 : std::count(c.neverWarm.begin(), c.neverWarm.end(), f.id) ? Verdict::NoData
-                                                                                            : Verdict::Ok);
+            EXPECT_EQ(f.verdict, f.id == c.check                                                ? c.verdict
+                                 : std::count(c.cannotJudge.begin(), c.cannotJudge.end(), f.id) ? Verdict::NoData
+                                                                                                : Verdict::Ok);
             if (f.id == c.check) {
                 EXPECT_FALSE(f.next.empty());
             }
@@ -240,6 +259,8 @@ TEST(Diagnosis, TheSimulatedCarsFaultsAreEachFoundByTheirCheckAndTheHealthyCarBy
         {"air-leak", "mixture"},
         {"misfire", "misfire"},
         {"worn-throttle", "throttle-sensor"},
+        {"worn-catalyst", "catalyst"},
+        {"knock", "knock"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.faults);
@@ -284,7 +305,7 @@ TEST(Diagnosis, TheJsonReportReadsBackWithEveryCheckItsLimitsAndTheCodes) {
 r = json.load(open(sys.argv[1], encoding="utf-8"))
 assert r["format"] == 1 and r["car"]["engine"] == "21126" and r["drive"]["passes"] > 1000
 ids = [c["id"] for c in r["checks"]]
-assert ids == ["charging", "warm-up", "temperature-sensors", "idle", "misfire", "throttle-sensor", "mixture", "lambda-front"], ids
+assert ids == ["charging", "warm-up", "temperature-sensors", "idle", "air-mass", "misfire", "knock", "throttle-sensor", "mixture", "lambda-front", "catalyst"], ids
 assert all(c["verdict"] == "ok" and c["limits"] and all(l["source"] for l in c["limits"]) for c in r["checks"])
 assert r["checks"][0]["figures"]["mean_v"] > 14
 assert r["codes"][0]["text"] == "Датчик \"кислорода\"\nцепь" and r["actions"][0]["at_s"] == 12.5
