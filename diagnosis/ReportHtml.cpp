@@ -307,10 +307,19 @@ std::string chart(const Presentation& p, const Finding& f, const Drive& d) {
     if (std::isfinite(m.low) && std::isfinite(m.high))
         svg += "<rect class=\"band\" x=\"" + px(kLeft) + "\" y=\"" + px(Y(m.high)) + "\" width=\"" +
                px(kRight - kLeft) + "\" height=\"" + px(Y(m.low) - Y(m.high)) + "\"/>";
+    // The evidence's ranges in pixels, those less than a pixel apart as one:
+    // a long drive's hundreds of idle spells draw as the bands they look like.
+    std::vector<std::pair<double, double>> marked;
     for (const Evidence& e : f.evidence) {
-        const double a = X(std::clamp(e.from, 0.0, seconds)), b = X(std::clamp(e.to, 0.0, seconds));
-        svg += "<rect class=\"evidence\" x=\"" + px(a) + "\" y=\"" + px(kTop) + "\" width=\"" +
-               px(std::max(1.0, b - a)) + "\" height=\"" + px(kBottom - kTop) + "\"/>";
+        const double a = X(std::clamp(e.from, 0.0, seconds)), b = std::max(a + 1, X(std::clamp(e.to, 0.0, seconds)));
+        marked.emplace_back(a, b);
+    }
+    std::sort(marked.begin(), marked.end());
+    for (std::size_t i = 0; i < marked.size();) {
+        double a = marked[i].first, b = marked[i].second;
+        for (++i; i < marked.size() && marked[i].first <= b + 1; ++i) b = std::max(b, marked[i].second);
+        svg += "<rect class=\"evidence\" x=\"" + px(a) + "\" y=\"" + px(kTop) + "\" width=\"" + px(b - a) +
+               "\" height=\"" + px(kBottom - kTop) + "\"/>";
     }
     // Value ticks.
     const double step = niceStep(hi - lo, 4);
