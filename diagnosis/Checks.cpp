@@ -373,18 +373,43 @@ Finding checkThrottleSensor(const Drive& d) {
                       {"charging-seconds", "idle-seconds"});
     Finding f;
     f.id = "throttle-sensor";
-    f.limits = {"charging-seconds", "idle-seconds", "throttle-closed-low", "throttle-closed-high"};
+    f.limits = {"charging-seconds",     "idle-seconds", "throttle-closed-low",
+                "throttle-closed-high", "throttle-dip", "throttle-dips"};
     const Stats v = statsOf(d, closed, &Row::adcThr);
-    f.figures = {{"closed_v", v.mean}, {"closed_lowest_v", v.low}, {"closed_highest_v", v.high}};
+    // Drops while the throttle is open: a pass lower than both its
+    // neighbours by more than the dip, none of the three at idle.
+    const double dip = limit("throttle-dip").value;
+    int dips = 0;
+    double dipsAt = 0;
+    std::vector<Evidence> dropped;
+    for (std::size_t i = 1; i + 1 < d.rows.size(); ++i) {
+        const Row &a = d.rows[i - 1], &b = d.rows[i], &c = d.rows[i + 1];
+        if (b.afterGap || c.afterGap || !diagnosis::running(b) || a.idle || b.idle || c.idle) continue;
+        if (b.adcThr < a.adcThr - dip && b.adcThr < c.adcThr - dip) {
+            ++dips;
+            dipsAt += (a.adcThr + c.adcThr) / 2;
+            dropped.push_back({a.t, c.t, "провал напряжения датчика"});
+        }
+    }
+    f.figures = {{"closed_v", v.mean}, {"closed_lowest_v", v.low}, {"closed_highest_v", v.high}, {"dips", dips}};
+    if (dips) f.figures.push_back({"dips_at_v", dipsAt / dips});
     f.evidence = rangesWhere(d, closed, "дроссель закрыт (холостой ход)");
     const double low = limit("throttle-closed-low").value, high = limit("throttle-closed-high").value;
-    f.verdict = v.mean >= low && v.mean <= high ? Verdict::Ok : Verdict::Suspect;
+    const bool closedRight = v.mean >= low && v.mean <= high;
+    const bool worn = dips >= limit("throttle-dips").value;
+    f.verdict = closedRight && !worn ? Verdict::Ok : Verdict::Suspect;
     f.why = "напряжение датчика положения дроссельной заслонки при закрытой заслонке " + fixed(v.mean, 2) +
             " В (норма " + fixed(low, 1) + "–" + fixed(high, 1) + " В)";
-    if (f.verdict != Verdict::Ok)
+    if (dips) f.why += "; провалов при открытии: " + std::to_string(dips) + ", около " + fixed(dipsAt / dips, 1) + " В";
+    if (worn) f.evidence.insert(f.evidence.begin(), dropped.begin(), dropped.end());
+    if (!closedRight)
         f.next =
             "Проверить питание датчика (5 В) и его массу, разъём, упор заслонки и саму заслонку (закрывается ли "
             "до конца); на снятом разъёме — сопротивление дорожки датчика.";
+    else if (worn)
+        f.next =
+            "Дорожка датчика стёрта там, где напряжение проваливается: медленно открывая заслонку, проверить "
+            "напряжение датчика вольтметром или осциллографом; датчик заменить.";
     return f;
 }
 
@@ -408,11 +433,17 @@ Finding checkMixture(const Drive& d) {
     f.verdict = std::fabs(off) <= band ? Verdict::Ok : std::fabs(off) <= fault ? Verdict::Suspect : Verdict::Fault;
     f.why = "мультипликативная коррекция самообучения " + fixed(fra.mean, 3) + " (норма 1 ± " + fixed(band, 2) +
             "), аддитивная " + fixed(rkat.mean, 1) + " % (её предел для этого ЭБУ не найден: не оценивается)";
-    if (off > band)
+    if (off > band && rkat.mean > limit("rkat-leak").value) {
+        f.limits.push_back("rkat-leak");
+        f.next =
+            "ЭБУ добавляет топливо, и аддитивная часть (холостой ход) тоже выросла: похоже на подсос воздуха "
+            "после датчика расхода — проверить шланги, прокладку впускного коллектора, вакуумный усилитель, "
+            "клапан продувки адсорбера; затем давление топлива.";
+    } else if (off > band) {
         f.next =
             "Смесь бедная под нагрузкой, ЭБУ добавляет топливо: проверить давление топлива (насос, фильтр, "
             "регулятор), форсунки на засорение, датчик массового расхода воздуха (занижает).";
-    else if (off < -band)
+    } else if (off < -band)
         f.next =
             "Смесь богатая, ЭБУ убавляет топливо: проверить давление топлива (регулятор), форсунки на "
             "подтекание, датчик массового расхода воздуха (завышает), продувку адсорбера.";

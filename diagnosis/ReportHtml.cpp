@@ -128,6 +128,8 @@ constexpr FigureName kFigures[] = {
     {"closed_v", "закрыт, В", 2},
     {"closed_lowest_v", "закрыт, наименьшее, В", 2},
     {"closed_highest_v", "закрыт, наибольшее, В", 2},
+    {"dips", "провалов при открытии", 0},
+    {"dips_at_v", "провалы около, В", 1},
     {"multiplicative", "мультипликативная", 3},
     {"additive_percent", "аддитивная", 2},
     {"lowest_mv", "наименьшее, мВ", 0},

@@ -3,7 +3,8 @@
 """Makes the manual, one HTML page, from the manual pages: the pages are its
 one source, so the two never part. Reads the subset of man(7) the pages are
 written in (.TH .SH .SS .TP .IP .PP .br .nf .fi .RS .RE, the font macros
-.B .I .BR .BI .IR .RB .RI, and the escapes \\- \\e \\(bu \\fB \\fI \\fR \\fP).
+.B .I .BR .BI .IR .RB .RI, and the escapes \\- \\e \\& \\(bu \\(de \\(en \\fB \\fI \\fR
+\\fP).
 
     man2html.py TITLE VERSION OUTPUT PAGE.1 [PAGE.1 ...]
 
@@ -37,8 +38,10 @@ def split_args(text):
 def inline(text, tag=None):
     """Escapes for HTML, then the roff escapes and font changes, starting in
     the font tag names (b, i, or None for roman)."""
-    text = html.escape(text, quote=False)
-    text = text.replace("\\-", "-").replace("\\e", "\\").replace("\\(bu", "•").replace("\\&", "")
+    # The zero-width escape first: escaping for HTML would split it.
+    text = html.escape(text.replace("\\&", ""), quote=False)
+    text = text.replace("\\-", "-").replace("\\e", "\\").replace("\\(bu", "•")
+    text = text.replace("\\(de", "°").replace("\\(en", "–")
     out, open_tag = (f"<{tag}>" if tag else ""), tag
     for part in re.split(r"(\\f[BIRP])", text):
         m = re.fullmatch(r"\\f([BIRP])", part)

@@ -91,7 +91,7 @@ void LivingCar::advance(EcuModel& e, std::chrono::steady_clock::time_point now) 
     e.setLive01(18, byteOf(throttle * 255.0 / 100.0));  // WDKBA
     // A worn track reads high at its closed end and drops out part-way open.
     const double track =
-        faults_.wornThrottle ? (blip > 0.4 && blip < 0.5 ? 0.3 : 0.85 + throttle * 0.036) : 0.5 + throttle * 0.04;
+        faults_.wornThrottle ? (blip > 0.35 && blip < 0.65 ? 0.3 : 0.85 + throttle * 0.036) : 0.5 + throttle * 0.04;
     e.setLive03(16, byteOf(track / 5.0 * 256.0));  // ADC_THR
     e.setLive03(17, static_cast<std::uint8_t>((static_cast<int>(t * 4) % 4) * 0x40));
     e.setLive01(14, byteOf((coolant + 48.0) / 0.75));                // TMOT

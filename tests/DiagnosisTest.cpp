@@ -120,6 +120,14 @@ TEST(Diagnosis, EachFaultGivesItsOwnVerdictAndNoOther) {
         // Fuel pressure too low: the adaptation adds a fifth; a third.
         {"mixture", Verdict::Suspect, [](Maker& m) { m.also = [](Row& r) { r.fra = 1.18f; }; }},
         {"mixture", Verdict::Fault, [](Maker& m) { m.also = [](Row& r) { r.fra = 1.32f; }; }},
+        // An air leak: the additive part at idle grows as well, and the hint says so.
+        {"mixture", Verdict::Suspect,
+         [](Maker& m) {
+             m.also = [](Row& r) {
+                 r.fra = 1.15f;
+                 r.rkat = 3;
+             };
+         }},
         // A lazy front lambda sensor, and a dead one (its heater gone).
         // Neither leaves the catalyst anything to be compared with.
         {"lambda-front",
@@ -143,6 +151,9 @@ TEST(Diagnosis, EachFaultGivesItsOwnVerdictAndNoOther) {
          [](Maker& m) { m.also = [](Row& r) { r.usvk = std::fmod(r.t, 30.0) < 15 ? 850.0f : 100.0f; }; }},
         // A worn throttle sensor track: its closed voltage has crept up.
         {"throttle-sensor", Verdict::Suspect, [](Maker& m) { m.also = [](Row& r) { r.adcThr += 0.4f; }; }},
+        // Its track worn part-way open: the voltage drops out for a pass now and then.
+        {"throttle-sensor", Verdict::Suspect,
+         [](Maker& m) { m.also = [](Row& r) { r.adcThr = !r.idle && std::fmod(r.t, 20.0) == 10 ? 0.6f : r.adcThr; }; }},
         // Cylinder 3 misfires now and then; then badly enough to harm the catalyst.
         {"misfire", Verdict::Suspect,
          [](Maker& m) { m.also = [](Row& r) { r.misfires[2] = static_cast<int>(r.t / 100) % 5; }; }},
@@ -165,6 +176,10 @@ TEST(Diagnosis, EachFaultGivesItsOwnVerdictAndNoOther) {
                                                                                                 : Verdict::Ok);
             if (f.id == c.check) {
                 EXPECT_FALSE(f.next.empty());
+                // The mixture's leak hint only where the additive part grew.
+                if (f.id == "mixture") {
+                    EXPECT_EQ(f.next.find("подсос воздуха") != std::string::npos, m.make().rows.back().rkat > 1);
+                }
             }
         }
     }
