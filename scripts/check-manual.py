@@ -12,7 +12,8 @@ import sys
 
 
 def plain(roff):
-    text = re.sub(r"\\f[BIRP]", "", roff).replace("\\-", "-").replace("\\e", "\\").replace("\\(bu", "•")
+    text = re.sub(r"\\f[BIRP]", "", roff).replace("\\&", "").replace("\\-", "-").replace("\\e", "\\")
+    text = text.replace("\\(bu", "•").replace("\\(de", "°").replace("\\(en", "–")
     return " ".join(a.strip('"') for a in re.findall(r'"[^"]*"|\S+', text))
 
 
