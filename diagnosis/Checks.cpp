@@ -146,6 +146,17 @@ Finding checkCharging(const Drive& d) {
     return f;
 }
 
+namespace {
+
+// Where the fan first came on, as the warm-up's reason says it.
+std::string fanSaid(const Finding& f) {
+    for (const auto& [name, value] : f.figures)
+        if (name == "fan_on_c") return "; вентилятор включился при " + fixed(value, 0) + " °C";
+    return {};
+}
+
+}  // namespace
+
 Finding checkWarmUp(const Drive& d) {
     const double overheat = limit("coolant-overheat").value, operating = limit("coolant-operating").value;
     const double coldStart = limit("cold-start").value, plateauAfter = limit("warm-up-plateau-minutes").value;
@@ -156,6 +167,13 @@ Finding checkWarmUp(const Drive& d) {
     f.id = "warm-up";
     const Stats tmot = statsOf(d, on, &Row::tmot);
     f.figures = {{"coolant_start_c", d.rows.front().tmot}, {"coolant_highest_c", tmot.high}};
+    // The fan against the temperature: where it first came on. No switching
+    // point of this engine's fan was found, so it is told, not judged.
+    for (const Row& r : d.rows)
+        if (running(r) && r.fan1) {
+            f.figures.push_back({"fan_on_c", r.tmot});
+            break;
+        }
     // Overheating is judged on any drive.
     if (tmot.high > overheat) {
         f.verdict = Verdict::Fault;
@@ -167,6 +185,7 @@ Finding checkWarmUp(const Drive& d) {
             "пробку расширительного бачка, нет ли газов в системе охлаждения.";
         f.evidence = rangesWhere(
             d, [&](const Row& r) { return r.tmot > overheat; }, "перегрев");
+        f.why += fanSaid(f);
         return f;
     }
     // The warm-up proper needs a cold start.
@@ -189,6 +208,7 @@ Finding checkWarmUp(const Drive& d) {
         f.verdict = Verdict::Ok;
         f.why =
             "прогрев от " + fixed(from.tmot, 0) + " до " + fixed(operating, 0) + " °C за " + fixed(minutes, 1) + " мин";
+        f.why += fanSaid(f);
         return f;
     }
     // Still below working temperature: has it stopped rising?
@@ -210,6 +230,7 @@ Finding checkWarmUp(const Drive& d) {
         "Проверить термостат (на прогреве нижний шланг радиатора должен оставаться холодным до его "
         "открытия), затем датчик температуры охлаждающей жидкости.";
     f.evidence.push_back({d.rows[before].t, last.t, "температура не растёт"});
+    f.why += fanSaid(f);
     return f;
 }
 
@@ -299,14 +320,16 @@ namespace {
 
 // How much a counter grew over the drive: a counter that fell was cleared
 // (by the ECU or a reconnection), and counts on from there.
+// atIdle, if given, counts the growth seen at idle.
 int growth(const Drive& d, const std::function<int(const Row&)>& counter, std::vector<Evidence>* where,
-           const std::string& what) {
+           const std::string& what, int* atIdle = nullptr) {
     int grown = 0;
     for (std::size_t i = 1; i < d.rows.size(); ++i) {
         const int before = counter(d.rows[i - 1]), now = counter(d.rows[i]);
         const int step = now >= before ? now - before : now;
         if (step <= 0) continue;
         grown += step;
+        if (atIdle && d.rows[i].idle && d.rows[i - 1].idle) *atIdle += step;
         if (!where) continue;
         // Growth within a minute of the last joins its range.
         if (!where->empty() && where->back().what == what && d.rows[i - 1].t - where->back().to <= 60)
@@ -329,16 +352,19 @@ Finding checkMisfire(const Drive& d) {
     f.id = "misfire";
     f.limits = {"charging-seconds", "misfires"};
     std::string cylinders;
-    int worst = 0, worstCount = 0;
+    int worst = 0, worstCount = 0, worstAtIdle = 0;
     for (int k = 0; k < 4; ++k) {
         const std::string name = "цилиндр " + std::to_string(k + 1);
+        int atIdle = 0;
         const int n = growth(
-            d, [k](const Row& r) { return r.misfires[static_cast<std::size_t>(k)]; }, &f.evidence, "пропуски: " + name);
+            d, [k](const Row& r) { return r.misfires[static_cast<std::size_t>(k)]; }, &f.evidence, "пропуски: " + name,
+            &atIdle);
         f.figures.push_back({"cylinder_" + std::to_string(k + 1), n});
         if (n > 0) cylinders += (cylinders.empty() ? "" : ", ") + name + ": " + std::to_string(n);
         if (n > worstCount) {
             worst = k + 1;
             worstCount = n;
+            worstAtIdle = atIdle;
         }
     }
     const int catalyst = growth(
@@ -354,6 +380,12 @@ Finding checkMisfire(const Drive& d) {
     f.verdict = catalyst > 0 ? Verdict::Fault : Verdict::Suspect;
     f.why = "пропуски воспламенения за поездку: " + (cylinders.empty() ? std::string("по цилиндрам нет") : cylinders);
     if (catalyst > 0) f.why += "; опасных для нейтрализатора: " + std::to_string(catalyst);
+    // Under which load: the misfires seen between two passes at idle are the idle's.
+    if (worst) {
+        f.figures.push_back({"worst_at_idle", worstAtIdle});
+        f.why += "; в цилиндре " + std::to_string(worst) + " на холостом ходу " + std::to_string(worstAtIdle) +
+                 ", под нагрузкой " + std::to_string(worstCount - worstAtIdle);
+    }
     f.next = worst ? "Больше всего пропусков в цилиндре " + std::to_string(worst) +
                          ": переставить свечу и катушку (или провод) с соседним цилиндром и посмотреть, уйдут ли "
                          "пропуски за ними; иначе проверить форсунку и компрессию этого цилиндра."
