@@ -31,10 +31,8 @@ bool writeReports(const std::vector<std::string>& paths, const ecu::SessionHisto
     bool all = true;
     for (const std::string& path : paths) {
         const std::string failure = diagnosis::writeReport(path, in, drive);
-        if (!failure.empty()) {
-            say(failure);
-            all = false;
-        }
+        say(failure.empty() ? path + ": the report is written" : failure);
+        all = all && failure.empty();
     }
     return all;
 }

@@ -134,6 +134,17 @@ int main(int argc, char** argv) {
     if (made.recorder) made.recorder->setFailureReport(say);
     std::optional<TableFile> table;
     if (!options->csv.empty() && !table.emplace(options->csv, options->csvStyle).open()) return 2;
+    // A report that could not be written is said now, not after the drive:
+    // each file is opened as it will be at the end (appending here, so
+    // nothing of one already there is lost before then).
+    for (const std::string& path : options->reports) {
+        std::FILE* f = platform::openFile(path, "ab");
+        if (!f) {
+            say(path + ": " + std::strerror(errno) + "; the report is not written");
+            return 2;
+        }
+        std::fclose(f);
+    }
 
     klink::LinkData data;
     ecu::LiveDataStore live;

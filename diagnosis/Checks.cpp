@@ -161,8 +161,8 @@ Finding checkWarmUp(const Drive& d) {
     const double overheat = limit("coolant-overheat").value, operating = limit("coolant-operating").value;
     const double coldStart = limit("cold-start").value, plateauAfter = limit("warm-up-plateau-minutes").value;
     const Pick on = [](const Row& r) { return running(r); };
-    if (secondsWhere(d, on) < limit("charging-seconds").value)
-        return noData("warm-up", "двигатель почти не работал", {"charging-seconds"});
+    if (secondsWhere(d, on) < limit("running-seconds").value)
+        return noData("warm-up", "двигатель почти не работал", {"running-seconds"});
     Finding f;
     f.id = "warm-up";
     const Stats tmot = statsOf(d, on, &Row::tmot);
@@ -216,16 +216,18 @@ Finding checkWarmUp(const Drive& d) {
     const double ran = (last.t - from.t) / 60;
     std::size_t before = d.rows.size() - 1;
     while (before > start && last.t - d.rows[before - 1].t <= 5 * 60) --before;
-    const double rise = last.tmot - d.rows[before].tmot;
+    const double rise = last.tmot - d.rows[before].tmot, window = (last.t - d.rows[before].t) / 60;
     f.figures.push_back({"rise_last_5_min_c", rise});
     if (ran < plateauAfter || rise >= limit("warm-up-rise").value)
         return noData("warm-up",
                       "двигатель работал " + fixed(ran, 0) + " мин и ещё греется (" + fixed(last.tmot, 0) +
-                          " °C, за 5 минут +" + fixed(rise, 1) + " °C): прогрев не закончен",
+                          " °C, за последние " + fixed(window, 0) + " мин +" + fixed(rise, 1) +
+                          " °C): прогрев не закончен",
                       {"coolant-operating", "warm-up-plateau-minutes", "warm-up-rise"});
     f.verdict = Verdict::Suspect;
     f.why = "за " + fixed(ran, 0) + " мин двигатель не прогрелся до " + fixed(operating, 0) + " °C и остановился на " +
-            fixed(last.tmot, 0) + " °C (за 5 минут +" + fixed(rise, 1) + " °C): похоже, термостат открыт";
+            fixed(last.tmot, 0) + " °C (за последние " + fixed(window, 0) + " мин +" + fixed(rise, 1) +
+            " °C): похоже, термостат открыт";
     f.next =
         "Проверить термостат (на прогреве нижний шланг радиатора должен оставаться холодным до его "
         "открытия), затем датчик температуры охлаждающей жидкости.";
@@ -243,16 +245,24 @@ Finding checkTemperatureSensors(const Drive& d) {
                       "нет холодного двигателя в начале записи (нужно ниже " + fixed(coldStart, 0) + " °C)",
                       {"cold-start"});
     const Row& first = d.rows.front();
+    // Only right after the start: a running engine has warmed its coolant
+    // past the start's (TMST), and the intake air at the start is not kept.
+    const double fresh = limit("sensors-fresh").value;
+    if (first.tmot - first.tmst > fresh)
+        return noData("temperature-sensors",
+                      "запись началась на работающем двигателе: жидкость уже " + fixed(first.tmot, 0) + " °C при " +
+                          fixed(first.tmst, 0) + " °C на пуске; воздух на пуске не известен",
+                      {"cold-start", "sensors-fresh"});
     Finding f;
     f.id = "temperature-sensors";
-    f.limits = {"cold-start", "sensors-agree", "sensors-disagree"};
+    f.limits = {"cold-start", "sensors-fresh", "sensors-agree", "sensors-disagree"};
     const double apart = std::fabs(first.tmot - first.tans);
     f.figures = {{"coolant_c", first.tmot}, {"intake_air_c", first.tans}, {"apart_c", apart}};
     f.evidence.push_back({first.t, first.t, "первый цикл опроса"});
     const double agree = limit("sensors-agree").value, disagree = limit("sensors-disagree").value;
     f.verdict = apart <= agree ? Verdict::Ok : apart <= disagree ? Verdict::Suspect : Verdict::Fault;
     f.why = "на холодном двигателе жидкость " + fixed(first.tmot, 0) + " °C, воздух " + fixed(first.tans, 0) +
-            " °C: разница " + fixed(apart, 0) + " °C";
+            " °C: разница " + fixed(apart, 1) + " °C";
     if (f.verdict != Verdict::Ok)
         f.next =
             "Сравнить оба датчика с термометром; проверить разъёмы и проводку датчиков температуры "
@@ -343,14 +353,14 @@ int growth(const Drive& d, const std::function<int(const Row&)>& counter, std::v
 }  // namespace
 
 Finding checkMisfire(const Drive& d) {
-    const double need = limit("charging-seconds").value;
+    const double need = limit("running-seconds").value;
     const double seen = secondsWhere(d, [](const Row& r) { return running(r); });
     if (seen < need)
         return noData("misfire", "двигатель работал " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
-                      {"charging-seconds"});
+                      {"running-seconds"});
     Finding f;
     f.id = "misfire";
-    f.limits = {"charging-seconds", "misfires"};
+    f.limits = {"running-seconds", "misfires"};
     std::string cylinders;
     int worst = 0, worstCount = 0, worstAtIdle = 0;
     for (int k = 0; k < 4; ++k) {
@@ -396,16 +406,16 @@ Finding checkMisfire(const Drive& d) {
 Finding checkThrottleSensor(const Drive& d) {
     // At idle the throttle is closed: its sensor gives its closed voltage.
     const Pick closed = [](const Row& r) { return running(r) && r.idle; };
-    const double need = limit("idle-seconds").value, ran = limit("charging-seconds").value;
+    const double need = limit("idle-seconds").value, ran = limit("running-seconds").value;
     const double seen = secondsWhere(d, closed), running = secondsWhere(d, diagnosis::running);
     if (seen < need || running < ran)
         return noData("throttle-sensor",
                       "двигатель работал " + fixed(running, 0) + " с, из них на холостом ходу " + fixed(seen, 0) +
                           " с; нужно не меньше " + fixed(ran, 0) + " и " + fixed(need, 0) + " с",
-                      {"charging-seconds", "idle-seconds"});
+                      {"running-seconds", "idle-seconds"});
     Finding f;
     f.id = "throttle-sensor";
-    f.limits = {"charging-seconds",     "idle-seconds", "throttle-closed-low",
+    f.limits = {"running-seconds",      "idle-seconds", "throttle-closed-low",
                 "throttle-closed-high", "throttle-dip", "throttle-dips"};
     const Stats v = statsOf(d, closed, &Row::adcThr);
     // Drops while the throttle is open: a pass lower than both its
@@ -423,7 +433,10 @@ Finding checkThrottleSensor(const Drive& d) {
             dropped.push_back({a.t, c.t, "провал напряжения датчика"});
         }
     }
-    f.figures = {{"closed_v", v.mean}, {"closed_lowest_v", v.low}, {"closed_highest_v", v.high}, {"dips", dips}};
+    // The mean only: the flags and the sensor's voltage come in the pass's
+    // two answers, a tenth of a second apart, so a pass as the throttle
+    // opens can read idle beside an opening voltage.
+    f.figures = {{"closed_v", v.mean}, {"dips", dips}};
     if (dips) f.figures.push_back({"dips_at_v", dipsAt / dips});
     f.evidence = rangesWhere(d, closed, "дроссель закрыт (холостой ход)");
     const double low = limit("throttle-closed-low").value, high = limit("throttle-closed-high").value;
@@ -447,16 +460,16 @@ Finding checkThrottleSensor(const Drive& d) {
 
 Finding checkMixture(const Drive& d) {
     // The learned corrections are judged on a warm engine, once it ran long enough.
-    const double operating = limit("coolant-operating").value, need = limit("charging-seconds").value;
+    const double operating = limit("coolant-operating").value, need = limit("running-seconds").value;
     const Pick warm = [&](const Row& r) { return running(r) && r.tmot >= operating; };
     const double seen = secondsWhere(d, warm);
     if (seen < need)
         return noData("mixture",
                       "прогретый двигатель работал " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
-                      {"charging-seconds", "coolant-operating"});
+                      {"running-seconds", "coolant-operating"});
     Finding f;
     f.id = "mixture";
-    f.limits = {"charging-seconds", "coolant-operating", "fra-band", "fra-fault"};
+    f.limits = {"running-seconds", "coolant-operating", "fra-band", "fra-fault"};
     const Stats fra = statsOf(d, warm, &Row::fra), rkat = statsOf(d, warm, &Row::rkat);
     f.figures = {{"multiplicative", fra.mean}, {"additive_percent", rkat.mean}};
     f.evidence = rangesWhere(d, warm, "прогретый двигатель");
@@ -624,16 +637,16 @@ Finding checkAirMass(const Drive& d) {
 }
 
 Finding checkKnock(const Drive& d) {
-    const double operating = limit("coolant-operating").value, need = limit("lambda-seconds").value;
+    const double operating = limit("coolant-operating").value, need = limit("knock-seconds").value;
     const Pick warm = [&](const Row& r) { return running(r) && r.tmot >= operating; };
     const double seen = secondsWhere(d, warm);
     if (seen < need)
         return noData("knock",
                       "прогретый двигатель работал " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
-                      {"lambda-seconds", "coolant-operating"});
+                      {"knock-seconds", "coolant-operating"});
     Finding f;
     f.id = "knock";
-    f.limits = {"lambda-seconds", "coolant-operating", "knock-hold-seconds", "knock-fault"};
+    f.limits = {"knock-seconds", "coolant-operating", "knock-hold-seconds", "knock-fault"};
     // The longest stretch of passes with the ignition retarded, and how far.
     const double hold = limit("knock-hold-seconds").value, faultDeg = limit("knock-fault").value;
     double longest = 0, longestFrom = 0, from = -1, deepest = 0, deepestHeld = 0, runDeepest = 0, retarded = 0;

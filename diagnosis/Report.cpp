@@ -122,7 +122,7 @@ std::vector<ReportCode> reportCodes(const std::uint8_t* reply, std::size_t size)
 
 std::string reportJson(const ReportInput& r) {
     std::string out = "{\"format\": 1, \"program\": " + quoted(r.program) + ", \"car\": {";
-    out += joined(r.car, [](const auto& f) { return quoted(f.first) + ": " + quoted(f.second); });
+    out += joined(r.car, [](const auto& f) { return quoted(f.first) + ": " + quoted(withoutPadding(f.second)); });
     out += "}, \"drive\": {\"start\": " + quoted(r.start) + ", \"seconds\": " + number(r.seconds) +
            ", \"passes\": " + std::to_string(r.passes) + "}, \"checks\": [";
     out += joined(r.checks, [](const Finding& f) {

@@ -27,6 +27,13 @@ struct ReportAction {
     std::string what;
 };
 
+// An identification text as a report shows it: the ECU pads its fields
+// with spaces.
+inline std::string withoutPadding(std::string s) {
+    s.erase(s.find_last_not_of(' ') + 1);
+    return s;
+}
+
 struct ReportInput {
     std::string program;                                   // "m797-tester 1.0.0"
     std::vector<std::pair<std::string, std::string>> car;  // field, value (the identification)

@@ -157,6 +157,7 @@ struct Series {
     const char* name;
     Value value;
     const char* colour;
+    bool sinceStart = false;  // drawn as its growth since the drive's first pass
 };
 struct Marks {
     double low = std::numeric_limits<double>::quiet_NaN(), high = low;  // the normal band
@@ -220,12 +221,12 @@ const std::vector<Presentation>& presentations() {
          }},
         {"misfire",
          "Пропуски зажигания",
-         "пропусков",
-         {{"цилиндр 1", [](const Row& r) { return double(r.misfires[0]); }, "#1f5fa8"},
-          {"цилиндр 2", [](const Row& r) { return double(r.misfires[1]); }, "#2e7d32"},
-          {"цилиндр 3", [](const Row& r) { return double(r.misfires[2]); }, "#8e44ad"},
-          {"цилиндр 4", [](const Row& r) { return double(r.misfires[3]); }, "#d35400"},
-          {"опасные для катализатора", [](const Row& r) { return double(r.catalystMisfires); }, "#c0392b"}},
+         "шт.",
+         {{"цилиндр 1", [](const Row& r) { return double(r.misfires[0]); }, "#1f5fa8", true},
+          {"цилиндр 2", [](const Row& r) { return double(r.misfires[1]); }, "#2e7d32", true},
+          {"цилиндр 3", [](const Row& r) { return double(r.misfires[2]); }, "#8e44ad", true},
+          {"цилиндр 4", [](const Row& r) { return double(r.misfires[3]); }, "#d35400", true},
+          {"опасные для катализатора", [](const Row& r) { return double(r.catalystMisfires); }, "#222222", true}},
          [] { return Marks{}; }},
         {"throttle-sensor",
          "Датчик положения дросселя",
@@ -267,6 +268,26 @@ const Presentation* presentation(const std::string& id) {
     return nullptr;
 }
 
+// A series' values pass by pass, in order: as they are, or (a counter) as
+// its growth since the first pass, a counter that fell having been cleared.
+class Reader {
+public:
+    explicit Reader(const Series& s) : s_(s) {}
+    double operator()(const Row& r) {
+        const double v = s_.value(r);
+        if (!s_.sinceStart || !std::isfinite(v)) return v;
+        if (started_) grown_ += v >= last_ ? v - last_ : v;
+        started_ = true;
+        last_ = v;
+        return grown_;
+    }
+
+private:
+    const Series& s_;
+    bool started_ = false;
+    double last_ = 0, grown_ = 0;
+};
+
 // A step of 1, 2 or 5 times a power of ten that cuts span into about n parts.
 double niceStep(double span, int n) {
     const double raw = span / n;
@@ -287,13 +308,15 @@ std::string chart(const Presentation& p, const Finding& f, const Drive& d) {
     if (d.rows.size() < 2 || seconds <= 0) return "<p class=\"nochart\">Слишком мало замеров для графика.</p>";
     const Marks m = p.marks();
     double lo = std::numeric_limits<double>::infinity(), hi = -lo;
-    for (const Row& r : d.rows)
-        for (const Series& s : p.series) {
-            const double v = s.value(r);
+    for (const Series& s : p.series) {
+        Reader read(s);
+        for (const Row& r : d.rows) {
+            const double v = read(r);
             if (!std::isfinite(v)) continue;
             lo = std::min(lo, v);
             hi = std::max(hi, v);
         }
+    }
     for (const double v : {m.low, m.high})
         if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
     if (!std::isfinite(lo)) return "<p class=\"nochart\">Нет значений для графика.</p>";
@@ -322,8 +345,9 @@ std::string chart(const Presentation& p, const Finding& f, const Drive& d) {
     for (std::size_t i = 0; i < marked.size();) {
         double a = marked[i].first, b = marked[i].second;
         for (++i; i < marked.size() && marked[i].first <= b + 1; ++i) b = std::max(b, marked[i].second);
-        svg += "<rect class=\"evidence\" x=\"" + px(a) + "\" y=\"" + px(kTop) + "\" width=\"" + px(b - a) +
-               "\" height=\"" + px(kBottom - kTop) + "\"/>";
+        // A bar along the time axis: the band and the traces stay clear.
+        svg += "<rect class=\"evidence\" x=\"" + px(a) + "\" y=\"" + px(kBottom - 5) + "\" width=\"" + px(b - a) +
+               "\" height=\"5\"/>";
     }
     // Value ticks.
     const double step = niceStep(hi - lo, 4);
@@ -363,8 +387,9 @@ std::string chart(const Presentation& p, const Finding& f, const Drive& d) {
             points += px(x) + "," + px(Y(cHi)) + " ";
             if (cLo != cHi) points += px(x) + "," + px(Y(cLo)) + " ";
         };
+        Reader read(s);
         for (const Row& r : d.rows) {
-            const double v = s.value(r);
+            const double v = read(r);
             // A reconnection, or a pass the series does not cover, breaks the line.
             if (!std::isfinite(v) || r.afterGap) {
                 flushColumn();
@@ -430,7 +455,6 @@ th { font-weight: 600; }
   font-size: 9.5pt; white-space: nowrap; -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 .ok { background: #2e7d32; } .suspect { background: #b26a00; } .fault { background: #c62828; }
 .nodata { background: #757575; }
-.checks { break-before: page; page-break-before: always; }
 .check { break-inside: avoid; page-break-inside: avoid; margin-bottom: 4mm; }
 .check h2 { margin-top: 3mm; }
 .check h2 { display: flex; justify-content: space-between; align-items: center; }
@@ -441,7 +465,7 @@ th { font-weight: 600; }
 svg.chart { width: 100%; height: auto; display: block; -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 svg .plot { fill: #fff; stroke: #999; stroke-width: 0.6; }
 svg .band { fill: #2e7d32; fill-opacity: 0.13; }
-svg .evidence { fill: #e67e22; fill-opacity: 0.16; }
+svg .evidence { fill: #e67e22; fill-opacity: 0.85; }
 svg .grid { stroke: #ccc; stroke-width: 0.5; }
 svg .limit { stroke: #c62828; stroke-width: 1; stroke-dasharray: 5 3; }
 svg .trace { fill: none; stroke-width: 1.3; stroke-linejoin: round; stroke-linecap: round; }
@@ -470,7 +494,8 @@ std::string checkTitle(const std::string& id) {
 std::string reportHtml(const ReportInput& r, const Drive& d) {
     std::string car;
     for (const auto& [field, value] : r.car)
-        if (!value.empty()) car += "<tr><th>" + esc(field) + "</th><td>" + esc(value) + "</td></tr>";
+        if (!withoutPadding(value).empty())
+            car += "<tr><th>" + esc(field) + "</th><td>" + esc(withoutPadding(value)) + "</td></tr>";
     std::string out =
         "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n<title>Отчёт о поездке, " +
         esc(shownDate(r.start)) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
@@ -492,7 +517,7 @@ std::string reportHtml(const ReportInput& r, const Drive& d) {
     out +=
         "<div class=\"checks\">\n<p class=\"key\">На графиках:<i style=\"background:rgba(46,125,50,.25)\"></i>"
         "норма<i style=\"border-top:0.5mm dashed #c62828;height:0\"></i>предел"
-        "<i style=\"background:rgba(230,126,34,.35)\"></i>время, по которому вынесено заключение</p>\n";
+        "<i style=\"background:#e67e22;height:1.2mm\"></i>время, по которому вынесено заключение</p>\n";
     for (const Finding& f : r.checks) {
         const VerdictLook v = look(f.verdict);
         out += "<section class=\"check\" id=\"check-" + esc(f.id) + "\">\n<h2><span>" + esc(checkTitle(f.id)) +

@@ -120,8 +120,10 @@ std::string MainWindow::chooseSaveFile(const std::string& title, const std::stri
     const QString suffix = kind == FileKind::Picture  ? QStringLiteral("png")
                            : kind == FileKind::Report ? QStringLiteral("html")
                                                       : QStringLiteral("csv");
-    QFileDialog dialog(boxOwner(), QString::fromStdString(title), QString::fromStdString(folder),
-                       suffix.toUpper() + QStringLiteral(" (*.") + suffix + QStringLiteral(")"));
+    // A report may also be written for other programs.
+    QString filter = suffix.toUpper() + QStringLiteral(" (*.") + suffix + QStringLiteral(")");
+    if (kind == FileKind::Report) filter += QStringLiteral(";;JSON (*.json)");
+    QFileDialog dialog(boxOwner(), QString::fromStdString(title), QString::fromStdString(folder), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(suffix);
     dialog.selectFile(QString::fromStdString(name));

@@ -314,7 +314,8 @@ TEST(ChartReview, APausedViewStaysStillKeysAndTheWheelMoveItAndBackToLiveIsTheLi
         ASSERT_NE(dialog, nullptr);
         title = dialog->windowTitle();
         name = dialog->selectedFiles().value(0);
-        EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("HTML (*.html)")});
+        EXPECT_EQ(dialog->nameFilters(),
+                  (QStringList{QStringLiteral("HTML (*.html)"), QStringLiteral("JSON (*.json)")}));
         EXPECT_EQ(dialog->parentWidget(), &w);
         dialog->setDirectory(QString::fromStdString(dir));
         QMetaObject::invokeMethod(dialog, "reject");

@@ -387,7 +387,7 @@ std::string MainWindow::chooseSaveFile(const std::string& title, const std::stri
     o.lStructSize = sizeof o;
     o.hwndOwner = boxOwner();
     o.lpstrFilter = kind == FileKind::Picture  ? L"PNG (*.png)\0*.png\0"
-                    : kind == FileKind::Report ? L"HTML (*.html)\0*.html\0"
+                    : kind == FileKind::Report ? L"HTML (*.html)\0*.html\0JSON (*.json)\0*.json\0"
                                                : L"CSV (*.csv)\0*.csv\0";
     o.lpstrFile = file;
     o.nMaxFile = MAX_PATH * 4;
