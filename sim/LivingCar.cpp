@@ -25,11 +25,11 @@ void setBit(std::uint8_t& byte, int bit, bool on) {
 
 constexpr double kStartTemp = 18.0;
 
-struct FaultName {
+struct CarFaultName {
     const char* name;
     bool CarFaults::*flag;
 };
-constexpr FaultName kFaultNames[] = {
+constexpr CarFaultName kCarFaultNames[] = {
     {"weak-charging", &CarFaults::weakCharging},
     {"lazy-lambda", &CarFaults::lazyLambda},
     {"dead-lambda", &CarFaults::deadLambda},
@@ -49,7 +49,7 @@ std::optional<CarFaults> parseCarFaults(std::string_view names, std::string& err
         const std::size_t comma = names.find(',');
         const std::string_view name = names.substr(0, comma);
         bool known = false;
-        for (const FaultName& f : kFaultNames)
+        for (const CarFaultName& f : kCarFaultNames)
             if (name == f.name) known = (faults.*f.flag = true);
         if (!known) {
             error = "no such fault of the simulated car: " + std::string(name) + " (" + carFaultNames() + ")";
@@ -62,7 +62,7 @@ std::optional<CarFaults> parseCarFaults(std::string_view names, std::string& err
 
 std::string carFaultNames() {
     std::string s;
-    for (const FaultName& f : kFaultNames) s += (s.empty() ? "" : ", ") + std::string(f.name);
+    for (const CarFaultName& f : kCarFaultNames) s += (s.empty() ? "" : ", ") + std::string(f.name);
     return s;
 }
 
