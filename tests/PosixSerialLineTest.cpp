@@ -135,9 +135,9 @@ TEST(PosixSerialLine, ReadTimeOutsHoldWithinAFewMilliseconds) {
         line.purgeReceive();  // the second byte, for the next try
         EXPECT_GE(took, 198);
         late += testsupport::lateBy("late first byte", took, 215);
-        // On a slow try the first byte may come after the 200 ms; it is never more than one.
-        EXPECT_LE(n, 1u);
-        if (n != 1) late += "late first byte: not read in time; ";
+        // On a slow try the first byte may come after the 200 ms, or the
+        // read may be woken only after the second: both are lateness.
+        if (n != 1) late += "late first byte: " + std::to_string(n) + " bytes read; ";
         return late;
     });
     EXPECT_EQ(missed, "");
@@ -201,15 +201,14 @@ TEST(PosixSerialLine, TheLinkConnectsEndToEndOverAPseudoTerminal) {
     klink::LinkData data;
     klink::Com_Port port(line, data);
     // The peer answers from a thread of its own: on a busy machine an
-    // attempt may miss its time, and the next one is made as the link would.
+    // attempt or the first pass may miss its time, and the link tries again
+    // as it would. A turn made while the link is down is an attempt.
     int attempts = 0;
-    while (attempts < 3 && !port.linkUp()) {
+    for (int turn = 0; turn < 6 && !(port.linkUp() && port.liveData01Reply()[8] == 0x10); ++turn) {
+        if (!port.linkUp()) ++attempts;
         port.loopTurn();
-        ++attempts;
     }
     ASSERT_TRUE(port.linkUp()) << cp1251::toUtf8(data.statusText.get());
-    port.loopTurn();
-    EXPECT_TRUE(port.linkUp());
     EXPECT_EQ(port.liveData01Reply()[8], 0x10);
     // The connection that held, then the first poll pass.
     auto sent = peer.withCore([](sim::AdapterCore& c) { return services(c.requests()); });
