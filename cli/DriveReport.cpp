@@ -15,11 +15,13 @@ bool writeReports(const std::vector<std::string>& paths, const ecu::SessionHisto
     const diagnosis::Drive drive = diagnosis::readDrive(history);
     diagnosis::ReportInput in;
     in.program = program;
-    // The identification only from replies that came whole.
+    // The identification only from replies that came whole, and texts that
+    // say something.
     const auto texts = data.identText.getAll();
     for (std::size_t k = 0; k < texts.size(); ++k)
-        if (link.identGaps()[ecu::identSourceReply(k)].empty())
-            in.car.emplace_back(ecu::kIdentCaptions[k], cp1251::toUtf8(klink::shownText(texts[k])));
+        if (const std::string shown = klink::shownText(texts[k]);
+            link.identGaps()[ecu::identSourceReply(k)].empty() && !shown.empty())
+            in.car.emplace_back(ecu::kIdentCaptions[k], cp1251::toUtf8(shown));
     in.start = platform::isoTime(started.later(history.empty() ? 0 : history.timeAt(history.first())));
     in.seconds = drive.seconds();
     in.passes = drive.rows.size();

@@ -566,17 +566,19 @@ std::string MainWindow::writeReport(const std::string& path) const {
     const diagnosis::Drive drive = diagnosis::readDrive(session_);
     diagnosis::ReportInput in;
     in.program = "m797-tester " M797_VERSION;
-    // The identification only from replies that came whole.
+    // What the link shares with this thread: the identification texts (a
+    // reply that did not come whole left its texts empty) and the last
+    // whole answer to the code request. The link may be running.
     const auto texts = linkData.identText.getAll();
     for (std::size_t k = 0; k < texts.size(); ++k)
-        if (link_->identGaps()[ecu::identSourceReply(k)].empty())
-            in.car.emplace_back(ecu::kIdentCaptions[k], cp1251::toUtf8(klink::shownText(texts[k])));
+        if (const std::string shown = klink::shownText(texts[k]); !shown.empty())
+            in.car.emplace_back(ecu::kIdentCaptions[k], cp1251::toUtf8(shown));
     in.start = platform::isoTime(started_.later(oldestMs()));
     in.seconds = drive.seconds();
     in.passes = drive.rows.size();
     in.checks = diagnosis::judge(drive);
-    if (const klink::Com_Port::DtcRead& codes = link_->dtcRead(); codes.answered)
-        in.codes = diagnosis::reportCodes(codes.bytes.data(), codes.bytes.size());
+    const klink::DtcReplyBuffer::Bytes codes = linkData.command.dtcReply.copy();
+    in.codes = diagnosis::reportCodes(codes.data(), codes.size());
     in.actions = actions_;
     return diagnosis::writeReport(path, in, drive);
 }

@@ -292,6 +292,15 @@ TEST(MainWindowLogic, APausedViewStaysWhileTheLinkPollsOnAndAClickPutsTheCursorO
     rig.main->press(logic::ui::key(logic::ui::Key::End));
     EXPECT_TRUE(view.ordinary());
     EXPECT_TRUE(display::panelInputs(1, rig.main->sources()).empty());  // the moving trace again
+
+    // The report while the link polls on: only what the link shares with
+    // this thread is read (the thread sanitizer's build watches).
+    rig.face.answer = testsupport::tempDir() + "/live.json";
+    rig.main->run(logic::ui::Command::Report);
+    std::ifstream written(rig.face.answer);
+    const std::string report((std::istreambuf_iterator<char>(written)), {});
+    EXPECT_NE(report.find("\"Код ЭБУ\": \"2112114101\""), std::string::npos) << report.substr(0, 400);
+    EXPECT_TRUE(rig.face.errors.empty());
 }
 
 TEST(ChartReview, ScrollingZoomAndCursorsKeepTheViewWithinTheDrive) {
