@@ -86,6 +86,13 @@ Finding noData(const char* id, std::string why, std::vector<std::string> limits 
     return f;
 }
 
+// A check whose condition held too short a time: for how long, and how long it needs.
+Finding tooShort(const char* id, const std::string& condition, double seen, double need,
+                 std::vector<std::string> limits) {
+    return noData(id, condition + " " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
+                  std::move(limits));
+}
+
 }  // namespace
 
 const char* verdictName(Verdict v) {
@@ -106,10 +113,7 @@ Finding checkCharging(const Drive& d) {
     const Pick on = [](const Row& r) { return running(r); };
     const double need = limit("charging-seconds").value;
     const double seen = secondsWhere(d, on);
-    if (seen < need)
-        return noData("charging",
-                      "двигатель работал " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
-                      {"charging-seconds"});
+    if (seen < need) return tooShort("charging", "двигатель работал", seen, need, {"charging-seconds"});
     const Stats ub = statsOf(d, on, &Row::ub);
     Finding f;
     f.id = "charging";
@@ -291,9 +295,7 @@ Finding checkIdle(const Drive& d) {
     const double need = limit("idle-seconds").value;
     const double seen = secondsWhere(d, warmIdle);
     if (seen < need)
-        return noData("idle",
-                      "прогретый холостой ход " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
-                      {"idle-seconds", "coolant-operating"});
+        return tooShort("idle", "прогретый холостой ход", seen, need, {"idle-seconds", "coolant-operating"});
     Finding f;
     f.id = "idle";
     f.limits = {"idle-seconds", "coolant-operating", "idle-offset", "idle-offset-fault", "idle-spread"};
@@ -355,9 +357,7 @@ int growth(const Drive& d, const std::function<int(const Row&)>& counter, std::v
 Finding checkMisfire(const Drive& d) {
     const double need = limit("running-seconds").value;
     const double seen = secondsWhere(d, [](const Row& r) { return running(r); });
-    if (seen < need)
-        return noData("misfire", "двигатель работал " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
-                      {"running-seconds"});
+    if (seen < need) return tooShort("misfire", "двигатель работал", seen, need, {"running-seconds"});
     Finding f;
     f.id = "misfire";
     f.limits = {"running-seconds", "misfires"};
@@ -464,9 +464,7 @@ Finding checkMixture(const Drive& d) {
     const Pick warm = [&](const Row& r) { return running(r) && r.tmot >= operating; };
     const double seen = secondsWhere(d, warm);
     if (seen < need)
-        return noData("mixture",
-                      "прогретый двигатель работал " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
-                      {"running-seconds", "coolant-operating"});
+        return tooShort("mixture", "прогретый двигатель работал", seen, need, {"running-seconds", "coolant-operating"});
     Finding f;
     f.id = "mixture";
     f.limits = {"running-seconds", "coolant-operating", "fra-band", "fra-fault"};
@@ -500,10 +498,9 @@ Finding checkLambdaFront(const Drive& d) {
     const Pick loop = closedLoopPick();
     const double seen = secondsWhere(d, loop);
     if (seen < need)
-        return noData("lambda-front",
-                      "регулирование по датчику кислорода (прогретый двигатель, датчик готов, без отсечки) " +
-                          fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
-                      {"lambda-seconds", "coolant-operating"});
+        return tooShort("lambda-front",
+                        "регулирование по датчику кислорода (прогретый двигатель, датчик готов, без отсечки)", seen,
+                        need, {"lambda-seconds", "coolant-operating"});
     Finding f;
     f.id = "lambda-front";
     f.limits = {"lambda-seconds", "coolant-operating", "lambda-lean", "lambda-rich", "lambda-stuck-seconds"};
@@ -570,10 +567,8 @@ Finding checkCatalyst(const Drive& d) {
     const Pick loop = closedLoopPick();
     const double seen = secondsWhere(d, loop);
     if (seen < need)
-        return noData(
-            "catalyst",
-            "регулирование по датчику кислорода " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
-            {"lambda-seconds", "coolant-operating"});
+        return tooShort("catalyst", "регулирование по датчику кислорода", seen, need,
+                        {"lambda-seconds", "coolant-operating"});
     const Stats front = statsOf(d, loop, &Row::usvk), rear = statsOf(d, loop, &Row::rear);
     const double lean = limit("lambda-lean").value, rich = limit("lambda-rich").value;
     const double frontSwing = front.high - front.low, rearSwing = rear.high - rear.low;
@@ -609,9 +604,7 @@ Finding checkAirMass(const Drive& d) {
     const double need = limit("idle-seconds").value;
     const double seen = secondsWhere(d, warmIdle);
     if (seen < need)
-        return noData("air-mass",
-                      "прогретый холостой ход " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
-                      {"idle-seconds", "coolant-operating"});
+        return tooShort("air-mass", "прогретый холостой ход", seen, need, {"idle-seconds", "coolant-operating"});
     Finding f;
     f.id = "air-mass";
     f.limits = {"idle-seconds", "coolant-operating", "idle-air-low", "idle-air-high", "idle-air-fault"};
@@ -641,9 +634,7 @@ Finding checkKnock(const Drive& d) {
     const Pick warm = [&](const Row& r) { return running(r) && r.tmot >= operating; };
     const double seen = secondsWhere(d, warm);
     if (seen < need)
-        return noData("knock",
-                      "прогретый двигатель работал " + fixed(seen, 0) + " с, нужно не меньше " + fixed(need, 0) + " с",
-                      {"knock-seconds", "coolant-operating"});
+        return tooShort("knock", "прогретый двигатель работал", seen, need, {"knock-seconds", "coolant-operating"});
     Finding f;
     f.id = "knock";
     f.limits = {"knock-seconds", "coolant-operating", "knock-hold-seconds", "knock-fault"};
