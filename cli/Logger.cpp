@@ -19,7 +19,8 @@ const char* loggerUsage() {
     return "usage: m797-log [--port DEVICE | --simulate | --replay FILE [--realtime]] [--wake byte|break]\n"
            "                [--adapter kline|elm327 [--baud N]] [--record FILE] [--csv FILE [--csv-style "
            "rfc|excel-ru]]\n"
-           "                [--report FILE] [--reconnect] [--passes N] [--dtc] [--help] [--version]\n"
+           "                [--report FILE] [--reconnect] [--passes N] [--dtc] [--journal] [--help] [--version]\n"
+           "       m797-log --journal-list\n"
 #ifdef _WIN32
            "  --port DEVICE      serial port of the adapter (default COM1), or tcp:HOST:PORT\n"
 #else
@@ -50,6 +51,9 @@ const char* loggerUsage() {
            "                     wait for the port and the ECU and go on (default: stop)\n"
            "  --passes N         stop after N poll passes (0: right after connecting)\n"
            "  --dtc              also read the stored error codes; print them at the end\n"
+           "  --journal          keep the visit in the journal of visits (the car, the\n"
+           "                     codes read, the report), recorded there unless --record\n"
+           "  --journal-list     print the journal's cars, visits and actions as tables\n"
            "  --help             print this text\n"
            "  --version          print the version\n"
            "Every option's value may also follow an equals sign: --port=/dev/ttyUSB0.\n";
@@ -101,6 +105,10 @@ std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string&
             ok = r.flag(o.realtime, why);
         } else if (r.name() == "--dtc") {
             ok = r.flag(o.dtc, why);
+        } else if (r.name() == "--journal") {
+            ok = r.flag(o.journal, why);
+        } else if (r.name() == "--journal-list") {
+            ok = r.flag(o.journalList, why);
         } else {
             return lines::Taken::NotMine;
         }
@@ -153,10 +161,14 @@ void Logger::identificationRead() {
             if (!gap.empty()) lineNote(std::string("identification not read (") + kRequests[r] + ": " + gap + ")");
         }
     }
+    std::vector<std::string> whole(texts.size());
     for (std::size_t k = 0; k < texts.size(); ++k) {
         if (link_ && !link_->identGaps()[ecu::identSourceReply(k)].empty()) continue;
-        out_ << "ident " << k << ": " << cp1251::toUtf8(klink::shownText(texts[k])) << std::endl;
+        whole[k] = cp1251::toUtf8(klink::shownText(texts[k]));
+        out_ << "ident " << k << ": " << whole[k] << std::endl;
     }
+    // The car is known by its first two texts, when both came whole.
+    if (onCar && !whole[0].empty() && !whole[1].empty()) onCar(whole);
     if (passes_ == 0) finish(Outcome::PassesDone);
 }
 

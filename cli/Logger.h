@@ -29,6 +29,8 @@ struct LoggerOptions : lines::LineOptions {
     bool realtime = false;
     long passes = -1;  // -1: until stopped
     bool dtc = false;
+    bool journal = false;                         // --journal: the visit kept in the journal
+    bool journalList = false;                     // --journal-list: print the journal and end
     std::string csv;                              // --csv FILE
     std::vector<std::string> reports;             // --report FILE (.html or .json), any number
     ecu::CsvStyle csvStyle = ecu::CsvStyle::Rfc;  // --csv-style rfc|excel-ru
@@ -63,6 +65,9 @@ public:
     Outcome waitFor(std::chrono::milliseconds timeout);
     // Set by the caller so that the logger can pause the link once done.
     std::function<void()> pauseLink;
+    // Called on the link's thread with the identification texts (UTF-8, as
+    // shown; empty where their reply had a gap) when the car's came whole.
+    std::function<void(const std::vector<std::string>&)> onCar;
 
     // Where the rows come from: a row per measured pass, decoded into live
     // (a pass with a gap prints its reason on err instead), and each row

@@ -11,10 +11,13 @@
 #include <cstring>
 
 #include "cli/DriveReport.h"
+#include "cli/JournalList.h"
 #include "cli/LogRows.h"
 #include "cli/Logger.h"
+#include "diagnosis/Report.h"
 #include "ecu/CsvTable.h"
 #include "ecu/EcuDecoder.h"
+#include "journal/VisitKeeper.h"
 #include "lines/LineFactory.h"
 #include "link/Com_Port.h"
 #include "link/RecordingLine.h"
@@ -85,6 +88,13 @@ int awaitEnd(Logger& logger, const platform::SerialLine& line, platform::StopSig
     }
 }
 
+// The report a person opens from the journal: the page, if one was written.
+std::string htmlFirst(const std::vector<std::string>& reports) {
+    for (const std::string& r : reports)
+        if (diagnosis::reportKindOf(r) == diagnosis::ReportKind::Html) return r;
+    return reports.front();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,7 +104,7 @@ int main(int argc, char** argv) {
     for (std::string& a : arguments) args.push_back(a.data());
     args.push_back(nullptr);
     std::string error;
-    const auto options = parseLoggerArgs(argc, args.data(), error);
+    auto options = parseLoggerArgs(argc, args.data(), error);
     if (!options) {
         std::cerr << "m797-log: " << platform::forTerminal(error) << "\n" << platform::forTerminal(loggerUsage());
         return 2;
@@ -107,11 +117,18 @@ int main(int argc, char** argv) {
         std::cout << "m797-log " M797_VERSION "\n";
         return 0;
     }
+    if (options->journalList) return printJournal(std::cout, std::cerr);
 
     // Ctrl+C and termination are taken by the loop below, so that the link
     // can be ended at an exchange boundary and the port closed.
     platform::StopSignals stopSignals;
     platform::prepareUtf8Output();
+
+    // The visit kept in the journal is recorded beside it, unless another
+    // recording was asked for.
+    journal::VisitKeeper visits(say);
+    if (options->journal && visits.open() && options->record.empty())
+        options->record = journal::newRecordingPath(journal::defaultPath(), say);
 
     lines::LineRequest request = lines::lineRequest(*options);
     request.realtime = options->realtime;
@@ -146,6 +163,9 @@ int main(int argc, char** argv) {
         std::fclose(f);
     }
 
+    visits.begin({"m797-log " M797_VERSION, device,
+                  options->adapter == platform::AdapterKind::Elm327 ? "elm327" : "kline", options->record});
+
     klink::LinkData data;
     ecu::LiveDataStore live;
     live.write([](ecu::LiveData& d) {
@@ -168,19 +188,26 @@ int main(int argc, char** argv) {
     // A replayed drive that reconnected replays its reconnection as well.
     link.setReconnect(options->reconnect || made.reconnects);
     logger.pauseLink = [&link] { link.pause(); };
+    logger.onCar = [&visits](const std::vector<std::string>& texts) { visits.car(texts); };
     if (options->dtc) klink::post(data.command.dtcReadRequest);
 
     link.start();
     int status = awaitEnd(logger, *line, stopSignals, device);
     link.shutdown();
     if (options->dtc) logger.printCodes();
-    if (kept &&
-        !writeReports(options->reports, *kept, link, data, made.started, options->dtc, "m797-log " M797_VERSION, say) &&
-        status == 0)
-        status = 3;
+    if (options->dtc && link.dtcRead().answered)
+        visits.action("codes-read", codesInWords(link.dtcRead().bytes.data(), link.dtcRead().bytes.size()));
+    if (kept) {
+        if (writeReports(options->reports, *kept, link, data, made.started, options->dtc, "m797-log " M797_VERSION,
+                         say))
+            visits.report(htmlFirst(options->reports));
+        else if (status == 0)
+            status = 3;
+    }
     // An incomplete recording or table has a status of its own, where the run itself went well.
     if (made.recorder && !made.recorder->finish() && status == 0) status = 3;
     if (table && table->failed() && status == 0) status = 3;
+    visits.end();
     stopSignals.ended();
     return status;
 }

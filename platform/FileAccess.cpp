@@ -2,6 +2,8 @@
 #include "platform/FileAccess.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -187,6 +189,29 @@ std::string resolvedPath(const std::string& path) {
 #endif
 }
 
+std::string absolutePath(const std::string& utf8Path) {
+    if (utf8Path.empty()) return utf8Path;
+#ifdef _WIN32
+    const std::wstring w = wide(utf8Path);
+    const DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return utf8Path;
+    std::wstring full(n, L'\0');
+    const DWORD got = GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
+    if (got == 0 || got >= n) return utf8Path;
+    full.resize(got);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, full.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1) return utf8Path;
+    std::string out(static_cast<std::size_t>(bytes - 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, full.c_str(), -1, out.data(), bytes, nullptr, nullptr);
+    return out;
+#else
+    if (utf8Path[0] == '/') return utf8Path;
+    char here[4096];
+    if (!::getcwd(here, sizeof here)) return utf8Path;
+    return std::string(here) + "/" + (utf8Path.compare(0, 2, "./") == 0 ? utf8Path.substr(2) : utf8Path);
+#endif
+}
+
 std::string executableDir() {
 #ifdef _WIN32
     wchar_t path[MAX_PATH * 4];
@@ -216,6 +241,85 @@ bool fileExists(const std::string& utf8Path) {
 #else
     struct stat st {};
     return ::stat(utf8Path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+#endif
+}
+
+std::string programDataFolder() {
+#ifdef _WIN32
+    const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
+    if (!local || !*local) return {};
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, local, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1) return {};
+    std::string out(static_cast<std::size_t>(bytes - 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, local, -1, out.data(), bytes, nullptr, nullptr);
+    return out + "\\M797 Tester";
+#else
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && *xdg == '/') return std::string(xdg) + "/m797-tester";  // a relative one is to be ignored
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.local/share/m797-tester";
+#endif
+}
+
+bool makeFolders(const std::string& utf8Path) {
+    if (utf8Path.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    for (std::size_t at = 1; at <= utf8Path.size(); ++at) {
+        if (at < utf8Path.size() && utf8Path[at] != '/' && utf8Path[at] != '\\') continue;
+        const std::string part = utf8Path.substr(0, at);
+#ifdef _WIN32
+        if (part.size() == 2 && part[1] == ':') continue;  // a drive
+        const std::wstring w = wide(part);
+        if (CreateDirectoryW(w.c_str(), nullptr)) continue;
+        const DWORD code = GetLastError();
+        const DWORD a = GetFileAttributesW(w.c_str());
+        if (code == ERROR_ALREADY_EXISTS && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        errno = code == ERROR_ACCESS_DENIED ? EACCES : (code == ERROR_ALREADY_EXISTS ? ENOTDIR : ENOENT);
+        return false;
+#else
+        if (::mkdir(part.c_str(), 0755) == 0) continue;
+        struct stat st {};
+        if (errno == EEXIST && ::stat(part.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+        if (errno == EEXIST) errno = ENOTDIR;
+        return false;
+#endif
+    }
+    return true;
+}
+
+long processId() {
+#ifdef _WIN32
+    return static_cast<long>(GetCurrentProcessId());
+#else
+    return static_cast<long>(::getpid());
+#endif
+}
+
+bool processRunning(long pid) {
+    if (pid <= 0) return false;
+#ifdef _WIN32
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!h) return GetLastError() == ERROR_ACCESS_DENIED;  // another user's: it runs
+    DWORD code = 0;
+    const bool running = GetExitCodeProcess(h, &code) && code == STILL_ACTIVE;
+    CloseHandle(h);
+    return running;
+#else
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return false;
+    // A process killed whose parent has not yet collected it still answers:
+    // its state in /proc says it is a zombie ("Z") or dead ("X").
+    char name[64];
+    std::snprintf(name, sizeof name, "/proc/%ld/stat", pid);
+    std::FILE* f = std::fopen(name, "r");
+    if (!f) return true;
+    char stat[512];
+    const std::size_t n = std::fread(stat, 1, sizeof stat - 1, f);
+    std::fclose(f);
+    stat[n] = '\0';
+    const char* end = std::strrchr(stat, ')');
+    return !(end && end[1] == ' ' && (end[2] == 'Z' || end[2] == 'X'));
 #endif
 }
 

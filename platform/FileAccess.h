@@ -55,9 +55,25 @@ std::vector<std::string> utf8Arguments(int argc, char** argv);
 // it names nothing (or on Windows, where ports have no links).
 std::string resolvedPath(const std::string& path);
 
+// A file's name as seen from any folder (UTF-8): the current folder's name
+// put before a relative one.
+std::string absolutePath(const std::string& utf8Path);
+
 // The folder of the running program (UTF-8), or empty when unknown.
 std::string executableDir();
 // Whether a regular file of that UTF-8 name exists.
 bool fileExists(const std::string& utf8Path);
+
+// The folder the programs keep their data in (UTF-8), without a trailing
+// separator: $XDG_DATA_HOME/m797-tester (by default
+// ~/.local/share/m797-tester), or %LOCALAPPDATA%\M797 Tester. Not made here.
+std::string programDataFolder();
+// Makes a folder and those above it that are missing; false with errno set
+// when one cannot be made.
+bool makeFolders(const std::string& utf8Path);
+
+// This program's process number, and whether a process of that number runs.
+long processId();
+bool processRunning(long pid);
 
 }  // namespace platform

@@ -10,8 +10,10 @@ cd "$(dirname "$0")/.."
 dir=build-windows
 tests=OFF
 [ "${1:-}" = "--test" ] && tests=ON
+# SQLite for the journal, compiled in: the pinned amalgamation.
+bash scripts/fetch-sqlite.sh "$dir/sqlite" >&2
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DM797_GUI=OFF -DM797_BENCH=OFF -DM797_TESTS=$tests -DM797_UNITY_BUILD="${M797_UNITY_BUILD:-OFF}" >/dev/null
+  -DM797_SQLITE_DIR="$PWD/$dir/sqlite" -DM797_GUI=OFF -DM797_BENCH=OFF -DM797_TESTS=$tests -DM797_UNITY_BUILD="${M797_UNITY_BUILD:-OFF}" >/dev/null
 # The build's own output on the standard error: a failure shows why.
 cmake --build "$dir" -j"$(nproc)" --target m797-log m797-tester $([ $tests = ON ] && echo windows_core_tests windows_paint_tests windows_driver_tests) >&2
 echo "$PWD/$dir/m797-tester.exe"

@@ -3,17 +3,18 @@
 """Checks the include graph of the source folders against the layering the
 code is built on:
 
-- below the faces (platform, link, ecu, sim, lines, diagnosis, painting, logic) and in
+- below the faces (platform, link, ecu, sim, lines, diagnosis, journal, painting, logic) and in
   the logger (cli) no Qt; outside platform no Windows header there either
   (<windows.h> or any other of the system's: <shellapi.h>, <commctrl.h>, ...);
 - every folder with sources, at any depth, is one the layering names;
 - platform uses none of our folders; link only platform; ecu only link and
   platform; sim only platform and link; lines (the line factory) only
   platform, link and sim; diagnosis (the drive's checks and their limits)
-  only platform and ecu; painting (what the panels show and draw, over
+  only platform and ecu, and so the journal (cars, visits and actions in
+  SQLite); painting (what the panels show and draw, over
   painting/Panel.h) only platform, link and ecu; logic (what the windows do)
-  only those and lines, diagnosis and painting; the logger only platform,
-  link, ecu, lines and diagnosis; the Qt face (qt/, qt/glpanel/) and the Windows face (win32/,
+  only those and lines, diagnosis, journal and painting; the logger only
+  platform, link, ecu, lines, diagnosis and journal; the Qt face (qt/, qt/glpanel/) and the Windows face (win32/,
   win32/glpanel/) use what they like below them, never each other;
 - no two folders include each other, directly or round a longer loop.
 
@@ -23,7 +24,7 @@ import re
 import sys
 
 ROOT = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
-FOLDERS = ["platform", "link", "ecu", "sim", "lines", "diagnosis", "painting", "logic", "qt", "qt/glpanel", "win32",
+FOLDERS = ["platform", "link", "ecu", "sim", "lines", "diagnosis", "journal", "painting", "logic", "qt", "qt/glpanel", "win32",
            "win32/glpanel", "cli"]
 FACES = [{"qt", "qt/glpanel"}, {"win32", "win32/glpanel"}]
 BELOW_FACES = {
@@ -33,9 +34,10 @@ BELOW_FACES = {
     "sim": {"platform", "link"},
     "lines": {"platform", "link", "sim"},
     "diagnosis": {"platform", "ecu"},
+    "journal": {"platform", "ecu"},
     "painting": {"platform", "link", "ecu"},
-    "logic": {"platform", "link", "ecu", "lines", "diagnosis", "painting"},
-    "cli": {"platform", "link", "ecu", "lines", "diagnosis"},
+    "logic": {"platform", "link", "ecu", "lines", "diagnosis", "journal", "painting"},
+    "cli": {"platform", "link", "ecu", "lines", "diagnosis", "journal"},
 }
 # The Windows SDK's own headers (mingw-w64 ships them in lower case).
 WINDOWS_H = re.compile(

@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -279,4 +281,63 @@ TEST(Logger, TheDrivesReportIsWrittenAsAskedAndReadsTheSameFromTheRecording) {
     EXPECT_NE(unwritable.out.find(dir + "/no-such/r.json: No such file or directory; the report is not written"),
               std::string::npos)
         << unwritable.out;
+}
+
+// Visits kept in the journal: two loggers at once and one killed in the
+// middle of its drive. Each visit is there with its car, the codes it read
+// and its recording; the killed one is closed as interrupted by the next
+// program, and its recording replays up to where it was cut.
+TEST(Logger, TheJournalKeepsEveryVisitTwoAtOnceAndOneKilled) {
+    const std::string data = testsupport::tempDir();
+    const auto logger = [&data](const std::string& args) {
+        return testsupport::runCommand("XDG_DATA_HOME=" + data + " " M797_LOG_PATH " " + args);
+    };
+    const auto visit = [&logger] { return logger("--simulate --passes 3 --dtc --journal 2>&1"); };
+    auto first = std::async(std::launch::async, visit);
+    const auto second = visit();
+    ASSERT_EQ(first.get().status, 0);
+    ASSERT_EQ(second.status, 0) << second.out;
+
+    const std::string recordings = data + "/m797-tester/recordings";
+    const auto recorded = [&recordings] {
+        std::set<std::string> files;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(recordings, ec)) files.insert(e.path().string());
+        return files;
+    };
+    const auto before = recorded();
+    ASSERT_EQ(before.size(), 2u);
+    const std::string pid = logger("--simulate --journal >/dev/null 2>&1 & echo $!").out;
+    // Killed once its recording holds a measured pass.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20 * testsupport::slowdown());
+    std::string cut;
+    while (cut.empty() && std::chrono::steady_clock::now() < until) {
+        for (const std::string& f : recorded()) {
+            std::ifstream in(f);
+            if (!before.count(f) &&
+                std::string(std::istreambuf_iterator<char>(in), {}).find(" pass 1\n") != std::string::npos)
+                cut = f;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_FALSE(cut.empty());
+    ASSERT_EQ(std::system(("kill -9 " + pid).c_str()), 0);
+    // Gone once the system says so (a zombie counts as gone).
+    while (std::chrono::steady_clock::now() < until &&
+           testsupport::runCommand("grep -qv ') [ZX]' /proc/" + pid.substr(0, pid.find('\n')) + "/stat 2>/dev/null")
+                   .status == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+
+    const auto list = logger("--journal-list");
+    ASSERT_EQ(list.status, 0);
+    const std::string& table = list.out;
+    EXPECT_EQ(countOf(table, "\tclosed\tm797-log " M797_VERSION "\tsimulated\tkline\t1\t"), 2) << table;
+    EXPECT_EQ(countOf(table, "\tinterrupted\tm797-log " M797_VERSION "\tsimulated\tkline\t0\t" + cut + "\t"), 1)
+        << table;
+    EXPECT_EQ(countOf(table, "\tcodes-read\tкоды ошибок прочитаны: P  0102 "), 2) << table;
+    EXPECT_NE(table.find("car\tvin\tecu\tvisits\tlast visit\n1\tXTA21700080123456\t0261S04987654321\t3\t"),
+              std::string::npos)
+        << table;
+    // The cut recording is a drive still.
+    EXPECT_NE(runLogger("--replay " + cut).out.find("\n1,"), std::string::npos);
 }

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A program's visit in the journal, as both programs keep it: the journal
+// opened (closing the visits of programs no longer running), the visit
+// begun, its car, its actions and its report, and its end. A journal that
+// cannot be used, or stops being writable, is said once; the program goes on
+// and its recording is kept.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "journal/Journal.h"
+
+namespace journal {
+
+class VisitKeeper {
+public:
+    explicit VisitKeeper(std::function<void(const std::string&)> say) : say_(std::move(say)) {}
+
+    // Opens the journal (closing the visits of programs no longer running);
+    // false, said, when it cannot be used.
+    bool open(const std::string& path = defaultPath());
+    void begin(const VisitStart& start);
+    void car(const std::vector<std::string>& texts);
+    // An action now: its seconds counted from the visit's beginning.
+    void action(const std::string& kind, const std::string& text);
+    void report(const std::string& path);
+    void end();
+
+private:
+    void check(bool written);
+
+    std::function<void(const std::string&)> say_;
+    std::unique_ptr<Journal> journal_;
+    std::int64_t visit_ = 0;
+    std::chrono::steady_clock::time_point begun_;
+};
+
+// A recording's name in the journal's folder for a visit starting now
+// ("recordings/2026-12-09_10-15-02-1234.m797": when, and which program, as
+// two may start in the same second); empty when the folder cannot be made,
+// said.
+std::string newRecordingPath(const std::string& journalPath, const std::function<void(const std::string&)>& say);
+
+}  // namespace journal

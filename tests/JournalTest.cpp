@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "journal/Journal.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "tests/TestSupport.h"
+
+namespace {
+
+using journal::Journal;
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeAll(const std::string& path, const std::string& bytes, std::streamoff at = -1) {
+    std::fstream f(std::filesystem::u8path(path),
+                   std::ios::binary | std::ios::in | std::ios::out | (at < 0 ? std::ios::trunc : std::ios::openmode{}));
+    if (at >= 0) f.seekp(at);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::unique_ptr<Journal> opened(const std::string& path) {
+    std::string why;
+    auto j = Journal::open(path, why);
+    EXPECT_TRUE(j) << why;
+    return j;
+}
+
+const std::vector<std::string> kPriora = {"XTA21700080123456", "0261S04987654321", "2112114101", "ПРИОРА"};
+const std::vector<std::string> kKalina = {"XTA11190070654321", "0261S01111111111", "2112114101", "КАЛИНА"};
+
+}  // namespace
+
+// Visits of two cars and one with no identification, written, then read
+// back by another opening: the cars newest first and found by any text, a
+// car's visits newest first with their actions in order, the previous
+// recorded visit of the same car, and a car changed mid-visit said.
+TEST(Journal, VisitsCarsAndActionsComeBackAsWritten) {
+    const std::string path = testsupport::tempDir() + "/журнал/visits.sqlite3";  // a folder made on the way
+    {
+        auto j = opened(path);
+        ASSERT_TRUE(j);
+        const auto first = j->beginVisit({"m797-tester 1.0.0", "/dev/ttyUSB0", "kline", "/r/1.m797"});
+        ASSERT_TRUE(j->setCar(first, kPriora));
+        ASSERT_TRUE(j->addAction(first, 12.5, "codes-read", "коды ошибок прочитаны: P  0171"));
+        ASSERT_TRUE(j->addAction(first, 30, "codes-cleared", "коды ошибок стёрты: P  0171"));
+        ASSERT_TRUE(j->endVisit(first));
+        const auto other = j->beginVisit({"m797-log 1.0.0", "tcp:192.168.0.10:35000", "elm327", ""});
+        ASSERT_TRUE(j->setCar(other, kKalina));
+        ASSERT_TRUE(j->endVisit(other));
+        const auto unknown = j->beginVisit({"m797-log 1.0.0", "simulated", "kline", ""});
+        ASSERT_TRUE(j->endVisit(unknown));
+        const auto again = j->beginVisit({"m797-tester 1.0.0", "/dev/ttyUSB0", "kline", "/r/2.m797"});
+        ASSERT_TRUE(j->setCar(again, kPriora));
+        ASSERT_TRUE(j->addAction(again, 5, "output", "Бензонасос: включено"));
+        ASSERT_TRUE(j->setCar(again, kKalina));  // the adapter moved to another car
+        ASSERT_TRUE(j->setReport(again, "/r/2.html"));
+    }
+    auto j = opened(path);
+    ASSERT_TRUE(j);
+    const auto cars = j->cars();
+    ASSERT_EQ(cars.size(), 2u);
+    EXPECT_EQ(cars[0].vin, kPriora[0]);
+    EXPECT_EQ(cars[0].ecuNumber, kPriora[1]);
+    EXPECT_EQ(cars[0].texts, kPriora);
+    EXPECT_EQ(cars[0].visits, 2);
+    EXPECT_EQ(cars[1].vin, kKalina[0]);
+    EXPECT_EQ(j->cars("xta1119").size(), 1u);  // any letter case
+    EXPECT_EQ(j->cars("КАЛИНА").size(), 1u);
+    EXPECT_EQ(j->cars("2112114101").size(), 2u);
+    EXPECT_TRUE(j->cars("nothing").empty());
+
+    const auto visits = j->visits(cars[0].id);
+    ASSERT_EQ(visits.size(), 2u);
+    EXPECT_EQ(visits[0].recording, "/r/2.m797");
+    EXPECT_EQ(visits[0].report, "/r/2.html");
+    EXPECT_EQ(visits[0].state, journal::VisitState::Open);
+    EXPECT_EQ(visits[1].state, journal::VisitState::Closed);
+    EXPECT_FALSE(visits[1].ended.empty());
+    EXPECT_EQ(visits[1].adapter, "kline");
+    EXPECT_EQ(cars[0].lastVisit, visits[0].started);
+    const auto actions = j->actions(visits[1].id);
+    ASSERT_EQ(actions.size(), 2u);
+    EXPECT_EQ(actions[0].kind, "codes-read");
+    EXPECT_DOUBLE_EQ(actions[0].seconds, 12.5);
+    EXPECT_EQ(actions[1].text, "коды ошибок стёрты: P  0171");
+    const auto mixed = j->actions(visits[0].id);
+    ASSERT_EQ(mixed.size(), 2u);
+    EXPECT_EQ(mixed[1].kind, "car");
+    EXPECT_NE(mixed[1].text.find(kKalina[0]), std::string::npos);
+    EXPECT_GE(mixed[1].seconds, 0);
+    EXPECT_EQ(j->previousVisit(visits[0].id).id, visits[1].id);
+    EXPECT_EQ(j->previousVisit(visits[1].id).id, 0);
+    EXPECT_EQ(j->visits(0).size(), 4u);  // the one with no identification too
+    // This program runs: its open visit is not interrupted.
+    EXPECT_EQ(j->closeInterrupted(), 0);
+    EXPECT_TRUE(j->problem().empty()) << j->problem();
+}
+
+// Two programs writing at once: every action of both lands.
+TEST(Journal, TwoWritersAtOnceLoseNothing) {
+    const std::string path = testsupport::tempDir() + "/journal.sqlite3";
+    opened(path);
+    constexpr int kActions = 60;
+    const auto writer = [&path](std::string* why) {
+        std::string opening;
+        auto j = Journal::open(path, opening);
+        if (!j) return void(*why = opening);
+        const auto visit = j->beginVisit({"m797-log 1.0.0", "simulated", "kline", ""});
+        for (int i = 0; i < kActions && visit; ++i)
+            if (!j->addAction(visit, i, "output", "шаг " + std::to_string(i))) return void(*why = j->problem());
+        if (!j->endVisit(visit)) *why = j->problem();
+    };
+    std::string whyA, whyB;
+    std::thread a(writer, &whyA), b(writer, &whyB);
+    a.join();
+    b.join();
+    EXPECT_EQ(whyA, "");
+    EXPECT_EQ(whyB, "");
+    auto j = opened(path);
+    const auto visits = j->visits(0);
+    ASSERT_EQ(visits.size(), 2u);
+    for (const auto& v : visits) EXPECT_EQ(v.actions, kActions);
+}
+
+// A file that is no journal, one of a newer program, a damaged one and a
+// folder that cannot be made are each said, and no byte of them changes.
+TEST(Journal, AnUnusableFileIsSaidAndLeftAsItIs) {
+    const std::string dir = testsupport::tempDir();
+    const auto refused = [](const std::string& path, const std::string& said) {
+        const std::string before = readAll(path);
+        std::string why;
+        EXPECT_FALSE(Journal::open(path, why)) << path;
+        EXPECT_NE(why.find(said), std::string::npos) << why;
+        EXPECT_EQ(why.rfind(path, 0), 0u) << why;
+        EXPECT_EQ(readAll(path), before) << path;
+    };
+    writeAll(dir + "/text.sqlite3", std::string(3000, 'x'));
+    refused(dir + "/text.sqlite3", "not a journal");
+
+    // The schema's version is the header's user version (bytes 60..63).
+    const std::string newer = dir + "/newer.sqlite3";
+    opened(newer);
+    writeAll(newer, std::string("\0\0\0\x07", 4), 60);
+    refused(newer, "newer version of the program (its schema 7, this one knows 1)");
+
+    const std::string damaged = dir + "/damaged.sqlite3";
+    {
+        auto j = opened(damaged);
+        const auto visit = j->beginVisit({"m797-log 1.0.0", "simulated", "kline", ""});
+        for (int i = 0; i < 200; ++i) j->addAction(visit, i, "output", std::string(200, 'a'));
+    }
+    writeAll(damaged, std::string(3000, '\x5A'), 2 * 4096);  // over the third page, its header too
+    refused(damaged, "damaged");
+
+    writeAll(dir + "/plain", "a file, not a folder");
+    std::string why;
+    EXPECT_FALSE(Journal::open(dir + "/plain/journal.sqlite3", why));
+    EXPECT_NE(why.find(dir + "/plain"), std::string::npos) << why;
+}
