@@ -39,11 +39,4 @@ bool writeReports(const std::vector<std::string>& paths, const ecu::SessionHisto
     return all;
 }
 
-std::string codesInWords(const std::uint8_t* reply, std::size_t size) {
-    std::string list;
-    for (const diagnosis::ReportCode& c : diagnosis::reportCodes(reply, size))
-        list += (list.empty() ? "" : "; ") + c.code + " " + c.text;
-    return "коды ошибок прочитаны: " + (list.empty() ? std::string("нет") : list);
-}
-
 }  // namespace cli

@@ -22,8 +22,4 @@ bool writeReports(const std::vector<std::string>& paths, const ecu::SessionHisto
                   const klink::Com_Port& link, const klink::LinkData& data, platform::WallTime started, bool withCodes,
                   const std::string& program, const std::function<void(const std::string&)>& say);
 
-// The codes of an error-code reply as the journal keeps a reading of them:
-// "коды ошибок прочитаны: P  0102 text; P  0171 text" (or "нет").
-std::string codesInWords(const std::uint8_t* reply, std::size_t size);
-
 }  // namespace cli

@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
     link.shutdown();
     if (options->dtc) logger.printCodes();
     if (options->dtc && link.dtcRead().answered)
-        visits.action("codes-read", codesInWords(link.dtcRead().bytes.data(), link.dtcRead().bytes.size()));
+        visits.action("codes-read", diagnosis::codesRead(link.dtcRead().bytes.data(), link.dtcRead().bytes.size()));
     if (kept) {
         if (writeReports(options->reports, *kept, link, data, made.started, options->dtc, "m797-log " M797_VERSION,
                          say))

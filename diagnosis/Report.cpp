@@ -154,4 +154,10 @@ std::string reportJson(const ReportInput& r) {
     return out + "]}\n";
 }
 
+std::string codesRead(const std::uint8_t* reply, std::size_t size) {
+    std::string list;
+    for (const ReportCode& c : reportCodes(reply, size)) list += (list.empty() ? "" : "; ") + c.code + " " + c.text;
+    return "коды ошибок прочитаны: " + (list.empty() ? std::string("нет") : list);
+}
+
 }  // namespace diagnosis

@@ -49,6 +49,10 @@ struct ReportInput {
 // code, its text and what its status byte says, in words.
 std::vector<ReportCode> reportCodes(const std::uint8_t* reply, std::size_t size);
 
+// A reading of the codes as the journal keeps it:
+// "коды ошибок прочитаны: P  0102 text; P  0171 text" (or "... : нет").
+std::string codesRead(const std::uint8_t* reply, std::size_t size);
+
 // {"format": 1, "program": ..., "car": {...}, "drive": {"start", "seconds",
 // "passes"}, "checks": [{"id", "verdict", "why", "figures": {...},
 // "evidence": [{"from_s", "to_s", "what"}], "limits": [{"id", "value",

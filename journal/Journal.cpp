@@ -309,6 +309,11 @@ bool Journal::setReport(std::int64_t visit, const std::string& path) {
     return s.bind(1, path).bind(2, visit).step() == SQLITE_DONE || fail();
 }
 
+bool Journal::forgetRecording(const std::string& path) {
+    Statement s(db_, "UPDATE visits SET recording = NULL WHERE recording = ?");
+    return s.bind(1, path).step() == SQLITE_DONE || fail();
+}
+
 bool Journal::endVisit(std::int64_t visit) {
     Statement s(db_, "UPDATE visits SET state = 1, ended = ? WHERE id = ?");
     return s.bind(1, nowIso()).bind(2, visit).step() == SQLITE_DONE || fail();
@@ -355,14 +360,23 @@ Visit visitOf(const Statement& s) {
 }  // namespace
 
 std::vector<Visit> Journal::visits(std::int64_t car) const {
-    const std::string sql =
-        std::string(kVisitColumns) + "WHERE ?1 = 0 OR v.car_id = ?1 ORDER BY v.started_ms DESC, v.id DESC";
+    const std::string sql = std::string(kVisitColumns) +
+                            "WHERE ?1 = 0 OR v.car_id = ?1 OR (?1 = -1 AND v.car_id IS NULL) "
+                            "ORDER BY v.started_ms DESC, v.id DESC";
     Statement s(db_, sql.c_str());
     s.bind(1, car);
     std::vector<Visit> out;
     int code;
     while ((code = s.step()) == SQLITE_ROW) out.push_back(visitOf(s));
     if (code != SQLITE_DONE) fail();
+    return out;
+}
+
+std::vector<Visit> Journal::openVisits() const {
+    const std::string sql = std::string(kVisitColumns) + "WHERE v.state = 0";
+    Statement s(db_, sql.c_str());
+    std::vector<Visit> out;
+    while (s.step() == SQLITE_ROW) out.push_back(visitOf(s));
     return out;
 }
 

@@ -31,6 +31,7 @@ struct VisitStart {
 };
 
 enum class VisitState { Open, Closed, Interrupted };
+inline constexpr std::int64_t kNoCar = -1;
 
 struct Car {
     std::int64_t id = 0;
@@ -83,14 +84,19 @@ public:
     bool addAction(std::int64_t visit, double seconds, const std::string& kind, const std::string& text);
     bool setRecording(std::int64_t visit, const std::string& path);
     bool setReport(std::int64_t visit, const std::string& path);
+    // A recording removed (the user's size limit): its visits keep the rest.
+    bool forgetRecording(const std::string& path);
     bool endVisit(std::int64_t visit);
 
     // The cars, the newest visit first; with search, those whose
     // identification holds it (in any letter case of the Latin letters).
     std::vector<Car> cars(const std::string& search = {}) const;
-    // A car's visits, newest first (car 0: every visit).
+    // A car's visits, newest first (car 0: every visit; kNoCar: those no
+    // identification came in).
     std::vector<Visit> visits(std::int64_t car) const;
     std::vector<Action> actions(std::int64_t visit) const;
+    // The visits still open (being written by a running program).
+    std::vector<Visit> openVisits() const;
     // The visit of the same car before this one that has a recording, if any.
     Visit previousVisit(std::int64_t visit) const;
 

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "journal/VisitKeeper.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <set>
 
 #include "platform/FileAccess.h"
 #include "platform/WallClock.h"
@@ -63,6 +66,45 @@ void VisitKeeper::report(const std::string& path) {
 
 void VisitKeeper::end() {
     if (journal_ && visit_) check(journal_->endVisit(visit_));
+    visit_ = 0;
+}
+
+int VisitKeeper::pruneRecordings(std::int64_t megabytes) {
+    if (!journal_ || megabytes <= 0) return 0;
+    namespace fs = std::filesystem;
+    const auto utf8 = [](const fs::path& p) {
+        const std::u8string u = p.u8string();
+        return std::string(u.begin(), u.end());
+    };
+    std::error_code ec;
+    const fs::path folder = fs::u8path(recordingsFolder(journal_->path()));
+    std::set<std::string> open;
+    for (const Visit& v : journal_->openVisits()) open.insert(v.recording);
+    struct Found {
+        fs::file_time_type written;
+        fs::path path;
+        std::uintmax_t size;
+    };
+    std::vector<Found> found;
+    std::uintmax_t total = 0;
+    for (const auto& e : fs::directory_iterator(folder, ec)) {
+        if (!e.is_regular_file(ec) || e.path().extension() != ".m797") continue;
+        const std::uintmax_t size = e.file_size(ec);
+        total += size;
+        if (!open.count(utf8(e.path()))) found.push_back({e.last_write_time(ec), e.path(), size});
+    }
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.written < b.written; });
+    const auto limit = static_cast<std::uintmax_t>(megabytes) * 1024 * 1024;
+    int removed = 0;
+    for (const Found& f : found) {
+        if (total <= limit) break;
+        if (!fs::remove(f.path, ec)) continue;
+        total -= f.size;
+        ++removed;
+        check(journal_->forgetRecording(utf8(f.path)));
+        if (!journal_) break;
+    }
+    return removed;
 }
 
 }  // namespace journal

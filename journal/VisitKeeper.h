@@ -29,7 +29,13 @@ public:
     // An action now: its seconds counted from the visit's beginning.
     void action(const std::string& kind, const std::string& text);
     void report(const std::string& path);
+    // The visit closed; once.
     void end();
+    // The oldest recordings in the journal's folder removed until they hold
+    // at most megabytes (0: no limit), never the recording of a visit still
+    // open (this one's, or another running program's); their visits keep
+    // everything else. How many went.
+    int pruneRecordings(std::int64_t megabytes);
 
 private:
     void check(bool written);

@@ -84,6 +84,7 @@ public:
     void storeReceived(const std::uint8_t* data, std::size_t size) {
         std::lock_guard<std::mutex> lock(mutex_);
         for (std::size_t i = 0; i < size && i < bytes_.size(); ++i) bytes_[i] = data[i];
+        ++received_;
     }
     void zero() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -91,6 +92,13 @@ public:
     }
     Bytes copy() const {
         std::lock_guard<std::mutex> lock(mutex_);
+        return bytes_;
+    }
+    // The reply with how many have been stored so far (a new one since an
+    // earlier copy when the count grew).
+    Bytes copy(std::uint64_t& received) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        received = received_;
         return bytes_;
     }
     std::uint8_t at(std::size_t i) const {
@@ -101,6 +109,7 @@ public:
 private:
     mutable std::mutex mutex_;
     Bytes bytes_{};
+    std::uint64_t received_ = 0;
 };
 
 struct LinkCommandBlock {

@@ -176,7 +176,7 @@ void ControlWindow::step(int k, bool up) {
     klink::post(a.adjustRequest);
     std::string unit = rule.unit;
     unit.erase(0, unit.find_first_not_of(' '));
-    note(std::string(kEntryTable[k].text) + ": " + std::to_string(v * rule.shownFactor) + " " + unit);
+    note("adjustment", std::string(kEntryTable[k].text) + ": " + std::to_string(v * rule.shownFactor) + " " + unit);
 }
 
 void ControlWindow::left(int shown) {
@@ -186,7 +186,7 @@ void ControlWindow::left(int shown) {
         step(shown, true);
     } else if (e->kind == Kind::Switch) {
         klink::post(command_.actuator[e->record].onRequest);
-        note(std::string(e->text) + ": включено");
+        note("output", std::string(e->text) + ": включено");
     }
 }
 
@@ -197,7 +197,7 @@ void ControlWindow::right(int shown) {
         step(shown, false);
     } else if (e->kind == Kind::Switch && klink::actuatorHasOff(klink::kActuatorLids[e->record])) {
         klink::post(command_.actuator[e->record].offRequest);
-        note(std::string(e->text) + ": выключено");
+        note("output", std::string(e->text) + ": выключено");
     }
 }
 
@@ -234,7 +234,7 @@ void Confirmation::yes() {
     // A second "Да" before the next pass finds the flag already 1: one request.
     klink::post(initialise_ ? command_.ecuInitRequest : command_.ecuResetRequest);
     klink::post(command_.actuator[0].reportRequest);  // the list stands on "Форсунка 1"
-    note(initialise_ ? "инициализация ЭБУ" : "сброс ЭБУ");
+    note("reset", initialise_ ? "инициализация ЭБУ" : "сброс ЭБУ");
 }
 
 }  // namespace logic

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logic/ErrorCodesWindow.h"
 
+#include "diagnosis/Report.h"
+
 #include "platform/Cp1251.h"
 
 namespace logic {
@@ -9,6 +11,8 @@ ErrorCodesWindow::ErrorCodesWindow(klink::LinkCommandBlock& command, bool clearA
     : WindowLogic(ui::errorCodesWindow()), command_(command) {
     setClearAllowed(clearAllowed);
     show(ui::kCodesTable).rows.resize(1);  // the header and an empty first row
+    // A reply from before the window opened is no reading of this one.
+    command_.dtcReply.copy(since_);
 }
 
 void ErrorCodesWindow::setClearAllowed(bool allowed) {
@@ -19,7 +23,7 @@ void ErrorCodesWindow::setClearAllowed(bool allowed) {
 std::vector<ErrorCodesWindow::Row> ErrorCodesWindow::refresh() {
     // The count and the records from one copy: the link may store a new
     // reply at any moment.
-    copy_ = command_.dtcReply.copy();
+    copy_ = command_.dtcReply.copy(received_);
     const ecu::DtcReply reply{{copy_.data(), copy_.size()}};
     std::vector<Row> rows;
     rows.reserve(reply.count());
@@ -36,7 +40,9 @@ bool ErrorCodesWindow::clear() {
     std::string cleared;
     for (const Row& r : refresh())
         cleared += (cleared.empty() ? ": " : "; ") + r.code + (r.text ? " " + cp1251::toUtf8(*r.text) : "");
-    note("коды ошибок стёрты" + cleared);
+    note("codes-cleared", "коды ошибок стёрты" + cleared);
+    since_ = received_;  // the reading after the clear is noted too
+    readPending_ = true;
     copy_.fill(0);
     command_.dtcReply.zero();
     klink::post(command_.dtcClearRequest);
@@ -49,6 +55,12 @@ namespace logic {
 
 void ErrorCodesWindow::tick() {
     const std::vector<Row> rows = refresh();
+    // The first reply of this opening (and the first after a clear) is a
+    // reading of the codes.
+    if (readPending_ && received_ > since_) {
+        note("codes-read", diagnosis::codesRead(copy_.data(), copy_.size()));
+        readPending_ = false;
+    }
     show(ui::kCount).text = std::to_string(rows.size());
     std::vector<std::vector<ui::Cell>>& table = show(ui::kCodesTable).rows;
     table.assign(rows.size(), std::vector<ui::Cell>(ui::codesColumns().size()));

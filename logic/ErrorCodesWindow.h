@@ -47,6 +47,9 @@ public:
 private:
     klink::LinkCommandBlock& command_;
     klink::DtcReplyBuffer::Bytes copy_{};
+    std::uint64_t received_ = 0;  // replies the link had stored at the last refresh
+    std::uint64_t since_ = 0;     // ... when the window opened, or at the last clear
+    bool readPending_ = true;     // the next reply is noted as a reading
     bool clearAllowed_ = true;
 };
 

@@ -15,6 +15,7 @@
 #include "ecu/ParameterCatalogue.h"
 #include "logic/ControlWindow.h"
 #include "logic/ErrorCodesWindow.h"
+#include "logic/JournalWindow.h"
 #include "logic/SettingsWindow.h"
 #include "logic/StoredSettings.h"
 #include "platform/Cp1251.h"
@@ -28,7 +29,14 @@ MainWindow::MainWindow(const TesterOptions& options, lines::MadeLine line, MainW
       store_(options.settingsPath.empty() ? platform::SettingsStore::defaultPath() : options.settingsPath),
       line_(std::move(line.line)), recorder_(line.recorder), canCommand_(line.canCommand),
       portChoosable_(line.portChoosable), reconnects_(line.reconnects), started_(line.started), replay_(line.replay),
-      replaySpeed_(options.replaySpeed) {
+      replaySpeed_(options.replaySpeed), visit_([this](const std::string& text) {
+          if (reportError) reportError(text);
+      }) {
+    startTester = [](const std::vector<std::string>& args) {
+        std::string why;
+        platform::startProgram(platform::executablePath(), args, why);
+        return why;
+    };
     // The window's boxes speak Russian whatever the locale.
     reportError = [this](const std::string& text) { face_.showError(platform::forWindow(text)); };
     // The store reports once when it has to leave its file alone.
@@ -43,6 +51,7 @@ MainWindow::~MainWindow() {
     shutDown_ = true;
     timers_.killAll();
     if (link_) link_->shutdown();
+    visit_.end();
 }
 
 std::string MainWindow::begin(const std::string& decimalPoint) {
@@ -89,6 +98,14 @@ std::string MainWindow::begin(const std::string& decimalPoint) {
 
 void MainWindow::created() {
     stored::loadStoredSettings(store_, chartParameter, colourScheme, reportError);
+    // The visit in the journal, once the window shows (a box for a journal
+    // that cannot be used stands in front of it); the recording goes on
+    // either way. Old recordings beyond the size the user keeps go.
+    if (!options_.journalPath.empty() && visit_.open(options_.journalPath)) {
+        visit_.begin({"m797-tester " M797_VERSION, portChoosable_ ? chosenDevice_ : line_->name(),
+                      chosenAdapter_ == platform::AdapterKind::Elm327 ? "elm327" : "kline", options_.record});
+        visit_.pruneRecordings(stored::loadJournalChoice(store_).keepMegabytes);
+    }
     sources_.cursorColour = stored::loadCursorColour(store_);
     created_ = true;
     // The panels painted when the window first showed, before preset 1 was
@@ -278,7 +295,7 @@ std::unique_ptr<ui::WindowLogic> MainWindow::openErrors() {
     klink::post(linkData.command.dtcReadRequest);
     // A replay has nothing that could answer the clear command.
     auto w = std::make_unique<ErrorCodesWindow>(linkData.command, canCommand_);
-    w->noteAction = [this](const std::string& what) { noteAction(what); };
+    w->noteAction = [this](const std::string& kind, const std::string& what) { noteAction(kind, what); };
     w->saveReport = [this] { exportDrive(Export::Report); };
     return w;
 }
@@ -289,7 +306,7 @@ std::unique_ptr<ui::WindowLogic> MainWindow::openControl() {
     klink::post(linkData.command.controlActive);
     klink::post(linkData.command.actuator[0].reportRequest);
     auto w = std::make_unique<ControlWindow>(linkData.command, liveData);
-    w->noteAction = [this](const std::string& what) { noteAction(what); };
+    w->noteAction = [this](const std::string& kind, const std::string& what) { noteAction(kind, what); };
     return w;
 }
 
@@ -437,10 +454,47 @@ void MainWindow::run(ui::Command command, int x) {
         case Command::Report:
             exportDrive(Export::Report);
             return;
+        case Command::Journal:
+            if (auto w = openJournal()) face_.openChild(std::move(w));
+            return;
+        case Command::OpenRecording:
+            openRecording();
+            return;
         case Command::Manual:
             openManual();
             return;
     }
+}
+
+std::unique_ptr<ui::WindowLogic> MainWindow::openJournal() {
+    if (!link_) return nullptr;
+    JournalWindow::Acts acts;
+    acts.review = [this](const std::string& recording) { review(recording); };
+    acts.openReport = [this](const std::string& report) {
+        const std::string failure = face_.openDocument(report);
+        if (!failure.empty() && reportError) reportError(failure);
+    };
+    acts.openRecording = [this] { openRecording(); };
+    auto w = std::make_unique<JournalWindow>(
+        options_.journalPath.empty() ? journal::defaultPath() : options_.journalPath, std::move(acts));
+    w->open();
+    return w;
+}
+
+void MainWindow::openRecording() {
+    const std::string journalPath = options_.journalPath.empty() ? journal::defaultPath() : options_.journalPath;
+    const std::string path = face_.chooseOpenFile("Открыть запись", journal::recordingsFolder(journalPath),
+                                                  MainWindowFace::FileKind::Recording);
+    if (!path.empty()) review(path);
+}
+
+void MainWindow::review(const std::string& recording) {
+    std::vector<std::string> args = {"--replay", recording, "--speed", "all"};
+    if (!options_.settingsPath.empty()) args.insert(args.end(), {"--settings", options_.settingsPath});
+    if (options_.anyScreen) args.push_back("--any-screen");
+    if (!startTester) return;
+    const std::string failure = startTester(args);
+    if (!failure.empty() && reportError) reportError(failure);
 }
 
 void MainWindow::openManual() {
@@ -557,9 +611,22 @@ std::string MainWindow::writeTable(const std::string& path, bool rangeOnly, ecu:
     return {};
 }
 
-void MainWindow::noteAction(const std::string& what) {
+void MainWindow::noteAction(const std::string& kind, const std::string& what) {
     const double at = static_cast<double>(newestMs() - oldestMs()) / 1000;
-    actions_.push_back({at, what});
+    if (kind != "codes-read") actions_.push_back({at, what});
+    visit_.action(kind, what);
+}
+
+void MainWindow::identificationRead() {
+    // The link's thread: the texts of the replies that came whole go to the
+    // journal on the user-interface thread. The car is known by its first
+    // two texts.
+    std::vector<std::string> texts(klink::kIdentTextCount);
+    const auto all = linkData.identText.getAll();
+    for (std::size_t k = 0; k < all.size(); ++k)
+        if (link_->identGaps()[ecu::identSourceReply(k)].empty()) texts[k] = cp1251::toUtf8(klink::shownText(all[k]));
+    if (texts[0].empty() || texts[1].empty()) return;
+    post([this, texts] { visit_.car(texts); });
 }
 
 std::string MainWindow::writeReport(const std::string& path) const {
@@ -619,7 +686,10 @@ void MainWindow::exportDrive(Export what) {
     else
         failure = writeTable(path, what == Export::RangeTable, stored::loadTableStyle(store_));
     // The report is read at once, in the system's browser.
-    if (failure.empty() && report) failure = face_.openDocument(path);
+    if (failure.empty() && report) {
+        visit_.report(path);
+        failure = face_.openDocument(path);
+    }
     if (!failure.empty() && reportError) reportError(failure);
 }
 
@@ -654,6 +724,7 @@ void MainWindow::shutDown() {
     serveReleases();
     timers_.killAll();  // also joins a timer that stopped itself
     if (link_) link_->shutdown();
+    visit_.end();
 }
 
 }  // namespace logic

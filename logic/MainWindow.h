@@ -17,6 +17,7 @@
 #include "ecu/CsvTable.h"
 #include "ecu/EcuDecoder.h"
 #include "ecu/SessionHistory.h"
+#include "journal/VisitKeeper.h"
 #include "lines/LineFactory.h"
 #include "link/Com_Port.h"
 #include "link/RecordingLine.h"
@@ -70,9 +71,12 @@ public:
     virtual void showAbout() = 0;
     // The save dialog (title in UTF-8, Russian), owned by the window in
     // front, for a file of this kind: the chosen path, or empty.
-    enum class FileKind { Picture, Table, Report };
+    enum class FileKind { Picture, Table, Report, Recording };
     virtual std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
                                        FileKind kind) = 0;
+    // The system's open dialog over the window in front, in folder: the
+    // file chosen (UTF-8), or empty when none was.
+    virtual std::string chooseOpenFile(const std::string& title, const std::string& folder, FileKind kind) = 0;
 };
 
 // What can be saved from the window.
@@ -126,6 +130,17 @@ public:
     std::unique_ptr<ui::WindowLogic> openSettings();
     std::unique_ptr<ui::WindowLogic> openErrors();
     std::unique_ptr<ui::WindowLogic> openControl();
+    // The journal's window over the journal this session keeps (or the one
+    // in the programs' data folder when it keeps none).
+    std::unique_ptr<ui::WindowLogic> openJournal();
+    // A recording chosen in the open dialog, reviewed.
+    void openRecording();
+    // A recording reviewed in a tester window of its own (the whole drive at
+    // once, paused at its end), beside this one.
+    void review(const std::string& recording);
+    // How another tester is started (its arguments): empty, or why not. By
+    // default this program's file, on its own.
+    std::function<std::string(const std::vector<std::string>&)> startTester;
     // Every way the program ends ("Выход", the window's close, Ctrl+C,
     // termination, hang-up): the colours are stored, open windows close
     // through their own handling, an output left on is released, the link
@@ -160,9 +175,11 @@ public:
     // passes judged, the identification, the codes last read and what was
     // done to the car. Empty, or why not.
     std::string writeReport(const std::string& path) const;
-    // What the user did to the car (codes cleared, an output switched, an
-    // adjustment, a reset), at the drive's newest pass; for the report.
-    void noteAction(const std::string& what);
+    // What the user did to the car (codes read or cleared, an output
+    // switched, an adjustment, a reset), at the drive's newest pass; for the
+    // report (a reading of the codes is its codes' page, not an action) and
+    // the journal.
+    void noteAction(const std::string& kind, const std::string& what);
     const std::vector<diagnosis::ReportAction>& actions() const { return actions_; }
     bool rangeChosen() const { return review_.cursorA() && review_.cursorB(); }
     // A replay's pace: 1, 2, 4 or 8 times the recorded one, or 0 for as fast
@@ -208,6 +225,7 @@ private:
     void passCompleted(std::uint64_t pass) override;
     void portFailed(const std::string& device, const std::string& reason) override;
     void adapterNote(const std::string& text) override;
+    void identificationRead() override;
 
     MainWindowFace& face_;
     PostQueue posted_;
@@ -241,6 +259,7 @@ private:
     klink::ReplayLine* replay_ = nullptr;
     int replaySpeed_ = 1;
     std::uint32_t reconnectionsKept_ = 0;  // the link's thread
+    journal::VisitKeeper visit_;           // the user-interface thread
 };
 
 }  // namespace logic

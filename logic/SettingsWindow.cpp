@@ -5,6 +5,7 @@
 
 #include "ecu/ParameterCatalogue.h"
 #include "platform/Cp1251.h"
+#include "platform/FileAccess.h"
 
 namespace logic {
 
@@ -45,6 +46,27 @@ void SettingsWindow::open() {
     show(ui::kAdapterList).value = adapterShown();
     show(ui::kElmRateList).entries = rateEntries();
     show(ui::kElmRateList).value = rateShown();
+    const stored::JournalChoice journal = stored::loadJournalChoice(store_);
+    show(ui::kJournalRecord).value = journal.record ? 1 : 0;
+    std::vector<std::string>& keep = show(ui::kJournalKeep).entries;
+    keep.clear();
+    for (std::size_t i = 0; i < std::size(stored::kKeepMegabytes); ++i) {
+        const std::int64_t mb = stored::kKeepMegabytes[i];
+        keep.push_back(mb == 0          ? std::string("без ограничения")
+                       : mb % 1000 == 0 ? std::to_string(mb / 1000) + " ГБ"
+                                        : std::to_string(mb) + " МБ");
+        if (mb == journal.keepMegabytes) show(ui::kJournalKeep).value = static_cast<int>(i);
+    }
+    show(ui::kJournalFolder).text = "Журнал и записи: " + platform::programDataFolder();
+}
+
+void SettingsWindow::journalChanged() {
+    stored::JournalChoice c = stored::loadJournalChoice(store_);
+    c.record = shown(ui::kJournalRecord).value == 1;
+    const int keep = shown(ui::kJournalKeep).value;
+    if (keep >= 0 && static_cast<std::size_t>(keep) < std::size(stored::kKeepMegabytes))
+        c.keepMegabytes = stored::kKeepMegabytes[static_cast<std::size_t>(keep)];
+    stored::saveJournalChoice(store_, c);
 }
 
 void SettingsWindow::showSet() {
@@ -84,6 +106,9 @@ void SettingsWindow::pressed(int id, bool on) {
     } else if (id == ui::kReconnect) {
         show(ui::kReconnect).value = on ? 1 : 0;
         portChanged();
+    } else if (id == ui::kJournalRecord) {
+        show(ui::kJournalRecord).value = on ? 1 : 0;
+        journalChanged();
     }
 }
 
@@ -100,6 +125,9 @@ void SettingsWindow::chosen(int id, int index) {
     } else if (id == ui::kAdapterList || id == ui::kElmRateList) {
         show(id).value = index;
         portChanged();
+    } else if (id == ui::kJournalKeep) {
+        show(id).value = index;
+        journalChanged();
     }
 }
 

@@ -92,6 +92,7 @@ private:
     void showPorts();
     // The port tab's choice as its controls show it.
     void portChanged();
+    void journalChanged();
     // Moves the sliders to the scheme's percentages; a slider that moves
     // sets its component as the user's move would.
     void slidersFromScheme();

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logic/StoredSettings.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <cmath>
 
 namespace stored {
@@ -12,6 +15,7 @@ const std::array<const char*, 16> kColourNames = {
     "Text3_R", "Text3_G", "Text3_B", "Text3_T", "GRAPHIC_R", "GRAPHIC_G", "GRAPHIC_B", "GRAPHIC_T"};
 
 const char* const kPortKey = "\\VELKOR\\MANAGEMENT\\COM_PORT";
+const char* const kJournalKey = "\\VELKOR\\MANAGEMENT\\JOURNAL";
 
 std::string setKey(int n) { return std::string(kMarkerKey) + std::to_string(n); }
 std::string diagramName(int k) { return "diagram_" + std::to_string(k); }
@@ -157,6 +161,23 @@ void savePortChoice(platform::SettingsStore& store, const PortChoice& choice) {
                                {"reconnect", choice.reconnect ? 1 : 0},
                                {"adapter", choice.adapter == platform::AdapterKind::Elm327 ? 1 : 0},
                                {"baud", static_cast<std::int32_t>(choice.elmRate)}});
+}
+
+JournalChoice loadJournalChoice(const platform::SettingsStore& store) {
+    JournalChoice c;
+    const auto record = store.readInt(kJournalKey, "record");
+    c.record = !(record.ok() && record.value == 0);
+    // A limit no list offers reads as the default.
+    const auto keep = store.readInt(kJournalKey, "keep_mb");
+    if (keep.ok() &&
+        std::find(std::begin(kKeepMegabytes), std::end(kKeepMegabytes), keep.value) != std::end(kKeepMegabytes))
+        c.keepMegabytes = keep.value;
+    return c;
+}
+
+void saveJournalChoice(platform::SettingsStore& store, const JournalChoice& choice) {
+    store.writeInts(kJournalKey,
+                    {{"record", choice.record ? 1 : 0}, {"keep_mb", static_cast<std::int32_t>(choice.keepMegabytes)}});
 }
 
 }  // namespace stored

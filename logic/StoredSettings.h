@@ -75,6 +75,21 @@ bool isElmRate(std::int64_t rate);
 PortChoice loadPortChoice(const platform::SettingsStore& store);
 void savePortChoice(platform::SettingsStore& store, const PortChoice& choice);
 
+// The journal of visits, under "\VELKOR\MANAGEMENT\JOURNAL": "record" (1:
+// each session in the window is a visit in the journal, recorded into its
+// folder; 0: neither) and "keep_mb" (the most the journal's recordings may
+// hold, the oldest removed first; 0: no limit). Absent: 1 and 2000.
+extern const char* const kJournalKey;
+struct JournalChoice {
+    bool record = true;
+    std::int64_t keepMegabytes = 2000;
+    bool operator==(const JournalChoice&) const = default;
+};
+// The limits offered for the recordings, in megabytes (0: no limit).
+inline constexpr std::int64_t kKeepMegabytes[] = {200, 500, 1000, 2000, 5000, 0};
+JournalChoice loadJournalChoice(const platform::SettingsStore& store);
+void saveJournalChoice(platform::SettingsStore& store, const JournalChoice& choice);
+
 // A component's stored percentage and back: rounded so that a stored value
 // reads back unchanged.
 std::int32_t toPercent(float component);

@@ -8,7 +8,7 @@ namespace logic {
 const char* testerUsage() {
     return "usage: m797-tester [--port DEVICE | --simulate | --replay FILE [--speed N|all]] [--wake byte|break]\n"
            "                   [--adapter kline|elm327 [--baud N]] [--record FILE] [--reconnect] [--settings FILE]\n"
-           "                   [--any-screen] [--help] [--version]\n"
+           "                   [--any-screen] [--help] [--version] [RECORDING]\n"
            "  --port DEVICE      serial port of the adapter (default: the one chosen on the\n"
            "                     settings dialog's port tab, else /dev/ttyS0), or\n"
            "                     tcp:HOST:PORT for a Wi-Fi ELM327 adapter\n"
@@ -31,6 +31,7 @@ const char* testerUsage() {
            "                     the drive at once, shown for review (default 1)\n"
            "  --settings FILE    keep the settings in FILE (default ~/.config/VELKOR.ini)\n"
            "  --any-screen       start on a screen that is not 1024 pixels wide\n"
+           "  RECORDING          review a recording: as --replay RECORDING --speed all\n"
            "  --help             print this text\n"
            "  --version          print the version\n"
            "Every option's value may also follow an equals sign: --port=/dev/ttyUSB0.\n";
@@ -38,7 +39,8 @@ const char* testerUsage() {
 
 std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string& error) {
     TesterOptions o;
-    const auto own = [&o](lines::OptionReader& r, std::string& why) {
+    bool reviewed = false;
+    const auto own = [&o, &reviewed](lines::OptionReader& r, std::string& why) {
         bool ok = true;
         if (r.name() == "--settings") {
             ok = r.value(o.settingsPath, why);
@@ -56,6 +58,11 @@ std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string&
                 return lines::Taken::Bad;
             }
             o.speedGiven = true;
+        } else if (!r.name().empty() && r.name()[0] != '-' && o.replay.empty()) {
+            // A file named alone (a recording opened from the file manager)
+            // is reviewed: replayed whole at once unless --speed says otherwise.
+            o.replay = r.name();
+            reviewed = true;
         } else {
             return lines::Taken::NotMine;
         }
@@ -66,6 +73,7 @@ std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string&
         error = "--speed goes with --replay";
         return std::nullopt;
     }
+    if (reviewed && !o.speedGiven) o.replaySpeed = 0;
     return o;
 }
 

@@ -20,7 +20,8 @@ struct TesterOptions : lines::LineOptions {
     bool speedGiven = false;
     bool help = false;
     bool version = false;
-    std::string manualPath;  // found at the start (logic::findManual); empty: none
+    std::string manualPath;   // found at the start (logic::findManual); empty: none
+    std::string journalPath;  // the journal the session is a visit of; empty: none
 };
 
 std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string& error);

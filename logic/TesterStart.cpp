@@ -3,7 +3,9 @@
 
 #include <iostream>
 
+#include "journal/VisitKeeper.h"
 #include "logic/MainWindow.h"
+#include "logic/StoredSettings.h"
 #include "logic/WindowTables.h"
 #include "platform/FileAccess.h"
 #include "platform/Messages.h"
@@ -44,6 +46,19 @@ int runTester(const std::vector<std::string>& args, TesterFace& face) {
     platform::StopSignals stop;
     face.prepare(stop);
     options->manualPath = findManual(platform::executableDir());
+    // A session with a car is a visit in the journal, recorded into its
+    // folder unless --record names another file; a replay is none.
+    if (options->replay.empty() &&
+        stored::loadJournalChoice(platform::SettingsStore(options->settingsPath.empty()
+                                                              ? platform::SettingsStore::defaultPath()
+                                                              : options->settingsPath))
+            .record) {
+        options->journalPath = journal::defaultPath();
+        if (options->record.empty())
+            options->record = journal::newRecordingPath(options->journalPath, [](const std::string& why) {
+                say("m797-tester: " + platform::forTerminal(why) + "\n", true);
+            });
+    }
     // A recording that is a pipe may keep the reading waiting: a signal ends it.
     lines::MadeLine line = makeLine(*options, [&stop] { return stop.asked(); });
     int status = 0;

@@ -65,9 +65,10 @@ public:
     // shows again unless it is closing itself.
     virtual void standInClosed() {}
 
-    // Told what the user did to the car (codes cleared, an output switched,
-    // an adjustment, a reset), in Russian, for the drive's report.
-    std::function<void(const std::string&)> noteAction;
+    // Told what the user did to the car, for the drive's report and the
+    // journal: its kind ("codes-read", "codes-cleared", "output",
+    // "adjustment", "reset") and what it was, in Russian.
+    std::function<void(const std::string& kind, const std::string& what)> noteAction;
 
     // What a control shows now (a control never set shows its description).
     const Shown& shown(int id) const;
@@ -88,8 +89,8 @@ protected:
     // w stands in for this window, which hides until w closes.
     void standIn(std::unique_ptr<WindowLogic> w) { standIn_ = std::move(w); }
     void focusOn(int id) { focus_ = id; }
-    void note(const std::string& what) const {
-        if (noteAction) noteAction(what);
+    void note(const std::string& kind, const std::string& what) const {
+        if (noteAction) noteAction(kind, what);
     }
 
 private:

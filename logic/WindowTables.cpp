@@ -155,6 +155,8 @@ const std::vector<KeyBinding>& mainWindowKeys() {
         {letter('E', kCtrl), Command::SaveTable},
         {letter('E', kCtrl | kShift), Command::SaveRange},
         {letter('R', kCtrl), Command::Report},
+        {letter('J', kCtrl), Command::Journal},
+        {letter('O', kCtrl), Command::OpenRecording},
     };
     return keys;
 }
@@ -182,6 +184,8 @@ const std::vector<ChartMenuEntry>& chartMenuEntries() {
         {Command::SaveRange, "Сохранить участок между курсорами (CSV)…"},
         {Command::None, ""},
         {Command::Report, "Отчёт о поездке…"},
+        {Command::Journal, "Журнал визитов…"},
+        {Command::OpenRecording, "Открыть запись…"},
         {Command::Manual, "Руководство"},
     };
     return entries;
@@ -219,7 +223,8 @@ namespace {
 WindowDescription makeErrorCodesWindow() {
     WindowDescription d{"Ошибки", 608, 365, {}, kCodesTable};
     d.controls.push_back({0, Kind::SunkenBox, "", {5, 5, 596, 249}});
-    d.controls.push_back({kCodesTable, Kind::Table, "", {7, 7, 592, 245}, Ink::Plain, false, 11});
+    d.controls.push_back(
+        {kCodesTable, Kind::Table, "", {7, 7, 592, 245}, Ink::Plain, false, 11, 0, 0, &codesColumns()});
     d.controls.push_back({0, Kind::RaisedBox, "", {5, 256, 596, 73}});
     using ecu::DtcPicture;
     const struct {
@@ -274,7 +279,7 @@ namespace {
 
 WindowDescription makeSettingsWindow() {
     WindowDescription d{"Настройка программы", 513, 309, {}, kSettingsTabs};
-    d.tabNames = {"Ноборы параметров", "Цветовая схема", "Выбор ЭБУ", "Com Port"};
+    d.tabNames = {"Ноборы параметров", "Цветовая схема", "Выбор ЭБУ", "Com Port", "Журнал"};
     auto add = [&d](int page, Control c) {
         c.page = page;
         d.controls.push_back(c);
@@ -349,6 +354,15 @@ WindowDescription makeSettingsWindow() {
     add(4, {kAdapterList, Kind::List, "", {84, 225, 130, 22}});
     add(4, {0, Kind::Label, "Скорость ELM327, бод:", {230, 228, 156, 18}});
     add(4, {kElmRateList, Kind::List, "", {390, 225, 99, 22}});
+
+    // The journal of visits: whether each session is one, and how much of
+    // the recordings is kept.
+    add(5, {0, Kind::Group, "Журнал визитов", {8, 8, 489, 113}});
+    add(5, {kJournalRecord, Kind::Check, "Записывать каждый сеанс с автомобилем в журнал", {16, 30, 473, 20}});
+    add(5, {0, Kind::Label, "Хранить записи обмена не более:", {16, 62, 230, 18}});
+    add(5, {kJournalKeep, Kind::List, "", {250, 59, 140, 22}});
+    add(5, {0, Kind::Label, "Выбор действует со следующего запуска программы.", {16, 92, 473, 18}});
+    add(5, {kJournalFolder, Kind::Label, "", {16, 132, 481, 36}});
     return d;
 }
 
@@ -357,6 +371,53 @@ WindowDescription makeSettingsWindow() {
 const WindowDescription& settingsWindow() {
     static const WindowDescription d = makeSettingsWindow();
     return d;
+}
+
+// ---- the journal of visits ----------------------------------------------------
+
+namespace {
+
+WindowDescription makeJournalWindow() {
+    static const std::vector<TableColumn> cars = {
+        {"VIN", 170}, {"Номер ЭБУ", 150}, {"Автомобиль", 180}, {"Визитов", 70}, {"Последний визит", 170}};
+    static const std::vector<TableColumn> visits = {{"Начало", 150}, {"Конец", 150},  {"Состояние", 100},
+                                                    {"Порт", 200},   {"Адаптер", 70}, {"Действий", 70}};
+    static const std::vector<TableColumn> actions = {{"Время, с", 70}, {"Действие", 670}};
+    WindowDescription d{"Журнал визитов", 760, 500, {}, kJournalCars};
+    // Each table in a sunken bevel, as the codes' table.
+    const auto table = [&d](int id, Rect place, const std::vector<TableColumn>& columns) {
+        d.controls.push_back({0, Kind::SunkenBox, "", {place.x - 2, place.y - 2, place.width + 4, place.height + 4}});
+        d.controls.push_back({id, Kind::Table, "", place, Ink::Plain, false, 12, 1, 0, &columns});
+    };
+    d.controls.push_back({0, Kind::Label, "Поиск по VIN и идентификации:", {8, 12, 210, 18}});
+    d.controls.push_back({kJournalSearch, Kind::EditList, "", {222, 9, 300, 22}});
+    d.controls.push_back({kJournalFind, Kind::Button, "Найти", {530, 9, 80, 22}});
+    d.controls.push_back({0, Kind::Label, "Автомобили", {8, 40, 300, 16}, Ink::Navy, true});
+    table(kJournalCars, {8, 58, 744, 110}, cars);
+    d.controls.push_back({0, Kind::Label, "Визиты автомобиля, последний первым", {8, 176, 300, 16}, Ink::Navy, true});
+    table(kJournalVisits, {8, 194, 744, 110}, visits);
+    d.controls.push_back({0, Kind::Label, "Что было сделано за визит", {8, 312, 300, 16}, Ink::Navy, true});
+    table(kJournalActions, {8, 330, 744, 110}, actions);
+    d.controls.push_back({kJournalReplay, Kind::Button, "Открыть поездку", {8, 448, 140, 24}});
+    d.controls.push_back({kJournalReport, Kind::Button, "Открыть отчёт", {156, 448, 140, 24}});
+    d.controls.push_back({kJournalOpenFile, Kind::Button, "Открыть запись…", {304, 448, 140, 24}});
+    d.controls.push_back({kJournalExit, Kind::Button, "Закрыть", {672, 448, 80, 24}});
+    d.controls.push_back({kJournalStatus, Kind::Label, "", {8, 478, 744, 18}});
+    return d;
+}
+
+}  // namespace
+
+const WindowDescription& journalWindow() {
+    static const WindowDescription d = makeJournalWindow();
+    return d;
+}
+
+const std::vector<FileType>& recordingFileTypes() {
+    // The journal's recordings end in .m797; one made with --record may be
+    // named anything.
+    static const std::vector<FileType> types = {{"Записи поездок", "*.m797"}, {"Все файлы", "*"}};
+    return types;
 }
 
 // ---- the control window and its confirmations ------------------------------

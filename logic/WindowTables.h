@@ -40,6 +40,11 @@ enum class Kind : std::uint8_t {
 
 enum class Ink : std::uint8_t { Plain, Navy, Red };
 
+struct TableColumn {
+    const char* heading;
+    int width;  // the Qt table's cell; the Windows list adds its picture room to the first
+};
+
 struct Control {
     int id;  // what the window's logic calls it; 0 for decoration
     Kind kind;
@@ -50,6 +55,9 @@ struct Control {
     int fontPixels = 0;  // 0: the window's font
     int data = 0;
     int page = 0;  // the tab page it lies on (1..): its place is then the page's
+    // A table's columns; data 1: its rows are chosen by the user (chosen()
+    // with the row), 0: shown only.
+    const std::vector<TableColumn>* columns = nullptr;
 };
 
 struct WindowDescription {
@@ -144,8 +152,10 @@ enum class Command : std::uint8_t {
     SaveWindow,
     SaveTable,
     SaveRange,
-    Report,  // the drive's report, saved and opened in the browser
-    Manual,  // the manual, in the system's browser (no key: F1 is a preset)
+    Report,         // the drive's report, saved and opened in the browser
+    Journal,        // the journal of visits
+    OpenRecording,  // a recording chosen in the open dialog, reviewed in a window of its own
+    Manual,         // the manual, in the system's browser (no key: F1 is a preset)
 };
 struct KeyBinding {
     Chord chord;
@@ -196,10 +206,6 @@ constexpr int kNoticeMs = 4000;
 
 enum ErrorsId : int { kCodesTable = 1, kCount, kClear, kErrorsExit, kSaveCodes };
 const WindowDescription& errorCodesWindow();
-struct TableColumn {
-    const char* heading;
-    int width;  // the Qt table's cell; the Windows list adds its picture room to the first
-};
 const std::vector<TableColumn>& codesColumns();
 
 // ---- the settings dialog ------------------------------------------------------
@@ -216,8 +222,33 @@ enum SettingsId : int {
     kReconnect,
     kAdapterList,
     kElmRateList,
+    kJournalRecord,
+    kJournalKeep,
+    kJournalFolder,
 };
 const WindowDescription& settingsWindow();
+
+// ---- the journal of visits ----------------------------------------------------
+
+enum JournalId : int {
+    kJournalSearch = 1,
+    kJournalFind,
+    kJournalCars,
+    kJournalVisits,
+    kJournalActions,
+    kJournalReplay,
+    kJournalReport,
+    kJournalOpenFile,
+    kJournalExit,
+    kJournalStatus,
+};
+const WindowDescription& journalWindow();
+// The kinds of file the open dialog offers for a recording, in order.
+struct FileType {
+    const char* name;
+    const char* pattern;  // "*.m797"
+};
+const std::vector<FileType>& recordingFileTypes();
 
 // ---- the control window and its confirmations ------------------------------
 

@@ -7,6 +7,9 @@ if(M797_GUI)
   install(TARGETS m797-tester RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/m797-tester.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  # The recordings' file type, so that a double click reviews one.
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/m797-tester-mime.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME m797-tester.xml)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/m797-tester.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/m797-tester-48.png

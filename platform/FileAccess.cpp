@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -287,6 +288,110 @@ bool makeFolders(const std::string& utf8Path) {
 #endif
     }
     return true;
+}
+
+std::string executablePath() {
+    const std::string dir = executableDir();
+    if (dir.empty()) return {};
+#ifdef _WIN32
+    wchar_t path[MAX_PATH * 4];
+    const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    if (n == 0 || n >= std::size(path)) return {};
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(n), out.data(), bytes, nullptr, nullptr);
+    return out;
+#else
+    char path[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
+#endif
+}
+
+bool startProgram(const std::string& utf8Path, const std::vector<std::string>& args, std::string& why) {
+#ifdef _WIN32
+    // The command line as the program's C runtime splits it: each argument
+    // quoted, its quotes and the backslashes before them escaped.
+    const auto quoted = [](const std::string& a) {
+        std::string q = "\"";
+        std::size_t slashes = 0;
+        for (char c : a) {
+            if (c == '\\') {
+                ++slashes;
+            } else {
+                q.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
+                slashes = 0;
+            }
+            q += c;
+        }
+        q.append(slashes, '\\');
+        return q + "\"";
+    };
+    std::string line = quoted(utf8Path);
+    for (const std::string& a : args) line += " " + quoted(a);
+    std::wstring wline = wide(line);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(wide(utf8Path).c_str(), wline.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        why = utf8Path + ": " + windowsError(GetLastError());
+        return false;
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+#else
+    // Everything the new program needs is made before the fork: the child
+    // of a program with threads may only call what is safe after one. The
+    // middle process ends at once, so the program is nobody's child here.
+    std::vector<std::string> all{utf8Path};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        why = utf8Path + ": " + std::strerror(errno);
+        return false;
+    }
+    const pid_t middle = ::fork();
+    if (middle < 0) {
+        why = utf8Path + ": " + std::strerror(errno);
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        return false;
+    }
+    if (middle == 0) {
+        ::close(pipeFds[0]);
+        ::setsid();
+        const pid_t program = ::fork();
+        if (program == 0) {
+            ::execv(argv[0], argv.data());
+            const int error = errno;  // exec failed: its reason goes back through the pipe
+            (void)!::write(pipeFds[1], &error, sizeof error);
+            ::_exit(127);
+        }
+        ::_exit(program < 0 ? 1 : 0);
+    }
+    ::close(pipeFds[1]);
+    int status = 0;
+    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t got;
+    while ((got = ::read(pipeFds[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    ::close(pipeFds[0]);
+    if (got == static_cast<ssize_t>(sizeof error)) {
+        why = utf8Path + ": " + std::strerror(error);
+        return false;
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        why = utf8Path + ": the program could not be started";
+        return false;
+    }
+    return true;
+#endif
 }
 
 long processId() {

@@ -72,6 +72,12 @@ std::string programDataFolder();
 // when one cannot be made.
 bool makeFolders(const std::string& utf8Path);
 
+// Starts a program (UTF-8 path and arguments) on its own, not waited for:
+// it outlives this one. False with why when it could not be started.
+bool startProgram(const std::string& utf8Path, const std::vector<std::string>& args, std::string& why);
+// This program's file (UTF-8), or empty when unknown.
+std::string executablePath();
+
 // This program's process number, and whether a process of that number runs.
 long processId();
 bool processRunning(long pid);

@@ -28,9 +28,10 @@ using ui::Kind;
 
 namespace {
 
-// The codes' table: fixed columns, 15-pixel rows, pictures in the cells.
+// A table: its fixed columns, 15-pixel rows, pictures in the cells; rows
+// the user chooses, whole, when the description says so.
 void setUpTable(QTableWidget* table, const ui::Control& c) {
-    const auto& columns = ui::codesColumns();
+    const auto& columns = *c.columns;
     table->setColumnCount(static_cast<int>(columns.size()));
     table->setRowCount(1);
     QStringList heads;
@@ -54,7 +55,8 @@ void setUpTable(QTableWidget* table, const ui::Control& c) {
     table->setFont(font);
     table->setTextElideMode(Qt::ElideNone);
     table->setStyleSheet(QStringLiteral("QTableWidget::item { padding: 0px; }"));
-    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setSelectionMode(c.data == 1 ? QAbstractItemView::SingleSelection : QAbstractItemView::NoSelection);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
 }
 
 void showRows(QTableWidget* table, const std::vector<std::vector<ui::Cell>>& rows) {
@@ -157,6 +159,11 @@ void ChildWindow::connectControls() {
                 break;
             case Kind::Table:
                 setUpTable(static_cast<QTableWidget*>(w), c);
+                if (c.data == 1)
+                    connect(static_cast<QTableWidget*>(w), &QTableWidget::currentCellChanged, this,
+                            [this, id](int row) {
+                                if (row >= 0) choose(id, row);
+                            });
                 break;
             default:
                 break;
@@ -215,6 +222,8 @@ void ChildWindow::apply(int id, const ui::Shown& s) {
         slider->setValue(s.value);
     } else if (auto* table = qobject_cast<QTableWidget*>(w)) {
         showRows(table, s.rows);
+        if (table->selectionMode() != QAbstractItemView::NoSelection && s.value != table->currentRow())
+            table->setCurrentCell(s.value, 0);
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
         if (button->isCheckable()) button->setChecked(s.value == 1);
         if (s.text != was.text) button->setText(QString::fromStdString(s.text));

@@ -107,6 +107,7 @@ private:
     void capturePicture(bool wholeWindow) override;
     std::string saveCapturedPicture(const std::string& path) override;
     std::string openDocument(const std::string& path) override;
+    std::string chooseOpenFile(const std::string& title, const std::string& folder, FileKind kind) override;
     std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
                                FileKind kind) override;
 

@@ -131,6 +131,19 @@ std::string MainWindow::chooseSaveFile(const std::string& title, const std::stri
     return dialog.selectedFiles().front().toStdString();
 }
 
+std::string MainWindow::chooseOpenFile(const std::string& title, const std::string& folder, FileKind) {
+    QStringList filters;
+    for (const logic::ui::FileType& t : logic::ui::recordingFileTypes())
+        filters << QString::fromUtf8(t.name) + QStringLiteral(" (") + QString::fromUtf8(t.pattern) +
+                       QStringLiteral(")");
+    QFileDialog dialog(boxOwner(), QString::fromStdString(title), QString::fromStdString(folder),
+                       filters.join(QStringLiteral(";;")));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front().toStdString();
+}
+
 std::string MainWindow::openDocument(const std::string& path) {
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path))))
         return path + ": no program to show it";

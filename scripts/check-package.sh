@@ -15,7 +15,8 @@ want=(./usr/bin/m797-tester ./usr/bin/m797-log ./usr/share/applications/m797-tes
       ./usr/share/man/man1/m797-tester.1.gz ./usr/share/man/man1/m797-log.1.gz
       ./usr/share/man/ru/man1/m797-tester.1.gz ./usr/share/man/ru/man1/m797-log.1.gz
       ./usr/share/doc/m797-tester/copyright ./usr/share/doc/m797-tester/changelog.Debian.gz
-      ./usr/share/doc/m797-tester/manual-ru.html ./usr/share/doc/m797-tester/report-schema.json)
+      ./usr/share/doc/m797-tester/manual-ru.html ./usr/share/doc/m797-tester/report-schema.json
+      ./usr/share/mime/packages/m797-tester.xml)
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in "${want[@]}"; do
   grep -qxF "$f" <<<"$contents" || { echo "missing from the package: $f"; exit 1; }
@@ -32,6 +33,19 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/m797-tester.desktop"
+# The recordings' type: the menu entry opens it, with the file's name, and
+# the type's glob is the journal's recordings' ending.
+python3 - "$root/usr/share/applications/m797-tester.desktop" "$root/usr/share/mime/packages/m797-tester.xml" <<'PY'
+import sys
+import xml.etree.ElementTree as ET
+entry = dict(l.split("=", 1) for l in open(sys.argv[1], encoding="utf-8").read().splitlines() if "=" in l)
+ns = {"m": "http://www.freedesktop.org/standards/shared-mime-info"}
+types = ET.parse(sys.argv[2]).getroot().findall("m:mime-type", ns)
+assert [t.get("type") for t in types] == ["application/x-m797-recording"], "not the recordings' type"
+assert [g.get("pattern") for g in types[0].findall("m:glob", ns)] == ["*.m797"], "not the recordings' ending"
+assert entry.get("MimeType") == "application/x-m797-recording;", "the menu entry does not open recordings"
+assert entry.get("Exec", "").endswith(" %f"), "the menu entry is not given the file"
+PY
 version=$(dpkg-deb -f "$deb" Version)
 [ "$("$root/usr/bin/m797-log" --version)" = "m797-log ${version%-*}" ]
 [ "$("$root/usr/bin/m797-tester" --version)" = "m797-tester ${version%-*}" ]

@@ -3,7 +3,8 @@
 # The Windows setup under Wine, in the prefix WINEPREFIX names: it installs
 # silently (both programs, the manual, the licence with Windows line ends,
 # the notices of the linked runtime, the Start-menu entries, the desktop
-# shortcut, the uninstall entry with its publisher, size and help link), the installed logger runs,
+# shortcut, the uninstall entry with its publisher, size and help link, the
+# recordings' file type), the installed logger runs,
 # and the uninstaller removes it all again, leaving the user's settings.
 #   bash scripts/check-windows-setup.sh SETUP.exe
 set -euo pipefail
@@ -34,6 +35,11 @@ publisher=$(wine reg query "$key" /v Publisher 2>/dev/null | tr -d '\r' | sed -n
   fail "the uninstall entry's publisher is '$publisher'"
 [ "$(wine reg query "$key" /v HelpLink 2>/dev/null | tr -d '\r' | sed -n 's/^ *HelpLink *REG_SZ *//p')" = \
   'C:\Program Files\M797 Tester\manual-ru.html' ] || fail "the uninstall entry's help link is not the manual"
+# A recording of the journal (.m797) opens in the tester, given its name.
+regdefault() { wine reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'; }
+[ "$(regdefault 'HKLM\Software\Classes\.m797')" = M797Tester.Recording ] || fail "no file type for .m797"
+[ "$(regdefault 'HKLM\Software\Classes\M797Tester.Recording\shell\open\command')" = \
+  '"C:\Program Files\M797 Tester\m797-tester.exe" --any-screen "%1"' ] || fail "a recording does not open in the tester"
 size=$(entry EstimatedSize)
 [ -n "$size" ] && [ $((size)) -gt 1000 ] || fail "the uninstall entry's size is '$size'"
 version=$(wine "$dir/m797-log.exe" --version 2>/dev/null | tr -d '\r')
@@ -47,5 +53,7 @@ wineserver -w
 [ ! -e "$desktop" ] || fail "the desktop shortcut was left"
 ! wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\M797 Tester' >/dev/null 2>&1 ||
   fail "the uninstall entry was left"
+! wine reg query 'HKLM\Software\Classes\.m797' >/dev/null 2>&1 &&
+  ! wine reg query 'HKLM\Software\Classes\M797Tester.Recording' >/dev/null 2>&1 || fail "the file type was left"
 wine reg query 'HKCU\VELKOR\MANAGEMENT\COLOUR_CIRCUIT' /v GRID_R >/dev/null 2>&1 || fail "the user's settings went"
 echo "windows setup: installed and uninstalled cleanly"

@@ -130,7 +130,11 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     namespace ui = logic::ui;
     Rig r;
     std::vector<std::string> done;
-    const auto note = [&done](const std::string& what) { done.push_back(what); };
+    std::vector<std::string> kinds;
+    const auto note = [&done, &kinds](const std::string& kind, const std::string& what) {
+        kinds.push_back(kind);
+        done.push_back(what);
+    };
     r.window.noteAction = note;
     r.window.chosen(ui::kControlList, 12);  // "Регулятор ХХ"
     EXPECT_EQ(r.window.shown(ui::kControlLeft).text, "+1 шаг");
@@ -174,6 +178,14 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     ASSERT_EQ(done.size(), 3u);
     EXPECT_EQ(done[2].rfind("коды ошибок стёрты: P  0130 ", 0), 0u) << done[2];
     EXPECT_NE(done[2].find("; P  FEDC"), std::string::npos) << done[2];
+    // A reply from before the window opened was no reading; the one after
+    // the clear is, once.
+    const std::array<std::uint8_t, 19> none{};
+    r.command.dtcReply.storeReceived(none.data(), none.size());
+    codes.tick();
+    codes.tick();
+    EXPECT_EQ(kinds, (std::vector<std::string>{"adjustment", "reset", "codes-cleared", "codes-read"}));
+    EXPECT_EQ(done.back(), "коды ошибок прочитаны: нет");
     bool saved = false;
     codes.saveReport = [&saved] { saved = true; };
     codes.pressed(ui::kSaveCodes, true);

@@ -126,9 +126,10 @@ inline std::string laidOutAsDescribed(QWidget* window, const logic::ui::WindowDe
             const QPoint at = w->mapTo(origin, QPoint(0, 0));
             if (at != QPoint(c.place.x, c.place.y)) continue;
             if (c.place.width > 0 && w->size() != QSize(c.place.width, c.place.height)) continue;
-            const bool texted = c.kind == Kind::Label || c.kind == Kind::StatusLine || c.kind == Kind::Button ||
-                                c.kind == Kind::Toggle || c.kind == Kind::Group || c.kind == Kind::Radio ||
-                                c.kind == Kind::Check;
+            // A label with an identifier shows what its logic sets.
+            const bool texted = (c.kind == Kind::Label && c.id == 0) || c.kind == Kind::StatusLine ||
+                                c.kind == Kind::Button || c.kind == Kind::Toggle || c.kind == Kind::Group ||
+                                c.kind == Kind::Radio || c.kind == Kind::Check;
             if (texted && textOf(w) != QString::fromUtf8(c.text)) continue;
             found = true;
             break;

@@ -295,7 +295,9 @@ TEST(Logger, TheJournalKeepsEveryVisitTwoAtOnceAndOneKilled) {
     const auto visit = [&logger] { return logger("--simulate --passes 3 --dtc --journal 2>&1"); };
     auto first = std::async(std::launch::async, visit);
     const auto second = visit();
-    ASSERT_EQ(first.get().status, 0);
+    const auto firstRun = first.get();
+    ASSERT_EQ(firstRun.status, 0) << firstRun.out;
+    const std::string& firstOut = firstRun.out;
     ASSERT_EQ(second.status, 0) << second.out;
 
     const std::string recordings = data + "/m797-tester/recordings";
@@ -307,6 +309,17 @@ TEST(Logger, TheJournalKeepsEveryVisitTwoAtOnceAndOneKilled) {
     };
     const auto before = recorded();
     ASSERT_EQ(before.size(), 2u);
+    // A visit reopened from the journal replays the rows it printed.
+    const auto rows = [](const std::string& out) {
+        std::string kept;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) kept += line + "\n";
+        return kept;
+    };
+    const std::string replayed = runLogger("--replay " + *before.begin()).out;
+    EXPECT_TRUE(rows(replayed) == rows(second.out) || rows(replayed) == rows(firstOut)) << replayed;
+    EXPECT_EQ(countOf(rows(replayed), "\n"), 3);
     const std::string pid = logger("--simulate --journal >/dev/null 2>&1 & echo $!").out;
     // Killed once its recording holds a measured pass.
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20 * testsupport::slowdown());

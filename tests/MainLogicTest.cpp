@@ -10,9 +10,13 @@
 #include <iterator>
 #include <mutex>
 
+#include "journal/Journal.h"
+#include "logic/ControlWindow.h"
+#include "logic/JournalWindow.h"
 #include "logic/MainWindow.h"
 #include "logic/PostQueue.h"
 #include "painting/PaintGate.h"
+#include "platform/FileAccess.h"
 #include "sim/FaultyEcuLine.h"
 #include "sim/SimulatedLine.h"
 #include "tests/TestSupport.h"
@@ -43,6 +47,10 @@ struct FakeFace : logic::MainWindowFace {
         events.push_back("ask " + title + " in [" + folder + "] for " + name);
         return answer;
     }
+    std::string chooseOpenFile(const std::string& title, const std::string& folder, FileKind) override {
+        events.push_back("ask to open " + title + " in [" + folder + "]");
+        return answer;
+    }
     void openChild(std::unique_ptr<logic::ui::WindowLogic> w) override {
         events.push_back(std::string("open ") + w->description().title);
     }
@@ -65,12 +73,14 @@ struct FakeFace : logic::MainWindowFace {
 };
 
 struct Rig {
-    explicit Rig(sim::SimOptions o = {}, bool instant = false, bool canCommand = true) {
+    explicit Rig(sim::SimOptions o = {}, bool instant = false, bool canCommand = true, std::string journal = {}) {
         options.settingsPath = path;
+        options.journalPath = std::move(journal);
         auto l = std::make_unique<sim::SimulatedLine>(o, instant);
         line = l.get();
         lines::MadeLine made(std::move(l));
         made.canCommand = canCommand;
+        made.portChoosable = options.journalPath.empty();  // as --simulate makes it, where the journal names the port
         main = std::make_unique<logic::MainWindow>(options, std::move(made), face);
         face.main = main.get();
         EXPECT_EQ(main->begin("."), "");
@@ -536,4 +546,164 @@ TEST(MainWindowLogic, TheManualIsFoundAndOpensFromTheChartMenuOrItsAbsenceIsSaid
         }
         main.shutDown();
     }
+}
+
+// A session in the window is a visit in the journal: its car once the
+// identification came whole, each reading of the codes, their clearing, an
+// output switched on and off, a reset confirmed and the report, in order and
+// with their times; closed when the window ends.
+TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
+    namespace ui = logic::ui;
+    const std::string path = testsupport::tempDir() + "/journal.sqlite3";
+    Rig rig({}, false, true, path);
+    rig.main->start();
+    ASSERT_TRUE(rig.face.until([&] { return rig.main->link().passCount() >= 2; }));
+    const auto kinds = [&path] {
+        std::string why;
+        std::vector<std::string> out;
+        const auto j = journal::Journal::open(path, why);
+        const auto visits = j ? j->visits(0) : std::vector<journal::Visit>{};
+        if (visits.size() == 1)
+            for (const auto& a : j->actions(visits[0].id)) out.push_back(a.kind);
+        return out;
+    };
+    auto codes = rig.main->openErrors();
+    const auto readings = [&](std::size_t n) {
+        return rig.face.until([&] {
+            codes->tick();
+            return kinds().size() >= n;
+        });
+    };
+    ASSERT_TRUE(readings(1));
+    codes->pressed(ui::kClear, true);
+    ASSERT_TRUE(readings(3));  // the clearing, and the reading after it
+    codes->closing();
+    auto control = rig.main->openControl();
+    control->chosen(ui::kControlList, 7);  // "Реле вентилятора 1"
+    control->pressed(ui::kControlLeft, true);
+    control->pressed(ui::kControlRight, true);
+    control->chosen(ui::kControlList, logic::ControlWindow::kResetEntry);
+    auto confirmation = control->takeStandIn();
+    ASSERT_TRUE(confirmation);
+    confirmation->pressed(ui::kYes, true);
+    confirmation->closing();
+    control->closing();
+    rig.face.answer = testsupport::tempDir() + "/отчёт.html";
+    rig.main->exportDrive(logic::Export::Report);
+    rig.main->shutDown();
+
+    std::string why;
+    const auto j = journal::Journal::open(path, why);
+    ASSERT_TRUE(j) << why;
+    const auto cars = j->cars();
+    ASSERT_EQ(cars.size(), 1u);
+    EXPECT_EQ(cars[0].vin, "XTA21700080123456");
+    const auto visits = j->visits(cars[0].id);
+    ASSERT_EQ(visits.size(), 1u);
+    EXPECT_EQ(visits[0].state, journal::VisitState::Closed);
+    EXPECT_EQ(visits[0].program, "m797-tester " M797_VERSION);
+    EXPECT_EQ(visits[0].port, "simulated");
+    EXPECT_EQ(visits[0].report, platform::absolutePath(rig.face.answer));
+    const auto actions = j->actions(visits[0].id);
+    std::vector<std::string> done;
+    for (const auto& a : actions) done.push_back(a.kind + " " + a.text.substr(0, a.text.find(':')));
+    EXPECT_EQ(done, (std::vector<std::string>{"codes-read коды ошибок прочитаны", "codes-cleared коды ошибок стёрты",
+                                              "codes-read коды ошибок прочитаны", "output Реле вентилятора 1",
+                                              "output Реле вентилятора 1", "reset сброс ЭБУ"}));
+    EXPECT_NE(actions[0].text.find("P  0102"), std::string::npos) << actions[0].text;
+    for (std::size_t k = 1; k < actions.size(); ++k) EXPECT_GE(actions[k].seconds, actions[k - 1].seconds);
+    EXPECT_LT(actions.back().seconds, 60);
+    // The report lists what was done to the car, not the readings.
+    EXPECT_EQ(rig.main->actions().size(), 4u);
+}
+
+// The journal's window: the cars newest first (those no identification
+// came in last), found by any text of their identification; the chosen
+// car's visits and the chosen visit's actions; a drive or a report opened
+// only where its file is still there; a journal that is not one said on its
+// status line. From the main window: Ctrl+J opens it, Ctrl+O asks for a
+// recording in the journal's folder and reviews it in a tester of its own.
+TEST(JournalWindow, CarsVisitsAndActionsAreChosenAndOnlyFilesThatAreThereOpen) {
+    namespace ui = logic::ui;
+    const std::string dir = testsupport::tempDir();
+    const std::string path = dir + "/journal.sqlite3";
+    const std::string recording = dir + "/drive.m797";
+    std::ofstream(recording) << "M797 recording\n";
+    {
+        std::string why;
+        auto j = journal::Journal::open(path, why);
+        ASSERT_TRUE(j) << why;
+        const auto old = j->beginVisit({"m797-tester 1.0.0", "/dev/ttyUSB0", "kline", dir + "/gone.m797"});
+        j->setCar(old, {"XTA21700080123456", "0261S04987654321", "", "", "", "", "", "", "", "ПРИОРА "});
+        j->addAction(old, 3.25, "reset", "сброс ЭБУ");
+        j->endVisit(old);
+        const auto kalina = j->beginVisit({"m797-log 1.0.0", "tcp:192.168.0.10:35000", "elm327", recording});
+        j->setCar(kalina, {"XTA11190070654321", "0261S01111111111"});
+        j->setReport(kalina, dir + "/none.html");
+        j->beginVisit({"m797-log 1.0.0", "simulated", "kline", ""});  // no identification came
+    }
+    std::vector<std::string> reviewed;
+    logic::JournalWindow w(path, {[&](const std::string& r) { reviewed.push_back(r); }, {}, {}});
+    w.open();
+    const auto& cars = w.shown(ui::kJournalCars).rows;
+    ASSERT_EQ(cars.size(), 3u);
+    EXPECT_EQ(cars[0][0].text, "XTA11190070654321");
+    EXPECT_EQ(cars[2][0].text, "без идентификации");
+    EXPECT_EQ(w.shown(ui::kJournalCars).value, 0);
+    ASSERT_EQ(w.shown(ui::kJournalVisits).rows.size(), 1u);
+    EXPECT_EQ(w.shown(ui::kJournalVisits).rows[0][4].text, "ELM327");
+    EXPECT_TRUE(w.shown(ui::kJournalReplay).enabled);
+    EXPECT_FALSE(w.shown(ui::kJournalReport).enabled);  // its file is not there
+    w.pressed(ui::kJournalReplay, true);
+    EXPECT_EQ(reviewed, std::vector<std::string>{recording});
+
+    w.chosen(ui::kJournalCars, 1);
+    EXPECT_EQ(w.shown(ui::kJournalCars).value, 1);
+    EXPECT_EQ(w.shown(ui::kJournalVisits).rows[0][2].text, "закончен");
+    ASSERT_EQ(w.shown(ui::kJournalActions).rows.size(), 1u);
+    EXPECT_EQ(w.shown(ui::kJournalActions).rows[0][0].text, "3.2");
+    EXPECT_EQ(w.shown(ui::kJournalActions).rows[0][1].text, "сброс ЭБУ");
+    EXPECT_FALSE(w.shown(ui::kJournalReplay).enabled);  // removed since
+    w.pressed(ui::kJournalReplay, true);
+    EXPECT_EQ(reviewed.size(), 1u);
+
+    w.typed(ui::kJournalSearch, "приора");
+    w.pressed(ui::kJournalFind, true);
+    EXPECT_EQ(w.cars().size(), 0u);  // Cyrillic letters match in their own case only
+    EXPECT_EQ(w.shown(ui::kJournalStatus).text, "Ни в одной идентификации автомобиля нет «приора»");
+    w.typed(ui::kJournalSearch, "ПРИОРА");
+    w.pressed(ui::kJournalFind, true);
+    ASSERT_EQ(w.cars().size(), 1u);
+    EXPECT_EQ(w.cars()[0].vin, "XTA21700080123456");
+    EXPECT_EQ(w.shown(ui::kJournalStatus).text, "");
+    w.chosen(ui::kJournalSearch, 1);  // a car picked from the search list
+    EXPECT_EQ(w.shown(ui::kJournalSearch).text, "XTA21700080123456");
+    EXPECT_EQ(w.cars().size(), 1u);
+    w.pressed(ui::kJournalExit, true);
+    EXPECT_TRUE(w.takeClose());
+
+    std::ofstream(dir + "/text.sqlite3") << std::string(2000, 'x');
+    logic::JournalWindow broken(dir + "/text.sqlite3", {});
+    broken.open();
+    EXPECT_EQ(broken.shown(ui::kJournalStatus).text, dir + "/text.sqlite3: файл не является журналом");
+    logic::JournalWindow none(dir + "/none.sqlite3", {});
+    none.open();
+    EXPECT_EQ(none.shown(ui::kJournalStatus).text, "В журнале пока нет визитов");
+    EXPECT_FALSE(std::filesystem::exists(dir + "/none.sqlite3"));  // looking makes no journal
+
+    Rig rig({}, false, true, path);
+    std::vector<std::vector<std::string>> started;
+    rig.main->startTester = [&started](const std::vector<std::string>& args) {
+        started.push_back(args);
+        return std::string();
+    };
+    EXPECT_TRUE(rig.main->press(ui::letter('J', ui::kCtrl)));
+    rig.face.answer = recording;
+    EXPECT_TRUE(rig.main->press(ui::letter('O', ui::kCtrl)));
+    EXPECT_EQ(rig.face.events,
+              (std::vector<std::string>{"open Журнал визитов",
+                                        "ask to open Открыть запись in [" + journal::recordingsFolder(path) + "]"}));
+    EXPECT_EQ(
+        started,
+        (std::vector<std::vector<std::string>>{{"--replay", recording, "--speed", "all", "--settings", rig.path}}));
 }

@@ -139,6 +139,7 @@ std::string laidOut(HWND window, const logic::ui::WindowDescription& d, bool pai
             case Kind::Label:
                 if (paintedLabels) continue;
                 cls = L"Static";
+                texted = c.id == 0;  // one with an identifier shows what its logic sets
                 break;
             case Kind::StatusLine:
                 cls = L"Static";
@@ -687,4 +688,50 @@ TEST(Interpreter, EveryControlOfTheChildWindowsShowsWhatItsLogicSays) {
     EXPECT_EQ(textOf(controlOf(codes->handle(), ui::kCount)), L"2");
     codes->close();
     EXPECT_TRUE(winface::ChildWindow::open().empty());
+}
+
+// The journal through the Windows face: a first session reads the codes
+// and ends; the next one connects, and its Ctrl+J opens the journal's window, owned by the
+// main window and laid out as described, on the cars' table, with both
+// visits, the newest first; choosing the earlier visit with the keyboard
+// shows its one action, the reading of the codes (a list's texts cannot be
+// read from another process). Escape closes it.
+TEST(Driver, TheJournalsWindowShowsTheVisitsAndTheChosenVisitsActions) {
+    SetEnvironmentVariableW(L"LOCALAPPDATA", wide(testsupport::tempDir()).c_str());
+    {
+        Tester first(line() + L" --any-screen");
+        ASSERT_NE(first.main, nullptr);
+        first.click(L"Старт");
+        ASSERT_TRUE(first.connected());
+        PostMessageW(first.button(L"Ошибки"), BM_CLICK, 0, 0);
+        HWND codes = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (codes = first.window(L"Ошибки")) != nullptr; }));
+        HWND list = FindWindowExW(codes, nullptr, L"SysListView32", nullptr);
+        ASSERT_TRUE(waitFor([&] { return ListView_GetItemCount(list) == 3; }));
+        PostMessageW(codes, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(waitFor([&] { return !IsWindow(codes); }));
+    }
+    Tester t(line() + L" --any-screen");
+    ASSERT_NE(t.main, nullptr);
+    t.click(L"Старт");
+    ASSERT_TRUE(t.connected());
+    keyWith(t.main, VK_CONTROL, 'J');
+    HWND journal = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (journal = t.window(L"Журнал визитов")) != nullptr; }));
+    SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
+    EXPECT_EQ(GetWindow(journal, GW_OWNER), t.main);
+    EXPECT_EQ(laidOut(journal, logic::ui::journalWindow()), "");
+    std::vector<HWND> tables;
+    for (HWND c = nullptr; (c = FindWindowExW(journal, c, L"SysListView32", nullptr));) tables.push_back(c);
+    ASSERT_EQ(tables.size(), 3u);  // cars, visits, actions, in the description's order
+    EXPECT_EQ(focusOf(journal), tables[0]);
+    EXPECT_EQ(ListView_GetItemCount(tables[0]), 1);
+    ASSERT_EQ(ListView_GetItemCount(tables[1]), 2);
+    EXPECT_EQ(ListView_GetItemCount(tables[2]), 0);  // this session has done nothing yet
+    key(journal, VK_TAB);                            // to the visits
+    EXPECT_EQ(focusOf(journal), tables[1]);
+    key(journal, VK_DOWN);
+    ASSERT_TRUE(waitFor([&] { return ListView_GetItemCount(tables[2]) == 1; }));
+    key(journal, VK_ESCAPE);
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(journal); }));
 }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "tests/PrivateData.h"
 #ifdef M797_RUSSIAN_QT
 #include "qt/WindowRules.h"
 #endif
@@ -26,6 +27,7 @@ class ForgetQuit : public ::testing::EmptyTestEventListener {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const testsupport::PrivateDataFolder data;
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new ForgetQuit);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // panels share their fonts

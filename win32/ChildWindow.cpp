@@ -31,27 +31,33 @@ std::wstring textOf(HWND w) {
     return text;
 }
 
-// The codes' table: its columns and the status pictures its cells show.
-HIMAGELIST setUpTable(HWND list) {
-    ListView_SetExtendedListViewStyle(list, LVS_EX_SUBITEMIMAGES | LVS_EX_GRIDLINES);
-    HIMAGELIST images = ImageList_Create(14, 14, ILC_COLOR24, 11, 0);
-    for (int p = 0; p <= static_cast<int>(ecu::DtcPicture::NoSignal); ++p) {
-        HBITMAP b = statusPicture(static_cast<ecu::DtcPicture>(p), 14);
-        ImageList_Add(images, b, nullptr);
-        DeleteObject(b);
+// A table: its columns and the status pictures its cells may show; rows
+// the user chooses are chosen whole.
+HIMAGELIST setUpTable(HWND list, const ui::Control& c) {
+    ListView_SetExtendedListViewStyle(
+        list, LVS_EX_SUBITEMIMAGES | LVS_EX_GRIDLINES | (c.data == 1 ? LVS_EX_FULLROWSELECT : 0));
+    // Only the codes' table shows pictures. The list draws a cell's picture
+    // with room beside it: its first column holds the row's picture room
+    // (16 pixels), each picture column two more.
+    const bool pictures = c.columns == &ui::codesColumns();
+    HIMAGELIST images = nullptr;
+    if (pictures) {
+        images = ImageList_Create(14, 14, ILC_COLOR24, 11, 0);
+        for (int p = 0; p <= static_cast<int>(ecu::DtcPicture::NoSignal); ++p) {
+            HBITMAP b = statusPicture(static_cast<ecu::DtcPicture>(p), 14);
+            ImageList_Add(images, b, nullptr);
+            DeleteObject(b);
+        }
+        ListView_SetImageList(list, images, LVSIL_SMALL);
     }
-    ListView_SetImageList(list, images, LVSIL_SMALL);
-    const auto& columns = ui::codesColumns();
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        const std::wstring heading = wide(columns[c].heading);
+    const auto& columns = *c.columns;
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        const std::wstring heading = wide(columns[k].heading);
         LVCOLUMNW col{};
         col.mask = LVCF_TEXT | LVCF_WIDTH;
         col.pszText = const_cast<wchar_t*>(heading.c_str());
-        // The list draws a cell's picture with room beside it: the code's
-        // column holds the row's picture room (16 pixels), each picture
-        // column two more.
-        col.cx = columns[c].width + (c == 0 ? 16 : c + 1 < columns.size() ? 2 : 0);
-        send(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&col));
+        col.cx = columns[k].width + (!pictures ? 0 : k == 0 ? 16 : k + 1 < columns.size() ? 2 : 0);
+        send(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&col));
     }
     return images;
 }
@@ -115,7 +121,8 @@ ChildWindow::ChildWindow(HWND owner, std::unique_ptr<ui::WindowLogic> logic) : l
     centre(window_);
     controls_.build(window_, d);
     for (const ui::Control& c : d.controls) {
-        if (c.kind == Kind::Table) images_ = setUpTable(controls_[c.id]);
+        if (c.kind == Kind::Table)
+            if (HIMAGELIST images = setUpTable(controls_[c.id], c)) images_ = images;
         // The open list shows every entry whole.
         if (c.kind == Kind::List && c.data > 0) send(controls_[c.id], CB_SETDROPPEDWIDTH, c.data);
     }
@@ -208,7 +215,17 @@ void ChildWindow::apply(int id, const ui::Shown& s) {
             send(h, TBM_SETPOS, TRUE, s.value);
             break;
         case Kind::Table:
+            applying_ = true;  // the program's selection says nothing to the logic
             showRows(h, s.rows);
+            if (c->data == 1 &&
+                s.value != static_cast<int>(send(h, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED))) {
+                ListView_SetItemState(h, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+                if (s.value >= 0) {
+                    ListView_SetItemState(h, s.value, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+                    ListView_EnsureVisible(h, s.value, FALSE);
+                }
+            }
+            applying_ = false;
             break;
         case Kind::Toggle:
         case Kind::Radio:
@@ -331,6 +348,17 @@ LRESULT ChildWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_NOTIFY: {
             const auto* n = reinterpret_cast<const NMHDR*>(lp);
             if (n->code == TCN_SELCHANGE) controls_.showPage(TabCtrl_GetCurSel(n->hwndFrom) + 1);
+            // A row the user chose in a table whose rows are chosen.
+            if (n->code == LVN_ITEMCHANGED && !applying_) {
+                const auto* item = reinterpret_cast<const NMLISTVIEW*>(lp);
+                const int id = static_cast<int>(n->idFrom) - Described::kIdBase;
+                const ui::Control* c = row(id);
+                if (c && c->data == 1 && item->iItem >= 0 && (item->uNewState & LVIS_SELECTED) &&
+                    !(item->uOldState & LVIS_SELECTED)) {
+                    logic_->chosen(id, item->iItem);
+                    sync();
+                }
+            }
             return 0;
         }
         case kSetEditText:

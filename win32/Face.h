@@ -104,7 +104,8 @@ private:
     HWND owner_ = nullptr;
     HWND window_ = nullptr;
     HWND tips_ = nullptr;          // the pointer's tips, made with the first
-    HIMAGELIST images_ = nullptr;  // a table's status pictures
+    HIMAGELIST images_ = nullptr;  // the codes' table's status pictures
+    bool applying_ = false;        // a table's rows and choice being shown
     bool finished_ = false;
     Described controls_;
     std::map<int, logic::ui::Shown> applied_;

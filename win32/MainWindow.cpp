@@ -399,4 +399,23 @@ std::string MainWindow::chooseSaveFile(const std::string& title, const std::stri
     return utf8(file);
 }
 
+std::string MainWindow::chooseOpenFile(const std::string& title, const std::string& folder, FileKind) {
+    wchar_t file[MAX_PATH * 4] = {};
+    std::wstring filter;
+    for (const logic::ui::FileType& t : logic::ui::recordingFileTypes())
+        filter += wide(t.name) + L" (" + wide(t.pattern) + L")" + L'\0' + wide(t.pattern) + L'\0';
+    const std::wstring wideTitle = wide(title), wideFolder = wide(folder);
+    OPENFILENAMEW o{};
+    o.lStructSize = sizeof o;
+    o.hwndOwner = boxOwner();
+    o.lpstrFilter = filter.c_str();  // ends in two zeros: the last one of the string's own
+    o.lpstrFile = file;
+    o.nMaxFile = MAX_PATH * 4;
+    o.lpstrInitialDir = wideFolder.empty() ? nullptr : wideFolder.c_str();
+    o.lpstrTitle = wideTitle.c_str();
+    o.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameW(&o)) return {};
+    return utf8(file);
+}
+
 }  // namespace winface

@@ -64,6 +64,7 @@ private:
     std::string openDocument(const std::string& path) override;
     std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
                                FileKind kind) override;
+    std::string chooseOpenFile(const std::string& title, const std::string& folder, FileKind kind) override;
 
     logic::MainWindow logic_;
     bool anyScreen_;

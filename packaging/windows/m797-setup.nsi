@@ -81,6 +81,13 @@ Section "Программы" SecPrograms
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ; The journal's recordings (.m797) open in the tester, for review.
+  WriteRegStr HKLM "Software\Classes\.m797" "" "M797Tester.Recording"
+  WriteRegStr HKLM "Software\Classes\M797Tester.Recording" "" "Запись поездки M7.9.7"
+  WriteRegStr HKLM "Software\Classes\M797Tester.Recording\DefaultIcon" "" "$INSTDIR\m797-tester.exe,0"
+  WriteRegStr HKLM "Software\Classes\M797Tester.Recording\shell\open\command" "" \
+    '"$INSTDIR\m797-tester.exe" --any-screen "%1"'
+  System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 SectionEnd
 
 Section "Ярлык на столе" SecDesktop
@@ -93,7 +100,7 @@ SectionEnd
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Section "Uninstall"
-  ; The user's settings (HKEY_CURRENT_USER\VELKOR) and recordings stay.
+  ; The user's settings (HKEY_CURRENT_USER\VELKOR), recordings and journal stay.
   Delete "$INSTDIR\m797-tester.exe"
   Delete "$INSTDIR\m797-log.exe"
   Delete "$INSTDIR\LICENSE.txt"
@@ -109,4 +116,10 @@ Section "Uninstall"
   RMDir "$SMPROGRAMS\M7.9.7"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKLM "Software\M797 Tester"
+  ; The recordings' type, and their ending where it is still ours.
+  DeleteRegKey HKLM "Software\Classes\M797Tester.Recording"
+  ReadRegStr $0 HKLM "Software\Classes\.m797" ""
+  StrCmp $0 "M797Tester.Recording" 0 +2
+  DeleteRegKey HKLM "Software\Classes\.m797"
+  System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 SectionEnd
