@@ -155,7 +155,7 @@ const char* stateName(VisitState s) {
     return "interrupted";
 }
 
-std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why) {
+std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why, int waitMs) {
     const std::size_t slash = path.find_last_of("/\\");
     if (slash != std::string::npos && slash > 0 && !platform::makeFolders(path.substr(0, slash))) {
         why = path.substr(0, slash) + ": " + std::strerror(errno);
@@ -171,7 +171,7 @@ std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why
     if (code != SQLITE_OK) return fail(code);
     // Another program's change takes a few milliseconds; one that holds the
     // file for seconds is stuck or not ours.
-    sqlite3_busy_timeout(db, 3000);
+    sqlite3_busy_timeout(db, waitMs);
     // A file the system lets nobody write is opened for reading in silence.
     if (sqlite3_db_readonly(db, "main") == 1) return fail(SQLITE_READONLY);
     if (!exec(db, "PRAGMA foreign_keys = ON", code)) return fail(code);

@@ -62,10 +62,10 @@ class Journal {
 public:
     // The journal at path, made (with its folder) where there is none. Null
     // when it cannot be used, with why (English, naming the file): held by
-    // another program for longer than a few seconds, read-only, not a
+    // another program for longer than waitMs, read-only, not a
     // journal, damaged, or written by a newer version of the program. Such
     // a file is left as it is.
-    static std::unique_ptr<Journal> open(const std::string& path, std::string& why);
+    static std::unique_ptr<Journal> open(const std::string& path, std::string& why, int waitMs = 3000);
     ~Journal();
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;

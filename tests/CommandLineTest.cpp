@@ -36,6 +36,17 @@ TEST(CommandLine, AnOptionsValueMayFollowAnEqualsSignOrComeNext) {
     ASSERT_TRUE(parse({"--replay=drive=1.txt"}, error));
     EXPECT_EQ(parse({"--replay=drive=1.txt"}, error)->replay, "drive=1.txt");
     EXPECT_EQ(parse({"--port="}, error)->port, "");
+    // A recording named alone (opened from the file manager) is reviewed:
+    // the whole drive at once, unless a speed is asked; a second is refused.
+    const auto reviewed = parse({"--any-screen", "поездка 1.m797"}, error);
+    ASSERT_TRUE(reviewed) << error;
+    EXPECT_EQ(reviewed->replay, "поездка 1.m797");
+    EXPECT_EQ(reviewed->replaySpeed, 0);
+    EXPECT_EQ(parse({"drive.m797", "--speed", "2"}, error)->replaySpeed, 2);
+    EXPECT_FALSE(parse({"a.m797", "b.m797"}, error));
+    EXPECT_EQ(error, "unknown or incomplete option: b.m797");
+    EXPECT_FALSE(parse({"--simulate", "a.m797"}, error));
+    EXPECT_EQ(error, "--port, --simulate and --replay exclude each other");
 }
 
 TEST(CommandLine, BadOptionsSayWhy) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "journal/Journal.h"
 
+#include <sqlite3.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -158,6 +160,18 @@ TEST(Journal, AnUnusableFileIsSaidAndLeftAsItIs) {
     }
     writeAll(damaged, std::string(3000, '\x5A'), 2 * 4096);  // over the third page, its header too
     refused(damaged, "damaged");
+
+    // Another program in the middle of a long change: said once the wait is over.
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(newer.c_str(), &holder), SQLITE_OK);
+    writeAll(newer, std::string("\0\0\0\x01", 4), 60);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::string held;
+    EXPECT_FALSE(Journal::open(newer, held, 100));
+    EXPECT_EQ(held, newer + ": the journal is held by another program");
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    EXPECT_TRUE(Journal::open(newer, held, 100)) << held;
 
     writeAll(dir + "/plain", "a file, not a folder");
     std::string why;
