@@ -23,6 +23,7 @@
 
 #include <unistd.h>
 
+#include "journal/Journal.h"
 #include "link/RecordingLine.h"
 #include "logic/ControlWindow.h"
 #include "logic/SettingsWindow.h"
@@ -37,10 +38,12 @@ namespace {
 
 struct Rig {
     // record: a file the wire is recorded to, or none.
-    explicit Rig(std::string settings = testsupport::tempSettingsPath(), const std::string& record = {})
+    explicit Rig(std::string settings = testsupport::tempSettingsPath(), const std::string& record = {},
+                 const std::string& journal = {})
         : path(settings) {
         logic::TesterOptions o;
         o.settingsPath = settings;
+        o.journalPath = journal;
         sim::SimOptions so;
         so.answerDelay = std::chrono::milliseconds(1);
         so.readTimeoutDivisor = 10;
@@ -838,4 +841,64 @@ TEST(ErrorCodesWindow, ADriveRecordedWithTheWindowOpenReplaysInTheLogger) {
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("end of the recording"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("Адаптер не подключен!"), std::string::npos) << run.out;
+}
+
+// The journal's window through the Qt face: Ctrl+J opens it over the main
+// window, laid out as described, on the cars' table with the newest visit
+// chosen; a click on the earlier visit shows its action; "Открыть поездку"
+// starts a tester reviewing that visit's recording; Escape closes it.
+TEST(JournalWindow, CtrlJOpensItAndAClickedVisitShowsItsActionsAndOpensItsDrive) {
+    const std::string dir = testsupport::tempDir();
+    const std::string path = dir + "/journal.sqlite3", recording = dir + "/earlier.m797";
+    std::ofstream(recording) << "M797 recording\n";
+    {
+        std::string why;
+        auto j = journal::Journal::open(path, why);
+        ASSERT_TRUE(j) << why;
+        const auto earlier = j->beginVisit({"m797-tester 1.0.0", "/dev/ttyUSB0", "kline", recording});
+        j->setCar(earlier, {"XTA21700080123456", "0261S04987654321"});
+        j->addAction(earlier, 12, "reset", "сброс ЭБУ");
+        j->endVisit(earlier);
+    }
+    Rig rig(testsupport::tempSettingsPath(), {}, path);
+    std::vector<std::vector<std::string>> started;
+    rig.form->logic().startTester = [&started](const std::vector<std::string>& args) {
+        started.push_back(args);
+        return std::string();
+    };
+    rig.start();
+    ASSERT_TRUE(rig.until([&] {  // this session's visit has its car
+        std::string why;
+        const auto j = journal::Journal::open(path, why);
+        return j && j->visits(j->cars().empty() ? 0 : j->cars()[0].id).size() == 2;
+    }));
+    QTest::keyClick(rig.form.get(), Qt::Key_J, Qt::ControlModifier);
+    Window* w = nullptr;
+    ASSERT_TRUE(rig.until([&] {
+        for (QWidget* x : QApplication::topLevelWidgets())
+            if (auto* f = dynamic_cast<Window*>(x);
+                f && f->isVisible() && &f->logic().description() == &ui::journalWindow())
+                w = f;
+        return w != nullptr;
+    }));
+    EXPECT_EQ(testsupport::laidOutAsDescribed(w, ui::journalWindow()), "");
+    EXPECT_EQ(w->owner(), rig.form.get());
+    EXPECT_FALSE(rig.form->isEnabled());
+    auto* visits = w->get<QTableWidget>(ui::kJournalVisits);
+    auto* actions = w->get<QTableWidget>(ui::kJournalActions);
+    EXPECT_TRUE(rig.until([&] { return QApplication::focusWidget() == w->get<QTableWidget>(ui::kJournalCars); }));
+    ASSERT_EQ(visits->rowCount(), 2);
+    EXPECT_EQ(visits->currentRow(), 0);
+    EXPECT_EQ(actions->rowCount(), 0);
+    QTest::mouseClick(visits->viewport(), Qt::LeftButton, {},
+                      visits->visualRect(visits->model()->index(1, 2)).center());
+    EXPECT_EQ(visits->currentRow(), 1);
+    ASSERT_EQ(actions->rowCount(), 1);
+    EXPECT_EQ(actions->item(0, 1)->text(), QStringLiteral("сброс ЭБУ"));
+    QTest::mouseClick(w->get<QPushButton>(ui::kJournalReplay), Qt::LeftButton);
+    EXPECT_EQ(
+        started,
+        (std::vector<std::vector<std::string>>{{"--replay", recording, "--speed", "all", "--settings", rig.path}}));
+    QTest::keyClick(w, Qt::Key_Escape);
+    EXPECT_TRUE(rig.until([&] { return rig.form->isEnabled(); }));
 }

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/FileAccess.h"
 #include "platform/WallClock.h"
 #include "sim/PtyPeer.h"
 #include "tests/TestSupport.h"
@@ -353,4 +354,19 @@ TEST(Logger, TheJournalKeepsEveryVisitTwoAtOnceAndOneKilled) {
         << table;
     // The cut recording is a drive still.
     EXPECT_NE(runLogger("--replay " + cut).out.find("\n1,"), std::string::npos);
+}
+
+// A program started on its own (as the window starts a tester to review a
+// drive) runs to its end without this one waiting; one that cannot run is said.
+TEST(Logger, AProgramStartedOnItsOwnRunsAndOneThatCannotIsSaid) {
+    const std::string table = testsupport::tempDir() + "/started.csv";
+    std::string why;
+    ASSERT_TRUE(platform::startProgram(M797_LOG_PATH, {"--simulate", "--passes", "2", "--csv", table}, why)) << why;
+    EXPECT_TRUE(testsupport::waitUntil([&] {
+        std::ifstream in(table);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        return text.find("\r\n2,") != std::string::npos;
+    }));
+    EXPECT_FALSE(platform::startProgram("/nonexistent/m797-tester", {}, why));
+    EXPECT_EQ(why, "/nonexistent/m797-tester: No such file or directory");
 }
