@@ -151,7 +151,18 @@ std::string reportJson(const ReportInput& r) {
     out += joined(r.actions, [](const ReportAction& a) {
         return "{\"at_s\": " + number(a.at) + ", \"what\": " + quoted(a.what) + "}";
     });
-    return out + "]}\n";
+    out += "]";
+    if (r.previous) {
+        out += ", \"previous\": {\"start\": " + quoted(r.previous->start) +
+               ", \"seconds\": " + number(r.previous->seconds) + ", \"passes\": " + std::to_string(r.previous->passes) +
+               ", \"checks\": [";
+        out += joined(r.previous->checks, [](const Finding& f) {
+            return "{\"id\": " + quoted(f.id) + ", \"verdict\": " + quoted(verdictName(f.verdict)) +
+                   ", \"why\": " + quoted(f.why) + "}";
+        });
+        out += "]}";
+    }
+    return out + "}\n";
 }
 
 std::string codesRead(const std::uint8_t* reply, std::size_t size) {

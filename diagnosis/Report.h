@@ -34,6 +34,14 @@ inline std::string withoutPadding(std::string s) {
     return s;
 }
 
+// The same car's previous drive, judged by the same checks.
+struct PreviousDrive {
+    std::string start;  // ISO 8601
+    double seconds = 0;
+    std::size_t passes = 0;
+    std::vector<Finding> checks;
+};
+
 struct ReportInput {
     std::string program;                                   // "m797-tester 1.0.0"
     std::vector<std::pair<std::string, std::string>> car;  // field, value (the identification)
@@ -43,6 +51,7 @@ struct ReportInput {
     std::vector<Finding> checks;
     std::vector<ReportCode> codes;
     std::vector<ReportAction> actions;
+    std::optional<PreviousDrive> previous;  // compared with, when asked
 };
 
 // The codes of an error-code reply as the report lists them: the shown

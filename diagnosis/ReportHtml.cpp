@@ -506,11 +506,27 @@ std::string reportHtml(const ReportInput& r, const Drive& d) {
            "</td></tr><tr><th>Длительность</th><td>" + duration(r.seconds) + "</td></tr><tr><th>Замеров</th><td>" +
            std::to_string(r.passes) + "</td></tr></table>\n";
     out += "<h2>Итог</h2>\n<table class=\"summary\">";
+    // Beside the previous drive of the same car: its verdict next to each.
+    if (r.previous)
+        out += "<tr><th></th><td class=\"mark\">Эта поездка</td><td class=\"mark\">Прошлая, " +
+               esc(shownDate(r.previous->start)) + "</td><td></td></tr>";
     for (const Finding& f : r.checks) {
         const VerdictLook v = look(f.verdict);
         out += "<tr><th><a href=\"#check-" + esc(f.id) + "\">" + esc(checkTitle(f.id)) +
-               "</a></th><td class=\"mark\"><span class=\"verdict " + v.cls + "\">" + v.word + "</span></td><td>" +
-               esc(f.why) + "</td></tr>";
+               "</a></th><td class=\"mark\"><span class=\"verdict " + v.cls + "\">" + v.word + "</span></td>";
+        if (r.previous) {
+            const Finding* before = nullptr;
+            for (const Finding& p : r.previous->checks)
+                if (p.id == f.id) before = &p;
+            if (before) {
+                const VerdictLook b = look(before->verdict);
+                out += "<td class=\"mark\" title=\"" + esc(before->why) + "\"><span class=\"verdict " + b.cls + "\">" +
+                       b.word + "</span></td>";
+            } else {
+                out += "<td class=\"mark\"></td>";
+            }
+        }
+        out += "<td>" + esc(f.why) + "</td></tr>";
     }
     out += "</table>\n";
 

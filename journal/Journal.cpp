@@ -390,13 +390,14 @@ std::vector<Action> Journal::actions(std::int64_t visit) const {
     return out;
 }
 
-Visit Journal::previousVisit(std::int64_t visit) const {
+Visit Journal::previousDrive(const std::string& vin, const std::string& ecuNumber, std::int64_t beforeMs,
+                             const std::string& notRecording) const {
     const std::string sql = std::string(kVisitColumns) +
-                            "JOIN visits this ON this.id = ?1 "
-                            "WHERE v.car_id = this.car_id AND v.id <> this.id AND v.recording IS NOT NULL "
-                            "AND v.started_ms <= this.started_ms ORDER BY v.started_ms DESC, v.id DESC LIMIT 1";
+                            "JOIN cars c ON c.id = v.car_id WHERE c.vin = ?1 AND c.ecu_number = ?2 "
+                            "AND v.started_ms < ?3 AND v.recording IS NOT NULL AND v.recording <> ?4 "
+                            "ORDER BY v.started_ms DESC, v.id DESC LIMIT 1";
     Statement s(db_, sql.c_str());
-    s.bind(1, visit);
+    s.bind(1, vin).bind(2, ecuNumber).bind(3, beforeMs).bind(4, notRecording);
     return s.step() == SQLITE_ROW ? visitOf(s) : Visit{};
 }
 

@@ -97,8 +97,11 @@ public:
     std::vector<Action> actions(std::int64_t visit) const;
     // The visits still open (being written by a running program).
     std::vector<Visit> openVisits() const;
-    // The visit of the same car before this one that has a recording, if any.
-    Visit previousVisit(std::int64_t visit) const;
+    // The car's (by its first two identification texts) newest visit that
+    // began before beforeMs (ms since 1970) and has a recording other than
+    // the one named: the drive to compare with. None: id 0.
+    Visit previousDrive(const std::string& vin, const std::string& ecuNumber, std::int64_t beforeMs,
+                        const std::string& notRecording) const;
 
     // Why the last change or read failed (English), or empty.
     const std::string& problem() const { return problem_; }

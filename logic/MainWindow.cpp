@@ -14,6 +14,7 @@
 #include "ecu/Identification.h"
 #include "ecu/ParameterCatalogue.h"
 #include "logic/ControlWindow.h"
+#include "logic/DriveFile.h"
 #include "logic/ErrorCodesWindow.h"
 #include "logic/JournalWindow.h"
 #include "logic/SettingsWindow.h"
@@ -51,6 +52,8 @@ MainWindow::~MainWindow() {
     shutDown_ = true;
     timers_.killAll();
     if (link_) link_->shutdown();
+    stopLoading_ = true;
+    if (loader_.joinable()) loader_.join();
     visit_.end();
 }
 
@@ -457,6 +460,9 @@ void MainWindow::run(ui::Command command, int x) {
         case Command::Journal:
             if (auto w = openJournal()) face_.openChild(std::move(w));
             return;
+        case Command::Compare:
+            comparePrevious();
+            return;
         case Command::OpenRecording:
             openRecording();
             return;
@@ -464,6 +470,57 @@ void MainWindow::run(ui::Command command, int x) {
             openManual();
             return;
     }
+}
+
+void MainWindow::comparePrevious() {
+    if (!link_ || ended_) return;
+    if (previousShown_) {
+        previousShown_ = false;
+        stopLoading_ = true;
+        sources_.previous = nullptr;
+        repaintAll();
+        return;
+    }
+    // The car as the journal knows it: its first two identification texts.
+    const auto texts = linkData.identText.getAll();
+    const std::string vin = cp1251::toUtf8(klink::shownText(texts[0]));
+    const std::string ecuNumber = cp1251::toUtf8(klink::shownText(texts[1]));
+    if (vin.empty() || ecuNumber.empty()) {
+        if (reportError) reportError("the car is not known yet: its identification has not been read");
+        return;
+    }
+    const std::string journalPath = options_.journalPath.empty() ? journal::defaultPath() : options_.journalPath;
+    std::string why;
+    const auto j = platform::fileExists(journalPath) ? journal::Journal::open(journalPath, why) : nullptr;
+    const std::string mine = platform::absolutePath(options_.replay.empty() ? options_.record : options_.replay);
+    const journal::Visit before = j ? j->previousDrive(vin, ecuNumber, started_.unixMs, mine) : journal::Visit{};
+    if (before.id == 0) {
+        if (reportError) reportError(!why.empty() ? why : "the journal has no earlier recorded drive of this car");
+        return;
+    }
+    previousShown_ = true;
+    // Read on a thread of its own: an hours-long recording takes seconds.
+    if (loader_.joinable()) loader_.join();
+    stopLoading_ = false;
+    loader_ = std::thread([this, path = before.recording] {
+        auto drive = std::make_shared<ecu::SessionHistory>();
+        platform::WallTime started;
+        const std::string failure = readRecordedDrive(path, *drive, started, [this] { return stopLoading_.load(); });
+        post([this, drive, started, failure] {
+            if (!previousShown_ || shutDown_) return;
+            if (!failure.empty()) {
+                previousShown_ = false;
+                if (reportError) reportError(failure);
+                return;
+            }
+            previous_ = drive;
+            previousStarted_ = started;
+            sources_.previous = previous_.get();
+            sources_.previousLabel =
+                cp1251::fromUtf8("прошлая поездка " + platform::russianTime(started).substr(0, 16));
+            repaintAll();
+        });
+    });
 }
 
 std::unique_ptr<ui::WindowLogic> MainWindow::openJournal() {
@@ -542,6 +599,8 @@ std::vector<ui::MenuItem> MainWindow::chartMenu() const {
             item.text = e.command == ui::Command::Pause && !review_.following() ? "Продолжить" : e.text;
             item.keys = ui::chordText(ui::chordOf(e.command));
             item.enabled = enabled(e.command);
+            item.checkable = e.command == ui::Command::Compare;
+            item.checked = item.checkable && previousShown_;
         }
         items.push_back(std::move(item));
     }
@@ -647,6 +706,12 @@ std::string MainWindow::writeReport(const std::string& path) const {
     const klink::DtcReplyBuffer::Bytes codes = linkData.command.dtcReply.copy();
     in.codes = diagnosis::reportCodes(codes.data(), codes.size());
     in.actions = actions_;
+    if (const ecu::SessionHistory* before = previousDrive()) {
+        const diagnosis::Drive earlier = diagnosis::readDrive(*before);
+        in.previous = diagnosis::PreviousDrive{
+            platform::isoTime(previousStarted_.later(before->empty() ? 0 : before->timeAt(before->first()))),
+            earlier.seconds(), earlier.rows.size(), diagnosis::judge(earlier)};
+    }
     return diagnosis::writeReport(path, in, drive);
 }
 
@@ -724,6 +789,8 @@ void MainWindow::shutDown() {
     serveReleases();
     timers_.killAll();  // also joins a timer that stopped itself
     if (link_) link_->shutdown();
+    stopLoading_ = true;
+    if (loader_.joinable()) loader_.join();
     visit_.end();
 }
 

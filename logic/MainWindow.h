@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "diagnosis/Report.h"
 #include "ecu/CsvTable.h"
@@ -135,6 +136,12 @@ public:
     std::unique_ptr<ui::WindowLogic> openJournal();
     // A recording chosen in the open dialog, reviewed.
     void openRecording();
+    // The same car's previous recorded drive (from the journal) drawn beside
+    // this one, a dimmer trace on each chart aligned by the time since each
+    // drive's first pass, and compared in the report; again: no longer.
+    void comparePrevious();
+    // The previous drive while it is shown (null otherwise).
+    const ecu::SessionHistory* previousDrive() const { return previousShown_ ? previous_.get() : nullptr; }
     // A recording reviewed in a tester window of its own (the whole drive at
     // once, paused at its end), beside this one.
     void review(const std::string& recording);
@@ -260,6 +267,12 @@ private:
     int replaySpeed_ = 1;
     std::uint32_t reconnectionsKept_ = 0;  // the link's thread
     journal::VisitKeeper visit_;           // the user-interface thread
+    // The previous drive compared with: read on loader_, then kept here.
+    std::shared_ptr<ecu::SessionHistory> previous_;
+    platform::WallTime previousStarted_;
+    bool previousShown_ = false;
+    std::thread loader_;
+    std::atomic<bool> stopLoading_{false};
 };
 
 }  // namespace logic

@@ -155,6 +155,7 @@ const std::vector<KeyBinding>& mainWindowKeys() {
         {letter('E', kCtrl), Command::SaveTable},
         {letter('E', kCtrl | kShift), Command::SaveRange},
         {letter('R', kCtrl), Command::Report},
+        {letter('L', kCtrl), Command::Compare},
         {letter('J', kCtrl), Command::Journal},
         {letter('O', kCtrl), Command::OpenRecording},
     };
@@ -183,6 +184,7 @@ const std::vector<ChartMenuEntry>& chartMenuEntries() {
         {Command::SaveTable, "Сохранить историю (CSV)…"},
         {Command::SaveRange, "Сохранить участок между курсорами (CSV)…"},
         {Command::None, ""},
+        {Command::Compare, "Прошлая поездка рядом"},  // checked while shown
         {Command::Report, "Отчёт о поездке…"},
         {Command::Journal, "Журнал визитов…"},
         {Command::OpenRecording, "Открыть запись…"},

@@ -152,6 +152,7 @@ enum class Command : std::uint8_t {
     SaveWindow,
     SaveTable,
     SaveRange,
+    Compare,        // the same car's previous drive beside this one (again: no longer)
     Report,         // the drive's report, saved and opened in the browser
     Journal,        // the journal of visits
     OpenRecording,  // a recording chosen in the open dialog, reviewed in a window of its own

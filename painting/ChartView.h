@@ -39,6 +39,11 @@ struct DisplaySources {
     const class ChartReview* review = nullptr;
     platform::WallTime started;
     char decimalSeparator = '.';
+    // The same car's previous drive drawn beside this one, dimmer, aligned
+    // by the time since each drive's first pass (none: not shown), and
+    // what the charts call it (1251: "прошлая поездка 09.12.2026").
+    const ecu::SessionHistory* previous = nullptr;
+    std::string previousLabel;
     // The cursor lines, their readouts and the paused charts' frame: a
     // colour no trace or text of the scheme has (stored; magenta unless
     // changed).

@@ -21,14 +21,17 @@ std::string chartInputs(int slot, const DisplaySources& src) {
     const ecu::Parameter* p = ecu::ParameterCatalogue::instance().byNumber(number);
     if (src.review && !src.review->following()) {
         // A paused view stays still while the link goes on: it changes
-        // only with the view, the chart's parameter and the colours.
+        // only with the view, the chart's parameter, the colours and the
+        // previous drive beside it.
         std::string s = "review" + std::to_string(src.review->generation()) + ' ' + std::to_string(number);
         appendColours(s, *src.colours);
+        if (src.previous) s += '\2' + src.previousLabel;  // a previous drive shown beside, or no longer
         return s;
     }
     if (p && ecu::chartedSlot(number) >= 0) return {};  // the trace moves every tick
     std::string s = "chart" + std::to_string(number);
     appendColours(s, *src.colours);
+    if (src.previous) s += '\2' + src.previousLabel;
     if (p) {
         s += src.live->read([&](const ecu::LiveData& d) {
             return d.chartReadout(number) + '\1' +

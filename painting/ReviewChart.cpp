@@ -57,6 +57,9 @@ double measure(const ecu::Parameter& p, const ecu::LiveData& d) {
     }
 }
 
+// The previous drive's trace: the graph's colour at 45 % of its light.
+Colour previousColour(const Colour& graph) { return {graph.r * 0.45f, graph.g * 0.45f, graph.b * 0.45f, graph.t}; }
+
 std::string clockAt(const DisplaySources& src, std::int64_t ms) { return platform::clockTime(src.started.later(ms)); }
 
 std::string seconds(std::int64_t ms, char separator) { return ecu::formatFixed(ms / 1000.0, 1, separator); }
@@ -116,19 +119,12 @@ void paintReviewChart(Panel* panel, int slot, const DisplaySources& src) {
     std::size_t from = kept.lowerBound(left - span);
     if (from > first) --from;
     const std::size_t to = std::min(end, kept.lowerBound(left + 1) + 1);
-    const std::optional<std::uint64_t>& frozen = view.frozenTick();
-    if (frozen && kept.liveHistoryKept(*frozen)) {
-        // Paused from the live picture: that picture, unmoved.
-        setColour(c.graphColour);
-        if (p) drawLiveTrace(kept, number, *frozen);
-    } else {
-        static std::vector<ecu::TracePoint> points;  // user-interface thread only
-        kept.trace(p ? number : 0, from, to, points);
-        setColour(c.graphColour);
+    // A trace of kept passes, placed by their times (shifted by shift ms).
+    // Where several passes fall on one pixel column (long spans), the
+    // column's lowest and highest values stand for them: the same picture
+    // from at most two vertices a column.
+    const auto drawPoints = [&view, newest](const std::vector<ecu::TracePoint>& points, std::int64_t shift) {
         glBegin(GL_LINE_STRIP);
-        // Where several passes fall on one pixel column (long spans), the
-        // column's lowest and highest values stand for them: the same picture
-        // from at most two vertices a column.
         const double unitsPerColumn = static_cast<double>(ChartReview::kUnitsAcross) / ChartReview::kPixelsAcross;
         const bool thin = points.size() > 2 * static_cast<std::size_t>(ChartReview::kPixelsAcross);
         long column = LONG_MIN;
@@ -140,7 +136,7 @@ void paintReviewChart(Panel* panel, int slot, const DisplaySources& src) {
             if (hi != lo) glVertex3d(x, hi, 0);
         };
         for (auto it = points.rbegin(); it != points.rend(); ++it) {
-            const double u = view.unitsAt(it->timeMs, newest);
+            const double u = view.unitsAt(it->timeMs + shift, newest);
             if (!thin) {
                 glVertex3d(u, it->value, 0);
             } else {
@@ -164,6 +160,29 @@ void paintReviewChart(Panel* panel, int slot, const DisplaySources& src) {
         }
         flush();
         glEnd();
+    };
+    static std::vector<ecu::TracePoint> points;  // user-interface thread only
+    // The previous drive first, under this one's trace, dimmer: its passes
+    // at the same time since their drive's first pass.
+    if (src.previous && p && !src.previous->empty() && end > first) {
+        const ecu::SessionHistory& before = *src.previous;
+        const std::int64_t shift = kept.timeAt(first) - before.timeAt(before.first());
+        std::size_t bFrom = before.lowerBound(left - span - shift);
+        if (bFrom > before.first()) --bFrom;
+        const std::size_t bTo = std::min(before.end(), before.lowerBound(left + 1 - shift) + 1);
+        before.trace(number, bFrom, bTo, points);
+        setColour(previousColour(c.graphColour));
+        drawPoints(points, shift);
+    }
+    const std::optional<std::uint64_t>& frozen = view.frozenTick();
+    if (frozen && kept.liveHistoryKept(*frozen)) {
+        // Paused from the live picture: that picture, unmoved.
+        setColour(c.graphColour);
+        if (p) drawLiveTrace(kept, number, *frozen);
+    } else {
+        kept.trace(p ? number : 0, from, to, points);
+        setColour(c.graphColour);
+        drawPoints(points, 0);
     }
     setColour(src.cursorColour);
     glLineWidth(2);
@@ -219,6 +238,11 @@ void paintReviewChart(Panel* panel, int slot, const DisplaySources& src) {
                    text1251(" с): ") + rangeText(slot, *p, std::min(a, b), std::max(a, b), src),
                180, 39);
     }
+    if (p && src.previous && p->kind != ecu::ParameterKind::Reserved) {
+        setColour(previousColour(c.graphColour));
+        text2D(panel, src.previousLabel, 180, 111);
+    }
+    setColour(c.nameTextColour);
     // Not the live picture: said on every chart, with the time at its left edge.
     const std::string window = text1251("окно ") + seconds(span, src.decimalSeparator) + text1251(" с");
     text2D(panel, view.following() ? window : text1251("ПАУЗА ") + clockAt(src, left) + ", " + window, 520, 111);

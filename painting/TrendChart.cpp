@@ -54,7 +54,8 @@ struct ChartTexts {
 }  // namespace
 
 void paintTrendChart(Panel* panel, int slot, const DisplaySources& src) {
-    if (src.review && !src.review->ordinary()) {
+    // Beside a previous drive, the chart is drawn by the passes' times.
+    if (src.review && (!src.review->ordinary() || src.previous)) {
         paintReviewChart(panel, slot, src);
         return;
     }

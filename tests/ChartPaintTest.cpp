@@ -16,8 +16,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <set>
 
 #include "painting/ChartReview.h"
 #include "painting/PaintGate.h"
@@ -324,4 +327,46 @@ TEST(ChartReview, APausedViewStaysStillKeysAndTheWheelMoveItAndBackToLiveIsTheLi
     EXPECT_EQ(title, QStringLiteral("Отчёт о поездке"));
     EXPECT_TRUE(name.endsWith(QStringLiteral("-отчёт.html"))) << name.toStdString();
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+}
+
+// The same car's previous drive drawn beside this one (Ctrl+L): a second
+// trace under this drive's, where this one is not; asked again, the
+// picture is the one before, pixel for pixel.
+TEST(ChartPaint, ThePreviousDriveIsASecondTraceBesideThisOnesUntilAskedAgain) {
+    const std::string dir = testsupport::tempDir();
+    ASSERT_EQ(testsupport::runCommand("XDG_DATA_HOME=" + dir +
+                                      " " M797_LOG_PATH " --simulate=weak-charging --passes 8 --journal 2>/dev/null")
+                  .status,
+              0);
+    logic::TesterOptions o;
+    o.journalPath = dir + "/m797-tester/journal.sqlite3";
+    Rig rig(std::make_unique<sim::SimulatedLine>(), o);
+    qtface::MainWindow& w = *rig.form;
+    QTest::mouseClick(w.startButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitForPasses(w, 16));  // longer than the previous drive: all of it beside
+    QTest::mouseClick(w.stopButton(), Qt::LeftButton);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return w.logic().link().threadParked(); }));
+    // The rows of the chart that hold the graph's blue, and how many of its
+    // pixels lie in the rows given.
+    const auto blueRows = [](const QImage& img) {
+        std::set<int> rows;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < 50; ++x)  // left of the readout
+                if (const QColor c = img.pixelColor(x, y); c.blue() > 60 && c.red() < 40 && c.green() < 40)
+                    rows.insert(y);
+        return rows;
+    };
+    const QImage alone = rig.grab(1);
+    QTest::keyClick(&w, Qt::Key_L, Qt::ControlModifier);
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return w.logic().previousDrive() != nullptr;
+    }));
+    const std::set<int> before = blueRows(alone), beside = blueRows(rig.grab(1));
+    std::vector<int> added;
+    std::set_difference(beside.begin(), beside.end(), before.begin(), before.end(), std::back_inserter(added));
+    EXPECT_FALSE(before.empty());
+    EXPECT_FALSE(added.empty()) << "no second trace";
+    QTest::keyClick(&w, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(rig.grab(1), alone);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -97,9 +98,12 @@ TEST(Journal, VisitsCarsAndActionsComeBackAsWritten) {
     EXPECT_EQ(mixed[1].kind, "car");
     EXPECT_NE(mixed[1].text.find(kKalina[0]), std::string::npos);
     EXPECT_GE(mixed[1].seconds, 0);
-    EXPECT_EQ(j->previousVisit(visits[0].id).id, visits[1].id);
-    EXPECT_EQ(j->previousVisit(visits[1].id).id, 0);
-    EXPECT_EQ(j->visits(0).size(), 4u);  // the one with no identification too
+    // The drive to compare with: the car's newest recorded one before, not this one's.
+    EXPECT_EQ(j->previousDrive(kPriora[0], kPriora[1], INT64_MAX, "/r/2.m797").id, visits[1].id);
+    EXPECT_EQ(j->previousDrive(kPriora[0], kPriora[1], INT64_MAX, "/r/1.m797").id, visits[0].id);
+    EXPECT_EQ(j->previousDrive(kPriora[0], kPriora[1], 0, "").id, 0);
+    EXPECT_EQ(j->previousDrive(kKalina[0], kKalina[1], INT64_MAX, "").id, 0);  // no recording
+    EXPECT_EQ(j->visits(0).size(), 4u);                                        // the one with no identification too
     // This program runs: its open visit is not interrupted.
     EXPECT_EQ(j->closeInterrupted(), 0);
     EXPECT_TRUE(j->problem().empty()) << j->problem();

@@ -707,3 +707,51 @@ TEST(JournalWindow, CarsVisitsAndActionsAreChosenAndOnlyFilesThatAreThereOpen) {
         started,
         (std::vector<std::vector<std::string>>{{"--replay", recording, "--speed", "all", "--settings", rig.path}}));
 }
+
+#ifdef M797_LOG_PATH
+// The same car's previous drive beside this one: found in the journal by
+// the car's identification (its recording, not this drive's), read whole
+// on a thread of its own, drawn and judged in the report beside this one;
+// asked again, gone. A car with no earlier drive is said.
+TEST(MainWindowLogic, ThePreviousDriveOfTheSameCarIsShownBesideAndComparedInTheReport) {
+    const std::string dir = testsupport::tempDir();
+    const std::string path = dir + "/journal.sqlite3";
+    Rig alone({}, false, true, path);
+    alone.main->start();
+    ASSERT_TRUE(alone.face.until([&] { return alone.main->link().passCount() >= 1; }));
+    alone.main->run(logic::ui::Command::Compare);
+    EXPECT_EQ(alone.face.errors,
+              std::vector<std::string>{"В журнале нет более ранней записанной поездки этого автомобиля"});
+    alone.main->shutDown();
+
+    // An earlier drive of the simulated car, recorded into the journal by the logger.
+    const auto earlier = testsupport::runCommand(
+        "XDG_DATA_HOME=" + dir + " " M797_LOG_PATH " --simulate=weak-charging --passes 6 --journal 2>/dev/null");
+    ASSERT_EQ(earlier.status, 0);
+    const std::string logged = dir + "/m797-tester/journal.sqlite3";
+    Rig rig({}, false, true, logged);
+    rig.main->start();
+    ASSERT_TRUE(rig.face.until([&] { return rig.main->link().passCount() >= 2; }));
+    rig.main->run(logic::ui::Command::Compare);
+    ASSERT_TRUE(rig.face.until([&] { return rig.main->previousDrive() != nullptr; })) << rig.face.errors.front();
+    EXPECT_EQ(rig.main->previousDrive()->end() - rig.main->previousDrive()->first(), 6u);
+    EXPECT_EQ(rig.main->sources().previous, rig.main->previousDrive());
+    const auto menu = rig.main->chartMenu();
+    const auto compare = std::find_if(menu.begin(), menu.end(), [](const logic::ui::MenuItem& m) {
+        return m.id == static_cast<int>(logic::ui::Command::Compare);
+    });
+    ASSERT_NE(compare, menu.end());
+    EXPECT_TRUE(compare->checkable && compare->checked);
+    const std::string report = dir + "/report.json";
+    ASSERT_EQ(rig.main->writeReport(report), "");
+    std::ifstream in(report);
+    const std::string json{std::istreambuf_iterator<char>(in), {}};
+    const auto previous = json.find(", \"previous\": {\"start\": ");
+    ASSERT_NE(previous, std::string::npos) << json;
+    EXPECT_NE(json.find("\"passes\": 6, \"checks\": [{\"id\": \"charging\"", previous), std::string::npos) << json;
+    rig.main->run(logic::ui::Command::Compare);
+    EXPECT_EQ(rig.main->previousDrive(), nullptr);
+    EXPECT_EQ(rig.main->sources().previous, nullptr);
+    EXPECT_TRUE(rig.face.errors.empty());
+}
+#endif
