@@ -24,6 +24,8 @@ done
 [ "$(grep -c $'\r$' "$dir/LICENSE.txt")" = "$(wc -l <"$dir/LICENSE.txt")" ] || fail "LICENSE.txt without CR LF"
 grep -q 'winpthreads' "$dir/THIRD-PARTY-NOTICES.txt" && grep -q 'GCC Runtime Library Exception' "$dir/THIRD-PARTY-NOTICES.txt" ||
   fail "the notices lack winpthreads or GCC's runtime"
+grep -q 'public domain' "$dir/THIRD-PARTY-NOTICES.txt" && grep -q 'SQLite 3\.' "$dir/THIRD-PARTY-NOTICES.txt" ||
+  fail "the notices lack SQLite's"
 [ -f "$menu/M7.9.7 тестер.lnk" ] || fail "no Start-menu entry"
 [ -f "$menu/Руководство.lnk" ] || fail "no Start-menu entry for the manual"
 grep -q 'm797-tester' "$dir/manual-ru.html" || fail "the manual is empty"

@@ -5,7 +5,8 @@
 # the last line printed. The texts it installs are made here with Windows
 # line ends: the licence, and the notices of the runtime linked statically
 # into both programs (the mingw-w64 runtime with winpthreads, and GCC's
-# libgcc and libstdc++), taken from the cross-compiler's own packages.
+# libgcc and libstdc++), taken from the cross-compiler's own packages, and
+# SQLite's public-domain dedication from its header.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build-windows.sh >/dev/null
@@ -34,6 +35,15 @@ for f in "${notices[@]}"; do [ -f "$f" ] || { echo "missing $f: install the ming
     echo
     cat "$f"
   done
+  echo
+  echo "==== SQLite ===="
+  echo
+  echo "The journal of visits is kept with SQLite $(sed -n 's/^#define SQLITE_VERSION *"\(.*\)"/\1/p' build-windows/sqlite/sqlite3.h),"
+  echo "compiled into m797-tester.exe and m797-log.exe. Its authors have dedicated it"
+  echo "to the public domain (https://www.sqlite.org/copyright.html):"
+  echo
+  sed -n '/^\*\* The author disclaims copyright/,/^\*\*\*\*/p' build-windows/sqlite/sqlite3.h | sed -n '1,/^\*\*\*\*/p' |
+    sed 's/^\*\*\** *//'
 } | crlf >build-windows/THIRD-PARTY-NOTICES.txt
 out="$PWD/build-windows/m797-setup-$version.exe"
 makensis -V2 -DVERSION="$version" -DPUBLISHER="$publisher" -DBUILD="$PWD/build-windows" -DSOURCE="$PWD" \
