@@ -125,10 +125,13 @@ int main(int argc, char** argv) {
     platform::prepareUtf8Output();
 
     // The visit kept in the journal is recorded beside it, unless another
-    // recording was asked for.
+    // recording was asked for; a journal that cannot be used is said, and
+    // the drive is recorded all the same.
     journal::VisitKeeper visits(say);
-    if (options->journal && visits.open() && options->record.empty())
-        options->record = journal::newRecordingPath(journal::defaultPath(), say);
+    if (options->journal) {
+        visits.open();
+        if (options->record.empty()) options->record = journal::newRecordingPath(journal::defaultPath(), say);
+    }
 
     lines::LineRequest request = lines::lineRequest(*options);
     request.realtime = options->realtime;
