@@ -163,9 +163,11 @@ std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why
     }
     sqlite3* db = nullptr;
     int code = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // The connection goes once its last statement is finalized (one may
+    // still be open in the scope that failed).
     const auto fail = [&](int c) {
         why = path + ": " + reason(db, c);
-        sqlite3_close(db);
+        sqlite3_close_v2(db);
         return nullptr;
     };
     if (code != SQLITE_OK) return fail(code);
@@ -185,7 +187,7 @@ std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why
     if (version > kSchemaVersion) {
         why = path + ": the journal was written by a newer version of the program (its schema " +
               std::to_string(version) + ", this one knows " + std::to_string(kSchemaVersion) + ")";
-        sqlite3_close(db);
+        sqlite3_close_v2(db);
         return nullptr;
     }
     if (version > 0) {
@@ -215,7 +217,7 @@ std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why
     return std::unique_ptr<Journal>(new Journal(db, path));
 }
 
-Journal::~Journal() { sqlite3_close(db_); }
+Journal::~Journal() { sqlite3_close_v2(db_); }
 
 bool Journal::fail() const {
     problem_ = path_ + ": " + reason(db_, sqlite3_errcode(db_));

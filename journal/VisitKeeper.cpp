@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "platform/FileAccess.h"
@@ -72,14 +73,16 @@ void VisitKeeper::end() {
 int VisitKeeper::pruneRecordings(std::int64_t megabytes) {
     if (!journal_ || megabytes <= 0) return 0;
     namespace fs = std::filesystem;
-    const auto utf8 = [](const fs::path& p) {
-        const std::u8string u = p.u8string();
-        return std::string(u.begin(), u.end());
-    };
+    // A file as the journal names it and as the folder lists it may be
+    // spelled differently ("C:/a\\b", "C:\\a\\b"): compared in one form.
+    const auto same = [](const fs::path& p) { return p.lexically_normal().make_preferred(); };
     std::error_code ec;
     const fs::path folder = fs::u8path(recordingsFolder(journal_->path()));
-    std::set<std::string> open;
-    for (const Visit& v : journal_->openVisits()) open.insert(v.recording);
+    std::set<fs::path> open;
+    for (const Visit& v : journal_->openVisits()) open.insert(same(fs::u8path(v.recording)));
+    std::map<fs::path, std::vector<std::string>> named;  // as each visit names it
+    for (const Visit& v : journal_->visits(0))
+        if (!v.recording.empty()) named[same(fs::u8path(v.recording))].push_back(v.recording);
     struct Found {
         fs::file_time_type written;
         fs::path path;
@@ -91,7 +94,7 @@ int VisitKeeper::pruneRecordings(std::int64_t megabytes) {
         if (!e.is_regular_file(ec) || e.path().extension() != ".m797") continue;
         const std::uintmax_t size = e.file_size(ec);
         total += size;
-        if (!open.count(utf8(e.path()))) found.push_back({e.last_write_time(ec), e.path(), size});
+        if (!open.count(same(e.path()))) found.push_back({e.last_write_time(ec), e.path(), size});
     }
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.written < b.written; });
     const auto limit = static_cast<std::uintmax_t>(megabytes) * 1024 * 1024;
@@ -101,7 +104,7 @@ int VisitKeeper::pruneRecordings(std::int64_t megabytes) {
         if (!fs::remove(f.path, ec)) continue;
         total -= f.size;
         ++removed;
-        check(journal_->forgetRecording(utf8(f.path)));
+        for (const std::string& name : named[same(f.path)]) check(journal_->forgetRecording(name));
         if (!journal_) break;
     }
     return removed;

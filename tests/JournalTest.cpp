@@ -10,6 +10,7 @@
 #include <iterator>
 #include <thread>
 
+#include "journal/VisitKeeper.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -181,4 +182,45 @@ TEST(Journal, AnUnusableFileIsSaidAndLeftAsItIs) {
     std::string why;
     EXPECT_FALSE(Journal::open(dir + "/plain/journal.sqlite3", why));
     EXPECT_NE(why.find(dir + "/plain"), std::string::npos) << why;
+}
+
+// The recordings kept within the size the user chose: the oldest go first,
+// never one of a visit still open (this program's or another's); the
+// visits of those removed keep the rest of what they were.
+TEST(Journal, RecordingsBeyondTheSizeKeptGoOldestFirstButNeverAnOpenVisits) {
+    const std::string path = testsupport::tempDir() + "/journal.sqlite3";
+    const std::string folder = journal::recordingsFolder(path);
+    std::filesystem::create_directories(std::filesystem::u8path(folder));
+    const std::string mb(1024 * 1024, 'r');
+    std::vector<std::string> files;
+    {
+        auto j = opened(path);
+        for (int k = 0; k < 4; ++k) {
+            files.push_back(folder + "/" + std::to_string(k) + ".m797");
+            writeAll(files.back(), mb);
+            // Written a minute apart, oldest first.
+            std::filesystem::last_write_time(
+                std::filesystem::u8path(files.back()),
+                std::filesystem::file_time_type::clock::now() - std::chrono::minutes(10 - k));
+            const auto v = j->beginVisit({"m797-log 1.0.0", "simulated", "kline", files.back()});
+            if (k != 1) j->endVisit(v);  // the second is another program's, still open
+        }
+    }
+    std::vector<std::string> said;
+    journal::VisitKeeper keeper([&said](const std::string& s) { said.push_back(s); });
+    ASSERT_TRUE(keeper.open(path));
+    EXPECT_EQ(keeper.pruneRecordings(0), 0);  // no limit
+    EXPECT_EQ(keeper.pruneRecordings(2), 2);  // 4 MB down to 2: the oldest closed ones
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(files[0])));
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(files[1])));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(files[2])));
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(files[3])));
+    EXPECT_EQ(keeper.pruneRecordings(1), 1);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(files[1])));  // still open
+    EXPECT_TRUE(said.empty());
+    auto j = opened(path);
+    const auto visits = j->visits(0);
+    ASSERT_EQ(visits.size(), 4u);
+    EXPECT_EQ(visits[3].recording, "");  // the oldest: its recording forgotten, the visit kept
+    EXPECT_NE(visits[2].recording, "");
 }
