@@ -11,6 +11,26 @@
 
 namespace logic {
 
+void keepMeasuredPass(std::uint64_t pass, const klink::Com_Port& link, const klink::LinkData& data,
+                      const ecu::EcuDecoder& decoder, const ecu::LiveDataStore& live, std::uint32_t& reconnectionsKept,
+                      ecu::SessionHistory& into) {
+    if (!link.passGap().empty()) return;
+    static thread_local ecu::PassRecord r;  // a pass's bytes, not made anew for each
+    r.pass = pass;
+    r.timeMs = link.passTimeMs();
+    r.thrBefore = decoder.thrBeforeLastPass();
+    const std::uint32_t reconnections = data.reconnections.load(std::memory_order_acquire);
+    r.afterGap = reconnections != reconnectionsKept && !into.empty();
+    reconnectionsKept = reconnections;
+    r.liveData01 = link.liveData01Reply();
+    r.liveData03 = link.liveData03Reply();
+    live.read([](const ecu::LiveData& d) {
+        ecu::takeSamples(d, r);
+        return 0;
+    });
+    into.add(r);
+}
+
 namespace {
 
 // Keeps each measured pass as the window does, on the link's thread, and
@@ -24,20 +44,7 @@ public:
         decoder_ = &decoder;
     }
     void passCompleted(std::uint64_t pass) override {
-        if (!link_->passGap().empty()) return;
-        r_.pass = pass;
-        r_.timeMs = link_->passTimeMs();
-        r_.thrBefore = decoder_->thrBeforeLastPass();
-        const std::uint32_t reconnections = data_.reconnections.load(std::memory_order_acquire);
-        r_.afterGap = reconnections != reconnectionsKept_ && !into_.empty();
-        reconnectionsKept_ = reconnections;
-        r_.liveData01 = link_->liveData01Reply();
-        r_.liveData03 = link_->liveData03Reply();
-        live_.read([this](const ecu::LiveData& d) {
-            ecu::takeSamples(d, r_);
-            return 0;
-        });
-        into_.add(r_);
+        keepMeasuredPass(pass, *link_, data_, *decoder_, live_, reconnectionsKept_, into_);
     }
     void linkStopped() override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -56,7 +63,6 @@ private:
     const ecu::LiveDataStore& live_;
     const klink::Com_Port* link_ = nullptr;
     const ecu::EcuDecoder* decoder_ = nullptr;
-    ecu::PassRecord r_;
     std::uint32_t reconnectionsKept_ = 0;
     std::mutex mutex_;
     std::condition_variable cv_;

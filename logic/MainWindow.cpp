@@ -208,23 +208,7 @@ void MainWindow::linkStopped() {
 }
 
 void MainWindow::passCompleted(std::uint64_t pass) {
-    // The link's thread, right after the pass: a pass that measured is kept
-    // as the wire gave it, with the charts' samples the sampler would take.
-    if (!link_->passGap().empty()) return;
-    static thread_local ecu::PassRecord r;
-    r.pass = pass;
-    r.timeMs = link_->passTimeMs();
-    r.thrBefore = decoder_->thrBeforeLastPass();
-    const std::uint32_t reconnections = linkData.reconnections.load(std::memory_order_acquire);
-    r.afterGap = reconnections != reconnectionsKept_ && !session_.empty();
-    reconnectionsKept_ = reconnections;
-    r.liveData01 = link_->liveData01Reply();
-    r.liveData03 = link_->liveData03Reply();
-    liveData.read([](const ecu::LiveData& d) {
-        ecu::takeSamples(d, r);
-        return 0;
-    });
-    session_.add(r);
+    keepMeasuredPass(pass, *link_, linkData, *decoder_, liveData, reconnectionsKept_, session_);
 }
 
 void MainWindow::selectPreset(int n) {
