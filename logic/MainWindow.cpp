@@ -105,8 +105,11 @@ void MainWindow::created() {
     // that cannot be used stands in front of it); the recording goes on
     // either way. Old recordings beyond the size the user keeps go.
     if (!options_.journalPath.empty() && visit_.open(options_.journalPath)) {
-        visit_.begin({"m797-tester " M797_VERSION, portChoosable_ ? chosenDevice_ : line_->name(),
-                      chosenAdapter_ == platform::AdapterKind::Elm327 ? "elm327" : "kline", options_.record});
+        // The port and adapter the first "Старт" uses: the options', else the port tab's.
+        const platform::AdapterKind adapter =
+            options_.adapterGiven ? options_.adapter : stored::loadPortChoice(store_).adapter;
+        visit_.begin({"m797-tester " M797_VERSION, portChoosable_ ? portForNextStart() : line_->name(),
+                      adapter == platform::AdapterKind::Elm327 ? "elm327" : "kline", options_.record});
         visit_.pruneRecordings(stored::loadJournalChoice(store_).keepMegabytes);
     }
     sources_.cursorColour = stored::loadCursorColour(store_);
