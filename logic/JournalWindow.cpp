@@ -50,11 +50,11 @@ void JournalWindow::open() {
 void JournalWindow::find(const std::string& text) {
     cars_ = journal_ ? journal_->cars(text) : std::vector<journal::Car>{};
     // The visits no identification came in are a car of their own, last.
-    if (journal_ && text.empty() && !journal_->visits(journal::kNoCar).empty()) {
+    if (const std::size_t unknown = journal_ && text.empty() ? journal_->visits(journal::kNoCar).size() : 0) {
         journal::Car none;
         none.id = journal::kNoCar;
         none.vin = "без идентификации";
-        none.visits = static_cast<int>(journal_->visits(journal::kNoCar).size());
+        none.visits = static_cast<int>(unknown);
         cars_.push_back(none);
     }
     std::vector<std::vector<ui::Cell>>& rows = show(ui::kJournalCars).rows;
