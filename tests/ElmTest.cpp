@@ -96,6 +96,21 @@ std::string logger(const std::string& args) {
     return testsupport::runCommand(command).out;
 }
 
+// A run whose line lost the identification's or the codes' reply to the
+// machine's load (said by the logger, and rightly printed without them) is
+// run again, twice at most: the comparison is of values, not of timing. An
+// adapter that always loses them still fails.
+std::string wholeRun(const std::string& args) {
+    std::string out;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        out = logger(args);
+        if (out.find("identification not read") == std::string::npos &&
+            out.find("error codes not read") == std::string::npos)
+            break;
+    }
+    return out;
+}
+
 // The rows without their pass number and time, the identification and the
 // codes: what the ECU's bytes gave, whichever way they came. Each line once:
 // a run on a loaded machine may lose a pass and read the identification
@@ -175,11 +190,11 @@ TEST(Elm327, EachAdapterGivesWhatTheKLineGivesOrSaysWhyNot) {
     for (std::size_t i = 0; i < peers.size(); ++i) {
         ASSERT_TRUE(peers[i]->ok());
         const std::string extra = i == 3 ? " --passes 2" : args + (i == 0 ? " --record " + recording : "");
-        runs.push_back(
-            std::async(std::launch::async, logger, "--port " + peers[i]->slavePath() + " --adapter elm327" + extra));
+        runs.push_back(std::async(std::launch::async, i == 3 ? logger : wholeRun,
+                                  "--port " + peers[i]->slavePath() + " --adapter elm327" + extra));
     }
-    auto overTcp = std::async(std::launch::async, logger, "--port " + wifi.address() + " --adapter elm327" + args);
-    const std::string expected = values(logger("--port " + kline.slavePath() + args));
+    auto overTcp = std::async(std::launch::async, wholeRun, "--port " + wifi.address() + " --adapter elm327" + args);
+    const std::string expected = values(wholeRun("--port " + kline.slavePath() + args));
     ASSERT_NE(expected.find("status: Данные получены."), std::string::npos) << expected;
 
     for (std::size_t i = 0; i < 3; ++i) {
