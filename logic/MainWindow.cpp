@@ -26,7 +26,7 @@
 namespace logic {
 
 MainWindow::MainWindow(const TesterOptions& options, lines::MadeLine line, MainWindowFace& face)
-    : face_(face), posted_([&face] { face.wake(); }), options_(options),
+    : face_(face), buttons_(*this, line.canCommand), posted_([&face] { face.wake(); }), options_(options),
       store_(options.settingsPath.empty() ? platform::SettingsStore::defaultPath() : options.settingsPath),
       line_(std::move(line.line)), recorder_(line.recorder), canCommand_(line.canCommand),
       portChoosable_(line.portChoosable), reconnects_(line.reconnects), started_(line.started), replay_(line.replay),
@@ -44,6 +44,28 @@ MainWindow::MainWindow(const TesterOptions& options, lines::MadeLine line, MainW
     store_.setProblemReport([this](const std::string& text) {
         if (reportError) reportError(text);
     });
+}
+
+MainWindow::Buttons::Buttons(MainWindow& owner, bool canCommand) : ui::WindowLogic(ui::mainWindow()), owner_(owner) {
+    show(ui::kStop).enabled = false;
+    show(ui::kPreset1).value = 1;
+    show(ui::kControl).enabled = canCommand;  // a replay has no car to command
+}
+
+void MainWindow::Buttons::running(bool on) {
+    show(ui::kStart).enabled = !on;
+    show(ui::kStop).enabled = on;
+    focusOn(on ? ui::kStop : ui::kStart);
+}
+
+void MainWindow::Buttons::preset(int n) {
+    for (int k = 1; k <= 12; ++k)
+        if ((shown(ui::kPreset1 + k - 1).value == 1) != (k == n)) show(ui::kPreset1 + k - 1).value = k == n ? 1 : 0;
+}
+
+void MainWindow::showRunning(bool running) {
+    buttons_.running(running);
+    face_.showControls();
 }
 
 MainWindow::~MainWindow() {
@@ -185,7 +207,7 @@ void MainWindow::start() {
     linkData.startEnabled.store(0, std::memory_order_release);
     link_->start();
     timerId = timers_.setEvent(timerPeriod, 10, [this] { sampler_->tick(); });
-    face_.showRunning(true);
+    showRunning(true);
 }
 
 void MainWindow::stop() {
@@ -193,7 +215,7 @@ void MainWindow::stop() {
     link_->pause();
     stopTimer();
     linkData.startEnabled.store(1, std::memory_order_release);
-    face_.showRunning(false);
+    showRunning(false);
 }
 
 void MainWindow::stopTimer() { timers_.killEvent(timerId.load()); }
@@ -204,7 +226,7 @@ void MainWindow::linkStopped() {
     const bool ended = line_->ended();
     if (ended) linkData.statusText.set(cp1251::fromUtf8("Запись закончилась."));
     post([this, ended] {
-        face_.showRunning(linkData.startEnabled.load(std::memory_order_acquire) != 1);
+        showRunning(linkData.startEnabled.load(std::memory_order_acquire) != 1);
         // The whole drive replayed at once shows whole, paused.
         if (ended && replaySpeed_ == 0 && !session_.empty()) reviewChanged(review_.showWhole(oldestMs(), newestMs()));
     });
@@ -223,7 +245,8 @@ bool MainWindow::press(const ui::Chord& chord) {
     if (!link_ || ended_) return false;
     if (chord.key == ui::Key::Function && chord.mods == 0 && chord.which >= 1 && chord.which <= 12) {
         selectPreset(chord.which);
-        face_.showPreset(chord.which);
+        buttons_.preset(chord.which);
+        face_.showControls();
         return true;
     }
     for (const ui::KeyBinding& b : ui::mainWindowKeys()) {
@@ -238,7 +261,8 @@ bool MainWindow::press(const ui::Chord& chord) {
 void MainWindow::pressed(int id) {
     const int preset = id - ui::kPreset1 + 1;
     if (preset >= 1 && preset <= 12) {
-        face_.showPreset(preset);
+        buttons_.preset(preset);
+        face_.showControls();
         selectPreset(preset);
         return;
     }
@@ -529,8 +553,8 @@ std::unique_ptr<ui::WindowLogic> MainWindow::openJournal() {
 
 void MainWindow::openRecording() {
     const std::string journalPath = options_.journalPath.empty() ? journal::defaultPath() : options_.journalPath;
-    const std::string path = face_.chooseOpenFile("Открыть запись", journal::recordingsFolder(journalPath),
-                                                  MainWindowFace::FileKind::Recording);
+    const std::string path = face_.chooseFile(
+        {false, "Открыть запись", journal::recordingsFolder(journalPath), "", ui::FileKind::Recording});
     if (!path.empty()) review(path);
 }
 
@@ -724,11 +748,8 @@ void MainWindow::exportDrive(Export what) {
         if (ch == ':' || ch == 'T') ch = ch == 'T' ? '_' : '-';
     name = "m797-" + name + (picture ? ".png" : report ? "-отчёт.html" : ".csv");
     const std::string folder = store_.readText(stored::kExportKey, "folder").value_or("");
-    using Kind = MainWindowFace::FileKind;
-    const std::string path = face_.chooseSaveFile(title, folder, name,
-                                                  picture  ? Kind::Picture
-                                                  : report ? Kind::Report
-                                                           : Kind::Table);
+    const ui::FileKind kind = picture ? ui::FileKind::Picture : report ? ui::FileKind::Report : ui::FileKind::Table;
+    const std::string path = face_.chooseFile({true, title, folder, name, kind});
     if (path.empty()) return;
     const std::size_t slash = path.find_last_of("/\\");
     if (slash != std::string::npos) store_.writeText(stored::kExportKey, "folder", path.substr(0, slash));

@@ -44,8 +44,9 @@ public:
     // Wakes the user-interface thread to call the logic's runPosted();
     // callable from any thread.
     virtual void wake() = 0;
-    // "Старт" enabled while stopped, "Стоп" while running.
-    virtual void showRunning(bool running) = 0;
+    // The window's controls changed (MainWindow::controls()): shown as a
+    // child window's are.
+    virtual void showControls() = 0;
     // Paints panel k (1..7) now.
     virtual void repaintPanel(int k) = 0;
     // An error box in front of the window in front.
@@ -54,8 +55,6 @@ public:
     virtual void closeChildren() = 0;
     // Ends every event loop with exitCode.
     virtual void quit(int exitCode) = 0;
-    // Shows preset button n down (a function key chose it).
-    virtual void showPreset(int n) = 0;
     // Pixels of a 1251 text in the flag strip's bold 11-pixel Arial.
     virtual int stripTextWidth(const std::string& text1251) const = 0;
     // Keeps what the five charts (or the whole window) show now, to be saved.
@@ -70,14 +69,16 @@ public:
     virtual void openChild(std::unique_ptr<ui::WindowLogic> window) = 0;
     // "О программе": the program, the window's keys and the manual's button.
     virtual void showAbout() = 0;
-    // The save dialog (title in UTF-8, Russian), owned by the window in
-    // front, for a file of this kind: the chosen path, or empty.
-    enum class FileKind { Picture, Table, Report, Recording };
-    virtual std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
-                                       FileKind kind) = 0;
-    // The system's open dialog over the window in front, in folder: the
-    // file chosen (UTF-8), or empty when none was.
-    virtual std::string chooseOpenFile(const std::string& title, const std::string& folder, FileKind kind) = 0;
+    // The system's save dialog (suggesting name; an existing file is asked
+    // about) or open dialog (of an existing file), owned by the window in
+    // front, in folder, offering ui::fileTypes(kind). Texts in UTF-8: the
+    // path chosen, or empty when none was.
+    struct FileDialog {
+        bool save;
+        std::string title, folder, name;
+        ui::FileKind kind;
+    };
+    virtual std::string chooseFile(const FileDialog& d) = 0;
 };
 
 // What can be saved from the window.
@@ -117,6 +118,12 @@ public:
 
     // A button of the window pressed (its identifier in ui::mainWindow()).
     void pressed(int id);
+    // What the window's controls show, as a child window's logic says it:
+    // "Старт" enabled while stopped and "Стоп" while running (the focus goes
+    // from the one disabled to the other), the preset's button down,
+    // "Управление" only where the car may be commanded. Their presses come
+    // back through pressed(id).
+    ui::WindowLogic& controls() { return buttons_; }
     // "Старт", "Стоп", "1".."12".
     void start();
     void stop();
@@ -214,6 +221,17 @@ public:
     platform::TimerService& timers() { return timers_; }
 
 private:
+    class Buttons : public ui::WindowLogic {
+    public:
+        Buttons(MainWindow& owner, bool canCommand);
+        void pressed(int id, bool) override { owner_.pressed(id); }
+        void running(bool on);
+        void preset(int n);
+
+    private:
+        MainWindow& owner_;
+    };
+    void showRunning(bool running);
     void choosePort();
     void requestRepaint(display::Sampler::Repaint what);
     void stopTimer();
@@ -235,6 +253,7 @@ private:
     void identificationRead() override;
 
     MainWindowFace& face_;
+    Buttons buttons_;
     PostQueue posted_;
     TesterOptions options_;
     platform::SettingsStore store_;

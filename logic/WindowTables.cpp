@@ -415,11 +415,24 @@ const WindowDescription& journalWindow() {
     return d;
 }
 
-const std::vector<FileType>& recordingFileTypes() {
+const std::vector<FileType>& fileTypes(FileKind kind) {
+    static const std::vector<FileType> picture = {{"PNG", "*.png"}}, table = {{"CSV", "*.csv"}};
+    // A report may also be written for other programs.
+    static const std::vector<FileType> report = {{"HTML", "*.html"}, {"JSON", "*.json"}};
     // The journal's recordings end in .m797; one made with --record may be
     // named anything.
-    static const std::vector<FileType> types = {{"Записи поездок", "*.m797"}, {"Все файлы", "*"}};
-    return types;
+    static const std::vector<FileType> recording = {{"Записи поездок", "*.m797"}, {"Все файлы", "*"}};
+    switch (kind) {
+        case FileKind::Picture:
+            return picture;
+        case FileKind::Table:
+            return table;
+        case FileKind::Report:
+            return report;
+        case FileKind::Recording:
+            break;
+    }
+    return recording;
 }
 
 // ---- the control window and its confirmations ------------------------------

@@ -244,12 +244,14 @@ enum JournalId : int {
     kJournalStatus,
 };
 const WindowDescription& journalWindow();
-// The kinds of file the open dialog offers for a recording, in order.
+// What a file dialog is for, and the kinds of file it offers, in order: a
+// name saved without an ending gets the first one's.
+enum class FileKind { Picture, Table, Report, Recording };
 struct FileType {
     const char* name;
     const char* pattern;  // "*.m797"
 };
-const std::vector<FileType>& recordingFileTypes();
+const std::vector<FileType>& fileTypes(FileKind kind);
 
 // ---- the control window and its confirmations ------------------------------
 

@@ -61,16 +61,13 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
-    void connectControls();
     // Shows what the logic changed and does what it asks.
     void sync();
-    void apply(int id, const logic::ui::Shown& s);
     void openStandIn(std::unique_ptr<logic::ui::WindowLogic> w);
     void finish();
 
     std::unique_ptr<logic::ui::WindowLogic> logic_;
     Described controls_;
-    std::map<int, logic::ui::Shown> applied_;
     QTimer timer_;
     QPointer<QWidget> owner_;
     QPointer<ChildWindow> standIn_;

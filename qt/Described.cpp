@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/Described.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -21,6 +26,7 @@ namespace qtface {
 using logic::ui::Control;
 using logic::ui::Ink;
 using logic::ui::Kind;
+namespace ui = logic::ui;
 
 QString fromUtf8(const char* text) { return QString::fromUtf8(text); }
 
@@ -157,6 +163,55 @@ QWidget* make(QWidget* window, const Control& c) {
     return nullptr;
 }
 
+// A table: its fixed columns, 15-pixel rows, pictures in the cells; rows
+// the user chooses, whole, when the description says so.
+void setUpTable(QTableWidget* table, const ui::Control& c) {
+    const auto& columns = *c.columns;
+    table->setColumnCount(static_cast<int>(columns.size()));
+    table->setRowCount(1);
+    QStringList heads;
+    for (const ui::TableColumn& column : columns) heads << fromUtf8(column.heading);
+    table->setHorizontalHeaderLabels(heads);
+    for (std::size_t k = 0; k < columns.size(); ++k) table->setColumnWidth(static_cast<int>(k), columns[k].width);
+    QHeaderView* top = table->horizontalHeader();
+    top->setMinimumSectionSize(16);
+    top->setSectionResizeMode(QHeaderView::Fixed);
+    top->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setMinimumSectionSize(15);
+    table->verticalHeader()->setDefaultSectionSize(15);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    table->setIconSize(QSize(14, 14));
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setTabKeyNavigation(false);  // Tab goes on to the window's buttons
+    QFont font = table->font();
+    font.setPixelSize(c.fontPixels);
+    table->setFont(font);
+    table->setTextElideMode(Qt::ElideNone);
+    table->setStyleSheet(QStringLiteral("QTableWidget::item { padding: 0px; }"));
+    table->setSelectionMode(c.data == 1 ? QAbstractItemView::SingleSelection : QAbstractItemView::NoSelection);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+}
+
+void showRows(QTableWidget* table, const std::vector<std::vector<ui::Cell>>& rows) {
+    table->setRowCount(static_cast<int>(rows.size()));
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (std::size_t k = 0; k < rows[r].size(); ++k) {
+            const ui::Cell& cell = rows[r][k];
+            if (!cell.text && cell.picture < 0) continue;  // keeps what it shows
+            QTableWidgetItem* item = table->item(static_cast<int>(r), static_cast<int>(k));
+            if (!item) {
+                item = new QTableWidgetItem;
+                table->setItem(static_cast<int>(r), static_cast<int>(k), item);
+            }
+            if (cell.text) item->setText(QString::fromStdString(*cell.text));
+            // The picture is part of the cell, so the grid's own repaints keep it.
+            if (cell.picture >= 0)
+                item->setData(Qt::DecorationRole, statusPicture(static_cast<ecu::DtcPicture>(cell.picture)));
+        }
+}
+
 }  // namespace
 
 void Described::build(QWidget* window, const logic::ui::WindowDescription& d) {
@@ -172,6 +227,132 @@ void Described::build(QWidget* window, const logic::ui::WindowDescription& d) {
                 tabs->addTab(pages_.back(), fromUtf8(name));
             }
     }
+}
+
+void Described::bind(QObject* window, ui::WindowLogic& logic, const std::function<void()>& after) {
+    QButtonGroup* toggles = nullptr;
+    ui::WindowLogic* l = &logic;
+    for (const Control& c : logic.description().controls) {
+        QWidget* w = (*this)[c.id];
+        if (!c.id || !w) continue;
+        const int id = c.id;
+        switch (c.kind) {
+            case Kind::Button:
+            case Kind::Toggle:
+                // The toggles of a window are one choice.
+                if (c.kind == Kind::Toggle) {
+                    if (!toggles) toggles = new QButtonGroup(window);
+                    toggles->addButton(static_cast<QAbstractButton*>(w));
+                }
+                QObject::connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, window, [l, id, after] {
+                    l->pressed(id, true);
+                    after();
+                });
+                break;
+            case Kind::Radio:
+            case Kind::Check:
+                QObject::connect(static_cast<QAbstractButton*>(w), &QAbstractButton::toggled, window,
+                                 [l, id, after, check = c.kind == Kind::Check](bool on) {
+                                     if (!on && !check) return;
+                                     l->pressed(id, on);
+                                     after();
+                                 });
+                break;
+            case Kind::List:
+            case Kind::EditList: {
+                auto* list = static_cast<QComboBox*>(w);
+                // activated: the user's choices only; the program's selections say nothing.
+                QObject::connect(list, &QComboBox::activated, window, [l, id, after](int index) {
+                    l->chosen(id, index);
+                    after();
+                });
+                if (c.fontPixels) {
+                    QFont font(QStringLiteral("Arial"));
+                    font.setPixelSize(c.fontPixels);
+                    list->setFont(font);
+                }
+                if (c.kind == Kind::EditList)
+                    QObject::connect(list->lineEdit(), &QLineEdit::editingFinished, window, [l, id, after, list] {
+                        l->typed(id, list->currentText().toStdString());
+                        after();
+                    });
+                break;
+            }
+            case Kind::Slider:
+                QObject::connect(static_cast<QSlider*>(w), &QSlider::valueChanged, window, [l, id, after](int v) {
+                    l->moved(id, v);
+                    after();
+                });
+                break;
+            case Kind::Table:
+                setUpTable(static_cast<QTableWidget*>(w), c);
+                if (c.data == 1)
+                    QObject::connect(static_cast<QTableWidget*>(w), &QTableWidget::currentCellChanged, window,
+                                     [l, id, after](int row) {
+                                         if (row < 0) return;
+                                         l->chosen(id, row);
+                                         after();
+                                     });
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+void Described::show(ui::WindowLogic& logic) {
+    if (byId_.empty()) return;  // not made yet: it shows all then
+    QWidget* focused = QApplication::focusWidget();
+    bool focusDisabled = false;
+    for (int id : logic.takeChanged()) {
+        QWidget* w = (*this)[id];
+        const ui::Shown& s = logic.shown(id);
+        // Qt hands the focus on by itself; the logic says where.
+        if (w && w == focused && !s.enabled) focusDisabled = true;
+        apply(logic, id, s);
+    }
+    if (focusDisabled)
+        if (QWidget* to = (*this)[logic.takeFocus()]) to->setFocus();
+}
+
+void Described::apply(const ui::WindowLogic& logic, int id, const ui::Shown& s) {
+    QWidget* w = (*this)[id];
+    if (!w) return;
+    const QSignalBlocker quiet(w);  // what the program shows says nothing to the logic
+    // What it showed: at first, its description.
+    auto [at, first] = applied_.try_emplace(id);
+    ui::Shown& was = at->second;
+    if (first) was.text = logic.description().byId(id).text;
+    w->setEnabled(s.enabled);
+    if (!s.tip.empty() || !was.tip.empty()) w->setToolTip(QString::fromStdString(s.tip));
+    if (auto* list = qobject_cast<QComboBox*>(w)) {
+        if (s.entries != was.entries) {
+            const QString typed = list->currentText();
+            list->clear();
+            for (const std::string& e : s.entries) list->addItem(QString::fromStdString(e));
+            const int width = logic.description().byId(id).data;
+            if (width > 0) list->view()->setMinimumWidth(std::max(width, list->view()->sizeHintForColumn(0) + 24));
+            if (list->isEditable()) list->setEditText(typed);
+        }
+        if (list->isEditable()) {
+            if (s.text != was.text) list->setEditText(QString::fromStdString(s.text));
+        } else {
+            list->setCurrentIndex(s.value);
+        }
+    } else if (auto* slider = qobject_cast<QSlider*>(w)) {
+        slider->setValue(s.value);
+    } else if (auto* table = qobject_cast<QTableWidget*>(w)) {
+        showRows(table, s.rows);
+        if (table->selectionMode() != QAbstractItemView::NoSelection && s.value != table->currentRow())
+            table->setCurrentCell(s.value, 0);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        if (button->isCheckable()) button->setChecked(s.value == 1);
+        if (s.text != was.text) button->setText(QString::fromStdString(s.text));
+    } else if (auto* label = qobject_cast<QLabel*>(w)) {
+        label->setText(QString::fromStdString(s.text));
+    }
+    was = s;
+    was.rows.clear();
 }
 
 }  // namespace qtface

@@ -1,16 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A window's description made of Qt widgets: one widget for each row, at
-// its place, with its text, ink and font; the window keeps them by the
-// identifiers its logic knows.
+// its place, with its text, ink and font, kept by the identifiers its logic
+// knows; each user's act handed to the logic by identifier, and what the
+// logic changed shown. The main window and every child window are made so.
 #pragma once
 
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <vector>
 
+#include "logic/WindowLogic.h"
 #include "logic/WindowTables.h"
 
+class QObject;
 class QWidget;
 
 namespace qtface {
@@ -35,9 +39,19 @@ public:
     // A tab page (1..) of a window with tabs.
     QWidget* page(int n) const { return pages_[static_cast<std::size_t>(n - 1)]; }
 
+    // Hands every press, choice, slider move and typed text to logic, then
+    // calls after (which shows what changed). The toggles are one choice.
+    void bind(QObject* window, logic::ui::WindowLogic& logic, const std::function<void()>& after);
+    // Shows what logic changed since it was last asked. A control with the
+    // focus that the logic disabled gives the focus to the logic's choice.
+    void show(logic::ui::WindowLogic& logic);
+
 private:
+    void apply(const logic::ui::WindowLogic& logic, int id, const logic::ui::Shown& s);
+
     std::map<int, QWidget*> byId_;
     std::vector<QWidget*> pages_;
+    std::map<int, logic::ui::Shown> applied_;  // what each control shows
 };
 
 }  // namespace qtface

@@ -19,45 +19,17 @@ std::optional<Chord> chordOf(const QKeyEvent& e) {
     if (m & Qt::AltModifier) mods |= logic::ui::kAlt;
     const int k = e.key();
     if (k >= Qt::Key_F1 && k <= Qt::Key_F12) return Chord{Key::Function, k - Qt::Key_F1 + 1, mods};
-    switch (k) {
-        case Qt::Key_Left:
-            return logic::ui::key(Key::Left, mods);
-        case Qt::Key_Right:
-            return logic::ui::key(Key::Right, mods);
-        case Qt::Key_Up:
-            return logic::ui::key(Key::Up, mods);
-        case Qt::Key_Down:
-            return logic::ui::key(Key::Down, mods);
-        case Qt::Key_Home:
-            return logic::ui::key(Key::Home, mods);
-        case Qt::Key_End:
-            return logic::ui::key(Key::End, mods);
-        case Qt::Key_PageUp:
-            return logic::ui::key(Key::PageUp, mods);
-        case Qt::Key_PageDown:
-            return logic::ui::key(Key::PageDown, mods);
-        case Qt::Key_Delete:
-            return logic::ui::key(Key::Delete, mods);
-        case Qt::Key_Escape:
-            return logic::ui::key(Key::Escape, mods);
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            return logic::ui::key(Key::Enter, mods);
-        case Qt::Key_Space:
-            return logic::ui::key(Key::Space, mods);
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-            return logic::ui::key(Key::Tab, mods);
-        default:
-            break;
-    }
+    static const std::pair<int, Key> keys[] = {
+        {Qt::Key_Left, Key::Left},     {Qt::Key_Right, Key::Right},       {Qt::Key_Up, Key::Up},
+        {Qt::Key_Down, Key::Down},     {Qt::Key_Home, Key::Home},         {Qt::Key_End, Key::End},
+        {Qt::Key_PageUp, Key::PageUp}, {Qt::Key_PageDown, Key::PageDown}, {Qt::Key_Delete, Key::Delete},
+        {Qt::Key_Escape, Key::Escape}, {Qt::Key_Return, Key::Enter},      {Qt::Key_Enter, Key::Enter},
+        {Qt::Key_Space, Key::Space},   {Qt::Key_Tab, Key::Tab},           {Qt::Key_Backtab, Key::Tab}};
+    for (const auto& [code, key] : keys)
+        if (k == code) return logic::ui::key(key, mods);
     // Letters and signs by the key they are on, whatever the layout: with
     // Ctrl held the text is a control character, so the key's own code.
-    char32_t c = 0;
-    if (k >= Qt::Key_A && k <= Qt::Key_Z)
-        c = static_cast<char32_t>(k);
-    else if (k > 0x20 && k < 0x01000000)
-        c = static_cast<char32_t>(k);
+    const char32_t c = k > 0x20 && k < 0x01000000 ? static_cast<char32_t>(k) : 0;
     const Chord chord = logic::ui::chordOfCharacter(c, mods);
     if (chord.key == Key::None) return std::nullopt;
     return chord;

@@ -81,7 +81,10 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
     background->setGeometry(0, 0, d.width, d.height);
     background->setPixmap(QPixmap::fromImage(backgroundPicture()));
     buildPanels();
-    buildButtons();
+    controls_.build(this, d);
+    controls_.bind(this, logic_.controls(), [this] { showControls(); });
+    showControls();
+    pressOnlyWhenFocused(this);
     routeWindowKeys();
     // The stored settings are read once the window shows, so that a
     // settings error box stands in front of the window.
@@ -106,26 +109,6 @@ void MainWindow::buildPanels() {
     }
 }
 
-void MainWindow::buildButtons() {
-    namespace ui = logic::ui;
-    controls_.build(this, ui::mainWindow());
-    presetGroup_ = new QButtonGroup(this);
-    presetGroup_->setExclusive(true);
-    for (const ui::Control& c : ui::mainWindow().controls) {
-        auto* button = qobject_cast<QAbstractButton*>(controls_[c.id]);
-        if (!c.id || !button) continue;
-        if (c.kind == ui::Kind::Toggle) presetGroup_->addButton(button);
-        connect(button, &QAbstractButton::clicked, this, [this, id = c.id] { logic_.pressed(id); });
-    }
-    presetButton(1)->setChecked(true);
-    startButton_ = controls_.get<QPushButton>(ui::kStart);
-    stopButton_ = controls_.get<QPushButton>(ui::kStop);
-    pressOnlyWhenFocused(this);
-    stopButton_->setEnabled(false);
-    // A replay has no car to command: no actuator tests, no resets.
-    controls_[ui::kControl]->setEnabled(logic_.canCommand());
-}
-
 QPushButton* MainWindow::commandButton(const QString& caption) const {
     for (const logic::ui::Control& c : logic::ui::mainWindow().controls)
         if (c.kind == logic::ui::Kind::Button && fromUtf8(c.text) == caption) return controls_.get<QPushButton>(c.id);
@@ -146,11 +129,6 @@ void MainWindow::wake() {
     if (wakeFd_ >= 0 && ::write(wakeFd_, &one, sizeof one) == sizeof one) return;
     QMetaObject::invokeMethod(
         this, [this] { logic_.runPosted(); }, Qt::QueuedConnection);
-}
-
-void MainWindow::showRunning(bool running) {
-    if (startButton_) startButton_->setEnabled(!running);
-    if (stopButton_) stopButton_->setEnabled(running);
 }
 
 void MainWindow::repaintPanel(int k) {
@@ -202,8 +180,6 @@ bool MainWindow::take(const logic::ui::Chord& chord, bool) {
     // Not while a child window is open: the keys are the child's then.
     return isEnabled() && logic_.press(chord);
 }
-
-void MainWindow::showPreset(int n) { presetButton(n)->setChecked(true); }
 
 void MainWindow::openChild(std::unique_ptr<logic::ui::WindowLogic> window) { showChild(std::move(window)); }
 

@@ -5,7 +5,6 @@
 // decides what each press does.
 #pragma once
 
-#include <QButtonGroup>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
@@ -51,7 +50,6 @@ public:
     void StartClick() { logic_.start(); }
     void StopClick() { logic_.stop(); }
     void ExitClick() { endProgram(0); }
-    void PresetClick(int n) { logic_.pressed(logic::ui::kPreset1 + n - 1); }
     // Every way the program ends: see logic::MainWindow::end.
     void endProgram(int exitCode) { logic_.end(exitCode); }
     bool ended() const { return logic_.ended(); }
@@ -61,8 +59,8 @@ public:
     static int measureStripText(const std::string& text1251);
 
     glpanel::TOpenGLPanel* panel(int k) const { return panels_[static_cast<std::size_t>(k - 1)]; }
-    QPushButton* startButton() const { return startButton_; }
-    QPushButton* stopButton() const { return stopButton_; }
+    QPushButton* startButton() const { return controls_.get<QPushButton>(logic::ui::kStart); }
+    QPushButton* stopButton() const { return controls_.get<QPushButton>(logic::ui::kStop); }
     QToolButton* presetButton(int n) const { return controls_.get<QToolButton>(logic::ui::kPreset1 + n - 1); }
     QPushButton* commandButton(const QString& caption) const;
 
@@ -87,7 +85,6 @@ protected:
 
 private:
     void buildPanels();
-    void buildButtons();
     // The window's own keys (see logic::MainWindow::press).
     bool take(const logic::ui::Chord& chord, bool repeat) override;
     void watchChartSurfaces();
@@ -96,9 +93,8 @@ private:
     QWidget* boxOwner() const;
     // The logic's face.
     void wake() override;
-    void showRunning(bool running) override;
+    void showControls() override { controls_.show(logic_.controls()); }
     void repaintPanel(int k) override;
-    void showPreset(int n) override;
     void openChild(std::unique_ptr<logic::ui::WindowLogic> window) override;
     void showAbout() override { AboutClick(); }
     void closeChildren() override;
@@ -107,16 +103,11 @@ private:
     void capturePicture(bool wholeWindow) override;
     std::string saveCapturedPicture(const std::string& path) override;
     std::string openDocument(const std::string& path) override;
-    std::string chooseOpenFile(const std::string& title, const std::string& folder, FileKind kind) override;
-    std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
-                               FileKind kind) override;
+    std::string chooseFile(const FileDialog& d) override;
 
     logic::MainWindow logic_;
     std::array<glpanel::TOpenGLPanel*, 7> panels_{};
-    QButtonGroup* presetGroup_ = nullptr;
     Described controls_;
-    QPushButton* startButton_ = nullptr;
-    QPushButton* stopButton_ = nullptr;
     ResolutionNotice* notice_ = nullptr;
     std::vector<QPointer<QWidget>> children_;  // the child windows opened
     bool createPosted_ = false;

@@ -115,31 +115,18 @@ std::string MainWindow::saveCapturedPicture(const std::string& path) {
     return {};
 }
 
-std::string MainWindow::chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
-                                       FileKind kind) {
-    const QString suffix = kind == FileKind::Picture  ? QStringLiteral("png")
-                           : kind == FileKind::Report ? QStringLiteral("html")
-                                                      : QStringLiteral("csv");
-    // A report may also be written for other programs.
-    QString filter = suffix.toUpper() + QStringLiteral(" (*.") + suffix + QStringLiteral(")");
-    if (kind == FileKind::Report) filter += QStringLiteral(";;JSON (*.json)");
-    QFileDialog dialog(boxOwner(), QString::fromStdString(title), QString::fromStdString(folder), filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(suffix);
-    dialog.selectFile(QString::fromStdString(name));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().front().toStdString();
-}
-
-std::string MainWindow::chooseOpenFile(const std::string& title, const std::string& folder, FileKind) {
+std::string MainWindow::chooseFile(const FileDialog& d) {
+    const auto& types = logic::ui::fileTypes(d.kind);
     QStringList filters;
-    for (const logic::ui::FileType& t : logic::ui::recordingFileTypes())
-        filters << QString::fromUtf8(t.name) + QStringLiteral(" (") + QString::fromUtf8(t.pattern) +
-                       QStringLiteral(")");
-    QFileDialog dialog(boxOwner(), QString::fromStdString(title), QString::fromStdString(folder),
+    for (const logic::ui::FileType& t : types) filters << fromUtf8(t.name) + " (" + fromUtf8(t.pattern) + ")";
+    QFileDialog dialog(boxOwner(), QString::fromStdString(d.title), QString::fromStdString(d.folder),
                        filters.join(QStringLiteral(";;")));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(d.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(d.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (d.save) {
+        dialog.setDefaultSuffix(fromUtf8(types.front().pattern + 2));
+        dialog.selectFile(QString::fromStdString(d.name));
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().front().toStdString();
 }

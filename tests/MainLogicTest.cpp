@@ -26,9 +26,17 @@ namespace {
 
 struct FakeFace : logic::MainWindowFace {
     void wake() override {}  // the test pumps: until() below
-    void showRunning(bool r) override { running.push_back(r); }
+    // What the window's controls now show, as a face reads it: "Старт"
+    // disabled is running; a preset's button down.
+    void showControls() override {
+        logic::ui::WindowLogic& c = main->controls();
+        for (int id : c.takeChanged()) {
+            if (id == logic::ui::kStart) running.push_back(!c.shown(id).enabled);
+            if (id >= logic::ui::kPreset1 && id < logic::ui::kPreset1 + 12 && c.shown(id).value == 1)
+                events.push_back("preset " + std::to_string(id - logic::ui::kPreset1 + 1));
+        }
+    }
     void repaintPanel(int k) override { painted.push_back(k); }
-    void showPreset(int n) override { events.push_back("preset " + std::to_string(n)); }
     void showError(const std::string& text) override { errors.push_back(text); }
     void closeChildren() override { events.push_back("close children"); }
     void quit(int code) override { events.push_back("quit " + std::to_string(code)); }
@@ -42,13 +50,9 @@ struct FakeFace : logic::MainWindowFace {
         events.push_back("save " + path);
         return {};
     }
-    std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
-                               FileKind) override {
-        events.push_back("ask " + title + " in [" + folder + "] for " + name);
-        return answer;
-    }
-    std::string chooseOpenFile(const std::string& title, const std::string& folder, FileKind) override {
-        events.push_back("ask to open " + title + " in [" + folder + "]");
+    std::string chooseFile(const FileDialog& d) override {
+        events.push_back(d.save ? "ask " + d.title + " in [" + d.folder + "] for " + d.name
+                                : "ask to open " + d.title + " in [" + d.folder + "]");
         return answer;
     }
     void openChild(std::unique_ptr<logic::ui::WindowLogic> w) override {
@@ -83,6 +87,7 @@ struct Rig {
         made.portChoosable = options.journalPath.empty();  // as --simulate makes it, where the journal names the port
         main = std::make_unique<logic::MainWindow>(options, std::move(made), face);
         face.main = main.get();
+        main->controls().takeChanged();  // shown as the window is made
         EXPECT_EQ(main->begin("."), "");
         main->created();
     }
@@ -370,6 +375,7 @@ TEST(MainWindowLogic, AReplayReviewedAtOnceKeepsTheDriveAndItsTablesAreTheLogger
     FakeFace face;
     logic::MainWindow main(o, logic::makeLine(o), face);
     face.main = &main;
+    main.controls().takeChanged();
     ASSERT_EQ(main.begin(","), "");
     main.created();  // the whole drive, at once, without "Старт"
     ASSERT_TRUE(face.until([&] { return face.running.size() >= 2 && !face.running.back(); }));

@@ -3,9 +3,7 @@
 // acts handed to their logic and what it changed shown, and their keys.
 #include <algorithm>
 
-#include "ecu/DtcTable.h"
 #include "win32/Face.h"
-#include "win32/Pictures.h"
 
 namespace winface {
 
@@ -20,76 +18,7 @@ std::vector<ChildWindow*>& openWindows() {
 }
 
 const wchar_t* const kChildClass = L"M797ChildWindow";
-constexpr UINT kSetEditText = WM_APP + 1;  // an edit list's text, after the list's own changes
 constexpr UINT_PTR kTick = 1;
-
-LRESULT send(HWND w, UINT msg, WPARAM wp = 0, LPARAM lp = 0) { return SendMessageW(w, msg, wp, lp); }
-
-std::wstring textOf(HWND w) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(w)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(w, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-// A table: its columns and the status pictures its cells may show; rows
-// the user chooses are chosen whole.
-HIMAGELIST setUpTable(HWND list, const ui::Control& c) {
-    ListView_SetExtendedListViewStyle(
-        list, LVS_EX_SUBITEMIMAGES | LVS_EX_GRIDLINES | (c.data == 1 ? LVS_EX_FULLROWSELECT : 0));
-    // Only the codes' table shows pictures. The list draws a cell's picture
-    // with room beside it: its first column holds the row's picture room
-    // (16 pixels), each picture column two more.
-    const bool pictures = c.columns == &ui::codesColumns();
-    HIMAGELIST images = nullptr;
-    if (pictures) {
-        images = ImageList_Create(14, 14, ILC_COLOR24, 11, 0);
-        for (int p = 0; p <= static_cast<int>(ecu::DtcPicture::NoSignal); ++p) {
-            HBITMAP b = statusPicture(static_cast<ecu::DtcPicture>(p), 14);
-            ImageList_Add(images, b, nullptr);
-            DeleteObject(b);
-        }
-        ListView_SetImageList(list, images, LVSIL_SMALL);
-    }
-    const auto& columns = *c.columns;
-    for (std::size_t k = 0; k < columns.size(); ++k) {
-        const std::wstring heading = wide(columns[k].heading);
-        LVCOLUMNW col{};
-        col.mask = LVCF_TEXT | LVCF_WIDTH;
-        col.pszText = const_cast<wchar_t*>(heading.c_str());
-        col.cx = columns[k].width + (!pictures ? 0 : k == 0 ? 16 : k + 1 < columns.size() ? 2 : 0);
-        send(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&col));
-    }
-    return images;
-}
-
-void showRows(HWND list, const std::vector<std::vector<ui::Cell>>& rows) {
-    const int have = ListView_GetItemCount(list);
-    for (int i = have; i < static_cast<int>(rows.size()); ++i) {
-        LVITEMW item{};
-        item.mask = LVIF_TEXT;
-        item.iItem = i;
-        item.pszText = const_cast<wchar_t*>(L"");
-        send(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    }
-    for (int i = have - 1; i >= static_cast<int>(rows.size()); --i) ListView_DeleteItem(list, i);
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        for (std::size_t k = 0; k < rows[r].size(); ++k) {
-            const ui::Cell& cell = rows[r][k];
-            const std::wstring text = cell.text ? wide(*cell.text) : std::wstring();
-            LVITEMW item{};
-            item.iItem = static_cast<int>(r);
-            item.iSubItem = static_cast<int>(k);
-            if (cell.text) {
-                item.mask |= LVIF_TEXT;
-                item.pszText = const_cast<wchar_t*>(text.c_str());
-            }
-            if (cell.picture >= 0) {
-                item.mask |= LVIF_IMAGE;
-                item.iImage = cell.picture;
-            }
-            if (item.mask) send(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        }
-}
 
 }  // namespace
 
@@ -120,12 +49,6 @@ ChildWindow::ChildWindow(HWND owner, std::unique_ptr<ui::WindowLogic> logic) : l
     openWindows().push_back(this);
     centre(window_);
     controls_.build(window_, d);
-    for (const ui::Control& c : d.controls) {
-        if (c.kind == Kind::Table)
-            if (HIMAGELIST images = setUpTable(controls_[c.id], c)) images_ = images;
-        // The open list shows every entry whole.
-        if (c.kind == Kind::List && c.data > 0) send(controls_[c.id], CB_SETDROPPEDWIDTH, c.data);
-    }
     sync();
     if (logic_->tickMs() > 0) SetTimer(window_, kTick, static_cast<UINT>(logic_->tickMs()), nullptr);
     SetFocus(controls_[d.opensOn]);  // the harmless control: Enter there changes nothing
@@ -138,7 +61,6 @@ ChildWindow::~ChildWindow() {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
     }
-    if (images_) ImageList_Destroy(images_);
 }
 
 bool ChildWindow::swallows(const MSG& msg) {
@@ -157,9 +79,7 @@ void ChildWindow::close() {
     finished_ = true;
     KillTimer(window_, kTick);
     if (standIn_) standIn_->close();
-    // A path typed and not yet left counts.
-    for (const ui::Control& c : logic_->description().controls)
-        if (c.kind == Kind::EditList) logic_->typed(c.id, utf8(textOf(controls_[c.id])));
+    controls_.handOverTyped(*logic_);
     logic_->closing();
     auto& w = openWindows();
     w.erase(std::remove(w.begin(), w.end(), this), w.end());
@@ -174,90 +94,11 @@ void ChildWindow::close() {
     delete this;
 }
 
-const ui::Control* ChildWindow::row(int id) const {
-    for (const ui::Control& c : logic_->description().controls)
-        if (c.id == id) return &c;
-    return nullptr;
-}
-
 void ChildWindow::sync() {
-    for (int id : logic_->takeChanged()) apply(id, logic_->shown(id));
+    controls_.show(*logic_);
     if (logic_->takeTimerRestart()) SetTimer(window_, kTick, static_cast<UINT>(logic_->tickMs()), nullptr);
     if (auto w = logic_->takeStandIn()) openStandIn(std::move(w));
     if (logic_->takeClose()) close();  // the last: the object goes with it
-}
-
-void ChildWindow::apply(int id, const ui::Shown& s) {
-    HWND h = controls_[id];
-    const ui::Control* c = row(id);
-    if (!h || !c) return;
-    // What it showed: at first, its description.
-    auto [at, first] = applied_.try_emplace(id);
-    ui::Shown& was = at->second;
-    if (first) was.text = c->text;
-    EnableWindow(h, s.enabled);
-    if (s.tip != was.tip) showTip(h, s.tip);
-    switch (c->kind) {
-        case Kind::List:
-        case Kind::EditList:
-            if (s.entries != was.entries) {
-                const std::wstring typed = textOf(h);
-                send(h, CB_RESETCONTENT);
-                for (const std::string& e : s.entries)
-                    send(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(e).c_str()));
-                if (c->kind == Kind::EditList) SetWindowTextW(h, typed.c_str());
-            }
-            if (c->kind == Kind::List) send(h, CB_SETCURSEL, static_cast<WPARAM>(s.value));
-            if (c->kind == Kind::EditList && s.text != was.text)
-                PostMessageW(window_, kSetEditText, static_cast<WPARAM>(id), 0);
-            break;
-        case Kind::Slider:
-            send(h, TBM_SETPOS, TRUE, s.value);
-            break;
-        case Kind::Table:
-            applying_ = true;  // the program's selection says nothing to the logic
-            showRows(h, s.rows);
-            if (c->data == 1 &&
-                s.value != static_cast<int>(send(h, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED))) {
-                ListView_SetItemState(h, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-                if (s.value >= 0) {
-                    ListView_SetItemState(h, s.value, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-                    ListView_EnsureVisible(h, s.value, FALSE);
-                }
-            }
-            applying_ = false;
-            break;
-        case Kind::Toggle:
-        case Kind::Radio:
-        case Kind::Check:
-            send(h, BM_SETCHECK, s.value == 1 ? BST_CHECKED : BST_UNCHECKED);
-            break;
-        default:
-            if (s.text != was.text) SetWindowTextW(h, wide(s.text).c_str());
-            break;
-    }
-    was = s;
-    was.rows.clear();
-}
-
-void ChildWindow::showTip(HWND control, const std::string& tip) {
-    if (!tips_) {
-        tips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, GetModuleHandleW(nullptr), nullptr);
-        if (!tips_) return;
-    }
-    std::wstring text = wide(tip);
-    TOOLINFOW info{};
-    info.cbSize = sizeof info;
-    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    info.hwnd = window_;
-    info.uId = reinterpret_cast<UINT_PTR>(control);
-    info.lpszText = text.data();
-    // Added the first time (a second add of the same tool changes nothing).
-    if (!send(tips_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info)))
-        send(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
-    info.lpszText = text.data();
-    send(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 void ChildWindow::openStandIn(std::unique_ptr<ui::WindowLogic> logic) {
@@ -278,40 +119,6 @@ void ChildWindow::openStandIn(std::unique_ptr<ui::WindowLogic> logic) {
     ShowWindow(w->handle(), SW_SHOW);
     SetForegroundWindow(w->handle());
     SetFocus(w->controls_[w->logic_->description().opensOn]);
-}
-
-void ChildWindow::command(int id, int code) {
-    const ui::Control* c = row(id);
-    if (!c) return;
-    HWND h = controls_[id];
-    switch (c->kind) {
-        case Kind::Button:
-        case Kind::Toggle:
-        case Kind::Radio:
-        case Kind::Check:
-            if (code != BN_CLICKED) return;
-            // A radio is set by its click; only a check box can be cleared.
-            logic_->pressed(id, c->kind == Kind::Check ? send(h, BM_GETCHECK) == BST_CHECKED : true);
-            break;
-        case Kind::List:
-        case Kind::EditList: {
-            const int index = static_cast<int>(send(h, CB_GETCURSEL));
-            // The user's choices only; an open list chooses when it closes.
-            if (code == CBN_SELCHANGE && !send(h, CB_GETDROPPEDSTATE)) {
-                logic_->chosen(id, index);
-            } else if (code == CBN_CLOSEUP && index >= 0 && index != logic_->shown(id).value) {
-                logic_->chosen(id, index);
-            } else if (code == CBN_KILLFOCUS && c->kind == Kind::EditList) {
-                logic_->typed(id, utf8(textOf(h)));
-            } else {
-                return;
-            }
-            break;
-        }
-        default:
-            return;
-    }
-    sync();
 }
 
 LRESULT ChildWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
@@ -339,41 +146,22 @@ LRESULT ChildWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
             logic_->tick();
             sync();
             return 0;
-        case WM_HSCROLL:
-            if (const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lp)) - Described::kIdBase; row(id)) {
-                logic_->moved(id, static_cast<int>(send(reinterpret_cast<HWND>(lp), TBM_GETPOS)));
-                sync();
-            }
-            return 0;
-        case WM_NOTIFY: {
-            const auto* n = reinterpret_cast<const NMHDR*>(lp);
-            if (n->code == TCN_SELCHANGE) controls_.showPage(TabCtrl_GetCurSel(n->hwndFrom) + 1);
-            // A row the user chose in a table whose rows are chosen.
-            if (n->code == LVN_ITEMCHANGED && !applying_) {
-                const auto* item = reinterpret_cast<const NMLISTVIEW*>(lp);
-                const int id = static_cast<int>(n->idFrom) - Described::kIdBase;
-                const ui::Control* c = row(id);
-                if (c && c->data == 1 && item->iItem >= 0 && (item->uNewState & LVIS_SELECTED) &&
-                    !(item->uOldState & LVIS_SELECTED)) {
-                    logic_->chosen(id, item->iItem);
-                    sync();
-                }
-            }
-            return 0;
-        }
-        case kSetEditText:
-            SetWindowTextW(controls_[static_cast<int>(wp)], wide(logic_->shown(static_cast<int>(wp)).text).c_str());
-            return 0;
         case WM_COMMAND:
             // Escape (the dialog keys' IDCANCEL) closes; Enter (IDOK) presses
             // the focused button, and nothing where no button has the focus.
             if (LOWORD(wp) == IDCANCEL) {
                 close();
-            } else if (LOWORD(wp) == IDOK && reinterpret_cast<HWND>(lp) == nullptr) {
-                pressFocusedButton(window_);
-            } else {
-                command(LOWORD(wp) - Described::kIdBase, HIWORD(wp));
+                return 0;
             }
+            if (LOWORD(wp) == IDOK && lp == 0) {
+                pressFocusedButton(window_);
+                return 0;
+            }
+            [[fallthrough]];
+        case WM_HSCROLL:
+        case WM_NOTIFY:
+        case Described::kSetEditText:
+            if (controls_.message(*logic_, msg, wp, lp)) sync();
             return 0;
         default:
             return DefWindowProcW(window_, msg, wp, lp);

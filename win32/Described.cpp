@@ -12,8 +12,77 @@ namespace winface {
 using logic::ui::Control;
 using logic::ui::Ink;
 using logic::ui::Kind;
+namespace ui = logic::ui;
 
 namespace {
+
+LRESULT send(HWND w, UINT msg, WPARAM wp = 0, LPARAM lp = 0) { return SendMessageW(w, msg, wp, lp); }
+
+std::wstring textOf(HWND w) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(w)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(w, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// A table: its columns and the status pictures its cells may show; rows
+// the user chooses are chosen whole.
+HIMAGELIST setUpTable(HWND list, const ui::Control& c) {
+    ListView_SetExtendedListViewStyle(
+        list, LVS_EX_SUBITEMIMAGES | LVS_EX_GRIDLINES | (c.data == 1 ? LVS_EX_FULLROWSELECT : 0));
+    // Only the codes' table shows pictures. The list draws a cell's picture
+    // with room beside it: its first column holds the row's picture room
+    // (16 pixels), each picture column two more.
+    const bool pictures = c.columns == &ui::codesColumns();
+    HIMAGELIST images = nullptr;
+    if (pictures) {
+        images = ImageList_Create(14, 14, ILC_COLOR24, 11, 0);
+        for (int p = 0; p <= static_cast<int>(ecu::DtcPicture::NoSignal); ++p) {
+            HBITMAP b = statusPicture(static_cast<ecu::DtcPicture>(p), 14);
+            ImageList_Add(images, b, nullptr);
+            DeleteObject(b);
+        }
+        ListView_SetImageList(list, images, LVSIL_SMALL);
+    }
+    const auto& columns = *c.columns;
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        const std::wstring heading = wide(columns[k].heading);
+        LVCOLUMNW col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH;
+        col.pszText = const_cast<wchar_t*>(heading.c_str());
+        col.cx = columns[k].width + (!pictures ? 0 : k == 0 ? 16 : k + 1 < columns.size() ? 2 : 0);
+        send(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&col));
+    }
+    return images;
+}
+
+void showRows(HWND list, const std::vector<std::vector<ui::Cell>>& rows) {
+    const int have = ListView_GetItemCount(list);
+    for (int i = have; i < static_cast<int>(rows.size()); ++i) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = i;
+        item.pszText = const_cast<wchar_t*>(L"");
+        send(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    for (int i = have - 1; i >= static_cast<int>(rows.size()); --i) ListView_DeleteItem(list, i);
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (std::size_t k = 0; k < rows[r].size(); ++k) {
+            const ui::Cell& cell = rows[r][k];
+            const std::wstring text = cell.text ? wide(*cell.text) : std::wstring();
+            LVITEMW item{};
+            item.iItem = static_cast<int>(r);
+            item.iSubItem = static_cast<int>(k);
+            if (cell.text) {
+                item.mask |= LVIF_TEXT;
+                item.pszText = const_cast<wchar_t*>(text.c_str());
+            }
+            if (cell.picture >= 0) {
+                item.mask |= LVIF_IMAGE;
+                item.iImage = cell.picture;
+            }
+            if (item.mask) send(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        }
+}
 
 COLORREF colourOf(Ink ink) {
     switch (ink) {
@@ -119,7 +188,12 @@ HWND make(HWND window, const Control& c, bool paintedLabels, bool group) {
 
 }  // namespace
 
+Described::~Described() {
+    if (images_) ImageList_Destroy(images_);
+}
+
 void Described::build(HWND window, const logic::ui::WindowDescription& d, bool paintedLabels) {
+    window_ = window;
     d_ = &d;
     paintedLabels_ = paintedLabels;
     Kind before = Kind::Panel;
@@ -144,6 +218,10 @@ void Described::build(HWND window, const logic::ui::WindowDescription& d, bool p
             for (std::size_t i = 0; i < d.tabNames.size(); ++i)
                 pages_.push_back(makePage(window, area.left, area.top, area.right - area.left, area.bottom - area.top));
         }
+        if (c.kind == Kind::Table)
+            if (HIMAGELIST images = setUpTable(h, c)) images_ = images;
+        // The open list shows every entry whole.
+        if (c.kind == Kind::List && c.data > 0) send(h, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(c.data));
     }
     if (!pages_.empty()) showPage(1);
 }
@@ -201,6 +279,160 @@ COLORREF Described::inkOf(int id) const {
         for (const Control& c : d_->controls)
             if (c.id == id) return colourOf(c.ink);
     return colourOf(Ink::Plain);
+}
+
+const ui::Control* Described::row(int id) const {
+    for (const ui::Control& c : d_->controls)
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
+bool Described::message(ui::WindowLogic& logic, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kSetEditText) {
+        const int id = static_cast<int>(wp);
+        SetWindowTextW((*this)[id], wide(logic.shown(id).text).c_str());
+        return false;
+    }
+    if (msg == WM_HSCROLL) {
+        const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lp)) - kIdBase;
+        if (!row(id)) return false;
+        logic.moved(id, static_cast<int>(send(reinterpret_cast<HWND>(lp), TBM_GETPOS)));
+        return true;
+    }
+    if (msg == WM_NOTIFY) {
+        const auto* n = reinterpret_cast<const NMHDR*>(lp);
+        if (n->code == TCN_SELCHANGE) showPage(TabCtrl_GetCurSel(n->hwndFrom) + 1);
+        // A row the user chose in a table whose rows are chosen.
+        if (n->code != LVN_ITEMCHANGED || applying_) return false;
+        const auto* item = reinterpret_cast<const NMLISTVIEW*>(lp);
+        const int id = static_cast<int>(n->idFrom) - kIdBase;
+        const ui::Control* c = row(id);
+        if (!c || c->data != 1 || item->iItem < 0 || !(item->uNewState & LVIS_SELECTED) ||
+            (item->uOldState & LVIS_SELECTED))
+            return false;
+        logic.chosen(id, item->iItem);
+        return true;
+    }
+    if (msg != WM_COMMAND) return false;
+    const int id = LOWORD(wp) - kIdBase, code = HIWORD(wp);
+    const ui::Control* c = row(id);
+    if (!c) return false;
+    HWND h = (*this)[id];
+    switch (c->kind) {
+        case Kind::Button:
+        case Kind::Toggle:
+        case Kind::Radio:
+        case Kind::Check:
+            if (code != BN_CLICKED) return false;
+            // A radio is set by its click; only a check box can be cleared.
+            logic.pressed(id, c->kind == Kind::Check ? send(h, BM_GETCHECK) == BST_CHECKED : true);
+            return true;
+        case Kind::List:
+        case Kind::EditList: {
+            const int index = static_cast<int>(send(h, CB_GETCURSEL));
+            // The user's choices only; an open list chooses when it closes.
+            if (code == CBN_SELCHANGE && !send(h, CB_GETDROPPEDSTATE)) {
+                logic.chosen(id, index);
+            } else if (code == CBN_CLOSEUP && index >= 0 && index != logic.shown(id).value) {
+                logic.chosen(id, index);
+            } else if (code == CBN_KILLFOCUS && c->kind == Kind::EditList) {
+                logic.typed(id, utf8(textOf(h)));
+            } else {
+                return false;
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+void Described::show(ui::WindowLogic& logic) {
+    if (byId_.empty()) return;  // not made yet: it shows all then
+    HWND focused = GetFocus();
+    for (int id : logic.takeChanged()) apply(id, logic.shown(id));
+    // A disabled control keeps the focus and takes no key: the logic says where it goes.
+    if (focused && !IsWindowEnabled(focused))
+        if (HWND to = (*this)[logic.takeFocus()]) SetFocus(to);
+}
+
+void Described::handOverTyped(ui::WindowLogic& logic) const {
+    for (const Control& c : d_->controls)
+        if (c.kind == Kind::EditList) logic.typed(c.id, utf8(textOf((*this)[c.id])));
+}
+
+void Described::apply(int id, const ui::Shown& s) {
+    HWND h = (*this)[id];
+    const ui::Control* c = row(id);
+    if (!h || !c) return;
+    // What it showed: at first, its description.
+    auto [at, first] = applied_.try_emplace(id);
+    ui::Shown& was = at->second;
+    if (first) was.text = c->text;
+    EnableWindow(h, s.enabled);
+    if (s.tip != was.tip) showTip(h, s.tip);
+    switch (c->kind) {
+        case Kind::List:
+        case Kind::EditList:
+            if (s.entries != was.entries) {
+                const std::wstring typed = textOf(h);
+                send(h, CB_RESETCONTENT);
+                for (const std::string& e : s.entries)
+                    send(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(e).c_str()));
+                if (c->kind == Kind::EditList) SetWindowTextW(h, typed.c_str());
+            }
+            if (c->kind == Kind::List) send(h, CB_SETCURSEL, static_cast<WPARAM>(s.value));
+            if (c->kind == Kind::EditList && s.text != was.text)
+                PostMessageW(window_, kSetEditText, static_cast<WPARAM>(id), 0);
+            break;
+        case Kind::Slider:
+            send(h, TBM_SETPOS, TRUE, s.value);
+            break;
+        case Kind::Table:
+            applying_ = true;  // the program's selection says nothing to the logic
+            showRows(h, s.rows);
+            if (c->data == 1 &&
+                s.value != static_cast<int>(send(h, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED))) {
+                ListView_SetItemState(h, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+                if (s.value >= 0) {
+                    ListView_SetItemState(h, s.value, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+                    ListView_EnsureVisible(h, s.value, FALSE);
+                }
+            }
+            applying_ = false;
+            break;
+        case Kind::Toggle:
+        case Kind::Radio:
+        case Kind::Check:
+            send(h, BM_SETCHECK, s.value == 1 ? BST_CHECKED : BST_UNCHECKED);
+            InvalidateRect(h, nullptr, FALSE);  // an owner-drawn one draws the logic's state
+            break;
+        default:
+            if (s.text != was.text) SetWindowTextW(h, wide(s.text).c_str());
+            break;
+    }
+    was = s;
+    was.rows.clear();
+}
+
+void Described::showTip(HWND control, const std::string& tip) {
+    if (!tips_) {
+        tips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (!tips_) return;
+    }
+    std::wstring text = wide(tip);
+    TOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = window_;
+    info.uId = reinterpret_cast<UINT_PTR>(control);
+    info.lpszText = text.data();
+    // Added the first time (a second add of the same tool changes nothing).
+    if (!send(tips_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info)))
+        send(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    info.lpszText = text.data();
+    send(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 }  // namespace winface

@@ -2,15 +2,20 @@
 // A window's description made of Win32 controls: one control for each row,
 // at its place, with its text and font; the boxes (and, over a picture, the
 // labels) are painted by the window through paint(). The window keeps the
-// controls by the identifiers its logic knows, which are their control ids.
+// controls by the identifiers its logic knows, which are their control ids;
+// the controls' messages reach the logic by them, and what the logic
+// changed is shown. The main window and every child window are made so.
 #pragma once
 
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "logic/WindowLogic.h"
 #include "logic/WindowTables.h"
 
 namespace winface {
@@ -20,10 +25,28 @@ public:
     // A row's control id is its identifier plus this, clear of the dialog
     // keys' IDOK and IDCANCEL.
     static constexpr int kIdBase = 1000;
+    // Posted to the window: an edit list's text, after the list's own changes.
+    static constexpr UINT kSetEditText = WM_APP + 3;  // beside the main window's own
+
+    Described() = default;
+    ~Described();
+    Described(const Described&) = delete;
+    Described& operator=(const Described&) = delete;
 
     // paintedLabels: the labels are drawn by paint() (over a background
     // picture) instead of being controls.
     void build(HWND window, const logic::ui::WindowDescription& d, bool paintedLabels = false);
+    // A message of the window's controls (a press or choice by WM_COMMAND,
+    // a slider's WM_HSCROLL, a tab's or table's WM_NOTIFY) handed to logic:
+    // true when the logic heard of it, and the window then shows what
+    // changed.
+    bool message(logic::ui::WindowLogic& logic, UINT msg, WPARAM wp, LPARAM lp);
+    // Shows what logic changed since it was last asked. A control with the
+    // focus that the logic disabled gives the focus to the logic's choice.
+    void show(logic::ui::WindowLogic& logic);
+    // The edit lists' texts typed and not yet left, handed to logic (a
+    // window that closes counts them).
+    void handOverTyped(logic::ui::WindowLogic& logic) const;
     HWND operator[](int id) const {
         const auto it = byId_.find(id);
         return it == byId_.end() ? nullptr : it->second;
@@ -39,11 +62,20 @@ public:
     COLORREF inkOf(int id) const;
 
 private:
+    const logic::ui::Control* row(int id) const;
+    void apply(int id, const logic::ui::Shown& s);
+    void showTip(HWND control, const std::string& tip);
+
+    HWND window_ = nullptr;
     const logic::ui::WindowDescription* d_ = nullptr;
     bool paintedLabels_ = false;
     std::map<int, HWND> byId_;
     std::map<HWND, logic::ui::Ink> inks_;
     std::vector<HWND> pages_;
+    std::map<int, logic::ui::Shown> applied_;  // what each control shows
+    HWND tips_ = nullptr;                      // the pointer's tips, made with the first
+    HIMAGELIST images_ = nullptr;              // the codes' table's status pictures
+    bool applying_ = false;                    // a table's rows and choice being shown
 };
 
 }  // namespace winface

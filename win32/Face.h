@@ -92,23 +92,15 @@ public:
 private:
     static LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT message(UINT msg, WPARAM wp, LPARAM lp);
-    void command(int id, int code);
-    const logic::ui::Control* row(int id) const;
     // Shows what the logic changed and does what it asks.
     void sync();
-    void apply(int id, const logic::ui::Shown& s);
-    void showTip(HWND control, const std::string& tip);
     void openStandIn(std::unique_ptr<logic::ui::WindowLogic> w);
 
     std::unique_ptr<logic::ui::WindowLogic> logic_;
     HWND owner_ = nullptr;
     HWND window_ = nullptr;
-    HWND tips_ = nullptr;          // the pointer's tips, made with the first
-    HIMAGELIST images_ = nullptr;  // the codes' table's status pictures
-    bool applying_ = false;        // a table's rows and choice being shown
     bool finished_ = false;
     Described controls_;
-    std::map<int, logic::ui::Shown> applied_;
     ChildWindow* standIn_ = nullptr;
 };
 

@@ -75,7 +75,8 @@ bool MainWindow::show() {
         return false;
     }
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    buildBoxes();
+    controls_.build(window_, d, true);
+    showControls();
     ShowWindow(window_, SW_SHOW);
     buildPanels();
     UpdateWindow(window_);
@@ -105,18 +106,6 @@ void MainWindow::buildPanels() {
         if (p->handle()) ShowWindow(p->handle(), SW_SHOWNOACTIVATE);
         panels_[static_cast<std::size_t>(k - 1)] = std::move(p);
     }
-}
-
-void MainWindow::buildBoxes() {
-    namespace ui = logic::ui;
-    controls_.build(window_, ui::mainWindow(), true);
-    for (int n = 1; n <= 12; ++n) presetButtons_[static_cast<std::size_t>(n - 1)] = controls_[ui::kPreset1 + n - 1];
-    startButton_ = controls_[ui::kStart];
-    stopButton_ = controls_[ui::kStop];
-    controlButton_ = controls_[ui::kControl];
-    EnableWindow(stopButton_, FALSE);
-    // A replay has no car to command: no actuator tests, no resets.
-    EnableWindow(controlButton_, logic_.canCommand());
 }
 
 LRESULT CALLBACK MainWindow::windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -149,14 +138,14 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
                 pressFocusedButton(window_);
                 return 0;
             }
-            if (HIWORD(wp) == BN_CLICKED) logic_.pressed(LOWORD(wp) - Described::kIdBase);
+            if (controls_.message(logic_.controls(), msg, wp, lp)) showControls();
             return 0;
         case WM_DRAWITEM: {
             const auto& d = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
             const int id = static_cast<int>(d.CtlID) - Described::kIdBase;
-            const int preset = id - logic::ui::kPreset1 + 1;
-            if (preset >= 1 && preset <= 12)
-                drawButton(d, controls_.inkOf(id), preset == presetDown_, RGB(200, 205, 214), true, kBoxColour);
+            if (logic::ui::mainWindow().byId(id).kind == logic::ui::Kind::Toggle)
+                drawButton(d, controls_.inkOf(id), logic_.controls().shown(id).value == 1, RGB(200, 205, 214), true,
+                           kBoxColour);
             else
                 drawButton(d, controls_.inkOf(id));
             return TRUE;
@@ -226,13 +215,6 @@ std::string MainWindow::openDocument(const std::string& path) {
         reinterpret_cast<INT_PTR>(ShellExecuteW(window_, L"open", wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result <= 32) return path + ": no program to show it (" + std::to_string(result) + ")";
     return {};
-}
-
-void MainWindow::showPreset(int n) {
-    const int before = presetDown_;
-    presetDown_ = n;
-    InvalidateRect(presetButtons_[static_cast<std::size_t>(before - 1)], nullptr, FALSE);
-    InvalidateRect(presetButtons_[static_cast<std::size_t>(n - 1)], nullptr, FALSE);
 }
 
 bool MainWindow::takeKey(const MSG& msg) {
@@ -311,14 +293,6 @@ void MainWindow::wake() {
     if (HWND w = window_) PostMessageW(w, kRunPosted, 0, 0);
 }
 
-void MainWindow::showRunning(bool running) {
-    // The focus leaves a button that is disabled for the one enabled.
-    HWND disabled = running ? startButton_ : stopButton_, enabled = running ? stopButton_ : startButton_;
-    if (enabled) EnableWindow(enabled, TRUE);
-    if (disabled && GetFocus() == disabled) SetFocus(enabled);
-    if (disabled) EnableWindow(disabled, FALSE);
-}
-
 void MainWindow::repaintPanel(int k) {
     auto& p = panels_[static_cast<std::size_t>(k - 1)];
     if (!p) return;
@@ -377,44 +351,25 @@ std::string MainWindow::saveCapturedPicture(const std::string& path) {
     return {};
 }
 
-std::string MainWindow::chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
-                                       FileKind kind) {
+std::string MainWindow::chooseFile(const FileDialog& d) {
     wchar_t file[MAX_PATH * 4] = {};
-    const std::wstring suggested = wide(name);
-    lstrcpynW(file, suggested.c_str(), MAX_PATH);
-    const std::wstring wideTitle = wide(title), wideFolder = wide(folder);
-    OPENFILENAMEW o{};
-    o.lStructSize = sizeof o;
-    o.hwndOwner = boxOwner();
-    o.lpstrFilter = kind == FileKind::Picture  ? L"PNG (*.png)\0*.png\0"
-                    : kind == FileKind::Report ? L"HTML (*.html)\0*.html\0JSON (*.json)\0*.json\0"
-                                               : L"CSV (*.csv)\0*.csv\0";
-    o.lpstrFile = file;
-    o.nMaxFile = MAX_PATH * 4;
-    o.lpstrInitialDir = wideFolder.empty() ? nullptr : wideFolder.c_str();
-    o.lpstrTitle = wideTitle.c_str();
-    o.lpstrDefExt = kind == FileKind::Picture ? L"png" : kind == FileKind::Report ? L"html" : L"csv";
-    o.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!GetSaveFileNameW(&o)) return {};
-    return utf8(file);
-}
-
-std::string MainWindow::chooseOpenFile(const std::string& title, const std::string& folder, FileKind) {
-    wchar_t file[MAX_PATH * 4] = {};
+    lstrcpynW(file, wide(d.name).c_str(), MAX_PATH);
+    const auto& types = logic::ui::fileTypes(d.kind);
     std::wstring filter;
-    for (const logic::ui::FileType& t : logic::ui::recordingFileTypes())
+    for (const logic::ui::FileType& t : types)
         filter += wide(t.name) + L" (" + wide(t.pattern) + L")" + L'\0' + wide(t.pattern) + L'\0';
-    const std::wstring wideTitle = wide(title), wideFolder = wide(folder);
+    const std::wstring title = wide(d.title), folder = wide(d.folder), ending = wide(types.front().pattern + 2);
     OPENFILENAMEW o{};
     o.lStructSize = sizeof o;
     o.hwndOwner = boxOwner();
     o.lpstrFilter = filter.c_str();  // ends in two zeros: the last one of the string's own
     o.lpstrFile = file;
     o.nMaxFile = MAX_PATH * 4;
-    o.lpstrInitialDir = wideFolder.empty() ? nullptr : wideFolder.c_str();
-    o.lpstrTitle = wideTitle.c_str();
-    o.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameW(&o)) return {};
+    o.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    o.lpstrTitle = title.c_str();
+    o.lpstrDefExt = d.save ? ending.c_str() : nullptr;
+    o.Flags = OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | (d.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    if (!(d.save ? GetSaveFileNameW(&o) : GetOpenFileNameW(&o))) return {};
     return utf8(file);
 }
 

@@ -43,16 +43,14 @@ private:
     static LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT message(UINT msg, WPARAM wp, LPARAM lp);
     void buildPanels();
-    void buildBoxes();
     void chartMessage(int k, UINT msg, WPARAM wp, LPARAM lp);
     void chartMenu(int k, int x);
     HWND boxOwner() const;
 
     // The logic's face.
     void wake() override;
-    void showRunning(bool running) override;
+    void showControls() override { controls_.show(logic_.controls()); }
     void repaintPanel(int k) override;
-    void showPreset(int n) override;
     void openChild(std::unique_ptr<logic::ui::WindowLogic> logic) override;
     void showAbout() override;
     void showError(const std::string& text) override;
@@ -62,17 +60,12 @@ private:
     void capturePicture(bool wholeWindow) override;
     std::string saveCapturedPicture(const std::string& path) override;
     std::string openDocument(const std::string& path) override;
-    std::string chooseSaveFile(const std::string& title, const std::string& folder, const std::string& name,
-                               FileKind kind) override;
-    std::string chooseOpenFile(const std::string& title, const std::string& folder, FileKind kind) override;
+    std::string chooseFile(const FileDialog& d) override;
 
     logic::MainWindow logic_;
     bool anyScreen_;
     HWND window_ = nullptr;
     Described controls_;
-    std::array<HWND, 12> presetButtons_{};
-    int presetDown_ = 1;
-    HWND startButton_ = nullptr, stopButton_ = nullptr, controlButton_ = nullptr;
     HBITMAP background_ = nullptr;
     std::array<std::unique_ptr<wglpanel::TOpenGLPanel>, 7> panels_;
     std::array<std::wstring, 2> panelWords_;  // panels 6 and 7
