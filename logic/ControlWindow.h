@@ -57,8 +57,6 @@ public:
     // to the ECU.
     void closing(int shown);
 
-    int previousAction() const { return previousAction_; }
-
     // The window: the list, the two buttons, the status line refreshed ten
     // times a second; a reset entry's confirmation stands in for it.
     void chosen(int id, int index) override;

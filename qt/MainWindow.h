@@ -48,7 +48,6 @@ public:
 
     // Handlers of the buttons.
     void StartClick() { logic_.start(); }
-    void StopClick() { logic_.stop(); }
     void ExitClick() { endProgram(0); }
     // Every way the program ends: see logic::MainWindow::end.
     void endProgram(int exitCode) { logic_.end(exitCode); }

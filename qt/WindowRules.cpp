@@ -64,13 +64,6 @@ void ownBy(QWidget* window, QWidget* owner) {
     if (own && own->transientParent() != by) own->setTransientParent(by);
 }
 
-void useSmallDialogFont(QWidget* window) {
-    QFont small = window->font();
-    small.setFamily(QStringLiteral("Arial"));
-    small.setPixelSize(11);
-    window->setFont(small);
-}
-
 bool speakRussian() {
     static QTranslator* translator = nullptr;
     if (translator) return true;

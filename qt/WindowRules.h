@@ -22,10 +22,6 @@ void pressOnlyWhenFocused(QWidget* window);
 // Makes window belong to owner's window (none: to nothing).
 void ownBy(QWidget* window, QWidget* owner);
 
-// The small dialog font (Arial, 11 pixels) the 201-pixel control window and
-// confirmations were laid out for.
-void useSmallDialogFont(QWidget* window);
-
 // Places window in the middle of the screen's free area.
 void centreOnScreen(QWidget* window);
 

@@ -835,7 +835,7 @@ TEST(ErrorCodesWindow, ADriveRecordedWithTheWindowOpenReplaysInTheLogger) {
         rig.passes(3);
         codes->close();
         rig.passes(2);
-        rig.form->StopClick();
+        rig.form->stopButton()->click();
     }
     const auto run = testsupport::runCommand(std::string(M797_LOG_PATH) + " --replay " + recording + " 2>&1");
     EXPECT_EQ(run.status, 0) << run.out;
