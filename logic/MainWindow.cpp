@@ -19,6 +19,7 @@
 #include "logic/JournalWindow.h"
 #include "logic/SettingsWindow.h"
 #include "logic/StoredSettings.h"
+#include "painting/PanelLayout.h"
 #include "platform/Cp1251.h"
 #include "platform/FileAccess.h"
 #include "platform/Messages.h"
@@ -728,6 +729,14 @@ std::string MainWindow::writeReport(const std::string& path) const {
     return diagnosis::writeReport(path, in, drive);
 }
 
+std::string MainWindow::panelWords(int k) const {
+    if (k == 6) return linkData.statusText.get();
+    std::string words;
+    if (k == 7)
+        for (const std::string& t : linkData.identText.getAll()) words += klink::shownText(t) + "\n";
+    return words;
+}
+
 void MainWindow::exportDrive(Export what) {
     if (!link_ || ended_) return;
     const bool picture = what == Export::Charts || what == Export::Window;
@@ -737,7 +746,12 @@ void MainWindow::exportDrive(Export what) {
         return;
     }
     // The picture as it is now, before any dialog covers it.
-    if (picture) face_.capturePicture(what == Export::Window);
+    if (picture) {
+        const display::PanelPlace& c = display::kChartsArea;
+        const ui::WindowDescription& d = ui::mainWindow();
+        face_.capturePicture(what == Export::Window ? ui::Rect{0, 0, d.width, d.height}
+                                                    : ui::Rect{c.x, c.y, c.width, c.height});
+    }
     const char* title = what == Export::Charts       ? "Сохранить графики"
                         : what == Export::Window     ? "Сохранить окно"
                         : what == Export::RangeTable ? "Сохранить участок между курсорами"

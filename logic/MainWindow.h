@@ -57,8 +57,8 @@ public:
     virtual void quit(int exitCode) = 0;
     // Pixels of a 1251 text in the flag strip's bold 11-pixel Arial.
     virtual int stripTextWidth(const std::string& text1251) const = 0;
-    // Keeps what the five charts (or the whole window) show now, to be saved.
-    virtual void capturePicture(bool wholeWindow) = 0;
+    // Keeps what the window shows now in area (the window's pixels), to be saved.
+    virtual void capturePicture(const ui::Rect& area) = 0;
     // Writes the kept picture as PNG: empty, or why not (English).
     virtual std::string saveCapturedPicture(const std::string& path) = 0;
     // Opens a document (UTF-8 path) in the system's program for it: empty,
@@ -166,6 +166,10 @@ public:
 
     // Paints panels 1..5, 7 and 6 at once, in that order.
     void repaintAll();
+    // What the flag strip (6: its status line) and the passport (7: the
+    // identification, a text a line) say in words, code page 1251: for
+    // screen readers and the programs that drive the window.
+    std::string panelWords(int k) const;
 
     // Looking back at the drive: a command of the keys or the chart menu
     // (a cursor at pixel column x, or at the view's middle when x < 0);

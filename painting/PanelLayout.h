@@ -19,6 +19,17 @@ inline constexpr PanelPlace kPanelPlaces[7] = {{23, 15, 750, 115},  {23, 146, 75
 inline constexpr int kRussianCharset = 204;
 
 inline const PanelPlace& panelPlace(int k) { return kPanelPlaces[k - 1]; }
+// The five charts together, as a picture of the charts keeps them.
+inline constexpr PanelPlace kChartsArea{kPanelPlaces[0].x, kPanelPlaces[0].y, kPanelPlaces[0].width,
+                                        kPanelPlaces[4].y + kPanelPlaces[4].height - kPanelPlaces[0].y};
+// The chart (1..5) under a point of the window; 0 where there is none.
+inline int chartAt(int x, int y) {
+    for (int k = 1; k <= 5; ++k) {
+        const PanelPlace& p = panelPlace(k);
+        if (x >= p.x && x < p.x + p.width && y >= p.y && y < p.y + p.height) return k;
+    }
+    return 0;
+}
 
 // Sets panel k (1..7) up: fonts, buffers, and the handlers that paint what
 // sources holds (which must outlive the panel).

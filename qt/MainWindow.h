@@ -99,7 +99,7 @@ private:
     void closeChildren() override;
     void quit(int exitCode) override;
     int stripTextWidth(const std::string& text1251) const override { return measureStripText(text1251); }
-    void capturePicture(bool wholeWindow) override;
+    void capturePicture(const logic::ui::Rect& area) override;
     std::string saveCapturedPicture(const std::string& path) override;
     std::string openDocument(const std::string& path) override;
     std::string chooseFile(const FileDialog& d) override;

@@ -12,7 +12,6 @@
 #include <QWheelEvent>
 #include <QWindow>
 
-#include "painting/PanelLayout.h"
 #include "platform/Messages.h"
 #include "qt/MainWindow.h"
 #include "qt/glpanel/TOpenGLPanel.h"
@@ -101,12 +100,9 @@ QMenu* MainWindow::chartMenu(int k, int x) {
     return menu;
 }
 
-void MainWindow::capturePicture(bool wholeWindow) {
+void MainWindow::capturePicture(const logic::ui::Rect& a) {
     // What the screen shows: the panels' OpenGL pictures are in it.
-    const QRect charts(display::panelPlace(1).x, display::panelPlace(1).y, display::panelPlace(1).width,
-                       display::panelPlace(5).y + display::panelPlace(5).height - display::panelPlace(1).y);
-    const QRect r = wholeWindow ? rect() : charts;
-    captured_ = screen()->grabWindow(winId(), r.x(), r.y(), r.width(), r.height()).toImage();
+    captured_ = screen()->grabWindow(winId(), a.x, a.y, a.width, a.height).toImage();
 }
 
 std::string MainWindow::saveCapturedPicture(const std::string& path) {

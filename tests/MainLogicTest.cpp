@@ -16,6 +16,7 @@
 #include "logic/MainWindow.h"
 #include "logic/PostQueue.h"
 #include "painting/PaintGate.h"
+#include "painting/PanelLayout.h"
 #include "platform/FileAccess.h"
 #include "sim/FaultyEcuLine.h"
 #include "sim/SimulatedLine.h"
@@ -41,7 +42,13 @@ struct FakeFace : logic::MainWindowFace {
     void closeChildren() override { events.push_back("close children"); }
     void quit(int code) override { events.push_back("quit " + std::to_string(code)); }
     int stripTextWidth(const std::string& text) const override { return 7 * static_cast<int>(text.size()); }
-    void capturePicture(bool whole) override { events.push_back(whole ? "capture window" : "capture charts"); }
+    void capturePicture(const logic::ui::Rect& a) override {
+        const logic::ui::WindowDescription& d = logic::ui::mainWindow();
+        const display::PanelPlace& c = display::kChartsArea;
+        events.push_back(a == logic::ui::Rect{0, 0, d.width, d.height}       ? "capture window"
+                         : a == logic::ui::Rect{c.x, c.y, c.width, c.height} ? "capture charts"
+                                                                             : "capture elsewhere");
+    }
     std::string openDocument(const std::string& path) override {
         events.push_back("open " + path);
         return {};

@@ -158,13 +158,7 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
             // The wheel goes to the window with the focus: over a chart it moves the charts.
             POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
             ScreenToClient(window_, &at);
-            for (int k = 1; k <= 5; ++k) {
-                const display::PanelPlace& p = display::panelPlace(k);
-                if (at.x >= p.x && at.x < p.x + p.width && at.y >= p.y && at.y < p.y + p.height) {
-                    chartMessage(k, msg, wp, lp);
-                    return 0;
-                }
-            }
+            if (const int k = display::chartAt(at.x, at.y)) chartMessage(k, msg, wp, lp);
             return 0;
         }
         case kRunPosted:
@@ -300,13 +294,7 @@ void MainWindow::repaintPanel(int k) {
     // The strip's status line and the passport in words as well, for screen
     // readers and the tests that drive the window.
     if (k == 6 || k == 7) {
-        std::string words;
-        if (k == 6) {
-            words = logic_.linkData.statusText.get();
-        } else {
-            for (const std::string& t : logic_.linkData.identText.getAll()) words += klink::shownText(t) + "\n";
-        }
-        const std::wstring text = wideFrom1251(words);
+        const std::wstring text = wideFrom1251(logic_.panelWords(k));
         if (text != panelWords_[static_cast<std::size_t>(k - 6)]) {
             panelWords_[static_cast<std::size_t>(k - 6)] = text;
             SetWindowTextW(p->handle(), text.c_str());
@@ -332,18 +320,11 @@ int MainWindow::stripTextWidth(const std::string& text1251) const {
     return size.cx;
 }
 
-void MainWindow::capturePicture(bool wholeWindow) {
+void MainWindow::capturePicture(const logic::ui::Rect& a) {
     if (captured_) DeleteObject(captured_);
-    const display::PanelPlace& first = display::panelPlace(1);
-    const display::PanelPlace& last = display::panelPlace(5);
-    const logic::ui::WindowDescription& d = logic::ui::mainWindow();
-    RECT r = wholeWindow ? RECT{0, 0, d.width, d.height}
-                         : RECT{first.x, first.y, first.x + first.width, last.y + last.height};
-    POINT origin{r.left, r.top};
+    POINT origin{a.x, a.y};
     ClientToScreen(window_, &origin);
-    capturedWidth_ = r.right - r.left;
-    capturedHeight_ = r.bottom - r.top;
-    captured_ = grabScreen(origin.x, origin.y, capturedWidth_, capturedHeight_);
+    captured_ = grabScreen(origin.x, origin.y, a.width, a.height);
 }
 
 std::string MainWindow::saveCapturedPicture(const std::string& path) {

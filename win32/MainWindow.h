@@ -57,7 +57,7 @@ private:
     void closeChildren() override;
     void quit(int exitCode) override;
     int stripTextWidth(const std::string& text1251) const override;
-    void capturePicture(bool wholeWindow) override;
+    void capturePicture(const logic::ui::Rect& area) override;
     std::string saveCapturedPicture(const std::string& path) override;
     std::string openDocument(const std::string& path) override;
     std::string chooseFile(const FileDialog& d) override;
@@ -70,7 +70,6 @@ private:
     std::array<std::unique_ptr<wglpanel::TOpenGLPanel>, 7> panels_;
     std::array<std::wstring, 2> panelWords_;  // panels 6 and 7
     HBITMAP captured_ = nullptr;
-    int capturedWidth_ = 0, capturedHeight_ = 0;
 };
 
 }  // namespace winface
