@@ -660,8 +660,9 @@ TEST(Keys, AHeldEnterOrSpacePressesAButtonOnce) {
     };
     hold(rig.form->startButton(), "Return");
     if (repeats.n == 0) GTEST_SKIP() << "this X server sends no key repeats";
-    // The focus went on to "Выход" when "Старт" was disabled: its repeats
-    // neither ended the program nor stopped the link.
+    // The focus went on to "Стоп" when "Старт" was disabled: its repeats
+    // neither stopped the link nor ended the program.
+    EXPECT_EQ(QApplication::focusWidget(), rig.form->stopButton());
     EXPECT_FALSE(rig.form->ended());
     const auto started = rig.form->logic().link().passCount();
     EXPECT_TRUE(rig.until([&] { return rig.form->logic().link().passCount() >= started + 2; }));
