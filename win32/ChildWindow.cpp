@@ -25,17 +25,7 @@ constexpr UINT_PTR kTick = 1;
 const std::vector<ChildWindow*>& ChildWindow::open() { return openWindows(); }
 
 ChildWindow::ChildWindow(HWND owner, std::unique_ptr<ui::WindowLogic> logic) : logic_(std::move(logic)), owner_(owner) {
-    static const bool registered = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &ChildWindow::windowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), L"M797");
-        wc.lpszClassName = kChildClass;
-        return RegisterClassW(&wc) != 0;
-    }();
-    (void)registered;
+    registerWindowClass(kChildClass, &ChildWindow::windowProc, dialogGrey());
     const ui::WindowDescription& d = logic_->description();
     // No clipping of children: a group box is drawn through by its window.
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;

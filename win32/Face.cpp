@@ -27,6 +27,17 @@ std::string utf8(const std::wstring& w) {
 
 std::wstring wideFrom1251(const std::string& text1251) { return wide(cp1251::toUtf8(text1251)); }
 
+void registerWindowClass(const wchar_t* name, WNDPROC proc, HBRUSH background) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), L"M797");
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    RegisterClassW(&wc);
+}
+
 HFONT arial(int height, bool bold, bool italic) {
     static std::map<std::tuple<int, bool, bool>, HFONT> fonts;
     HFONT& f = fonts[{height, bold, italic}];
@@ -37,9 +48,9 @@ HFONT arial(int height, bool bold, bool italic) {
 }
 
 HWND makePage(HWND parent, int x, int y, int w, int h) {
-    static const bool registered = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = [](HWND w, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
+    registerWindowClass(
+        L"M797Page",
+        [](HWND w, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
             switch (msg) {
                 case WM_COMMAND:
                 case WM_HSCROLL:
@@ -51,14 +62,8 @@ HWND makePage(HWND parent, int x, int y, int w, int h) {
                 default:
                     return DefWindowProcW(w, msg, wp, lp);
             }
-        };
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = L"M797Page";
-        return RegisterClassW(&wc) != 0;
-    }();
-    (void)registered;
+        },
+        dialogGrey());
     return CreateWindowExW(WS_EX_CONTROLPARENT, L"M797Page", L"", WS_CHILD | WS_CLIPSIBLINGS, x, y, w, h, parent,
                            nullptr, GetModuleHandleW(nullptr), nullptr);
 }

@@ -29,6 +29,12 @@ std::wstring wideFrom1251(const std::string& text1251);
 // The main window's button boxes' grey-blue, under their flat buttons too.
 inline constexpr COLORREF kBoxColour = RGB(226, 229, 234);
 
+// Registers a window class of the program's (again: nothing changes): its
+// procedure, the arrow pointer, the program's icon and the background given.
+void registerWindowClass(const wchar_t* name, WNDPROC proc, HBRUSH background = nullptr);
+// The dialogs' grey, as a class's background.
+inline HBRUSH dialogGrey() { return reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1); }
+
 // Arial of a pixel height (negative: the character height), made once each.
 HFONT arial(int height, bool bold = false, bool italic = false);
 // A plain area that hands its controls' messages (commands, sliders,

@@ -56,13 +56,7 @@ bool MainWindow::show() {
         errorBox(nullptr, failure);
         return false;
     }
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &MainWindow::windowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), L"M797");
-    wc.lpszClassName = kMainClass;
-    RegisterClassW(&wc);
+    registerWindowClass(kMainClass, &MainWindow::windowProc);
     background_ = decodeJpeg(kBackgroundJpeg, kBackgroundJpegSize);
     // The frameless window at the top left: "Выход" is the way out.
     // In the taskbar, and managed by the window manager of an X server under Wine.
