@@ -239,6 +239,8 @@ void MainWindow::passCompleted(std::uint64_t pass) {
 
 void MainWindow::selectPreset(int n) {
     if (!link_) return;
+    buttons_.preset(n);
+    face_.showControls();
     stored::selectParameterSet(store_, n, chartParameter, reportError);
 }
 
@@ -246,8 +248,6 @@ bool MainWindow::press(const ui::Chord& chord) {
     if (!link_ || ended_) return false;
     if (chord.key == ui::Key::Function && chord.mods == 0 && chord.which >= 1 && chord.which <= 12) {
         selectPreset(chord.which);
-        buttons_.preset(chord.which);
-        face_.showControls();
         return true;
     }
     for (const ui::KeyBinding& b : ui::mainWindowKeys()) {
@@ -262,8 +262,6 @@ bool MainWindow::press(const ui::Chord& chord) {
 void MainWindow::pressed(int id) {
     const int preset = id - ui::kPreset1 + 1;
     if (preset >= 1 && preset <= 12) {
-        buttons_.preset(preset);
-        face_.showControls();
         selectPreset(preset);
         return;
     }
