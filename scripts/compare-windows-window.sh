@@ -27,7 +27,7 @@ if [ -z "${SHOT_INNER:-}" ]; then
   # The child windows: the same client size, and within a bound of their
   # own (the toolkits draw tabs, lists and sliders each in its style; their
   # places are checked exactly by each face's tests against the tables).
-  for pair in codes:8 settings:22 port:22 control:18; do
+  for pair in codes:8 settings:22 port:22 control:18 reset:18 journal:22; do
     name=${pair%%:*} bound=${pair#*:}
     a="$out/linux-$name.png" b="$out/wine-$name.png"
     [ "$(identify -format '%wx%h' "$a")" = "$(identify -format '%wx%h' "$b")" ] ||
@@ -43,27 +43,48 @@ if [ -z "${SHOT_INNER:-}" ]; then
 fi
 settings=$(mktemp -d)
 shown() { until xdotool search --onlyvisible --name 'M7.9.7' >/dev/null 2>&1; do sleep 0.1; done; }
+# The journal of visits in the same fresh folder too: empty on both.
 if [ "$SHOT_INNER" = linux ]; then
-  build/m797-tester --simulate --settings "$settings/VELKOR.ini" 2>/dev/null &
+  XDG_DATA_HOME="$settings" build/m797-tester --simulate --settings "$settings/VELKOR.ini" 2>/dev/null &
 else
-  wine build-windows/m797-tester.exe --simulate --settings 'Software\m797-compare' 2>/dev/null &
+  # Wine sets the program's data folder itself; a program started from a
+  # command script has the script's.
+  printf '@set LOCALAPPDATA=%s\r\n@"%s" --simulate --settings Software\\m797-compare\r\n' \
+    "$(winepath -w "$settings")" "$(winepath -w build-windows/m797-tester.exe)" >"$settings/start.bat"
+  wine cmd /c "$(winepath -w "$settings/start.bat")" 2>/dev/null &
 fi
 pid=$!
 shown
 sleep 4
 import -window root -crop 1024x740+0+0 "$out/$SHOT_INNER.png"
 # Each child window, opened by its button and shot without its frame.
-child() {  # name, title, button's x and y in the main window[, keys pressed in it first]
-  xdotool mousemove "$3" "$4" click 1
-  local id=""
+# Each opened by a click on the main window's button at x y, or by keys
+# pressed in the main window ("keys" in place of x); then keys pressed in it;
+# the window shot is the one titled shot (by default the one opened).
+child() {  # name, title, x y | keys "KEYS", [keys in it, [title shot]]
+  if [ "$3" = keys ]; then
+    xdotool search --onlyvisible --name 'M7.9.7' windowactivate --sync 2>/dev/null || true
+    xdotool key $4
+  else
+    xdotool mousemove "$3" "$4" click 1
+  fi
+  local id="" title=$2
   for _ in $(seq 50); do
-    id=$(xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
+    id=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
     sleep 0.1
   done
   sleep 1.5
   if [ -n "${5:-}" ]; then
-    xdotool key --window "$id" $5
+    xdotool key --delay 60 --window "$id" $5
     sleep 0.5
+  fi
+  if [ -n "${6:-}" ]; then
+    title=$6
+    for _ in $(seq 50); do
+      id=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
+      sleep 0.1
+    done
+    sleep 1
   fi
   # The client area's place on the screen (the window manager's frame aside).
   local info x y w h
@@ -77,10 +98,19 @@ child() {  # name, title, button's x and y in the main window[, keys pressed in 
   sleep 0.3
   xdotool key Escape
   sleep 1
+  # A window that stood in for another: that one is left too.
+  if [ -n "${6:-}" ]; then
+    xdotool key Escape
+    sleep 1
+  fi
 }
 child codes "Ошибки" 860 147
 child settings "Настройка программы" 956 115
 child port "Настройка программы" 956 115 "Right Right Right"
 child control "Управление" 860 115
+# The reset's confirmation stands in for the control window: the fifteenth
+# entry down asks first.
+child reset "Управление" 860 115 "$(printf 'Down %.0s' $(seq 15))" "Сбрс ЭБУ"
+child journal "Журнал визитов" keys ctrl+j
 kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true

@@ -725,6 +725,8 @@ TEST(Driver, TheJournalsWindowShowsTheVisitsAndTheChosenVisitsActions) {
     for (HWND c = nullptr; (c = FindWindowExW(journal, c, L"SysListView32", nullptr));) tables.push_back(c);
     ASSERT_EQ(tables.size(), 3u);  // cars, visits, actions, in the description's order
     EXPECT_EQ(focusOf(journal), tables[0]);
+    // The chosen car, visit and action stay marked while another table has the keyboard.
+    for (HWND table : tables) EXPECT_NE(GetWindowLongW(table, GWL_STYLE) & LVS_SHOWSELALWAYS, 0);
     EXPECT_EQ(ListView_GetItemCount(tables[0]), 1);
     ASSERT_EQ(ListView_GetItemCount(tables[1]), 2);
     EXPECT_EQ(ListView_GetItemCount(tables[2]), 0);  // this session has done nothing yet

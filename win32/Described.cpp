@@ -163,8 +163,10 @@ HWND make(HWND window, const Control& c, bool paintedLabels, bool group) {
                            c.id, r, 400);
         case Kind::Table: {
             // The sunken bevel round it (the row before) is the list's own edge.
+            // A chosen row stays marked while another control has the focus.
             HWND t = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                                     WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOSORTHEADER | LVS_SINGLESEL,
+                                     WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOSORTHEADER |
+                                         LVS_SINGLESEL | (c.data == 1 ? LVS_SHOWSELALWAYS : 0),
                                      r.x - 2, r.y - 2, r.width + 4, r.height + 4, window,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(Described::kIdBase + c.id)),
                                      GetModuleHandleW(nullptr), nullptr);
