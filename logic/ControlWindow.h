@@ -63,7 +63,7 @@ public:
     void pressed(int id, bool on) override;
     int tickMs() const override { return 100; }
     void tick() override;
-    bool swallows(const ui::Chord& c) const override { return ui::controlWindowSwallows(c); }
+    bool key(const ui::Chord& c, int) override { return ui::controlWindowSwallows(c); }
     void closing() override { closing(entryShown()); }
     void standInClosed() override;
     int entryShown() const { return shown(ui::kControlList).value; }
@@ -93,7 +93,7 @@ public:
     bool answered() const { return answered_; }
 
     void pressed(int id, bool on) override;
-    bool swallows(const ui::Chord& c) const override { return ui::confirmationSwallows(c); }
+    bool key(const ui::Chord& c, int) override { return ui::confirmationSwallows(c); }
     void closing() override { no(); }
 
 private:

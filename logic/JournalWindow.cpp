@@ -98,6 +98,7 @@ void JournalWindow::chooseVisit(int row) {
     visit_ = row;
     show(ui::kJournalVisits).value = row;
     const journal::Visit* v = row >= 0 ? &visits_[static_cast<std::size_t>(row)] : nullptr;
+    show(ui::kJournalActions).value = -1;
     std::vector<std::vector<ui::Cell>>& rows = show(ui::kJournalActions).rows;
     rows.clear();
     if (v && journal_) {
@@ -141,6 +142,9 @@ void JournalWindow::pressed(int id, bool) {
 void JournalWindow::chosen(int id, int index) {
     if (id == ui::kJournalCars && index >= 0 && static_cast<std::size_t>(index) < cars_.size()) chooseCar(index);
     if (id == ui::kJournalVisits && index >= 0 && static_cast<std::size_t>(index) < visits_.size()) chooseVisit(index);
+    if (id == ui::kJournalActions && index >= 0 &&
+        static_cast<std::size_t>(index) < shown(ui::kJournalActions).rows.size())
+        show(id).value = index;
     // A car picked from the search list is searched for.
     if (id == ui::kJournalSearch && index >= 0 &&
         static_cast<std::size_t>(index) < shown(ui::kJournalSearch).entries.size()) {
@@ -148,6 +152,14 @@ void JournalWindow::chosen(int id, int index) {
         show(ui::kJournalSearch).text = vin;
         find(vin);
     }
+}
+
+bool JournalWindow::key(const ui::Chord& c, int focused) {
+    if ((c.key != ui::Key::Home && c.key != ui::Key::End) || c.mods != 0) return false;
+    if (focused != ui::kJournalCars && focused != ui::kJournalVisits && focused != ui::kJournalActions) return false;
+    const int rows = static_cast<int>(shown(focused).rows.size());
+    if (rows > 0) chosen(focused, c.key == ui::Key::Home ? 0 : rows - 1);
+    return true;
 }
 
 void JournalWindow::typed(int id, const std::string& text) {

@@ -57,8 +57,11 @@ public:
     // Every tickMs() while the window is open (0: never).
     virtual int tickMs() const { return 0; }
     virtual void tick() {}
-    // The keys the window keeps from its controls.
-    virtual bool swallows(const Chord& /*c*/) const { return false; }
+    // A key the window keeps from its focused control (focused: that
+    // control's identifier, 0 for one the description does not name), and
+    // what the window does with it: true when kept. Asked before the
+    // control sees the key; the face then shows what changed.
+    virtual bool key(const Chord& /*c*/, int /*focused*/) { return false; }
     // However the window closes, once.
     virtual void closing() {}
     // The window that stood in for this one has closed (however); this one

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/ChildWindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -61,6 +62,12 @@ void ChildWindow::choose(int id, int index) {
 void ChildWindow::tick() {
     logic_->tick();
     sync();
+}
+
+bool ChildWindow::take(const ui::Chord& chord, bool) {
+    if (!logic_->key(chord, controls_.idOf(QApplication::focusWidget()))) return false;
+    sync();
+    return true;
 }
 
 void ChildWindow::sync() {

@@ -52,7 +52,7 @@ public:
     // Called once the window has closed, by whatever means.
     std::function<void()> onClosed;
 
-    bool take(const logic::ui::Chord& chord, bool) override { return logic_->swallows(chord); }
+    bool take(const logic::ui::Chord& chord, bool) override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;

@@ -229,6 +229,13 @@ void Described::build(QWidget* window, const logic::ui::WindowDescription& d) {
     }
 }
 
+int Described::idOf(const QWidget* w) const {
+    for (; w; w = w->parentWidget())
+        for (const auto& [id, control] : byId_)
+            if (control == w) return id;
+    return 0;
+}
+
 void Described::bind(QObject* window, ui::WindowLogic& logic, const std::function<void()>& after) {
     QButtonGroup* toggles = nullptr;
     ui::WindowLogic* l = &logic;

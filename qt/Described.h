@@ -35,6 +35,8 @@ public:
     T* get(int id) const {
         return static_cast<T*>((*this)[id]);
     }
+    // The identifier of the control w is or lies in (0: none).
+    int idOf(const QWidget* w) const;
 
     // A tab page (1..) of a window with tabs.
     QWidget* page(int n) const { return pages_[static_cast<std::size_t>(n - 1)]; }

@@ -896,6 +896,14 @@ TEST(JournalWindow, CtrlJOpensItAndAClickedVisitShowsItsActionsAndOpensItsDrive)
     EXPECT_EQ(visits->currentRow(), 1);
     ASSERT_EQ(actions->rowCount(), 1);
     EXPECT_EQ(actions->item(0, 1)->text(), QStringLiteral("сброс ЭБУ"));
+    // Home and End choose the first and the last visit, as on Windows.
+    EXPECT_EQ(QApplication::focusWidget(), visits);
+    pressKey(w, "Home");
+    EXPECT_EQ(visits->currentRow(), 0);
+    EXPECT_EQ(actions->rowCount(), 0);
+    pressKey(w, "End");
+    EXPECT_EQ(visits->currentRow(), 1);
+    EXPECT_EQ(actions->rowCount(), 1);
     QTest::mouseClick(w->get<QPushButton>(ui::kJournalReplay), Qt::LeftButton);
     EXPECT_EQ(
         started,

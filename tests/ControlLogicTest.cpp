@@ -147,7 +147,7 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     std::unique_ptr<ui::WindowLogic> confirmation = r.window.takeStandIn();
     ASSERT_NE(confirmation, nullptr);
     EXPECT_EQ(&confirmation->description(), &ui::resetConfirmation());
-    EXPECT_TRUE(confirmation->swallows(ui::key(ui::Key::Right)));
+    EXPECT_TRUE(confirmation->key(ui::key(ui::Key::Right), ui::kNo));
     confirmation->pressed(ui::kYes, true);
     confirmation->pressed(ui::kYes, true);
     EXPECT_TRUE(confirmation->takeClose());

@@ -679,6 +679,21 @@ TEST(JournalWindow, CarsVisitsAndActionsAreChosenAndOnlyFilesThatAreThereOpen) {
     EXPECT_FALSE(w.shown(ui::kJournalReplay).enabled);  // removed since
     w.pressed(ui::kJournalReplay, true);
     EXPECT_EQ(reviewed.size(), 1u);
+    // Home and End in a table choose its first and last row; elsewhere, or
+    // with a modifier, they are the control's own.
+    EXPECT_TRUE(w.key(ui::key(ui::Key::End), ui::kJournalCars));
+    EXPECT_EQ(w.shown(ui::kJournalCars).value, 2);
+    EXPECT_EQ(w.shown(ui::kJournalVisits).rows[0][3].text, "simulated");
+    EXPECT_TRUE(w.key(ui::key(ui::Key::Home), ui::kJournalCars));
+    EXPECT_EQ(w.shown(ui::kJournalCars).value, 0);
+    EXPECT_TRUE(w.key(ui::key(ui::Key::End), ui::kJournalActions));  // no actions: nothing chosen
+    EXPECT_EQ(w.shown(ui::kJournalActions).value, -1);
+    EXPECT_FALSE(w.key(ui::key(ui::Key::End), ui::kJournalSearch));
+    EXPECT_FALSE(w.key(ui::key(ui::Key::End, ui::kCtrl), ui::kJournalCars));
+    EXPECT_FALSE(w.key(ui::key(ui::Key::Down), ui::kJournalCars));
+    w.chosen(ui::kJournalCars, 1);
+    EXPECT_TRUE(w.key(ui::key(ui::Key::End), ui::kJournalActions));
+    EXPECT_EQ(w.shown(ui::kJournalActions).value, 0);
 
     w.typed(ui::kJournalSearch, "приора");
     w.pressed(ui::kJournalFind, true);

@@ -734,6 +734,12 @@ TEST(Driver, TheJournalsWindowShowsTheVisitsAndTheChosenVisitsActions) {
     EXPECT_EQ(focusOf(journal), tables[1]);
     key(journal, VK_DOWN);
     ASSERT_TRUE(waitFor([&] { return ListView_GetItemCount(tables[2]) == 1; }));
+    // Home and End choose the first and the last visit, as on Linux.
+    const auto chosen = [&] { return static_cast<int>(ListView_GetNextItem(tables[1], -1, LVNI_SELECTED)); };
+    key(journal, VK_HOME);
+    EXPECT_TRUE(waitFor([&] { return chosen() == 0 && ListView_GetItemCount(tables[2]) == 0; }));
+    key(journal, VK_END);
+    EXPECT_TRUE(waitFor([&] { return chosen() == 1 && ListView_GetItemCount(tables[2]) == 1; }));
     key(journal, VK_ESCAPE);
     EXPECT_TRUE(waitFor([&] { return !IsWindow(journal); }));
 }

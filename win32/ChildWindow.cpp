@@ -53,13 +53,15 @@ ChildWindow::~ChildWindow() {
     }
 }
 
-bool ChildWindow::swallows(const MSG& msg) {
+bool ChildWindow::takeKey(const MSG& msg) {
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     for (ChildWindow* w : openWindows()) {
         if (w->window_ != root) continue;
         const auto chord = chordOf(msg);
-        return chord && w->logic_->swallows(*chord);
+        if (!chord || !w->logic_->key(*chord, w->controls_.idOf(GetFocus()))) return false;
+        w->sync();  // the last: the window may close with it
+        return true;
     }
     return false;
 }

@@ -283,6 +283,13 @@ COLORREF Described::inkOf(int id) const {
     return colourOf(Ink::Plain);
 }
 
+int Described::idOf(HWND h) const {
+    for (; h && h != window_; h = GetParent(h))
+        for (const auto& [id, control] : byId_)
+            if (control == h) return id;
+    return 0;
+}
+
 const ui::Control* Described::row(int id) const {
     for (const ui::Control& c : d_->controls)
         if (c.id == id) return &c;

@@ -47,6 +47,8 @@ public:
     // The edit lists' texts typed and not yet left, handed to logic (a
     // window that closes counts them).
     void handOverTyped(logic::ui::WindowLogic& logic) const;
+    // The identifier of the control h is or lies in (0: none).
+    int idOf(HWND h) const;
     HWND operator[](int id) const {
         const auto it = byId_.find(id);
         return it == byId_.end() ? nullptr : it->second;

@@ -92,8 +92,8 @@ public:
     // The open child windows, for the message loop's dialog keys.
     static const std::vector<ChildWindow*>& open();
     // True when the key is one the window in front keeps from its controls
-    // (its description's): the message loop then drops it.
-    static bool swallows(const MSG& msg);
+    // (its logic's, which shows what it did): the message loop then drops it.
+    static bool takeKey(const MSG& msg);
 
 private:
     static LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);

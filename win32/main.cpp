@@ -67,7 +67,7 @@ private:
             // A held Enter presses a button once: its repeats (the key was
             // down already) press nothing, not even the button the focus moved to.
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && (msg.lParam & (1L << 30)) != 0) continue;
-            if (main.takeKey(msg) || winface::ChildWindow::swallows(msg)) continue;
+            if (main.takeKey(msg) || winface::ChildWindow::takeKey(msg)) continue;
             // Tab, Escape and Enter in the window in front, as in a dialog.
             HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
             if (root && IsDialogMessageW(root, &msg)) continue;
