@@ -39,7 +39,7 @@ namespace {
 
 struct PanelRig {
     explicit PanelRig(int w = 240, int h = 60) {
-        TOpenGLPanel::setReportHandler([this](const QString& t) { reports << t; });
+        TOpenGLPanel::setReportHandler([this](const std::string& t) { reports << QString::fromStdString(t); });
         panel.resize(w, h);
     }
     void show() {
@@ -204,7 +204,7 @@ TEST(Panel, APanelWithoutAPaintHandlerLeavesItsPictureAlone) {
 TEST(Panel, SeveralPanelsTakeTurnsOnOneThread) {
     QWidget window;
     window.resize(400, 200);
-    TOpenGLPanel::setReportHandler([](const QString&) { ADD_FAILURE(); });
+    TOpenGLPanel::setReportHandler([](const std::string&) { ADD_FAILURE(); });
     std::vector<std::unique_ptr<TOpenGLPanel>> panels;
     for (int i = 0; i < 3; ++i) {
         auto p = std::make_unique<TOpenGLPanel>(&window);

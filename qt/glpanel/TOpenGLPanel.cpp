@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/glpanel/TOpenGLPanel.h"
 
-#include <GL/gl.h>
-
 #include <QMessageBox>
 #include <QOpenGLContext>
 #include <QResizeEvent>
@@ -10,7 +8,6 @@
 
 #include <cerrno>
 
-#include "painting/TextLists.h"
 #include "qt/glpanel/GlyphShapes.h"
 
 namespace glpanel {
@@ -25,7 +22,7 @@ protected:
     void exposeEvent(QExposeEvent*) override {
         if (isExposed()) panel_->paintCycle();
     }
-    void resizeEvent(QResizeEvent*) override { panel_->surfaceResized(); }
+    void resizeEvent(QResizeEvent*) override { panel_->resized(); }
     bool event(QEvent* e) override {
         if (e->type() == QEvent::UpdateRequest) {
             panel_->paintCycle();
@@ -49,18 +46,9 @@ bool sameFormat(const QSurfaceFormat& a, const QSurfaceFormat& b) {
            a.stereo() == b.stereo();
 }
 
-// Empty: a message box that belongs to the panel's window.
-std::function<void(const QString&)>& reportHandler() {
-    static std::function<void(const QString&)> handler;
-    return handler;
-}
 }  // namespace
 
 void TOpenGLPanel::setOneContextForAll(bool on) { gOneContext = on; }
-
-void TOpenGLPanel::setReportHandler(std::function<void(const QString&)> handler) {
-    reportHandler() = std::move(handler);
-}
 
 TOpenGLPanel::TOpenGLPanel(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -69,21 +57,17 @@ TOpenGLPanel::TOpenGLPanel(QWidget* parent) : QWidget(parent) {
 
 TOpenGLPanel::~TOpenGLPanel() {
     if (context_ && surface_ && context_->makeCurrent(surface_)) {
-        font3D_.reset();
-        font2D_.reset();
+        outlineFont_.reset();
+        bitmapFont_.reset();
         context_->doneCurrent();
     }
     context_.reset();
 }
 
-void TOpenGLPanel::report(const QString& text) {
-    if (reportHandler()) {
-        reportHandler()(text);
-        return;
-    }
+void TOpenGLPanel::showReport(const std::string& text) {
     // The box runs an event loop of its own: paints and exposes that arrive
     // meanwhile find the panel already without a context and do nothing.
-    QMessageBox::critical(window(), QString(), text);
+    QMessageBox::critical(window(), QString(), QString::fromStdString(text));
 }
 
 int TOpenGLPanel::deviceWidth() const { return qRound(width() * devicePixelRatioF()); }
@@ -121,13 +105,14 @@ void TOpenGLPanel::createGLContext() {
     container_->setGeometry(rect());
     container_->show();
     surface_->create();
-    isDoubleBuffered_ = req.doubleBuffered();
+    doubleBuffered_ = req.doubleBuffered();
 
     if (auto shared = gTheContext.lock(); gOneContext && shared && sameFormat(gTheFormat, fmt)) {
         context_ = shared;
         sharesContext_ = true;
         grantedFromContext();
-        initContext();
+        initDone_ = true;
+        initialise();
         return;
     }
     context_ = std::make_shared<QOpenGLContext>();
@@ -142,8 +127,8 @@ void TOpenGLPanel::createGLContext() {
         const int code = errno != 0 ? errno : ENODEV;
         // The half-made context goes before any box opens.
         context_.reset();
-        report(QStringLiteral("wglRenderingContext:%1").arg(code));
-        report(QStringLiteral("Open GL Context Create Failed"));
+        report("wglRenderingContext:" + std::to_string(code));
+        report("Open GL Context Create Failed");
         return;
     }
     if (gOneContext) {
@@ -151,7 +136,8 @@ void TOpenGLPanel::createGLContext() {
         gTheFormat = fmt;
     }
     grantedFromContext();
-    initContext();
+    initDone_ = true;
+    initialise();
 }
 
 void TOpenGLPanel::grantedFromContext() {
@@ -162,88 +148,36 @@ void TOpenGLPanel::grantedFromContext() {
     grantedDouble_ = got.swapBehavior() != QSurfaceFormat::SingleBuffer;
 }
 
-void TOpenGLPanel::initContext() {
-    initDone_ = true;
-    if (!OnInit) return;
-    if (!makeCurrentOrReport()) return;
+void TOpenGLPanel::buildFonts() {
     useQtGlyphs();
     if (Font3D_Enabled) {
-        font3D_ = display::sharedOutlineFont(shareGroup(), Font3D_Type, Font3D_FirstGylph, Font3D_NumGylph,
-                                             Font3D_Extrustion, Font3D_Format);
+        outlineFont_ = display::sharedOutlineFont(shareGroup(), Font3D_Type, Font3D_FirstGylph, Font3D_NumGylph,
+                                                  Font3D_Extrustion, Font3D_Format);
+        if (outlineFont_) font3D_ = {outlineFont_->base, outlineFont_->first, outlineFont_->count};
     }
     if (Font2D_Enabled) {
         FontSpec scaled = Font2D_Type;
         // Bitmap glyphs are device pixels: scale them with the window.
         scaled.height = qRound(Font2D_Type.height * devicePixelRatioF());
-        font2D_ = display::sharedBitmapFont(shareGroup(), scaled, Font2D_FirstGylph, Font2D_NumGylph);
+        bitmapFont_ = display::sharedBitmapFont(shareGroup(), scaled, Font2D_FirstGylph, Font2D_NumGylph);
+        if (bitmapFont_) font2D_ = {bitmapFont_->base, bitmapFont_->first, bitmapFont_->count};
     }
-    OnInit(this);
-    releaseContext();
 }
 
 const void* TOpenGLPanel::shareGroup() const {
     return context_ && context_->shareContext() ? context_->shareGroup() : nullptr;
 }
 
-bool TOpenGLPanel::makeCurrentOrReport() {
+bool TOpenGLPanel::exposed() const { return surface_->isExposed(); }
+
+bool TOpenGLPanel::makeCurrent() {
     if (context_ && surface_ && context_->makeCurrent(surface_)) return true;
-    // Reported once per panel: a box on every 30 ms tick would lock the user out.
-    if (!currentFailureReported_) {
-        currentFailureReported_ = true;
-        report(QStringLiteral("wglMakeCurrent:%1").arg(errno));
-    }
+    sayOnce("wglMakeCurrent:" + std::to_string(errno));
     return false;
 }
 
-void TOpenGLPanel::releaseContext() {
-    if (context_) context_->doneCurrent();
-}
+void TOpenGLPanel::release() { context_->doneCurrent(); }
 
-void TOpenGLPanel::paintCycle() {
-    if (!OnPaint) return;
-    if (!surface_ || !surface_->isExposed()) return;
-    // A panel whose context could not be made has said so once; it never
-    // paints, and does not repeat the report on every tick.
-    if (!context_) return;
-    if (!makeCurrentOrReport()) return;
-    // A context that other panels draw through holds their state: this
-    // panel's own comes back first.
-    if (sharesContext() && OnInit) OnInit(this);
-    OnPaint(this);
-    ++paints_;
-    if (GLSwapBuffers == SwapBuffersMode::Auto && isDoubleBuffered_) {
-        context_->swapBuffers(surface_);
-    } else if (!isDoubleBuffered_) {
-        glFlush();
-    }
-    releaseContext();
-}
-
-void TOpenGLPanel::swapBuffersNow() {
-    if (context_ && surface_ && context_->makeCurrent(surface_)) {
-        context_->swapBuffers(surface_);
-        releaseContext();
-    }
-}
-
-void TOpenGLPanel::repaintNow() { paintCycle(); }
-
-void TOpenGLPanel::surfaceResized() {
-    if (!OnResize || !context_) return;
-    if (!makeCurrentOrReport()) return;
-    if (sharesContext() && OnInit) OnInit(this);
-    OnResize(this);
-    releaseContext();
-}
-
-void TOpenGLPanel::Draw2DText(std::string_view text) const {
-    const display::OpenGLFont2D* f = font2D_.get();
-    if (f) display::callTextLists(f->base, f->first, f->count, text, false);
-}
-
-void TOpenGLPanel::Draw3DText(std::string_view text) const {
-    const display::OpenGLFont3D* f = font3D_.get();
-    if (f) display::callTextLists(f->base, f->first, f->count, text, true);
-}
+void TOpenGLPanel::present() { context_->swapBuffers(surface_); }
 
 }  // namespace glpanel

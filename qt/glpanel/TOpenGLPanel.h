@@ -7,13 +7,10 @@
 
 #include <QWidget>
 
-#include <functional>
 #include <memory>
-#include <string_view>
 
 #include "painting/GlyphLists.h"
-#include "painting/Panel.h"
-#include "painting/PanelTypes.h"
+#include "painting/PanelCycle.h"
 
 class QOpenGLContext;
 class QWindow;
@@ -22,46 +19,29 @@ namespace glpanel {
 
 class PanelSurface;
 
-class TOpenGLPanel : public QWidget, public display::Panel, public PublishedProperties {
+class TOpenGLPanel : public QWidget, public PanelCycle<TOpenGLPanel> {
 public:
-    using Handler = std::function<void(TOpenGLPanel*)>;
-
     explicit TOpenGLPanel(QWidget* parent = nullptr);
     ~TOpenGLPanel() override;
 
-    Handler OnPreInit, OnInit, OnResize, OnPaint;
-
-    // Valid only inside the handlers. Texts are code page 1251 bytes; a text
-    // with any byte outside the font's range draws nothing.
-    void Draw2DText(std::string_view text) const override;
-    void Draw3DText(std::string_view text) const override;
     int panelWidth() const override { return width(); }
     int panelHeight() const override { return height(); }
-
-    // Paints now, as the window system's paint message would.
-    void repaintNow();
-    // Presents the back buffer; for owners that swap themselves (Manual).
-    void swapBuffersNow();
+    // Size in device pixels, for the viewport.
+    int deviceWidth() const override;
+    int deviceHeight() const override;
 
     bool contextReady() const { return context_ != nullptr && initDone_; }
     // Colour, depth and buffering the platform granted.
     int grantedColorBits() const { return grantedColorBits_; }
     int grantedDepthBits() const { return grantedDepthBits_; }
     bool grantedDoubleBuffer() const { return grantedDouble_; }
-    // Size in device pixels, for the viewport.
-    int deviceWidth() const override;
-    int deviceHeight() const override;
     QWindow* surfaceWindow() const;
-    long paintCount() const { return paints_; }
 
     // Panels created from now on whose pixel format matches draw through one
     // rendering context instead of one each, and restore their own state
     // (OnInit) before every paint. On a software renderer every context
     // costs about ten megabytes; the pictures are the same.
     static void setOneContextForAll(bool on);
-
-    // Where failure reports go; by default a modal message box.
-    static void setReportHandler(std::function<void(const QString&)> handler);
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -70,30 +50,29 @@ protected:
 private:
     friend class PanelSurface;
     void createGLContext();
-    void initContext();
-    void paintCycle();
-    void surfaceResized();
-    bool makeCurrentOrReport();
+    void grantedFromContext();
     const void* shareGroup() const;
-    void releaseContext();
-    void report(const QString& text);
+
+    bool hasContext() const override { return context_ && surface_; }
+    bool exposed() const override;
+    bool makeCurrent() override;
+    void release() override;
+    void present() override;
+    void showReport(const std::string& text) override;
+    bool sharesContext() const override { return sharesContext_ || context_.use_count() > 1; }
+    void buildFonts() override;
 
     PanelSurface* surface_ = nullptr;
     QWidget* container_ = nullptr;
-    void grantedFromContext();
-    bool sharesContext() const { return sharesContext_ || context_.use_count() > 1; }
     std::shared_ptr<QOpenGLContext> context_;
     bool sharesContext_ = false;  // another panel draws through context_ too
-    std::shared_ptr<display::OpenGLFont2D> font2D_;
-    std::shared_ptr<display::OpenGLFont3D> font3D_;
+    std::shared_ptr<display::OpenGLFont2D> bitmapFont_;
+    std::shared_ptr<display::OpenGLFont3D> outlineFont_;
     bool created_ = false;
     bool initDone_ = false;
-    bool isDoubleBuffered_ = false;
-    bool currentFailureReported_ = false;
     int grantedColorBits_ = 0;
     int grantedDepthBits_ = 0;
     bool grantedDouble_ = false;
-    long paints_ = 0;
 };
 
 }  // namespace glpanel

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "painting/TextLists.h"
 #include "platform/OpenGl.h"
 
 namespace wglpanel {
@@ -14,11 +13,6 @@ namespace {
 const wchar_t* const kClassName = L"M797OpenGLPanel";
 const wchar_t* const kCopyClassName = L"M797OpenGLCopy";
 constexpr GLenum kBgra = 0x80E1;  // GL_BGRA_EXT: in Windows' OpenGL 1.1 as EXT_bgra
-
-std::function<void(const std::string&)>& reportHandler() {
-    static std::function<void(const std::string&)> handler;
-    return handler;
-}
 
 void registerClass() {
     static const bool registered = [] {
@@ -43,23 +37,13 @@ HFONT makeFont(const glpanel::FontSpec& font) {
 
 }  // namespace
 
-void TOpenGLPanel::setReportHandler(std::function<void(const std::string&)> handler) {
-    reportHandler() = std::move(handler);
-}
-
-void TOpenGLPanel::report(const std::string& text) {
-    if (reportHandler()) {
-        reportHandler()(text);
-        return;
-    }
-    MessageBoxA(owner_, text.c_str(), "", MB_OK | MB_ICONERROR);
-}
+void TOpenGLPanel::showReport(const std::string& text) { MessageBoxA(owner_, text.c_str(), "", MB_OK | MB_ICONERROR); }
 
 TOpenGLPanel::~TOpenGLPanel() {
     if (context_) {
         if (wglMakeCurrent(dc_, context_)) {
-            if (font2DBase_) glDeleteLists(font2DBase_, static_cast<GLsizei>(Font2D_NumGylph));
-            if (font3DBase_) glDeleteLists(font3DBase_, static_cast<GLsizei>(Font3D_NumGylph));
+            if (font2D_.base) glDeleteLists(font2D_.base, static_cast<GLsizei>(font2D_.count));
+            if (font3D_.base) glDeleteLists(font3D_.base, static_cast<GLsizei>(font3D_.count));
         }
         wglMakeCurrent(nullptr, nullptr);
         wglDeleteContext(context_);
@@ -95,10 +79,7 @@ LRESULT CALLBACK TOpenGLPanel::windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp
             case WM_SIZE:
                 panel->width_ = LOWORD(lp);
                 panel->height_ = HIWORD(lp);
-                if (panel->OnResize && panel->context_ && wglMakeCurrent(panel->dc_, panel->context_)) {
-                    panel->OnResize(panel);
-                    wglMakeCurrent(nullptr, nullptr);
-                }
+                panel->resized();
                 return 0;
             case WM_MOUSEACTIVATE:
                 return MA_NOACTIVATE;  // a click on a panel leaves the keyboard where it was
@@ -199,11 +180,7 @@ bool TOpenGLPanel::create(HWND owner, int x, int y, int w, int h, Placement plac
     dc_ = GetDC(window_);
     if (placement == Placement::Copied) ShowWindow(window_, SW_SHOWNOACTIVATE);  // a drawable, out of sight
     if (!makeContext()) return false;
-    if (wglMakeCurrent(dc_, context_)) {
-        buildFonts();
-        if (OnInit) OnInit(this);
-        wglMakeCurrent(nullptr, nullptr);
-    }
+    initialise();
     return true;
 }
 
@@ -285,22 +262,22 @@ void TOpenGLPanel::buildFonts() {
     if (Font2D_Enabled && Font2D_NumGylph > 0) {
         HFONT font = makeFont(Font2D_Type);
         HGDIOBJ old = SelectObject(dc_, font);
-        font2DBase_ = glGenLists(static_cast<GLsizei>(Font2D_NumGylph));
+        font2D_ = {glGenLists(static_cast<GLsizei>(Font2D_NumGylph)), Font2D_FirstGylph, Font2D_NumGylph};
         // A byte has no code past 255: the lists beyond stay empty.
         const int made = std::min(Font2D_NumGylph, 256 - Font2D_FirstGylph);
-        if (font2DBase_ && made > 0 &&
-            !wglUseFontBitmapsA(dc_, static_cast<DWORD>(Font2D_FirstGylph), static_cast<DWORD>(made), font2DBase_)) {
-            glDeleteLists(font2DBase_, static_cast<GLsizei>(Font2D_NumGylph));
-            font2DBase_ = 0;
+        if (font2D_.base && made > 0 &&
+            !wglUseFontBitmapsA(dc_, static_cast<DWORD>(Font2D_FirstGylph), static_cast<DWORD>(made), font2D_.base)) {
+            glDeleteLists(font2D_.base, static_cast<GLsizei>(Font2D_NumGylph));
+            font2D_.base = 0;
         }
         // Some OpenGL libraries (Mesa among them) drop the advance of a glyph
         // with no pixels, and the spaces vanish from every text: the space
         // is made again as one blank pixel with its advance.
         INT advance = 0;
-        if (font2DBase_ && Font2D_FirstGylph <= ' ' && ' ' < Font2D_FirstGylph + Font2D_NumGylph &&
+        if (font2D_.base && Font2D_FirstGylph <= ' ' && ' ' < Font2D_FirstGylph + Font2D_NumGylph &&
             GetCharWidth32A(dc_, ' ', ' ', &advance)) {
             static const GLubyte blank[4] = {0, 0, 0, 0};
-            glNewList(font2DBase_ + static_cast<unsigned>(' ' - Font2D_FirstGylph), GL_COMPILE);
+            glNewList(font2D_.base + static_cast<unsigned>(' ' - Font2D_FirstGylph), GL_COMPILE);
             glBitmap(1, 1, 0, 0, static_cast<GLfloat>(advance), 0, blank);
             glEndList();
         }
@@ -310,84 +287,65 @@ void TOpenGLPanel::buildFonts() {
     if (Font3D_Enabled && Font3D_NumGylph > 0) {
         HFONT font = makeFont(Font3D_Type);
         HGDIOBJ old = SelectObject(dc_, font);
-        font3DBase_ = glGenLists(static_cast<GLsizei>(Font3D_NumGylph));
+        font3D_ = {glGenLists(static_cast<GLsizei>(Font3D_NumGylph)), Font3D_FirstGylph, Font3D_NumGylph};
         std::vector<GLYPHMETRICSFLOAT> metrics(static_cast<std::size_t>(Font3D_NumGylph));
         const int format = Font3D_Format == Font3DFormat::Lines ? WGL_FONT_LINES : WGL_FONT_POLYGONS;
         const int made = std::min(Font3D_NumGylph, 256 - Font3D_FirstGylph);
-        if (font3DBase_ && made > 0 &&
-            !wglUseFontOutlinesA(dc_, static_cast<DWORD>(Font3D_FirstGylph), static_cast<DWORD>(made), font3DBase_,
+        if (font3D_.base && made > 0 &&
+            !wglUseFontOutlinesA(dc_, static_cast<DWORD>(Font3D_FirstGylph), static_cast<DWORD>(made), font3D_.base,
                                  Font3D_MaxDeviation, Font3D_Extrustion, format, metrics.data())) {
-            glDeleteLists(font3DBase_, static_cast<GLsizei>(Font3D_NumGylph));
-            font3DBase_ = 0;
+            glDeleteLists(font3D_.base, static_cast<GLsizei>(Font3D_NumGylph));
+            font3D_.base = 0;
         }
         SelectObject(dc_, old);
         DeleteObject(font);
     }
 }
 
-void TOpenGLPanel::paintCycle() {
-    if (!OnPaint || !context_) return;
-    HPALETTE previous = nullptr;
+bool TOpenGLPanel::makeCurrent() {
     if (palette_) {
-        previous = SelectPalette(dc_, palette_, FALSE);
+        previousPalette_ = SelectPalette(dc_, palette_, FALSE);
         if (RealizePalette(dc_) == GDI_ERROR) {
             report("RealizePalette:" + std::to_string(GetLastError()));
-            return;
+            return false;
         }
     }
-    if (!wglMakeCurrent(dc_, context_)) {
-        // Once per panel: a box on every 30 ms tick would lock the user out.
-        if (!currentFailureReported_) {
-            currentFailureReported_ = true;
-            report("wglMakeCurrent:" + std::to_string(GetLastError()));
-        }
-        if (previous) SelectPalette(dc_, previous, TRUE);
-        return;
-    }
-    OnPaint(this);
-    ++paints_;
-    if (keepPicture || shown_) {
-        const std::size_t bytes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4;
-        glFinish();
-        glReadBuffer(doubleBuffered_ ? GL_BACK : GL_FRONT);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        if (keepPicture) {
-            picture_.assign(bytes, '\0');
-            glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, picture_.data());
-        }
-        if (shown_) {
-            copy_.resize(bytes);
-            glReadPixels(0, 0, width_, height_, kBgra, GL_UNSIGNED_BYTE, copy_.data());
-        }
-    }
-    if (GLSwapBuffers == SwapBuffersMode::Auto && doubleBuffered_) {
-        SwapBuffers(dc_);
-    } else if (!doubleBuffered_) {
-        glFlush();
-    }
-    if (previous) SelectPalette(dc_, previous, TRUE);
+    if (wglMakeCurrent(dc_, context_)) return true;
+    sayOnce("wglMakeCurrent:" + std::to_string(GetLastError()));
+    restorePalette();
+    return false;
+}
+
+void TOpenGLPanel::restorePalette() {
+    if (previousPalette_) SelectPalette(dc_, previousPalette_, TRUE);
+    previousPalette_ = nullptr;
+}
+
+void TOpenGLPanel::release() {
+    restorePalette();
     wglMakeCurrent(nullptr, nullptr);
+}
+
+void TOpenGLPanel::painted() {
+    if (!keepPicture && !shown_) return;
+    const std::size_t bytes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4;
+    glFinish();
+    glReadBuffer(doubleBuffered_ ? GL_BACK : GL_FRONT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    if (keepPicture) {
+        picture_.assign(bytes, '\0');
+        glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, picture_.data());
+    }
     if (shown_) {
-        InvalidateRect(shown_, nullptr, FALSE);
-        UpdateWindow(shown_);
+        copy_.resize(bytes);
+        glReadPixels(0, 0, width_, height_, kBgra, GL_UNSIGNED_BYTE, copy_.data());
     }
 }
 
-void TOpenGLPanel::repaintNow() { paintCycle(); }
-
-void TOpenGLPanel::swapBuffersNow() {
-    if (context_ && wglMakeCurrent(dc_, context_)) {
-        SwapBuffers(dc_);
-        wglMakeCurrent(nullptr, nullptr);
-    }
-}
-
-void TOpenGLPanel::Draw2DText(std::string_view text) const {
-    display::callTextLists(font2DBase_, Font2D_FirstGylph, Font2D_NumGylph, text, false);
-}
-
-void TOpenGLPanel::Draw3DText(std::string_view text) const {
-    display::callTextLists(font3DBase_, Font3D_FirstGylph, Font3D_NumGylph, text, true);
+void TOpenGLPanel::afterPaint() {
+    if (!shown_) return;
+    InvalidateRect(shown_, nullptr, FALSE);
+    UpdateWindow(shown_);
 }
 
 }  // namespace wglpanel

@@ -11,27 +11,21 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "painting/Panel.h"
-#include "painting/PanelTypes.h"
+#include "painting/PanelCycle.h"
 
 namespace wglpanel {
 
 using glpanel::Font3DFormat;
 using glpanel::SwapBuffersMode;
 
-class TOpenGLPanel : public display::Panel, public glpanel::PublishedProperties {
+class TOpenGLPanel : public glpanel::PanelCycle<TOpenGLPanel> {
 public:
-    using Handler = std::function<void(TOpenGLPanel*)>;
-
     TOpenGLPanel() = default;
     ~TOpenGLPanel() override;
     TOpenGLPanel(const TOpenGLPanel&) = delete;
     TOpenGLPanel& operator=(const TOpenGLPanel&) = delete;
-
-    Handler OnPreInit, OnInit, OnResize, OnPaint;
     // The panel's other window messages (the mouse), first: true when handled.
     std::function<bool(UINT msg, WPARAM wp, LPARAM lp)> OnMessage;
 
@@ -52,19 +46,11 @@ public:
     // The window that shows the picture (and gets the mouse).
     HWND handle() const { return shown_ ? shown_ : window_; }
 
-    // Valid only inside the handlers. Texts are code page 1251 bytes; a text
-    // with any byte outside the font's range draws nothing.
-    void Draw2DText(std::string_view text) const override;
-    void Draw3DText(std::string_view text) const override;
     int panelWidth() const override { return width_; }
     int panelHeight() const override { return height_; }
     int deviceWidth() const override { return width_; }
     int deviceHeight() const override { return height_; }
 
-    // Paints now, as the paint message does.
-    void repaintNow();
-    // Presents the back buffer; for owners that swap themselves (Manual).
-    void swapBuffersNow();
     // The last picture painted, bottom row first, RGBA: read from the back
     // buffer right after the paint, before it is presented.
     const std::string& lastPicture() const { return picture_; }
@@ -72,10 +58,6 @@ public:
     bool keepPicture = false;
 
     bool contextReady() const { return context_ != nullptr; }
-    long paintCount() const { return paints_; }
-
-    // Where failure reports go; by default a message box of the owner.
-    static void setReportHandler(std::function<void(const std::string&)> handler);
     // The palette an indexed (8-bit) display needs for a format: 2^bits
     // entries, each index's red, green and blue bits spread over 0..255.
     static std::vector<PALETTEENTRY> paletteEntries(const PIXELFORMATDESCRIPTOR& format);
@@ -87,9 +69,16 @@ private:
     // -1 after a report.
     int realizePalette();
     bool makeContext();
-    void buildFonts();
-    void paintCycle();
-    void report(const std::string& text);
+    void restorePalette();
+
+    bool hasContext() const override { return context_ != nullptr; }
+    bool makeCurrent() override;
+    void release() override;
+    void present() override { SwapBuffers(dc_); }
+    void showReport(const std::string& text) override;
+    void buildFonts() override;
+    void painted() override;
+    void afterPaint() override;
 
     HWND window_ = nullptr;
     HWND shown_ = nullptr;            // the child window a copied picture shows in
@@ -97,12 +86,9 @@ private:
     HWND owner_ = nullptr;
     HDC dc_ = nullptr;
     HGLRC context_ = nullptr;
-    HPALETTE palette_ = nullptr;  // only on an indexed display
+    HPALETTE palette_ = nullptr;          // only on an indexed display
+    HPALETTE previousPalette_ = nullptr;  // the one selected before, while the context is current
     int width_ = 0, height_ = 0;
-    unsigned font2DBase_ = 0, font3DBase_ = 0;
-    bool doubleBuffered_ = true;
-    bool currentFailureReported_ = false;
-    long paints_ = 0;
     std::string picture_;
 };
 
