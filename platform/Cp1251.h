@@ -22,6 +22,12 @@ std::string toUtf8(std::string_view text1251);
 // UTF-8, become '?'.
 std::string fromUtf8(std::string_view utf8);
 
+// UTF-8 to the UTF-16 units the Windows calls take as wide texts and paths,
+// and back. Malformed UTF-8, and a surrogate without its pair, become
+// U+FFFD.
+std::wstring toWide(std::string_view utf8);
+std::string fromWide(std::wstring_view wide);
+
 // The one 1251 byte of a text of one printable character, such as a
 // locale's decimal separator; fallback where the text is longer or the code
 // page cannot hold it (the Arabic decimal separator U+066B).

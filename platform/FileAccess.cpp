@@ -20,18 +20,14 @@
 #include <unistd.h>
 #endif
 
+#include "platform/Cp1251.h"
+
 namespace platform {
 
 #ifdef _WIN32
 
 namespace {
-std::wstring wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-    return w;
-}
+std::wstring wide(const std::string& utf8) { return cp1251::toWide(utf8); }
 
 std::string windowsError(DWORD code) {
     switch (code) {
@@ -69,12 +65,7 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) {
         return std::vector<std::string>(argv, argv + argc);
     }
     std::vector<std::string> out;
-    for (int i = 0; i < n; ++i) {
-        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wideArgs[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string a(static_cast<std::size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
-        if (bytes > 1) WideCharToMultiByte(CP_UTF8, 0, wideArgs[i], -1, a.data(), bytes, nullptr, nullptr);
-        out.push_back(std::move(a));
-    }
+    for (int i = 0; i < n; ++i) out.push_back(cp1251::fromWide(wideArgs[i]));
     LocalFree(wideArgs);
     return out;
 }
@@ -200,11 +191,7 @@ std::string absolutePath(const std::string& utf8Path) {
     const DWORD got = GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
     if (got == 0 || got >= n) return utf8Path;
     full.resize(got);
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, full.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) return utf8Path;
-    std::string out(static_cast<std::size_t>(bytes - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, full.c_str(), -1, out.data(), bytes, nullptr, nullptr);
-    return out;
+    return cp1251::fromWide(full);
 #else
     if (utf8Path[0] == '/') return utf8Path;
     char here[4096];
@@ -220,11 +207,7 @@ std::string executableDir() {
     if (n == 0 || n >= std::size(path)) return {};
     std::wstring w(path, n);
     w.erase(w.find_last_of(L"\\/") == std::wstring::npos ? 0 : w.find_last_of(L"\\/"));
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) return {};
-    std::string out(static_cast<std::size_t>(bytes - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, out.data(), bytes, nullptr, nullptr);
-    return out;
+    return cp1251::fromWide(w);
 #else
     char path[4096];
     const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
@@ -249,11 +232,7 @@ std::string programDataFolder() {
 #ifdef _WIN32
     const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
     if (!local || !*local) return {};
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, local, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) return {};
-    std::string out(static_cast<std::size_t>(bytes - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, local, -1, out.data(), bytes, nullptr, nullptr);
-    return out + "\\M797 Tester";
+    return cp1251::fromWide(local) + "\\M797 Tester";
 #else
     const char* xdg = std::getenv("XDG_DATA_HOME");
     if (xdg && *xdg == '/') return std::string(xdg) + "/m797-tester";  // a relative one is to be ignored
@@ -297,10 +276,7 @@ std::string executablePath() {
     wchar_t path[MAX_PATH * 4];
     const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
     if (n == 0 || n >= std::size(path)) return {};
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(n), out.data(), bytes, nullptr, nullptr);
-    return out;
+    return cp1251::fromWide(std::wstring_view(path, n));
 #else
     char path[4096];
     const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);

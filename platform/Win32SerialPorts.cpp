@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/Cp1251.h"
 #include "platform/SerialPorts.h"
 
 namespace platform {
@@ -21,14 +22,7 @@ namespace {
 // The Ports (COM & LPT) device class, {4D36E978-E325-11CE-BFC1-08002BE10318}.
 const GUID kPortsClass = {0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
-std::string utf8(const wchar_t* text) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) return {};
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), bytes, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(bytes - 1));
-    return out;
-}
+std::string utf8(const wchar_t* text) { return cp1251::fromWide(text); }
 
 std::wstring property(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD which) {
     wchar_t text[512] = {};

@@ -18,13 +18,14 @@
 
 #include "logic/WindowLogic.h"
 #include "logic/WindowTables.h"
+#include "platform/Cp1251.h"
 #include "win32/Described.h"
 
 namespace winface {
 
-std::wstring wide(const std::string& utf8);
-std::string utf8(const std::wstring& text);
-std::wstring wideFrom1251(const std::string& text1251);
+inline std::wstring wide(const std::string& utf8) { return cp1251::toWide(utf8); }
+inline std::string utf8(const std::wstring& text) { return cp1251::fromWide(text); }
+inline std::wstring wideFrom1251(const std::string& text1251) { return wide(cp1251::toUtf8(text1251)); }
 
 // The main window's button boxes' grey-blue, under their flat buttons too.
 inline constexpr COLORREF kBoxColour = RGB(226, 229, 234);
