@@ -2,6 +2,7 @@
 #include "qt/Keys.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QWidget>
 
@@ -54,7 +55,11 @@ public:
         // At the focused control first; a key nobody took travels up to
         // the window and is asked again, to the same answer.
         if (!widget) return false;
-        auto* taker = dynamic_cast<KeyTaker*>(widget->window());
+        // An open list's keys are still its window's (End in the control
+        // window's list must not reach the entries that ask).
+        QWidget* window = widget->window();
+        if (auto* list = qobject_cast<QComboBox*>(window->parentWidget())) window = list->window();
+        auto* taker = dynamic_cast<KeyTaker*>(window);
         if (!taker) return false;
         const auto chord = chordOf(*key);
         return chord && taker->take(*chord, repeat);

@@ -141,6 +141,9 @@ QWidget* MainWindow::AboutClick() {
     QPushButton* manual = box->addButton(QString::fromUtf8(logic::ui::kManualButton), QMessageBox::HelpRole);
     connect(manual, &QPushButton::clicked, this, [this] { logic_.run(logic::ui::Command::Manual, 0); });
     box->setDefaultButton(QMessageBox::Ok);
+    // Escape, Alt+F4 and the close button leave it too: a box whose buttons
+    // are neither "Отмена" has no way out but its buttons otherwise.
+    box->setEscapeButton(QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
     box->open();

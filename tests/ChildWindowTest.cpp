@@ -419,6 +419,21 @@ TEST(WaysOut, EscapeOrAltF4InTheControlWindowReleasesTheOutputUnderTest) {
     }
 }
 
+// "О программе" is left as every window is, though its two buttons are
+// neither "Отмена".
+TEST(WaysOut, EscapeOrAltF4LeaveTheAboutBox) {
+    Rig rig;
+    for (const char* key :
+         windowManagerRuns() ? std::vector<const char*>{"Escape", "alt+F4"} : std::vector<const char*>{"Escape"}) {
+        SCOPED_TRACE(key);
+        QPointer<QWidget> box = rig.form->AboutClick();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(box, 5000 * testsupport::slowdown()));
+        pressKey(box, key);
+        EXPECT_TRUE(rig.until([&] { return box.isNull() || !box->isVisible(); }));
+        if (box) box->close();
+    }
+}
+
 TEST(WaysOut, EscapeInTheSettingsDialogFreesTheMainWindow) {
     Rig rig;
     QPointer<QWidget> dlg = rig.form->SettingsClick();
@@ -755,6 +770,12 @@ TEST(Keys, EveryWindowAsDescribedAndNoArrowHomeOrEndReachesAConfirmation) {
     QPointer<Window> control = open(rig.form->ControlClick());
     EXPECT_EQ(testsupport::laidOutAsDescribed(control, logic::ui::controlWindow()), "");
     for (const char* key : {"End", "Next", "Home", "Prior"}) pressKey(control, key);
+    EXPECT_EQ(list(control)->currentIndex(), 0);
+    // Nor in the list opened: Return there takes the entry End would have reached.
+    pressKey(control, "alt+Down");
+    ASSERT_TRUE(rig.until([&] { return list(control)->view()->isVisible(); }));
+    for (const char* key : {"End", "Return"}) QProcess::execute("xdotool", {"key", "--clearmodifiers", key});
+    ASSERT_TRUE(rig.until([&] { return !list(control)->view()->isVisible(); }));
     EXPECT_EQ(list(control)->currentIndex(), 0);
     EXPECT_TRUE(confirmations(false).isEmpty());
     EXPECT_TRUE(confirmations(true).isEmpty());
