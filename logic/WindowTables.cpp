@@ -158,6 +158,10 @@ const std::vector<KeyBinding>& mainWindowKeys() {
         {letter('L', kCtrl), Command::Compare},
         {letter('J', kCtrl), Command::Journal},
         {letter('O', kCtrl), Command::OpenRecording},
+        // Up and Down move the focus to no other button, as Left and Right,
+        // the look-back's keys, do not.
+        {key(Key::Up), Command::None},
+        {key(Key::Down), Command::None},
     };
     return keys;
 }

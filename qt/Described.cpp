@@ -114,11 +114,12 @@ QWidget* make(QWidget* window, const Control& c) {
             auto* b = new QToolButton(window);
             b->setText(fromUtf8(c.text));
             b->setCheckable(true);
-            // An inked one is flat on its box, its colour when down its own.
+            // An inked one is flat on its box, its colour when down its own,
+            // grey while its window is disabled (another window is open).
             if (c.ink != Ink::Plain) {
                 b->setAutoRaise(true);
                 b->setStyleSheet(QStringLiteral("QToolButton { %1} QToolButton:checked { background: rgb(200, 205, "
-                                                "214); border: 1px inset gray; }")
+                                                "214); border: 1px inset gray; } QToolButton:disabled { color: gray; }")
                                      .arg(textStyle(c)));
             }
             return b;
