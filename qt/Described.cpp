@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QToolButton>
@@ -147,8 +148,15 @@ QWidget* make(QWidget* window, const Control& c) {
         }
         case Kind::Check:
             return new QCheckBox(fromUtf8(c.text), window);
-        case Kind::Tabs:
-            return new QTabWidget(window);
+        case Kind::Tabs: {
+            auto* tabs = new QTabWidget(window);
+            if (c.fontPixels) {
+                QFont font(QStringLiteral("Arial"));
+                font.setPixelSize(c.fontPixels);
+                tabs->tabBar()->setFont(font);
+            }
+            return tabs;
+        }
         case Kind::Table:
             return new QTableWidget(window);
         case Kind::Picture: {

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QSlider>
 #include <QStyleOptionGroupBox>
+#include <QTabBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -766,6 +767,8 @@ TEST(Keys, EveryWindowAsDescribedAndNoArrowHomeOrEndReachesAConfirmation) {
     const auto& cat = rig.form->logic().link().catalogue();
     QPointer<QWidget> settings = rig.form->SettingsClick();
     EXPECT_EQ(testsupport::laidOutAsDescribed(settings, logic::ui::settingsWindow()), "");
+    auto* tabs = dynamic_cast<Window*>(settings.data())->get<QTabWidget>(ui::kSettingsTabs);
+    EXPECT_LE(tabs->tabBar()->sizeHint().width(), tabs->width());  // every tab's name whole
     settings->close();
     QPointer<Window> codes = open(rig.form->ErrorsClick());
     EXPECT_EQ(testsupport::laidOutAsDescribed(codes, logic::ui::errorCodesWindow()), "");
