@@ -592,6 +592,7 @@ bool MainWindow::enabled(ui::Command command) const {
             return !review_.ordinary();
         case Command::Cursor:
         case Command::SecondCursor:
+        case Command::SaveTable:
             return !session_.empty();
         case Command::ClearCursors:
             return review_.cursorA() || review_.cursorB();
@@ -741,6 +742,10 @@ void MainWindow::exportDrive(Export what) {
     const bool report = what == Export::Report;
     if (what == Export::RangeTable && !rangeChosen()) {
         if (reportError) reportError("set two cursors first");
+        return;
+    }
+    if (what == Export::Table && session_.empty()) {
+        if (reportError) reportError("no poll pass has been measured yet: the table would be empty");
         return;
     }
     // The picture as it is now, before any dialog covers it.

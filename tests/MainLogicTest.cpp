@@ -325,6 +325,19 @@ TEST(MainWindowLogic, APausedViewStaysWhileTheLinkPollsOnAndAClickPutsTheCursorO
     EXPECT_TRUE(rig.face.errors.empty());
 }
 
+// Before a pass is measured the history's table is not offered: the key
+// says why, and no dialog asks for a file.
+TEST(MainWindowLogic, AnEmptyHistoryIsSaidInsteadOfSavingAnEmptyTable) {
+    namespace ui = logic::ui;
+    Rig rig;
+    for (const ui::MenuItem& item : rig.main->chartMenu())
+        if (item.id == static_cast<int>(ui::Command::SaveTable)) EXPECT_FALSE(item.enabled);
+    EXPECT_TRUE(rig.main->press(ui::letter('E', ui::kCtrl)));
+    ASSERT_EQ(rig.face.errors.size(), 1u);
+    EXPECT_EQ(rig.face.errors[0], "ещё не измерен ни один цикл опроса: таблица была бы пустой");
+    EXPECT_TRUE(rig.face.events.empty());
+}
+
 TEST(ChartReview, ScrollingZoomAndCursorsKeepTheViewWithinTheDrive) {
     display::ChartReview view;
     const std::int64_t oldest = 1000, newest = 100000, span = view.spanMs();
