@@ -331,7 +331,9 @@ TEST(MainWindowLogic, AnEmptyHistoryIsSaidInsteadOfSavingAnEmptyTable) {
     namespace ui = logic::ui;
     Rig rig;
     for (const ui::MenuItem& item : rig.main->chartMenu())
-        if (item.id == static_cast<int>(ui::Command::SaveTable)) EXPECT_FALSE(item.enabled);
+        if (item.id == static_cast<int>(ui::Command::SaveTable)) {
+            EXPECT_FALSE(item.enabled);
+        }
     EXPECT_TRUE(rig.main->press(ui::letter('E', ui::kCtrl)));
     ASSERT_EQ(rig.face.errors.size(), 1u);
     EXPECT_EQ(rig.face.errors[0], "ещё не измерен ни один цикл опроса: таблица была бы пустой");
