@@ -917,7 +917,8 @@ TEST(JournalWindow, CtrlJOpensItAndAClickedVisitShowsItsActionsAndOpensItsDrive)
     EXPECT_FALSE(rig.form->isEnabled());
     auto* visits = w->get<QTableWidget>(ui::kJournalVisits);
     auto* actions = w->get<QTableWidget>(ui::kJournalActions);
-    EXPECT_TRUE(rig.until([&] { return QApplication::focusWidget() == w->get<QTableWidget>(ui::kJournalCars); }));
+    // Its own focus, whenever the window manager makes it the active window.
+    EXPECT_EQ(w->focusWidget(), w->get<QTableWidget>(ui::kJournalCars));
     ASSERT_EQ(visits->rowCount(), 2);
     EXPECT_EQ(visits->currentRow(), 0);
     EXPECT_EQ(actions->rowCount(), 0);
@@ -927,7 +928,7 @@ TEST(JournalWindow, CtrlJOpensItAndAClickedVisitShowsItsActionsAndOpensItsDrive)
     ASSERT_EQ(actions->rowCount(), 1);
     EXPECT_EQ(actions->item(0, 1)->text(), QStringLiteral("сброс ЭБУ"));
     // Home and End choose the first and the last visit, as on Windows.
-    EXPECT_EQ(QApplication::focusWidget(), visits);
+    EXPECT_EQ(w->focusWidget(), visits);
     pressKey(w, "Home");
     EXPECT_EQ(visits->currentRow(), 0);
     EXPECT_EQ(actions->rowCount(), 0);
