@@ -290,9 +290,7 @@ WindowDescription makeSettingsWindow() {
         c.page = page;
         d.controls.push_back(c);
     };
-    // The five tabs' names in Arial of 11 pixels, which they fit on both
-    // faces (in the system's larger font the last one is cut off).
-    d.controls.push_back({kSettingsTabs, Kind::Tabs, "", {0, 0, 513, 309}, Ink::Plain, false, 11});
+    d.controls.push_back({kSettingsTabs, Kind::Tabs, "", {0, 0, 513, 309}});
 
     // The presets and the five lists of the preset down.
     add(1, {0, Kind::Group, "Наборы", {8, 8, 489, 41}});

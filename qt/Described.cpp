@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -62,6 +63,14 @@ void place(QWidget* w, const Control& c) {
         w->adjustSize();
     }
 }
+
+class NarrowTabs : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric m, const QStyleOption* o, const QWidget* w) const override {
+        const int v = QProxyStyle::pixelMetric(m, o, w);
+        return m == PM_TabBarTabHSpace ? v / 2 : v;
+    }
+};
 
 QWidget* make(QWidget* window, const Control& c) {
     switch (c.kind) {
@@ -150,11 +159,12 @@ QWidget* make(QWidget* window, const Control& c) {
             return new QCheckBox(fromUtf8(c.text), window);
         case Kind::Tabs: {
             auto* tabs = new QTabWidget(window);
-            if (c.fontPixels) {
-                QFont font(QStringLiteral("Arial"));
-                font.setPixelSize(c.fontPixels);
-                tabs->tabBar()->setFont(font);
-            }
+            // Half the room beside each name: in the system's font the five
+            // names of the settings window fit only so (the fifth was cut
+            // off behind scroll arrows). Their height, and the pages, stay.
+            auto* narrow = new NarrowTabs;
+            narrow->setParent(tabs->tabBar());
+            tabs->tabBar()->setStyle(narrow);
             return tabs;
         }
         case Kind::Table:
