@@ -154,14 +154,6 @@ void JournalWindow::chosen(int id, int index) {
     }
 }
 
-bool JournalWindow::key(const ui::Chord& c, int focused) {
-    if ((c.key != ui::Key::Home && c.key != ui::Key::End) || c.mods != 0) return false;
-    if (focused != ui::kJournalCars && focused != ui::kJournalVisits && focused != ui::kJournalActions) return false;
-    const int rows = static_cast<int>(shown(focused).rows.size());
-    if (rows > 0) chosen(focused, c.key == ui::Key::Home ? 0 : rows - 1);
-    return true;
-}
-
 void JournalWindow::typed(int id, const std::string& text) {
     if (id == ui::kJournalSearch) show(id).text = text;
 }

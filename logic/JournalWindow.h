@@ -31,9 +31,6 @@ public:
     void pressed(int id, bool on) override;
     void chosen(int id, int index) override;
     void typed(int id, const std::string& text) override;
-    // Home and End in a table choose its first and last row, as the
-    // system's lists do.
-    bool key(const ui::Chord& c, int focused) override;
 
     const std::vector<journal::Car>& cars() const { return cars_; }
     const std::vector<journal::Visit>& visits() const { return visits_; }

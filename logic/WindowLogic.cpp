@@ -11,6 +11,15 @@ const Shown& WindowLogic::shown(int id) const {
     return it->second;
 }
 
+bool WindowLogic::key(const Chord& c, int focused) {
+    if ((c.key != Key::Home && c.key != Key::End) || c.mods != 0 || focused == 0) return false;
+    const Control& row = d_.byId(focused);
+    if (row.id != focused || row.kind != Kind::Table || row.data != 1) return false;
+    const int rows = static_cast<int>(shown(focused).rows.size());
+    if (rows > 0) chosen(focused, c.key == Key::Home ? 0 : rows - 1);
+    return true;
+}
+
 Shown& WindowLogic::show(int id) {
     changed_.insert(id);
     return const_cast<Shown&>(shown(id));

@@ -60,8 +60,10 @@ public:
     // A key the window keeps from its focused control (focused: that
     // control's identifier, 0 for one the description does not name), and
     // what the window does with it: true when kept. Asked before the
-    // control sees the key; the face then shows what changed.
-    virtual bool key(const Chord& /*c*/, int /*focused*/) { return false; }
+    // control sees the key; the face then shows what changed. Unless a
+    // window says otherwise, Home and End in a table whose rows are chosen
+    // choose its first and last row, as the system's lists do.
+    virtual bool key(const Chord& c, int focused);
     // However the window closes, once.
     virtual void closing() {}
     // The window that stood in for this one has closed (however); this one
