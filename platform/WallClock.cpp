@@ -63,18 +63,28 @@ std::string formatted(const WallTime& t, char between, const char* beforeZone, c
 WallTime wallNow() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    std::tm local{}, utc{};
+    std::tm local{};
 #ifdef _WIN32
+    std::tm utc{};
     localtime_s(&local, &seconds);
     gmtime_s(&utc, &seconds);
-#else
-    localtime_r(&seconds, &local);
-    gmtime_r(&seconds, &utc);
-#endif
     // The offset is the local time read as if it were UTC, minus UTC (the
     // zone's name from %z would be Windows' name, not an offset).
     utc.tm_isdst = local.tm_isdst;
     const auto offset = static_cast<int>(std::difftime(seconds, std::mktime(&utc)) / 60);
+#else
+    // The zone is read once, before any thread asks; mktime would read it
+    // again at every call, under a lock of the C library's own that the
+    // thread sanitizer cannot see (two threads writing the journal at once
+    // were reported racing).
+    static const bool zoneRead = [] {
+        tzset();
+        return true;
+    }();
+    (void)zoneRead;
+    localtime_r(&seconds, &local);
+    const auto offset = static_cast<int>(local.tm_gmtoff / 60);
+#endif
     return {std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count(), offset};
 }
 
