@@ -14,9 +14,14 @@ const Shown& WindowLogic::shown(int id) const {
 bool WindowLogic::key(const Chord& c, int focused) {
     if ((c.key != Key::Home && c.key != Key::End) || c.mods != 0 || focused == 0) return false;
     const Control& row = d_.byId(focused);
-    if (row.id != focused || row.kind != Kind::Table || row.data != 1) return false;
+    if (row.id != focused || row.kind != Kind::Table) return false;
     const int rows = static_cast<int>(shown(focused).rows.size());
-    if (rows > 0) chosen(focused, c.key == Key::Home ? 0 : rows - 1);
+    if (rows == 0) return true;
+    const int to = c.key == Key::Home ? 0 : rows - 1;
+    if (row.data == 1)
+        chosen(focused, to);
+    else
+        inView_ = {focused, to};
     return true;
 }
 

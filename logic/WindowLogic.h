@@ -61,8 +61,9 @@ public:
     // control's identifier, 0 for one the description does not name), and
     // what the window does with it: true when kept. Asked before the
     // control sees the key; the face then shows what changed. Unless a
-    // window says otherwise, Home and End in a table whose rows are chosen
-    // choose its first and last row, as the system's lists do.
+    // window says otherwise, Home and End in a table go to its first and
+    // last row, as the system's lists do: chosen where its rows are chosen,
+    // else made its current row and brought into view, nothing chosen.
     virtual bool key(const Chord& c, int focused);
     // However the window closes, once.
     virtual void closing() {}
@@ -85,6 +86,9 @@ public:
     std::unique_ptr<WindowLogic> takeStandIn() { return std::move(standIn_); }
     // The control the focus goes to when the window shows again (0: none).
     int takeFocus() { return std::exchange(focus_, 0); }
+    // The row a table whose rows are not chosen is to make current and
+    // bring into view: {its identifier, the row}; {0, -1}: none.
+    std::pair<int, int> takeRowInView() { return std::exchange(inView_, {0, -1}); }
 
 protected:
     // A control's state, to change: marks it changed.
@@ -104,6 +108,7 @@ private:
     std::set<int> changed_;
     bool close_ = false, restartTimer_ = false;
     int focus_ = 0;
+    std::pair<int, int> inView_{0, -1};
     std::unique_ptr<WindowLogic> standIn_;
 };
 

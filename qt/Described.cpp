@@ -339,6 +339,9 @@ void Described::show(ui::WindowLogic& logic) {
     }
     if (focusDisabled)
         if (QWidget* to = (*this)[logic.takeFocus()]) to->setFocus();
+    if (const auto [id, row] = logic.takeRowInView(); id)
+        if (auto* table = qobject_cast<QTableWidget*>((*this)[id]))
+            table->setCurrentCell(row, std::max(0, table->currentColumn()));
 }
 
 void Described::apply(const ui::WindowLogic& logic, int id, const ui::Shown& s) {

@@ -772,6 +772,13 @@ TEST(Keys, EveryWindowAsDescribedAndNoArrowHomeOrEndReachesAConfirmation) {
     settings->close();
     QPointer<Window> codes = open(rig.form->ErrorsClick());
     EXPECT_EQ(testsupport::laidOutAsDescribed(codes, logic::ui::errorCodesWindow()), "");
+    // End and Home in the codes go to the last and first code, choosing none.
+    ASSERT_TRUE(rig.until([&] { return table(codes)->rowCount() == 3; }));
+    pressKey(codes, "End");
+    EXPECT_EQ(table(codes)->currentRow(), 2);
+    pressKey(codes, "Home");
+    EXPECT_EQ(table(codes)->currentRow(), 0);
+    EXPECT_TRUE(table(codes)->selectedItems().isEmpty());
     pressKey(codes, "Tab");
     EXPECT_EQ(QApplication::focusWidget(), codes->get<QPushButton>(ui::kClear));
     codes->close();

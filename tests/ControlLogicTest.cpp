@@ -170,6 +170,14 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0][0].text, "P  0130");
     EXPECT_FALSE(rows[1][5].text.has_value());  // outside the table: the row's text stays
+    // Home and End go to the first and last code, chosen nothing; asked once.
+    EXPECT_TRUE(codes.key(ui::key(ui::Key::End), ui::kCodesTable));
+    EXPECT_EQ(codes.takeRowInView(), (std::pair<int, int>(ui::kCodesTable, 1)));
+    EXPECT_EQ(codes.takeRowInView().first, 0);
+    EXPECT_TRUE(codes.key(ui::key(ui::Key::Home), ui::kCodesTable));
+    EXPECT_EQ(codes.takeRowInView(), (std::pair<int, int>(ui::kCodesTable, 0)));
+    EXPECT_EQ(codes.shown(ui::kCodesTable).value, -1);
+    EXPECT_FALSE(codes.key(ui::key(ui::Key::End), ui::kClear));
     codes.pressed(ui::kClear, true);
     ASSERT_EQ(codes.shown(ui::kCodesTable).rows.size(), 1u);
     EXPECT_FALSE(codes.shown(ui::kCodesTable).rows[0][0].text.has_value());  // the first row keeps its contents

@@ -507,6 +507,17 @@ TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
                 << winface::utf8(classOf(focusOf(child)));
             key(child, VK_RETURN);  // presses nothing
             EXPECT_TRUE(IsWindowVisible(child));
+            if (way == Way::Escape && w.harmless == std::wstring(L"SysListView32")) {
+                // The keys move through the codes and choose none.
+                HWND codes = focusOf(child);
+                ASSERT_TRUE(waitFor([&] { return ListView_GetItemCount(codes) == 3; }));
+                const auto at = [codes](UINT which) { return ListView_GetNextItem(codes, -1, which); };
+                for (const auto& [vk, row] : {std::pair{VK_END, 2}, std::pair{VK_HOME, 0}, std::pair{VK_DOWN, 1}}) {
+                    key(child, static_cast<WORD>(vk));
+                    EXPECT_EQ(at(LVNI_FOCUSED), row);
+                    EXPECT_EQ(at(LVNI_SELECTED), -1);
+                }
+            }
             if (way == Way::Escape) key(child, VK_ESCAPE);
             if (way == Way::CloseButton) PostMessageW(child, WM_SYSCOMMAND, SC_CLOSE, 0);
             if (way == Way::Own) PostMessageW(childWith(child, L"Button", L"Выход"), BM_CLICK, 0, 0);

@@ -311,14 +311,18 @@ bool Described::message(ui::WindowLogic& logic, UINT msg, WPARAM wp, LPARAM lp) 
     if (msg == WM_NOTIFY) {
         const auto* n = reinterpret_cast<const NMHDR*>(lp);
         if (n->code == TCN_SELCHANGE) showPage(TabCtrl_GetCurSel(n->hwndFrom) + 1);
-        // A row the user chose in a table whose rows are chosen.
+        // A row the user chose in a table whose rows are chosen; in one
+        // whose rows are only shown the keys move the current row alone.
         if (n->code != LVN_ITEMCHANGED || applying_) return false;
         const auto* item = reinterpret_cast<const NMLISTVIEW*>(lp);
         const int id = static_cast<int>(n->idFrom) - kIdBase;
         const ui::Control* c = row(id);
-        if (!c || c->data != 1 || item->iItem < 0 || !(item->uNewState & LVIS_SELECTED) ||
-            (item->uOldState & LVIS_SELECTED))
+        if (!c || item->iItem < 0 || !(item->uNewState & LVIS_SELECTED) || (item->uOldState & LVIS_SELECTED))
             return false;
+        if (c->data != 1) {
+            ListView_SetItemState(n->hwndFrom, item->iItem, 0, LVIS_SELECTED);
+            return false;
+        }
         logic.chosen(id, item->iItem);
         return true;
     }
@@ -363,6 +367,10 @@ void Described::show(ui::WindowLogic& logic) {
     // A disabled control keeps the focus and takes no key: the logic says where it goes.
     if (focused && !IsWindowEnabled(focused))
         if (HWND to = (*this)[logic.takeFocus()]) SetFocus(to);
+    if (const auto [id, row] = logic.takeRowInView(); id) {
+        ListView_SetItemState((*this)[id], row, LVIS_FOCUSED, LVIS_FOCUSED);
+        ListView_EnsureVisible((*this)[id], row, FALSE);
+    }
 }
 
 void Described::handOverTyped(ui::WindowLogic& logic) const {
