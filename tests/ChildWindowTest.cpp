@@ -764,6 +764,13 @@ TEST(Keys, EveryWindowAsDescribedAndNoArrowHomeOrEndReachesAConfirmation) {
     ASSERT_TRUE(qobject_cast<QPushButton*>(focused));
     for (const char* key : {"Down", "Down", "Up"}) pressKey(rig.form.get(), key);
     EXPECT_EQ(QApplication::focusWidget(), focused);
+    // Tab goes round the enabled buttons and, of the presets (one choice), the chosen one.
+    QStringList stops;
+    for (int i = 0; i < 30 && (i == 0 || QApplication::focusWidget() != focused); ++i) {
+        stops << static_cast<QAbstractButton*>(QApplication::focusWidget())->text();
+        pressKey(rig.form.get(), "Tab");
+    }
+    EXPECT_EQ(stops.join(' '), "Управление Настройка Ошибки О программе Стоп Выход 1");
     const auto& cat = rig.form->logic().link().catalogue();
     QPointer<QWidget> settings = rig.form->SettingsClick();
     EXPECT_EQ(testsupport::laidOutAsDescribed(settings, logic::ui::settingsWindow()), "");

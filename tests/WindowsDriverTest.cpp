@@ -217,6 +217,21 @@ HWND focusOf(HWND window) {
     return info.hwndFocus;
 }
 
+// The captions of the controls Tab stops at, once round the window, in order.
+std::vector<std::wstring> tabStops(HWND window) {
+    std::vector<std::wstring> seen;
+    HWND first = nullptr;
+    for (int i = 0; i < 30; ++i) {
+        key(window, VK_TAB);
+        HWND f = focusOf(window);
+        if (f == first) break;
+        if (!IsChild(window, f)) continue;  // the window itself, before the first stop
+        if (!first) first = f;
+        seen.push_back(textOf(f));
+    }
+    return seen;
+}
+
 struct Tester {
     explicit Tester(const std::wstring& args) {
         settings = wide(testsupport::tempSettingsPath());
@@ -346,6 +361,11 @@ TEST(Driver, StartShowsTheStatusAndTheIdentificationAndExitEndsTheProgram) {
     EXPECT_EQ(r.bottom - r.top, 740);
     EXPECT_EQ(laidOut(t.main, logic::ui::mainWindow(), true), "");
     EXPECT_FALSE(IsWindowEnabled(t.button(L"Стоп")));
+    // Tab goes round the enabled buttons and, of the presets (one choice), the chosen one.
+    std::vector<std::wstring> stops = tabStops(t.main);
+    std::rotate(stops.begin(), std::find(stops.begin(), stops.end(), L"Управление"), stops.end());
+    EXPECT_EQ(stops, (std::vector<std::wstring>{L"Управление", L"Настройка", L"Ошибки", L"О программе", L"Старт",
+                                                L"Выход", L"1"}));
     t.click(L"Старт");
     ASSERT_TRUE(t.connected()) << winface::utf8(t.panel(6));
     EXPECT_TRUE(waitFor([&] { return t.panel(7).find(L"VAZ M797") != std::wstring::npos; }))

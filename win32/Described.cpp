@@ -117,10 +117,9 @@ HWND make(HWND window, const Control& c, bool paintedLabels, bool group) {
             return control(window, L"BUTTON", text.c_str(),
                            WS_TABSTOP | (c.ink != Ink::Plain || c.bold ? BS_OWNERDRAW : BS_PUSHBUTTON), c.id, r);
         case Kind::Toggle:
-            if (c.ink != Ink::Plain)
-                return control(window, L"BUTTON", text.c_str(), WS_TABSTOP | BS_OWNERDRAW, c.id, r);
-            return control(window, L"BUTTON", text.c_str(), WS_TABSTOP | BS_AUTORADIOBUTTON | BS_PUSHLIKE | starts,
-                           c.id, r);
+            // A stop of Tab only while chosen (see apply).
+            if (c.ink != Ink::Plain) return control(window, L"BUTTON", text.c_str(), BS_OWNERDRAW, c.id, r);
+            return control(window, L"BUTTON", text.c_str(), BS_AUTORADIOBUTTON | BS_PUSHLIKE | starts, c.id, r);
         case Kind::Radio: {
             // A fixed choice (data set) is not the user's to change.
             HWND b = control(window, L"BUTTON", text.c_str(),
@@ -423,6 +422,10 @@ void Described::apply(int id, const ui::Shown& s) {
         case Kind::Check:
             send(h, BM_SETCHECK, s.value == 1 ? BST_CHECKED : BST_UNCHECKED);
             InvalidateRect(h, nullptr, FALSE);  // an owner-drawn one draws the logic's state
+            // A window's toggles are one choice: Tab stops at the chosen one alone.
+            if (c->kind == Kind::Toggle)
+                SetWindowLongPtrW(h, GWL_STYLE,
+                                  (GetWindowLongPtrW(h, GWL_STYLE) & ~WS_TABSTOP) | (s.value == 1 ? WS_TABSTOP : 0));
             break;
         default:
             if (s.text != was.text) SetWindowTextW(h, wide(s.text).c_str());
