@@ -129,6 +129,9 @@ void ChildWindow::showEvent(QShowEvent* e) {
     pressOnlyWhenFocused(this);
     if (owner_) ownBy(this, owner_);
     QDialog::showEvent(e);
+    // The focus is drawn from the start, as the window system draws it on
+    // Windows: what Enter would press is seen before a key is.
+    setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void ChildWindow::keyPressEvent(QKeyEvent* e) {

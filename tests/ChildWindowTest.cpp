@@ -811,6 +811,13 @@ TEST(Keys, EveryWindowAsDescribedAndNoArrowHomeOrEndReachesAConfirmation) {
                                                                     ? logic::ui::resetConfirmation()
                                                                     : logic::ui::initialisationConfirmation()),
                   "");
+        // "Нет" shows its focus from the start as it does after a key.
+        auto* no = static_cast<Window*>(confirmation.data())->get<QPushButton>(ui::kNo);
+        ASSERT_TRUE(rig.until([&] { return no->hasFocus(); }));
+        const QImage opened = no->grab().toImage();
+        for (const char* key : {"Tab", "shift+Tab"}) pressKey(confirmation, key);
+        EXPECT_TRUE(no->hasFocus());
+        EXPECT_EQ(no->grab().toImage(), opened);
         for (const char* key : {"Right", "Left", "Down", "Return"}) pressKey(confirmation, key);
         ASSERT_TRUE(rig.until([&] { return control && control->isVisible(); }));
     }
