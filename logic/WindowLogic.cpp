@@ -30,9 +30,25 @@ Shown& WindowLogic::show(int id) {
     return const_cast<Shown&>(shown(id));
 }
 
-std::vector<int> WindowLogic::takeChanged() {
-    std::vector<int> out(changed_.begin(), changed_.end());
+std::vector<WindowLogic::Change> WindowLogic::takeChanges() {
+    std::vector<Change> out;
+    for (int id : changed_) {
+        const Shown& now = shown(id);
+        auto [at, first] = handed_.try_emplace(id);
+        Shown& was = at->second;
+        if (first) was.text = d_.byId(id).text;
+        out.push_back({id, now.text != was.text, now.entries != was.entries, now.tip != was.tip});
+        was.text = now.text;
+        was.entries = now.entries;
+        was.tip = now.tip;
+    }
     changed_.clear();
+    return out;
+}
+
+std::vector<int> WindowLogic::takeChanged() {
+    std::vector<int> out;
+    for (const Change& c : takeChanges()) out.push_back(c.id);
     return out;
 }
 

@@ -78,7 +78,16 @@ public:
 
     // What a control shows now (a control never set shows its description).
     const Shown& shown(int id) const;
-    // The controls changed since the face last asked, in identifier order.
+    // The controls changed since the face last asked, in identifier order,
+    // each with which of its text, entries and tip differ from what it
+    // showed then (at first: its description). A face sets those only when
+    // they changed, so that nothing the user is typing is overwritten.
+    struct Change {
+        int id;
+        bool text, entries, tip;
+    };
+    std::vector<Change> takeChanges();
+    // The same, by identifier alone.
     std::vector<int> takeChanged();
     // Asks of the face, each handed over once.
     bool takeClose() { return std::exchange(close_, false); }
@@ -106,6 +115,7 @@ private:
     const WindowDescription& d_;
     mutable std::map<int, Shown> shown_;  // the description's text until set
     std::set<int> changed_;
+    std::map<int, Shown> handed_;  // each control's text, entries and tip when the face last asked
     bool close_ = false, restartTimer_ = false;
     int focus_ = 0;
     std::pair<int, int> inView_{0, -1};

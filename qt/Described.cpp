@@ -330,12 +330,11 @@ void Described::show(ui::WindowLogic& logic) {
     if (byId_.empty()) return;  // not made yet: it shows all then
     QWidget* focused = QApplication::focusWidget();
     bool focusDisabled = false;
-    for (int id : logic.takeChanged()) {
-        QWidget* w = (*this)[id];
-        const ui::Shown& s = logic.shown(id);
+    for (const ui::WindowLogic::Change& c : logic.takeChanges()) {
+        QWidget* w = (*this)[c.id];
         // Qt hands the focus on by itself; the logic says where.
-        if (w && w == focused && !s.enabled) focusDisabled = true;
-        apply(logic, id, s);
+        if (w && w == focused && !logic.shown(c.id).enabled) focusDisabled = true;
+        apply(logic, c);
     }
     if (focusDisabled)
         if (QWidget* to = (*this)[logic.takeFocus()]) to->setFocus();
@@ -344,27 +343,24 @@ void Described::show(ui::WindowLogic& logic) {
             table->setCurrentCell(row, std::max(0, table->currentColumn()));
 }
 
-void Described::apply(const ui::WindowLogic& logic, int id, const ui::Shown& s) {
-    QWidget* w = (*this)[id];
+void Described::apply(const ui::WindowLogic& logic, const ui::WindowLogic::Change& c) {
+    QWidget* w = (*this)[c.id];
     if (!w) return;
+    const ui::Shown& s = logic.shown(c.id);
     const QSignalBlocker quiet(w);  // what the program shows says nothing to the logic
-    // What it showed: at first, its description.
-    auto [at, first] = applied_.try_emplace(id);
-    ui::Shown& was = at->second;
-    if (first) was.text = logic.description().byId(id).text;
     w->setEnabled(s.enabled);
-    if (!s.tip.empty() || !was.tip.empty()) w->setToolTip(QString::fromStdString(s.tip));
+    if (c.tip) w->setToolTip(QString::fromStdString(s.tip));
     if (auto* list = qobject_cast<QComboBox*>(w)) {
-        if (s.entries != was.entries) {
+        if (c.entries) {
             const QString typed = list->currentText();
             list->clear();
             for (const std::string& e : s.entries) list->addItem(QString::fromStdString(e));
-            const int width = logic.description().byId(id).data;
+            const int width = logic.description().byId(c.id).data;
             if (width > 0) list->view()->setMinimumWidth(std::max(width, list->view()->sizeHintForColumn(0) + 24));
             if (list->isEditable()) list->setEditText(typed);
         }
         if (list->isEditable()) {
-            if (s.text != was.text) list->setEditText(QString::fromStdString(s.text));
+            if (c.text) list->setEditText(QString::fromStdString(s.text));
         } else {
             list->setCurrentIndex(s.value);
         }
@@ -376,12 +372,10 @@ void Described::apply(const ui::WindowLogic& logic, int id, const ui::Shown& s) 
             table->setCurrentCell(s.value, 0);
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
         if (button->isCheckable()) button->setChecked(s.value == 1);
-        if (s.text != was.text) button->setText(QString::fromStdString(s.text));
+        if (c.text) button->setText(QString::fromStdString(s.text));
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(QString::fromStdString(s.text));
     }
-    was = s;
-    was.rows.clear();
 }
 
 }  // namespace qtface

@@ -49,11 +49,10 @@ public:
     void show(logic::ui::WindowLogic& logic);
 
 private:
-    void apply(const logic::ui::WindowLogic& logic, int id, const logic::ui::Shown& s);
+    void apply(const logic::ui::WindowLogic& logic, const logic::ui::WindowLogic::Change& c);
 
     std::map<int, QWidget*> byId_;
     std::vector<QWidget*> pages_;
-    std::map<int, logic::ui::Shown> applied_;  // what each control shows
 };
 
 }  // namespace qtface

@@ -203,6 +203,21 @@ TEST(SettingsWindow, ThePortTabsControlsStoreWhatTheyShow) {
     EXPECT_EQ(w.shown(ui::kSetButton1 + 3).value, 1);
     EXPECT_EQ(w.shown(ui::kParamList1 + 2).value, 78);
     EXPECT_EQ(w.shown(ui::kParamList1 + 2).tip, w.shown(ui::kParamList1 + 2).entries[78]);
+    // The face hears which parts changed since it last asked: the tip of
+    // the list whose entry changed, not its entries (nor, typed, a text).
+    bool told = false;
+    for (const auto& c : w.takeChanges())
+        if (c.id == ui::kParamList1 + 2) {
+            told = true;
+            EXPECT_TRUE(c.tip);
+            EXPECT_FALSE(c.entries || c.text);
+        }
+    EXPECT_TRUE(told);
+    w.typed(ui::kPortList, "/dev/ttyUSB0");
+    const auto typed = w.takeChanges();
+    ASSERT_EQ(typed.size(), 1u);
+    EXPECT_TRUE(typed[0].text);
+    EXPECT_FALSE(typed[0].entries || typed[0].tip);
 }
 
 // The cursors' colour: its default written where a user can find it, a

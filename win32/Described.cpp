@@ -362,7 +362,7 @@ bool Described::message(ui::WindowLogic& logic, UINT msg, WPARAM wp, LPARAM lp) 
 void Described::show(ui::WindowLogic& logic) {
     if (byId_.empty()) return;  // not made yet: it shows all then
     HWND focused = GetFocus();
-    for (int id : logic.takeChanged()) apply(id, logic.shown(id));
+    for (const ui::WindowLogic::Change& c : logic.takeChanges()) apply(c, logic.shown(c.id));
     // A disabled control keeps the focus and takes no key: the logic says where it goes.
     if (focused && !IsWindowEnabled(focused))
         if (HWND to = (*this)[logic.takeFocus()]) SetFocus(to);
@@ -377,20 +377,17 @@ void Described::handOverTyped(ui::WindowLogic& logic) const {
         if (c.kind == Kind::EditList) logic.typed(c.id, utf8(textOf((*this)[c.id])));
 }
 
-void Described::apply(int id, const ui::Shown& s) {
+void Described::apply(const ui::WindowLogic::Change& changed, const ui::Shown& s) {
+    const int id = changed.id;
     HWND h = (*this)[id];
     const ui::Control* c = row(id);
     if (!h || !c) return;
-    // What it showed: at first, its description.
-    auto [at, first] = applied_.try_emplace(id);
-    ui::Shown& was = at->second;
-    if (first) was.text = c->text;
     EnableWindow(h, s.enabled);
-    if (s.tip != was.tip) showTip(h, s.tip);
+    if (changed.tip) showTip(h, s.tip);
     switch (c->kind) {
         case Kind::List:
         case Kind::EditList:
-            if (s.entries != was.entries) {
+            if (changed.entries) {
                 const std::wstring typed = textOf(h);
                 send(h, CB_RESETCONTENT);
                 for (const std::string& e : s.entries)
@@ -398,7 +395,7 @@ void Described::apply(int id, const ui::Shown& s) {
                 if (c->kind == Kind::EditList) SetWindowTextW(h, typed.c_str());
             }
             if (c->kind == Kind::List) send(h, CB_SETCURSEL, static_cast<WPARAM>(s.value));
-            if (c->kind == Kind::EditList && s.text != was.text)
+            if (c->kind == Kind::EditList && changed.text)
                 PostMessageW(window_, kSetEditText, static_cast<WPARAM>(id), 0);
             break;
         case Kind::Slider:
@@ -428,11 +425,9 @@ void Described::apply(int id, const ui::Shown& s) {
                                   (GetWindowLongPtrW(h, GWL_STYLE) & ~WS_TABSTOP) | (s.value == 1 ? WS_TABSTOP : 0));
             break;
         default:
-            if (s.text != was.text) SetWindowTextW(h, wide(s.text).c_str());
+            if (changed.text) SetWindowTextW(h, wide(s.text).c_str());
             break;
     }
-    was = s;
-    was.rows.clear();
 }
 
 void Described::showTip(HWND control, const std::string& tip) {

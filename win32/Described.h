@@ -65,7 +65,7 @@ public:
 
 private:
     const logic::ui::Control* row(int id) const;
-    void apply(int id, const logic::ui::Shown& s);
+    void apply(const logic::ui::WindowLogic::Change& changed, const logic::ui::Shown& s);
     void showTip(HWND control, const std::string& tip);
 
     HWND window_ = nullptr;
@@ -74,10 +74,9 @@ private:
     std::map<int, HWND> byId_;
     std::map<HWND, logic::ui::Ink> inks_;
     std::vector<HWND> pages_;
-    std::map<int, logic::ui::Shown> applied_;  // what each control shows
-    HWND tips_ = nullptr;                      // the pointer's tips, made with the first
-    HIMAGELIST images_ = nullptr;              // the codes' table's status pictures
-    bool applying_ = false;                    // a table's rows and choice being shown
+    HWND tips_ = nullptr;          // the pointer's tips, made with the first
+    HIMAGELIST images_ = nullptr;  // the codes' table's status pictures
+    bool applying_ = false;        // a table's rows and choice being shown
 };
 
 }  // namespace winface
