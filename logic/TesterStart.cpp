@@ -68,6 +68,11 @@ int runTester(const std::vector<std::string>& args, TesterFace& face) {
         say("m797-tester: " + platform::forTerminal(line.error) + "\n", true);
         face.errorBox(platform::forWindow(line.error));
         status = stop.asked() ? kExitSignalled : kExitUsage;
+    } else if (const std::string why = screenRefusal(face.screenWidth(), options->anyScreen); !why.empty()) {
+        // The notice is in the window's words; the terminal hears why and
+        // what to do. Nothing talks to the car.
+        say("m797-tester: " + platform::forTerminal(why) + "\n", true);
+        status = face.runNotice(stop);
     } else {
         status = face.runWindow(*options, std::move(line), stop);
     }

@@ -3,9 +3,10 @@
 // window: the command line read (a fault: 2 with the usage; --help and
 // --version: 0), the stop signals taken before anything that should be
 // stoppable, the line made (a fault: said on the terminal and in a box, 2;
-// a stop asked while a recording was read: 130), then the face's window
-// until the program ends (its status: 0, 130 for a stop signal, 1 when
-// the window could not be made).
+// a stop asked while a recording was read: 130), the screen checked (on
+// one of another width only the notice shows, and the terminal hears why),
+// then the face's window until the program ends (its status: 0, 130 for a
+// stop signal, 1 when the window could not be made).
 #pragma once
 
 #include <string>
@@ -30,6 +31,11 @@ public:
     virtual void prepare(platform::StopSignals& stop) = 0;
     // An error box before any window (the window's words, UTF-8).
     virtual void errorBox(const std::string& text) = 0;
+    // The width of the screen the window would show on, in pixels.
+    virtual int screenWidth() = 0;
+    // Shows the notice instead of the window until it ends (its time or
+    // its close); the status.
+    virtual int runNotice(platform::StopSignals& stop) = 0;
     // Makes the main window over the line and runs it until the program
     // ends; the status. stop: watched for Ctrl+C, termination and hang-up.
     virtual int runWindow(const TesterOptions& options, lines::MadeLine line, platform::StopSignals& stop) = 0;

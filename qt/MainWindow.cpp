@@ -6,23 +6,18 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
-#include <QScreen>
 #include <QSocketNotifier>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 
-#include "logic/TesterStart.h"
 #include "painting/PanelLayout.h"
 #include "platform/Cp1251.h"
-#include "platform/Messages.h"
 #include "qt/ChildWindow.h"
 #include "qt/Described.h"
 #include "qt/JpegImage.h"
-#include "qt/ResolutionNotice.h"
 #include "qt/WindowRules.h"
 #include "qt/glpanel/TOpenGLPanel.h"
 
@@ -53,19 +48,6 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     const logic::ui::WindowDescription& d = logic::ui::mainWindow();
     setWindowTitle(QString::fromUtf8(d.title));
-
-    // The screen check comes first; on a screen of another width only the
-    // notice shows and nothing talks to the car.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const std::string why = screen ? logic::screenRefusal(screen->geometry().width(), options.anyScreen) : "";
-    if (!why.empty()) {
-        // The notice is in the window's words; the terminal hears why and what to do.
-        std::fprintf(stderr, "m797-tester: %s\n", platform::forTerminal(why).c_str());
-        notice_ = new ResolutionNotice;
-        notice_->setAttribute(Qt::WA_DeleteOnClose);
-        notice_->show();
-        return;
-    }
     setGeometry(0, 0, d.width, d.height);
     setFixedSize(d.width, d.height);
 

@@ -31,8 +31,6 @@ class TOpenGLPanel;
 
 namespace qtface {
 
-class ResolutionNotice;
-
 class MainWindow : public QWidget, public KeyTaker, private logic::MainWindowFace {
 public:
     // line: what the link talks through and what it allows (logic::makeLine
@@ -42,9 +40,6 @@ public:
 
     // What the window does; the widgets below only show it.
     logic::MainWindow& logic() { return logic_; }
-
-    // True when the screen was not 1024 pixels wide and only the notice shows.
-    bool showsNoticeOnly() const { return notice_ != nullptr; }
 
     // Handlers of the buttons.
     void StartClick() { logic_.start(); }
@@ -107,7 +102,6 @@ private:
     logic::MainWindow logic_;
     std::array<glpanel::TOpenGLPanel*, 7> panels_{};
     Described controls_;
-    ResolutionNotice* notice_ = nullptr;
     std::vector<QPointer<QWidget>> children_;  // the child windows opened
     bool createPosted_ = false;
     int wakeFd_ = -1;

@@ -2,12 +2,14 @@
 // m797-tester: the main window against a real or simulated ECU.
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSocketNotifier>
 
 #include <memory>
 
 #include "logic/TesterStart.h"
 #include "qt/MainWindow.h"
+#include "qt/ResolutionNotice.h"
 #include "qt/WindowRules.h"
 
 namespace {
@@ -27,7 +29,7 @@ public:
             stop.drain();
             if (endAsked_) return;
             endAsked_ = true;
-            if (form_ && !form_->showsNoticeOnly())
+            if (form_)
                 form_->endProgram(logic::kExitSignalled);
             else
                 QApplication::exit(logic::kExitSignalled);
@@ -37,6 +39,17 @@ public:
 
     void errorBox(const std::string& text) override {
         QMessageBox::critical(nullptr, QString::fromUtf8(logic::ui::kErrorTitle), QString::fromStdString(text));
+    }
+
+    int screenWidth() override {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        return screen ? screen->geometry().width() : logic::ui::mainWindow().width;
+    }
+
+    int runNotice(platform::StopSignals& stop) override {
+        qtface::ResolutionNotice notice;
+        notice.show();
+        return stop.asked() ? logic::kExitSignalled : QApplication::exec();
     }
 
     int runWindow(const logic::TesterOptions& options, lines::MadeLine line, platform::StopSignals& stop) override {
@@ -55,7 +68,7 @@ private:
             window.endProgram(logic::kExitSignalled);
             return logic::kExitSignalled;
         }
-        if (!window.showsNoticeOnly()) window.show();
+        window.show();
         if (stop.asked()) {
             window.endProgram(logic::kExitSignalled);  // once: ended already if a box's loop saw it
             return logic::kExitSignalled;

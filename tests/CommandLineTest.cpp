@@ -76,6 +76,12 @@ TEST(TesterStart, TheWindowRunsOnlyOverALineAndEveryFailureHasItsStatus) {
         std::vector<std::string> seen;
         void prepare(platform::StopSignals&) override { seen.push_back("prepare"); }
         void errorBox(const std::string& text) override { seen.push_back("box " + text); }
+        int screenWidth() override { return width; }
+        int runNotice(platform::StopSignals&) override {
+            seen.push_back("notice");
+            return 0;
+        }
+        int width = 1024;
         int runWindow(const logic::TesterOptions& o, lines::MadeLine line, platform::StopSignals&) override {
             seen.push_back(std::string("window ") + (line.line ? "with a line" : "without") +
                            (o.anyScreen ? ", any screen" : ""));
@@ -86,7 +92,7 @@ TEST(TesterStart, TheWindowRunsOnlyOverALineAndEveryFailureHasItsStatus) {
         args.insert(args.begin(), "m797-tester");
         return logic::runTester(args, face);
     };
-    Face bad, help, missing, simulated;
+    Face bad, help, missing, simulated, wide, wideAnyway;
     EXPECT_EQ(run({"--no-such-option"}, bad), logic::kExitUsage);
     EXPECT_TRUE(bad.seen.empty());
     EXPECT_EQ(run({"--help"}, help), 0);
@@ -97,6 +103,12 @@ TEST(TesterStart, TheWindowRunsOnlyOverALineAndEveryFailureHasItsStatus) {
     EXPECT_NE(missing.seen[1].find("drive.txt"), std::string::npos);
     EXPECT_EQ(run({"--simulate", "--any-screen"}, simulated), 7);  // the window's own status
     EXPECT_EQ(simulated.seen, (std::vector<std::string>{"prepare", "window with a line, any screen"}));
+    // On a screen of another width only the notice shows, unless asked otherwise.
+    wide.width = wideAnyway.width = 1280;
+    EXPECT_EQ(run({"--simulate"}, wide), 0);
+    EXPECT_EQ(wide.seen, (std::vector<std::string>{"prepare", "notice"}));
+    EXPECT_EQ(run({"--simulate", "--any-screen"}, wideAnyway), 7);
+    EXPECT_EQ(wideAnyway.seen.back(), "window with a line, any screen");
 }
 
 TEST(TesterStart, OnlyAScreenOfTheWindowsWidthShowsItUnlessAnyScreenIsAsked) {

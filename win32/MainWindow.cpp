@@ -6,13 +6,10 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
-#include <cstdio>
 #include <optional>
 
-#include "logic/TesterStart.h"
 #include "painting/PanelLayout.h"
 #include "platform/Cp1251.h"
-#include "platform/Messages.h"
 #include "win32/Face.h"
 #include "win32/Pictures.h"
 
@@ -29,7 +26,7 @@ constexpr UINT kRunPosted = WM_APP + 1;
 }  // namespace
 
 MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line)
-    : logic_(options, std::move(line), *this), anyScreen_(options.anyScreen) {}
+    : logic_(options, std::move(line), *this) {}
 
 MainWindow::~MainWindow() {
     logic_.shutDown();
@@ -43,12 +40,6 @@ MainWindow::~MainWindow() {
 }
 
 bool MainWindow::show() {
-    const std::string why = logic::screenRefusal(GetSystemMetrics(SM_CXSCREEN), anyScreen_);
-    if (!why.empty()) {
-        std::fprintf(stderr, "m797-tester: %s\n", platform::forTerminal(why).c_str());
-        showResolutionNotice();
-        return true;
-    }
     char point[8] = ".";
     GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, point, sizeof point);
     const std::string failure = logic_.begin(cp1251::toUtf8(point));

@@ -27,8 +27,7 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    // Makes and shows the window (or, on a screen not 1024 pixels wide,
-    // only the notice). False with a box said when it cannot.
+    // Makes and shows the window. False with a box said when it cannot.
     bool show();
     HWND handle() const { return window_; }
     logic::MainWindow& logic() { return logic_; }
@@ -63,7 +62,6 @@ private:
     std::string chooseFile(const FileDialog& d) override;
 
     logic::MainWindow logic_;
-    bool anyScreen_;
     HWND window_ = nullptr;
     Described controls_;
     HBITMAP background_ = nullptr;

@@ -26,6 +26,18 @@ public:
 
     void errorBox(const std::string& text) override { winface::errorBox(nullptr, text); }
 
+    int screenWidth() override { return GetSystemMetrics(SM_CXSCREEN); }
+
+    int runNotice(platform::StopSignals&) override {
+        winface::showResolutionNotice();
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        return 0;
+    }
+
     int runWindow(const logic::TesterOptions& options, lines::MadeLine line, platform::StopSignals& stop) override {
         // Ctrl+C and the console's close (for a tester started from one)
         // are handed to the window's thread.
