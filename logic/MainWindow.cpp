@@ -286,12 +286,34 @@ void MainWindow::pressed(int id) {
             child = openControl();
             break;
         case ui::kAbout:
-            face_.showAbout();
+            child = openAbout();
             break;
         default:
             break;
     }
     if (child) face_.openChild(std::move(child));
+}
+
+namespace {
+
+// "О программе": "OK" closes it; "Руководство" closes it and then opens the
+// manual (a box saying it is missing belongs to the main window then).
+class AboutWindow : public ui::WindowLogic {
+public:
+    explicit AboutWindow(std::function<void()> manual) : WindowLogic(ui::aboutWindow()), manual_(std::move(manual)) {}
+    void pressed(int id, bool) override {
+        askClose();
+        if (id == ui::kAboutManual) manual_();
+    }
+
+private:
+    std::function<void()> manual_;
+};
+
+}  // namespace
+
+std::unique_ptr<ui::WindowLogic> MainWindow::openAbout() {
+    return std::make_unique<AboutWindow>([this] { post([this] { run(ui::Command::Manual, 0); }); });
 }
 
 std::unique_ptr<ui::WindowLogic> MainWindow::openSettings() {
@@ -344,30 +366,6 @@ void MainWindow::repaintAll() {
     if (!link_) return;
     paintGate_.forget();
     for (int k : {1, 2, 3, 4, 5, 7, 6}) face_.repaintPanel(k);
-}
-
-std::string aboutText() {
-    return "M7.9.7 tester " M797_VERSION
-           "\n"
-           "Диагностика ЭБУ Bosch M7.9.7 по K-линии (KWP2000, ISO 14230).\n"
-           "Свободная программа: GNU GPL версии 3 или более поздней.\n"
-           "\n"
-           "Клавиши окна:\n"
-           "F1…F12 — наборы параметров 1…12\n"
-           "Пробел, Enter — нажать кнопку с фокусом\n"
-           "P — пауза графиков и возврат к живому (опрос идёт дальше)\n"
-           "стрелки влево и вправо — назад и вперёд по поездке (с Ctrl — на целое окно)\n"
-           "Home — к началу поездки, End — к живым данным\n"
-           "+ и - — окно времени короче и длиннее (и Ctrl+колесо мыши)\n"
-           "колесо мыши — назад и вперёд по поездке\n"
-           "щелчок по графику, C — курсор; Shift+щелчок, Shift+C — второй курсор\n"
-           "запятая и точка — курсор на цикл опроса раньше и позже; Delete — убрать курсоры\n"
-           "Ctrl+S — графики в PNG, Ctrl+Shift+S — всё окно в PNG\n"
-           "Ctrl+E — историю в CSV, Ctrl+Shift+E — участок между курсорами в CSV\n"
-           "Ctrl+R — отчёт о поездке: сохранить и открыть в браузере\n"
-           "Ctrl+J — журнал визитов, Ctrl+O — открыть запись поездки\n"
-           "Ctrl+L — прошлая поездка этого автомобиля рядом на графиках\n"
-           "правая кнопка мыши на графиках — то же в меню";
 }
 
 // ---- looking back ---------------------------------------------------------

@@ -64,11 +64,9 @@ public:
     // Opens a document (UTF-8 path) in the system's program for it: empty,
     // or why not (English).
     virtual std::string openDocument(const std::string& path) = 0;
-    // A child window ("Настройка", "Ошибки", "Управление") over this logic,
+    // A child window ("Настройка", "Ошибки", "Управление", "О программе") over this logic,
     // owned by the main window, which is disabled until it closes.
     virtual void openChild(std::unique_ptr<ui::WindowLogic> window) = 0;
-    // "О программе": the program, the window's keys and the manual's button.
-    virtual void showAbout() = 0;
     // The system's save dialog (suggesting name; an existing file is asked
     // about) or open dialog (of an existing file), owned by the window in
     // front, in folder, offering ui::fileTypes(kind). Texts in UTF-8: the
@@ -83,9 +81,6 @@ public:
 
 // What can be saved from the window.
 enum class Export { Charts, Window, Table, RangeTable, Report };
-
-// "О программе": the program, its licence and the window's keys (UTF-8).
-std::string aboutText();
 
 // The manual (one HTML page made from the manual pages) and where the
 // program finds it: beside itself, in its build folder, or where the
@@ -138,6 +133,8 @@ public:
     std::unique_ptr<ui::WindowLogic> openSettings();
     std::unique_ptr<ui::WindowLogic> openErrors();
     std::unique_ptr<ui::WindowLogic> openControl();
+    // "О программе": the program, the window's keys and the manual's button.
+    std::unique_ptr<ui::WindowLogic> openAbout();
     // The journal's window over the journal this session keeps (or the one
     // in the programs' data folder when it keeps none).
     std::unique_ptr<ui::WindowLogic> openJournal();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logic/WindowTables.h"
 
+#include <algorithm>
+
 #include "ecu/DtcTable.h"
 #include "painting/PanelLayout.h"
 
@@ -437,6 +439,59 @@ const std::vector<FileType>& fileTypes(FileKind kind) {
             break;
     }
     return recording;
+}
+
+// ---- "О программе" -----------------------------------------------------------
+
+std::string aboutText() {
+    return "M7.9.7 tester " M797_VERSION
+           "\n"
+           "Диагностика ЭБУ Bosch M7.9.7 по K-линии (KWP2000, ISO 14230).\n"
+           "Свободная программа: GNU GPL версии 3 или более поздней.\n"
+           "\n"
+           "Клавиши окна:\n"
+           "F1…F12 — наборы параметров 1…12\n"
+           "Пробел, Enter — нажать кнопку с фокусом\n"
+           "P — пауза графиков и возврат к живому (опрос идёт дальше)\n"
+           "стрелки влево и вправо — назад и вперёд по поездке (с Ctrl — на целое окно)\n"
+           "Home — к началу поездки, End — к живым данным\n"
+           "+ и - — окно времени короче и длиннее (и Ctrl+колесо мыши)\n"
+           "колесо мыши — назад и вперёд по поездке\n"
+           "щелчок по графику, C — курсор; Shift+щелчок, Shift+C — второй курсор\n"
+           "запятая и точка — курсор на цикл опроса раньше и позже; Delete — убрать курсоры\n"
+           "Ctrl+S — графики в PNG, Ctrl+Shift+S — всё окно в PNG\n"
+           "Ctrl+E — историю в CSV, Ctrl+Shift+E — участок между курсорами в CSV\n"
+           "Ctrl+R — отчёт о поездке: сохранить и открыть в браузере\n"
+           "Ctrl+J — журнал визитов, Ctrl+O — открыть запись поездки\n"
+           "Ctrl+L — прошлая поездка этого автомобиля рядом на графиках\n"
+           "правая кнопка мыши на графиках — то же в меню";
+}
+
+const WindowDescription& aboutWindow() {
+    // Laid out for Arial of 11 pixels: a label for each line, 13 pixels apart.
+    static const std::vector<std::string> lines = [] {
+        std::vector<std::string> out;
+        const std::string text = aboutText();
+        for (std::size_t at = 0, end = 0; at <= text.size(); at = end + 1) {
+            end = std::min(text.find('\n', at), text.size());
+            out.push_back(text.substr(at, end - at));
+        }
+        return out;
+    }();
+    static const WindowDescription d = [] {
+        const int height = 13 * static_cast<int>(lines.size());
+        WindowDescription w{"О программе", 480, height + 45, {}, kAboutOk, {}, 11};
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            if (!lines[i].empty())
+                w.controls.push_back({i == 0 ? kAboutText : 0,
+                                      Kind::Label,
+                                      lines[i].c_str(),
+                                      {12, 10 + 13 * static_cast<int>(i), 456, 13}});
+        w.controls.push_back({kAboutOk, Kind::Button, "OK", {292, height + 15, 80, 22}});
+        w.controls.push_back({kAboutManual, Kind::Button, "Руководство", {380, height + 15, 88, 22}});
+        return w;
+    }();
+    return d;
 }
 
 // ---- the control window and its confirmations ------------------------------

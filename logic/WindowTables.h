@@ -185,8 +185,6 @@ struct ChartMenuEntry {
     const char* text;
 };
 const std::vector<ChartMenuEntry>& chartMenuEntries();
-// The "О программе" box's button that opens the manual.
-inline constexpr const char* kManualButton = "Руководство";
 // The replay speeds offered, the multiple or 0 for the whole drive at once,
 // and the submenu's caption.
 const std::vector<int>& replaySpeeds();
@@ -252,6 +250,15 @@ struct FileType {
     const char* pattern;  // "*.m797"
 };
 const std::vector<FileType>& fileTypes(FileKind kind);
+
+// ---- "О программе" -----------------------------------------------------------
+
+// The program (kAboutText: its name and version), its licence and the
+// window's keys (UTF-8), a line each, above "OK" (where it opens) and
+// "Руководство" (the manual).
+enum AboutId : int { kAboutText = 1, kAboutOk, kAboutManual };
+const WindowDescription& aboutWindow();
+std::string aboutText();
 
 // ---- the control window and its confirmations ------------------------------
 

@@ -66,7 +66,7 @@ public:
     // The error box, belonging to the window in front.
     void showError(const std::string& text) override;
     // "О программе": the program and the window's keys.
-    QWidget* AboutClick();
+    QWidget* AboutClick() { return showChild(logic_.openAbout()); }
     // The charts' menu, as the right mouse button opens it over chart slot
     // k at pixel column x (returned, shown; tests close it).
     QMenu* chartMenu(int k, int x);
@@ -90,7 +90,6 @@ private:
     void showControls() override { controls_.show(logic_.controls()); }
     void repaintPanel(int k) override;
     void openChild(std::unique_ptr<logic::ui::WindowLogic> window) override;
-    void showAbout() override { AboutClick(); }
     void closeChildren() override;
     void quit(int exitCode) override;
     int stripTextWidth(const std::string& text1251) const override { return measureStripText(text1251); }

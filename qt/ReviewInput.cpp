@@ -1,18 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The main window's keys, mouse and menu for looking back at the drive, and
-// its pictures, file dialogs and "О программе" box. What each does is the
-// logic's; this reads the toolkit's events and shows its dialogs.
+// The main window's mouse and menu for looking back at the drive, and its
+// pictures and file dialogs. What each does is the logic's; this reads the
+// toolkit's events and shows its dialogs.
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QScreen>
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
 
-#include "platform/Messages.h"
 #include "qt/MainWindow.h"
 #include "qt/glpanel/TOpenGLPanel.h"
 
@@ -131,23 +128,6 @@ std::string MainWindow::openDocument(const std::string& path) {
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path))))
         return path + ": no program to show it";
     return {};
-}
-
-QWidget* MainWindow::AboutClick() {
-    auto* box = new QMessageBox(QMessageBox::Information,
-                                QString::fromUtf8(logic::ui::mainWindow().byId(logic::ui::kAbout).text),
-                                QString::fromStdString(logic::aboutText()), QMessageBox::Ok, this);
-    // The manual from here too: F1 is a preset, not help.
-    QPushButton* manual = box->addButton(QString::fromUtf8(logic::ui::kManualButton), QMessageBox::HelpRole);
-    connect(manual, &QPushButton::clicked, this, [this] { logic_.run(logic::ui::Command::Manual, 0); });
-    box->setDefaultButton(QMessageBox::Ok);
-    // Escape, Alt+F4 and the close button leave it too: a box whose buttons
-    // are neither "Отмена" has no way out but its buttons otherwise.
-    box->setEscapeButton(QMessageBox::Ok);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    box->open();
-    return box;
 }
 
 }  // namespace qtface

@@ -27,7 +27,7 @@ if [ -z "${SHOT_INNER:-}" ]; then
   # The child windows: the same client size, and within a bound of their
   # own (the toolkits draw tabs, lists and sliders each in its style; their
   # places are checked exactly by each face's tests against the tables).
-  for pair in codes:8 settings:22 port:22 control:18 reset:18 journal:22; do
+  for pair in codes:8 settings:22 port:22 control:18 reset:18 journal:22 about:18; do
     name=${pair%%:*} bound=${pair#*:}
     a="$out/linux-$name.png" b="$out/wine-$name.png"
     [ "$(identify -format '%wx%h' "$a")" = "$(identify -format '%wx%h' "$b")" ] ||
@@ -112,5 +112,6 @@ child control "Управление" 860 115
 # entry down asks first.
 child reset "Управление" 860 115 "$(printf 'Down %.0s' $(seq 15))" "Сбрс ЭБУ"
 child journal "Журнал визитов" keys ctrl+j
+child about "О программе" 956 147
 kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true

@@ -65,7 +65,6 @@ struct FakeFace : logic::MainWindowFace {
     void openChild(std::unique_ptr<logic::ui::WindowLogic> w) override {
         events.push_back(std::string("open ") + w->description().title);
     }
-    void showAbout() override { events.push_back("about"); }
     std::string answer;  // the path the save dialog returns
     // Runs what was posted, as the face's event loop would.
     void pump() {
@@ -182,7 +181,20 @@ TEST(MainWindowLogic, PresetsTheChildWindowsReadsAndAReplaysMissingCommands) {
     rig.main->pressed(ui::kSettings);
     rig.main->pressed(ui::kAbout);
     EXPECT_EQ(std::vector<std::string>(rig.face.events.begin() + 2, rig.face.events.end()),
-              (std::vector<std::string>{"open Ошибки", "open Управление", "open Настройка программы", "about"}));
+              (std::vector<std::string>{"open Ошибки", "open Управление", "open Настройка программы",
+                                        "open О программе"}));
+    // "О программе" opens on "OK", which closes it; "Руководство" closes it
+    // and then asks for the manual (none beside a test: said so).
+    auto about = rig.main->openAbout();
+    EXPECT_EQ(about->description().opensOn, ui::kAboutOk);
+    about->pressed(ui::kAboutOk, true);
+    EXPECT_TRUE(about->takeClose());
+    about = rig.main->openAbout();
+    about->pressed(ui::kAboutManual, true);
+    EXPECT_TRUE(about->takeClose());
+    EXPECT_TRUE(rig.face.errors.empty());
+    EXPECT_TRUE(rig.face.until([&] { return !rig.face.errors.empty(); }));
+    EXPECT_NE(rig.face.errors[0].find("manual-ru.html"), std::string::npos);
 
     Rig replay({}, false, false);
     replay.main->pressed(ui::kControl);

@@ -58,22 +58,20 @@ struct Window {
 
 }  // namespace
 
-// "О программе" lists the keys, opens on its harmless OK, and its
+// "О программе" lists the keys, opens on its harmless "OK", and its
 // "Руководство" asks for the manual (not installed beside a test: said so).
 TEST(MainWindow, AboutListsTheKeysAndItsManualButtonAsksForTheManual) {
+    namespace ui = logic::ui;
     Window w;
-    QPointer<QMessageBox> box = qobject_cast<QMessageBox*>(w.form->AboutClick());
-    ASSERT_TRUE(box);
-    EXPECT_NE(box->text().indexOf(QStringLiteral("F1")), -1);
-    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Ok));
-    QAbstractButton* manual = nullptr;
-    for (QAbstractButton* b : box->buttons())
-        if (b->text() == QStringLiteral("Руководство")) manual = b;
-    ASSERT_NE(manual, nullptr);
-    QTest::mouseClick(manual, Qt::LeftButton);
+    QPointer<qtface::ChildWindow> about = dynamic_cast<qtface::ChildWindow*>(w.form->AboutClick());
+    ASSERT_TRUE(about);
+    EXPECT_EQ(testsupport::laidOutAsDescribed(about, ui::aboutWindow()), "");
+    EXPECT_EQ(about->get<QLabel>(ui::kAboutText)->text(), "M7.9.7 tester " M797_VERSION);
+    EXPECT_TRUE(w.until([&] { return about->control(ui::kAboutOk)->hasFocus(); }));
+    QTest::mouseClick(about->get<QAbstractButton>(ui::kAboutManual), Qt::LeftButton);
+    EXPECT_TRUE(w.until([&] { return about.isNull() && w.form->isEnabled(); }));
     ASSERT_TRUE(w.until([&] { return !w.errors.empty(); }));
     EXPECT_NE(w.errors[0].find("manual-ru.html"), std::string::npos) << w.errors[0];
-    if (box) box->close();
 }
 
 TEST(MainWindow, StartsAtTheTopLeftStoppedAndSendsNothingBeforeStart) {

@@ -163,32 +163,6 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-void MainWindow::showAbout() {
-    // The keys, and the manual from here too: F1 is a preset, not help.
-    namespace ui = logic::ui;
-    const std::wstring title = wide(ui::mainWindow().byId(ui::kAbout).text), text = wide(logic::aboutText()),
-                       manual = wide(ui::kManualButton);
-    constexpr int kManual = 100;
-    const TASKDIALOG_BUTTON buttons[] = {{kManual, manual.c_str()}};
-    TASKDIALOGCONFIG c{};
-    c.cbSize = sizeof c;
-    c.hwndParent = window_;
-    c.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION;
-    c.dwCommonButtons = TDCBF_OK_BUTTON;
-    c.pszWindowTitle = title.c_str();
-    c.pszMainIcon = TD_INFORMATION_ICON;
-    c.pszContent = text.c_str();
-    c.cButtons = 1;
-    c.pButtons = buttons;
-    c.nDefaultButton = IDOK;
-    int pressed = 0;
-    if (FAILED(TaskDialogIndirect(&c, &pressed, nullptr, nullptr))) {
-        MessageBoxW(window_, text.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    if (pressed == kManual) logic_.run(ui::Command::Manual, 0);
-}
-
 std::string MainWindow::openDocument(const std::string& path) {
     const auto result =
         reinterpret_cast<INT_PTR>(ShellExecuteW(window_, L"open", wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));

@@ -51,7 +51,6 @@ private:
     void showControls() override { controls_.show(logic_.controls()); }
     void repaintPanel(int k) override;
     void openChild(std::unique_ptr<logic::ui::WindowLogic> logic) override;
-    void showAbout() override;
     void showError(const std::string& text) override;
     void closeChildren() override;
     void quit(int exitCode) override;
