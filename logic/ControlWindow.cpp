@@ -97,8 +97,14 @@ void ControlWindow::chosen(int id, int index) {
 }
 
 void ControlWindow::pressed(int id, bool) {
-    if (id == ui::kControlLeft) left(entryShown());
-    if (id == ui::kControlRight) right(entryShown());
+    if (id != ui::kControlLeft && id != ui::kControlRight) return;
+    // After a confirmation the entry shown runs no report until it is
+    // chosen again; a press acts on it, so its state is read from now on
+    // (the status would show its state from before the press otherwise).
+    const int shown = entryShown();
+    if (isOutput(shown) && flagOf(shown, Request::Report).load(std::memory_order_acquire) == 0) reportOnly(shown);
+    if (id == ui::kControlLeft) left(shown);
+    if (id == ui::kControlRight) right(shown);
 }
 
 void ControlWindow::tick() {

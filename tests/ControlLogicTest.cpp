@@ -201,4 +201,17 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     EXPECT_FALSE(codes.takeClose());
     codes.pressed(ui::kErrorsExit, true);
     EXPECT_TRUE(codes.takeClose());
+
+    // After "Нет" nothing is reported until the entry shown is acted on:
+    // "Вкл" then reads its state too, so the status shows what it did.
+    r.window.chosen(ui::kControlList, ControlWindow::kInitEntry);
+    auto no = r.window.takeStandIn();
+    ASSERT_NE(no, nullptr);
+    no->pressed(ui::kNo, true);
+    no->closing();
+    r.window.standInClosed();
+    EXPECT_TRUE(r.reporting().empty());
+    r.window.pressed(ui::kControlLeft, true);  // "Вкл" on "Форсунка 1"
+    EXPECT_EQ(r.reporting(), std::vector<int>{0});
+    EXPECT_EQ(r.command.actuator[0].onRequest.load(), 1);
 }
