@@ -560,6 +560,13 @@ TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
     key(control, VK_NEXT);
     EXPECT_EQ(t.window(L"Инициализация ЭБУ"), nullptr);
     EXPECT_EQ(SendMessageW(focusOf(control), CB_GETCURSEL, 0, 0), 0);
+    // Escape in the opened list leaves it as it was: none chosen, none that asks.
+    keyWith(control, VK_MENU, VK_DOWN);
+    for (int i = 0; i < 15; ++i) key(control, VK_DOWN);  // "Сброс ЭБУ" marked
+    key(control, VK_ESCAPE);
+    EXPECT_EQ(t.window(L"Сбрс ЭБУ"), nullptr);
+    EXPECT_TRUE(IsWindowVisible(control));
+    EXPECT_EQ(SendMessageW(focusOf(control), CB_GETCURSEL, 0, 0), 0);
     for (int i = 0; i < 15; ++i) key(control, VK_DOWN);
     HWND confirmation = nullptr;
     ASSERT_TRUE(waitFor([&] { return (confirmation = t.window(L"Сбрс ЭБУ")) != nullptr; }));

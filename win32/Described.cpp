@@ -342,11 +342,16 @@ bool Described::message(ui::WindowLogic& logic, UINT msg, WPARAM wp, LPARAM lp) 
         case Kind::List:
         case Kind::EditList: {
             const int index = static_cast<int>(send(h, CB_GETCURSEL));
-            // The user's choices only; an open list chooses when it closes.
-            if (code == CBN_SELCHANGE && !send(h, CB_GETDROPPEDSTATE)) {
+            const bool changed = index >= 0 && index != logic.shown(id).value;
+            // The user's choices only: an open list chooses the entry taken
+            // (Enter, a click), none when it is left (Escape, a click
+            // elsewhere), and then shows the logic's entry again.
+            if ((code == CBN_SELCHANGE && !send(h, CB_GETDROPPEDSTATE)) || code == CBN_SELENDOK) {
+                if (!changed) return false;
                 logic.chosen(id, index);
-            } else if (code == CBN_CLOSEUP && index >= 0 && index != logic.shown(id).value) {
-                logic.chosen(id, index);
+            } else if (code == CBN_SELENDCANCEL && c->kind == Kind::List) {
+                send(h, CB_SETCURSEL, static_cast<WPARAM>(logic.shown(id).value));
+                return false;
             } else if (code == CBN_KILLFOCUS && c->kind == Kind::EditList) {
                 logic.typed(id, utf8(textOf(h)));
             } else {
