@@ -63,7 +63,9 @@ public:
     void pressed(int id, bool on) override;
     int tickMs() const override { return 100; }
     void tick() override;
-    bool key(const ui::Chord& c, int) override { return ui::controlWindowSwallows(c); }
+    bool key(const ui::Chord& c, int focused) override {
+        return ui::controlWindowSwallows(c) || WindowLogic::key(c, focused);
+    }
     void closing() override { closing(entryShown()); }
     void standInClosed() override;
     int entryShown() const { return shown(ui::kControlList).value; }

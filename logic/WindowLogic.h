@@ -61,9 +61,19 @@ public:
     // control's identifier, 0 for one the description does not name), and
     // what the window does with it: true when kept. Asked before the
     // control sees the key; the face then shows what changed. Unless a
-    // window says otherwise, Home and End in a table go to its first and
-    // last row, as the system's lists do: chosen where its rows are chosen,
-    // else made its current row and brought into view, nothing chosen.
+    // window says otherwise, a key without modifiers means one thing in a
+    // control of each kind, whatever the toolkit would do:
+    // - a table: Home and End go to its first and last row (chosen where
+    //   its rows are chosen, else made current and brought into view, none
+    //   chosen); Left and Right nothing;
+    // - a button or check box: the arrows nothing (Tab moves the focus);
+    // - toggles (a row): Up and Down nothing; radios (a column): Left and
+    //   Right nothing;
+    // - a list: Up and Down choose the next entry, Home and End the first
+    //   and last; Left, Right, Page Up, Page Down and Space nothing;
+    // - a slider (0..100): Up and Page Up raise it by 1 and 10, Down and
+    //   Page Down lower it so; Left, Right, Home and End as the toolkit has
+    //   them (alike on both faces).
     virtual bool key(const Chord& c, int focused);
     // However the window closes, once.
     virtual void closing() {}

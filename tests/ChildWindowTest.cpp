@@ -963,3 +963,30 @@ TEST(JournalWindow, CtrlJOpensItAndAClickedVisitShowsItsActionsAndOpensItsDrive)
     QTest::keyClick(w, Qt::Key_Escape);
     EXPECT_TRUE(rig.until([&] { return rig.form->isEnabled(); }));
 }
+
+// A key answers as its control's kind says, on both faces: a slider's Up
+// raises it, a list's Right and a check box's Down move nothing.
+TEST(Keys, ASlidersUpRaisesItAndAListsRightOrACheckBoxsDownMoveNothing) {
+    Rig rig;
+    QPointer<Window> w = open(rig.form->SettingsClick());
+    auto* tabs = w->get<QTabWidget>(ui::kSettingsTabs);
+    tabs->setCurrentIndex(1);
+    auto* slider = w->get<QSlider>(ui::kSlider1);
+    slider->setFocus();
+    const int at = slider->value();
+    pressKey(w, "Up");
+    EXPECT_EQ(slider->value(), std::min(100, at + 1));
+    tabs->setCurrentIndex(0);
+    QComboBox* params = list(w, ui::kParamList1);
+    params->setFocus();
+    const int entry = params->currentIndex();
+    pressKey(w, "Right");
+    EXPECT_EQ(params->currentIndex(), entry);
+    EXPECT_EQ(QApplication::focusWidget(), params);
+    tabs->setCurrentIndex(3);
+    QWidget* check = w->control(ui::kReconnect);
+    check->setFocus();
+    pressKey(w, "Down");
+    EXPECT_EQ(QApplication::focusWidget(), check);
+    w->close();
+}

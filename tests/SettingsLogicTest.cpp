@@ -232,3 +232,37 @@ TEST(StoredSettings, TheCursorColourIsStoredWithAVisibleDefaultAndReadBack) {
     EXPECT_FLOAT_EQ(c.g, 1.0f);
     EXPECT_FLOAT_EQ(c.b, display::kCursorColour.b);  // 250 % is no colour
 }
+
+// A key means one thing in a control of each kind, whichever face shows it:
+// the settings window has one of every kind.
+TEST(SettingsWindow, AKeyMeansWhatItsControlsKindSaysOnBothFaces) {
+    namespace ui = logic::ui;
+    using ui::Key;
+    Rig rig;
+    auto w = rig.window();
+    w.open();
+    const auto kept = [&w](Key k, int id) { return w.key(ui::key(k), id); };
+    for (Key k : {Key::Left, Key::Right, Key::PageUp, Key::PageDown, Key::Space}) EXPECT_TRUE(kept(k, ui::kParamList1));
+    for (Key k : {Key::Up, Key::Down, Key::Home, Key::End}) EXPECT_FALSE(kept(k, ui::kParamList1));
+    for (Key k : {Key::Left, Key::Right, Key::Space}) EXPECT_FALSE(kept(k, ui::kPortList));  // typed in
+    for (Key k : {Key::Up, Key::Down}) EXPECT_TRUE(kept(k, ui::kSetButton1));
+    EXPECT_FALSE(kept(Key::Right, ui::kSetButton1));
+    for (Key k : {Key::Left, Key::Right}) EXPECT_TRUE(kept(k, ui::kWakeByte));
+    EXPECT_FALSE(kept(Key::Down, ui::kWakeByte));
+    for (Key k : {Key::Left, Key::Right, Key::Up, Key::Down}) {
+        EXPECT_TRUE(kept(k, ui::kReconnect));
+        EXPECT_TRUE(kept(k, ui::kColourReset));
+    }
+    EXPECT_FALSE(kept(Key::Space, ui::kColourReset));
+    EXPECT_FALSE(w.key(ui::key(Key::Right, ui::kShift), ui::kParamList1));
+    // A slider: Up and Page Up raise it, Down and Page Down lower it, within 0..100.
+    const int at = w.shown(ui::kSlider1).value;
+    ASSERT_GE(at, 10);
+    EXPECT_TRUE(kept(Key::Up, ui::kSlider1));
+    EXPECT_EQ(w.shown(ui::kSlider1).value, std::min(100, at + 1));
+    EXPECT_TRUE(kept(Key::PageDown, ui::kSlider1));
+    EXPECT_EQ(w.shown(ui::kSlider1).value, std::min(100, at + 1) - 10);
+    for (int i = 0; i < 12; ++i) kept(Key::PageUp, ui::kSlider1);
+    EXPECT_EQ(w.shown(ui::kSlider1).value, 100);
+    EXPECT_FALSE(kept(Key::Left, ui::kSlider1));
+}

@@ -786,3 +786,31 @@ TEST(Driver, TheJournalsWindowShowsTheVisitsAndTheChosenVisitsActions) {
     key(journal, VK_ESCAPE);
     EXPECT_TRUE(waitFor([&] { return !IsWindow(journal); }));
 }
+
+// A key answers as its control's kind says, as on Linux: a slider's Up
+// raises it, a parameter list's Right moves nothing.
+TEST(Driver, ASlidersUpRaisesItAndAListsRightMovesNothing) {
+    namespace ui = logic::ui;
+    Tester t(line() + L" --any-screen");
+    ASSERT_NE(t.main, nullptr);
+    PostMessageW(t.button(L"Настройка"), BM_CLICK, 0, 0);
+    HWND w = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (w = t.window(L"Настройка программы")) != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return classOf(focusOf(w)) == L"SysTabControl32"; }));
+    HWND params = controlOf(w, ui::kParamList1);
+    for (int i = 0; i < 2; ++i) key(w, VK_TAB);  // the chosen set's button, then the first list
+    ASSERT_EQ(focusOf(w), params);
+    const LRESULT entry = SendMessageW(params, CB_GETCURSEL, 0, 0);
+    key(w, VK_RIGHT);
+    EXPECT_EQ(SendMessageW(params, CB_GETCURSEL, 0, 0), entry);
+    for (int i = 0; i < 2; ++i) keyWith(w, VK_SHIFT, VK_TAB);
+    key(w, VK_RIGHT);  // "Цветовая схема"
+    key(w, VK_TAB);
+    HWND slider = focusOf(w);
+    ASSERT_EQ(classOf(slider), TRACKBAR_CLASSW);
+    const LRESULT at = SendMessageW(slider, TBM_GETPOS, 0, 0);
+    key(w, VK_UP);
+    EXPECT_EQ(SendMessageW(slider, TBM_GETPOS, 0, 0), std::min<LRESULT>(100, at + 1));
+    key(w, VK_ESCAPE);
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(w); }));
+}
