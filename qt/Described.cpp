@@ -124,6 +124,7 @@ QWidget* make(QWidget* window, const Control& c) {
             auto* b = new QToolButton(window);
             b->setText(fromUtf8(c.text));
             b->setCheckable(true);
+            b->setFocusPolicy(Qt::NoFocus);  // a stop of Tab only while chosen (see apply)
             // An inked one is flat on its box, its colour when down its own,
             // grey while its window is disabled (another window is open).
             if (c.ink != Ink::Plain) {
@@ -372,6 +373,8 @@ void Described::apply(const ui::WindowLogic& logic, const ui::WindowLogic::Chang
             table->setCurrentCell(s.value, 0);
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
         if (button->isCheckable()) button->setChecked(s.value == 1);
+        // A window's toggles are one choice: Tab stops at the chosen one alone.
+        if (qobject_cast<QToolButton*>(button)) button->setFocusPolicy(s.value == 1 ? Qt::TabFocus : Qt::NoFocus);
         if (c.text) button->setText(QString::fromStdString(s.text));
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(QString::fromStdString(s.text));

@@ -128,8 +128,11 @@ QWidget* MainWindow::showChild(std::unique_ptr<logic::ui::WindowLogic> logic) {
     auto* w = new ChildWindow(std::move(logic));
     centreOnScreen(w);
     QPointer<MainWindow> owner(this);
-    w->onClosed = [owner] {
+    // The keyboard comes back to the control that had it.
+    QPointer<QWidget> before = isAncestorOf(QApplication::focusWidget()) ? QApplication::focusWidget() : nullptr;
+    w->onClosed = [owner, before] {
         if (owner) owner->setEnabled(true);
+        if (before) before->setFocus();
     };
     w->setOwner(this);
     children_.emplace_back(w);

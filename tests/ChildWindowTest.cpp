@@ -765,12 +765,23 @@ TEST(Keys, EveryWindowAsDescribedAndNoArrowHomeOrEndReachesAConfirmation) {
     for (const char* key : {"Down", "Down", "Up"}) pressKey(rig.form.get(), key);
     EXPECT_EQ(QApplication::focusWidget(), focused);
     // Tab goes round the enabled buttons and, of the presets (one choice), the chosen one.
+    pressKey(rig.form.get(), "F3");
     QStringList stops;
     for (int i = 0; i < 30 && (i == 0 || QApplication::focusWidget() != focused); ++i) {
         stops << static_cast<QAbstractButton*>(QApplication::focusWidget())->text();
         pressKey(rig.form.get(), "Tab");
     }
-    EXPECT_EQ(stops.join(' '), "Управление Настройка Ошибки О программе Стоп Выход 1");
+    EXPECT_EQ(stops.join(' '), "Управление Настройка Ошибки О программе Стоп Выход 3");
+    // A window opened from a button gives the keyboard back to it when it closes.
+    pressKey(rig.form.get(), "space");
+    QPointer<Window> opened;
+    ASSERT_TRUE(rig.until([&] {
+        for (QWidget* x : QApplication::topLevelWidgets())
+            if (auto* f = dynamic_cast<Window*>(x); f && f->isVisible()) opened = f;
+        return !opened.isNull();
+    }));
+    pressKey(opened, "Escape");
+    EXPECT_TRUE(rig.until([&] { return opened.isNull() && QApplication::focusWidget() == focused; }));
     const auto& cat = rig.form->logic().link().catalogue();
     QPointer<QWidget> settings = rig.form->SettingsClick();
     EXPECT_EQ(testsupport::laidOutAsDescribed(settings, logic::ui::settingsWindow()), "");

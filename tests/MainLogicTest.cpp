@@ -180,9 +180,9 @@ TEST(MainWindowLogic, PresetsTheChildWindowsReadsAndAReplaysMissingCommands) {
     EXPECT_TRUE(klink::isSet(rig.main->linkData.command.controlActive));
     rig.main->pressed(ui::kSettings);
     rig.main->pressed(ui::kAbout);
-    EXPECT_EQ(std::vector<std::string>(rig.face.events.begin() + 2, rig.face.events.end()),
-              (std::vector<std::string>{"open Ошибки", "open Управление", "open Настройка программы",
-                                        "open О программе"}));
+    EXPECT_EQ(
+        std::vector<std::string>(rig.face.events.begin() + 2, rig.face.events.end()),
+        (std::vector<std::string>{"open Ошибки", "open Управление", "open Настройка программы", "open О программе"}));
     // "О программе" opens on "OK", which closes it; "Руководство" closes it
     // and then asks for the manual (none beside a test: said so).
     auto about = rig.main->openAbout();

@@ -362,10 +362,19 @@ TEST(Driver, StartShowsTheStatusAndTheIdentificationAndExitEndsTheProgram) {
     EXPECT_EQ(laidOut(t.main, logic::ui::mainWindow(), true), "");
     EXPECT_FALSE(IsWindowEnabled(t.button(L"Стоп")));
     // Tab goes round the enabled buttons and, of the presets (one choice), the chosen one.
+    key(t.main, VK_F3);
     std::vector<std::wstring> stops = tabStops(t.main);
     std::rotate(stops.begin(), std::find(stops.begin(), stops.end(), L"Управление"), stops.end());
     EXPECT_EQ(stops, (std::vector<std::wstring>{L"Управление", L"Настройка", L"Ошибки", L"О программе", L"Старт",
-                                                L"Выход", L"1"}));
+                                                L"Выход", L"3"}));
+    // A window opened from a button gives the keyboard back to it when it closes.
+    for (int i = 0; i < 8 && focusOf(t.main) != t.button(L"Ошибки"); ++i) key(t.main, VK_TAB);
+    ASSERT_EQ(focusOf(t.main), t.button(L"Ошибки"));
+    key(t.main, VK_SPACE);
+    HWND codes = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (codes = t.window(L"Ошибки")) != nullptr; }));
+    key(codes, VK_ESCAPE);
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(codes) && focusOf(t.main) == t.button(L"Ошибки"); }));
     t.click(L"Старт");
     ASSERT_TRUE(t.connected()) << winface::utf8(t.panel(6));
     EXPECT_TRUE(waitFor([&] { return t.panel(7).find(L"VAZ M797") != std::wstring::npos; }))

@@ -135,6 +135,13 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
                 drawButton(d, controls_.inkOf(id));
             return TRUE;
         }
+        case WM_ACTIVATE:
+            if (LOWORD(wp) != WA_INACTIVE && IsWindowEnabled(window_) && focusBack_) {
+                if (IsWindow(focusBack_)) SetFocus(focusBack_);
+                focusBack_ = nullptr;
+                return 0;
+            }
+            return DefWindowProcW(window_, msg, wp, lp);
         case WM_ENABLE:
             // The buttons look disabled with the window (a child window is open).
             RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
@@ -226,6 +233,9 @@ void MainWindow::chartMenu(int k, int x) {
 }
 
 void MainWindow::openChild(std::unique_ptr<logic::ui::WindowLogic> logic) {
+    // The keyboard comes back to the control that had it (see WM_ACTIVATE).
+    HWND focus = GetFocus();
+    focusBack_ = IsChild(window_, focus) ? focus : nullptr;
     auto* w = new ChildWindow(window_, std::move(logic));
     HWND owner = window_;
     w->onClosed = [owner] { EnableWindow(owner, TRUE); };
