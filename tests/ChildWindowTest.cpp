@@ -792,6 +792,7 @@ TEST(Keys, EveryWindowAsDescribedAndNoArrowHomeOrEndReachesAConfirmation) {
     EXPECT_EQ(testsupport::laidOutAsDescribed(codes, logic::ui::errorCodesWindow()), "");
     // End and Home in the codes go to the last and first code, choosing none.
     ASSERT_TRUE(rig.until([&] { return table(codes)->rowCount() == 3; }));
+    EXPECT_EQ(table(codes)->currentRow(), 0);  // the first row current from the start
     pressKey(codes, "End");
     EXPECT_EQ(table(codes)->currentRow(), 2);
     pressKey(codes, "Home");

@@ -545,6 +545,7 @@ TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
                 HWND codes = focusOf(child);
                 ASSERT_TRUE(waitFor([&] { return ListView_GetItemCount(codes) == 3; }));
                 const auto at = [codes](UINT which) { return ListView_GetNextItem(codes, -1, which); };
+                EXPECT_EQ(at(LVNI_FOCUSED), 0);  // the first row current from the start
                 for (const auto& [vk, row] : {std::pair{VK_END, 2}, std::pair{VK_HOME, 0}, std::pair{VK_DOWN, 1}}) {
                     key(child, static_cast<WORD>(vk));
                     EXPECT_EQ(at(LVNI_FOCUSED), row);

@@ -409,6 +409,9 @@ void Described::apply(const ui::WindowLogic::Change& changed, const ui::Shown& s
         case Kind::Table:
             applying_ = true;  // the program's selection says nothing to the logic
             showRows(h, s.rows);
+            // The first row is the current one from the start, as the Qt face has it.
+            if (!s.rows.empty() && ListView_GetNextItem(h, -1, LVNI_FOCUSED) < 0)
+                ListView_SetItemState(h, 0, LVIS_FOCUSED, LVIS_FOCUSED);
             if (c->data == 1 &&
                 s.value != static_cast<int>(send(h, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED))) {
                 ListView_SetItemState(h, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
