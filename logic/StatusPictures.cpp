@@ -91,4 +91,16 @@ const std::vector<Shape>& statusPicture(ecu::DtcPicture picture) {
     return i < all.size() ? all[i] : none;
 }
 
+const std::vector<Shape>& drawing(int id) {
+    // The notice's picture, 398 x 73, grey as the classic dialogs' face.
+    static const std::vector<Shape> sign = {
+        {K::Box, std::nullopt, 1, Ends::Square, Rgb{0xC0, 0xC0, 0xC0}, {{0, 0}, {398, 73}}},
+        {K::Polygon, kBlack, 3, Ends::Round, Rgb{0xFF, 0xD4, 0x00}, {{36, 8}, {64, 62}, {8, 62}}},
+        {K::RoundBox, std::nullopt, 1, Ends::Square, kBlack, {{33, 24}, {39, 48}, {2, 2}}},
+        {K::Disc, std::nullopt, 1, Ends::Square, kBlack, {{32.5f, 51}, {39.5f, 58}}},
+    };
+    static const std::vector<Shape> none;
+    return id == kWarningSign ? sign : none;
+}
+
 }  // namespace logic::ui

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The error codes' ten status pictures as shapes on a 21 x 21 grid, drawn by
-// both faces: the list's column and the legend show them.
+// both faces: the list's column and the legend show them. And the windows'
+// drawings (Kind::Drawing), as shapes in pixels of their own place.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,7 @@ struct GridPoint {
 
 enum class ShapeKind {
     Box,       // points: the top-left and bottom-right corners
+    RoundBox,  // the same, then the corners' radii across and down as a point
     Disc,      // the same, of the bounding box
     Polygon,   // closed
     Polyline,  // open
@@ -42,5 +44,11 @@ struct Shape {
 
 // Nothing for DtcPicture::None.
 const std::vector<Shape>& statusPicture(ecu::DtcPicture picture);
+
+enum DrawingId : int {
+    kWarningSign = 1,  // the notice's: a yellow triangle with a black mark, on the picture's grey
+};
+// Nothing for an unknown one.
+const std::vector<Shape>& drawing(int id);
 
 }  // namespace logic::ui

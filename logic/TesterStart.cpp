@@ -72,12 +72,22 @@ int runTester(const std::vector<std::string>& args, TesterFace& face) {
         // The notice is in the window's words; the terminal hears why and
         // what to do. Nothing talks to the car.
         say("m797-tester: " + platform::forTerminal(why) + "\n", true);
-        status = face.runNotice(stop);
+        status = face.runNotice(noticeWindow(), stop);
     } else {
         status = face.runWindow(*options, std::move(line), stop);
     }
     stop.ended();
     return status;
+}
+
+std::unique_ptr<ui::WindowLogic> noticeWindow() {
+    class NoticeWindow : public ui::WindowLogic {
+    public:
+        NoticeWindow() : WindowLogic(ui::resolutionNotice()) {}
+        int tickMs() const override { return ui::kNoticeMs; }
+        void tick() override { askClose(); }
+    };
+    return std::make_unique<NoticeWindow>();
 }
 
 std::string screenRefusal(int screenWidth, bool anyScreen) {

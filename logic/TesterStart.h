@@ -9,11 +9,13 @@
 // stop signal, 1 when the window could not be made).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "lines/LineFactory.h"
 #include "logic/TesterOptions.h"
+#include "logic/WindowLogic.h"
 #include "platform/StopSignals.h"
 
 namespace logic {
@@ -33,9 +35,9 @@ public:
     virtual void errorBox(const std::string& text) = 0;
     // The width of the screen the window would show on, in pixels.
     virtual int screenWidth() = 0;
-    // Shows the notice instead of the window until it ends (its time or
-    // its close); the status.
-    virtual int runNotice(platform::StopSignals& stop) = 0;
+    // Shows the notice's window instead of the main window until it closes
+    // (its time, Escape or its close button): 0, or 130 on a stop signal.
+    virtual int runNotice(std::unique_ptr<ui::WindowLogic> notice, platform::StopSignals& stop) = 0;
     // Makes the main window over the line and runs it until the program
     // ends; the status. stop: watched for Ctrl+C, termination and hang-up.
     virtual int runWindow(const TesterOptions& options, lines::MadeLine line, platform::StopSignals& stop) = 0;
@@ -48,5 +50,8 @@ int runTester(const std::vector<std::string>& args, TesterFace& face);
 // --any-screen) only the notice shows, and the terminal hears why and what
 // to do (English). Empty when the window may show.
 std::string screenRefusal(int screenWidth, bool anyScreen);
+// The notice's window: its time (kNoticeMs from its making) closes it, as
+// Escape and its close button do.
+std::unique_ptr<ui::WindowLogic> noticeWindow();
 
 }  // namespace logic

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "ecu/DtcTable.h"
+#include "logic/StatusPictures.h"
 #include "painting/PanelLayout.h"
 
 namespace logic::ui {
@@ -213,14 +214,17 @@ const WindowDescription& resolutionNotice() {
                                      402,
                                      77,
                                      {{0, Kind::RaisedBox, "", {0, 0, 402, 77}},
+                                      {0, Kind::Drawing, "", {2, 2, 398, 73}, Ink::Plain, false, 0, kWarningSign},
                                       {kNoticeText,
                                        Kind::Label,
                                        "Установите разрешение экрана 1024 на 768 точек !",
-                                       {78, 6, 318, 65},
-                                       Ink::Red,
+                                       {78, 6, 318, 66},
+                                       Ink::DarkRed,
                                        true,
                                        17}},
-                                     kNoticeText};
+                                     kNoticeText,
+                                     {},
+                                     11};
     return d;
 }
 

@@ -23,7 +23,7 @@ enum class Kind : std::uint8_t {
     ButtonBox,   // the same in the main window's grey-blue, round its buttons
     SunkenBox,   // a sunken bevel
     Group,       // a group frame with its caption
-    Label,       // text (lines split at '\n'); sized to its text when width is 0
+    Label,       // text (lines split at '\n', words wrapped at its width); sized to its text when width is 0
     StatusLine,  // a sunken line of text, centred, changed by the logic
     Button,      // a push button
     Toggle,      // a button that stays down while it is the one chosen (flat when inked)
@@ -36,9 +36,10 @@ enum class Kind : std::uint8_t {
     Radio,       // a round choice (data 1: the one chosen and enabled; -1: disabled)
     Check,       // a check box
     EditList,    // a drop-down list one may also type into
+    Drawing,     // shapes over its whole place, a unit a pixel, unframed (data: see drawing())
 };
 
-enum class Ink : std::uint8_t { Plain, Navy, Red };
+enum class Ink : std::uint8_t { Plain, Navy, Red, DarkRed };
 
 struct TableColumn {
     const char* heading;
@@ -195,8 +196,9 @@ enum : int { kSpeedItem = 1000 };
 
 // The error box's caption.
 inline constexpr const char* kErrorTitle = "Ошибка";
-// The notice on a screen of another width: the request (kNoticeText) beside
-// a warning sign drawn at its left, shown for kNoticeMs; then the program ends.
+// The notice on a screen of another width: one picture on a raised panel, a
+// warning sign with the request (kNoticeText) in red on its grey, shown for
+// kNoticeMs or until it is closed; then the program ends.
 enum NoticeId : int { kNoticeText = 1 };
 const WindowDescription& resolutionNotice();
 constexpr int kNoticeMs = 4000;

@@ -38,6 +38,7 @@ ChildWindow::ChildWindow(std::unique_ptr<ui::WindowLogic> logic) : QDialog(nullp
     pressOnlyWhenFocused(this);
     sync();
     if (logic_->tickMs() > 0) {
+        timer_.setTimerType(Qt::PreciseTimer);  // a coarse one may come 5 % early
         connect(&timer_, &QTimer::timeout, this, &ChildWindow::tick);
         timer_.start(logic_->tickMs());
     }

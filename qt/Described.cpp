@@ -40,6 +40,8 @@ QString inkName(Ink ink) {
             return QStringLiteral("navy");
         case Ink::Red:
             return QStringLiteral("red");
+        case Ink::DarkRed:
+            return QStringLiteral("#d00000");
         case Ink::Plain:
             break;
     }
@@ -96,6 +98,7 @@ QWidget* make(QWidget* window, const Control& c) {
         case Kind::Label:
         case Kind::StatusLine: {
             auto* label = new QLabel(fromUtf8(c.text), window);
+            label->setWordWrap(c.kind == Kind::Label && c.place.width > 0);
             if (c.kind == Kind::StatusLine) {
                 label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
                 label->setAlignment(Qt::AlignCenter);
@@ -176,6 +179,11 @@ QWidget* make(QWidget* window, const Control& c) {
             frame->setAlignment(Qt::AlignCenter);
             frame->setPixmap(statusPicture(static_cast<ecu::DtcPicture>(c.data)));
             return frame;
+        }
+        case Kind::Drawing: {
+            auto* drawing = new QLabel(window);
+            drawing->setPixmap(drawn(ui::drawing(c.data), c.place.width, c.place.height));
+            return drawing;
         }
         case Kind::Panel:
             break;

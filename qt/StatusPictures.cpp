@@ -4,15 +4,12 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "logic/StatusPictures.h"
-
 namespace qtface {
 
-QPixmap statusPicture(ecu::DtcPicture picture) {
+QPixmap drawn(const std::vector<logic::ui::Shape>& shapes, int width, int height) {
     namespace ui = logic::ui;
-    const std::vector<ui::Shape>& shapes = ui::statusPicture(picture);
     if (shapes.empty()) return {};
-    QPixmap pm(ui::kStatusPictureGrid, ui::kStatusPictureGrid);
+    QPixmap pm(width, height);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -36,6 +33,9 @@ QPixmap statusPicture(ecu::DtcPicture picture) {
         switch (s.kind) {
             case ui::ShapeKind::Box:
                 p.drawRect(QRectF(points[0], points[1]));
+                break;
+            case ui::ShapeKind::RoundBox:
+                p.drawRoundedRect(QRectF(points[0], points[1]), points[2].x(), points[2].y());
                 break;
             case ui::ShapeKind::Disc:
                 p.drawEllipse(QRectF(points[0], points[1]));

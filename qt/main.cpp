@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "logic/TesterStart.h"
+#include "qt/ChildWindow.h"
 #include "qt/MainWindow.h"
-#include "qt/ResolutionNotice.h"
 #include "qt/WindowRules.h"
 
 namespace {
@@ -46,9 +46,11 @@ public:
         return screen ? screen->geometry().width() : logic::ui::mainWindow().width;
     }
 
-    int runNotice(platform::StopSignals& stop) override {
-        qtface::ResolutionNotice notice;
-        notice.show();
+    int runNotice(std::unique_ptr<logic::ui::WindowLogic> notice, platform::StopSignals& stop) override {
+        auto* w = new qtface::ChildWindow(std::move(notice));
+        w->onClosed = [] { QApplication::exit(0); };
+        qtface::centreOnScreen(w);
+        w->show();
         return stop.asked() ? logic::kExitSignalled : QApplication::exec();
     }
 

@@ -77,8 +77,12 @@ TEST(TesterStart, TheWindowRunsOnlyOverALineAndEveryFailureHasItsStatus) {
         void prepare(platform::StopSignals&) override { seen.push_back("prepare"); }
         void errorBox(const std::string& text) override { seen.push_back("box " + text); }
         int screenWidth() override { return width; }
-        int runNotice(platform::StopSignals&) override {
-            seen.push_back("notice");
+        int runNotice(std::unique_ptr<logic::ui::WindowLogic> w, platform::StopSignals&) override {
+            // Its time closes it, and only its time does so by itself.
+            const bool openBefore = !w->takeClose();
+            w->tick();
+            seen.push_back(w->tickMs() == logic::ui::kNoticeMs && openBefore && w->takeClose() ? "notice"
+                                                                                               : "a notice that stays");
             return 0;
         }
         int width = 1024;

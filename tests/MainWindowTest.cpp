@@ -22,6 +22,7 @@
 #include <iterator>
 
 #include "ecu/ParameterCatalogue.h"
+#include "logic/TesterStart.h"
 #include "platform/SerialPorts.h"
 #include "qt/ChildWindow.h"
 #include "qt/MainWindow.h"
@@ -72,6 +73,19 @@ TEST(MainWindow, AboutListsTheKeysAndItsManualButtonAsksForTheManual) {
     EXPECT_TRUE(w.until([&] { return about.isNull() && w.form->isEnabled(); }));
     ASSERT_TRUE(w.until([&] { return !w.errors.empty(); }));
     EXPECT_NE(w.errors[0].find("manual-ru.html"), std::string::npos) << w.errors[0];
+}
+
+// The notice on a screen of another width: its sign and request as the
+// table lays them out, and Escape leaves it (which ends the program).
+TEST(MainWindow, TheNoticeIsLaidOutAsDescribedAndEscapeLeavesIt) {
+    QPointer<qtface::ChildWindow> notice = new qtface::ChildWindow(logic::noticeWindow());
+    bool closed = false;
+    notice->onClosed = [&closed] { closed = true; };
+    notice->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(notice, 5000 * testsupport::slowdown()));
+    EXPECT_EQ(testsupport::laidOutAsDescribed(notice, logic::ui::resolutionNotice()), "");
+    QTest::keyClick(notice, Qt::Key_Escape);
+    EXPECT_TRUE(testsupport::waitProcessing([&] { return closed && notice.isNull(); }, 2000));
 }
 
 TEST(MainWindow, StartsAtTheTopLeftStoppedAndSendsNothingBeforeStart) {

@@ -22,6 +22,7 @@
 
 #include "logic/ControlWindow.h"
 #include "logic/ErrorCodesWindow.h"
+#include "logic/TesterStart.h"
 #include "logic/WindowTables.h"
 #include "tests/TestSupport.h"
 #include "tests/WireChecks.h"
@@ -740,6 +741,22 @@ TEST(Interpreter, EveryControlOfTheChildWindowsShowsWhatItsLogicSays) {
     agree(*codes);
     EXPECT_EQ(textOf(controlOf(codes->handle(), ui::kCount)), L"2");
     codes->close();
+    EXPECT_TRUE(winface::ChildWindow::open().empty());
+
+    // The notice paints its drawing (the sign on the picture's grey), and
+    // its time closes it.
+    auto* notice = new winface::ChildWindow(nullptr, logic::noticeWindow());
+    bool closed = false;
+    notice->onClosed = [&closed] { closed = true; };
+    ShowWindow(notice->handle(), SW_SHOW);
+    UpdateWindow(notice->handle());
+    pump();
+    HDC dc = GetDC(notice->handle());
+    EXPECT_EQ(GetPixel(dc, 2 + 26, 2 + 55), RGB(0xFF, 0xD4, 0x00));  // in the triangle, beside its mark
+    EXPECT_EQ(GetPixel(dc, 2 + 300, 2 + 70), RGB(0xC0, 0xC0, 0xC0));
+    ReleaseDC(notice->handle(), dc);
+    SendMessageW(notice->handle(), WM_TIMER, 1, 0);
+    EXPECT_TRUE(closed);
     EXPECT_TRUE(winface::ChildWindow::open().empty());
 }
 

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "ecu/DtcTable.h"
 #include "win32/Face.h"
 #include "win32/Pictures.h"
@@ -90,6 +92,8 @@ COLORREF colourOf(Ink ink) {
             return RGB(0, 0, 128);
         case Ink::Red:
             return RGB(255, 0, 0);
+        case Ink::DarkRed:
+            return RGB(0xD0, 0, 0);
         case Ink::Plain:
             break;
     }
@@ -181,6 +185,7 @@ HWND make(HWND window, const Control& c, bool paintedLabels, bool group) {
         case Kind::RaisedBox:
         case Kind::ButtonBox:
         case Kind::SunkenBox:
+        case Kind::Drawing:
         case Kind::Panel:
             break;
     }
@@ -196,13 +201,15 @@ Described::~Described() {
 void Described::build(HWND window, const logic::ui::WindowDescription& d, bool paintedLabels) {
     window_ = window;
     d_ = &d;
-    paintedLabels_ = paintedLabels;
+    // Labels over a drawing are drawn on it by the window too.
+    paintedLabels_ = paintedLabels || std::any_of(d.controls.begin(), d.controls.end(),
+                                                  [](const Control& c) { return c.kind == Kind::Drawing; });
     Kind before = Kind::Panel;
     for (const Control& c : d.controls) {
         // Radios and toggles in a row are one group; anything else starts its own.
         const bool group = !((c.kind == Kind::Radio || c.kind == Kind::Toggle) && c.kind == before);
         before = c.kind;
-        HWND h = make(c.page > 0 ? page(c.page) : window, c, paintedLabels, group);
+        HWND h = make(c.page > 0 ? page(c.page) : window, c, paintedLabels_, group);
         if (!h) continue;
         if (c.id) byId_[c.id] = h;
         if (c.ink != Ink::Plain) inks_[h] = c.ink;
@@ -257,11 +264,15 @@ void Described::paint(HDC dc) const {
                 TextOutW(dc, r.left + 8, r.top + 3, text.c_str(), static_cast<int>(text.size()));
                 SelectObject(dc, old);
             }
+        } else if (c.kind == Kind::Drawing) {
+            POINT origin{};
+            SetViewportOrgEx(dc, r.left, r.top, &origin);
+            drawShapes(dc, ui::drawing(c.data));
+            SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
         } else if (c.kind == Kind::Label && paintedLabels_) {
             SetTextColor(dc, colourOf(c.ink));
             HGDIOBJ old = SelectObject(dc, arial(-(c.fontPixels ? c.fontPixels : 12), c.bold));
-            const std::wstring text = wide(c.text);
-            TextOutW(dc, r.left, r.top, text.c_str(), static_cast<int>(text.size()));
+            DrawTextW(dc, wide(c.text).c_str(), -1, &r, DT_NOCLIP | (c.place.width > 0 ? DT_WORDBREAK : DT_SINGLELINE));
             SelectObject(dc, old);
         }
     }

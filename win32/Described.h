@@ -34,7 +34,7 @@ public:
     Described& operator=(const Described&) = delete;
 
     // paintedLabels: the labels are drawn by paint() (over a background
-    // picture) instead of being controls.
+    // picture) instead of being controls, as they are over a drawing.
     void build(HWND window, const logic::ui::WindowDescription& d, bool paintedLabels = false);
     // A message of the window's controls (a press or choice by WM_COMMAND,
     // a slider's WM_HSCROLL, a tab's or table's WM_NOTIFY) handed to logic:

@@ -60,8 +60,6 @@ std::optional<logic::ui::Chord> chordOf(const MSG& msg);
 void centre(HWND window);
 // The error box: owned by owner (the window in front), in Russian.
 void errorBox(HWND owner, const std::string& utf8Text);
-// "Установите разрешение экрана 1024 на 768 точек !" for 4 s; then the program ends.
-void showResolutionNotice();
 // True under Wine, where OpenGL in child windows does not show on X servers
 // without compositing: the panels are then owned pop-ups at the same places.
 bool underWine();

@@ -12,7 +12,6 @@ using std::min;
 #include <cmath>
 #include <vector>
 
-#include "logic/StatusPictures.h"
 #include "win32/Face.h"
 
 namespace winface {
@@ -69,10 +68,10 @@ namespace {
 
 using ecu::DtcPicture;
 
-// Draws with a one-pixel pen and a fill of these colours.
+// Draws with a pen of whole pixels (one at least) and a fill of these colours.
 template <typename Draw>
-void filled(HDC dc, COLORREF pen, COLORREF fill, Draw draw) {
-    HPEN p = CreatePen(PS_SOLID, 1, pen);
+void filled(HDC dc, COLORREF pen, float width, COLORREF fill, Draw draw) {
+    HPEN p = CreatePen(PS_SOLID, std::max(1, static_cast<int>(width)), pen);
     HBRUSH f = CreateSolidBrush(fill);
     HGDIOBJ op = SelectObject(dc, p), ob = SelectObject(dc, f);
     draw();
@@ -82,13 +81,15 @@ void filled(HDC dc, COLORREF pen, COLORREF fill, Draw draw) {
     DeleteObject(f);
 }
 
+}  // namespace
+
 // The shapes on whole pixels: a point on the pixel it lies in; a box or
 // disc from the pixel of its top-left corner to the one past its
-// bottom-right edge. A filled shape is edged in one pixel, of its own
-// colour where it has no outline; a line keeps its whole pixels of width.
-void draw(HDC dc, DtcPicture picture) {
+// bottom-right edge. A filled shape is edged in its pen's whole pixels, in
+// its own colour where it has no outline; a line keeps its whole pixels of width.
+void drawShapes(HDC dc, const std::vector<logic::ui::Shape>& shapes) {
     namespace ui = logic::ui;
-    for (const ui::Shape& s : ui::statusPicture(picture)) {
+    for (const ui::Shape& s : shapes) {
         const auto rgb = [](const ui::Rgb& c) { return RGB(c.r, c.g, c.b); };
         const COLORREF fill = s.fill ? rgb(*s.fill) : RGB(0, 0, 0);
         const COLORREF pen = s.pen ? rgb(*s.pen) : fill;
@@ -102,13 +103,17 @@ void draw(HDC dc, DtcPicture picture) {
         };
         switch (s.kind) {
             case ui::ShapeKind::Box:
-                filled(dc, pen, fill, [&] { Rectangle(dc, pts[0].x, pts[0].y, edge(1).x, edge(1).y); });
+                filled(dc, pen, s.penWidth, fill, [&] { Rectangle(dc, pts[0].x, pts[0].y, edge(1).x, edge(1).y); });
+                break;
+            case ui::ShapeKind::RoundBox:
+                filled(dc, pen, s.penWidth, fill,
+                       [&] { RoundRect(dc, pts[0].x, pts[0].y, edge(1).x, edge(1).y, 2 * pts[2].x, 2 * pts[2].y); });
                 break;
             case ui::ShapeKind::Disc:
-                filled(dc, pen, fill, [&] { Ellipse(dc, pts[0].x, pts[0].y, edge(1).x, edge(1).y); });
+                filled(dc, pen, s.penWidth, fill, [&] { Ellipse(dc, pts[0].x, pts[0].y, edge(1).x, edge(1).y); });
                 break;
             case ui::ShapeKind::Polygon:
-                filled(dc, pen, fill, [&] { Polygon(dc, pts.data(), n); });
+                filled(dc, pen, s.penWidth, fill, [&] { Polygon(dc, pts.data(), n); });
                 break;
             case ui::ShapeKind::Polyline:
             case ui::ShapeKind::Curve: {
@@ -126,8 +131,6 @@ void draw(HDC dc, DtcPicture picture) {
     }
 }
 
-}  // namespace
-
 HBITMAP statusPicture(DtcPicture picture, int size) {
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
@@ -138,7 +141,7 @@ HBITMAP statusPicture(DtcPicture picture, int size) {
     SetMapMode(memory, MM_ANISOTROPIC);
     SetWindowExtEx(memory, 21, 21, nullptr);
     SetViewportExtEx(memory, size, size, nullptr);
-    draw(memory, picture);
+    drawShapes(memory, logic::ui::statusPicture(picture));
     SelectObject(memory, old);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);

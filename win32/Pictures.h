@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures through the system's own GDI+: the background JPEG, PNG files of
-// what the screen shows, and the error codes' status pictures.
+// what the screen shows; and through GDI the logic's shapes: the error
+// codes' status pictures and the windows' drawings.
 #pragma once
 
 #include <windows.h>
@@ -8,8 +9,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ecu/DtcTable.h"
+#include "logic/StatusPictures.h"
 
 namespace winface {
 
@@ -23,5 +26,7 @@ HBITMAP grabScreen(int x, int y, int width, int height);
 bool savePng(HBITMAP bitmap, const std::string& path);
 // A status picture of the error codes' list and legend, size x size pixels.
 HBITMAP statusPicture(ecu::DtcPicture picture, int size);
+// Draws the shapes on dc, in its logical units.
+void drawShapes(HDC dc, const std::vector<logic::ui::Shape>& shapes);
 
 }  // namespace winface

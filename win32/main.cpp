@@ -5,6 +5,8 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <thread>
 
 #include "logic/TesterStart.h"
@@ -15,6 +17,56 @@
 #include "win32/Pictures.h"
 
 namespace {
+
+constexpr UINT kStopAsked = WM_APP + 2;
+
+// Ctrl+C and the console's close (for a tester started from one) are handed
+// to the window watched, on its thread, as kStopAsked.
+class StopWatch {
+public:
+    explicit StopWatch(platform::StopSignals& stop)
+        : thread_([this, &stop] {
+              while (!done_)
+                  if (stop.waitFor(std::chrono::milliseconds(50))) {
+                      if (HWND w = window_.load()) PostMessageW(w, kStopAsked, 0, 0);
+                      return;
+                  }
+          }) {}
+    ~StopWatch() {
+        done_ = true;
+        thread_.join();
+    }
+    void watch(HWND w) { window_ = w; }
+
+private:
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
+// The message loop until WM_QUIT, whose status it returns. A stop asked of
+// window runs stopped; take sees each message first.
+int loop(HWND window, const std::function<void()>& stopped, const std::function<bool(const MSG&)>& take) {
+    MSG msg;
+    for (;;) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) return static_cast<int>(msg.wParam);
+        if (got < 0) return 0;
+        if (msg.message == kStopAsked && msg.hwnd == window) {
+            stopped();
+            continue;
+        }
+        // A held Enter presses a button once: its repeats (the key was
+        // down already) press nothing, not even the button the focus moved to.
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && (msg.lParam & (1L << 30)) != 0) continue;
+        if (take(msg) || winface::ChildWindow::takeKey(msg)) continue;
+        // Tab, Escape and Enter in the window in front, as in a dialog.
+        HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        if (root && IsDialogMessageW(root, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
 
 class Win32Tester : public logic::TesterFace {
 public:
@@ -28,64 +80,30 @@ public:
 
     int screenWidth() override { return GetSystemMetrics(SM_CXSCREEN); }
 
-    int runNotice(platform::StopSignals&) override {
-        winface::showResolutionNotice();
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        return 0;
+    int runNotice(std::unique_ptr<logic::ui::WindowLogic> notice, platform::StopSignals& stop) override {
+        StopWatch watch(stop);
+        auto* w = new winface::ChildWindow(nullptr, std::move(notice));
+        w->onClosed = [] { PostQuitMessage(0); };
+        watch.watch(w->handle());
+        if (stop.asked()) return logic::kExitSignalled;
+        ShowWindow(w->handle(), SW_SHOW);
+        SetForegroundWindow(w->handle());
+        return loop(
+            w->handle(), [] { PostQuitMessage(logic::kExitSignalled); }, [](const MSG&) { return false; });
     }
 
     int runWindow(const logic::TesterOptions& options, lines::MadeLine line, platform::StopSignals& stop) override {
-        // Ctrl+C and the console's close (for a tester started from one)
-        // are handed to the window's thread.
-        std::atomic<HWND> window{nullptr};
-        std::atomic<bool> done{false};
-        std::thread watcher([&] {
-            while (!done) {
-                if (stop.waitFor(std::chrono::milliseconds(50))) {
-                    if (HWND w = window.load()) PostMessageW(w, WM_APP + 2, 0, 0);
-                    return;
-                }
-            }
-        });
-        const int status = run(options, std::move(line), stop, window);
-        done = true;
-        watcher.join();
-        return status;
-    }
-
-private:
-    static int run(const logic::TesterOptions& options, lines::MadeLine line, platform::StopSignals& stop,
-                   std::atomic<HWND>& window) {
+        StopWatch watch(stop);
         winface::MainWindow main(options, std::move(line));
         if (!main.show()) return logic::kExitNoWindow;
-        window = main.handle();
+        watch.watch(main.handle());
         if (stop.asked()) {
             main.endProgram(logic::kExitSignalled);
             return logic::kExitSignalled;
         }
-        MSG msg;
-        for (;;) {
-            const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-            if (got == 0) return static_cast<int>(msg.wParam);
-            if (got < 0) return 0;
-            if (msg.message == WM_APP + 2 && msg.hwnd == main.handle()) {
-                main.endProgram(logic::kExitSignalled);
-                continue;
-            }
-            // A held Enter presses a button once: its repeats (the key was
-            // down already) press nothing, not even the button the focus moved to.
-            if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && (msg.lParam & (1L << 30)) != 0) continue;
-            if (main.takeKey(msg) || winface::ChildWindow::takeKey(msg)) continue;
-            // Tab, Escape and Enter in the window in front, as in a dialog.
-            HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-            if (root && IsDialogMessageW(root, &msg)) continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        return loop(
+            main.handle(), [&main] { main.endProgram(logic::kExitSignalled); },
+            [&main](const MSG& msg) { return main.takeKey(msg); });
     }
 };
 
