@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A window's description made of Win32 controls: one control for each row,
-// at its place, with its text and font; the boxes (and, over a picture, the
-// labels) are painted by the window through paint(). The window keeps the
+// at its place, with its text and font; the boxes and drawings (and the
+// labels over a picture or a drawing) are painted by the window through paint(). The window keeps the
 // controls by the identifiers its logic knows, which are their control ids;
 // the controls' messages reach the logic by them, and what the logic
 // changed is shown. The main window and every child window are made so.

@@ -54,15 +54,11 @@ void drawButton(const DRAWITEMSTRUCT& d, COLORREF text, bool checked, COLORREF c
                 COLORREF flatFill) {
     RECT r = d.rcItem;
     const bool pressed = (d.itemState & ODS_SELECTED) != 0;
-    if (flat && !pressed && !checked) {
+    if (flat) {
         HBRUSH fill = CreateSolidBrush(flatFill);
         FillRect(d.hDC, &r, fill);
         DeleteObject(fill);
-    } else if (flat) {
-        HBRUSH fill = CreateSolidBrush(flatFill);
-        FillRect(d.hDC, &r, fill);
-        DeleteObject(fill);
-        DrawEdge(d.hDC, &r, BDR_SUNKENOUTER, BF_RECT);
+        if (pressed || checked) DrawEdge(d.hDC, &r, BDR_SUNKENOUTER, BF_RECT);
     } else {
         DrawFrameControl(d.hDC, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed || checked ? DFCS_PUSHED : 0));
     }

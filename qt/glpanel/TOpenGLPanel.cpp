@@ -144,7 +144,6 @@ void TOpenGLPanel::grantedFromContext() {
     const QSurfaceFormat got = context_->format();
     grantedColorBits_ =
         got.redBufferSize() + got.greenBufferSize() + got.blueBufferSize() + std::max(0, got.alphaBufferSize());
-    grantedDepthBits_ = got.depthBufferSize();
     grantedDouble_ = got.swapBehavior() != QSurfaceFormat::SingleBuffer;
 }
 

@@ -31,9 +31,8 @@ public:
     int deviceHeight() const override;
 
     bool contextReady() const { return context_ != nullptr && initDone_; }
-    // Colour, depth and buffering the platform granted.
+    // Colour and buffering the platform granted.
     int grantedColorBits() const { return grantedColorBits_; }
-    int grantedDepthBits() const { return grantedDepthBits_; }
     bool grantedDoubleBuffer() const { return grantedDouble_; }
     QWindow* surfaceWindow() const;
 
@@ -71,7 +70,6 @@ private:
     bool created_ = false;
     bool initDone_ = false;
     int grantedColorBits_ = 0;
-    int grantedDepthBits_ = 0;
     bool grantedDouble_ = false;
 };
 
