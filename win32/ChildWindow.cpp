@@ -41,7 +41,10 @@ ChildWindow::ChildWindow(HWND owner, std::unique_ptr<ui::WindowLogic> logic) : l
     controls_.build(window_, d);
     sync();
     if (logic_->tickMs() > 0) SetTimer(window_, kTick, static_cast<UINT>(logic_->tickMs()), nullptr);
-    SetFocus(controls_[d.opensOn]);  // the harmless control: Enter there changes nothing
+    // The harmless control: Enter there changes nothing. A window whose
+    // controls are all painted (the notice) takes the keys itself, so that
+    // Escape is a key down of its own, not a system key of the active window.
+    SetFocus(controls_[d.opensOn] ? controls_[d.opensOn] : window_);
 }
 
 ChildWindow::~ChildWindow() {
