@@ -272,7 +272,14 @@ void Described::paint(HDC dc) const {
         } else if (c.kind == Kind::Label && paintedLabels_) {
             SetTextColor(dc, colourOf(c.ink));
             HGDIOBJ old = SelectObject(dc, arial(-(c.fontPixels ? c.fontPixels : 12), c.bold));
-            DrawTextW(dc, wide(c.text).c_str(), -1, &r, DT_NOCLIP | (c.place.width > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+            const std::wstring text = wide(c.text);
+            const UINT lines = DT_NOCLIP | (c.place.width > 0 ? DT_WORDBREAK : DT_SINGLELINE);
+            // Its lines in the middle of its height, as the Qt face's labels stand.
+            RECT need = r;
+            DrawTextW(dc, text.c_str(), -1, &need, lines | DT_CALCRECT);
+            if (c.place.height > need.bottom - need.top)
+                OffsetRect(&r, 0, (c.place.height - (need.bottom - need.top)) / 2);
+            DrawTextW(dc, text.c_str(), -1, &r, lines);
             SelectObject(dc, old);
         }
     }
