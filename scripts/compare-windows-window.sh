@@ -7,14 +7,21 @@
 # window at its place (Wine shows no OpenGL in child windows on this X server). Fonts differ (Qt's and Wine's renderings
 # of Arial), so the pictures are compared within a tolerance: at most
 # MAX_PERCENT (default 4) per cent of the pixels may differ by more than a
-# quarter of the colour range. Writes both shots and the two side by side
-# into the folder given.
+# quarter of the colour range; each child window within a bound of its own.
+# The resolution notice is shot the same way on a 1280 x 1024 screen, where
+# it shows instead of the main window. Writes both shots and the two side by
+# side into the folder given.
 #   WINEPREFIX=... bash scripts/compare-windows-window.sh OUTDIR
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$1
 mkdir -p "$out"
 if [ -z "${SHOT_INNER:-}" ]; then
+  SHOT_INNER=linux bash scripts/with-screen.sh env QT_QPA_PLATFORM=xcb bash "$0" "$@"
+  SHOT_INNER=wine bash scripts/with-screen.sh bash "$0" "$@"
+  wineserver -k 2>/dev/null || true
+  # The notice shows only on a screen of another width.
+  export M797_SCREEN=1280x1024x24 SHOT_NOTICE=1
   SHOT_INNER=linux bash scripts/with-screen.sh env QT_QPA_PLATFORM=xcb bash "$0" "$@"
   SHOT_INNER=wine bash scripts/with-screen.sh bash "$0" "$@"
   wineserver -k 2>/dev/null || true
@@ -27,7 +34,7 @@ if [ -z "${SHOT_INNER:-}" ]; then
   # The child windows: the same client size, and within a bound of their
   # own (the toolkits draw tabs, lists and sliders each in its style; their
   # places are checked exactly by each face's tests against the tables).
-  for pair in codes:8 settings:22 port:22 control:18 reset:18 journal:22 about:18; do
+  for pair in codes:8 settings:22 port:22 control:18 reset:18 journal:22 about:18 notice:14; do
     name=${pair%%:*} bound=${pair#*:}
     a="$out/linux-$name.png" b="$out/wine-$name.png"
     [ "$(identify -format '%wx%h' "$a")" = "$(identify -format '%wx%h' "$b")" ] ||
@@ -54,6 +61,27 @@ else
   wine cmd /c "$(winepath -w "$settings/start.bat")" 2>/dev/null &
 fi
 pid=$!
+# The client area of the window titled $2 (the window manager's frame aside), as $1.
+shoot() {
+  local id="" info x y w h
+  for _ in $(seq 50); do
+    id=$(xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
+    sleep 0.1
+  done
+  sleep "${3:-1.5}"
+  info=$(xwininfo -id "$id")
+  x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
+  y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
+  w=$(awk '/Width:/ {print $2}' <<<"$info")
+  h=$(awk '/Height:/ {print $2}' <<<"$info")
+  import -window root -crop "${w}x${h}+${x}+${y}" "$out/$SHOT_INNER-$1.png"
+  shot=$id
+}
+if [ -n "${SHOT_NOTICE:-}" ]; then
+  shoot notice "Ошибка вывода на экран." 1
+  wait "$pid" 2>/dev/null || true  # it ends by itself
+  exit 0
+fi
 shown
 sleep 4
 import -window root -crop 1024x740+0+0 "$out/$SHOT_INNER.png"
@@ -68,33 +96,18 @@ child() {  # name, title, x y | keys "KEYS", [keys in it, [title shot]]
   else
     xdotool mousemove "$3" "$4" click 1
   fi
-  local id="" title=$2
-  for _ in $(seq 50); do
-    id=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
-    sleep 0.1
-  done
-  sleep 1.5
   if [ -n "${5:-}" ]; then
+    local id=""
+    for _ in $(seq 50); do
+      id=$(xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
+      sleep 0.1
+    done
+    sleep 1.5
     xdotool key --delay 60 --window "$id" $5
     sleep 0.5
   fi
-  if [ -n "${6:-}" ]; then
-    title=$6
-    for _ in $(seq 50); do
-      id=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
-      sleep 0.1
-    done
-    sleep 1
-  fi
-  # The client area's place on the screen (the window manager's frame aside).
-  local info x y w h
-  info=$(xwininfo -id "$id")
-  x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
-  y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
-  w=$(awk '/Width:/ {print $2}' <<<"$info")
-  h=$(awk '/Height:/ {print $2}' <<<"$info")
-  import -window root -crop "${w}x${h}+${x}+${y}" "$out/$SHOT_INNER-$1.png"
-  xdotool windowactivate "$id" 2>/dev/null || true
+  if [ -n "${6:-}" ]; then shoot "$1" "$6" 1; else shoot "$1" "$2"; fi
+  xdotool windowactivate "$shot" 2>/dev/null || true
   sleep 0.3
   xdotool key Escape
   sleep 1

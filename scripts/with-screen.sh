@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Runs a command on a virtual 1024 x 768 screen of its own (Xvfb, on the
-# first free display number) with a real window manager (openbox), so that
+# Runs a command on a virtual 1024 x 768 screen of its own (or of the size
+# M797_SCREEN names, as 1280x1024x24; Xvfb, on the first free display number) with a real window manager (openbox), so that
 # focus, raising, the close button and Alt+F4 behave as on a desktop. The
 # screen and the manager end with the command; its exit status is kept.
 #
@@ -17,7 +17,7 @@ cleanup() {
 }
 trap cleanup EXIT
 # Xvfb picks a free display itself and writes its number once it listens.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 "${M797_SCREEN:-1024x768x24}" -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.log" &
 xvfb=$!
 for _ in $(seq 1 200); do
   [ -s "$dir/display" ] && break
