@@ -122,6 +122,19 @@ struct LinkCommandBlock {
     Flag ecuResetRequest{0};
     Flag ecuInitRequest{0};
 
+    // Drops what the windows asked of the ECU that no link has carried yet
+    // (a clear, a reset, an output switched or stepped): it belongs to the
+    // moment it was asked in, not to the next "Старт". The outputs' releases
+    // and reports stay.
+    void dropCommands() {
+        for (Flag* f : {&dtcClearRequest, &ecuResetRequest, &ecuInitRequest}) clearFlag(*f);
+        for (ActuatorCommand& a : actuator) {
+            clearFlag(a.onRequest);
+            clearFlag(a.offRequest);
+        }
+        for (AdjustCommand& a : adjust) clearFlag(a.adjustRequest);
+    }
+
     // True while an output's release waits for the link.
     bool releasePending() const {
         for (const ActuatorCommand& a : actuator)

@@ -93,6 +93,7 @@ void ControlWindow::chosen(int id, int index) {
     }
     auto confirmation = std::make_unique<Confirmation>(command_, c.confirm == Confirm::Init);
     confirmation->noteAction = noteAction;
+    confirmation->mayCommand = mayCommand;
     standIn(std::move(confirmation));
 }
 
@@ -187,7 +188,7 @@ void ControlWindow::step(int k, bool up) {
 
 void ControlWindow::left(int shown) {
     const Entry* e = entry(shown);
-    if (!e) return;
+    if (!e || ((e->kind == Kind::Step || e->kind == Kind::Switch) && !commandMayGo())) return;
     if (e->kind == Kind::Step) {
         step(shown, true);
     } else if (e->kind == Kind::Switch) {
@@ -199,9 +200,11 @@ void ControlWindow::left(int shown) {
 void ControlWindow::right(int shown) {
     const Entry* e = entry(shown);
     if (!e) return;
+    const bool switchesOff = e->kind == Kind::Switch && klink::actuatorHasOff(klink::kActuatorLids[e->record]);
+    if ((e->kind == Kind::Step || switchesOff) && !commandMayGo()) return;
     if (e->kind == Kind::Step) {
         step(shown, false);
-    } else if (e->kind == Kind::Switch && klink::actuatorHasOff(klink::kActuatorLids[e->record])) {
+    } else if (switchesOff) {
         klink::post(command_.actuator[e->record].offRequest);
         note("output", std::string(e->text) + ": выключено");
     }
@@ -235,7 +238,7 @@ void Confirmation::pressed(int id, bool) {
 }
 
 void Confirmation::yes() {
-    if (answered_) return;
+    if (answered_ || !commandMayGo()) return;
     answered_ = true;
     // A second "Да" before the next pass finds the flag already 1: one request.
     klink::post(initialise_ ? command_.ecuInitRequest : command_.ecuResetRequest);

@@ -35,7 +35,7 @@ std::vector<ErrorCodesWindow::Row> ErrorCodesWindow::refresh() {
 }
 
 bool ErrorCodesWindow::clear() {
-    if (!clearAllowed_) return false;
+    if (!clearAllowed_ || !commandMayGo()) return false;
     // The report keeps what was cleared.
     std::string cleared;
     for (const Row& r : refresh())

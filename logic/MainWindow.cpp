@@ -206,6 +206,8 @@ void MainWindow::start() {
     // link that fails at once (a port that cannot be opened) sets it back,
     // and the sampler's first tick then stops the timer.
     linkData.startEnabled.store(0, std::memory_order_release);
+    // Nothing asked while no link ran goes out now, unasked.
+    linkData.command.dropCommands();
     link_->start();
     timerId = timers_.setEvent(timerPeriod, 10, [this] { sampler_->tick(); });
     showRunning(true);
@@ -331,6 +333,7 @@ std::unique_ptr<ui::WindowLogic> MainWindow::openErrors() {
     // A replay has nothing that could answer the clear command.
     auto w = std::make_unique<ErrorCodesWindow>(linkData.command, canCommand_);
     w->noteAction = [this](const std::string& kind, const std::string& what) { noteAction(kind, what); };
+    w->mayCommand = [this] { return commandMayGo(); };
     w->saveReport = [this] { exportDrive(Export::Report); };
     return w;
 }
@@ -342,6 +345,7 @@ std::unique_ptr<ui::WindowLogic> MainWindow::openControl() {
     klink::post(linkData.command.actuator[0].reportRequest);
     auto w = std::make_unique<ControlWindow>(linkData.command, liveData);
     w->noteAction = [this](const std::string& kind, const std::string& what) { noteAction(kind, what); };
+    w->mayCommand = [this] { return commandMayGo(); };
     return w;
 }
 
@@ -679,6 +683,12 @@ std::string MainWindow::writeTable(const std::string& path, bool rangeOnly, ecu:
     if (std::fclose(f) != 0 && ok) return path + ": the table could not be written: " + std::strerror(errno);
     if (!ok) return path + ": the table could not be written: " + std::strerror(err);
     return {};
+}
+
+bool MainWindow::commandMayGo() {
+    if (linkData.startEnabled.load(std::memory_order_acquire) != 1) return true;
+    if (reportError) reportError("the link is not running: nothing was sent to the ECU; press Start first");
+    return false;
 }
 
 void MainWindow::noteAction(const std::string& kind, const std::string& what) {

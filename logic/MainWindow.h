@@ -195,6 +195,9 @@ public:
     // report (a reading of the codes is its codes' page, not an action) and
     // the journal.
     void noteAction(const std::string& kind, const std::string& what);
+    // A window's command may go to the car only while the link runs; else
+    // the user is told, and nothing is sent (see ui::WindowLogic::mayCommand).
+    bool commandMayGo();
     const std::vector<diagnosis::ReportAction>& actions() const { return actions_; }
     bool rangeChosen() const { return review_.cursorA() && review_.cursorB(); }
     // A replay's pace: 1, 2, 4 or 8 times the recorded one, or 0 for as fast

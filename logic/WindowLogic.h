@@ -85,6 +85,10 @@ public:
     // journal: its kind ("codes-read", "codes-cleared", "output",
     // "adjustment", "reset") and what it was, in Russian.
     std::function<void(const std::string& kind, const std::string& what)> noteAction;
+    // Asked before a command goes to the car: false, with the user told why,
+    // while the link is stopped (the command would wait for the next "Старт").
+    // None: always true.
+    std::function<bool()> mayCommand;
 
     // What a control shows now (a control never set shows its description).
     const Shown& shown(int id) const;
@@ -120,6 +124,7 @@ protected:
     void note(const std::string& kind, const std::string& what) const {
         if (noteAction) noteAction(kind, what);
     }
+    bool commandMayGo() const { return !mayCommand || mayCommand(); }
 
 private:
     const WindowDescription& d_;

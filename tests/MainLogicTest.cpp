@@ -596,6 +596,22 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     namespace ui = logic::ui;
     const std::string path = testsupport::tempDir() + "/journal.sqlite3";
     Rig rig({}, false, true, path);
+    // Before "Старт" a clear, a switched output and a reset are refused and
+    // said, and none waits for the start: nothing is noted nor sent.
+    {
+        auto early = rig.main->openErrors();
+        early->pressed(ui::kClear, true);
+        early->closing();
+        auto control = rig.main->openControl();
+        control->chosen(ui::kControlList, 7);
+        control->pressed(ui::kControlLeft, true);
+        control->chosen(ui::kControlList, logic::ControlWindow::kResetEntry);
+        control->takeStandIn()->pressed(ui::kYes, true);
+        control->closing();
+        EXPECT_EQ(rig.face.errors.size(), 3u);
+        // One left by a window of an earlier run is dropped at the start.
+        klink::post(rig.main->linkData.command.ecuInitRequest);
+    }
     rig.main->start();
     ASSERT_TRUE(rig.face.until([&] { return rig.main->link().passCount() >= 2; }));
     const auto kinds = [&path] {
@@ -653,6 +669,17 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     EXPECT_NE(actions[0].text.find("P  0102"), std::string::npos) << actions[0].text;
     for (std::size_t k = 1; k < actions.size(); ++k) EXPECT_GE(actions[k].seconds, actions[k - 1].seconds);
     EXPECT_LT(actions.back().seconds, 60);
+    // On the wire: the one clear and the one reset of the session, no initialisation.
+    const auto sent = [&](std::uint8_t service, std::uint8_t first) {
+        return rig.line->withCore([&](sim::AdapterCore& c) {
+            int n = 0;
+            for (const auto& f : c.requests()) n += f.bytes.size() > 4 && f.bytes[3] == service && f.bytes[4] == first;
+            return n;
+        });
+    };
+    EXPECT_EQ(sent(0x14, 0x00), 1);  // the clear
+    EXPECT_EQ(sent(0x11, 0x01), 1);  // the reset
+    EXPECT_EQ(sent(0x11, 0x90), 0);  // the initialisation
     // The report lists what was done to the car, not the readings.
     EXPECT_EQ(rig.main->actions().size(), 4u);
 }

@@ -83,6 +83,7 @@ public:
     int runNotice(std::unique_ptr<logic::ui::WindowLogic> notice, platform::StopSignals& stop) override {
         StopWatch watch(stop);
         auto* w = new winface::ChildWindow(nullptr, std::move(notice));
+        if (!w->handle()) return logic::kExitNoWindow;  // no loop waits for a window never made
         w->onClosed = [] { PostQuitMessage(0); };
         watch.watch(w->handle());
         if (stop.asked()) return logic::kExitSignalled;
