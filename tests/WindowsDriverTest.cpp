@@ -497,7 +497,15 @@ TEST(Driver, CtrlEAndCtrlSSaveTheDriveAndTheChartsThroughTheSaveDialog) {
     EXPECT_EQ(be32(20), 639);  // height: the top of chart 1 to the bottom of chart 5
 
     // Ctrl+R asks where the drive's report goes, in a dialog the window
-    // owns; cancelled, it writes nothing and opens nothing.
+    // owns; cancelled, it writes nothing and opens nothing, and the keyboard
+    // goes back to the control that had it: "О программе" here, given back
+    // by its own window, which the click that opened it focused.
+    PostMessageW(t.button(L"О программе"), BM_CLICK, 0, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (about = t.window(L"О программе")) != nullptr; }));
+    key(about, VK_RETURN);
+    const HWND had = t.button(L"О программе");
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(about) && focusOf(t.main) == had; }));
     keyWith(t.main, VK_CONTROL, 'R');
     HWND dialog = nullptr;
     ASSERT_TRUE(waitFor([&] { return (dialog = t.window(L"Отчёт о поездке")) != nullptr; }));
@@ -506,6 +514,8 @@ TEST(Driver, CtrlEAndCtrlSSaveTheDriveAndTheChartsThroughTheSaveDialog) {
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(dialog); }));
     EXPECT_EQ(t.window(L"Ошибка"), nullptr) << "an error box";
+    // The keyboard is back with the control that had it.
+    EXPECT_TRUE(waitFor([&] { return focusOf(t.main) == had; }, 3s)) << winface::utf8(textOf(focusOf(t.main)));
 }
 
 TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {

@@ -23,6 +23,15 @@ namespace {
 const wchar_t* const kMainClass = L"M797MainWindow";
 constexpr UINT kRunPosted = WM_APP + 1;
 
+// A box or a file dialog disables the window it belongs to, which drops the
+// keyboard: the control that had it gets it back once the box is gone.
+struct FocusBack {
+    HWND had = GetFocus();
+    ~FocusBack() {
+        if (had && IsWindow(had) && IsWindowVisible(had)) SetFocus(had);
+    }
+};
+
 }  // namespace
 
 MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line)
@@ -271,7 +280,10 @@ void MainWindow::repaintPanel(int k) {
     }
 }
 
-void MainWindow::showError(const std::string& text) { errorBox(boxOwner(), text); }
+void MainWindow::showError(const std::string& text) {
+    const FocusBack back;
+    errorBox(boxOwner(), text);
+}
 
 void MainWindow::closeChildren() {
     while (!ChildWindow::open().empty()) ChildWindow::open().back()->close();
@@ -302,6 +314,7 @@ std::string MainWindow::saveCapturedPicture(const std::string& path) {
 }
 
 std::string MainWindow::chooseFile(const FileDialog& d) {
+    const FocusBack back;
     wchar_t file[MAX_PATH * 4] = {};
     lstrcpynW(file, wide(d.name).c_str(), MAX_PATH);
     const auto& types = logic::ui::fileTypes(d.kind);
@@ -318,7 +331,8 @@ std::string MainWindow::chooseFile(const FileDialog& d) {
     o.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     o.lpstrTitle = title.c_str();
     o.lpstrDefExt = d.save ? ending.c_str() : nullptr;
-    o.Flags = OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | (d.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    o.Flags =
+        OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | (d.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
     if (!(d.save ? GetSaveFileNameW(&o) : GetOpenFileNameW(&o))) return {};
     return utf8(file);
 }
