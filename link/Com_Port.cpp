@@ -311,6 +311,7 @@ void Com_Port::pollPass() {
     if (isSet(cmd.dtcClearRequest)) {
         exchange(frames_.dtcClear, dtcClearReply_.data());
         clearFlag(cmd.dtcClearRequest);
+        cmd.dtcReply.clearGone();
     }
     if (isSet(cmd.controlActive)) serveControls();
     // A pass cut short by the program's end (its reads interrupted) is no pass.

@@ -83,12 +83,22 @@ public:
     using Bytes = std::array<std::uint8_t, kDtcReplySize>;
     void storeReceived(const std::uint8_t* data, std::size_t size) {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (awaitingClear_) return;
         for (std::size_t i = 0; i < size && i < bytes_.size(); ++i) bytes_[i] = data[i];
         ++received_;
     }
-    void zero() {
+    // A clear is asked: the reply empties, and until the clear has gone out
+    // no reply is stored. A pass reads the codes before it clears them, so
+    // the read in that pass would show the codes just cleared as read again.
+    void awaitClear() {
         std::lock_guard<std::mutex> lock(mutex_);
         bytes_.fill(0);
+        awaitingClear_ = true;
+    }
+    // The clear went out, or was dropped: replies are stored again.
+    void clearGone() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        awaitingClear_ = false;
     }
     Bytes copy() const {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -110,6 +120,7 @@ private:
     mutable std::mutex mutex_;
     Bytes bytes_{};
     std::uint64_t received_ = 0;
+    bool awaitingClear_ = false;
 };
 
 struct LinkCommandBlock {
@@ -128,6 +139,7 @@ struct LinkCommandBlock {
     // and reports stay.
     void dropCommands() {
         for (Flag* f : {&dtcClearRequest, &ecuResetRequest, &ecuInitRequest}) clearFlag(*f);
+        dtcReply.clearGone();
         for (ActuatorCommand& a : actuator) {
             clearFlag(a.onRequest);
             clearFlag(a.offRequest);

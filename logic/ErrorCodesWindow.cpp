@@ -44,7 +44,7 @@ bool ErrorCodesWindow::clear() {
     since_ = received_;  // the reading after the clear is noted too
     readPending_ = true;
     copy_.fill(0);
-    command_.dtcReply.zero();
+    command_.dtcReply.awaitClear();
     klink::post(command_.dtcClearRequest);
     return true;
 }

@@ -188,6 +188,11 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     EXPECT_NE(done[2].find("; P  FEDC"), std::string::npos) << done[2];
     // A reply from before the window opened was no reading; the one after
     // the clear is, once.
+    // The pass reads the codes before it clears them: that read is none.
+    r.command.dtcReply.storeReceived(reply.data(), reply.size());
+    codes.tick();
+    EXPECT_EQ(codes.shown(ui::kCount).text, "0");
+    r.command.dtcReply.clearGone();
     const std::array<std::uint8_t, 19> none{};
     r.command.dtcReply.storeReceived(none.data(), none.size());
     codes.tick();

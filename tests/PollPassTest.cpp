@@ -56,9 +56,12 @@ TEST(PollPass, ErrorCodesAreReadEveryPassAndClearedOnceAfterTheRead) {
     EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "18 00 00 00"}));
     EXPECT_EQ(c.data.command.dtcReply.at(12), 3);  // the simulated ECU's three codes
     EXPECT_EQ(c.data.command.dtcReply.at(13), 0x01);
+    // As the codes window asks: the read before the clear is not kept.
+    c.data.command.dtcReply.awaitClear();
     post(c.data.command.dtcClearRequest);
     EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "18 00 00 00", "14 00 00"}));
     EXPECT_EQ(c.data.command.dtcClearRequest.load(), 0);
+    EXPECT_EQ(c.data.command.dtcReply.at(12), 0);
     EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "18 00 00 00"}));
     EXPECT_EQ(c.data.command.dtcReply.at(12), 0);
     klink::clearFlag(c.data.command.dtcReadRequest);
