@@ -28,6 +28,11 @@ TEST(Messages, EntriesWholeOrWithTheirPartsAndAnythingElseAsItIs) {
     EXPECT_EQ(translate("drive.txt: the recording stopped: No space left on device", Language::Russian),
               "drive.txt: запись остановлена: На устройстве не осталось свободного места");
     EXPECT_EQ(translate("/dev/ttyUSB0: Permission denied", Language::Russian), "/dev/ttyUSB0: Отказано в доступе");
+    // A part that is empty in some forms (a network adapter has no rate).
+    EXPECT_EQ(translate("no ELM327 answers on this port: nothing came back", Language::Russian),
+              "на порту нет ответа ELM327: ничего не пришло");
+    EXPECT_EQ(translate("cannot reach 127.0.0.1 port 35000: Connection refused", Language::Russian),
+              "нет связи с 127.0.0.1, порт 35000: В соединении отказано");
     EXPECT_EQ(translate("something nobody wrote down", Language::Russian), "something nobody wrote down");
     // Several lines, each on its own.
     EXPECT_EQ(translate("  --help             print this text\nconnected again", Language::Russian),
