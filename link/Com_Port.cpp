@@ -128,6 +128,8 @@ void Com_Port::openPort() {
     if (!line_.open()) {
         line_.close();
         portOpen_ = false;
+        // Opening broken off by the program's end says nothing of the port.
+        if (thread_.onWorker() && thread_.terminating()) throw Terminated{};
         // While reconnecting the port's trouble was said when it began.
         if (observer_ && !reconnecting_) observer_->portFailed(line_.name(), line_.failureReason());
         failureStop(status::portOpenFailed());

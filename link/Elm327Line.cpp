@@ -170,10 +170,18 @@ ElmAnswer Elm327Line::command(const std::string& text, std::chrono::milliseconds
     const auto deadline = platform::Clock::now() + time;
     std::uint8_t buffer[8];
     closed_ = overlong_ = false;
-    while (!interrupted_.load(std::memory_order_relaxed)) {
+    bool said = text.empty();  // a prompt before any word is a late one of the command before
+    bool done = false;
+    while (!stopping()) {
         const std::size_t n = port_.read(buffer, sizeof buffer);
         got.append(reinterpret_cast<const char*>(buffer), n);
-        if (std::find(buffer, buffer + n, '>') != buffer + n || platform::Clock::now() >= deadline) break;
+        for (std::size_t i = 0; i < n && !done; ++i) {
+            if (buffer[i] == '>')
+                done = said;
+            else if (buffer[i] > ' ')
+                said = true;
+        }
+        if (done || platform::Clock::now() >= deadline) break;
         // More than any answer of this ECU holds (a 255-byte frame printed
         // with spaces is under 800 characters): an adapter that floods the
         // line is not read on until the time is out.
@@ -181,8 +189,8 @@ ElmAnswer Elm327Line::command(const std::string& text, std::chrono::milliseconds
             overlong_ = true;
             break;
         }
-        if (n == 0 && !port_.isOpen()) {
-            closed_ = true;  // the connection closed: nothing more comes
+        if (n == 0 && (!port_.isOpen() || port_.gone())) {
+            closed_ = true;  // the connection closed or the device went: nothing more comes
             break;
         }
     }
@@ -201,6 +209,7 @@ bool Elm327Line::setUp() {
     command("", kCommandTime / 4);
     std::string raw;
     command("ATZ", kResetTime, &raw);
+    if (stopping()) return refuse("the program ends");
     const std::size_t at = elmNamed(raw);
     if (at == std::string::npos) {
         // What came back says why: nothing, the request's own echo (a K-line
@@ -240,6 +249,7 @@ bool Elm327Line::setUp() {
                                          {"ATST0D", "wait 52 ms for an answer"}};
     for (const Needed& n : kNeeded) {
         const ElmAnswer a = command(n.command, kCommandTime);
+        if (stopping()) return refuse("the program ends");
         if (!a.ok && a.trouble.empty()) return refuse(version_ + " does not " + n.what + ": no answer to " + n.command);
         if (!a.ok)
             return refuse(version_ + " does not " + n.what + ": it answered \"" + adapterWords(a.trouble) + "\" to " +
@@ -265,6 +275,9 @@ void Elm327Line::write(const std::uint8_t* data, std::size_t size) {
     if (a.initOk) {
         if (wokenBy_.empty()) wokenBy_ = "the adapter's own wake-up at the first request";
     }
+    // The program's end, or a port that said itself it went away, explains
+    // the answer missing.
+    if (stopping() || port_.gone()) return;
     if (closed_) {
         note("the adapter closed the connection");
         return;
@@ -299,8 +312,9 @@ void Elm327Line::wakeUp() {
     pending_.clear();
     // The session's protocol closed, so that the adapter wakes the ECU anew.
     command("ATPC", kCommandTime);
-    if (!fastInitKnown_) return;
+    if (!fastInitKnown_ || closed_ || stopping()) return;
     const ElmAnswer a = command("ATFI", kRequestTime);
+    if (closed_ || stopping()) return;  // said already, or nothing to say
     if (a.initOk) {
         wokenBy_ = "the adapter's fast init (AT FI)";
     } else if (squeezed(a.trouble) == "?") {

@@ -77,6 +77,7 @@ private:
     ElmAnswer command(const std::string& text, std::chrono::milliseconds time, std::string* raw = nullptr);
     bool setUp();
     bool refuse(const std::string& reason);
+    bool stopping() const { return interrupted_.load(std::memory_order_relaxed) || port_.wasInterrupted(); }
 
     platform::SerialLine& port_;
     unsigned rate_;

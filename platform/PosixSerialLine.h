@@ -28,6 +28,7 @@ public:
     void wakeUp() override;
     void interrupt() override;
     bool devicePresent() const override;
+    bool gone() const override { return gone_; }
     std::string openedAs() const override { return std::to_string(grantedBaud_) + " baud granted"; }
     std::string wokenBy() const override { return wakeDescription(wakeMethod_.load()); }
     void setWakeMethod(WakeMethod method) override;

@@ -95,6 +95,15 @@ public:
     // True once a recorded drive has run out: the link stops.
     virtual bool ended() const { return false; }
 
+    // True once interrupt() was called: the program ends.
+    bool wasInterrupted() const {
+        std::lock_guard<std::mutex> lock(restMutex_);
+        return restEnded_;
+    }
+    // True when the device went away under the open port (an unplugged USB
+    // adapter): nothing more comes from it until it is opened again.
+    virtual bool gone() const { return false; }
+
     // Whether the device the line opens is there now (an unplugged USB
     // adapter's is not); asked while the link waits to reconnect.
     virtual bool devicePresent() const { return true; }
@@ -146,7 +155,7 @@ protected:
     }
 
 private:
-    std::mutex restMutex_;
+    mutable std::mutex restMutex_;
     std::condition_variable restCv_;
     bool restEnded_ = false;
     Clock::time_point epoch_ = Clock::now();

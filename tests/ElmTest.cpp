@@ -3,6 +3,7 @@
 // with the clones' ways, and the logger through them against the same ECU.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "link/Com_Port.h"
 #include "link/Elm327Line.h"
 #include "link/RequestCatalogue.h"
 #include "platform/TcpLine.h"
@@ -24,9 +26,15 @@ namespace {
 class ScriptedElm : public platform::SerialLine {
 public:
     std::string answer;
+    bool slowFirst = false;  // the first prompt comes after its command's time, at the next command
+    bool silent = false;     // nothing ever comes back
+    bool vanished = false;   // the device went away
+    std::atomic<int> lines{0};
+    int reads = 0;
     bool open() override { return open_ = true; }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
+    bool gone() const override { return vanished; }
     void write(const std::uint8_t* data, std::size_t size) override {
         for (std::size_t i = 0; i < size; ++i) {
             if (data[i] != '\r') {
@@ -35,24 +43,30 @@ public:
             }
             const std::string line = typed_;
             typed_.clear();
-            const std::string text = line == "ATZ"              ? "\r\rELM327 v1.5\r\r>"
-                                     : line.rfind("AT", 0) == 0 ? "OK\r\r>"
-                                     : line.empty()             ? "\r>"
-                                                                : answer;
-            coming_.insert(coming_.end(), text.begin(), text.end());
+            ++lines;
+            std::string text = line == "ATZ"              ? "\r\rELM327 v1.5\r\r>"
+                               : line.rfind("AT", 0) == 0 ? "OK\r\r>"
+                               : line.empty()             ? "\r>"
+                                                          : answer;
+            if (slowFirst && lines == 1) text.clear();
+            if (slowFirst && lines == 2) text = "\r>" + text;
+            if (!silent) coming_.insert(coming_.end(), text.begin(), text.end());
         }
     }
+    // Up to a prompt at most: what follows it comes later.
     std::size_t read(std::uint8_t* buffer, std::size_t max) override {
+        ++reads;
         std::size_t n = 0;
-        for (; n < max && !coming_.empty(); ++n) {
-            buffer[n] = static_cast<std::uint8_t>(coming_.front());
+        while (n < max && !coming_.empty() && !vanished) {
+            buffer[n++] = static_cast<std::uint8_t>(coming_.front());
             coming_.pop_front();
+            if (buffer[n - 1] == '>') break;
         }
         return n;
     }
     void purgeReceive() override { coming_.clear(); }
     void wakeUp() override {}
-    void interrupt() override {}
+    void interrupt() override { endRests(); }
 
 private:
     bool open_ = false;
@@ -168,6 +182,46 @@ TEST(Elm327, DataLinesPassAsTheirBytesAndEveryOtherWordPassesNone) {
     EXPECT_EQ(unfinished.bytes, echoAnd({}));
     ASSERT_EQ(unfinished.notes.size(), 1u);
     EXPECT_NE(unfinished.notes[0].find("did not finish"), std::string::npos);
+}
+
+TEST(Elm327, NeitherASlowAdapterNorAGonePortNorTheProgramsEndIsSaidAsTheAdaptersFault) {
+    // The prompt of the first bare return comes late, in the restart's time:
+    // the restart's own answer is still read.
+    ScriptedElm slow;
+    slow.slowFirst = true;
+    klink::Elm327Line slowLine(slow);
+    ASSERT_TRUE(slowLine.open()) << slowLine.failureReason();
+    EXPECT_NE(slowLine.openedAs().find("ELM327 v1.5"), std::string::npos) << slowLine.openedAs();
+
+    // The device goes: a request and a wake-up end at once, and add nothing
+    // to the port's own word that it went.
+    std::vector<std::string> notes;
+    slowLine.setNoteSink([&notes](const std::string& t) { notes.push_back(t); });
+    slow.vanished = true;
+    slow.reads = 0;
+    const klink::RequestFrame f = klink::makeRequest({0x21, 0x03}, 40);
+    slowLine.write(f.data(), f.length);
+    slowLine.wakeUp();
+    EXPECT_LT(slow.reads, 5);
+    EXPECT_TRUE(notes.empty()) << notes.front();
+
+    // The program ends while a silent adapter restarts: nothing is said of
+    // the port.
+    ScriptedElm silent;
+    silent.silent = true;
+    klink::Elm327Line silentLine(silent);
+    klink::LinkData data;
+    struct : klink::LinkObserver {
+        void portFailed(const std::string& device, const std::string& reason) override {
+            said.push_back(device + ": " + reason);
+        }
+        std::vector<std::string> said;
+    } ears;
+    klink::Com_Port port(silentLine, data, nullptr, &ears);
+    port.start();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return silent.lines >= 2; }));  // AT Z sent
+    port.shutdown();
+    EXPECT_TRUE(ears.said.empty()) << ears.said.front();
 }
 
 // The logger through the simulated adapters on a pseudo-terminal and over
