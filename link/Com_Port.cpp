@@ -300,6 +300,8 @@ void Com_Port::pollPass() {
     if (passGap_.empty()) passGap_ = gap(frames_.liveData03, liveData03Reply_.data(), n, kLiveData03Answer);
     if (isSet(cmd.dtcReadRequest)) {
         const std::size_t n = exchange(frames_.dtcRead, dtcStaging_.data());
+        // A read cut short by the program's end is no read.
+        if (thread_.onWorker() && thread_.terminating()) throw Terminated{};
         cmd.dtcReply.storeReceived(dtcStaging_.data(), n);
         ++dtcRead_.reads;
         dtcRead_.lastGap = gapOf(frames_.dtcRead, dtcStaging_.data(), n, kDtcAnswer);
