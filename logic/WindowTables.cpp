@@ -517,7 +517,20 @@ const WindowDescription& controlWindow() {
 }
 
 bool controlWindowSwallows(const Chord& c) {
-    return c.key == Key::Home || c.key == Key::End || c.key == Key::PageUp || c.key == Key::PageDown;
+    switch (c.key) {
+        case Key::Home:
+        case Key::End:
+        case Key::PageUp:
+        case Key::PageDown:
+        case Key::Letter:
+        case Key::Plus:
+        case Key::Minus:
+        case Key::Comma:
+        case Key::Period:
+            return true;
+        default:
+            return false;
+    }
 }
 
 namespace {

@@ -267,7 +267,8 @@ std::string aboutText();
 enum ControlId : int { kControlList = 1, kControlStatus, kControlLeft, kControlRight };
 const WindowDescription& controlWindow();
 // Keys the control window's list never gets: Home, End, Page Up and Page
-// Down would jump to the reset entries, whose choice opens a confirmation.
+// Down would jump to the reset entries, whose choice opens a confirmation,
+// and a letter would choose the first entry it begins ("С": "Сброс ЭБУ").
 bool controlWindowSwallows(const Chord& c);
 
 enum ConfirmId : int { kYes = 1, kNo };

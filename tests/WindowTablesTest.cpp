@@ -103,6 +103,7 @@ TEST(WindowTables, KeysNeedTheirExactModifiersAndRussianLettersActAsTheKeysTheyS
     // Keys that would reach a confirmation, or move a confirmation's focus
     // off "Нет", never reach the control.
     for (Key k : {Key::Home, Key::End, Key::PageUp, Key::PageDown}) EXPECT_TRUE(controlWindowSwallows(key(k)));
+    for (char32_t c : {U'С', U'и', U'C', U'.'}) EXPECT_TRUE(controlWindowSwallows(chordOfCharacter(c, kShift)));
     EXPECT_FALSE(controlWindowSwallows(key(Key::Escape)));
     for (Key k : {Key::Left, Key::Right, Key::Up, Key::Down}) EXPECT_TRUE(confirmationSwallows(key(k)));
     for (Key k : {Key::Escape, Key::Enter, Key::Space, Key::Tab}) EXPECT_FALSE(confirmationSwallows(key(k)));
