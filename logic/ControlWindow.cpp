@@ -146,7 +146,7 @@ ControlWindow::Choice ControlWindow::choose(int k) {
         if (isOutput(k)) reportOnly(k);
         return c;
     }
-    if (isOutput(previousAction_)) klink::post(flagOf(previousAction_, Request::Release));
+    if (isOutput(previousAction_)) release(previousAction_);
     const Entry& e = kEntryTable[k];
     if (isOutput(k)) {
         c.captions = captionsOf(k);
@@ -181,6 +181,7 @@ void ControlWindow::step(int k, bool up) {
     // Payload first, then the flag, so the link never sends a half-written frame.
     a.adjustFrame.setValue(static_cast<std::uint8_t>(v & 0xFF));
     klink::post(a.adjustRequest);
+    driven_[static_cast<std::size_t>(k)] = true;
     std::string unit = rule.unit;
     unit.erase(0, unit.find_first_not_of(' '));
     note("adjustment", std::string(kEntryTable[k].text) + ": " + std::to_string(v * rule.shownFactor) + " " + unit);
@@ -193,6 +194,7 @@ void ControlWindow::left(int shown) {
         step(shown, true);
     } else if (e->kind == Kind::Switch) {
         klink::post(command_.actuator[e->record].onRequest);
+        driven_[static_cast<std::size_t>(shown)] = true;
         note("output", std::string(e->text) + ": включено");
     }
 }
@@ -206,6 +208,7 @@ void ControlWindow::right(int shown) {
         step(shown, false);
     } else if (switchesOff) {
         klink::post(command_.actuator[e->record].offRequest);
+        driven_[static_cast<std::size_t>(shown)] = true;
         note("output", std::string(e->text) + ": выключено");
     }
 }
@@ -223,7 +226,15 @@ std::string ControlWindow::statusText(int shown) const {
 }
 
 void ControlWindow::closing(int shown) {
-    if (isOutput(shown)) klink::post(flagOf(shown, Request::Release));
+    if (isOutput(shown)) release(shown);
+}
+
+void ControlWindow::release(int k) {
+    klink::post(flagOf(k, Request::Release));
+    if (!driven_[static_cast<std::size_t>(k)]) return;
+    driven_[static_cast<std::size_t>(k)] = false;
+    note(kEntryTable[k].kind == Kind::Step ? "adjustment" : "output",
+         std::string(kEntryTable[k].text) + ": управление возвращено ЭБУ");
 }
 
 Confirmation::Confirmation(klink::LinkCommandBlock& command, bool initialise)

@@ -76,10 +76,14 @@ private:
     klink::Flag& flagOf(int k, Request which);
     void reportOnly(int k);
     void step(int k, bool up);
+    // Hands output k back to the ECU; the journal hears of it when the
+    // user had driven it.
+    void release(int k);
 
     klink::LinkCommandBlock& command_;
     const ecu::LiveDataStore& live_;
     int previousAction_ = 0;
+    std::array<bool, kEntries> driven_{};  // switched or stepped since its last release
 };
 
 // The two confirmations in front of the reset and the initialisation;

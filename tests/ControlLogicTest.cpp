@@ -153,7 +153,8 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     EXPECT_TRUE(confirmation->takeClose());
     confirmation->closing();
     EXPECT_EQ(r.command.ecuResetRequest.load(), 1);
-    EXPECT_EQ(done, (std::vector<std::string>{"Регулятор ХХ: 1 Шаг", "сброс ЭБУ"}));
+    EXPECT_EQ(done, (std::vector<std::string>{"Регулятор ХХ: 1 Шаг", "Регулятор ХХ: управление возвращено ЭБУ",
+                                              "сброс ЭБУ"}));
     r.window.standInClosed();
     EXPECT_EQ(r.window.shown(ui::kControlLeft).text, "Вкл");
     EXPECT_EQ(r.window.takeFocus(), ui::kControlList);
@@ -183,9 +184,9 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     EXPECT_FALSE(codes.shown(ui::kCodesTable).rows[0][0].text.has_value());  // the first row keeps its contents
     EXPECT_TRUE(codes.takeTimerRestart());
     EXPECT_EQ(r.command.dtcClearRequest.load(), 1);
-    ASSERT_EQ(done.size(), 3u);
-    EXPECT_EQ(done[2].rfind("коды ошибок стёрты: P  0130 ", 0), 0u) << done[2];
-    EXPECT_NE(done[2].find("; P  FEDC"), std::string::npos) << done[2];
+    ASSERT_EQ(done.size(), 4u);
+    EXPECT_EQ(done[3].rfind("коды ошибок стёрты: P  0130 ", 0), 0u) << done[3];
+    EXPECT_NE(done[3].find("; P  FEDC"), std::string::npos) << done[3];
     // A reply from before the window opened was no reading; the one after
     // the clear is, once.
     // The pass reads the codes before it clears them: that read is none.
@@ -197,7 +198,7 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     r.command.dtcReply.storeReceived(none.data(), none.size());
     codes.tick();
     codes.tick();
-    EXPECT_EQ(kinds, (std::vector<std::string>{"adjustment", "reset", "codes-cleared", "codes-read"}));
+    EXPECT_EQ(kinds, (std::vector<std::string>{"adjustment", "adjustment", "reset", "codes-cleared", "codes-read"}));
     EXPECT_EQ(done.back(), "коды ошибок прочитаны: нет");
     bool saved = false;
     codes.saveReport = [&saved] { saved = true; };

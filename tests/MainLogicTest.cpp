@@ -663,9 +663,11 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     const auto actions = j->actions(visits[0].id);
     std::vector<std::string> done;
     for (const auto& a : actions) done.push_back(a.kind + " " + a.text.substr(0, a.text.find(':')));
-    EXPECT_EQ(done, (std::vector<std::string>{"codes-read коды ошибок прочитаны", "codes-cleared коды ошибок стёрты",
-                                              "codes-read коды ошибок прочитаны", "output Реле вентилятора 1",
-                                              "output Реле вентилятора 1", "reset сброс ЭБУ"}));
+    EXPECT_EQ(done,
+              (std::vector<std::string>{"codes-read коды ошибок прочитаны", "codes-cleared коды ошибок стёрты",
+                                        "codes-read коды ошибок прочитаны", "output Реле вентилятора 1",
+                                        "output Реле вентилятора 1", "output Реле вентилятора 1", "reset сброс ЭБУ"}));
+    EXPECT_EQ(actions[5].text, "Реле вентилятора 1: управление возвращено ЭБУ");  // the reset's entry chosen
     EXPECT_NE(actions[0].text.find("P  0102"), std::string::npos) << actions[0].text;
     for (std::size_t k = 1; k < actions.size(); ++k) EXPECT_GE(actions[k].seconds, actions[k - 1].seconds);
     EXPECT_LT(actions.back().seconds, 60);
@@ -681,7 +683,7 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     EXPECT_EQ(sent(0x11, 0x01), 1);  // the reset
     EXPECT_EQ(sent(0x11, 0x90), 0);  // the initialisation
     // The report lists what was done to the car, not the readings.
-    EXPECT_EQ(rig.main->actions().size(), 4u);
+    EXPECT_EQ(rig.main->actions().size(), 5u);
 }
 
 // The journal's window: the cars newest first (those no identification
