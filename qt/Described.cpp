@@ -129,11 +129,13 @@ QWidget* make(QWidget* window, const Control& c) {
             b->setCheckable(true);
             b->setFocusPolicy(Qt::NoFocus);  // a stop of Tab only while chosen (see apply)
             // An inked one is flat on its box, its colour when down its own,
-            // grey while its window is disabled (another window is open).
+            // grey while its window is disabled (another window is open);
+            // the chosen one with the keyboard shows it by a dotted frame.
             if (c.ink != Ink::Plain) {
                 b->setAutoRaise(true);
                 b->setStyleSheet(QStringLiteral("QToolButton { %1} QToolButton:checked { background: rgb(200, 205, "
-                                                "214); border: 1px inset gray; } QToolButton:disabled { color: gray; }")
+                                                "214); border: 1px inset gray; } QToolButton:checked:focus { border: "
+                                                "1px dotted black; } QToolButton:disabled { color: gray; }")
                                      .arg(textStyle(c)));
             }
             return b;
