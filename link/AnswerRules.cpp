@@ -55,25 +55,32 @@ std::string answerGap(const AnswerRule& rule, const std::uint8_t* reply, std::si
     const std::size_t length = shortForm ? (a[0] & 0x3F) : a[3];
     if ((a[0] & 0xC0) != 0x80 || length == 0) return "the answer's header is not a KWP2000 header";
     const std::size_t whole = header + length + 1;
-    if (got < whole)
+    // Another request's answer, by the bytes that say which it answers.
+    const auto another = [&](std::size_t have) -> std::string {
+        const std::uint8_t service = a[header];
+        if (service != 0x7F && service != static_cast<std::uint8_t>(rule.service + 0x40))
+            return "answer for service " + platform::hexByte(static_cast<std::uint8_t>(service - 0x40)) + ", asked " +
+                   platform::hexByte(rule.service);
+        if (service != 0x7F && rule.parameter >= 0 && have > header + 1 && a[header + 1] != rule.parameter)
+            return "answer for local identifier " + platform::hexByte(a[header + 1]) + ", asked " +
+                   platform::hexByte(static_cast<std::uint8_t>(rule.parameter));
+        return {};
+    };
+    if (got < whole) {
+        // A longer answer to another request is read only as far as this
+        // one's goes: which it answers is the better reason.
+        if (const std::string why = got > header ? another(got) : std::string(); !why.empty()) return why;
         return "the answer was cut short (" + std::to_string(got) + " of " + std::to_string(whole) + " bytes)";
+    }
     if (frameChecksum(a, header + length) != a[header + length]) return "the answer's checksum is wrong";
-    const std::uint8_t service = a[header];
-    if (service == 0x7F) {
+    if (a[header] == 0x7F) {
         const std::uint8_t asked = length >= 2 ? a[header + 1] : 0;
         const std::uint8_t code = length >= 3 ? a[header + 2] : 0;
         return "negative answer 7F " + platform::hexByte(asked) + " " + platform::hexByte(code) + ": " +
                negativeReason(code);
     }
-    if (service != static_cast<std::uint8_t>(rule.service + 0x40))
-        return "answer for service " + platform::hexByte(static_cast<std::uint8_t>(service - 0x40)) + ", asked " +
-               platform::hexByte(rule.service);
-    if (rule.parameter >= 0) {
-        if (length < 2) return "the answer ends before its local identifier";
-        if (a[header + 1] != rule.parameter)
-            return "answer for local identifier " + platform::hexByte(a[header + 1]) + ", asked " +
-                   platform::hexByte(static_cast<std::uint8_t>(rule.parameter));
-    }
+    if (const std::string why = another(header + length); !why.empty()) return why;
+    if (rule.parameter >= 0 && length < 2) return "the answer ends before its local identifier";
     std::size_t lastRead = rule.lastRead;
     if (rule.service == kDtcAnswer.service && n > kDtcCountPosition)
         lastRead = kDtcCountPosition + kDtcRecordSize * reply[kDtcCountPosition];

@@ -103,6 +103,12 @@ TEST(AnswerRules, EachWayAReplyFailsItsRequestHasItsOwnReason) {
     cut.insert(cut.end(), whole.begin(), whole.begin() + 9);
     EXPECT_EQ(klink::answerGap(klink::kLiveData01Answer, cut.data(), cut.size(), c.liveData01.length),
               "the answer was cut short (9 of 72 bytes)");
+    // The long answer to 21 01 read only as far as 21 03's answer goes.
+    cut.resize(c.liveData03.length);
+    std::copy(c.liveData03.data(), c.liveData03.data() + c.liveData03.length, cut.begin());
+    cut.insert(cut.end(), whole.begin(), whole.begin() + 34);
+    EXPECT_EQ(klink::answerGap(klink::kLiveData03Answer, cut.data(), cut.size(), c.liveData03.length),
+              "answer for local identifier 01, asked 03");
     cut.resize(c.liveData01.length);
     cut.insert(cut.end(), whole.begin(), whole.end());
     unsigned sum = 0;
