@@ -339,7 +339,9 @@ void Described::bind(QObject* window, ui::WindowLogic& logic, const std::functio
 
 void Described::show(ui::WindowLogic& logic) {
     if (byId_.empty()) return;  // not made yet: it shows all then
-    QWidget* focused = QApplication::focusWidget();
+    // The window's own focus, also while a box is in front of it: the box
+    // gives the keyboard back to that control when it closes.
+    QWidget* focused = byId_.begin()->second->window()->focusWidget();
     bool focusDisabled = false;
     for (const ui::WindowLogic::Change& c : logic.takeChanges()) {
         QWidget* w = (*this)[c.id];

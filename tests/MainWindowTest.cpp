@@ -346,6 +346,36 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
     EXPECT_EQ(errors.size(), 1u);
 }
 
+// The port fails while its box is open, and the link stops: once the box
+// is gone, the keyboard is on "Старт", not on the next control after the
+// disabled "Стоп" ("Выход", which a stray Enter would press).
+TEST(MainWindow, AfterAFailuresBoxTheKeyboardIsOnStart) {
+    logic::TesterOptions opt;
+    opt.settingsPath = testsupport::tempSettingsPath();
+    opt.port = "/dev/m797-no-such-port";
+    qtface::MainWindow form(opt, logic::makeLine(opt));
+    form.show();
+    ASSERT_TRUE(testsupport::focusWindow(&form));
+    form.startButton()->setFocus();
+    const auto press = [](const char* key) { QProcess::execute("xdotool", {"key", "--clearmodifiers", key}); };
+    // The box runs its own loop: it is answered from there, by a key.
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isActiveWindow()) return;
+        answer.stop();
+        press("Return");
+    });
+    answer.start(50);
+    press("space");
+    ASSERT_TRUE(waitUntil([&] {
+        QTest::qWait(10);
+        return form.startButton()->isEnabled() && !QApplication::activeModalWidget() && form.isActiveWindow();
+    }));
+    QTest::qWait(100);
+    EXPECT_EQ(QApplication::focusWidget(), form.startButton());
+}
+
 // The adapter list on the port tab: a drive through an ELM327 (a v1.5
 // clone on a pseudo-terminal, a Wi-Fi one on a loopback TCP port) keeps the
 // passes a K-line adapter gives for the same ECU, and the choice is stored.

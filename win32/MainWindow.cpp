@@ -24,11 +24,15 @@ const wchar_t* const kMainClass = L"M797MainWindow";
 constexpr UINT kRunPosted = WM_APP + 1;
 
 // A box or a file dialog disables the window it belongs to, which drops the
-// keyboard: the control that had it gets it back once the box is gone.
+// keyboard: the control that had it gets it back once the box is gone, or,
+// if that one was disabled meanwhile (the link stopped), the one instead
+// names.
 struct FocusBack {
+    std::function<HWND()> instead;
     HWND had = GetFocus();
     ~FocusBack() {
-        if (had && IsWindow(had) && IsWindowVisible(had)) SetFocus(had);
+        if (had && IsWindow(had) && !IsWindowEnabled(had) && instead) had = instead();
+        if (had && IsWindow(had) && IsWindowVisible(had) && IsWindowEnabled(had)) SetFocus(had);
     }
 };
 
@@ -281,7 +285,7 @@ void MainWindow::repaintPanel(int k) {
 }
 
 void MainWindow::showError(const std::string& text) {
-    const FocusBack back;
+    const FocusBack back{[this] { return controls_[logic_.controls().takeFocus()]; }};
     errorBox(boxOwner(), text);
 }
 
@@ -314,7 +318,7 @@ std::string MainWindow::saveCapturedPicture(const std::string& path) {
 }
 
 std::string MainWindow::chooseFile(const FileDialog& d) {
-    const FocusBack back;
+    const FocusBack back{[this] { return controls_[logic_.controls().takeFocus()]; }};
     wchar_t file[MAX_PATH * 4] = {};
     lstrcpynW(file, wide(d.name).c_str(), MAX_PATH);
     const auto& types = logic::ui::fileTypes(d.kind);
