@@ -130,7 +130,9 @@ int main(int argc, char** argv) {
     journal::VisitKeeper visits(say);
     if (options->journal) {
         visits.open();
-        if (options->record.empty()) options->record = journal::newRecordingPath(journal::defaultPath(), say);
+        // A replay's visit keeps the recording replayed.
+        if (options->record.empty() && options->replay.empty())
+            options->record = journal::newRecordingPath(journal::defaultPath(), say);
     }
 
     lines::LineRequest request = lines::lineRequest(*options);
@@ -167,7 +169,8 @@ int main(int argc, char** argv) {
     }
 
     visits.begin({"m797-log " M797_VERSION, device,
-                  options->adapter == platform::AdapterKind::Elm327 ? "elm327" : "kline", options->record});
+                  options->adapter == platform::AdapterKind::Elm327 ? "elm327" : "kline",
+                  options->replay.empty() ? options->record : platform::absolutePath(options->replay)});
 
     klink::LinkData data;
     ecu::LiveDataStore live;

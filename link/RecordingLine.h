@@ -37,6 +37,8 @@ public:
     void wakeUp() override;
     void interrupt() override { inner_->interrupt(); }
     bool devicePresent() const override { return inner_->devicePresent(); }
+    bool gone() const override { return inner_->gone(); }
+    bool ended() const override { return inner_->ended(); }
     void rest(std::chrono::milliseconds time) override { inner_->rest(time); }
     std::string name() const override { return inner_->name(); }
     std::string failureReason() const override { return inner_->failureReason(); }
@@ -101,6 +103,10 @@ public:
     // From now on the replies come at speed times the recorded pace, or at
     // once for 0. Any thread.
     void setSpeed(int speed);
+    int speed() const {
+        std::lock_guard<std::mutex> lock(waitMutex_);
+        return speed_;
+    }
 
 private:
     // One event, compactly: a long drive holds millions of them.
@@ -143,7 +149,7 @@ private:
     std::atomic<bool> interrupted_{false};
     std::atomic<bool> ended_{false};
     std::atomic<std::int64_t> lastReplyMs_{0};
-    std::mutex waitMutex_;
+    mutable std::mutex waitMutex_;
     std::condition_variable waitCv_;
     std::uint64_t paceChanges_ = 0;  // under waitMutex_
 };

@@ -321,6 +321,12 @@ TEST(Logger, TheJournalKeepsEveryVisitTwoAtOnceAndOneKilled) {
     const std::string replayed = runLogger("--replay " + *before.begin()).out;
     EXPECT_TRUE(rows(replayed) == rows(second.out) || rows(replayed) == rows(firstOut)) << replayed;
     EXPECT_EQ(countOf(rows(replayed), "\n"), 3);
+    // Replayed as a visit: it ends where the drive ended, and keeps the
+    // recording replayed as its own.
+    const auto again = testsupport::runCommand("XDG_DATA_HOME=" + data + " timeout 60 " M797_LOG_PATH " --replay " +
+                                               *before.begin() + " --journal 2>&1 | tail -c 2000");
+    EXPECT_NE(again.out.find("end of the recording"), std::string::npos) << again.out;
+    EXPECT_EQ(recorded(), before);
     const std::string pid = logger("--simulate --journal >/dev/null 2>&1 & echo $!").out;
     // Killed once its recording holds a measured pass.
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20 * testsupport::slowdown());
@@ -349,7 +355,11 @@ TEST(Logger, TheJournalKeepsEveryVisitTwoAtOnceAndOneKilled) {
     EXPECT_EQ(countOf(table, "\tinterrupted\tm797-log " M797_VERSION "\tsimulated\tkline\t0\t" + cut + "\t"), 1)
         << table;
     EXPECT_EQ(countOf(table, "\tcodes-read\tкоды ошибок прочитаны: P  0102 "), 2) << table;
-    EXPECT_NE(table.find("car\tvin\tecu\tvisits\tlast visit\n1\tXTA21700080123456\t0261S04987654321\t3\t"),
+    EXPECT_EQ(countOf(table, "\tclosed\tm797-log " M797_VERSION "\t" + *before.begin() + "\tkline\t0\t" +
+                                 *before.begin() + "\t"),
+              1)
+        << table;
+    EXPECT_NE(table.find("car\tvin\tecu\tvisits\tlast visit\n1\tXTA21700080123456\t0261S04987654321\t4\t"),
               std::string::npos)
         << table;
     // The cut recording is a drive still.
