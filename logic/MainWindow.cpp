@@ -34,6 +34,8 @@ MainWindow::MainWindow(const TesterOptions& options, lines::MadeLine line, MainW
       replaySpeed_(options.replaySpeed), visit_([this](const std::string& text) {
           if (reportError) reportError(text);
       }) {
+    // The line plays a drive at its pace; the speed asked is the window's.
+    if (replay_ && replaySpeed_ > 1) replay_->setSpeed(replaySpeed_);
     startTester = [](const std::vector<std::string>& args) {
         std::string why;
         platform::startProgram(platform::executablePath(), args, why);

@@ -405,6 +405,15 @@ TEST(MainWindowLogic, AReplayReviewedAtOnceKeepsTheDriveAndItsTablesAreTheLogger
     logic::TesterOptions o;
     o.settingsPath = dir + "/VELKOR.ini";
     o.replay = rec;
+    o.replaySpeed = 4;
+    {  // --speed 4: the replies come four times as fast
+        FakeFace face;
+        lines::MadeLine made = logic::makeLine(o);
+        klink::ReplayLine* replay = made.replay;
+        ASSERT_TRUE(replay);
+        logic::MainWindow main(o, std::move(made), face);
+        EXPECT_EQ(replay->speed(), 4);
+    }
     o.replaySpeed = 0;
     FakeFace face;
     logic::MainWindow main(o, logic::makeLine(o), face);
