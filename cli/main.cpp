@@ -157,15 +157,15 @@ int main(int argc, char** argv) {
     std::optional<TableFile> table;
     if (!options->csv.empty() && !table.emplace(options->csv, options->csvStyle).open()) return 2;
     // A report that could not be written is said now, not after the drive:
-    // each file is opened as it will be at the end (appending here, so
-    // nothing of one already there is lost before then).
+    // a file is made beside each as it will be at the end, and taken away.
     for (const std::string& path : options->reports) {
-        std::FILE* f = platform::openFile(path, "ab");
+        std::FILE* f = platform::openFile(path + ".part", "wb");
         if (!f) {
             say(path + ": " + std::strerror(errno) + "; the report is not written");
             return 2;
         }
         std::fclose(f);
+        platform::removeFile(path + ".part");
     }
 
     visits.begin({"m797-log " M797_VERSION, device,

@@ -96,12 +96,19 @@ std::optional<ReportKind> reportKindOf(const std::string& path) {
 
 std::string writeReport(const std::string& path, const ReportInput& r, const Drive& d) {
     const std::string text = reportKindOf(path) == ReportKind::Json ? reportJson(r) : reportHtml(r, d);
-    std::FILE* f = platform::openFile(path, "wb");
+    // Written beside it, then put in its place: a report that cannot be
+    // written whole (a full disk) leaves the one there before as it was.
+    const std::string part = path + ".part";
+    std::FILE* f = platform::openFile(part, "wb");
     if (!f) return path + ": " + std::strerror(errno) + "; the report is not written";
     int error = 0;
     if (std::fwrite(text.data(), 1, text.size(), f) != text.size()) error = errno ? errno : EIO;
     if (std::fclose(f) != 0 && !error) error = errno ? errno : EIO;
-    if (error) return path + ": " + std::strerror(error) + "; the report is not written";
+    if (!error && !platform::replaceFile(part, path)) error = errno ? errno : EIO;
+    if (error) {
+        platform::removeFile(part);
+        return path + ": " + std::strerror(error) + "; the report is not written";
+    }
     return {};
 }
 

@@ -46,6 +46,12 @@ std::FILE* openFile(const std::string& utf8Path, const char* mode) {
     return _wfopen(wide(utf8Path).c_str(), wide(mode).c_str());
 }
 
+bool replaceFile(const std::string& from, const std::string& to) {
+    return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool removeFile(const std::string& utf8Path) { return DeleteFileW(wide(utf8Path).c_str()) != 0; }
+
 bool truncateFile(const std::string& utf8Path, std::uint64_t size) {
     const HANDLE h = CreateFileW(wide(utf8Path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -108,6 +114,10 @@ FileReader::Result FileReader::read(char* buffer, std::size_t size, std::size_t&
 #else
 
 std::FILE* openFile(const std::string& utf8Path, const char* mode) { return std::fopen(utf8Path.c_str(), mode); }
+
+bool replaceFile(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
+
+bool removeFile(const std::string& utf8Path) { return ::unlink(utf8Path.c_str()) == 0; }
 
 bool truncateFile(const std::string& utf8Path, std::uint64_t size) {
     struct stat st {};

@@ -16,6 +16,12 @@ namespace platform {
 // fopen with a UTF-8 name; nothing (errno set) when it fails.
 std::FILE* openFile(const std::string& utf8Path, const char* mode);
 
+// Puts the file from in the place of the file to (UTF-8 names, one
+// folder), at once: a reader finds the old one or the new one, whole.
+bool replaceFile(const std::string& from, const std::string& to);
+// Removes a file; false when it cannot.
+bool removeFile(const std::string& utf8Path);
+
 // Cuts a regular file back to size bytes (a UTF-8 name); false where it
 // cannot (a device, say: nothing to cut).
 bool truncateFile(const std::string& utf8Path, std::uint64_t size);

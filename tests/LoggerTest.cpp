@@ -282,6 +282,15 @@ TEST(Logger, TheDrivesReportIsWrittenAsAskedAndReadsTheSameFromTheRecording) {
     EXPECT_NE(unwritable.out.find(dir + "/no-such/r.json: No such file or directory; the report is not written"),
               std::string::npos)
         << unwritable.out;
+    // One that cannot be written whole (files may grow to 4 KB here, as on
+    // a full disk) leaves the report before it as it was.
+    const std::string kept = dir + "/kept.html";
+    std::ofstream(kept) << "the report before";
+    const auto cut = testsupport::runCommand(
+        "trap '' XFSZ; ulimit -f 4; " M797_LOG_PATH " --simulate --passes 2 --report " + kept + " 2>&1");
+    EXPECT_NE(cut.out.find(kept + ": File too large; the report is not written"), std::string::npos) << cut.out;
+    EXPECT_EQ(read(kept), "the report before");
+    EXPECT_FALSE(std::filesystem::exists(kept + ".part"));
 }
 
 // Visits kept in the journal: two loggers at once and one killed in the
