@@ -10,6 +10,7 @@
 #include "ecu/CsvTable.h"
 #include "ecu/Identification.h"
 #include "platform/Cp1251.h"
+#include "platform/FileAccess.h"
 #include "platform/Messages.h"
 #include "platform/WakeSequence.h"
 
@@ -119,6 +120,19 @@ std::optional<LoggerOptions> parseLoggerArgs(int argc, char** argv, std::string&
         error = "--realtime goes with --replay";
         return std::nullopt;
     }
+    // Each file written is a file of its own, and none is the drive replayed.
+    std::vector<std::pair<std::string, std::string>> files;  // (the file, what it is)
+    if (!o.replay.empty()) files.push_back({o.replay, "--replay"});
+    if (!o.record.empty()) files.push_back({o.record, "--record"});
+    if (!o.csv.empty()) files.push_back({o.csv, "--csv"});
+    for (const std::string& r : o.reports) files.push_back({r, "--report"});
+    for (std::size_t i = 0; i < files.size(); ++i)
+        for (std::size_t k = 0; k < i; ++k)
+            if (platform::absolutePath(platform::resolvedPath(files[i].first)) ==
+                platform::absolutePath(platform::resolvedPath(files[k].first))) {
+                error = files[k].second + " and " + files[i].second + " name the same file: " + files[i].first;
+                return std::nullopt;
+            }
     return o;
 }
 

@@ -86,6 +86,15 @@ TEST(Logger, ArgumentsAndAPortThatCannotBeOpened) {
                                "--dtc", "--help", "--version"})
         EXPECT_NE(help.find(std::string("\n  ") + option), std::string::npos) << option;
     EXPECT_EQ(runLogger("--version").out, "m797-log " M797_VERSION "\n");
+    // No file is written over the drive replayed or over another one written.
+    const std::string drive = testsupport::tempDir() + "/drive.rec";
+    std::ofstream(drive) << "the drive";
+    const LoggerRun same = runLogger("--replay " + drive + " --csv " + drive, true);
+    EXPECT_EQ(same.status, 2);
+    EXPECT_NE(same.out.find("--replay and --csv name the same file: " + drive), std::string::npos) << same.out;
+    EXPECT_EQ(runLogger("--simulate --record t.csv --csv ./t.csv", true).status, 2);
+    std::ifstream kept(drive);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "the drive");
     // In the locale's language: help and the reasons on the standard error.
     const std::string c = "env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=";
     const auto inLocale = [&](const std::string& lang, const std::string& args) {
