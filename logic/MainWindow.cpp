@@ -778,8 +778,6 @@ void MainWindow::exportDrive(Export what) {
     const ui::FileKind kind = picture ? ui::FileKind::Picture : report ? ui::FileKind::Report : ui::FileKind::Table;
     const std::string path = face_.chooseFile({true, title, folder, name, kind});
     if (path.empty()) return;
-    const std::size_t slash = path.find_last_of("/\\");
-    if (slash != std::string::npos) store_.writeText(stored::kExportKey, "folder", path.substr(0, slash));
     std::string failure;
     if (picture)
         failure = face_.saveCapturedPicture(path);
@@ -787,6 +785,10 @@ void MainWindow::exportDrive(Export what) {
         failure = writeReport(path);
     else
         failure = writeTable(path, what == Export::RangeTable, stored::loadTableStyle(store_));
+    // The next dialog opens where a file was saved, not where one could not be.
+    const std::size_t slash = path.find_last_of("/\\");
+    if (failure.empty() && slash != std::string::npos)
+        store_.writeText(stored::kExportKey, "folder", path.substr(0, slash));
     // The report is read at once, in the system's browser.
     if (failure.empty() && report) {
         visit_.report(path);

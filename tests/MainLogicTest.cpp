@@ -450,7 +450,16 @@ TEST(MainWindowLogic, AReplayReviewedAtOnceKeepsTheDriveAndItsTablesAreTheLogger
     const std::size_t from = table.find("\r\n5;") + 2, to = table.find("\r\n9;") + 2;
     const std::size_t header = table.find("\r\n", table.find("\r\n") + 2) + 2;  // its two lines
     EXPECT_EQ(read(dir + "/range.csv"), table.substr(0, header) + table.substr(from, to - from));
-    // The dialog opened in the folder of the last file saved.
+    // The dialog opened in the folder of the last file saved, and one that
+    // could not be written moves it nowhere.
+    EXPECT_NE(face.events.back().find("in [" + dir + "]"), std::string::npos) << face.events.back();
+    face.answer = dir + "/no-such/x.csv";
+    main.exportDrive(logic::Export::Table);
+    ASSERT_EQ(face.errors.size(), 1u);
+    EXPECT_NE(face.errors.back().find("no-such/x.csv"), std::string::npos);
+    face.errors.clear();
+    face.answer.clear();
+    main.exportDrive(logic::Export::Table);
     EXPECT_NE(face.events.back().find("in [" + dir + "]"), std::string::npos) << face.events.back();
 
     // Told so in the settings file, the window writes the logger's own
