@@ -21,7 +21,7 @@ bool writeReports(const std::vector<std::string>& paths, const ecu::SessionHisto
     for (std::size_t k = 0; k < texts.size(); ++k)
         if (const std::string shown = klink::shownText(texts[k]);
             link.identGaps()[ecu::identSourceReply(k)].empty() && !shown.empty())
-            in.car.emplace_back(ecu::kIdentCaptions[k], cp1251::toUtf8(shown));
+            in.car.emplace_back(ecu::identFieldName(k), cp1251::toUtf8(shown));
     in.start = platform::isoTime(started.later(history.empty() ? 0 : history.timeAt(history.first())));
     in.seconds = drive.seconds();
     in.passes = drive.rows.size();

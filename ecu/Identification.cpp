@@ -34,6 +34,11 @@ const std::array<const char*, klink::kIdentTextCount> kIdentCaptions = {
     "Модель автомобиля", "Серийный номер", "Код ЭБУ",   "Код программы", "Двигатель",        "Код запчастей",
     "Подготовка ПЗУ",    "Идентификатор",  "Двигатель", "Кузов",         "Дата изготовления"};
 
+std::string identFieldName(std::size_t k) {
+    // The car's passport begins after the unit's eight texts.
+    return k == 8 ? std::string(kIdentCaptions[k]) + " (паспорт автомобиля)" : std::string(kIdentCaptions.at(k));
+}
+
 std::size_t identSourceReply(std::size_t k) { return kFields.at(k).source; }
 std::size_t identLastPosition(std::size_t k) { return kFields.at(k).first + kFields.at(k).length - 1; }
 

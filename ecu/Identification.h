@@ -13,6 +13,9 @@ namespace ecu {
 
 // Captions of the texts on the passport panel (UTF-8), by text index.
 extern const std::array<const char*, klink::kIdentTextCount> kIdentCaptions;
+// Text k's name where both passports are one list (a report, whose fields
+// are keys): its caption, the car's "Двигатель" told from the unit's.
+std::string identFieldName(std::size_t k);
 
 std::array<std::string, klink::kIdentTextCount> buildIdentTexts(const klink::IdentificationReplies& replies);
 

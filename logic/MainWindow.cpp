@@ -721,7 +721,7 @@ std::string MainWindow::writeReport(const std::string& path) const {
     const auto texts = linkData.identText.getAll();
     for (std::size_t k = 0; k < texts.size(); ++k)
         if (const std::string shown = klink::shownText(texts[k]); !shown.empty())
-            in.car.emplace_back(ecu::kIdentCaptions[k], cp1251::toUtf8(shown));
+            in.car.emplace_back(ecu::identFieldName(k), cp1251::toUtf8(shown));
     in.start = platform::isoTime(started_.later(oldestMs()));
     in.seconds = drive.seconds();
     in.passes = drive.rows.size();

@@ -272,6 +272,9 @@ TEST(Logger, TheDrivesReportIsWrittenAsAskedAndReadsTheSameFromTheRecording) {
     EXPECT_NE(json.find("\"passes\": 4}"), std::string::npos);
     EXPECT_NE(json.find("\"code\": \"P  0102\""), std::string::npos);
     EXPECT_NE(json.find("\"Код ЭБУ\": \"2112114101\""), std::string::npos) << json;
+    // Each field once: the car's engine is not the unit's.
+    EXPECT_EQ(countOf(json, "\"Двигатель\": "), 1) << json;
+    EXPECT_EQ(countOf(json, "\"Двигатель (паспорт автомобиля)\": "), 1) << json;
     // A second of driving is too short to judge the charging: said as such.
     EXPECT_NE(json.find("{\"id\": \"charging\", \"verdict\": \"no-data\", \"why\": \"двигатель работал"),
               std::string::npos);
