@@ -59,7 +59,11 @@ public:
             std::fclose(file_);
             file_ = nullptr;
             failed_ = true;
+            // The table ends with its last whole row, not a part of this one.
+            platform::truncateFile(path_, written_);
+            return;
         }
+        written_ += text.size();
     }
     bool failed() const { return failed_; }
 
@@ -67,6 +71,7 @@ private:
     std::string path_;
     ecu::CsvStyle style_;
     std::FILE* file_ = nullptr;
+    std::uint64_t written_ = 0;  // bytes of whole rows on the disk
     bool failed_ = false;
 };
 
