@@ -126,17 +126,12 @@ std::string MainWindow::begin(const std::string& decimalPoint) {
 
 void MainWindow::created() {
     stored::loadStoredSettings(store_, chartParameter, colourScheme, reportError);
-    // The visit in the journal, once the window shows (a box for a journal
-    // that cannot be used stands in front of it); the recording goes on
-    // either way. Old recordings beyond the size the user keeps go.
-    if (!options_.journalPath.empty() && visit_.open(options_.journalPath)) {
-        // The port and adapter the first "Старт" uses: the options', else the port tab's.
-        const platform::AdapterKind adapter =
-            options_.adapterGiven ? options_.adapter : stored::loadPortChoice(store_).adapter;
-        visit_.begin({"m797-tester " M797_VERSION, portChoosable_ ? portForNextStart() : line_->name(),
-                      adapter == platform::AdapterKind::Elm327 ? "elm327" : "kline", options_.record});
-        visit_.pruneRecordings(stored::loadJournalChoice(store_).keepMegabytes);
-    }
+    // The journal, once the window shows (a box for a journal that cannot
+    // be used stands in front of it); the recording goes on either way. The
+    // visit begins with the first "Старт": a session that never talked to
+    // a car is none.
+    visitToBegin_ = !options_.journalPath.empty() && visit_.open(options_.journalPath);
+    if (everStarted_) beginVisit();  // "Старт" came first
     sources_.cursorColour = stored::loadCursorColour(store_);
     created_ = true;
     // The panels painted when the window first showed, before preset 1 was
@@ -201,9 +196,23 @@ void MainWindow::adapterNote(const std::string& text) {
     std::fprintf(stderr, "m797-tester: %s: %s\n", line_->name().c_str(), platform::forTerminal(text).c_str());
 }
 
+void MainWindow::beginVisit() {
+    if (!visitToBegin_) return;
+    visitToBegin_ = false;
+    // The port and adapter this "Старт" uses: the options', else the port tab's.
+    const platform::AdapterKind adapter =
+        options_.adapterGiven ? options_.adapter : stored::loadPortChoice(store_).adapter;
+    visit_.begin({"m797-tester " M797_VERSION, portChoosable_ ? portForNextStart() : line_->name(),
+                  adapter == platform::AdapterKind::Elm327 ? "elm327" : "kline", options_.record});
+    // Old recordings beyond the size the user keeps go.
+    visit_.pruneRecordings(stored::loadJournalChoice(store_).keepMegabytes);
+}
+
 void MainWindow::start() {
     if (!link_ || ended_) return;
     choosePort();
+    everStarted_ = true;
+    beginVisit();
     // "Старт" disabled means running. It changes before the link resumes: a
     // link that fails at once (a port that cannot be opened) sets it back,
     // and the sampler's first tick then stops the timer.
@@ -831,6 +840,8 @@ void MainWindow::shutDown() {
     stopLoading_ = true;
     if (loader_.joinable()) loader_.join();
     visit_.end();
+    // The journal's recording of a session that never started holds nothing.
+    if (!everStarted_ && options_.journalRecording) platform::removeFile(options_.record);
 }
 
 }  // namespace logic

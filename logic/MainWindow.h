@@ -237,6 +237,8 @@ private:
     };
     void showRunning(bool running);
     void choosePort();
+    // The visit in the journal begins, once the journal is open and "Старт" pressed.
+    void beginVisit();
     void requestRepaint(display::Sampler::Repaint what);
     void stopTimer();
     void serveReleases();
@@ -290,6 +292,8 @@ private:
     int replaySpeed_ = 1;
     std::uint32_t reconnectionsKept_ = 0;  // the link's thread
     journal::VisitKeeper visit_;           // the user-interface thread
+    bool visitToBegin_ = false;            // the journal is open; the visit begins at the first "Старт"
+    bool everStarted_ = false;             // "Старт" was pressed in this session
     // The previous drive compared with: read on loader_, then kept here.
     std::shared_ptr<ecu::SessionHistory> previous_;
     platform::WallTime previousStarted_;

@@ -20,8 +20,9 @@ struct TesterOptions : lines::LineOptions {
     bool speedGiven = false;
     bool help = false;
     bool version = false;
-    std::string manualPath;   // found at the start (logic::findManual); empty: none
-    std::string journalPath;  // the journal the session is a visit of; empty: none
+    std::string manualPath;         // found at the start (logic::findManual); empty: none
+    std::string journalPath;        // the journal the session is a visit of; empty: none
+    bool journalRecording = false;  // the recording is the journal's own, named for this visit
 };
 
 std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string& error);

@@ -54,10 +54,12 @@ int runTester(const std::vector<std::string>& args, TesterFace& face) {
                                                               : options->settingsPath))
             .record) {
         options->journalPath = journal::defaultPath();
-        if (options->record.empty())
+        if (options->record.empty()) {
             options->record = journal::newRecordingPath(options->journalPath, [](const std::string& why) {
                 say("m797-tester: " + platform::forTerminal(why) + "\n", true);
             });
+            options->journalRecording = !options->record.empty();
+        }
     }
     // A recording that is a pipe may keep the reading waiting: a signal ends it.
     lines::MadeLine line = makeLine(*options, [&stop] { return stop.asked(); });

@@ -83,9 +83,12 @@ struct FakeFace : logic::MainWindowFace {
 };
 
 struct Rig {
-    explicit Rig(sim::SimOptions o = {}, bool instant = false, bool canCommand = true, std::string journal = {}) {
+    explicit Rig(sim::SimOptions o = {}, bool instant = false, bool canCommand = true, std::string journal = {},
+                 std::string journalRecording = {}) {
         options.settingsPath = path;
         options.journalPath = std::move(journal);
+        options.journalRecording = !journalRecording.empty();
+        options.record = std::move(journalRecording);
         auto l = std::make_unique<sim::SimulatedLine>(o, instant);
         line = l.get();
         lines::MadeLine made(std::move(l));
@@ -613,6 +616,36 @@ TEST(MainWindowLogic, TheManualIsFoundAndOpensFromTheChartMenuOrItsAbsenceIsSaid
 TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     namespace ui = logic::ui;
     const std::string path = testsupport::tempDir() + "/journal.sqlite3";
+    {  // A session that never started is no visit, and the journal's recording of it goes.
+        const std::string unused = testsupport::tempDir() + "/unused.m797";
+        std::ofstream(unused) << "# m797 wire recording 1\n";
+        Rig idle({}, false, true, path, unused);
+        idle.main->shutDown();
+        EXPECT_FALSE(std::filesystem::exists(unused));
+        std::string why;
+        EXPECT_TRUE(journal::Journal::open(path, why)->visits(0).empty()) << why;
+    }
+    {  // "Старт" before the window's first turn opened the journal: a visit all the same.
+        const std::string early = testsupport::tempDir(), drive = early + "/early.m797";
+        std::ofstream(drive) << "# m797 wire recording 1\n";
+        logic::TesterOptions o;
+        o.settingsPath = early + "/VELKOR.ini";
+        o.journalPath = early + "/journal.sqlite3";
+        o.record = drive;
+        o.journalRecording = true;
+        FakeFace face;
+        lines::MadeLine made(std::make_unique<sim::SimulatedLine>(sim::SimOptions{}, false));
+        made.portChoosable = false;
+        logic::MainWindow main(o, std::move(made), face);
+        face.main = &main;
+        ASSERT_EQ(main.begin("."), "");
+        main.start();
+        main.created();
+        main.shutDown();
+        EXPECT_TRUE(std::filesystem::exists(drive));
+        std::string why;
+        EXPECT_EQ(journal::Journal::open(o.journalPath, why)->visits(0).size(), 1u) << why;
+    }
     Rig rig({}, false, true, path);
     // Before "Старт" a clear, a switched output and a reset are refused and
     // said, and none waits for the start: nothing is noted nor sent.
