@@ -26,7 +26,7 @@ int printJournal(std::ostream& out, std::ostream& err, const std::string& path) 
         err << "m797-log: " << platform::forTerminal(path + ": " + std::strerror(ENOENT)) << std::endl;
         return 1;
     }
-    const auto j = journal::Journal::open(path, why);
+    const auto j = journal::Journal::openToRead(path, why);
     if (!j) {
         err << "m797-log: " << platform::forTerminal(why) << std::endl;
         return 1;

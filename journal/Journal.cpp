@@ -155,14 +155,21 @@ const char* stateName(VisitState s) {
     return "interrupted";
 }
 
-std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why, int waitMs) {
+std::unique_ptr<Journal> Journal::openToRead(const std::string& path, std::string& why) {
+    if (auto j = open(path, why)) return j;
+    if (why != path + ": the journal is read-only") return nullptr;
+    return open(path, why, 3000, true);
+}
+
+std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why, int waitMs, bool readOnly) {
     const std::size_t slash = path.find_last_of("/\\");
-    if (slash != std::string::npos && slash > 0 && !platform::makeFolders(path.substr(0, slash))) {
+    if (!readOnly && slash != std::string::npos && slash > 0 && !platform::makeFolders(path.substr(0, slash))) {
         why = path.substr(0, slash) + ": " + std::strerror(errno);
         return nullptr;
     }
     sqlite3* db = nullptr;
-    int code = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int code = sqlite3_open_v2(path.c_str(), &db,
+                               readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     // The connection goes once its last statement is finalized (one may
     // still be open in the scope that failed).
     const auto fail = [&](int c) {
@@ -175,7 +182,7 @@ std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why
     // file for seconds is stuck or not ours.
     sqlite3_busy_timeout(db, waitMs);
     // A file the system lets nobody write is opened for reading in silence.
-    if (sqlite3_db_readonly(db, "main") == 1) return fail(SQLITE_READONLY);
+    if (!readOnly && sqlite3_db_readonly(db, "main") == 1) return fail(SQLITE_READONLY);
     if (!exec(db, "PRAGMA foreign_keys = ON", code)) return fail(code);
     int version = 0;
     {
@@ -196,6 +203,7 @@ std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why
         if (code != SQLITE_ROW) return fail(code);
         if (s.text(0) != "ok") return fail(SQLITE_CORRUPT);
     }
+    if (version < kSchemaVersion && readOnly) return fail(SQLITE_READONLY);  // not brought up to date here
     if (version < kSchemaVersion) {
         // Another program may be making it at the same moment: the version
         // is read again inside the transaction.

@@ -65,7 +65,12 @@ public:
     // another program for longer than waitMs, read-only, not a
     // journal, damaged, or written by a newer version of the program. Such
     // a file is left as it is.
-    static std::unique_ptr<Journal> open(const std::string& path, std::string& why, int waitMs = 3000);
+    static std::unique_ptr<Journal> open(const std::string& path, std::string& why, int waitMs = 3000,
+                                         bool readOnly = false);
+    // The same to be read: a journal the system lets nobody write (a copy
+    // handed over, a file made read-only) is read all the same, and changes
+    // to it fail.
+    static std::unique_ptr<Journal> openToRead(const std::string& path, std::string& why);
     ~Journal();
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;

@@ -43,7 +43,7 @@ void JournalWindow::say(const std::string& text) { show(ui::kJournalStatus).text
 
 void JournalWindow::open() {
     // A journal not yet made is no fault: there is nothing in it.
-    if (platform::fileExists(path_)) journal_ = journal::Journal::open(path_, unusable_);
+    if (platform::fileExists(path_)) journal_ = journal::Journal::openToRead(path_, unusable_);
     find("");
 }
 

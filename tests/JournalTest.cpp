@@ -108,6 +108,14 @@ TEST(Journal, VisitsCarsAndActionsComeBackAsWritten) {
     // This program runs: its open visit is not interrupted.
     EXPECT_EQ(j->closeInterrupted(), 0);
     EXPECT_TRUE(j->problem().empty()) << j->problem();
+    // Opened to be read only (as a file nobody may write is): the same, and
+    // nothing changes it.
+    std::string why;
+    const auto read = journal::Journal::open(j->path(), why, 3000, true);
+    ASSERT_TRUE(read) << why;
+    EXPECT_EQ(read->visits(0).size(), 4u);
+    EXPECT_FALSE(read->addAction(visits[1].id, 1, "reset", "сброс ЭБУ"));
+    EXPECT_EQ(j->actions(visits[1].id).size(), 2u);
 }
 
 // Two programs writing at once: every action of both lands.
