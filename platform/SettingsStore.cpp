@@ -337,6 +337,12 @@ SettingsStore::Document SettingsStore::load(std::string* raw) const {
 
 bool SettingsStore::writeFile(const std::string& text, const std::string& target, int folderFd, std::string& why) {
     const std::string folder = folderOf(target);
+    // A file nobody may write was made so on purpose: it is not replaced.
+    struct stat mode {};
+    if (::stat(target.c_str(), &mode) == 0 && (mode.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        why = target + ": the file is read-only";
+        return false;
+    }
     // Unique in the folder, hidden, and made with the user's umask.
     static std::atomic<unsigned> counter{0};
     std::string tmp;

@@ -179,6 +179,16 @@ TEST(SettingsStore, AFailedWriteLeavesTheFileAndNoTemporaryBehind) {
     EXPECT_NE(s.problems[0].find("File too large"), std::string::npos) << s.problems[0];
     // The change lives on for the run.
     EXPECT_EQ(s.store.readInt(stored::setKey(1), "diagram_1").value, 30);
+
+    // A file made read-only is kept as it is, said once.
+    const std::string kept = f.file("kept.ini");
+    write(kept, "[\\VELKOR\\DIAGRAM\\F]\ndiagram_ok=1\n");
+    ::chmod(kept.c_str(), 0444);
+    Started r(kept);
+    EXPECT_FALSE(r.store.writeInt(stored::setKey(1), "diagram_1", 30));
+    EXPECT_EQ(contents(kept), "[\\VELKOR\\DIAGRAM\\F]\ndiagram_ok=1\n");
+    ASSERT_EQ(r.problems.size(), 1u);
+    EXPECT_NE(r.problems[0].find(kept + ": the file is read-only"), std::string::npos) << r.problems[0];
 }
 
 TEST(SettingsStore, TwoProgramsWritingAtOnceLoseNothing) {
