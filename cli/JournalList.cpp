@@ -21,9 +21,10 @@ std::string cell(std::string s) {
 
 int printJournal(std::ostream& out, std::ostream& err, const std::string& path) {
     std::string why;
-    // Reading a journal that is not there would make one: said instead.
-    if (!platform::fileExists(path)) {
-        err << "m797-log: " << platform::forTerminal(path + ": " + std::strerror(ENOENT)) << std::endl;
+    // Reading a journal that is not there would make one: said instead, as
+    // a folder in its place is.
+    if (platform::FileReader probe; !probe.open(path, why)) {
+        err << "m797-log: " << platform::forTerminal(path + ": " + why) << std::endl;
         return 1;
     }
     const auto j = journal::Journal::openToRead(path, why);

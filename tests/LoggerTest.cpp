@@ -412,6 +412,10 @@ TEST(Logger, TheJournalKeepsEveryVisitTwoAtOnceAndOneKilled) {
         testsupport::runCommand("XDG_DATA_HOME=" + other + " " M797_LOG_PATH " --journal-list 2>&1");
     EXPECT_EQ(unreadable.status, 1);
     EXPECT_EQ(unreadable.out, "m797-log: " + other + "/m797-tester/journal.sqlite3: the file is not a journal\n");
+    const std::string folder = testsupport::tempDir();
+    std::filesystem::create_directories(folder + "/m797-tester/journal.sqlite3");
+    EXPECT_EQ(testsupport::runCommand("XDG_DATA_HOME=" + folder + " " M797_LOG_PATH " --journal-list 2>&1").out,
+              "m797-log: " + folder + "/m797-tester/journal.sqlite3: a folder, not a file\n");
 }
 
 // A program started on its own (as the window starts a tester to review a
