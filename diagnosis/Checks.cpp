@@ -226,7 +226,8 @@ Finding checkWarmUp(const Drive& d) {
         return noData("warm-up",
                       "двигатель работал " + fixed(ran, 0) + " мин и ещё греется (" + fixed(last.tmot, 0) +
                           " °C, за последние " + fixed(window, 0) + " мин +" + fixed(rise, 1) +
-                          " °C): прогрев не закончен",
+                          " °C): прогрев не закончен; о термостате можно судить не раньше " + fixed(plateauAfter, 0) +
+                          " мин работы, когда температура перестанет расти",
                       {"coolant-operating", "warm-up-plateau-minutes", "warm-up-rise"});
     f.verdict = Verdict::Suspect;
     f.why = "за " + fixed(ran, 0) + " мин двигатель не прогрелся до " + fixed(operating, 0) + " °C и остановился на " +
