@@ -29,6 +29,9 @@ std::string chartInputs(int slot, const DisplaySources& src) {
         return s;
     }
     if (p && ecu::chartedSlot(number) >= 0) return {};  // the trace moves every tick
+    // A cursor or a span of its own, following the newest data: the picture
+    // moves every tick with or without a trace (a cursor stays at its time).
+    if (src.review && !src.review->ordinary()) return {};
     std::string s = "chart" + std::to_string(number);
     appendColours(s, *src.colours);
     if (src.previous) s += '\2' + src.previousLabel;

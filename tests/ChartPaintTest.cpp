@@ -203,6 +203,14 @@ TEST(PaintGate, OnlyAMovingTraceOrAChangedPictureIsPaintedAgain) {
     gate.forget();
     EXPECT_TRUE(gate.needsPaint(2, src));
     EXPECT_TRUE(gate.needsPaint(7, src));
+    // Following again with a cursor kept: the cursor moves across every chart.
+    display::ChartReview review;
+    src.review = &review;
+    ASSERT_TRUE(review.placeCursor(false, 1000, 2000));
+    if (!review.following()) review.togglePause(2000);
+    ASSERT_TRUE(review.following());
+    EXPECT_TRUE(gate.needsPaint(3, src));
+    EXPECT_TRUE(gate.needsPaint(3, src));
 }
 
 namespace {
