@@ -150,6 +150,7 @@ void PosixSerialLine::drain() {
 
 void PosixSerialLine::lost(int error) {
     if (error != EIO && error != ENODEV && error != ENXIO) return;
+    if (gone_) return;  // said once as it goes, whichever call finds it first
     gone_ = true;
     note(std::string("the port went away (") + std::strerror(error) + "): is the adapter unplugged?");
 }

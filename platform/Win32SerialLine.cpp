@@ -151,6 +151,7 @@ void Win32SerialLine::lost(DWORD error) {
         (error != ERROR_BAD_COMMAND && error != ERROR_GEN_FAILURE && error != ERROR_ACCESS_DENIED &&
          error != ERROR_DEVICE_REMOVED && error != ERROR_OPERATION_ABORTED && error != ERROR_FILE_NOT_FOUND))
         return;
+    if (gone_) return;  // said once as it goes, whichever call finds it first
     gone_ = true;
     note("the port went away (" + systemMessage(error) + "): is the adapter unplugged?");
 }
