@@ -193,7 +193,10 @@ void MainWindow::reportFromAnyThread(const std::string& text, const std::string&
 }
 
 void MainWindow::adapterNote(const std::string& text) {
-    std::fprintf(stderr, "m797-tester: %s: %s\n", line_->name().c_str(), platform::forTerminal(text).c_str());
+    // A replay's notes are of the recording the user named, not of the
+    // device it was recorded from.
+    const std::string named = replay_ ? options_.replay : line_->name();
+    std::fprintf(stderr, "m797-tester: %s: %s\n", named.c_str(), platform::forTerminal(text).c_str());
 }
 
 void MainWindow::beginVisit() {
