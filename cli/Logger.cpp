@@ -229,7 +229,7 @@ void Logger::printCodes() {
     if (!link_) return;
     const klink::Com_Port::DtcRead& codes = link_->dtcRead();
     if (codes.reads == 0) {
-        lineNote("error codes not read: no pass asked for them");
+        lineNote("error codes not read: the drive ended before a pass read them");
         return;
     }
     if (!codes.answered) {

@@ -222,6 +222,9 @@ void Com_Port::readIdentification() {
     identGaps_[1] = checkedExchange(frames_.identA2, identA2Reply_.data(), identA2Reply_.size(), kIdentA2Answer);
     identGaps_[2] = checkedExchange(frames_.identA3, identA3Reply_.data(), identA3Reply_.size(), kIdentA3Answer);
     identGaps_[3] = checkedExchange(frames_.ecuIdentification, ecuIdReply_.data(), ecuIdReply_.size(), kEcuIdAnswer);
+    // A read cut short by the program's end is no read: nothing of it is
+    // said or shown as the car's.
+    if (thread_.onWorker() && thread_.terminating()) throw Terminated{};
     data_.identText.clearAll();
     if (hooks_) {
         const IdentificationReplies r{{identA1Reply_.data(), identA1Reply_.size()},

@@ -149,3 +149,30 @@ TEST(LinkThread, ReadersCopyingEverythingWhileTheLinkRunsDoNotRace) {
     port.shutdown();
     EXPECT_GT(copies.load(), 0);
 }
+
+TEST(LinkThread, AnIdentificationReadCutShortByTheEndIsNeitherSaidNorShown) {
+    // The end comes while the read of the ECU's own identification (1A 80)
+    // waits for its answer.
+    struct Watcher : klink::LinkObserver {
+        void identificationRead() override { reads++; }
+        std::atomic<int> reads{0};
+    } watcher;
+    sim::SimulatedLine line(sim::SimOptions{});
+    std::atomic<bool> asked{false};
+    line.withCore([&](sim::AdapterCore& c) {
+        c.beforeAnswer = [&](const std::vector<std::uint8_t>& frame, auto) {
+            if (frame.size() > 4 && frame[3] == 0x1A && frame[4] == 0x80) {
+                c.ecu().dropSession();  // no answer: the read waits out its time
+                asked = true;
+            }
+        };
+        return 0;
+    });
+    klink::LinkData data;
+    klink::Com_Port port(line, data, nullptr, &watcher);
+    port.start();
+    ASSERT_TRUE(waitUntil([&] { return asked.load(); }));
+    port.shutdown();
+    EXPECT_EQ(watcher.reads.load(), 0);
+    EXPECT_EQ(port.passCount(), 0u);
+}
