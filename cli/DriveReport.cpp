@@ -29,6 +29,7 @@ bool writeReports(const std::vector<std::string>& paths, const ecu::SessionHisto
     if (withCodes && link.dtcRead().answered) {
         const auto& bytes = link.dtcRead().bytes;
         in.codes = diagnosis::reportCodes(bytes.data(), bytes.size());
+        in.codesState = diagnosis::ReportInput::Codes::Read;
     }
     bool all = true;
     for (const std::string& path : paths) {

@@ -149,7 +149,8 @@ std::string reportJson(const ReportInput& r) {
         });
         return c + "], \"next\": " + quoted(f.next) + "}";
     });
-    out += "], \"codes\": [";
+    static constexpr const char* kCodesStates[] = {"not-read", "read", "cleared"};
+    out += "], \"codes_state\": " + quoted(kCodesStates[static_cast<int>(r.codesState)]) + ", \"codes\": [";
     out += joined(r.codes, [](const ReportCode& c) {
         return "{\"code\": " + quoted(c.code) + ", \"text\": " + quoted(c.text) + ", \"status\": " + quoted(c.status) +
                "}";

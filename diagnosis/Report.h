@@ -49,6 +49,10 @@ struct ReportInput {
     double seconds = 0;                                    // its length
     std::size_t passes = 0;                                // measured passes
     std::vector<Finding> checks;
+    // The codes as last read; the list is empty when none were read, when
+    // the ECU keeps none, and after a clear: the state says which.
+    enum class Codes { NotRead, Read, Cleared };
+    Codes codesState = Codes::NotRead;
     std::vector<ReportCode> codes;
     std::vector<ReportAction> actions;
     std::optional<PreviousDrive> previous;  // compared with, when asked

@@ -554,7 +554,9 @@ std::string reportHtml(const ReportInput& r, const Drive& d) {
     }
     out += "</div>\n<div class=\"closing\">\n<h2>Коды неисправностей</h2>\n";
     if (r.codes.empty()) {
-        out += "<p>Коды не читались или не записаны.</p>\n";
+        out += r.codesState == ReportInput::Codes::Read ? "<p>В памяти ЭБУ кодов нет.</p>\n"
+               : r.codesState == ReportInput::Codes::Cleared ? "<p>Коды стёрты; после этого они не читались.</p>\n"
+                                                             : "<p>Коды не прочитаны.</p>\n";
     } else {
         out += "<table class=\"codes\"><tr><th>Код</th><th>Описание</th><th>Состояние</th></tr>";
         for (const ReportCode& c : r.codes)

@@ -86,6 +86,7 @@ public:
         if (awaitingClear_) return;
         for (std::size_t i = 0; i < size && i < bytes_.size(); ++i) bytes_[i] = data[i];
         ++received_;
+        clearedSinceRead_ = false;
     }
     // A clear is asked: the reply empties, and until the clear has gone out
     // no reply is stored. A pass reads the codes before it clears them, so
@@ -94,6 +95,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         bytes_.fill(0);
         awaitingClear_ = true;
+        clearedSinceRead_ = true;
     }
     // The clear went out, or was dropped: replies are stored again.
     void clearGone() {
@@ -115,12 +117,20 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return i < bytes_.size() ? bytes_[i] : 0;
     }
+    // Whether the reply holds codes as read: none stored yet, or emptied by
+    // a clear and none stored since, says nothing of what the ECU keeps.
+    enum class State { NotRead, Read, Cleared };
+    State state() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return clearedSinceRead_ ? State::Cleared : received_ == 0 ? State::NotRead : State::Read;
+    }
 
 private:
     mutable std::mutex mutex_;
     Bytes bytes_{};
     std::uint64_t received_ = 0;
     bool awaitingClear_ = false;
+    bool clearedSinceRead_ = false;
 };
 
 struct LinkCommandBlock {

@@ -740,6 +740,18 @@ std::string MainWindow::writeReport(const std::string& path) const {
     in.checks = diagnosis::judge(drive);
     const klink::DtcReplyBuffer::Bytes codes = linkData.command.dtcReply.copy();
     in.codes = diagnosis::reportCodes(codes.data(), codes.size());
+    using Codes = diagnosis::ReportInput::Codes;
+    switch (linkData.command.dtcReply.state()) {
+        case klink::DtcReplyBuffer::State::NotRead:
+            in.codesState = Codes::NotRead;
+            break;
+        case klink::DtcReplyBuffer::State::Read:
+            in.codesState = Codes::Read;
+            break;
+        case klink::DtcReplyBuffer::State::Cleared:
+            in.codesState = Codes::Cleared;
+            break;
+    }
     in.actions = actions_;
     if (const ecu::SessionHistory* before = previousDrive()) {
         const diagnosis::Drive earlier = diagnosis::readDrive(*before);

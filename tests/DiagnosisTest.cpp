@@ -313,6 +313,7 @@ TEST(Diagnosis, TheJsonReportReadsBackWithEveryCheckItsLimitsAndTheCodes) {
     in.seconds = d.seconds();
     in.passes = d.rows.size();
     in.checks = diagnosis::judge(d);
+    in.codesState = diagnosis::ReportInput::Codes::Read;
     in.codes = {{"P  0130", "Датчик \"кислорода\"\nцепь", "лампа"}};
     in.actions = {{12.5, "коды стёрты"}};
     const std::string path = testing::TempDir() + "report.json";
@@ -331,6 +332,20 @@ assert ids == ["charging", "warm-up", "temperature-sensors", "idle", "air-mass",
 assert all(c["verdict"] == "ok" and c["limits"] and all(l["source"] for l in c["limits"]) for c in r["checks"])
 assert r["checks"][0]["figures"]["mean_v"] > 14
 assert r["codes"][0]["text"] == "Датчик \"кислорода\"\nцепь" and r["actions"][0]["at_s"] == 12.5
+assert r["codes_state"] == "read"
 )";
     EXPECT_EQ(std::system(("python3 " + script + " " + path).c_str()), 0);
+    // No codes listed: never read, none kept, or cleared and not read since.
+    const std::string html = testing::TempDir() + "codes.html";
+    for (const auto& [state, says] : std::vector<std::pair<diagnosis::ReportInput::Codes, std::string>>{
+             {diagnosis::ReportInput::Codes::NotRead, "Коды не прочитаны."},
+             {diagnosis::ReportInput::Codes::Read, "В памяти ЭБУ кодов нет."},
+             {diagnosis::ReportInput::Codes::Cleared, "Коды стёрты; после этого они не читались."}}) {
+        in.codes.clear();
+        in.codesState = state;
+        ASSERT_EQ(diagnosis::writeReport(html, in, d), "");
+        std::ifstream file(html);
+        const std::string text{std::istreambuf_iterator<char>(file), {}};
+        EXPECT_NE(text.find("<h2>Коды неисправностей</h2>\n<p>" + says + "</p>"), std::string::npos) << says;
+    }
 }

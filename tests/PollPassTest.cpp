@@ -51,9 +51,12 @@ TEST(PollPass, APassWithoutRequestsReadsTheTwoBlocksAndRaisesTheFlags) {
 }
 
 TEST(PollPass, ErrorCodesAreReadEveryPassAndClearedOnceAfterTheRead) {
+    using State = klink::DtcReplyBuffer::State;
     Connected c;
+    EXPECT_EQ(c.data.command.dtcReply.state(), State::NotRead);
     post(c.data.command.dtcReadRequest);
     EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "18 00 00 00"}));
+    EXPECT_EQ(c.data.command.dtcReply.state(), State::Read);
     EXPECT_EQ(c.data.command.dtcReply.at(12), 3);  // the simulated ECU's three codes
     EXPECT_EQ(c.data.command.dtcReply.at(13), 0x01);
     // As the codes window asks: the read before the clear is not kept.
@@ -62,8 +65,10 @@ TEST(PollPass, ErrorCodesAreReadEveryPassAndClearedOnceAfterTheRead) {
     EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "18 00 00 00", "14 00 00"}));
     EXPECT_EQ(c.data.command.dtcClearRequest.load(), 0);
     EXPECT_EQ(c.data.command.dtcReply.at(12), 0);
+    EXPECT_EQ(c.data.command.dtcReply.state(), State::Cleared);  // the empty reply is no reading
     EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "18 00 00 00"}));
     EXPECT_EQ(c.data.command.dtcReply.at(12), 0);
+    EXPECT_EQ(c.data.command.dtcReply.state(), State::Read);
     klink::clearFlag(c.data.command.dtcReadRequest);
     EXPECT_EQ(c.pass(), (V{"21 01", "21 03"}));
 }
