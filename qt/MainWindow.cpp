@@ -66,6 +66,7 @@ MainWindow::MainWindow(const logic::TesterOptions& options, lines::MadeLine line
     controls_.build(this, d);
     controls_.bind(this, logic_.controls(), [this] { showControls(); });
     showControls();
+    if (QWidget* first = controls_[d.opensOn]) first->setFocus();
     pressOnlyWhenFocused(this);
     routeWindowKeys();
     // The stored settings are read once the window shows, so that a

@@ -362,6 +362,9 @@ TEST(Driver, StartShowsTheStatusAndTheIdentificationAndExitEndsTheProgram) {
     EXPECT_EQ(r.bottom - r.top, 740);
     EXPECT_EQ(laidOut(t.main, logic::ui::mainWindow(), true), "");
     EXPECT_FALSE(IsWindowEnabled(t.button(L"Стоп")));
+    // It opens on "Старт", and keeps it once the window system has activated it.
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(textOf(focusOf(t.main)), L"Старт");
     // Tab goes round the enabled buttons and, of the presets (one choice), the chosen one.
     key(t.main, VK_F3);
     std::vector<std::wstring> stops = tabStops(t.main);
@@ -599,6 +602,9 @@ TEST(Driver, EveryChildWindowOpensOnItsHarmlessControlAndClosesEveryWay) {
     EXPECT_EQ(textOf(focusOf(confirmation)), L"Нет");
     key(confirmation, VK_RETURN);
     EXPECT_TRUE(waitFor([&] { return !IsWindow(confirmation) && IsWindowVisible(control); }));
+    // The list keeps the keyboard once the window system has activated the window again.
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(classOf(focusOf(control)), L"ComboBox");
     key(control, VK_ESCAPE);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(control) && IsWindowEnabled(t.main); }));
 

@@ -44,7 +44,12 @@ ChildWindow::ChildWindow(HWND owner, std::unique_ptr<ui::WindowLogic> logic) : l
     // The harmless control: Enter there changes nothing. A window whose
     // controls are all painted (the notice) takes the keys itself, so that
     // Escape is a key down of its own, not a system key of the active window.
-    SetFocus(controls_[d.opensOn] ? controls_[d.opensOn] : window_);
+    focusOn(controls_[d.opensOn]);
+}
+
+void ChildWindow::focusOn(HWND control) {
+    focus_ = control;
+    SetFocus(control ? control : window_);
 }
 
 ChildWindow::~ChildWindow() {
@@ -108,12 +113,12 @@ void ChildWindow::openStandIn(std::unique_ptr<ui::WindowLogic> logic) {
         sync();
         ShowWindow(self, SW_SHOW);
         SetForegroundWindow(self);
-        if (HWND focus = controls_[logic_->takeFocus()]) SetFocus(focus);
+        if (HWND focus = controls_[logic_->takeFocus()]) focusOn(focus);
     };
     ShowWindow(window_, SW_HIDE);
     ShowWindow(w->handle(), SW_SHOW);
     SetForegroundWindow(w->handle());
-    SetFocus(w->controls_[w->logic_->description().opensOn]);
+    w->focusOn(w->controls_[w->logic_->description().opensOn]);
 }
 
 LRESULT ChildWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
@@ -134,6 +139,21 @@ LRESULT ChildWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
             controls_.inkOf(reinterpret_cast<HWND>(lp), dc);
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
+        case WM_ACTIVATE:
+            // The activation may come after the focus was given (Wine on an
+            // X server): the window system's default would then take the
+            // keyboard off the control onto the window, where no key does
+            // anything. A control keeps it; with none, the one left last.
+            if (HWND f = GetFocus(); f && IsChild(window_, f)) {
+                focus_ = f;
+                return 0;
+            }
+            if (LOWORD(wp) != WA_INACTIVE && focus_ && IsChild(window_, focus_) && IsWindowVisible(focus_) &&
+                IsWindowEnabled(focus_)) {
+                SetFocus(focus_);
+                return 0;
+            }
+            return DefWindowProcW(window_, msg, wp, lp);
         case WM_CLOSE:
             close();
             return 0;

@@ -100,6 +100,9 @@ private:
     // Shows what the logic changed and does what it asks.
     void sync();
     void openStandIn(std::unique_ptr<logic::ui::WindowLogic> w);
+    // Gives control the keyboard now and whenever the window is activated
+    // again: as a dialog's, the focus comes back to where it was left.
+    void focusOn(HWND control);
 
     std::unique_ptr<logic::ui::WindowLogic> logic_;
     HWND owner_ = nullptr;
@@ -107,6 +110,7 @@ private:
     bool finished_ = false;
     Described controls_;
     ChildWindow* standIn_ = nullptr;
+    HWND focus_ = nullptr;  // the control the keyboard goes back to on activation
 };
 
 }  // namespace winface

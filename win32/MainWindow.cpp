@@ -76,6 +76,7 @@ bool MainWindow::show() {
     controls_.build(window_, d, true);
     showControls();
     ShowWindow(window_, SW_SHOW);
+    SetFocus(controls_[d.opensOn]);
     buildPanels();
     UpdateWindow(window_);
     // The stored settings are read once the window shows, so that a
@@ -154,6 +155,9 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
                 focusBack_ = nullptr;
                 return 0;
             }
+            // A control keeps the keyboard: the activation may come after it
+            // was given (Wine on an X server), and the default would take it.
+            if (HWND f = GetFocus(); f && IsChild(window_, f)) return 0;
             return DefWindowProcW(window_, msg, wp, lp);
         case WM_ENABLE:
             // The buttons look disabled with the window (a child window is open).
