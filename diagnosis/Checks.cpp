@@ -77,6 +77,18 @@ std::string fixed(double v, int decimals) {
     return s;
 }
 
+// A whole count with its noun in the form the number asks: 1 шаг, 3 шага,
+// 11 шагов, 21 шаг.
+std::string counted(double v, const char* one, const char* few, const char* many) {
+    const long n = std::lround(std::fabs(v));
+    const long tens = n % 100, units = n % 10;
+    const char* noun = tens >= 11 && tens <= 14 ? many : units == 1 ? one : units >= 2 && units <= 4 ? few : many;
+    return fixed(v, 0) + " " + noun;
+}
+
+// Minutes: to a tenth below ten, so that a short drive is not "0 мин".
+std::string minutes(double m) { return fixed(m, m < 10 ? 1 : 0) + " мин"; }
+
 Finding noData(const char* id, std::string why, std::vector<std::string> limits = {}) {
     Finding f;
     f.id = id;
@@ -224,14 +236,14 @@ Finding checkWarmUp(const Drive& d) {
     f.figures.push_back({"rise_last_5_min_c", rise});
     if (ran < plateauAfter || rise >= limit("warm-up-rise").value)
         return noData("warm-up",
-                      "двигатель работал " + fixed(ran, 0) + " мин и ещё греется (" + fixed(last.tmot, 0) +
-                          " °C, за последние " + fixed(window, 0) + " мин +" + fixed(rise, 1) +
+                      "двигатель работал " + minutes(ran) + " и ещё греется (" + fixed(last.tmot, 0) +
+                          " °C, за последние " + minutes(window) + " +" + fixed(rise, 1) +
                           " °C): прогрев не закончен; о термостате можно судить не раньше " + fixed(plateauAfter, 0) +
                           " мин работы, когда температура перестанет расти",
                       {"coolant-operating", "warm-up-plateau-minutes", "warm-up-rise"});
     f.verdict = Verdict::Suspect;
-    f.why = "за " + fixed(ran, 0) + " мин двигатель не прогрелся до " + fixed(operating, 0) + " °C и остановился на " +
-            fixed(last.tmot, 0) + " °C (за последние " + fixed(window, 0) + " мин +" + fixed(rise, 1) +
+    f.why = "за " + minutes(ran) + " двигатель не прогрелся до " + fixed(operating, 0) + " °C и остановился на " +
+            fixed(last.tmot, 0) + " °C (за последние " + minutes(window) + " +" + fixed(rise, 1) +
             " °C): похоже, термостат открыт";
     f.next =
         "Проверить термостат (на прогреве нижний шланг радиатора должен оставаться холодным до его "
@@ -309,7 +321,8 @@ Finding checkIdle(const Drive& d) {
     const double offsetLimit = limit("idle-offset").value, offsetFault = limit("idle-offset-fault").value;
     const double spreadLimit = limit("idle-spread").value;
     f.why = "обороты " + fixed(n.mean, 0) + " при заданных " + fixed(wanted.mean, 0) + " (" + (offset >= 0 ? "+" : "") +
-            fixed(offset, 0) + "), разброс " + fixed(n.spread, 0) + " об/мин, РХХ " + fixed(iac.mean, 0) + " шагов";
+            fixed(offset, 0) + "), разброс " + fixed(n.spread, 0) + " об/мин, РХХ " +
+            counted(iac.mean, "шаг", "шага", "шагов");
     if (std::fabs(offset) > offsetFault) {
         f.verdict = Verdict::Fault;
     } else if (std::fabs(offset) > offsetLimit || n.spread > spreadLimit) {
@@ -322,8 +335,8 @@ Finding checkIdle(const Drive& d) {
     if (f.verdict != Verdict::Ok && n.spread > spreadLimit && std::fabs(offset) <= offsetLimit)
         f.next = "Обороты неровные: проверить пропуски воспламенения (свечи, катушки, форсунки) и подсос воздуха.";
     else if (f.verdict != Verdict::Ok)
-        f.next = "Положение РХХ " + fixed(iac.mean, 0) +
-                 " шагов: почти закрытый РХХ при высоких оборотах — подсос воздуха помимо регулятора (шланги, "
+        f.next = "Положение РХХ " + counted(iac.mean, "шаг", "шага", "шагов") +
+                 ": почти закрытый РХХ при высоких оборотах — подсос воздуха помимо регулятора (шланги, "
                  "прокладка впускного коллектора, упор дроссельной заслонки); сильно открытый при низких — "
                  "грязный дроссельный узел или канал РХХ, лишняя нагрузка.";
     return f;
@@ -537,7 +550,8 @@ Finding checkLambdaFront(const Drive& d) {
                  {"seconds", seen}};
     f.evidence = rangesWhere(d, loop, "регулирование по датчику кислорода");
     const std::string swing = "напряжение датчика " + fixed(u.low, 0) + "–" + fixed(u.high, 0) + " мВ, " +
-                              fixed(perMinute, 0) + " переключений в минуту (видно до 120: цикл опроса около 0,25 с)";
+                              counted(perMinute, "переключение", "переключения", "переключений") +
+                              " в минуту (видно до 120: цикл опроса около 0,25 с)";
     if (u.high - u.low < rich - lean) {
         f.verdict = u.high < lean || u.low > rich || u.high - u.low < 100 ? Verdict::Fault : Verdict::Suspect;
         f.why = swing + ": размах меньше, чем от " + fixed(lean, 0) + " до " + fixed(rich, 0) + " мВ";
