@@ -24,6 +24,8 @@ int printJournal(std::ostream& out, std::ostream& err, const std::string& path) 
     // Reading a journal that is not there would make one: said instead, as
     // a folder in its place is.
     if (platform::FileReader probe; !probe.open(path, why)) {
+        // None there yet is no fault: nothing has kept a visit on this machine.
+        if (!platform::fileExists(path) && errno == ENOENT) why = "the journal has no visits yet (--journal keeps one)";
         err << "m797-log: " << platform::forTerminal(path + ": " + why) << std::endl;
         return 1;
     }

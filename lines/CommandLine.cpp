@@ -19,14 +19,15 @@ bool OptionReader::next() {
 bool OptionReader::value(std::string& out, std::string& error) {
     if (hasInline_) {
         out = inlineValue_;
-        return true;
-    }
-    if (index_ + 1 >= argc_) {
+    } else if (index_ + 1 >= argc_) {
         error = unknown();
         return false;
+    } else {
+        out = argv_[++index_];
     }
-    out = argv_[++index_];
-    return true;
+    // No file, port or number is named by nothing.
+    if (out.empty()) error = name_ + " needs a value";
+    return !out.empty();
 }
 
 bool OptionReader::noValue(std::string& error) const {

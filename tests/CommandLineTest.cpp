@@ -32,10 +32,13 @@ TEST(CommandLine, AnOptionsValueMayFollowAnEqualsSignOrComeNext) {
         EXPECT_EQ(o.record, "a b.txt");
         EXPECT_EQ(o.settingsPath, "s.ini");
     }
-    // A value may itself hold "=", and "--port=" names an empty device.
+    // A value may itself hold "=", and an empty one names nothing.
     ASSERT_TRUE(parse({"--replay=drive=1.txt"}, error));
     EXPECT_EQ(parse({"--replay=drive=1.txt"}, error)->replay, "drive=1.txt");
-    EXPECT_EQ(parse({"--port="}, error)->port, "");
+    EXPECT_FALSE(parse({"--port="}, error));
+    EXPECT_EQ(error, "--port needs a value");
+    EXPECT_FALSE(parse({"--record", ""}, error));
+    EXPECT_EQ(error, "--record needs a value");
     // A recording named alone (opened from the file manager) is reviewed:
     // the whole drive at once, unless a speed is asked; a second is refused.
     const auto reviewed = parse({"--any-screen", "поездка 1.m797"}, error);

@@ -103,7 +103,7 @@ TEST(Logger, ArgumentsAndAPortThatCannotBeOpened) {
     EXPECT_NE(inLocale("ru_RU.UTF-8", "--help").find("  --dtc              также читать сохранённые коды ошибок"),
               std::string::npos);
     EXPECT_NE(inLocale("ru_RU.UTF-8", "--port /dev/m797-no-such-port")
-                  .find("m797-log: /dev/m797-no-such-port: Нет такого файла или каталога"),
+                  .find("m797-log: /dev/m797-no-such-port: нет такого файла или каталога"),
               std::string::npos);
     EXPECT_NE(inLocale("C.UTF-8", "--port /dev/m797-no-such-port")
                   .find("m797-log: /dev/m797-no-such-port: No such file or directory"),
@@ -413,6 +413,9 @@ TEST(Logger, TheJournalKeepsEveryVisitTwoAtOnceAndOneKilled) {
     EXPECT_EQ(unreadable.status, 1);
     EXPECT_EQ(unreadable.out, "m797-log: " + other + "/m797-tester/journal.sqlite3: the file is not a journal\n");
     const std::string folder = testsupport::tempDir();
+    EXPECT_EQ(
+        testsupport::runCommand("XDG_DATA_HOME=" + folder + " " M797_LOG_PATH " --journal-list 2>&1").out,
+        "m797-log: " + folder + "/m797-tester/journal.sqlite3: the journal has no visits yet (--journal keeps one)\n");
     std::filesystem::create_directories(folder + "/m797-tester/journal.sqlite3");
     EXPECT_EQ(testsupport::runCommand("XDG_DATA_HOME=" + folder + " " M797_LOG_PATH " --journal-list 2>&1").out,
               "m797-log: " + folder + "/m797-tester/journal.sqlite3: a folder, not a file\n");
