@@ -135,7 +135,7 @@ std::string PortLine::otherAdapter() {
     const bool elm = klink::Elm327Line::answersOn(*port_, elmRate_.load());
     port_->setPortRate(platform::kLinkBaud);
     port_->open();
-    return elm ? "this looks like an ELM327 adapter: choose it" : "";
+    return elm ? "this looks like an ELM327 adapter: choose ELM327 (--adapter elm327)" : "";
 }
 
 }  // namespace lines

@@ -220,7 +220,7 @@ bool Elm327Line::setUp() {
         if (squeezed(raw).find_first_not_of("ATZ\r\n") == std::string::npos)
             return refuse(
                 "no ELM327 answers on this port: what was sent came back unchanged, as a K-line adapter echoes it "
-                "(choose K-line)");
+                "(choose K-line, --adapter kline)");
         const ElmAnswer a = readElmAnswer(raw, "ATZ");
         if (!a.trouble.empty() && adapterWords(a.trouble) == a.trouble)
             return refuse("no ELM327 answers on this port: it answered \"" + a.trouble + "\" to AT Z");

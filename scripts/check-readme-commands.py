@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The Russian README gives the same commands as the English one: every line
-of its code blocks stands in a code block of README.md, and the quick start's
+of its code blocks stands in a code block of README.md (their comments
+aside), and the quick start's
 commands (the two set-up commands) are in both.
 
     check-readme-commands.py README.md README.ru.md"""
@@ -12,7 +13,9 @@ import sys
 def blocks(path):
     with open(path, encoding="utf-8") as f:
         text = f.read()
-    return [b.strip("\n").split("\n") for b in re.findall(r"^```[a-z]*\n(.*?)^```", text, re.MULTILINE | re.DOTALL)]
+    # A comment after a command is in the reader's language.
+    return [[re.sub(r"\s+#\s.*$", "", line) for line in b.strip("\n").split("\n")]
+            for b in re.findall(r"^```[a-z]*\n(.*?)^```", text, re.MULTILINE | re.DOTALL)]
 
 
 def main():

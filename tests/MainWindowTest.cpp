@@ -315,7 +315,7 @@ TEST(MainWindow, ThePortTabsChoiceIsUsedFromTheNextStartAndAFailureSaysWhy) {
     }));
     // The box speaks Russian whatever the locale.
     EXPECT_EQ(
-        errors[0].rfind("/dev/m797-no-such-port: Нет такого файла или каталога (последовательные порты здесь: ", 0), 0u)
+        errors[0].rfind("/dev/m797-no-such-port: нет такого файла или каталога (последовательные порты здесь: ", 0), 0u)
         << errors[0];
 
     // The user opens the port tab, plugs the adapter in (a device appears in

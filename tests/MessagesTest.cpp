@@ -16,7 +16,7 @@ TEST(Messages, EntriesWholeOrWithTheirPartsAndAnythingElseAsItIs) {
     // A part that varies keeps its place; a part the catalogue knows is
     // translated too.
     EXPECT_EQ(translate("No such file or directory (serial ports here: /dev/ttyS0, /dev/ttyUSB0)", Language::Russian),
-              "Нет такого файла или каталога (последовательные порты здесь: /dev/ttyS0, /dev/ttyUSB0)");
+              "нет такого файла или каталога (последовательные порты здесь: /dev/ttyS0, /dev/ttyUSB0)");
     EXPECT_EQ(translate("pass 17 measured nothing (21 01: no answer)", Language::Russian),
               "цикл опроса 17 ничего не измерил (21 01: нет ответа)");
     EXPECT_EQ(translate("pass 3 measured nothing (21 01: negative answer 7F 21 12: subfunction not supported)",
@@ -26,13 +26,21 @@ TEST(Messages, EntriesWholeOrWithTheirPartsAndAnythingElseAsItIs) {
               "скорость не установлена: порт работает на 14400 бод, а не на 10400");
     // The most specific form wins over the general "place: what".
     EXPECT_EQ(translate("drive.txt: the recording stopped: No space left on device", Language::Russian),
-              "drive.txt: запись остановлена: На устройстве не осталось свободного места");
-    EXPECT_EQ(translate("/dev/ttyUSB0: Permission denied", Language::Russian), "/dev/ttyUSB0: Отказано в доступе");
+              "drive.txt: запись остановлена: на устройстве не осталось свободного места");
+    EXPECT_EQ(translate("/dev/ttyUSB0: Permission denied", Language::Russian), "/dev/ttyUSB0: отказано в доступе");
     // A part that is empty in some forms (a network adapter has no rate).
     EXPECT_EQ(translate("no ELM327 answers on this port: nothing came back", Language::Russian),
               "на порту нет ответа ELM327: ничего не пришло");
     EXPECT_EQ(translate("cannot reach 127.0.0.1 port 35000: Connection refused", Language::Russian),
-              "нет связи с 127.0.0.1, порт 35000: В соединении отказано");
+              "нет связи с 127.0.0.1, порт 35000: в соединении отказано");
+    // A file that is not a recording, in a tester's box.
+    EXPECT_EQ(translate("/tmp/x.m797: line 1: not a wire recording of this program (it must begin with \"# m797 wire "
+                        "recording 1\")",
+                        Language::Russian),
+              "/tmp/x.m797: строка 1: это не запись обмена этой программы (она должна начинаться с «# m797 wire "
+              "recording 1»)");
+    EXPECT_EQ(translate("/tmp/a/b.csv: Not a directory", Language::Russian),
+              "/tmp/a/b.csv: в пути есть файл, а не папка");
     EXPECT_EQ(translate("something nobody wrote down", Language::Russian), "something nobody wrote down");
     // Several lines, each on its own.
     EXPECT_EQ(translate("  --help             print this text\nconnected again", Language::Russian),
