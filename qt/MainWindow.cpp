@@ -177,6 +177,19 @@ void MainWindow::changeEvent(QEvent* e) {
         QWidget* front = boxOwner();
         if (front != this) front->activateWindow();
     }
+    // The keyboard's control shows its frame before the first key, as it
+    // would after a Tab: once the first activation has given it the focus
+    // (which hides focus frames until a key moves the focus).
+    if (e->type() == QEvent::ActivationChange && isActiveWindow() && !focusShown_) {
+        focusShown_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                setAttribute(Qt::WA_KeyboardFocusChange);
+                if (QWidget* w = focusWidget()) w->update();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {

@@ -103,6 +103,7 @@ private:
     Described controls_;
     std::vector<QPointer<QWidget>> children_;  // the child windows opened
     bool createPosted_ = false;
+    bool focusShown_ = false;
     int wakeFd_ = -1;
     display::PaintStats paintStats_;
     QImage captured_;
