@@ -69,6 +69,28 @@ Stats statsOf(const Drive& d, const Pick& pick, float Row::*field) {
     return s;
 }
 
+// The band a sensor keeps to: its values from the share-th percentile to
+// the (100 - share)-th, so that a stray pass or two decide nothing.
+struct Band {
+    double low = 0, high = 0;
+    double width() const { return high - low; }
+};
+
+Band bandOf(const Drive& d, const Pick& pick, float Row::*field) {
+    std::vector<float> v;
+    for (const Row& r : d.rows)
+        if (pick(r)) v.push_back(r.*field);
+    if (v.empty()) return {};
+    const double share = limit("lambda-band").value / 100;
+    const auto at = [&v](double q) {
+        const auto k = static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5);
+        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(k), v.end());
+        return static_cast<double>(v[k]);
+    };
+    const double low = at(share);
+    return {low, at(1 - share)};
+}
+
 std::string fixed(double v, int decimals) {
     char b[32];
     std::snprintf(b, sizeof b, "%.*f", decimals, v);
@@ -207,7 +229,10 @@ Finding checkWarmUp(const Drive& d) {
     // The warm-up proper needs a cold start.
     std::size_t start = 0;
     while (start < d.rows.size() && !running(d.rows[start])) ++start;
-    if (start == d.rows.size() || d.rows[start].tmot >= coldStart)
+    // A warm start tells nothing of the warm-up's time, but an engine that
+    // stays below its working temperature tells of the thermostat however
+    // warm it started.
+    if (start == d.rows.size() || (d.rows[start].tmot >= coldStart && tmot.high >= operating))
         return noData("warm-up",
                       "запуск был не холодным (жидкость " + fixed(d.rows[std::min(start, d.rows.size() - 1)].tmot, 0) +
                           " °C, нужно ниже " + fixed(coldStart, 0) + " °C): прогрев не оценить",
@@ -257,7 +282,8 @@ Finding checkTemperatureSensors(const Drive& d) {
     const double coldStart = limit("cold-start").value;
     // The engine stood long enough that everything is at the air's
     // temperature: the coolant at the first pass is below a cold start's.
-    if (d.rows.empty() || d.rows.front().tmot >= coldStart)
+    if (d.rows.empty()) return noData("temperature-sensors", "ни одного цикла опроса", {"cold-start"});
+    if (d.rows.front().tmot >= coldStart)
         return noData("temperature-sensors",
                       "нет холодного двигателя в начале записи (нужно ниже " + fixed(coldStart, 0) + " °C)",
                       {"cold-start"});
@@ -320,9 +346,9 @@ Finding checkIdle(const Drive& d) {
     f.evidence = rangesWhere(d, warmIdle, "прогретый холостой ход");
     const double offsetLimit = limit("idle-offset").value, offsetFault = limit("idle-offset-fault").value;
     const double spreadLimit = limit("idle-spread").value;
-    f.why = "обороты " + fixed(n.mean, 0) + " при заданных " + fixed(wanted.mean, 0) + " (" + (offset >= 0 ? "+" : "") +
-            fixed(offset, 0) + "), разброс " + fixed(n.spread, 0) + " об/мин, РХХ " +
-            counted(iac.mean, "шаг", "шага", "шагов");
+    f.why = "обороты " + fixed(n.mean, 0) + " при заданных " + fixed(wanted.mean, 0) + " (" +
+            (std::lround(offset) > 0 ? "+" : "") + fixed(std::lround(offset), 0) + "), разброс " + fixed(n.spread, 0) +
+            " об/мин, РХХ " + counted(iac.mean, "шаг", "шага", "шагов");
     if (std::fabs(offset) > offsetFault) {
         f.verdict = Verdict::Fault;
     } else if (std::fabs(offset) > offsetLimit || n.spread > spreadLimit) {
@@ -465,10 +491,10 @@ Finding checkThrottleSensor(const Drive& d) {
         f.next =
             "Проверить питание датчика (5 В) и его массу, разъём, упор заслонки и саму заслонку (закрывается ли "
             "до конца); на снятом разъёме — сопротивление дорожки датчика.";
-    else if (worn)
-        f.next =
-            "Дорожка датчика стёрта там, где напряжение проваливается: медленно открывая заслонку, проверить "
-            "напряжение датчика вольтметром или осциллографом; датчик заменить.";
+    if (worn)
+        f.next += std::string(f.next.empty() ? "" : " ") +
+                  "Дорожка датчика стёрта там, где напряжение проваливается: медленно открывая заслонку, проверить "
+                  "напряжение датчика вольтметром или осциллографом; датчик заменить.";
     return f;
 }
 
@@ -517,14 +543,16 @@ Finding checkLambdaFront(const Drive& d) {
                         need, {"lambda-seconds", "coolant-operating"});
     Finding f;
     f.id = "lambda-front";
-    f.limits = {"lambda-seconds", "coolant-operating", "lambda-lean", "lambda-rich", "lambda-stuck-seconds"};
+    f.limits = {"lambda-seconds", "coolant-operating", "lambda-lean",         "lambda-rich",
+                "lambda-band",    "lambda-hysteresis", "lambda-stuck-seconds"};
     const double lean = limit("lambda-lean").value, rich = limit("lambda-rich").value;
     const double middle = (lean + rich) / 2, stuckLimit = limit("lambda-stuck-seconds").value;
-    const Stats u = statsOf(d, loop, &Row::usvk);
+    const double hysteresis = limit("lambda-hysteresis").value;
+    const Band u = bandOf(d, loop, &Row::usvk);
     // Switches across the middle and the longest time on one side, as the
-    // passes see them: a pass every quarter second sees at most two
-    // switches a second; faster switching reads as fewer.
-    int switches = 0;
+    // passes see them: a pass sees at most one switch, so faster switching
+    // reads as fewer. A side is left only past the middle by the hysteresis.
+    int switches = 0, passes = 0;
     double longest = 0, sideStart = 0, longestFrom = 0;
     int side = 0;
     for (std::size_t i = 0; i < d.rows.size(); ++i) {
@@ -533,7 +561,9 @@ Finding checkLambdaFront(const Drive& d) {
             side = 0;
             continue;
         }
-        const int now = r.usvk >= middle ? 1 : -1;
+        ++passes;
+        const int now = r.usvk >= middle + hysteresis ? 1 : r.usvk <= middle - hysteresis ? -1 : side;
+        if (now == 0) continue;  // not yet on a side
         if (side != 0 && now != side) ++switches;
         if (now != side) sideStart = r.t;
         side = now;
@@ -542,7 +572,7 @@ Finding checkLambdaFront(const Drive& d) {
             longestFrom = sideStart;
         }
     }
-    const double perMinute = switches / (seen / 60);
+    const double perMinute = switches / (seen / 60), cycle = seen / std::max(passes, 1);
     f.figures = {{"lowest_mv", u.low},
                  {"highest_mv", u.high},
                  {"switches_per_minute", perMinute},
@@ -551,9 +581,10 @@ Finding checkLambdaFront(const Drive& d) {
     f.evidence = rangesWhere(d, loop, "регулирование по датчику кислорода");
     const std::string swing = "напряжение датчика " + fixed(u.low, 0) + "–" + fixed(u.high, 0) + " мВ, " +
                               counted(perMinute, "переключение", "переключения", "переключений") +
-                              " в минуту (видно до 120: цикл опроса около 0,25 с)";
-    if (u.high - u.low < rich - lean) {
-        f.verdict = u.high < lean || u.low > rich || u.high - u.low < 100 ? Verdict::Fault : Verdict::Suspect;
+                              " в минуту (видно не больше " + fixed(60 / cycle, 0) + ": цикл опроса около " +
+                              fixed(cycle, 2) + " с)";
+    if (u.width() < rich - lean) {
+        f.verdict = u.high < lean || u.low > rich || u.width() < 100 ? Verdict::Fault : Verdict::Suspect;
         f.why = swing + ": размах меньше, чем от " + fixed(lean, 0) + " до " + fixed(rich, 0) + " мВ";
         f.next = f.verdict == Verdict::Fault
                      ? "Датчик кислорода не работает: проверить его подогрев (цепь и предохранитель), проводку и "
@@ -584,9 +615,23 @@ Finding checkCatalyst(const Drive& d) {
     if (seen < need)
         return tooShort("catalyst", "регулирование по датчику кислорода", seen, need,
                         {"lambda-seconds", "coolant-operating"});
-    const Stats front = statsOf(d, loop, &Row::usvk), rear = statsOf(d, loop, &Row::rear);
+    // The seconds after an overrun fuel cut are the catalyst's own work: it
+    // gives back the oxygen the cut filled it with.
+    const double afterCut = limit("catalyst-after-cut-seconds").value;
+    std::vector<char> settled(d.rows.size(), 1);
+    double lastCut = -1e9;
+    for (std::size_t i = 0; i < d.rows.size(); ++i) {
+        if (d.rows[i].afterGap) lastCut = -1e9;
+        if (d.rows[i].fuelCut) lastCut = d.rows[i].t;
+        settled[i] = d.rows[i].t - lastCut > afterCut;
+    }
+    const Pick compared = [&](const Row& r) {
+        return loop(r) && settled[static_cast<std::size_t>(&r - d.rows.data())];
+    };
+    const Band front = bandOf(d, loop, &Row::usvk), rear = bandOf(d, compared, &Row::rear);
+    const Stats rearStats = statsOf(d, compared, &Row::rear);
     const double lean = limit("lambda-lean").value, rich = limit("lambda-rich").value;
-    const double frontSwing = front.high - front.low, rearSwing = rear.high - rear.low;
+    const double frontSwing = front.width(), rearSwing = rear.width();
     if (front.low > lean || front.high < rich)
         return noData("catalyst",
                       "датчик до нейтрализатора не переходит от " + fixed(lean, 0) + " до " + fixed(rich, 0) + " мВ (" +
@@ -594,19 +639,36 @@ Finding checkCatalyst(const Drive& d) {
                       {"lambda-seconds", "coolant-operating", "lambda-lean", "lambda-rich"});
     Finding f;
     f.id = "catalyst";
-    f.limits = {"lambda-seconds", "coolant-operating",      "lambda-lean",
-                "lambda-rich",    "catalyst-ratio-suspect", "catalyst-ratio-fault"};
+    f.limits = {"lambda-seconds",
+                "coolant-operating",
+                "lambda-lean",
+                "lambda-rich",
+                "lambda-band",
+                "catalyst-after-cut-seconds",
+                "catalyst-ratio-suspect",
+                "catalyst-ratio-fault",
+                "catalyst-rear-low"};
     const double ratio = rearSwing / frontSwing;
     f.figures = {{"front_swing_mv", frontSwing},
                  {"rear_swing_mv", rearSwing},
-                 {"rear_mean_mv", rear.mean},
+                 {"rear_mean_mv", rearStats.mean},
                  {"swing_ratio", ratio},
                  {"seconds", seen}};
-    f.evidence = rangesWhere(d, loop, "регулирование по датчику кислорода");
+    f.evidence = rangesWhere(d, compared, "регулирование по датчику кислорода");
     const double suspect = limit("catalyst-ratio-suspect").value, fault = limit("catalyst-ratio-fault").value;
     f.verdict = ratio >= fault ? Verdict::Fault : ratio >= suspect ? Verdict::Suspect : Verdict::Ok;
     f.why = "размах датчика после нейтрализатора " + fixed(rearSwing, 0) + " мВ при " + fixed(frontSwing, 0) +
-            " мВ до него (" + fixed(ratio * 100, 0) + " %), в среднем " + fixed(rear.mean, 0) + " мВ";
+            " мВ до него (" + fixed(ratio * 100, 0) + " %), в среднем " + fixed(rearStats.mean, 0) + " мВ";
+    // Level and still at the voltage of a sensor that does not work: the
+    // small swing says nothing of the catalyst.
+    if (f.verdict == Verdict::Ok && rearStats.mean < limit("catalyst-rear-low").value && rearSwing < 100) {
+        f.verdict = Verdict::Suspect;
+        f.why += ": задний датчик стоит ровно, как неработающий";
+        f.next =
+            "Задний датчик кислорода не отвечает: проверить его подогрев (цепь и предохранитель), проводку и "
+            "разъём; о нейтрализаторе судить после ремонта датчика.";
+        return f;
+    }
     if (f.verdict != Verdict::Ok)
         f.next =
             "Нейтрализатор мало запасает кислород: проверить выпуск перед задним датчиком на подсос, затем сам "
@@ -656,16 +718,17 @@ Finding checkKnock(const Drive& d) {
     // The longest stretch of passes with the ignition retarded, and how far.
     const double hold = limit("knock-hold-seconds").value, faultDeg = limit("knock-fault").value;
     double longest = 0, longestFrom = 0, from = -1, deepest = 0, deepestHeld = 0, runDeepest = 0, retarded = 0;
+    // At idle only where the retard began there: one from a load is given
+    // back step by step through the first idle passes after it.
     bool atIdle = false;
     for (std::size_t i = 0; i < d.rows.size(); ++i) {
         const Row& r = d.rows[i];
         const bool on = warm(r) && r.wkr > 0 && !r.afterGap;
         if (on) {
-            if (from < 0) from = r.t, runDeepest = 0;
+            if (from < 0) from = r.t, runDeepest = 0, atIdle = atIdle || r.idle;
             runDeepest = std::max(runDeepest, static_cast<double>(r.wkr));
             deepest = std::max(deepest, static_cast<double>(r.wkr));
             retarded += stepAfter(d, i);
-            atIdle = atIdle || r.idle;
             const double length = r.t + stepAfter(d, i) - from;
             if (length > longest) longest = length, longestFrom = from;
             if (length >= hold) deepestHeld = std::max(deepestHeld, runDeepest);

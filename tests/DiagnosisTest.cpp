@@ -216,6 +216,43 @@ TEST(Diagnosis, TooLittleToJudgeIsSaidWithWhatWasMissing) {
     EXPECT_EQ(verdictOf(diagnosis::judge(driving.make()), "idle"), Verdict::NoData);
 }
 
+// What a real drive holds beside the fault it shows: one stray pass, the
+// catalyst's oxygen after an overrun, knock control giving the angle back
+// at idle, a car that came warm. None decides a verdict alone; a rear
+// sensor that does not work is said.
+TEST(Diagnosis, AStrayPassOrTheSecondsAfterAnOverrunDecideNoVerdict) {
+    const auto judged = [](const Maker& m, const char* id) {
+        for (const auto& f : diagnosis::judge(m.make()))
+            if (f.id == id) return f;
+        return diagnosis::Finding{};
+    };
+    Maker cut;  // an overrun at 700 s; the rear sensor lean once, just after it
+    cut.also = [](Row& r) {
+        r.fuelCut = r.t >= 700 && r.t < 702;
+        if (r.t == 703) r.rear = 80;
+    };
+    EXPECT_EQ(judged(cut, "catalyst").verdict, Verdict::Ok) << judged(cut, "catalyst").why;
+    Maker deadRear;
+    deadRear.also = [](Row& r) { r.rear = 450; };
+    EXPECT_EQ(judged(deadRear, "catalyst").verdict, Verdict::Suspect) << judged(deadRear, "catalyst").why;
+    Maker lazy;  // 350..590 mV, with one pass at each end of the scale
+    lazy.also = [](Row& r) { r.usvk = r.t == 900 ? 92 : r.t == 1000 ? 760 : r.usvk < 450 ? 350 : 590; };
+    EXPECT_EQ(judged(lazy, "lambda-front").verdict, Verdict::Suspect) << judged(lazy, "lambda-front").why;
+    Maker dither;  // a dead sensor's dither about the middle is no switching
+    dither.also = [](Row& r) { r.usvk = r.usvk < 450 ? 430 : 475; };
+    EXPECT_NE(judged(dither, "lambda-front").why.find(" 0 переключений"), std::string::npos)
+        << judged(dither, "lambda-front").why;
+    Maker knock;  // 3° for a second under load, given back through the first idle passes
+    knock.also = [](Row& r) {
+        if (r.t >= 599 && r.t < 600.5) r.wkr = r.t < 600 ? 3 : 1.5f;
+    };
+    EXPECT_EQ(judged(knock, "knock").verdict, Verdict::Ok) << judged(knock, "knock").why;
+    Maker warmOpen;  // came at 40 °C and stays at 64 °C: the thermostat is open
+    warmOpen.start = 40;
+    warmOpen.top = 64;
+    EXPECT_EQ(judged(warmOpen, "warm-up").verdict, Verdict::Suspect) << judged(warmOpen, "warm-up").why;
+}
+
 TEST(Diagnosis, AReconnectionGapIsNoTimeSeen) {
     // 40 s of warm idle, cut by a reconnection 30 s long: what was seen is
     // the passes' own time, not the gap.
