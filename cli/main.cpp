@@ -164,6 +164,10 @@ int main(int argc, char** argv) {
     // A report that could not be written is said now, not after the drive:
     // a file is made beside each as it will be at the end, and taken away.
     for (const std::string& path : options->reports) {
+        if (platform::isFolder(path)) {
+            say(path + ": a folder, not a file; the report is not written");
+            return 2;
+        }
         std::FILE* f = platform::openFile(path + ".part", "wb");
         if (!f) {
             say(path + ": " + std::strerror(errno) + "; the report is not written");

@@ -238,6 +238,16 @@ bool fileExists(const std::string& utf8Path) {
 #endif
 }
 
+bool isFolder(const std::string& utf8Path) {
+#ifdef _WIN32
+    const DWORD a = GetFileAttributesW(wide(utf8Path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+#else
+    struct stat st {};
+    return ::stat(utf8Path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+#endif
+}
+
 std::string programDataFolder() {
 #ifdef _WIN32
     const wchar_t* local = _wgetenv(L"LOCALAPPDATA");

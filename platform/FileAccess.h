@@ -69,6 +69,8 @@ std::string absolutePath(const std::string& utf8Path);
 std::string executableDir();
 // Whether a regular file of that UTF-8 name exists.
 bool fileExists(const std::string& utf8Path);
+// Whether a folder of that UTF-8 name exists.
+bool isFolder(const std::string& utf8Path);
 
 // The folder the programs keep their data in (UTF-8), without a trailing
 // separator: $XDG_DATA_HOME/m797-tester (by default

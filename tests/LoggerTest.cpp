@@ -294,6 +294,11 @@ TEST(Logger, TheDrivesReportIsWrittenAsAskedAndReadsTheSameFromTheRecording) {
     EXPECT_NE(unwritable.out.find(dir + "/no-such/r.json: No such file or directory; the report is not written"),
               std::string::npos)
         << unwritable.out;
+    std::filesystem::create_directories(dir + "/folder.html");
+    const LoggerRun folder = runLogger("--simulate --passes 1 --report " + dir + "/folder.html", true);
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_NE(folder.out.find(dir + "/folder.html: a folder, not a file; the report is not written"), std::string::npos)
+        << folder.out;
     // One that cannot be written whole (files may grow to 4 KB here, as on
     // a full disk) leaves the report before it as it was.
     const std::string kept = dir + "/kept.html";
