@@ -233,19 +233,39 @@ bool Journal::fail() const {
 }
 
 int Journal::closeInterrupted() {
-    std::vector<std::int64_t> dead;
+    struct Dead {
+        std::int64_t id, endMs;
+        std::string lastAction;  // its time as written, when it is the end
+    };
+    std::vector<Dead> dead;
     {
-        Statement s(db_, "SELECT id, pid FROM visits WHERE state = 0");
-        while (s.step() == SQLITE_ROW)
-            if (!platform::processRunning(static_cast<long>(s.integer(1)))) dead.push_back(s.integer(0));
+        Statement s(db_,
+                    "SELECT v.id, v.pid, v.started_ms, v.recording, "
+                    "(SELECT MAX(seconds) FROM actions WHERE visit_id = v.id), "
+                    "(SELECT at FROM actions WHERE visit_id = v.id ORDER BY seconds DESC LIMIT 1), v.started "
+                    "FROM visits v WHERE v.state = 0");
+        while (s.step() == SQLITE_ROW) {
+            // Its program ended, or the number is another program's now:
+            // one begun after the visit (the system restarted meanwhile, or
+            // gave the number out again).
+            const long pid = static_cast<long>(s.integer(1));
+            const std::int64_t started = s.integer(2);
+            const std::optional<std::int64_t> began = platform::processStartMs(pid);
+            if (platform::processRunning(pid) && !(began && *began > started + 2000)) continue;
+            // Its end is the last thing it wrote: an action, or its recording.
+            Dead d{s.integer(0), started + static_cast<std::int64_t>(s.real(4) * 1000), s.text(5)};
+            if (d.lastAction.empty()) d.lastAction = s.text(6);  // no action: its start
+            const std::optional<std::int64_t> written = platform::fileModifiedMs(s.text(3));
+            if (written && *written > d.endMs) d.endMs = *written, d.lastAction.clear();
+            dead.push_back(d);
+        }
     }
     int closed = 0;
-    for (std::int64_t id : dead) {
-        // Its end is the last thing it wrote.
-        Statement s(db_,
-                    "UPDATE visits SET state = 2, ended = COALESCE((SELECT MAX(at) FROM actions WHERE visit_id = ?1), "
-                    "started) WHERE id = ?1 AND state = 0");
-        if (s.bind(1, id).step() == SQLITE_DONE) closed += sqlite3_changes(db_);
+    for (const Dead& d : dead) {
+        const std::string ended =
+            d.lastAction.empty() ? platform::isoTime({d.endMs, platform::wallNow().offsetMinutes}) : d.lastAction;
+        Statement s(db_, "UPDATE visits SET state = 2, ended = ?2 WHERE id = ?1 AND state = 0");
+        if (s.bind(1, d.id).bind(2, ended).step() == SQLITE_DONE) closed += sqlite3_changes(db_);
     }
     return closed;
 }

@@ -44,6 +44,9 @@ void JournalWindow::say(const std::string& text) { show(ui::kJournalStatus).text
 void JournalWindow::open() {
     // A journal not yet made is no fault: there is nothing in it.
     if (platform::fileExists(path_)) journal_ = journal::Journal::openToRead(path_, unusable_);
+    // Visits whose program has gone since are shown as interrupted, not as
+    // going on (nothing changes in a journal only read).
+    if (journal_) journal_->closeInterrupted();
     find("");
 }
 

@@ -424,4 +424,65 @@ bool processRunning(long pid) {
 #endif
 }
 
+#ifdef _WIN32
+namespace {
+// A file time (100 ns since 1601) in ms since 1970.
+std::int64_t unixMsOf(const FILETIME& t) {
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    return static_cast<std::int64_t>(ticks / 10000) - 11644473600000LL;
+}
+}  // namespace
+#endif
+
+std::optional<std::int64_t> processStartMs(long pid) {
+    if (pid <= 0) return std::nullopt;
+#ifdef _WIN32
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!h) return std::nullopt;
+    FILETIME created{}, exited{}, kernel{}, user{};
+    const bool ok = GetProcessTimes(h, &created, &exited, &kernel, &user);
+    CloseHandle(h);
+    if (!ok) return std::nullopt;
+    return unixMsOf(created);
+#else
+    // The start in clock ticks after the system's boot (the stat line's
+    // 22nd field), and the boot in seconds since 1970 (/proc/stat's btime).
+    char name[64];
+    std::snprintf(name, sizeof name, "/proc/%ld/stat", pid);
+    std::FILE* f = std::fopen(name, "r");
+    if (!f) return std::nullopt;
+    char stat[1024];
+    const std::size_t n = std::fread(stat, 1, sizeof stat - 1, f);
+    std::fclose(f);
+    stat[n] = '\0';
+    const char* p = std::strrchr(stat, ')');
+    if (!p) return std::nullopt;
+    unsigned long long ticks = 0;
+    for (int field = 2; field < 22 && p; ++field) p = std::strchr(p + 1, ' ');
+    if (!p || std::sscanf(p + 1, "%llu", &ticks) != 1) return std::nullopt;
+    std::FILE* s = std::fopen("/proc/stat", "r");
+    if (!s) return std::nullopt;
+    long long boot = -1;
+    char line[256];
+    while (boot < 0 && std::fgets(line, sizeof line, s))
+        if (std::sscanf(line, "btime %lld", &boot) != 1) boot = -1;
+    std::fclose(s);
+    const long hz = ::sysconf(_SC_CLK_TCK);
+    if (boot < 0 || hz <= 0) return std::nullopt;
+    return boot * 1000 + static_cast<std::int64_t>(ticks * 1000 / static_cast<unsigned long long>(hz));
+#endif
+}
+
+std::optional<std::int64_t> fileModifiedMs(const std::string& utf8Path) {
+#ifdef _WIN32
+    WIN32_FILE_ATTRIBUTE_DATA a{};
+    if (!GetFileAttributesExW(wide(utf8Path).c_str(), GetFileExInfoStandard, &a)) return std::nullopt;
+    return unixMsOf(a.ftLastWriteTime);
+#else
+    struct stat st {};
+    if (::stat(utf8Path.c_str(), &st) != 0) return std::nullopt;
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+#endif
+}
+
 }  // namespace platform

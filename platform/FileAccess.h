@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,5 +90,11 @@ std::string executablePath();
 // This program's process number, and whether a process of that number runs.
 long processId();
 bool processRunning(long pid);
+// When a running process began, in ms since 1970 (to about a second);
+// nothing when unknown. A number given again to another program (after the
+// first ended, or after a restart of the system) tells by a later start.
+std::optional<std::int64_t> processStartMs(long pid);
+// When a file was last written, in ms since 1970; nothing when it is not there.
+std::optional<std::int64_t> fileModifiedMs(const std::string& utf8Path);
 
 }  // namespace platform

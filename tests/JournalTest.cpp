@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
 #include "journal/VisitKeeper.h"
+#include "platform/FileAccess.h"
+#include "platform/WallClock.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -116,6 +119,37 @@ TEST(Journal, VisitsCarsAndActionsComeBackAsWritten) {
     EXPECT_EQ(read->visits(0).size(), 4u);
     EXPECT_FALSE(read->addAction(visits[1].id, 1, "reset", "сброс ЭБУ"));
     EXPECT_EQ(j->actions(visits[1].id).size(), 2u);
+}
+
+// A visit whose program is gone is closed as interrupted, at the last thing
+// it wrote: its recording, written after its last action. A number given
+// to another program since (this one, begun after the visit) is no writer.
+TEST(Journal, AVisitLeftOpenEndsWhereItsProgramLastWroteAndANumberReusedIsNoWriter) {
+    const std::string dir = testsupport::tempDir();
+    const std::string path = dir + "/journal.sqlite3", recording = dir + "/drive.m797";
+    writeAll(recording, "# m797 wire recording 1\n");
+    auto j = opened(path);
+    const auto visit = j->beginVisit({"m797-log 1.0.0", "simulated", "kline", recording});
+    ASSERT_GT(visit, 0);
+    ASSERT_TRUE(j->addAction(visit, 2.5, "reset", "сброс ЭБУ"));
+    // As left by a program that began two hours before this one, with this
+    // one's number, and wrote its recording last an hour ago.
+    const std::int64_t began = *platform::processStartMs(platform::processId());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    const std::string move = "UPDATE visits SET started_ms = " + std::to_string(began - 7200000) +
+                             ", pid = " + std::to_string(platform::processId());
+    ASSERT_EQ(sqlite3_exec(db, move.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    std::filesystem::last_write_time(std::filesystem::u8path(recording),
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    EXPECT_EQ(j->closeInterrupted(), 1);
+    const auto visits = j->visits(0);
+    ASSERT_EQ(visits.size(), 1u);
+    EXPECT_EQ(visits[0].state, journal::VisitState::Interrupted);
+    // The recording's time, not the last action's, two seconds after the start.
+    const auto written = *platform::fileModifiedMs(recording);
+    EXPECT_EQ(visits[0].ended, platform::isoTime({written, platform::wallNow().offsetMinutes}));
 }
 
 // Two programs writing at once: every action of both lands.
