@@ -203,6 +203,14 @@ std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why
         if (code != SQLITE_ROW) return fail(code);
         if (s.text(0) != "ok") return fail(SQLITE_CORRUPT);
     }
+    if (version == 0) {
+        // No version: a new journal, or another program's database, which
+        // is said and left as it is.
+        Statement s(db, "SELECT COUNT(*) FROM sqlite_master WHERE name NOT LIKE 'sqlite_%'");
+        code = s.step();
+        if (code != SQLITE_ROW) return fail(code);
+        if (s.integer(0) > 0) return fail(SQLITE_NOTADB);
+    }
     if (version < kSchemaVersion && readOnly) return fail(SQLITE_READONLY);  // not brought up to date here
     if (version < kSchemaVersion) {
         // Another program may be making it at the same moment: the version
@@ -210,17 +218,17 @@ std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why
         if (!exec(db, "BEGIN IMMEDIATE", code)) return fail(code);
         Statement s(db, "PRAGMA user_version");
         version = s.step() == SQLITE_ROW ? static_cast<int>(s.integer(0)) : version;
-        for (; version < kSchemaVersion; ++version) {
-            if (!exec(db, kMigrations[version], code)) {
-                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-                return fail(code);
-            }
-        }
-        const std::string set = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
-        if (!exec(db, set.c_str(), code) || !exec(db, "COMMIT", code)) {
+        // The reason is taken before the rollback, which clears SQLite's message.
+        const auto undo = [&](int c) {
+            why = path + ": " + reason(db, c);
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-            return fail(code);
-        }
+            sqlite3_close_v2(db);
+            return nullptr;
+        };
+        for (; version < kSchemaVersion; ++version)
+            if (!exec(db, kMigrations[version], code)) return undo(code);
+        const std::string set = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
+        if (!exec(db, set.c_str(), code) || !exec(db, "COMMIT", code)) return undo(code);
     }
     return std::unique_ptr<Journal>(new Journal(db, path));
 }

@@ -75,6 +75,11 @@ StopSignals::StopSignals() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int sig : kStopSignals) ::sigaction(sig, &action, nullptr);
+    // A write past the file size limit, or to a connection the other end
+    // closed, fails and is said, as any failed write is; by default either
+    // would end the program without a word.
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 StopSignals::~StopSignals() {

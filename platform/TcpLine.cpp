@@ -184,10 +184,15 @@ void TcpLine::close() {
 }
 
 void TcpLine::write(const std::uint8_t* data, std::size_t size) {
+#ifdef MSG_NOSIGNAL
+    constexpr int kFlags = MSG_NOSIGNAL;  // a closed connection is an error, not the program's end
+#else
+    constexpr int kFlags = 0;
+#endif
     std::size_t sent = 0;
     while (socket_ != kNone && sent < size && !interrupted_.load()) {
-        const auto n =
-            ::send(toSocket(socket_), reinterpret_cast<const char*>(data + sent), static_cast<int>(size - sent), 0);
+        const auto n = ::send(toSocket(socket_), reinterpret_cast<const char*>(data + sent),
+                              static_cast<int>(size - sent), kFlags);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
             continue;

@@ -192,6 +192,14 @@ TEST(Journal, AnUnusableFileIsSaidAndLeftAsItIs) {
     };
     writeAll(dir + "/text.sqlite3", std::string(3000, 'x'));
     refused(dir + "/text.sqlite3", "not a journal");
+    // Another program's database, with tables of its own.
+    const std::string foreign = dir + "/notes.sqlite3";
+    sqlite3* notes = nullptr;
+    ASSERT_EQ(sqlite3_open(foreign.c_str(), &notes), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(notes, "CREATE TABLE notes (x); INSERT INTO notes VALUES (1);", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(notes);
+    refused(foreign, "not a journal");
 
     // The schema's version is the header's user version (bytes 60..63).
     const std::string newer = dir + "/newer.sqlite3";
