@@ -11,10 +11,11 @@
 namespace cli {
 
 namespace {
-// A text in a tab-separated cell: its tabs and line ends as spaces.
+// A text in a tab-separated cell: its tabs, line ends and other control
+// bytes (a terminal's commands among them) as spaces.
 std::string cell(std::string s) {
     for (char& c : s)
-        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
     return s;
 }
 }  // namespace

@@ -294,7 +294,14 @@ std::int64_t Journal::beginVisit(const VisitStart& v) {
     return sqlite3_last_insert_rowid(db_);
 }
 
-bool Journal::setCar(std::int64_t visit, const std::vector<std::string>& texts) {
+bool Journal::setCar(std::int64_t visit, const std::vector<std::string>& given) {
+    // The texts are kept one per line: a line end or another control byte
+    // the ECU sent in one would shift every text after it, or reach a
+    // terminal as a command. They are kept as spaces.
+    std::vector<std::string> texts = given;
+    for (std::string& t : texts)
+        for (char& c : t)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
     const std::string vin = texts.size() > 0 ? texts[0] : std::string();
     const std::string ecu = texts.size() > 1 ? texts[1] : std::string();
     int code = 0;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -63,6 +64,10 @@ TEST(Journal, VisitsCarsAndActionsComeBackAsWritten) {
         ASSERT_TRUE(j->endVisit(other));
         const auto unknown = j->beginVisit({"m797-log 1.0.0", "simulated", "kline", ""});
         ASSERT_TRUE(j->endVisit(unknown));
+        // A line end in a text the ECU sent shifts no text after it.
+        const auto odd = j->beginVisit({"m797-log 1.0.0", "simulated", "kline", ""});
+        ASSERT_TRUE(j->setCar(odd, {"XTA2170\n0801\x1b[31m", "0261S0", "2112114101", "ПРИОРА"}));
+        ASSERT_TRUE(j->endVisit(odd));
         const auto again = j->beginVisit({"m797-tester 1.0.0", "/dev/ttyUSB0", "kline", "/r/2.m797"});
         ASSERT_TRUE(j->setCar(again, kPriora));
         ASSERT_TRUE(j->addAction(again, 5, "output", "Бензонасос: включено"));
@@ -71,8 +76,13 @@ TEST(Journal, VisitsCarsAndActionsComeBackAsWritten) {
     }
     auto j = opened(path);
     ASSERT_TRUE(j);
-    const auto cars = j->cars();
-    ASSERT_EQ(cars.size(), 2u);
+    auto cars = j->cars();
+    ASSERT_EQ(cars.size(), 3u);
+    const auto odd =
+        std::find_if(cars.begin(), cars.end(), [](const journal::Car& c) { return c.ecuNumber == "0261S0"; });
+    ASSERT_NE(odd, cars.end());
+    EXPECT_EQ(odd->texts, (std::vector<std::string>{"XTA2170 0801 [31m", "0261S0", "2112114101", "ПРИОРА"}));
+    cars.erase(odd);
     EXPECT_EQ(cars[0].vin, kPriora[0]);
     EXPECT_EQ(cars[0].ecuNumber, kPriora[1]);
     EXPECT_EQ(cars[0].texts, kPriora);
@@ -80,7 +90,7 @@ TEST(Journal, VisitsCarsAndActionsComeBackAsWritten) {
     EXPECT_EQ(cars[1].vin, kKalina[0]);
     EXPECT_EQ(j->cars("xta1119").size(), 1u);  // any letter case
     EXPECT_EQ(j->cars("КАЛИНА").size(), 1u);
-    EXPECT_EQ(j->cars("2112114101").size(), 2u);
+    EXPECT_EQ(j->cars("2112114101").size(), 3u);
     EXPECT_TRUE(j->cars("nothing").empty());
 
     const auto visits = j->visits(cars[0].id);
@@ -107,7 +117,7 @@ TEST(Journal, VisitsCarsAndActionsComeBackAsWritten) {
     EXPECT_EQ(j->previousDrive(kPriora[0], kPriora[1], INT64_MAX, "/r/1.m797").id, visits[0].id);
     EXPECT_EQ(j->previousDrive(kPriora[0], kPriora[1], 0, "").id, 0);
     EXPECT_EQ(j->previousDrive(kKalina[0], kKalina[1], INT64_MAX, "").id, 0);  // no recording
-    EXPECT_EQ(j->visits(0).size(), 4u);                                        // the one with no identification too
+    EXPECT_EQ(j->visits(0).size(), 5u);                                        // the one with no identification too
     // This program runs: its open visit is not interrupted.
     EXPECT_EQ(j->closeInterrupted(), 0);
     EXPECT_TRUE(j->problem().empty()) << j->problem();
@@ -116,7 +126,7 @@ TEST(Journal, VisitsCarsAndActionsComeBackAsWritten) {
     std::string why;
     const auto read = journal::Journal::open(j->path(), why, 3000, true);
     ASSERT_TRUE(read) << why;
-    EXPECT_EQ(read->visits(0).size(), 4u);
+    EXPECT_EQ(read->visits(0).size(), 5u);
     EXPECT_FALSE(read->addAction(visits[1].id, 1, "reset", "сброс ЭБУ"));
     EXPECT_EQ(j->actions(visits[1].id).size(), 2u);
 }
