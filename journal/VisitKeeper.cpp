@@ -33,8 +33,18 @@ std::string newRecordingPath(const std::string& journalPath, const std::function
     }
     std::string when = platform::headerTime(platform::wallNow()).substr(0, 19);
     for (char& c : when) c = c == ' ' ? '_' : (c == ':' ? '-' : c);
-    return folder + (folder.find('\\') != std::string::npos ? "\\" : "/") + when + "-" +
-           std::to_string(platform::processId()) + ".m797";
+    const std::string path = folder + (folder.find('\\') != std::string::npos ? "\\" : "/") + when + "-" +
+                             std::to_string(platform::processId()) + ".m797";
+    // A folder there that this user may not write (made by another user)
+    // leaves the visit unrecorded; the drive goes on.
+    std::FILE* probe = platform::openFile(path, "wb");
+    if (!probe) {
+        say(path + ": " + std::strerror(errno) + "; the visit is not recorded");
+        return {};
+    }
+    std::fclose(probe);
+    platform::removeFile(path);
+    return path;
 }
 
 void VisitKeeper::check(bool written) {
