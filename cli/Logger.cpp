@@ -187,6 +187,7 @@ void Logger::identificationRead() {
 }
 
 void Logger::passCompleted(std::uint64_t passNumber) {
+    if (onCodes && link_ && link_->dtcRead().answered) onCodes(link_->dtcRead());
     if (passes_ >= 0 && passNumber > static_cast<std::uint64_t>(passes_)) return;
     keep(passNumber);
     printRow(passNumber);

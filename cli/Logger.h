@@ -68,6 +68,9 @@ public:
     // Called on the link's thread with the identification texts (UTF-8, as
     // shown; empty where their reply had a gap) when the car's came whole.
     std::function<void(const std::vector<std::string>&)> onCar;
+    // After each pass that read the codes whole (on the link's thread), so
+    // that they are kept as they come, not only at the end.
+    std::function<void(const klink::Com_Port::DtcRead&)> onCodes;
 
     // Where the rows come from: a row per measured pass, decoded into live
     // (a pass with a gap prints its reason on err instead), and each row

@@ -204,14 +204,21 @@ int main(int argc, char** argv) {
     link.setReconnect(options->reconnect || made.reconnects);
     logger.pauseLink = [&link] { link.pause(); };
     logger.onCar = [&visits](const std::vector<std::string>& texts) { visits.car(texts); };
+    // The codes kept in the journal as they come (a run killed later keeps
+    // them), once for each reading that differs from the one before.
+    std::string codesKept;
+    logger.onCodes = [&visits, &codesKept](const klink::Com_Port::DtcRead& codes) {
+        const std::string text = diagnosis::codesRead(codes.bytes.data(), codes.bytes.size());
+        if (text == codesKept) return;
+        codesKept = text;
+        visits.action("codes-read", text);
+    };
     if (options->dtc) klink::post(data.command.dtcReadRequest);
 
     link.start();
     int status = awaitEnd(logger, *line, stopSignals, device);
     link.shutdown();
     if (options->dtc) logger.printCodes();
-    if (options->dtc && link.dtcRead().answered)
-        visits.action("codes-read", diagnosis::codesRead(link.dtcRead().bytes.data(), link.dtcRead().bytes.size()));
     if (kept) {
         if (writeReports(options->reports, *kept, link, data, made.started, options->dtc, "m797-log " M797_VERSION,
                          say))

@@ -303,15 +303,15 @@ TEST(Logger, TheDrivesReportIsWrittenAsAskedAndReadsTheSameFromTheRecording) {
     // a full disk) leaves the report before it as it was.
     const std::string kept = dir + "/kept.html";
     std::ofstream(kept) << "the report before";
-    const auto cut = testsupport::runCommand(
-        "ulimit -f 4; " M797_LOG_PATH " --simulate --passes 2 --report " + kept + " 2>&1");
+    const auto cut =
+        testsupport::runCommand("ulimit -f 4; " M797_LOG_PATH " --simulate --passes 2 --report " + kept + " 2>&1");
     EXPECT_NE(cut.out.find(kept + ": File too large; the report is not written"), std::string::npos) << cut.out;
     EXPECT_EQ(read(kept), "the report before");
     EXPECT_FALSE(std::filesystem::exists(kept + ".part"));
     // A table that cannot grow ends with its last whole row.
     const std::string table = dir + "/cut.csv";
-    const auto grown = testsupport::runCommand(
-        "ulimit -f 4; " M797_LOG_PATH " --simulate --passes 8 --csv " + table + " 2>&1 >/dev/null");
+    const auto grown = testsupport::runCommand("ulimit -f 4; " M797_LOG_PATH " --simulate --passes 8 --csv " + table +
+                                               " 2>&1 >/dev/null");
     EXPECT_NE(grown.out.find("; the table ends here"), std::string::npos) << grown.out;
     const std::string rows = read(table);
     ASSERT_GT(rows.size(), 1000u);
@@ -361,15 +361,16 @@ TEST(Logger, TheJournalKeepsEveryVisitTwoAtOnceAndOneKilled) {
                                                *before.begin() + " --journal 2>&1 | tail -c 2000");
     EXPECT_NE(again.out.find("end of the recording"), std::string::npos) << again.out;
     EXPECT_EQ(recorded(), before);
-    const std::string pid = logger("--simulate --journal >/dev/null 2>&1 & echo $!").out;
-    // Killed once its recording holds a measured pass.
+    const std::string pid = logger("--simulate --journal --dtc >/dev/null 2>&1 & echo $!").out;
+    // Killed once its recording holds two measured passes: the codes the
+    // first read are in the journal already.
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20 * testsupport::slowdown());
     std::string cut;
     while (cut.empty() && std::chrono::steady_clock::now() < until) {
         for (const std::string& f : recorded()) {
             std::ifstream in(f);
             if (!before.count(f) &&
-                std::string(std::istreambuf_iterator<char>(in), {}).find(" pass 1\n") != std::string::npos)
+                std::string(std::istreambuf_iterator<char>(in), {}).find(" pass 2\n") != std::string::npos)
                 cut = f;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -386,9 +387,15 @@ TEST(Logger, TheJournalKeepsEveryVisitTwoAtOnceAndOneKilled) {
     ASSERT_EQ(list.status, 0);
     const std::string& table = list.out;
     EXPECT_EQ(countOf(table, "\tclosed\tm797-log " M797_VERSION "\tsimulated\tkline\t1\t"), 2) << table;
-    EXPECT_EQ(countOf(table, "\tinterrupted\tm797-log " M797_VERSION "\tsimulated\tkline\t0\t" + cut + "\t"), 1)
+    EXPECT_EQ(countOf(table, "\tinterrupted\tm797-log " M797_VERSION "\tsimulated\tkline\t1\t" + cut + "\t"), 1)
         << table;
-    EXPECT_EQ(countOf(table, "\tcodes-read\tкоды ошибок прочитаны: P  0102 "), 2) << table;
+    EXPECT_EQ(countOf(table, "\tcodes-read\tкоды ошибок прочитаны: P  0102 "), 3) << table;
+    // It ended where its recording did, not at its start.
+    const std::size_t row = table.rfind("\n", table.find("\tinterrupted\t")) + 1;
+    const std::size_t started = table.find('\t', table.find('\t', row) + 1) + 1;
+    const std::size_t ended = table.find('\t', started) + 1;
+    EXPECT_NE(table.substr(started, ended - started), table.substr(ended, table.find('\t', ended) + 1 - ended))
+        << table;
     EXPECT_EQ(countOf(table, "\tclosed\tm797-log " M797_VERSION "\t" + *before.begin() + "\tkline\t0\t" +
                                  *before.begin() + "\t"),
               1)
