@@ -230,6 +230,8 @@ int main(int argc, char** argv) {
     if (made.recorder && !made.recorder->finish() && status == 0) status = 3;
     if (table && table->failed() && status == 0) status = 3;
     visits.end();
+    // A journal that missed a part of the visit is a file left incomplete.
+    if (!visits.complete() && status == 0) status = 3;
     stopSignals.ended();
     return status;
 }

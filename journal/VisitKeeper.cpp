@@ -49,8 +49,10 @@ std::string newRecordingPath(const std::string& journalPath, const std::function
 
 void VisitKeeper::check(bool written) {
     if (written || !journal_) return;
-    say_(journal_->problem() + "; the journal is not written from here on");
-    journal_.reset();
+    // Said once. What comes later is tried still: another program may have
+    // held the journal for a while, and the visit's end and report matter.
+    if (!failed_) say_(journal_->problem() + "; this is missing from the journal");
+    failed_ = true;
 }
 
 void VisitKeeper::begin(const VisitStart& start) {

@@ -31,6 +31,8 @@ public:
     void report(const std::string& path);
     // The visit closed; once.
     void end();
+    // Whether every write since the journal opened went in.
+    bool complete() const { return !failed_; }
     // The oldest recordings in the journal's folder removed until they hold
     // at most megabytes (0: no limit), never the recording of a visit still
     // open (this one's, or another running program's); their visits keep
@@ -42,6 +44,7 @@ private:
 
     std::function<void(const std::string&)> say_;
     std::unique_ptr<Journal> journal_;
+    bool failed_ = false;
     std::int64_t visit_ = 0;
     std::chrono::steady_clock::time_point begun_;
 };

@@ -284,3 +284,31 @@ TEST(Journal, RecordingsBeyondTheSizeKeptGoOldestFirstButNeverAnOpenVisits) {
     EXPECT_EQ(visits[3].recording, "");  // the oldest: its recording forgotten, the visit kept
     EXPECT_NE(visits[2].recording, "");
 }
+
+// A journal held by another program for a while: the write meanwhile is
+// said once and missing; the visit's end, after it, still goes in.
+TEST(Journal, AVisitGoesOnBeingKeptAfterAWriteTheJournalRefused) {
+    const std::string path = testsupport::tempDir() + "/journal.sqlite3";
+    opened(path);
+    std::vector<std::string> said;
+    journal::VisitKeeper keeper([&said](const std::string& s) { said.push_back(s); });
+    ASSERT_TRUE(keeper.open(path));
+    keeper.begin({"m797-log 1.0.0", "simulated", "kline", ""});
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    keeper.action("reset", "сброс ЭБУ");
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    keeper.action("codes-read", "коды ошибок прочитаны: нет");
+    keeper.end();
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_NE(said[0].find("held by another program; this is missing from the journal"), std::string::npos) << said[0];
+    EXPECT_FALSE(keeper.complete());
+    auto j = opened(path);
+    const auto visits = j->visits(0);
+    ASSERT_EQ(visits.size(), 1u);
+    EXPECT_EQ(visits[0].state, journal::VisitState::Closed);
+    ASSERT_EQ(j->actions(visits[0].id).size(), 1u);
+    EXPECT_EQ(j->actions(visits[0].id)[0].kind, "codes-read");
+}
