@@ -197,12 +197,19 @@ void paintReviewChart(Panel* panel, int slot, const DisplaySources& src) {
     glLineWidth(1);
     glPopMatrix();
 
-    // The pass whose readouts show: at the cursor, else the newest shown.
+    // The pass whose readouts show: at the cursor while the charts stand
+    // still, else the newest shown (a cursor kept while they follow the
+    // drive again leaves the readouts live).
     const std::optional<std::int64_t>& cursor = view.cursorA() ? view.cursorA() : view.cursorB();
+    const bool atCursor = cursor && !view.following();
     const std::size_t shown =
-        cursor ? kept.nearest(*cursor) : (to > first ? std::min(to, kept.lowerBound(left + 1)) - 1 : end);
-    static ecu::LiveData d;
+        atCursor ? kept.nearest(*cursor) : (to > first ? std::min(to, kept.lowerBound(left + 1)) - 1 : end);
+    static ecu::LiveData d, cursorData;
     const bool decoded = shown < end && kept.decode(shown, src.decimalSeparator, d);
+    const bool cursorDecoded =
+        cursor && (atCursor ? decoded
+                            : kept.nearest(*cursor) < end &&
+                                  kept.decode(kept.nearest(*cursor), src.decimalSeparator, cursorData));
 
     beginOverlay(panel);
     setColour(c.nameTextColour);
@@ -216,8 +223,9 @@ void paintReviewChart(Panel* panel, int slot, const DisplaySources& src) {
         for (const ecu::PlacedText& label : p->scaleLabels) text2D(panel, label.text, label.x, label.y);
     }
     setColour(src.cursorColour);
-    if (p && cursor && decoded && p->kind != ecu::ParameterKind::Reserved)
-        text2D(panel, text1251("Курсор ") + clockAt(src, *cursor) + ": " + valueText(*p, d), 180, 25);
+    if (p && cursor && cursorDecoded && p->kind != ecu::ParameterKind::Reserved)
+        text2D(panel, text1251("Курсор ") + clockAt(src, *cursor) + ": " + valueText(*p, atCursor ? d : cursorData),
+               180, 25);
     if (!view.following()) {
         // Paused: a framed mark at the top right of every chart.
         glBegin(GL_LINE_LOOP);
