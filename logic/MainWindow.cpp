@@ -260,15 +260,16 @@ void MainWindow::selectPreset(int n) {
     stored::selectParameterSet(store_, n, chartParameter, reportError);
 }
 
-bool MainWindow::press(const ui::Chord& chord) {
+bool MainWindow::press(const ui::Chord& chord, bool repeat) {
     if (!link_ || ended_) return false;
     if (chord.key == ui::Key::Function && chord.mods == 0 && chord.which >= 1 && chord.which <= 12) {
-        selectPreset(chord.which);
+        if (!repeat) selectPreset(chord.which);
         return true;
     }
     for (const ui::KeyBinding& b : ui::mainWindowKeys()) {
         if (b.chord == chord) {
-            run(b.command);
+            // A held P pauses once, not once for each repeat.
+            if (!repeat || ui::repeats(b.command)) run(b.command);
             return true;
         }
     }

@@ -126,7 +126,7 @@ public:
     // A key pressed in the window: F1..F12 load the presets the settings
     // dialog names so, the review's keys (ui::mainWindowKeys) move the
     // charts. True when it meant something here; exact modifiers only.
-    bool press(const ui::Chord& chord);
+    bool press(const ui::Chord& chord, bool repeat = false);
     // "Настройка", "Ошибки", "Управление": the window's logic, or none when
     // it may not open; the codes' reads and the control area's first report
     // go out with it.

@@ -175,6 +175,22 @@ Chord chordOf(Command c) {
     return {};
 }
 
+bool repeats(Command c) {
+    switch (c) {
+        case Command::Earlier:
+        case Command::Later:
+        case Command::EarlierSpan:
+        case Command::LaterSpan:
+        case Command::ZoomIn:
+        case Command::ZoomOut:
+        case Command::CursorEarlier:
+        case Command::CursorLater:
+            return true;
+        default:
+            return false;
+    }
+}
+
 const std::vector<ChartMenuEntry>& chartMenuEntries() {
     static const std::vector<ChartMenuEntry> entries = {
         {Command::Pause, "Пауза"},  // "Продолжить" while paused

@@ -168,6 +168,10 @@ struct KeyBinding {
 const std::vector<KeyBinding>& mainWindowKeys();
 // The first chord bound to a command (shown beside it in the menu).
 Chord chordOf(Command c);
+// Whether a held key's repeats run the command again: those that move the
+// charts or a cursor do; one that toggles, opens or saves runs once however
+// long its key is held.
+bool repeats(Command c);
 
 // One entry of a menu as a face shows it.
 struct MenuItem {

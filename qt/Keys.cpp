@@ -49,8 +49,8 @@ public:
         const auto* key = static_cast<QKeyEvent*>(e);
         const bool repeat = key->isAutoRepeat() || unmarkedRepeat(*key);
         // A held Enter or Space presses nothing again, wherever the focus
-        // went after the first press.
-        if (repeat && pressesButtons(key->key())) return true;
+        // went after the first press; a held Escape closes one window.
+        if (repeat && actsOnce(key->key())) return true;
         auto* widget = qobject_cast<QWidget*>(watched);
         // At the focused control first; a key nobody took travels up to
         // the window and is asked again, to the same answer.
@@ -66,8 +66,8 @@ public:
     }
 
 private:
-    static bool pressesButtons(int key) {
-        return key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+    static bool actsOnce(int key) {
+        return key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
     }
     // The X server repeats a held key as a release and a press of the same
     // moment. Qt marks such a pair only when the press is already queued

@@ -162,9 +162,9 @@ QWidget* MainWindow::SettingsClick() { return showChild(logic_.openSettings()); 
 QWidget* MainWindow::ErrorsClick() { return showChild(logic_.openErrors()); }
 QWidget* MainWindow::ControlClick() { return showChild(logic_.openControl()); }
 
-bool MainWindow::take(const logic::ui::Chord& chord, bool) {
+bool MainWindow::take(const logic::ui::Chord& chord, bool repeat) {
     // Not while a child window is open: the keys are the child's then.
-    return isEnabled() && logic_.press(chord);
+    return isEnabled() && logic_.press(chord, repeat);
 }
 
 void MainWindow::openChild(std::unique_ptr<logic::ui::WindowLogic> window) { showChild(std::move(window)); }

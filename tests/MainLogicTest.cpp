@@ -304,6 +304,12 @@ TEST(MainWindowLogic, APausedViewStaysWhileTheLinkPollsOnAndAClickPutsTheCursorO
     EXPECT_EQ(*view.cursorA(), kept.timeAt(kept.nearest(under)));
     rig.main->press(logic::ui::key(logic::ui::Key::Period));
     EXPECT_EQ(*view.cursorA(), kept.timeAt(kept.nearest(under) + 1));
+    // A held key: the cursor goes on moving with the repeats; P, held, has
+    // paused once and stays paused.
+    EXPECT_TRUE(rig.main->press(logic::ui::key(logic::ui::Key::Period), true));
+    EXPECT_EQ(*view.cursorA(), kept.timeAt(kept.nearest(under) + 2));
+    EXPECT_TRUE(rig.main->press(logic::ui::letter('P'), true));
+    EXPECT_FALSE(view.following());
 
     // The menu says what is paused and what can be done; its entries do
     // what their keys do. Other modifiers, and keys while the link is not

@@ -199,7 +199,7 @@ bool MainWindow::takeKey(const MSG& msg) {
     if (GetAncestor(msg.hwnd, GA_ROOT) != window_ && msg.hwnd != window_) return false;
     if (!IsWindowEnabled(window_)) return false;
     const auto chord = chordOf(msg);
-    return chord && logic_.press(*chord);
+    return chord && logic_.press(*chord, (msg.lParam & (1L << 30)) != 0);  // bit 30: the key was down already
 }
 
 void MainWindow::chartMessage(int k, UINT msg, WPARAM wp, LPARAM lp) {

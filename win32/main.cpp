@@ -57,8 +57,11 @@ int loop(HWND window, const std::function<void()>& stopped, const std::function<
             continue;
         }
         // A held Enter presses a button once: its repeats (the key was
-        // down already) press nothing, not even the button the focus moved to.
-        if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && (msg.lParam & (1L << 30)) != 0) continue;
+        // down already) press nothing, not even the button the focus moved
+        // to; a held Escape closes one window.
+        if (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE) &&
+            (msg.lParam & (1L << 30)) != 0)
+            continue;
         if (take(msg) || winface::ChildWindow::takeKey(msg)) continue;
         // Tab, Escape and Enter in the window in front, as in a dialog.
         HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
