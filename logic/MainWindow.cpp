@@ -126,6 +126,7 @@ std::string MainWindow::begin(const std::string& decimalPoint) {
 
 void MainWindow::created() {
     stored::loadStoredSettings(store_, chartParameter, colourScheme, reportError);
+    coloursLoaded_ = colourScheme;
     // The journal, once the window shows (a box for a journal that cannot
     // be used stands in front of it); the recording goes on either way. The
     // visit begins with the first "Старт": a session that never talked to
@@ -827,7 +828,8 @@ void MainWindow::end(int exitCode) {
     ended_ = true;
     // The colours are kept however the program ends: "Выход" is the only
     // visible way out of the frameless window.
-    if (created_) stored::saveColourScheme(store_, colourScheme);
+    // Only the colours changed here: another tester's stay as it left them.
+    if (created_) stored::saveColourScheme(store_, colourScheme, &coloursLoaded_);
     shutDown();
     face_.quit(exitCode);
 }

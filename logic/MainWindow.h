@@ -280,6 +280,7 @@ private:
     platform::AdapterKind chosenAdapter_ = platform::AdapterKind::KLine;
     unsigned chosenRate_ = 38400;
     bool created_ = false;
+    display::ColourScheme coloursLoaded_;  // as read at the start: only what changed since is written
     bool ended_ = false;
     bool shutDown_ = false;
     std::atomic<bool> repaintAllPending_{false};

@@ -93,12 +93,15 @@ void loadStoredSettings(platform::SettingsStore& store, ChartParameters& chart, 
     selectParameterSet(store, 1, chart, report);
 }
 
-void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours) {
-    display::ColourScheme copy = colours;
-    auto slots = colourComponents(copy);
+void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours,
+                      const display::ColourScheme* since) {
+    display::ColourScheme copy = colours, before = since ? *since : display::ColourScheme{};
+    auto slots = colourComponents(copy), old = colourComponents(before);
     std::vector<std::pair<std::string, std::int32_t>> values;
-    for (std::size_t i = 0; i < kColourNames.size(); ++i) values.emplace_back(kColourNames[i], toPercent(*slots[i]));
-    store.writeInts(kColourKey, values);
+    for (std::size_t i = 0; i < kColourNames.size(); ++i)
+        if (!since || toPercent(*slots[i]) != toPercent(*old[i]))
+            values.emplace_back(kColourNames[i], toPercent(*slots[i]));
+    if (!values.empty()) store.writeInts(kColourKey, values);
 }
 
 const char* const kReviewKey = "\\VELKOR\\MANAGEMENT\\REVIEW";

@@ -39,7 +39,10 @@ std::array<float*, 16> colourComponents(display::ColourScheme& scheme);
 
 // Loads set n (1..12) if its key exists; otherwise changes nothing.
 void selectParameterSet(const platform::SettingsStore& store, int n, ChartParameters& chart, const ErrorReport& report);
-void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours);
+// Every colour, or (since given) only those that differ from it: another
+// program's changes to the others stay.
+void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours,
+                      const display::ColourScheme* since = nullptr);
 
 // The cursors' colour, "[\VELKOR\MANAGEMENT\REVIEW] cursor_red",
 // "cursor_green", "cursor_blue" (0..100 per cent, as the colour sliders):

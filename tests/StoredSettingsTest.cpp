@@ -144,6 +144,22 @@ TEST(StoredSettings, ColoursRoundTripAsWholePercentages) {
         EXPECT_EQ(store.readInt(stored::kColourKey, "Text_B").value, 69);
     }
     for (int p = 0; p <= 100; ++p) EXPECT_EQ(stored::toPercent(stored::fromPercent(p)), p);
+
+    // Two testers on the same file: each writes only the colours it
+    // changed, so the one that ends last undoes nothing of the other's.
+    platform::SettingsStore other(t.path);
+    display::ColourScheme mine{}, theirs{};
+    stored::ChartParameters chart{};
+    Errors e;
+    stored::loadStoredSettings(store, chart, mine, e.report());
+    stored::loadStoredSettings(other, chart, theirs, e.report());
+    const display::ColourScheme mineLoaded = mine, theirsLoaded = theirs;
+    mine.graphColour.r = 0.47f;
+    theirs.gridColour.g = 0.12f;
+    stored::saveColourScheme(store, mine, &mineLoaded);
+    stored::saveColourScheme(other, theirs, &theirsLoaded);
+    EXPECT_EQ(other.readInt(stored::kColourKey, "GRAPHIC_R").value, 47);
+    EXPECT_EQ(store.readInt(stored::kColourKey, "GRID_G").value, 12);
 }
 
 TEST(StoredSettings, AFolderThatCannotBeWrittenKeepsTheSettingsInMemoryAndSaysSoOnce) {
