@@ -61,7 +61,10 @@ void ErrorCodesWindow::tick() {
         note("codes-read", diagnosis::codesRead(copy_.data(), copy_.size()));
         readPending_ = false;
     }
-    show(ui::kCount).text = std::to_string(rows.size());
+    // No count before any reading came: an empty table is then no "0".
+    show(ui::kCount).text = command_.dtcReply.state() == klink::DtcReplyBuffer::State::NotRead
+                                ? std::string()
+                                : std::to_string(rows.size());
     std::vector<std::vector<ui::Cell>>& table = show(ui::kCodesTable).rows;
     table.assign(rows.size(), std::vector<ui::Cell>(ui::codesColumns().size()));
     for (std::size_t k = 0; k < rows.size(); ++k) {

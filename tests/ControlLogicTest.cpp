@@ -160,6 +160,11 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     EXPECT_EQ(r.window.takeFocus(), ui::kControlList);
 
     const auto reply = testsupport::twoCodesReply();  // P0130 with the lamp on, and FEDC
+    {
+        logic::ErrorCodesWindow unread(r.command, false);
+        unread.tick();
+        EXPECT_EQ(unread.shown(ui::kCount).text, "");  // nothing read yet: no count, not "0"
+    }
     r.command.dtcReply.storeReceived(reply.data(), reply.size());
     logic::ErrorCodesWindow codes(r.command, false);
     codes.noteAction = note;
