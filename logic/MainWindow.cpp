@@ -570,8 +570,11 @@ std::unique_ptr<ui::WindowLogic> MainWindow::openJournal() {
 
 void MainWindow::openRecording() {
     const std::string journalPath = options_.journalPath.empty() ? journal::defaultPath() : options_.journalPath;
+    // The journal's recordings, where there are any yet; a folder not there
+    // would be read by the dialog as a file's name.
+    const std::string folder = journal::recordingsFolder(journalPath);
     const std::string path = face_.chooseFile(
-        {false, "Открыть запись", journal::recordingsFolder(journalPath), "", ui::FileKind::Recording});
+        {false, "Открыть запись", platform::isFolder(folder) ? folder : "", "", ui::FileKind::Recording});
     if (!path.empty()) review(path);
 }
 
