@@ -99,7 +99,7 @@ void saveColourScheme(platform::SettingsStore& store, const display::ColourSchem
     auto slots = colourComponents(copy), old = colourComponents(before);
     std::vector<std::pair<std::string, std::int32_t>> values;
     for (std::size_t i = 0; i < kColourNames.size(); ++i)
-        if (!since || toPercent(*slots[i]) != toPercent(*old[i]))
+        if (!since || toPercent(*slots[i]) != toPercent(*old[i]) || !store.readInt(kColourKey, kColourNames[i]).ok())
             values.emplace_back(kColourNames[i], toPercent(*slots[i]));
     if (!values.empty()) store.writeInts(kColourKey, values);
 }

@@ -39,8 +39,8 @@ std::array<float*, 16> colourComponents(display::ColourScheme& scheme);
 
 // Loads set n (1..12) if its key exists; otherwise changes nothing.
 void selectParameterSet(const platform::SettingsStore& store, int n, ChartParameters& chart, const ErrorReport& report);
-// Every colour, or (since given) only those that differ from it: another
-// program's changes to the others stay.
+// Every colour, or (since given) only those that differ from it or are not
+// stored yet: another program's changes to the others stay.
 void saveColourScheme(platform::SettingsStore& store, const display::ColourScheme& colours,
                       const display::ColourScheme* since = nullptr);
 

@@ -832,6 +832,7 @@ TEST(JournalWindow, CarsVisitsAndActionsAreChosenAndOnlyFilesThatAreThereOpen) {
     EXPECT_EQ(none.shown(ui::kJournalStatus).text, "В журнале пока нет визитов");
     EXPECT_FALSE(std::filesystem::exists(dir + "/none.sqlite3"));  // looking makes no journal
 
+    std::filesystem::create_directories(journal::recordingsFolder(path));  // recorded visits were kept here
     Rig rig({}, false, true, path);
     std::vector<std::vector<std::string>> started;
     rig.main->startTester = [&started](const std::vector<std::string>& args) {
