@@ -132,7 +132,7 @@ std::string reportJson(const ReportInput& r) {
     out += joined(r.car, [](const auto& f) { return quoted(f.first) + ": " + quoted(withoutPadding(f.second)); });
     out += "}, \"drive\": {\"start\": " + quoted(r.start) + ", \"seconds\": " + number(r.seconds) +
            ", \"passes\": " + std::to_string(r.passes) + "}, \"checks\": [";
-    out += joined(r.checks, [](const Finding& f) {
+    out += joined(r.checks, [&r](const Finding& f) {
         std::string c = "{\"id\": " + quoted(f.id) + ", \"verdict\": " + quoted(verdictName(f.verdict)) +
                         ", \"why\": " + quoted(f.why) + ", \"figures\": {";
         c += joined(f.figures, [](const auto& x) { return quoted(x.first) + ": " + number(x.second); });
@@ -147,7 +147,9 @@ std::string reportJson(const ReportInput& r) {
             return "{\"id\": " + quoted(l.id) + ", \"value\": " + number(l.value) + ", \"unit\": " + quoted(l.unit) +
                    ", \"reason\": " + quoted(l.reason) + ", \"source\": " + quoted(l.source) + "}";
         });
-        return c + "], \"next\": " + quoted(f.next) + "}";
+        c += "], \"next\": " + quoted(f.next) + ", \"codes\": [";
+        c += joined(codesFor(r, f.id), [](const ReportCode* code) { return quoted(code->code); });
+        return c + "]}";
     });
     static constexpr const char* kCodesStates[] = {"not-read", "read", "cleared"};
     out += "], \"codes_state\": " + quoted(kCodesStates[static_cast<int>(r.codesState)]) + ", \"codes\": [";

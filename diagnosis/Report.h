@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -61,6 +62,10 @@ struct ReportInput {
 // The codes of an error-code reply as the report lists them: the shown
 // code, its text and what its status byte says, in words.
 std::vector<ReportCode> reportCodes(const std::uint8_t* reply, std::size_t size);
+
+// The codes read that bear on a check (its id): those whose meaning names
+// the part or system it judges, in the order they were read.
+std::vector<const ReportCode*> codesFor(const ReportInput& r, std::string_view check);
 
 // A reading of the codes as the journal keeps it:
 // "коды ошибок прочитаны: P  0102 text; P  0171 text" (or "... : нет").

@@ -477,12 +477,34 @@ svg .tick { font-size: 9px; fill: #444; font-family: "DejaVu Sans", Arial, sans-
 .key i { display: inline-block; width: 4mm; height: 3mm; vertical-align: middle; margin: 0 1mm 0 3mm;
   -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 .nochart { color: #757575; font-style: italic; }
+div.stored { border-left: 1mm solid #e67e22; padding: 0.5mm 2mm; margin: 1.5mm 0; }
+div.stored ul { margin: 0.5mm 0; padding-left: 5mm; } div.stored p { margin: 0.5mm 0; }
+span.stored { color: #b35900; white-space: nowrap; }
 .closing { break-before: page; page-break-before: always; }
 .notes { min-height: 45mm; border: 0.3mm solid #999; padding: 2mm; white-space: pre-wrap; }
 .notes:empty::before { content: "Щёлкните здесь, чтобы написать заметки перед печатью или сохранением."; color: #999; }
 @media print { .notes:empty::before { content: ""; } }
 footer { margin-top: 6mm; color: #777; font-size: 8.5pt; }
 )";
+
+// The stored codes that bear on a check, beside its verdict: a drive that
+// showed nothing of a fault the ECU remembers is told what that means.
+std::string storedCodes(const ReportInput& r, const Finding& f) {
+    const std::vector<const ReportCode*> codes = codesFor(r, f.id);
+    if (codes.empty()) return {};
+    std::string out = "<div class=\"stored\"><b>В памяти ЭБУ по этой системе:</b><ul>";
+    for (const ReportCode* c : codes)
+        out += "<li>" + esc(c->code) + " " + esc(c->text) + (c->status.empty() ? "" : " (" + esc(c->status) + ")") +
+               "</li>";
+    out += "</ul>";
+    if (f.verdict == Verdict::Ok)
+        out +=
+            "<p>В этой поездке признаков неисправности не было, а ЭБУ её помнит: она была раньше или бывает не "
+            "всегда. Проверьте разъёмы и проводку по коду, сотрите коды и повторите поездку в тех же условиях.</p>";
+    else if (f.verdict == Verdict::NoData)
+        out += "<p>Поездка не дала данных для проверки: об этой системе говорит только код.</p>";
+    return out + "</div>\n";
+}
 
 }  // namespace
 
@@ -526,7 +548,12 @@ std::string reportHtml(const ReportInput& r, const Drive& d) {
                 out += "<td class=\"mark\"></td>";
             }
         }
-        out += "<td>" + esc(f.why) + "</td></tr>";
+        out += "<td>" + esc(f.why);
+        const std::vector<const ReportCode*> codes = codesFor(r, f.id);
+        for (std::size_t k = 0; k < codes.size(); ++k)
+            out += std::string(k ? ", " : " <span class=\"stored\">В памяти ЭБУ: ") + esc(codes[k]->code) +
+                   (k + 1 == codes.size() ? "</span>" : "");
+        out += "</td></tr>";
     }
     out += "</table>\n";
 
@@ -542,6 +569,7 @@ std::string reportHtml(const ReportInput& r, const Drive& d) {
         if (const Presentation* p = presentation(f.id)) out += chart(*p, f, d) + "\n";
         if (!f.figures.empty()) out += "<div class=\"figures\">" + figures(f) + "</div>\n";
         if (!f.next.empty()) out += "<p class=\"next\"><b>Что проверить:</b> " + esc(f.next) + "</p>\n";
+        out += storedCodes(r, f);
         if (!f.limits.empty()) {
             out += "<ul class=\"limits\">";
             for (const std::string& id : f.limits) {

@@ -13,6 +13,7 @@
 #include "diagnosis/Checks.h"
 #include "diagnosis/Limits.h"
 #include "diagnosis/Report.h"
+#include "diagnosis/ReportHtml.h"
 #include "sim/SimulatedDrive.h"
 
 using diagnosis::Drive;
@@ -370,8 +371,16 @@ assert all(c["verdict"] == "ok" and c["limits"] and all(l["source"] for l in c["
 assert r["checks"][0]["figures"]["mean_v"] > 14
 assert r["codes"][0]["text"] == "Датчик \"кислорода\"\nцепь" and r["actions"][0]["at_s"] == 12.5
 assert r["codes_state"] == "read"
+assert [c["codes"] for c in r["checks"]] == [["P  0130"] if c["id"] == "lambda-front" else [] for c in r["checks"]]
 )";
     EXPECT_EQ(std::system(("python3 " + script + " " + path).c_str()), 0);
+    // The stored code beside the check of its system, which found nothing in this drive.
+    const std::string page = diagnosis::reportHtml(in, d);
+    const std::size_t section = page.find("id=\"check-lambda-front\""), next = page.find("<section", section);
+    const std::size_t stored = page.find("В памяти ЭБУ по этой системе:", section);
+    EXPECT_LT(stored, next);
+    EXPECT_LT(page.find("признаков неисправности не было, а ЭБУ её помнит", stored), next);
+    EXPECT_EQ(page.find("В памяти ЭБУ по этой системе:", next), std::string::npos);
     // No codes listed: never read, none kept, or cleared and not read since.
     const std::string html = testing::TempDir() + "codes.html";
     for (const auto& [state, says] : std::vector<std::pair<diagnosis::ReportInput::Codes, std::string>>{
