@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/AnswerRules.h"
 
+#include <algorithm>
+
 #include "link/RequestFrame.h"
 #include "platform/Hex.h"
 
@@ -45,6 +47,17 @@ int negativeAnswerCode(const std::uint8_t* reply, std::size_t n, std::size_t ech
     return a[header + 2];
 }
 
+std::size_t asShortForm(std::uint8_t* reply, std::size_t n, std::size_t echoLength) {
+    if (n <= echoLength + 3 || (reply[echoLength] & 0x3F) != 0) return n;
+    std::copy(reply + echoLength + 4, reply + n, reply + echoLength + 3);
+    return n - 1;
+}
+
+std::size_t pendingAnswerEnd(const std::uint8_t* reply, std::size_t n, std::size_t echoLength, std::uint8_t service) {
+    if (negativeAnswerCode(reply, n, echoLength, service) != 0x78) return 0;
+    return echoLength + ((reply[echoLength] & 0x3F) != 0 ? 3 : 4) + 3 + 1;
+}
+
 std::string answerGap(const AnswerRule& rule, const std::uint8_t* reply, std::size_t n, std::size_t echoLength) {
     if (n <= echoLength) return "no answer";
     const std::uint8_t* a = reply + echoLength;
@@ -80,16 +93,24 @@ std::string answerGap(const AnswerRule& rule, const std::uint8_t* reply, std::si
                negativeReason(code);
     }
     if (const std::string why = another(header + length); !why.empty()) return why;
+    // One request, one answer: more bytes after it are another answer (one
+    // that came too late for its own request) or the start of one, and
+    // which of them answers this request nobody can tell.
+    if (got > whole)
+        return "more bytes came than the answer holds (" + std::to_string(got) + " of " + std::to_string(whole) +
+               "): another answer may be among them";
     if (rule.parameter >= 0 && length < 2) return "the answer ends before its local identifier";
     std::size_t lastRead = rule.lastRead;
-    if (rule.service == kDtcAnswer.service && n > kDtcCountPosition)
-        lastRead = kDtcCountPosition + kDtcRecordSize * reply[kDtcCountPosition];
+    if (rule.service == kDtcAnswer.service) {
+        const std::size_t count = echoLength + header + 1;
+        lastRead = count + kDtcRecordSize * (n > count ? reply[count] : 0);
+    }
     const std::size_t lastData = echoLength + header + length - 1;
     if (lastData < lastRead)
         return "answer ends at byte " + std::to_string(lastData) + ", the decoder reads up to byte " +
                std::to_string(lastRead);
     // The positions read are fixed: another header moves every one of them.
-    if (header != rule.header)
+    if (rule.header != 0 && header != rule.header)
         return "the answer's header has " + std::to_string(header) + " bytes where " + std::to_string(rule.header) +
                " are read";
     return {};

@@ -17,7 +17,7 @@ struct AnswerRule {
     const char* request;   // as the reasons name it: "21 01"
     std::uint8_t service;  // the request's service; the answer carries it + 0x40
     int parameter;         // the local identifier or option repeated after the service byte; -1: none
-    std::size_t header;    // 4: the long form (format 0x80, target, source, length); 3: the short form
+    std::size_t header;    // 4: the long form (format 0x80, target, source, length); 3: the short form; 0: either
     std::size_t lastRead;  // the highest position read for values
 };
 
@@ -34,8 +34,11 @@ constexpr AnswerRule kIdentA1Answer{"21 A1", 0x21, 0xA1, 3, 17};
 constexpr AnswerRule kIdentA2Answer{"21 A2", 0x21, 0xA2, 3, 17};
 constexpr AnswerRule kIdentA3Answer{"21 A3", 0x21, 0xA3, 3, 20};
 // The error codes: the count at 12 and three bytes a code after it, so the
-// answer must reach 12 + 3 x count (answerGap checks the records too).
-constexpr AnswerRule kDtcAnswer{"18", 0x18, -1, 3, 12};
+// answer must reach 12 + 3 x count (answerGap checks the records too). More
+// than twenty codes do not fit the short form: such an answer comes in the
+// long form, one position further, and is read as the short form's
+// (asShortForm).
+constexpr AnswerRule kDtcAnswer{"18", 0x18, -1, 0, 12};
 constexpr std::size_t kDtcCountPosition = 12;
 constexpr std::size_t kDtcRecordSize = 3;
 
@@ -55,6 +58,15 @@ std::string answerGap(const AnswerRule& rule, const std::uint8_t* reply, std::si
 // The reason code of a whole negative answer (7F, service, code) to service;
 // -1 for anything else.
 int negativeAnswerCode(const std::uint8_t* reply, std::size_t n, std::size_t echoLength, std::uint8_t service);
+
+// A whole answer in the long form after the echo made the short form's,
+// its length byte taken out, so that its data stand where the fixed
+// positions read them; n, less the byte taken. One in the short form stays.
+std::size_t asShortForm(std::uint8_t* reply, std::size_t n, std::size_t echoLength);
+
+// Where a whole "answer pending" (7F, service, 78) that follows the echo
+// ends in reply; 0 when none does.
+std::size_t pendingAnswerEnd(const std::uint8_t* reply, std::size_t n, std::size_t echoLength, std::uint8_t service);
 
 // A negative answer's reason code in words ("subfunction not supported").
 std::string negativeReason(std::uint8_t code);

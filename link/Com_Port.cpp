@@ -108,20 +108,47 @@ std::size_t Com_Port::exchangeBytes(const std::uint8_t* frame, std::size_t lengt
     if (atBoundary) boundary();
     line_.write(frame, length);
     readMax = std::min(readMax, staging_.size());
-    const std::size_t n = line_.read(staging_.data(), readMax);
-    lastReplyMs_ = line_.clockMs();
+    std::size_t n = line_.read(staging_.data(), readMax);
     if (line_.ended()) throw LineEnded{};
-    line_.purgeReceive();
     // The adapter echoes every byte sent. A reply that does not begin with
     // the request is no answer to it: an adapter that does not echo shifts
     // every position and would give plausible garbage.
     lastUnechoed_ = n > 0 && (n < length || !std::equal(frame, frame + length, staging_.data()));
+    if (!lastUnechoed_ && length > 3) n = finalAnswer(frame[3], length, readMax, n);
+    lastReplyMs_ = line_.clockMs();
+    line_.purgeReceive();
     if (lastUnechoed_) {
         unechoedSeen_ = true;
         return 0;
     }
     std::copy(staging_.begin(), staging_.begin() + static_cast<std::ptrdiff_t>(n), reply);
     return n;
+}
+
+std::size_t Com_Port::finalAnswer(std::uint8_t service, std::size_t echo, std::size_t readMax, std::size_t n) {
+    // An ECU that needs longer to answer says so (7F, the service, 78) and
+    // answers within five seconds (P2* of ISO 14230). Its final answer is
+    // waited for and takes the place of the pending one after the echo;
+    // read as the next request's answer it would give that request another
+    // pass's bytes.
+    const std::int64_t deadline = line_.clockMs() + kFinalAnswerWait.count();
+    for (;;) {
+        const std::size_t end = pendingAnswerEnd(staging_.data(), n, echo, service);
+        if (end == 0) return n;
+        std::copy(staging_.begin() + static_cast<std::ptrdiff_t>(end),
+                  staging_.begin() + static_cast<std::ptrdiff_t>(n),
+                  staging_.begin() + static_cast<std::ptrdiff_t>(echo));
+        n -= end - echo;
+        while (n == echo && n < readMax) {
+            const std::int64_t before = line_.clockMs();
+            if (before >= deadline || (thread_.onWorker() && thread_.terminating())) return n;
+            const std::size_t got = line_.read(staging_.data() + n, readMax - n);
+            if (line_.ended()) throw LineEnded{};
+            n += got;
+            // A line with nothing more to give (a replay) says so at once.
+            if (got == 0 && line_.clockMs() == before) return n;
+        }
+    }
 }
 
 void Com_Port::openPort() {
@@ -302,13 +329,17 @@ void Com_Port::pollPass() {
     passTimeMs_ = lastReplyMs_.load();
     if (passGap_.empty()) passGap_ = gap(frames_.liveData03, liveData03Reply_.data(), n, kLiveData03Answer);
     if (isSet(cmd.dtcReadRequest)) {
-        const std::size_t n = exchange(frames_.dtcRead, dtcStaging_.data());
+        std::size_t n = exchange(frames_.dtcRead, dtcStaging_.data());
         // A read cut short by the program's end is no read.
         if (thread_.onWorker() && thread_.terminating()) throw Terminated{};
-        cmd.dtcReply.storeReceived(dtcStaging_.data(), n);
         ++dtcRead_.reads;
         dtcRead_.lastGap = gapOf(frames_.dtcRead, dtcStaging_.data(), n, kDtcAnswer);
+        // Only a whole answer is a reading of the codes: a refusal or a
+        // broken answer read at the codes' positions shows codes the ECU
+        // never sent. The window keeps the reading before it.
         if (dtcRead_.lastGap.empty()) {
+            n = asShortForm(dtcStaging_.data(), n, frames_.dtcRead.length);
+            cmd.dtcReply.storeReceived(dtcStaging_.data(), n);
             dtcRead_.answered = true;
             std::copy(dtcStaging_.begin(), dtcStaging_.begin() + static_cast<std::ptrdiff_t>(n),
                       dtcRead_.bytes.begin());

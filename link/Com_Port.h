@@ -109,6 +109,9 @@ private:
     std::string gapOf(const RequestFrame& f, const std::uint8_t* reply, std::size_t n, const AnswerRule& rule) const;
     std::size_t exchangeBytes(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply, std::size_t readMax,
                               bool atBoundary);
+    // The reply's n bytes with every "answer pending" after the echo
+    // replaced by what followed it, read on until the final answer comes.
+    std::size_t finalAnswer(std::uint8_t service, std::size_t echo, std::size_t readMax, std::size_t n);
     void openPort();
     void connectionAttempt();
     void readIdentification();

@@ -265,8 +265,17 @@ void ReplayLine::waitFor(std::int64_t ms) {
 
 std::size_t ReplayLine::read(std::uint8_t* buffer, std::size_t max) {
     if (pendingReply_ == SIZE_MAX || interrupted_) return 0;
-    const Stored& reply = events_[pendingReply_];
+    const std::size_t at = pendingReply_;
+    const Stored& reply = events_[at];
     pendingReply_ = SIZE_MAX;
+    // The drive read on after this reply (an answer pending, then the final
+    // one): the next read gives the next reply.
+    std::size_t next = at + 1;
+    while (next < events_.size() && kindAt(next) == WireEvent::Kind::Note) ++next;
+    if (next < events_.size() && kindAt(next) == WireEvent::Kind::Reply) {
+        pendingReply_ = next;
+        if (inTurn_) cursor_ = next + 1;
+    }
     // A reply answered out of turn is not waited for, and its time is not
     // the drive's: the clock stays where the drive is.
     if (inTurn_ && reply.ms >= lastReplyMs_.load()) {

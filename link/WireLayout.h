@@ -5,6 +5,7 @@
 // request included.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 
 namespace klink {
@@ -30,5 +31,10 @@ constexpr std::size_t kLiveData01FormatByte = 8;
 // negative answer (AnswerRules.h).
 constexpr std::size_t kControlReportState = 13;  // 0xFF on, 0x00 off
 constexpr std::size_t kControlOnState = 14;      // the state after "on"
+
+// An answer pending (7F, service, 78): the ECU answers within P2* of ISO
+// 14230-2, whose default is five seconds; the final answer is waited for
+// that long.
+constexpr std::chrono::milliseconds kFinalAnswerWait{5000};
 
 }  // namespace klink

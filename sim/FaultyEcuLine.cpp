@@ -19,7 +19,9 @@ constexpr const char* kFaultNames[] = {"none",
                                        "noise after",
                                        "pause",
                                        "stray byte before the wake-up",
-                                       "port gone"};
+                                       "port gone",
+                                       "late",
+                                       "answer pending"};
 static_assert(std::size(kFaultNames) == static_cast<std::size_t>(WireFault::Count));
 
 // The answer's header length and data length; false when it has none.
@@ -59,7 +61,8 @@ void FaultyEcuLine::newCarData(std::uint8_t service, std::uint8_t parameter) {
         if (below(4) != 0) ecu_.block03[17 - 11] = static_cast<std::uint8_t>(below(4) * 0x40);
     } else if (service == 0x18) {
         ecu_.dtcs.clear();
-        const std::size_t n = below(7);
+        // Now and then more than the short form holds: the long form's count.
+        const std::size_t n = below(8) == 0 ? 21 + below(10) : below(7);
         for (std::size_t i = 0; i < n; ++i) ecu_.dtcs.push_back({randomByte(), randomByte(), randomByte()});
     }
 }
@@ -132,6 +135,26 @@ std::vector<std::uint8_t> FaultyEcuLine::spoil(WireFault fault, const std::uint8
         case WireFault::PortGone:
             goneUntilMs_ = nowMs_ + 500 + static_cast<std::int64_t>(below(7500));
             return {};
+        case WireFault::Late:
+            if (late_.empty()) {
+                late_ = answer;
+                lateSkip_ = below(2);
+                return out;
+            }
+            break;
+        case WireFault::Pending: {
+            if (answer.empty()) break;  // an ECU that does not answer has nothing pending
+            const std::uint8_t service = size > 3 ? request[3] : std::uint8_t{0};
+            const std::vector<std::uint8_t> pending = frameResponse({0x7F, service, 0x78});
+            out.insert(out.end(), pending.begin(), pending.end());
+            // Each within a second and a half: the final answer comes well
+            // inside the five seconds the link waits.
+            const auto later = [this] { return 60 + static_cast<std::int64_t>(below(1500)); };
+            // Another "pending" now and then, and now and then no final answer.
+            if (below(4) == 0) following_.push_back({later(), pending});
+            if (below(8) != 0) following_.push_back({later(), answer});
+            return out;
+        }
         default:
             break;
     }
@@ -143,34 +166,65 @@ void FaultyEcuLine::write(const std::uint8_t* data, std::size_t size) {
     ++exchanges_;
     nowMs_ += static_cast<std::int64_t>(size);  // about a millisecond a byte at 10400 baud
     current_ = {};
+    reported_ = false;
     current_.request.assign(data, data + size);
     pending_.clear();
     if (!devicePresent() || !open_) {
         current_.fault = WireFault::PortGone;
+        late_.clear();
         return;
     }
-    const WireFault fault = draw(data, size);
+    // An earlier answer that came too late lands behind this echo, and the
+    // ECU, done with it, answers this request after it.
+    const bool landing = !late_.empty() && lateSkip_ == 0;
+    if (!late_.empty() && lateSkip_ > 0) --lateSkip_;
+    const WireFault fault = landing ? WireFault::None : draw(data, size);
     ++counts_[static_cast<std::size_t>(fault)];
     current_.fault = fault;
     if (size > 4) newCarData(data[3], data[4]);
     std::int64_t extra = 0;
     pending_ = spoil(fault, data, size, ecu_.respond(data, size), extra);
     nowMs_ += extra;
+    if (landing) {
+        pending_.insert(pending_.begin() + static_cast<std::ptrdiff_t>(size), late_.begin(), late_.end());
+        current_.carried = late_.size();
+        late_.clear();
+    }
+    current_.arrived = pending_;
+    for (const auto& [ms, bytes] : following_)
+        current_.arrived.insert(current_.arrived.end(), bytes.begin(), bytes.end());
 }
 
 std::size_t FaultyEcuLine::read(std::uint8_t* buffer, std::size_t max) {
     if (interrupted_) return 0;
+    // Nothing on the line: what comes later in this exchange comes now.
+    if (pending_.empty() && !following_.empty()) {
+        nowMs_ += following_.front().first;
+        pending_ = std::move(following_.front().second);
+        following_.erase(following_.begin());
+    }
     const std::size_t n = std::min(max, pending_.size());
     std::copy(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n), buffer);
     // The answer comes after 25 ms; the read ends 50 ms after its last byte,
     // or at the whole time-out when nothing came.
     nowMs_ += n > 0 ? 25 + static_cast<std::int64_t>(n) + platform::ReadTimeouts::kInterval
                     : platform::ReadTimeouts::total(max).count();
-    current_.received.assign(buffer, buffer + n);
+    if (current_.readMax == 0) current_.readMax = max;
     current_.ms = nowMs_;
-    pending_.clear();
-    if (onExchange) onExchange(current_);
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
     return n;
+}
+
+void FaultyEcuLine::purgeReceive() {
+    pending_.clear();
+    // What the link did not wait for still comes, after the next echo.
+    for (auto& [ms, bytes] : following_) late_.insert(late_.end(), bytes.begin(), bytes.end());
+    if (!following_.empty()) lateSkip_ = 0;
+    following_.clear();
+    if (!reported_) {
+        reported_ = true;
+        if (onExchange) onExchange(current_);
+    }
 }
 
 void FaultyEcuLine::wakeUp() {

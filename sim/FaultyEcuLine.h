@@ -4,9 +4,11 @@
 // every kind a K-line shows (silence, echo only, a cut, a short but whole
 // answer, a refusal, another identifier or service, a wrong checksum, noise,
 // a pause inside the frame, a stray byte before the wake-up, the port
-// vanishing). The car's data changes at every pass, so that a stale byte
-// shows. What each read returned is kept, for a checker that decodes it on
-// its own. Nothing waits: a drive of a million passes runs in seconds.
+// vanishing, an answer too late for its request, "answer pending" before
+// the final answer). The car's data changes at every pass, so that a stale
+// byte shows. What came on the line for each request is kept, for a
+// checker that decodes it on its own. Nothing waits: a drive of a million
+// passes runs in seconds.
 #pragma once
 
 #include <cstdint>
@@ -31,19 +33,28 @@ enum class WireFault : std::uint8_t {
     WrongService,  // a positive answer to another service
     BadChecksum,
     NoiseBefore,      // a byte or three before the echo or between echo and answer
-    NoiseAfter,       // bytes after the answer (harmless)
+    NoiseAfter,       // bytes after the answer: no answer then, as it looks like a late one
     Pause,            // a pause inside the frame: past 50 ms the read ends there
     StrayBeforeWake,  // a zero byte lies on the line at the next wake-up, which then fails
     PortGone,         // the adapter is unplugged for a while
+    Late,             // the answer comes after the read ended, behind the next request's echo or the one after
+    Pending,          // 7F, the service, 78 ("answer pending"), the final answer later (or never)
     Count
 };
 const char* wireFaultName(WireFault fault);
 
 struct FaultExchange {
-    std::int64_t ms = 0;  // when the read ended, on the line's clock
+    std::int64_t ms = 0;  // when the last read ended, on the line's clock
     std::vector<std::uint8_t> request;
-    std::vector<std::uint8_t> received;  // what the read gave the link
+    // Everything that came on the line for this request, in order, an
+    // answer that followed "answer pending" within the wait for it
+    // included; and the most the link's first read took.
+    std::vector<std::uint8_t> arrived;
+    std::size_t readMax = 0;
     WireFault fault = WireFault::None;
+    // Bytes of an earlier request's late answer that came in after this
+    // request's echo, before anything of its own.
+    std::size_t carried = 0;
 };
 
 class FaultyEcuLine : public platform::SerialLine {
@@ -56,7 +67,7 @@ public:
     bool isOpen() const override { return open_; }
     void write(const std::uint8_t* data, std::size_t size) override;
     std::size_t read(std::uint8_t* buffer, std::size_t max) override;
-    void purgeReceive() override { pending_.clear(); }
+    void purgeReceive() override;
     void wakeUp() override;
     void interrupt() override { interrupted_ = true; }
     std::int64_t clockMs() const override { return nowMs_; }
@@ -65,7 +76,8 @@ public:
     std::string name() const override { return "faulty"; }
     std::string failureReason() const override { return "No such device (the adapter is unplugged)"; }
 
-    // Each exchange as it ends (the link's thread). Set before the link runs.
+    // Each exchange as it ends, at the purge after its reads (the link's
+    // thread). Set before the link runs.
     std::function<void(const FaultExchange&)> onExchange;
     // How often each fault was drawn.
     const std::vector<std::uint64_t>& faultCounts() const { return counts_; }
@@ -88,7 +100,14 @@ private:
     std::int64_t nowMs_ = 0;
     std::int64_t goneUntilMs_ = 0;
     FaultExchange current_;
-    std::vector<std::uint8_t> pending_;
+    bool reported_ = true;               // current_ went to onExchange
+    std::vector<std::uint8_t> pending_;  // on the line now
+    // What comes later in this exchange, each after its delay: a final
+    // answer after "answer pending". What the link does not wait for
+    // becomes late.
+    std::vector<std::pair<std::int64_t, std::vector<std::uint8_t>>> following_;
+    std::vector<std::uint8_t> late_;  // an answer that lands behind a later request's echo
+    std::size_t lateSkip_ = 0;        // requests it passes by before it lands
     std::vector<std::uint64_t> counts_;
     std::uint64_t exchanges_ = 0;
 };

@@ -27,24 +27,57 @@
 
 namespace campaign {
 
-// A whole, positive answer of the expected header to service (and
-// parameter), reaching lastPosition (counted with the echo).
-inline bool answered(const sim::FaultExchange& e, std::uint8_t service, int parameter, std::size_t headerLength,
-                     std::size_t lastPosition) {
-    const auto& r = e.received;
-    const std::size_t echo = e.request.size();
-    if (r.size() < echo + 4 || !std::equal(e.request.begin(), e.request.end(), r.begin())) return false;
-    const std::uint8_t* a = r.data() + echo;
-    if ((a[0] & 0xC0) != 0x80) return false;
-    const std::size_t h = (a[0] & 0x3F) ? 3 : 4;
-    const std::size_t len = h == 3 ? (a[0] & 0x3F) : a[3];
-    if (h != headerLength || len == 0 || r.size() - echo < h + len + 1) return false;
+// A frame's header and data lengths at a; false when bytes n do not hold
+// a whole one with its checksum right.
+inline bool wholeFrame(const std::uint8_t* a, std::size_t n, std::size_t& h, std::size_t& len) {
+    if (n < 4 || (a[0] & 0xC0) != 0x80) return false;
+    h = (a[0] & 0x3F) ? 3 : 4;
+    len = h == 3 ? (a[0] & 0x3F) : a[3];
+    if (len == 0 || n < h + len + 1) return false;
     unsigned sum = 0;
     for (std::size_t i = 0; i < h + len; ++i) sum += a[i];
-    if ((sum & 0xFF) != a[h + len]) return false;
+    return (sum & 0xFF) == a[h + len];
+}
+
+// What a pass received for its request as the program must read it: the
+// echo, then the final answer, every "answer pending" (7F, service, 78)
+// before it taken out; an answer of the error codes in the long form with
+// its length byte taken out, as the short form stands.
+inline std::vector<std::uint8_t> finalReply(const sim::FaultExchange& e, bool asShortForm = true) {
+    const std::size_t echo = e.request.size();
+    std::vector<std::uint8_t> r = e.arrived;
+    std::size_t h = 0, len = 0;
+    const bool echoed = echo > 3 && r.size() >= echo && std::equal(e.request.begin(), e.request.end(), r.begin());
+    while (echoed && r.size() > echo && wholeFrame(r.data() + echo, r.size() - echo, h, len) && len == 3 &&
+           r[echo + h] == 0x7F && r[echo + h + 1] == e.request[3] && r[echo + h + 2] == 0x78)
+        r.erase(r.begin() + static_cast<std::ptrdiff_t>(echo), r.begin() + static_cast<std::ptrdiff_t>(echo + h + 4));
+    // What the link reads at most.
+    if (e.readMax > 0 && r.size() > e.readMax) r.resize(e.readMax);
+    if (asShortForm && echoed && e.request[3] == 0x18 && r.size() > echo + 4 && r[echo] == 0x80)
+        r.erase(r.begin() + static_cast<std::ptrdiff_t>(echo + 3));
+    return r;
+}
+
+// A whole, positive answer of the expected header to service (and
+// parameter), reaching lastPosition (counted with the echo), and nothing
+// else: not behind an earlier request's late answer, nor with bytes after it.
+inline bool answered(const sim::FaultExchange& e, std::uint8_t service, int parameter, std::size_t headerLength,
+                     std::size_t lastPosition) {
+    if (e.carried > 0) return false;
+    const std::size_t echo = e.request.size();
+    const std::vector<std::uint8_t> r = finalReply(e, false);
+    std::size_t h = 0, len = 0;
+    if (r.size() < echo + 4 || !std::equal(e.request.begin(), e.request.end(), r.begin())) return false;
+    const std::uint8_t* a = r.data() + echo;
+    if (!wholeFrame(a, r.size() - echo, h, len) || r.size() - echo != h + len + 1) return false;
+    // The error codes come in either form, the count after the service byte.
+    if (service == 0x18) {
+        lastPosition = echo + h + 1 + 3 * static_cast<std::size_t>(r.size() > echo + h + 1 ? r[echo + h + 1] : 0);
+    } else if (h != headerLength) {
+        return false;
+    }
     if (a[h] != service + 0x40) return false;
     if (parameter >= 0 && (len < 2 || a[h + 1] != parameter)) return false;
-    if (service == 0x18) lastPosition = 12 + 3 * static_cast<std::size_t>(r.size() > 12 ? r[12] : 0);
     return echo + h + len - 1 >= lastPosition;
 }
 
@@ -54,8 +87,9 @@ inline bool isRequest(const sim::FaultExchange& e, std::uint8_t service, int par
 
 template <std::size_t N>
 std::array<std::uint8_t, N> bufferOf(const sim::FaultExchange& e) {
+    const std::vector<std::uint8_t> r = finalReply(e);
     std::array<std::uint8_t, N> b{};
-    std::copy_n(e.received.begin(), std::min(N, e.received.size()), b.begin());
+    std::copy_n(r.begin(), std::min(N, r.size()), b.begin());
     return b;
 }
 
@@ -122,7 +156,7 @@ private:
             {{a1.data(), a1.size()}, {a2.data(), a2.size()}, {a3.data(), a3.size()}, {id.data(), id.size()}});
         screenTexts = texts;
         for (std::size_t k = 0; k < texts.size(); ++k) {
-            if (ident_[ecu::identSourceReply(k)].received.empty()) continue;
+            if (ident_[ecu::identSourceReply(k)].arrived.empty()) continue;
             identLines.push_back("ident " + std::to_string(k) + ": " + cp1251::toUtf8(klink::shownText(texts[k])));
         }
         ident_ = {};

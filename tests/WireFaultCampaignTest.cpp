@@ -57,6 +57,11 @@ struct Comparer : klink::LinkObserver {
         const klink::Com_Port::DtcRead& codes = link->dtcRead();
         if ((codes.answered ? cli::logDtcLines(codes.bytes) : std::vector<std::string>{}) != checker_.codeLines())
             fail("error codes from bytes that were no whole answer, after pass " + std::to_string(pass));
+        // And those the codes window shows.
+        const bool read = data_.command.dtcReply.state() != klink::DtcReplyBuffer::State::NotRead;
+        if ((read ? cli::logDtcLines(data_.command.dtcReply.copy()) : std::vector<std::string>{}) !=
+            checker_.codeLines())
+            fail("the codes window's codes from bytes that were no whole answer, after pass " + std::to_string(pass));
     }
     void compare() {
         for (const std::string& l : takeLines(out_)) {
