@@ -54,7 +54,8 @@ struct Visit {
 struct Action {
     std::string at;      // the wall clock (ISO 8601)
     double seconds = 0;  // since the visit began
-    std::string kind;    // "codes-read", "codes-cleared", "output", "reset", "adjustment"
+    std::string kind;    // "codes-read", "codes-cleared", "output", "reset", "adjustment"; a command the
+                         // ECU refused or left unanswered: its kind + "-failed"
     std::string text;    // what it was, in words
 };
 

@@ -347,7 +347,7 @@ void Com_Port::pollPass() {
         }
     }
     if (isSet(cmd.dtcClearRequest)) {
-        exchange(frames_.dtcClear, dtcClearReply_.data());
+        command(frames_.dtcClear.data(), frames_.dtcClear.length, dtcClearReply_.data(), {0x14, 0x00, 0x00});
         clearFlag(cmd.dtcClearRequest);
         cmd.dtcReply.clearGone();
     }
@@ -380,11 +380,11 @@ void Com_Port::serveControls() {
     for (std::size_t i = 0; i < kAdjustCount; ++i) serveAdjust(i);
     LinkCommandBlock& cmd = data_.command;
     if (isSet(cmd.ecuResetRequest)) {
-        exchange(frames_.ecuReset, resetReply_.data());
+        command(frames_.ecuReset.data(), frames_.ecuReset.length, resetReply_.data(), {0x11, 0x01, 0x00});
         clearFlag(cmd.ecuResetRequest);
     }
     if (isSet(cmd.ecuInitRequest)) {
-        exchange(frames_.ecuInit, initReply_.data());
+        command(frames_.ecuInit.data(), frames_.ecuInit.length, initReply_.data(), {0x11, 0x90, 0x00});
         clearFlag(cmd.ecuInitRequest);
     }
 }
@@ -393,23 +393,24 @@ void Com_Port::serveOnOff(std::size_t i) {
     ActuatorCommand& a = data_.command.actuator[i];
     const RequestCatalogue::Control& f = frames_.actuator[i];
     ControlReplies& r = actuatorReplies_[i];
+    const std::uint8_t lid = kActuatorLids[i];
     if (isSet(a.onRequest)) {
-        exchange(f.on, r.on.data());
+        command(f.on.data(), f.on.length, r.on.data(), {0x30, lid, 0x06});
         clearFlag(a.onRequest);
     }
     if (isSet(a.offRequest)) {
-        exchange(f.off, r.off.data());
+        command(f.off.data(), f.off.length, r.off.data(), {0x30, lid, 0x06});
         clearFlag(a.offRequest);
     }
     if (isSet(a.reportRequest)) {
         // The state shown is the one the ECU just reported; a report that
         // did not come whole leaves the text as it was.
         const std::size_t n = exchange(f.report, r.report.data());
-        if (gapOf(f.report, r.report.data(), n, controlAnswerRule(kActuatorLids[i], kControlReportState)).empty())
+        if (gapOf(f.report, r.report.data(), n, controlAnswerRule(lid, kControlReportState)).empty())
             a.stateText.set(r.report[kControlReportState] == 0xFF ? status::stateOn() : status::stateOff());
     }
     if (isSet(a.releaseRequest)) {
-        exchange(f.release, r.release.data());
+        command(f.release.data(), f.release.length, r.release.data(), {0x30, lid, 0x00});
         clearFlag(a.releaseRequest);
         clearFlag(a.reportRequest);
     }
@@ -421,7 +422,7 @@ void Com_Port::serveOnOnly(std::size_t i) {
     ControlReplies& r = actuatorReplies_[i];
     const std::uint8_t lid = kActuatorLids[i];
     if (isSet(a.onRequest)) {
-        const std::size_t n = exchange(f.on, r.on.data());
+        const std::size_t n = command(f.on.data(), f.on.length, r.on.data(), {0x30, lid, 0x06});
         clearFlag(a.onRequest);
         if (gapOf(f.on, r.on.data(), n, controlAnswerRule(lid, kControlOnState)).empty() &&
             r.on[kControlOnState] == 0xFF)
@@ -441,7 +442,7 @@ void Com_Port::serveOnOnly(std::size_t i) {
         if (text) a.stateText.set(*text);
     }
     if (isSet(a.releaseRequest)) {
-        exchange(f.release, r.release.data());
+        command(f.release.data(), f.release.length, r.release.data(), {0x30, lid, 0x00});
         clearFlag(a.releaseRequest);
         clearFlag(a.reportRequest);
     }
@@ -453,15 +454,33 @@ void Com_Port::serveAdjust(std::size_t i) {
     ControlReplies& r = adjustReplies_[i];
     if (isSet(a.adjustRequest)) {
         const auto frame = a.adjustFrame.copy();
-        exchangeBytes(frame.data(), frame.size(), a.reply.data(), kCommandReplySize, true);
+        command(frame.data(), frame.size(), a.reply.data(), {0x30, frame[4], 0x07});
         clearFlag(a.adjustRequest);
     }
     if (isSet(a.reportRequest)) exchange(f.report, r.report.data());
     if (isSet(a.releaseRequest)) {
-        exchange(f.release, r.release.data());
+        command(f.release.data(), f.release.length, r.release.data(), {0x30, f.release.data()[4], 0x00});
         clearFlag(a.releaseRequest);
         clearFlag(a.reportRequest);
     }
+}
+
+std::size_t Com_Port::command(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply,
+                              const CommandKey& key) {
+    const std::size_t n = exchangeBytes(frame, length, reply, kCommandReplySize, true);
+    if (!observer_) return n;
+    // A positive answer repeats the service (+ 0x40) and, but for a clear,
+    // what followed it.
+    const AnswerRule rule{"", key.service, key.service == 0x14 ? -1 : key.parameter, 3,
+                          length + 3 + (key.service == 0x14 ? 0 : 1)};
+    CommandAnswer answer = CommandAnswer::Done;
+    int code = -1;
+    if (lastUnechoed_ || !answerGap(rule, reply, n, length).empty()) {
+        code = lastUnechoed_ ? -1 : negativeAnswerCode(reply, n, length, key.service);
+        answer = code >= 0 ? CommandAnswer::Refused : n <= length ? CommandAnswer::Silent : CommandAnswer::Garbled;
+    }
+    observer_->commandAnswered(key, answer, code);
+    return n;
 }
 
 }  // namespace klink

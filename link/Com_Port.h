@@ -127,6 +127,9 @@ private:
     void serveOnOnly(std::size_t i);
     void serveAdjust(std::size_t i);
     void writeStatus(const std::string& text);
+    // Exchanges a command's frame (into reply) and tells the observer what
+    // the ECU answered to it.
+    std::size_t command(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply, const CommandKey& key);
 
     platform::SerialLine& line_;
     LinkData& data_;

@@ -35,6 +35,24 @@ public:
     virtual std::array<std::string, kIdentTextCount> buildIdentification(const IdentificationReplies& replies) = 0;
 };
 
+// A command that changes something in the ECU: clearing the codes (14),
+// a reset (11, its kind), an output's switching, adjustment or handing back
+// (30, its local identifier and its option: 06, 07 or 00).
+struct CommandKey {
+    std::uint8_t service = 0;
+    std::uint8_t parameter = 0;
+    std::uint8_t option = 0;
+    bool operator==(const CommandKey&) const = default;
+};
+
+// What the ECU answered to such a command.
+enum class CommandAnswer {
+    Done,     // a whole, positive answer
+    Refused,  // a whole negative answer (its code beside)
+    Silent,   // no answer
+    Garbled,  // bytes, but no whole answer to the command
+};
+
 class LinkObserver {
 public:
     virtual ~LinkObserver() = default;
@@ -52,6 +70,9 @@ public:
     // Something the user should know about the adapter, said once (English,
     // for the standard error). Must not block.
     virtual void adapterNote(const std::string& /*text*/) {}
+    // A command went out and this came back (code: a refusal's reason).
+    // Must not block.
+    virtual void commandAnswered(const CommandKey& /*command*/, CommandAnswer /*answer*/, int /*code*/) {}
 };
 
 }  // namespace klink

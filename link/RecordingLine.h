@@ -171,6 +171,9 @@ public:
         if (next_) next_->portFailed(device, reason);
     }
     void adapterNote(const std::string& text) override;
+    void commandAnswered(const CommandKey& command, CommandAnswer answer, int code) override {
+        if (next_) next_->commandAnswered(command, answer, code);
+    }
 
 private:
     WireRecorder& recorder_;

@@ -93,6 +93,7 @@ void ControlWindow::chosen(int id, int index) {
     }
     auto confirmation = std::make_unique<Confirmation>(command_, c.confirm == Confirm::Init);
     confirmation->noteAction = noteAction;
+    confirmation->noteOnAnswer = noteOnAnswer;
     confirmation->mayCommand = mayCommand;
     standIn(std::move(confirmation));
 }
@@ -184,7 +185,9 @@ void ControlWindow::step(int k, bool up) {
     driven_[static_cast<std::size_t>(k)] = true;
     std::string unit = rule.unit;
     unit.erase(0, unit.find_first_not_of(' '));
-    note("adjustment", std::string(kEntryTable[k].text) + ": " + std::to_string(v * rule.shownFactor) + " " + unit);
+    const std::string value = std::to_string(v * rule.shownFactor) + " " + unit;
+    noteWhenAnswered({0x30, klink::kAdjustLids[i], 0x07}, "adjustment", std::string(kEntryTable[k].text) + ": " + value,
+                     std::string(kEntryTable[k].text) + ": установка " + value + " не выполнена");
 }
 
 void ControlWindow::left(int shown) {
@@ -195,7 +198,8 @@ void ControlWindow::left(int shown) {
     } else if (e->kind == Kind::Switch) {
         klink::post(command_.actuator[e->record].onRequest);
         driven_[static_cast<std::size_t>(shown)] = true;
-        note("output", std::string(e->text) + ": включено");
+        noteWhenAnswered({0x30, klink::kActuatorLids[e->record], 0x06}, "output", std::string(e->text) + ": включено",
+                         std::string(e->text) + ": включение не выполнено");
     }
 }
 
@@ -209,7 +213,8 @@ void ControlWindow::right(int shown) {
     } else if (switchesOff) {
         klink::post(command_.actuator[e->record].offRequest);
         driven_[static_cast<std::size_t>(shown)] = true;
-        note("output", std::string(e->text) + ": выключено");
+        noteWhenAnswered({0x30, klink::kActuatorLids[e->record], 0x06}, "output", std::string(e->text) + ": выключено",
+                         std::string(e->text) + ": выключение не выполнено");
     }
 }
 
@@ -233,8 +238,12 @@ void ControlWindow::release(int k) {
     klink::post(flagOf(k, Request::Release));
     if (!driven_[static_cast<std::size_t>(k)]) return;
     driven_[static_cast<std::size_t>(k)] = false;
-    note(kEntryTable[k].kind == Kind::Step ? "adjustment" : "output",
-         std::string(kEntryTable[k].text) + ": управление возвращено ЭБУ");
+    const bool step = kEntryTable[k].kind == Kind::Step;
+    const std::uint8_t lid =
+        step ? klink::kAdjustLids[kEntryTable[k].record] : klink::kActuatorLids[kEntryTable[k].record];
+    noteWhenAnswered({0x30, lid, 0x00}, step ? "adjustment" : "output",
+                     std::string(kEntryTable[k].text) + ": управление возвращено ЭБУ",
+                     std::string(kEntryTable[k].text) + ": возврат управления ЭБУ не выполнен");
 }
 
 Confirmation::Confirmation(klink::LinkCommandBlock& command, bool initialise)
@@ -254,7 +263,9 @@ void Confirmation::yes() {
     // A second "Да" before the next pass finds the flag already 1: one request.
     klink::post(initialise_ ? command_.ecuInitRequest : command_.ecuResetRequest);
     klink::post(command_.actuator[0].reportRequest);  // the list stands on "Форсунка 1"
-    note("reset", initialise_ ? "инициализация ЭБУ" : "сброс ЭБУ");
+    noteWhenAnswered({0x11, static_cast<std::uint8_t>(initialise_ ? 0x90 : 0x01), 0x00}, "reset",
+                     initialise_ ? "инициализация ЭБУ" : "сброс ЭБУ",
+                     initialise_ ? "инициализация ЭБУ не выполнена" : "сброс ЭБУ не выполнен");
 }
 
 }  // namespace logic

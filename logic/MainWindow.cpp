@@ -77,6 +77,7 @@ MainWindow::~MainWindow() {
     shutDown_ = true;
     timers_.killAll();
     if (link_) link_->shutdown();
+    takeAnswers();  // the last hand-backs' answers
     stopLoading_ = true;
     if (loader_.joinable()) loader_.join();
     visit_.end();
@@ -223,6 +224,7 @@ void MainWindow::start() {
     linkData.startEnabled.store(0, std::memory_order_release);
     // Nothing asked while no link ran goes out now, unasked.
     linkData.command.dropCommands();
+    awaited_.clear();  // nor is any action noted that waited for them
     link_->start();
     timerId = timers_.setEvent(timerPeriod, 10, [this] { sampler_->tick(); });
     showRunning(true);
@@ -349,6 +351,10 @@ std::unique_ptr<ui::WindowLogic> MainWindow::openErrors() {
     // A replay has nothing that could answer the clear command.
     auto w = std::make_unique<ErrorCodesWindow>(linkData.command, canCommand_);
     w->noteAction = [this](const std::string& kind, const std::string& what) { noteAction(kind, what); };
+    w->noteOnAnswer = [this](const klink::CommandKey& command, const std::string& kind, const std::string& done,
+                             const std::string& failed) {
+        awaited_.push_back({command, kind, done, failed});
+    };
     w->mayCommand = [this] { return commandMayGo(); };
     w->saveReport = [this] { exportDrive(Export::Report); };
     return w;
@@ -361,6 +367,10 @@ std::unique_ptr<ui::WindowLogic> MainWindow::openControl() {
     klink::post(linkData.command.actuator[0].reportRequest);
     auto w = std::make_unique<ControlWindow>(linkData.command, liveData);
     w->noteAction = [this](const std::string& kind, const std::string& what) { noteAction(kind, what); };
+    w->noteOnAnswer = [this](const klink::CommandKey& command, const std::string& kind, const std::string& done,
+                             const std::string& failed) {
+        awaited_.push_back({command, kind, done, failed});
+    };
     w->mayCommand = [this] { return commandMayGo(); };
     return w;
 }
@@ -716,6 +726,51 @@ void MainWindow::noteAction(const std::string& kind, const std::string& what) {
     visit_.action(kind, what);
 }
 
+void MainWindow::commandAnswered(const klink::CommandKey& command, klink::CommandAnswer answer, int code) {
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> lock(answersMutex_);
+        first = answers_.empty();
+        answers_.push_back({command, answer, code});
+    }
+    if (first) post([this] { takeAnswers(); });
+}
+
+void MainWindow::takeAnswers() {
+    std::vector<Answer> answers;
+    {
+        std::lock_guard<std::mutex> lock(answersMutex_);
+        answers.swap(answers_);
+    }
+    for (const Answer& a : answers) {
+        // One command may carry several actions asked before it went out
+        // (a key pressed twice): the answer is theirs alike.
+        for (auto it = awaited_.begin(); it != awaited_.end();) {
+            if (!(it->command == a.command)) {
+                ++it;
+                continue;
+            }
+            char code[8];
+            std::snprintf(code, sizeof code, "%02X", a.code & 0xFF);
+            switch (a.answer) {
+                case klink::CommandAnswer::Done:
+                    noteAction(it->kind, it->done);
+                    break;
+                case klink::CommandAnswer::Refused:
+                    noteAction(it->kind + "-failed", it->failed + ": ЭБУ отказал (код " + code + ")");
+                    break;
+                case klink::CommandAnswer::Silent:
+                    noteAction(it->kind + "-failed", it->failed + ": ЭБУ не ответил");
+                    break;
+                case klink::CommandAnswer::Garbled:
+                    noteAction(it->kind + "-failed", it->failed + ": ответ ЭБУ не разобран");
+                    break;
+            }
+            it = awaited_.erase(it);
+        }
+    }
+}
+
 void MainWindow::identificationRead() {
     // The link's thread: the texts of the replies that came whole go to the
     // journal on the user-interface thread. The car is known by its first
@@ -858,6 +913,7 @@ void MainWindow::shutDown() {
     serveReleases();
     timers_.killAll();  // also joins a timer that stopped itself
     if (link_) link_->shutdown();
+    takeAnswers();  // the last hand-backs' answers
     stopLoading_ = true;
     if (loader_.joinable()) loader_.join();
     visit_.end();

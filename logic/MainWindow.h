@@ -257,6 +257,10 @@ private:
     void portFailed(const std::string& device, const std::string& reason) override;
     void adapterNote(const std::string& text) override;
     void identificationRead() override;
+    void commandAnswered(const klink::CommandKey& command, klink::CommandAnswer answer, int code) override;
+    // The user-interface thread: the answers come so far, each noting the
+    // oldest action that waited for it.
+    void takeAnswers();
 
     MainWindowFace& face_;
     Buttons buttons_;
@@ -293,8 +297,22 @@ private:
     int replaySpeed_ = 1;
     std::uint32_t reconnectionsKept_ = 0;  // the link's thread
     journal::VisitKeeper visit_;           // the user-interface thread
-    bool visitToBegin_ = false;            // the journal is open; the visit begins at the first "Старт"
-    bool everStarted_ = false;             // "Старт" was pressed in this session
+    // Actions waiting for the ECU's answer to their command (the
+    // user-interface thread), and the answers come (the link's thread in).
+    struct AwaitedAction {
+        klink::CommandKey command;
+        std::string kind, done, failed;
+    };
+    std::vector<AwaitedAction> awaited_;
+    struct Answer {
+        klink::CommandKey command;
+        klink::CommandAnswer answer;
+        int code;
+    };
+    std::mutex answersMutex_;
+    std::vector<Answer> answers_;
+    bool visitToBegin_ = false;  // the journal is open; the visit begins at the first "Старт"
+    bool everStarted_ = false;   // "Старт" was pressed in this session
     // The previous drive compared with: read on loader_, then kept here.
     std::shared_ptr<ecu::SessionHistory> previous_;
     platform::WallTime previousStarted_;

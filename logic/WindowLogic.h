@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/LinkHooks.h"
 #include "logic/WindowTables.h"
 
 namespace logic::ui {
@@ -85,6 +86,12 @@ public:
     // journal: its kind ("codes-read", "codes-cleared", "output",
     // "adjustment", "reset") and what it was, in Russian.
     std::function<void(const std::string& kind, const std::string& what)> noteAction;
+    // Told of an action that waits for the ECU's answer to its command: it
+    // is noted as done once the ECU confirmed it, else as failed, with why
+    // (kind + "-failed"). None: noted at once as done.
+    std::function<void(const klink::CommandKey& command, const std::string& kind, const std::string& done,
+                       const std::string& failed)>
+        noteOnAnswer;
     // Asked before a command goes to the car: false, with the user told why,
     // while the link is stopped (the command would wait for the next "Старт").
     // None: always true.
@@ -123,6 +130,13 @@ protected:
     void focusOn(int id) { focus_ = id; }
     void note(const std::string& kind, const std::string& what) const {
         if (noteAction) noteAction(kind, what);
+    }
+    void noteWhenAnswered(const klink::CommandKey& command, const std::string& kind, const std::string& done,
+                          const std::string& failed) const {
+        if (noteOnAnswer)
+            noteOnAnswer(command, kind, done, failed);
+        else
+            note(kind, done);
     }
     bool commandMayGo() const { return !mayCommand || mayCommand(); }
 

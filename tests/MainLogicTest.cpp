@@ -692,6 +692,10 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     ASSERT_TRUE(readings(3));  // the clearing, and the reading after it
     codes->closing();
     auto control = rig.main->openControl();
+    // The ECU refuses the ignition's test while the engine runs: no "включено".
+    control->chosen(ui::kControlList, 4);  // "Зажигание 1-4"
+    control->pressed(ui::kControlLeft, true);
+    ASSERT_TRUE(readings(4));
     control->chosen(ui::kControlList, 7);  // "Реле вентилятора 1"
     control->pressed(ui::kControlLeft, true);
     control->pressed(ui::kControlRight, true);
@@ -722,9 +726,12 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     for (const auto& a : actions) done.push_back(a.kind + " " + a.text.substr(0, a.text.find(':')));
     EXPECT_EQ(done,
               (std::vector<std::string>{"codes-read коды ошибок прочитаны", "codes-cleared коды ошибок стёрты",
-                                        "codes-read коды ошибок прочитаны", "output Реле вентилятора 1",
+                                        "codes-read коды ошибок прочитаны", "output-failed Зажигание 1-4",
+                                        "output Зажигание 1-4", "output Реле вентилятора 1",
                                         "output Реле вентилятора 1", "output Реле вентилятора 1", "reset сброс ЭБУ"}));
-    EXPECT_EQ(actions[5].text, "Реле вентилятора 1: управление возвращено ЭБУ");  // the reset's entry chosen
+    EXPECT_EQ(actions[3].text, "Зажигание 1-4: включение не выполнено: ЭБУ отказал (код 22)");
+    EXPECT_EQ(actions[4].text, "Зажигание 1-4: управление возвращено ЭБУ");       // another entry chosen
+    EXPECT_EQ(actions[7].text, "Реле вентилятора 1: управление возвращено ЭБУ");  // the reset's entry chosen
     EXPECT_NE(actions[0].text.find("P  0102"), std::string::npos) << actions[0].text;
     for (std::size_t k = 1; k < actions.size(); ++k) EXPECT_GE(actions[k].seconds, actions[k - 1].seconds);
     EXPECT_LT(actions.back().seconds, 60);
@@ -739,8 +746,8 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     EXPECT_EQ(sent(0x14, 0x00), 1);  // the clear
     EXPECT_EQ(sent(0x11, 0x01), 1);  // the reset
     EXPECT_EQ(sent(0x11, 0x90), 0);  // the initialisation
-    // The report lists what was done to the car, not the readings.
-    EXPECT_EQ(rig.main->actions().size(), 5u);
+    // The report lists what was done to the car (and what the ECU refused), not the readings.
+    EXPECT_EQ(rig.main->actions().size(), 7u);
 }
 
 // The journal's window: the cars newest first (those no identification
