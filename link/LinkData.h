@@ -14,8 +14,16 @@ namespace klink {
 
 constexpr std::size_t kIdentTextCount = 11;
 
-// An identification text as shown: up to its first zero byte.
-inline std::string shownText(const std::string& text) { return text.substr(0, text.find('\0')); }
+// An identification text as shown: up to its first zero byte, another
+// control byte the ECU sent in it as a space. Drawn, such a byte would blank
+// the whole text (no font has it); printed, it would break the line or
+// reach the terminal as a command.
+inline std::string shownText(const std::string& text) {
+    std::string shown = text.substr(0, text.find('\0'));
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    return shown;
+}
 
 struct LinkData {
     platform::SharedText statusText;                   // 1251

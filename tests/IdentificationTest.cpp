@@ -27,6 +27,9 @@ TEST(Identification, TextsAreCopiedByteForByteZerosIncluded) {
     EXPECT_EQ(t[7].back(), 'Z');
     EXPECT_EQ(t[9][0], '\xCF');
     EXPECT_EQ(t[9][6], '\x01');
+    // Shown up to the first zero, control bytes as spaces: a face would draw
+    // nothing of a text with one, a terminal would take it as a command.
+    EXPECT_EQ(klink::shownText(std::string("AB\nC\x1b[31m\x7f\0D", 12)), "AB C [31m ");
     EXPECT_EQ(t[8][0], '2');
     EXPECT_EQ(t[10].size(), 10u);
     EXPECT_EQ(t[10][9], '5');
