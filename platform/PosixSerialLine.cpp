@@ -247,6 +247,7 @@ void PosixSerialLine::wakeUp() {
     }
     WakeMethod method = wakeMethod_.load();
     lastWake_ = runWake(*this, method, [this](const std::string& text) { note(text); });
+    wokenMethod_ = lastWake_.method;
     wakeMethod_ = method;
 }
 

@@ -30,7 +30,9 @@ public:
     bool devicePresent() const override;
     bool gone() const override { return gone_; }
     std::string openedAs() const override { return std::to_string(grantedBaud_) + " baud granted"; }
-    std::string wokenBy() const override { return wakeDescription(wakeMethod_.load()); }
+    // How the last wake-up was made, a break that failed included (the next
+    // one is made with the byte).
+    std::string wokenBy() const override { return wakeDescription(wokenMethod_.load()); }
     void setWakeMethod(WakeMethod method) override;
     void setPortRate(unsigned baud) override { portRate_.store(baud); }
 
@@ -60,6 +62,7 @@ private:
     void purge() override { purgeReceive(); }
 
     std::atomic<WakeMethod> wakeMethod_;
+    std::atomic<WakeMethod> wokenMethod_{WakeMethod::SlowByte};
     std::atomic<unsigned> portRate_{kLinkBaud};
     int fd_ = -1;
     int wakeFd_ = -1;  // eventfd that interrupt() signals

@@ -216,7 +216,7 @@ void Win32SerialLine::wakeUp() {
         return;
     }
     WakeMethod method = wakeMethod_.load();
-    runWake(*this, method, [this](const std::string& text) { note(text); });
+    wokenMethod_ = runWake(*this, method, [this](const std::string& text) { note(text); }).method;
     wakeMethod_ = method;
 }
 

@@ -185,6 +185,8 @@ TEST(PosixSerialLine, WakeUpEdgesKeepTheirTimes) {
         line.wakeUp();
         const auto w = line.lastWake();
         EXPECT_EQ(w.method, platform::WakeMethod::Break);
+        // Said as made, though nothing came back and the next one is the byte.
+        EXPECT_EQ(line.wokenBy(), "a 25 ms break");
         EXPECT_GE(w.rising - w.start, milliseconds(24));
         over += testsupport::lateBy("break's rising edge", ms(w.rising - w.start), 29 + late);
         EXPECT_GE(w.end - w.start, milliseconds(50));
