@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <system_error>
 #include <thread>
 
@@ -609,10 +610,11 @@ void MainWindow::openManual() {
 std::string findManual(const std::string& programDir) {
     if (programDir.empty()) return {};
     // Beside the program (the Windows setup), in its build folder, or where
-    // the package puts it.
+    // the package puts it; named without "..", in the system's separators.
     for (const std::string& candidate : {programDir + "/" + kManualName, programDir + "/doc/" + kManualName,
-                                         programDir + "/../share/doc/m797-tester/" + kManualName})
-        if (platform::fileExists(candidate)) return candidate;
+                                         programDir + "/../share/m797-tester/" + kManualName})
+        if (platform::fileExists(candidate))
+            return std::filesystem::path(candidate).lexically_normal().make_preferred().string();
     return {};
 }
 

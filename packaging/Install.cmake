@@ -61,8 +61,11 @@ add_custom_target(m797_docs ALL DEPENDS ${m797_docs} ${changelog}.gz ${m797_manu
 set(m797_docdir ${CMAKE_INSTALL_DATADIR}/doc/m797-tester)
 # The machine-readable copyright file (DEP-5), with the maintainer's address.
 configure_file(${CMAKE_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/doc/copyright @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${changelog}.gz ${m797_manual} ${CMAKE_SOURCE_DIR}/docs/report-schema.json
+install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${changelog}.gz ${CMAKE_SOURCE_DIR}/docs/report-schema.json
         DESTINATION ${m797_docdir})
+# The manual the tester opens is no mere documentation: it goes with the
+# program's own data, which a system that leaves out /usr/share/doc keeps.
+install(FILES ${m797_manual} DESTINATION ${CMAKE_INSTALL_DATADIR}/m797-tester)
 
 set(CPACK_PACKAGE_NAME m797-tester)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -73,10 +76,12 @@ diagnostic socket and gets live engine data as trend charts, flags, the
 ECU's identification, its stored error codes, actuator tests and ECU reset
 (m797-tester), or a comma-separated log of every poll pass (m797-log). Both
 record the wire and replay a recorded drive.")
-# Besides the libraries: Qt's X11 platform plugin (with its OpenGL
-# integration) and the metric-compatible Arial the panels' fonts ask for.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation, qt6-translations-l10n")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri")
+# Besides the libraries (Qt's X11 platform plugin and its OpenGL integration
+# come with libqt6gui6): the metric-compatible Arial the panels' fonts ask
+# for, and Qt's Russian texts. Recommended: the OpenGL drivers, and
+# xdg-open, which opens the manual and a written report in the browser.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

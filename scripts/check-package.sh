@@ -15,7 +15,7 @@ want=(./usr/bin/m797-tester ./usr/bin/m797-log ./usr/share/applications/m797-tes
       ./usr/share/man/man1/m797-tester.1.gz ./usr/share/man/man1/m797-log.1.gz
       ./usr/share/man/ru/man1/m797-tester.1.gz ./usr/share/man/ru/man1/m797-log.1.gz
       ./usr/share/doc/m797-tester/copyright ./usr/share/doc/m797-tester/changelog.Debian.gz
-      ./usr/share/doc/m797-tester/manual-ru.html ./usr/share/doc/m797-tester/report-schema.json
+      ./usr/share/m797-tester/manual-ru.html ./usr/share/doc/m797-tester/report-schema.json
       ./usr/share/mime/packages/m797-tester.xml)
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in "${want[@]}"; do
