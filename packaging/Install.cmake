@@ -51,7 +51,7 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(m797_manual ${CMAKE_BINARY_DIR}/doc/manual-ru.html)
 add_custom_command(
   OUTPUT ${m797_manual}
-  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/man2html.py "Руководство: М7.9.7 тестер и регистратор"
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/man2html.py "Руководство: M7.9.7 тестер и регистратор"
           ${PROJECT_VERSION} ${m797_manual} ${CMAKE_SOURCE_DIR}/packaging/ru/m797-tester.1
           ${CMAKE_SOURCE_DIR}/packaging/ru/m797-log.1
   DEPENDS ${CMAKE_SOURCE_DIR}/scripts/man2html.py ${CMAKE_SOURCE_DIR}/packaging/ru/m797-tester.1

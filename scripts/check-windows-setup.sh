@@ -4,8 +4,10 @@
 # silently (both programs, the manual, the licence with Windows line ends,
 # the notices of the linked runtime, the Start-menu entries, the desktop
 # shortcut, the uninstall entry with its publisher, size and help link, the
-# recordings' file type), the installed logger runs,
-# and the uninstaller removes it all again, leaving the user's settings.
+# recordings' file type), the installed logger runs, the uninstaller leaves
+# a copy whose program still runs, a setup into another folder takes the
+# copy before away, and the uninstaller removes it all again, leaving the
+# user's settings.
 #   bash scripts/check-windows-setup.sh SETUP.exe
 set -euo pipefail
 setup=$1
@@ -47,6 +49,31 @@ size=$(entry EstimatedSize)
 version=$(wine "$dir/m797-log.exe" --version 2>/dev/null | tr -d '\r')
 [ "$version" = "m797-log $(sed -n 's/^project(m797_tester VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")" ] ||
   fail "the installed logger says '$version'"
+# A program still running keeps its copy and its uninstall entry: the
+# uninstaller (run in place, to give its exit code) gives up with code 2
+# instead of saying it was done and leaving the program behind.
+# (Its folder follows "_?=" unquoted: Wine would quote it as one word.)
+wine "$dir/m797-log.exe" --simulate >"$WINEPREFIX/logger.out" 2>&1 &
+for _ in $(seq 300); do grep -q '^status' "$WINEPREFIX/logger.out" 2>/dev/null && break; sleep 0.1; done
+status=0
+wine "$dir/uninstall.exe" /S '_?=C:\Program' 'Files\M797' 'Tester' || status=$?
+wineserver -k
+wineserver -w
+[ "$status" = 2 ] || fail "the uninstaller beside a running logger ended with $status"
+[ -f "$dir/m797-log.exe" ] && [ "$(entry DisplayVersion)" != "" ] || fail "the uninstaller beside a running logger removed its entry"
+# Installed again into another folder: the copy before goes, shortcut and
+# all, and the uninstall entry names the new one.
+other='C:\Диагностика\M797 Tester'
+otherdir="$WINEPREFIX/drive_c/Диагностика/M797 Tester"
+wine "$setup" /S '/D=C:\Диагностика\M797' 'Tester'
+wineserver -w
+[ -f "$otherdir/m797-tester.exe" ] || fail "not installed into $other"
+[ ! -e "$dir" ] || fail "the copy installed before was left: $(ls "$dir")"
+# (reg prints the Cyrillic as question marks.)
+location=$(wine reg query "$key" /v InstallLocation 2>/dev/null | tr -d '\r' | sed -n 's/^ *InstallLocation *REG_SZ *//p')
+[[ "$location" == 'C:\'*'\M797 Tester' && "$location" != 'C:\Program Files\'* ]] ||
+  fail "the uninstall entry names '$location', not $other"
+dir=$otherdir
 # The uninstaller copies itself away and runs from there: waited for whole.
 wine "$dir/uninstall.exe" /S
 wineserver -w

@@ -16,7 +16,7 @@ publisher=$(sed -n 's/^set(M797_MAINTAINER "\([^<"]*\) <.*/\1/p' CMakeLists.txt)
 [ -n "$publisher" ] || { echo "no maintainer in CMakeLists.txt" >&2; exit 1; }
 crlf() { sed 's/\r$//; s/$/\r/'; }
 # The manual, made from the Russian manual pages as the Linux build makes it.
-python3 scripts/man2html.py "Руководство: М7.9.7 тестер и регистратор" "$version" build-windows/manual-ru.html \
+python3 scripts/man2html.py "Руководство: M7.9.7 тестер и регистратор" "$version" build-windows/manual-ru.html \
   packaging/ru/m797-tester.1 packaging/ru/m797-log.1
 crlf <LICENSE >build-windows/LICENSE.txt
 cp docs/report-schema.json build-windows/report-schema.json

@@ -32,7 +32,7 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "GNU GPL 3.0 or later"
 ; Most screens are not 1024 pixels wide: the tester starts on any.
 !define MUI_FINISHPAGE_RUN "$INSTDIR\m797-tester.exe"
 !define MUI_FINISHPAGE_RUN_PARAMETERS "--any-screen"
-!define MUI_FINISHPAGE_RUN_TEXT "Запустить М7.9.7 тестер"
+!define MUI_FINISHPAGE_RUN_TEXT "Запустить M7.9.7 тестер"
 !insertmacro MUI_PAGE_LICENSE "${BUILD}\LICENSE.txt"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
@@ -52,8 +52,51 @@ Function un.onInit
   SetShellVarContext all
 FunctionEnd
 
+; A program that still runs cannot be replaced or removed: its file stays
+; busy, and a setup or an uninstaller that went on would leave it behind
+; while saying it was done. The user is asked to close it; a silent run
+; gives up, with exit code 2.
+!macro ProgramsClosed un
+Function ${un}programsClosed
+  retry:
+  ClearErrors
+  Delete "$INSTDIR\m797-tester.exe"
+  Delete "$INSTDIR\m797-log.exe"
+  IfErrors 0 closed
+  MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+    "Тестер или регистратор запущен из папки $INSTDIR. Закройте его и нажмите «Повтор»." /SD IDCANCEL IDRETRY retry
+  !if "${un}" == "un."
+    Abort "Программа запущена из папки $INSTDIR: удаление прервано."
+  !else
+    Abort "Программа запущена из папки $INSTDIR: установка прервана, запустите её снова."
+  !endif
+  closed:
+FunctionEnd
+!macroend
+!insertmacro ProgramsClosed ""
+!insertmacro ProgramsClosed "un."
+
 Section "Программы" SecPrograms
   SectionIn RO
+  Call programsClosed
+  ; A copy installed before in another folder goes, by its own uninstaller
+  ; (the user's settings and journal stay): two copies left one that no
+  ; uninstall entry named, and its desktop shortcut.
+  ReadRegStr $0 HKLM "Software\M797 Tester" "InstallDir"
+  StrCmp $0 "" previousGone
+  StrCmp $0 $INSTDIR previousGone
+  IfFileExists "$0\uninstall.exe" 0 previousGone
+  ExecWait '"$0\uninstall.exe" /S _?=$0' $1
+  StrCmp $1 0 0 previousStays
+  Delete "$0\uninstall.exe"
+  RMDir "$0"
+  Goto previousGone
+  previousStays:
+  MessageBox MB_OK|MB_ICONEXCLAMATION \
+    "Прежняя установка в папке $0 не удалена: закройте запущенные из неё программы и удалите её сами." /SD IDOK
+  previousGone:
+  ; The desktop shortcut stays only where it is chosen again (below).
+  Delete "$DESKTOP\M7.9.7 тестер.lnk"
   SetOutPath "$INSTDIR"
   File "${BUILD}\m797-tester.exe"
   File "${BUILD}\m797-log.exe"
@@ -73,6 +116,7 @@ Section "Программы" SecPrograms
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "HelpLink" "$INSTDIR\manual-ru.html"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
@@ -95,14 +139,13 @@ Section "Ярлык на столе" SecDesktop
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
-  !insertmacro MUI_DESCRIPTION_TEXT ${SecPrograms} "Тестер М7.9.7 с окном, регистратор m797-log, лицензия и уведомления о сторонних компонентах."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecPrograms} "Тестер M7.9.7 с окном, регистратор m797-log, лицензия и уведомления о сторонних компонентах."
   !insertmacro MUI_DESCRIPTION_TEXT ${SecDesktop} "Ярлык тестера на рабочем столе."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Section "Uninstall"
   ; The user's settings (HKEY_CURRENT_USER\VELKOR), recordings and journal stay.
-  Delete "$INSTDIR\m797-tester.exe"
-  Delete "$INSTDIR\m797-log.exe"
+  Call un.programsClosed
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
   Delete "$INSTDIR\manual-ru.html"
