@@ -48,10 +48,13 @@ namespace {
 
 void writeDefaults(platform::SettingsStore& store) {
     // Each key is created together with its values, in one replacement of
-    // the file: a crash never leaves a set without its values.
+    // the file: a crash never leaves a set without its values. A set the
+    // file holds already (one copied or written by hand without the marker)
+    // is the user's and stays.
     std::vector<std::pair<std::string, std::int32_t>> values;
     for (int k = 1; k <= 5; ++k) values.emplace_back(diagramName(k), k);
-    for (int n = 1; n <= 12; ++n) store.writeInts(setKey(n), values);
+    for (int n = 1; n <= 12; ++n)
+        if (!store.keyExists(setKey(n))) store.writeInts(setKey(n), values);
     store.writeInt(kMarkerKey, "diagram_ok", 1);
 }
 

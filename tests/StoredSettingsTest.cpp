@@ -67,6 +67,15 @@ TEST(StoredSettings, FirstStartWritesTheSetsAndMarkerAndASecondStartWritesNothin
     EXPECT_EQ(before.st_ino, after.st_ino);
     EXPECT_EQ(store.replacements(), writes);
     EXPECT_EQ(t.contents(), first);
+
+    // A file without the marker (copied, or written by hand) keeps its sets.
+    ASSERT_TRUE(store.deleteKey("\\VELKOR\\DIAGRAM\\F"));
+    store.writeInt(stored::setKey(7), "diagram_1", 41);
+    ASSERT_TRUE(store.deleteKey(stored::setKey(8)));
+    stored::loadStoredSettings(store, chart, colours, e.report());
+    EXPECT_EQ(store.readInt(stored::setKey(7), "diagram_1").value, 41);
+    EXPECT_EQ(store.readInt(stored::setKey(8), "diagram_1").value, 1);  // the missing one made
+    EXPECT_TRUE(store.keyExists("\\VELKOR\\DIAGRAM\\F"));
 }
 
 TEST(StoredSettings, PresetsLoadOnlyFromKeysThatExist) {
