@@ -218,7 +218,6 @@ void MainWindow::start() {
     if (!link_ || ended_) return;
     choosePort();
     everStarted_ = true;
-    beginVisit();
     // "Старт" disabled means running. It changes before the link resumes: a
     // link that fails at once (a port that cannot be opened) sets it back,
     // and the sampler's first tick then stops the timer.
@@ -229,6 +228,9 @@ void MainWindow::start() {
     link_->start();
     timerId = timers_.setEvent(timerPeriod, 10, [this] { sampler_->tick(); });
     showRunning(true);
+    // After the link started: a journal that cannot be written is said in a
+    // box, and the drive does not wait for the box.
+    beginVisit();
 }
 
 void MainWindow::stop() {
