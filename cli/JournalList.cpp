@@ -43,9 +43,9 @@ int printJournal(std::ostream& out, std::ostream& err, const std::string& path) 
     out << "\nvisit\tcar\tstarted\tended\tstate\tprogram\tport\tadapter\tactions\trecording\treport\n";
     const auto visits = j->visits(0);
     for (const journal::Visit& v : visits)
-        out << v.id << '\t' << v.car << '\t' << v.started << '\t' << v.ended << '\t' << journal::stateName(v.state)
-            << '\t' << cell(v.program) << '\t' << cell(v.port) << '\t' << v.adapter << '\t' << v.actions << '\t'
-            << cell(v.recording) << '\t' << cell(v.report) << '\n';
+        out << v.id << '\t' << (v.car ? std::to_string(v.car) : std::string()) << '\t' << v.started << '\t' << v.ended
+            << '\t' << journal::stateName(v.state) << '\t' << cell(v.program) << '\t' << cell(v.port) << '\t'
+            << v.adapter << '\t' << v.actions << '\t' << cell(v.recording) << '\t' << cell(v.report) << '\n';
     out << "\nvisit\tseconds\tat\tkind\ttext\n";
     for (const journal::Visit& v : visits) {
         for (const journal::Action& a : j->actions(v.id)) {

@@ -133,11 +133,12 @@ int main(int argc, char** argv) {
     // recording was asked for; a journal that cannot be used is said, and
     // the drive is recorded all the same.
     journal::VisitKeeper visits(say);
+    bool journalRecording = false;
     if (options->journal) {
         visits.open();
         // A replay's visit keeps the recording replayed.
-        if (options->record.empty() && options->replay.empty())
-            options->record = journal::newRecordingPath(journal::defaultPath(), say);
+        journalRecording = options->record.empty() && options->replay.empty();
+        if (journalRecording) options->record = journal::newRecordingPath(journal::defaultPath(), say);
     }
 
     lines::LineRequest request = lines::lineRequest(*options);
@@ -229,7 +230,7 @@ int main(int argc, char** argv) {
     // An incomplete recording or table has a status of its own, where the run itself went well.
     if (made.recorder && !made.recorder->finish() && status == 0) status = 3;
     if (table && table->failed() && status == 0) status = 3;
-    visits.end();
+    visits.end(journalRecording);
     // A journal that missed a part of the visit is a file left incomplete.
     if (!visits.complete() && status == 0) status = 3;
     stopSignals.ended();

@@ -364,6 +364,14 @@ bool Journal::endVisit(std::int64_t visit) {
     return s.bind(1, nowIso()).bind(2, visit).step() == SQLITE_DONE || fail();
 }
 
+bool Journal::forgetIfEmpty(std::int64_t visit) {
+    Statement s(db_,
+                "DELETE FROM visits WHERE id = ? AND car_id IS NULL AND (report IS NULL OR report = '') AND NOT "
+                "EXISTS (SELECT 1 FROM actions WHERE visit_id = ?)");
+    if (s.bind(1, visit).bind(2, visit).step() != SQLITE_DONE) return fail();
+    return sqlite3_changes(db_) > 0;
+}
+
 std::vector<Car> Journal::cars(const std::string& search) const {
     // The bare started column comes from the row of MAX(started_ms).
     Statement s(db_,

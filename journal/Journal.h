@@ -93,6 +93,10 @@ public:
     // A recording removed (the user's size limit): its visits keep the rest.
     bool forgetRecording(const std::string& path);
     bool endVisit(std::int64_t visit);
+    // The visit taken out if nothing came of it: no car identified, no
+    // action, no report (a port that would not open, an ECU that never
+    // answered). Whether it went.
+    bool forgetIfEmpty(std::int64_t visit);
 
     // The cars, the newest visit first; with search, those whose
     // identification holds it (in any letter case of the Latin letters).

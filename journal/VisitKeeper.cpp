@@ -60,6 +60,7 @@ void VisitKeeper::begin(const VisitStart& start) {
     begun_ = std::chrono::steady_clock::now();
     VisitStart named = start;
     named.recording = platform::absolutePath(start.recording);
+    recording_ = named.recording;
     visit_ = journal_->beginVisit(named);
     check(visit_ != 0);
 }
@@ -77,8 +78,11 @@ void VisitKeeper::report(const std::string& path) {
     if (journal_ && visit_) check(journal_->setReport(visit_, platform::absolutePath(path)));
 }
 
-void VisitKeeper::end() {
-    if (journal_ && visit_) check(journal_->endVisit(visit_));
+void VisitKeeper::end(bool ownRecording) {
+    if (journal_ && visit_) {
+        check(journal_->endVisit(visit_));
+        if (journal_->forgetIfEmpty(visit_) && ownRecording && !recording_.empty()) platform::removeFile(recording_);
+    }
     visit_ = 0;
 }
 

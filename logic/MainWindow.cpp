@@ -81,7 +81,7 @@ MainWindow::~MainWindow() {
     takeAnswers();  // the last hand-backs' answers
     stopLoading_ = true;
     if (loader_.joinable()) loader_.join();
-    visit_.end();
+    visit_.end(options_.journalRecording);
 }
 
 std::string MainWindow::begin(const std::string& decimalPoint) {
@@ -920,7 +920,7 @@ void MainWindow::shutDown() {
     takeAnswers();  // the last hand-backs' answers
     stopLoading_ = true;
     if (loader_.joinable()) loader_.join();
-    visit_.end();
+    visit_.end(options_.journalRecording);
     // The journal's recording of a session that never started holds nothing.
     if (!everStarted_ && options_.journalRecording) platform::removeFile(options_.record);
 }

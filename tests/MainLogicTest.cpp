@@ -651,10 +651,36 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
         ASSERT_EQ(main.begin("."), "");
         main.start();
         main.created();
+        std::string why;
+        // A visit once the car is known.
+        ASSERT_TRUE(face.until([&] { return journal::Journal::open(o.journalPath, why)->cars().size() == 1; }));
         main.shutDown();
         EXPECT_TRUE(std::filesystem::exists(drive));
-        std::string why;
         EXPECT_EQ(journal::Journal::open(o.journalPath, why)->visits(0).size(), 1u) << why;
+    }
+    {  // A "Старт" nothing came of (a port that would not open) is no visit, nor is its recording kept.
+        const std::string failed = testsupport::tempDir(), drive = failed + "/failed.m797";
+        std::ofstream(drive) << "# m797 wire recording 1\n";
+        logic::TesterOptions o;
+        o.settingsPath = failed + "/VELKOR.ini";
+        o.journalPath = failed + "/journal.sqlite3";
+        o.record = drive;
+        o.journalRecording = true;
+        FakeFace face;
+        auto unplugged = std::make_unique<sim::SimulatedLine>(sim::SimOptions{}, false);
+        unplugged->setOpenSucceeds(false);
+        lines::MadeLine made(std::move(unplugged));
+        made.portChoosable = false;
+        logic::MainWindow main(o, std::move(made), face);
+        face.main = &main;
+        ASSERT_EQ(main.begin("."), "");
+        main.created();
+        main.start();
+        ASSERT_TRUE(face.until([&] { return !face.errors.empty(); }));
+        main.shutDown();
+        EXPECT_FALSE(std::filesystem::exists(drive));
+        std::string why;
+        EXPECT_TRUE(journal::Journal::open(o.journalPath, why)->visits(0).empty()) << why;
     }
     Rig rig({}, false, true, path);
     // Before "Старт" a clear, a switched output and a reset are refused and
