@@ -66,7 +66,10 @@ void readColours(const platform::SettingsStore& store, display::ColourScheme& co
             report(platform::SettingsStore::describe(r.status, kColourKey, kColourNames[i]));
             return;
         }
-        *slots[i] = fromPercent(r.value);
+        // A value beyond 0..100 (a file written by hand) reads as its end,
+        // as drawn and as the dialog's sliders hold it; the file keeps it
+        // until the colour is changed.
+        *slots[i] = fromPercent(std::clamp<std::int32_t>(r.value, 0, 100));
     }
 }
 

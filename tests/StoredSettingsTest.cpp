@@ -153,6 +153,19 @@ TEST(StoredSettings, ColoursRoundTripAsWholePercentages) {
         EXPECT_EQ(store.readInt(stored::kColourKey, "Text_B").value, 69);
     }
     for (int p = 0; p <= 100; ++p) EXPECT_EQ(stored::toPercent(stored::fromPercent(p)), p);
+    // Beyond the ends, both ends alike.
+    store.writeInt(stored::kColourKey, "GRID_R", -5);
+    store.writeInt(stored::kColourKey, "GRID_G", 300);
+    {
+        display::ColourScheme c{};
+        stored::ChartParameters chart{};
+        Errors e;
+        stored::loadStoredSettings(store, chart, c, e.report());
+        EXPECT_FLOAT_EQ(c.gridColour.r, 0.0f);
+        EXPECT_FLOAT_EQ(c.gridColour.g, 1.0f);
+    }
+    store.writeInt(stored::kColourKey, "GRID_R", 50);
+    store.writeInt(stored::kColourKey, "GRID_G", 40);
 
     // Two testers on the same file: each writes only the colours it
     // changed, so the one that ends last undoes nothing of the other's.
