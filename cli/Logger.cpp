@@ -239,7 +239,7 @@ void Logger::printCodes() {
     }
     if (!codes.lastGap.empty())
         lineNote("error codes as last answered whole; the last of " + std::to_string(codes.reads) +
-                 " reads brought no answer (18: " + codes.lastGap + ")");
+                 " reads brought no whole answer (18: " + codes.lastGap + ")");
     for (const auto& l : logDtcLines(codes.bytes)) out_ << l << "\n";
     out_.flush();
 }
