@@ -25,6 +25,10 @@ bool writeReports(const std::vector<std::string>& paths, const ecu::SessionHisto
     in.start = platform::isoTime(started.later(history.empty() ? 0 : history.timeAt(history.first())));
     in.seconds = drive.seconds();
     in.passes = drive.rows.size();
+    if (!history.empty() && history.first() > 0) {
+        in.droppedPasses = history.first();
+        in.droppedSeconds = static_cast<double>(history.timeAt(history.first())) / 1000;
+    }
     in.checks = diagnosis::judge(drive);
     if (withCodes && link.dtcRead().answered) {
         const auto& bytes = link.dtcRead().bytes;

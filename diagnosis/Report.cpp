@@ -131,7 +131,8 @@ std::string reportJson(const ReportInput& r) {
     std::string out = "{\"format\": 1, \"program\": " + quoted(r.program) + ", \"car\": {";
     out += joined(r.car, [](const auto& f) { return quoted(f.first) + ": " + quoted(withoutPadding(f.second)); });
     out += "}, \"drive\": {\"start\": " + quoted(r.start) + ", \"seconds\": " + number(r.seconds) +
-           ", \"passes\": " + std::to_string(r.passes) + "}, \"checks\": [";
+           ", \"passes\": " + std::to_string(r.passes) + ", \"dropped_passes\": " + std::to_string(r.droppedPasses) +
+           "}, \"checks\": [";
     out += joined(r.checks, [&r](const Finding& f) {
         std::string c = "{\"id\": " + quoted(f.id) + ", \"verdict\": " + quoted(verdictName(f.verdict)) +
                         ", \"why\": " + quoted(f.why) + ", \"figures\": {";

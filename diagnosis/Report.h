@@ -49,6 +49,11 @@ struct ReportInput {
     std::string start;                                     // the drive's start, ISO 8601
     double seconds = 0;                                    // its length
     std::size_t passes = 0;                                // measured passes
+    // A drive longer than the history keeps: how many of its first passes
+    // went before the report was written, and the time from the session's
+    // start to the first one kept. None judged; the report says so.
+    std::size_t droppedPasses = 0;
+    double droppedSeconds = 0;
     std::vector<Finding> checks;
     // The codes as last read; the list is empty when none were read, when
     // the ECU keeps none, and after a clear: the state says which.

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "diagnosis/Limits.h"
+#include "ecu/SessionHistory.h"
 
 namespace diagnosis {
 
@@ -526,7 +527,13 @@ std::string reportHtml(const ReportInput& r, const Drive& d) {
            (car.empty() ? std::string("<tr><td>Идентификация не прочитана.</td></tr>") : car) + "</table>\n";
     out += "<h2>Поездка</h2>\n<table class=\"drive\"><tr><th>Начало</th><td>" + esc(shownDate(r.start)) +
            "</td></tr><tr><th>Длительность</th><td>" + duration(r.seconds) + "</td></tr><tr><th>Замеров</th><td>" +
-           std::to_string(r.passes) + "</td></tr></table>\n";
+           std::to_string(r.passes) + "</td></tr>";
+    // A drive longer than what is kept: its beginning is not judged, and said.
+    if (r.droppedPasses > 0)
+        out += "<tr><th>Не оценено</th><td>первые " + std::to_string(r.droppedPasses) + " замеров, " +
+               duration(r.droppedSeconds) + " от начала сеанса: хранятся последние " +
+               std::to_string(ecu::SessionHistory::kMaxPasses) + " замеров, отчёт оценивает их</td></tr>";
+    out += "</table>\n";
     out += "<h2>Итог</h2>\n<table class=\"summary\">";
     // Beside the previous drive of the same car: its verdict next to each.
     if (r.previous)

@@ -801,6 +801,10 @@ std::string MainWindow::writeReport(const std::string& path) const {
     in.start = platform::isoTime(started_.later(oldestMs()));
     in.seconds = drive.seconds();
     in.passes = drive.rows.size();
+    if (!session_.empty() && session_.first() > 0) {
+        in.droppedPasses = session_.first();
+        in.droppedSeconds = static_cast<double>(oldestMs()) / 1000;
+    }
     in.checks = diagnosis::judge(drive);
     const klink::DtcReplyBuffer::Bytes codes = linkData.command.dtcReply.copy();
     in.codes = diagnosis::reportCodes(codes.data(), codes.size());

@@ -370,12 +370,20 @@ assert ids == ["charging", "warm-up", "temperature-sensors", "idle", "air-mass",
 assert all(c["verdict"] == "ok" and c["limits"] and all(l["source"] for l in c["limits"]) for c in r["checks"])
 assert r["checks"][0]["figures"]["mean_v"] > 14
 assert r["codes"][0]["text"] == "Датчик \"кислорода\"\nцепь" and r["actions"][0]["at_s"] == 12.5
-assert r["codes_state"] == "read"
+assert r["codes_state"] == "read" and r["drive"]["dropped_passes"] == 0
 assert [c["codes"] for c in r["checks"]] == [["P  0130"] if c["id"] == "lambda-front" else [] for c in r["checks"]]
 )";
     EXPECT_EQ(std::system(("python3 " + script + " " + path).c_str()), 0);
-    // The stored code beside the check of its system, which found nothing in this drive.
+    // The stored code beside the check of its system, which found nothing in
+    // this drive; a beginning the history no longer kept said as not judged.
+    in.droppedPasses = 1024;
+    in.droppedSeconds = 4 * 3600 + 12 * 60;
+    EXPECT_NE(
+        diagnosis::reportJson(in).find("\"passes\": " + std::to_string(in.passes) + ", \"dropped_passes\": 1024}"),
+        std::string::npos);
     const std::string page = diagnosis::reportHtml(in, d);
+    EXPECT_NE(page.find("<th>Не оценено</th><td>первые 1024 замеров, 4 ч 12 мин 00 с от начала сеанса"),
+              std::string::npos);
     const std::size_t section = page.find("id=\"check-lambda-front\""), next = page.find("<section", section);
     const std::size_t stored = page.find("В памяти ЭБУ по этой системе:", section);
     EXPECT_LT(stored, next);
