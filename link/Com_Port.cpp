@@ -410,8 +410,7 @@ void Com_Port::serveOnOff(std::size_t i) {
         if (gapOf(f.report, r.report.data(), n, controlAnswerRule(lid, kControlReportState)).empty())
             a.stateText.set(r.report[kControlReportState] == 0xFF ? status::stateOn() : status::stateOff());
     }
-    if (isSet(a.releaseRequest)) {
-        command(f.release.data(), f.release.length, r.release.data(), {0x30, lid, 0x00});
+    if (isSet(a.releaseRequest) && released(f.release, r.release.data(), lid, releaseTries_[i])) {
         clearFlag(a.releaseRequest);
         clearFlag(a.reportRequest);
     }
@@ -442,8 +441,7 @@ void Com_Port::serveOnOnly(std::size_t i) {
         }
         if (text) a.stateText.set(*text);
     }
-    if (isSet(a.releaseRequest)) {
-        command(f.release.data(), f.release.length, r.release.data(), {0x30, lid, 0x00});
+    if (isSet(a.releaseRequest) && released(f.release, r.release.data(), lid, releaseTries_[i])) {
         clearFlag(a.releaseRequest);
         clearFlag(a.reportRequest);
     }
@@ -459,29 +457,43 @@ void Com_Port::serveAdjust(std::size_t i) {
         clearFlag(a.adjustRequest);
     }
     if (isSet(a.reportRequest)) exchange(f.report, r.report.data());
-    if (isSet(a.releaseRequest)) {
-        command(f.release.data(), f.release.length, r.release.data(), {0x30, f.release.data()[4], 0x00});
+    if (isSet(a.releaseRequest) &&
+        released(f.release, r.release.data(), kAdjustLids[i], releaseTries_[kActuatorCount + i])) {
         clearFlag(a.releaseRequest);
         clearFlag(a.reportRequest);
     }
 }
 
-std::size_t Com_Port::command(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply,
-                              const CommandKey& key) {
+std::size_t Com_Port::command(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply, const CommandKey& key,
+                              bool tell) {
     const std::size_t n = exchangeBytes(frame, length, reply, kCommandReplySize, true);
-    if (!observer_) return n;
     // A positive answer repeats the service (+ 0x40) and, but for a clear,
     // what followed it.
     const AnswerRule rule{"", key.service, key.service == 0x14 ? -1 : key.parameter, 3,
                           length + 3 + (key.service == 0x14 ? 0 : 1)};
-    CommandAnswer answer = CommandAnswer::Done;
-    int code = -1;
+    lastAnswer_ = CommandAnswer::Done;
+    lastCode_ = -1;
     if (lastUnechoed_ || !answerGap(rule, reply, n, length).empty()) {
-        code = lastUnechoed_ ? -1 : negativeAnswerCode(reply, n, length, key.service);
-        answer = code >= 0 ? CommandAnswer::Refused : n <= length ? CommandAnswer::Silent : CommandAnswer::Garbled;
+        lastCode_ = lastUnechoed_ ? -1 : negativeAnswerCode(reply, n, length, key.service);
+        lastAnswer_ = lastCode_ >= 0 ? CommandAnswer::Refused
+                      : n <= length  ? CommandAnswer::Silent
+                                     : CommandAnswer::Garbled;
     }
-    observer_->commandAnswered(key, answer, code);
+    if (tell && observer_) observer_->commandAnswered(key, lastAnswer_, lastCode_);
     return n;
+}
+
+bool Com_Port::released(const RequestFrame& f, std::uint8_t* reply, std::uint8_t lid, int& tries) {
+    // An output the ECU did not take back (busy, no answer) is asked again
+    // at the next passes: left to the tester, an injector or the pump stays
+    // as the test set it. At most kReleaseTries in all; the last answer is
+    // the one told.
+    const CommandKey key{0x30, lid, 0x00};
+    command(f.data(), f.length, reply, key, false);
+    if (lastAnswer_ != CommandAnswer::Done && ++tries < kReleaseTries) return false;
+    tries = 0;
+    if (observer_) observer_->commandAnswered(key, lastAnswer_, lastCode_);
+    return true;
 }
 
 }  // namespace klink

@@ -127,9 +127,13 @@ private:
     void serveOnOnly(std::size_t i);
     void serveAdjust(std::size_t i);
     void writeStatus(const std::string& text);
-    // Exchanges a command's frame (into reply) and tells the observer what
-    // the ECU answered to it.
-    std::size_t command(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply, const CommandKey& key);
+    // Exchanges a command's frame (into reply) and keeps what the ECU
+    // answered to it (lastAnswer_, lastCode_), told to the observer if tell.
+    std::size_t command(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply, const CommandKey& key,
+                        bool tell = true);
+    // Hands an output back; true once done or given up (tries: the attempts
+    // so far, kept between passes).
+    bool released(const RequestFrame& f, std::uint8_t* reply, std::uint8_t lid, int& tries);
 
     platform::SerialLine& line_;
     LinkData& data_;
@@ -179,6 +183,11 @@ private:
     };
     std::array<ControlReplies, kActuatorCount> actuatorReplies_{};
     std::array<ControlReplies, kAdjustCount> adjustReplies_{};
+    CommandAnswer lastAnswer_ = CommandAnswer::Done;
+    int lastCode_ = -1;
+    static constexpr int kReleaseTries = 3;
+    // The hand-backs' attempts so far: the outputs', then the adjustments'.
+    std::array<int, kActuatorCount + kAdjustCount> releaseTries_{};
 
     platform::PausableThread thread_;  // last: it starts running at construction
 };

@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::uint8_t kNegative = 0x7F;
 constexpr std::uint8_t kConditionsNotCorrect = 0x22;
+constexpr std::uint8_t kBusyRepeatRequest = 0x21;
 constexpr std::uint8_t kServiceNotSupported = 0x11;
 constexpr std::uint8_t kSubFunctionNotSupported = 0x12;
 
@@ -207,6 +208,10 @@ std::vector<std::uint8_t> EcuModel::ioControl(const std::uint8_t* req, std::size
         return negative(0x30, kConditionsNotCorrect);
     switch (param) {
         case 0x00:
+            if (busyReleases > 0) {
+                --busyReleases;
+                return negative(0x30, kBusyRepeatRequest);
+            }
             outputOn[lid] = false;
             return {0x70, lid, 0x00};
         case 0x01:

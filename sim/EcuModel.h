@@ -58,6 +58,7 @@ public:
     int resets = 0;
     int initialisations = 0;
     int clears = 0;
+    int busyReleases = 0;  // the next hand-backs answered "busy, repeat the request"
 
 private:
     std::vector<std::uint8_t> serve(const std::uint8_t* req, std::size_t n);

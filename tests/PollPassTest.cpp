@@ -97,6 +97,20 @@ TEST(PollPass, ControlRowsAreServedInOrderAndOnlyWhileControlIsActive) {
     EXPECT_EQ(lid1.reportRequest.load(), 0);
     EXPECT_EQ(lid1.releaseRequest.load(), 0);
     EXPECT_EQ(c.pass(), (V{"21 01", "21 03"}));
+
+    // A hand-back the ECU refuses as busy is asked again at the next passes,
+    // three times at most.
+    for (const int busy : {1, 5}) {
+        c.line.withCore([busy](sim::AdapterCore& a) { a.ecu().busyReleases = busy; });
+        post(lid1.releaseRequest);
+        EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "30 01 00"}));
+        EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "30 01 00"}));
+        if (busy > 1) {
+            EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "30 01 00"}));
+        }
+        EXPECT_EQ(lid1.releaseRequest.load(), 0);
+        EXPECT_EQ(c.pass(), (V{"21 01", "21 03"}));
+    }
 }
 
 TEST(PollPass, IgnitionAndPumpReportRefusalsAndTheirOnlyOnState) {
