@@ -396,11 +396,11 @@ void Com_Port::serveOnOff(std::size_t i) {
     ControlReplies& r = actuatorReplies_[i];
     const std::uint8_t lid = kActuatorLids[i];
     if (isSet(a.onRequest)) {
-        command(f.on.data(), f.on.length, r.on.data(), {0x30, lid, 0x06});
+        command(f.on.data(), f.on.length, r.on.data(), {0x30, lid, 0x06, 0xFF});
         clearFlag(a.onRequest);
     }
     if (isSet(a.offRequest)) {
-        command(f.off.data(), f.off.length, r.off.data(), {0x30, lid, 0x06});
+        command(f.off.data(), f.off.length, r.off.data(), {0x30, lid, 0x06, 0x00});
         clearFlag(a.offRequest);
     }
     if (isSet(a.reportRequest)) {
@@ -422,7 +422,7 @@ void Com_Port::serveOnOnly(std::size_t i) {
     ControlReplies& r = actuatorReplies_[i];
     const std::uint8_t lid = kActuatorLids[i];
     if (isSet(a.onRequest)) {
-        const std::size_t n = command(f.on.data(), f.on.length, r.on.data(), {0x30, lid, 0x06});
+        const std::size_t n = command(f.on.data(), f.on.length, r.on.data(), {0x30, lid, 0x06, 0xFF});
         clearFlag(a.onRequest);
         if (gapOf(f.on, r.on.data(), n, controlAnswerRule(lid, kControlOnState)).empty() &&
             r.on[kControlOnState] == 0xFF)

@@ -37,11 +37,13 @@ public:
 
 // A command that changes something in the ECU: clearing the codes (14),
 // a reset (11, its kind), an output's switching, adjustment or handing back
-// (30, its local identifier and its option: 06, 07 or 00).
+// (30, its local identifier and its option: 06 with the state, FF or 00;
+// 07; 00).
 struct CommandKey {
     std::uint8_t service = 0;
     std::uint8_t parameter = 0;
     std::uint8_t option = 0;
+    std::uint8_t state = 0;
     bool operator==(const CommandKey&) const = default;
 };
 

@@ -198,8 +198,8 @@ void ControlWindow::left(int shown) {
     } else if (e->kind == Kind::Switch) {
         klink::post(command_.actuator[e->record].onRequest);
         driven_[static_cast<std::size_t>(shown)] = true;
-        noteWhenAnswered({0x30, klink::kActuatorLids[e->record], 0x06}, "output", std::string(e->text) + ": включено",
-                         std::string(e->text) + ": включение не выполнено");
+        noteWhenAnswered({0x30, klink::kActuatorLids[e->record], 0x06, 0xFF}, "output",
+                         std::string(e->text) + ": включено", std::string(e->text) + ": включение не выполнено");
     }
 }
 
@@ -213,8 +213,8 @@ void ControlWindow::right(int shown) {
     } else if (switchesOff) {
         klink::post(command_.actuator[e->record].offRequest);
         driven_[static_cast<std::size_t>(shown)] = true;
-        noteWhenAnswered({0x30, klink::kActuatorLids[e->record], 0x06}, "output", std::string(e->text) + ": выключено",
-                         std::string(e->text) + ": выключение не выполнено");
+        noteWhenAnswered({0x30, klink::kActuatorLids[e->record], 0x06, 0x00}, "output",
+                         std::string(e->text) + ": выключено", std::string(e->text) + ": выключение не выполнено");
     }
 }
 
