@@ -117,6 +117,14 @@ std::size_t Com_Port::exchangeBytes(const std::uint8_t* frame, std::size_t lengt
     if (!lastUnechoed_ && length > 3) n = finalAnswer(frame[3], length, readMax, n);
     lastReplyMs_ = line_.clockMs();
     line_.purgeReceive();
+    // A request the ECU left unanswered may still be answered, late: behind
+    // the echo of a later request. Where that is the same request, its
+    // answer and the late one look alike, so the next one is no answer.
+    const std::string asked(frame, frame + length);
+    const auto owed = owed_.find(asked);
+    lastOwed_ = owed != owed_.end() && lastReplyMs_ <= owed->second;
+    if (owed != owed_.end()) owed_.erase(owed);
+    if (!lastUnechoed_ && n == length) owed_[asked] = lastReplyMs_ + kFinalAnswerWait.count();
     if (lastUnechoed_) {
         unechoedSeen_ = true;
         return 0;
@@ -231,7 +239,9 @@ void Com_Port::connectionAttempt() {
 std::string Com_Port::gapOf(const RequestFrame& f, const std::uint8_t* reply, std::size_t n,
                             const AnswerRule& rule) const {
     if (lastUnechoed_) return "the reply did not begin with the request's echo";
-    return answerGap(rule, reply, n, f.length);
+    std::string why = answerGap(rule, reply, n, f.length);
+    if (why.empty() && lastOwed_) why = "the same request went unanswered before: this may be its late answer";
+    return why;
 }
 
 std::string Com_Port::checkedExchange(const RequestFrame& f, std::uint8_t* reply, std::size_t size,

@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "link/AnswerRules.h"
@@ -159,6 +160,10 @@ private:
     std::array<std::string, kIdentTextCount> lastIdent_{};
     bool unechoedSeen_ = false;  // bytes came back, but not the request's echo
     bool lastUnechoed_ = false;  // the same, for the last exchange alone
+    // Requests the ECU left unanswered (echo only), until when their late
+    // answer may come; and whether the last exchange was one of them again.
+    std::map<std::string, std::int64_t> owed_;
+    bool lastOwed_ = false;
     std::string passGap_;
     bool echoNoted_ = false;
     bool otherAsked_ = false;  // link thread: the line was asked about another adapter

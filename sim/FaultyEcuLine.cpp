@@ -174,11 +174,11 @@ void FaultyEcuLine::write(const std::uint8_t* data, std::size_t size) {
         late_.clear();
         return;
     }
-    // An earlier answer that came too late lands behind this echo, and the
-    // ECU, done with it, answers this request after it.
+    // An earlier answer that came too late lands behind this echo, and this
+    // request's own answer, if any, after it.
     const bool landing = !late_.empty() && lateSkip_ == 0;
     if (!late_.empty() && lateSkip_ > 0) --lateSkip_;
-    const WireFault fault = landing ? WireFault::None : draw(data, size);
+    const WireFault fault = draw(data, size);
     ++counts_[static_cast<std::size_t>(fault)];
     current_.fault = fault;
     if (size > 4) newCarData(data[3], data[4]);
@@ -186,7 +186,8 @@ void FaultyEcuLine::write(const std::uint8_t* data, std::size_t size) {
     pending_ = spoil(fault, data, size, ecu_.respond(data, size), extra);
     nowMs_ += extra;
     if (landing) {
-        pending_.insert(pending_.begin() + static_cast<std::ptrdiff_t>(size), late_.begin(), late_.end());
+        pending_.insert(pending_.begin() + static_cast<std::ptrdiff_t>(std::min(size, pending_.size())), late_.begin(),
+                        late_.end());
         current_.carried = late_.size();
         late_.clear();
     }

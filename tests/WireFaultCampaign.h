@@ -100,14 +100,26 @@ public:
     // Every exchange, in order.
     void exchange(const sim::FaultExchange& e) {
         using M = sim::EcuModel;
+        // A request left unanswered (its echo alone) may be answered late,
+        // behind the same request's echo next time: that next answer is none.
+        const std::vector<std::uint8_t> reply = finalReply(e, false);
+        const auto owed = owed_.find(e.request);
+        const bool late = owed != owed_.end() && e.ms <= owed->second;
+        if (owed != owed_.end()) owed_.erase(owed);
+        if (reply.size() == e.request.size() && std::equal(e.request.begin(), e.request.end(), reply.begin()))
+            owed_[e.request] = e.ms + klink::kFinalAnswerWait.count();
+        const auto answered = [late](const sim::FaultExchange& x, std::uint8_t service, int parameter,
+                                     std::size_t header, std::size_t last) {
+            return !late && campaign::answered(x, service, parameter, header, last);
+        };
         if (isRequest(e, 0x21, 0x01)) {
             ++pass_;
             live01_ = e;
+            live01Answered_ = answered(e, 0x21, 0x01, 4, 11 + M::kBlock01Size);
             awaiting03_ = true;
         } else if (awaiting03_ && isRequest(e, 0x21, 0x03)) {
             awaiting03_ = false;
-            const bool ok = answered(live01_, 0x21, 0x01, 4, 11 + M::kBlock01Size) &&
-                            answered(e, 0x21, 0x03, 3, 10 + M::kBlock03Size);
+            const bool ok = live01Answered_ && answered(e, 0x21, 0x03, 3, 10 + M::kBlock03Size);
             if (!ok) return;
             ++measured_;
             const auto b01 = bufferOf<klink::kLiveData01ReplySize>(live01_);
@@ -167,7 +179,9 @@ private:
     std::uint64_t measured_ = 0;
     bool awaiting03_ = false;
     sim::FaultExchange live01_;
-    ecu::LiveData carried_;  // only measured passes decode into it
+    bool live01Answered_ = false;
+    std::map<std::vector<std::uint8_t>, std::int64_t> owed_;  // until when each request's late answer may come
+    ecu::LiveData carried_;                                   // only measured passes decode into it
     std::optional<std::array<std::uint8_t, klink::kDtcReplySize>> codes_;
     std::array<sim::FaultExchange, 4> ident_{};
 };
