@@ -135,14 +135,15 @@ std::size_t Com_Port::exchangeBytes(const std::uint8_t* frame, std::size_t lengt
 
 std::size_t Com_Port::finalAnswer(std::uint8_t service, std::size_t echo, std::size_t readMax, std::size_t n) {
     // An ECU that needs longer to answer says so (7F, the service, 78) and
-    // answers within five seconds (P2* of ISO 14230). Its final answer is
-    // waited for and takes the place of the pending one after the echo;
-    // read as the next request's answer it would give that request another
-    // pass's bytes.
-    const std::int64_t deadline = line_.clockMs() + kFinalAnswerWait.count();
-    for (;;) {
+    // answers within five seconds of each such word (P2* of ISO 14230). Its
+    // final answer is waited for and takes the place of the pending ones
+    // after the echo; read as the next request's answer it would give that
+    // request another pass's bytes. An ECU that only ever says its answer
+    // is pending is given up after a minute.
+    for (int pending = 0;; ++pending) {
         const std::size_t end = pendingAnswerEnd(staging_.data(), n, echo, service);
-        if (end == 0) return n;
+        if (end == 0 || pending == kMostPendingAnswers) return n;
+        const std::int64_t deadline = line_.clockMs() + kFinalAnswerWait.count();
         std::copy(staging_.begin() + static_cast<std::ptrdiff_t>(end),
                   staging_.begin() + static_cast<std::ptrdiff_t>(n),
                   staging_.begin() + static_cast<std::ptrdiff_t>(echo));

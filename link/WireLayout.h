@@ -33,8 +33,9 @@ constexpr std::size_t kControlReportState = 13;  // 0xFF on, 0x00 off
 constexpr std::size_t kControlOnState = 14;      // the state after "on"
 
 // An answer pending (7F, service, 78): the ECU answers within P2* of ISO
-// 14230-2, whose default is five seconds; the final answer is waited for
-// that long.
+// 14230-2, whose default is five seconds, or says it is pending again; the
+// final answer is waited for that long after each, for a minute at most.
 constexpr std::chrono::milliseconds kFinalAnswerWait{5000};
+constexpr int kMostPendingAnswers = 12;
 
 }  // namespace klink
