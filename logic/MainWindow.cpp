@@ -730,6 +730,26 @@ void MainWindow::noteAction(const std::string& kind, const std::string& what) {
     visit_.action(kind, what);
 }
 
+namespace {
+
+// Why a command was not done, in the technician's words.
+std::string refusal(klink::CommandAnswer answer, int code) {
+    if (answer == klink::CommandAnswer::Silent) return "ЭБУ не ответил";
+    if (answer == klink::CommandAnswer::Garbled) return "ответ ЭБУ не разобран";
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%02X", code & 0xFF);
+    const char* why = code == 0x21   ? "занят, просит повторить"
+                      : code == 0x22 ? "условия не позволяют"
+                      : code == 0x12 ? "не поддерживает"
+                      : code == 0x11 ? "не знает такой команды"
+                      : code == 0x31 ? "значение вне допустимого"
+                      : code == 0x33 ? "доступ закрыт"
+                                     : nullptr;
+    return std::string("ЭБУ отказал") + (why ? std::string(": ") + why : std::string()) + " (код " + hex + ")";
+}
+
+}  // namespace
+
 void MainWindow::commandAnswered(const klink::CommandKey& command, klink::CommandAnswer answer, int code) {
     bool first = false;
     {
@@ -754,21 +774,14 @@ void MainWindow::takeAnswers() {
                 ++it;
                 continue;
             }
-            char code[8];
-            std::snprintf(code, sizeof code, "%02X", a.code & 0xFF);
-            switch (a.answer) {
-                case klink::CommandAnswer::Done:
-                    noteAction(it->kind, it->done);
-                    break;
-                case klink::CommandAnswer::Refused:
-                    noteAction(it->kind + "-failed", it->failed + ": ЭБУ отказал (код " + code + ")");
-                    break;
-                case klink::CommandAnswer::Silent:
-                    noteAction(it->kind + "-failed", it->failed + ": ЭБУ не ответил");
-                    break;
-                case klink::CommandAnswer::Garbled:
-                    noteAction(it->kind + "-failed", it->failed + ": ответ ЭБУ не разобран");
-                    break;
+            if (a.answer == klink::CommandAnswer::Done) {
+                noteAction(it->kind, it->done);
+            } else {
+                // Not done: noted, and said at once, in a box while the
+                // window stands (an output may still be under the test).
+                const std::string failed = it->failed + ": " + refusal(a.answer, a.code);
+                noteAction(it->kind + "-failed", failed);
+                reportFromAnyThread(failed, "");
             }
             it = awaited_.erase(it);
         }

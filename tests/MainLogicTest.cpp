@@ -726,6 +726,10 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     control->chosen(ui::kControlList, 4);  // "Зажигание 1-4"
     control->pressed(ui::kControlLeft, true);
     ASSERT_TRUE(readings(4));
+    // and says so at once.
+    ASSERT_TRUE(rig.face.until([&] { return !rig.face.errors.empty(); }));
+    EXPECT_EQ(rig.face.errors.back(),
+              "Зажигание 1-4: включение не выполнено: ЭБУ отказал: условия не позволяют (код 22)");
     control->chosen(ui::kControlList, 7);  // "Реле вентилятора 1"
     control->pressed(ui::kControlLeft, true);
     control->pressed(ui::kControlRight, true);
@@ -759,7 +763,7 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
                                         "codes-read коды ошибок прочитаны", "output-failed Зажигание 1-4",
                                         "output Зажигание 1-4", "output Реле вентилятора 1",
                                         "output Реле вентилятора 1", "output Реле вентилятора 1", "reset сброс ЭБУ"}));
-    EXPECT_EQ(actions[3].text, "Зажигание 1-4: включение не выполнено: ЭБУ отказал (код 22)");
+    EXPECT_EQ(actions[3].text, "Зажигание 1-4: включение не выполнено: ЭБУ отказал: условия не позволяют (код 22)");
     EXPECT_EQ(actions[4].text, "Зажигание 1-4: управление возвращено ЭБУ");       // another entry chosen
     EXPECT_EQ(actions[7].text, "Реле вентилятора 1: управление возвращено ЭБУ");  // the reset's entry chosen
     EXPECT_NE(actions[0].text.find("P  0102"), std::string::npos) << actions[0].text;
