@@ -22,10 +22,11 @@ struct Related {
 const Related kRelated[] = {
     // The on-board voltage low or high, and the ECU's supply lost.
     {"charging", {0x0560, 0x0562, 0x0563, 0x1602}},
-    // The fan's relays (an engine that overheats), and the coolant sensor
-    // out of its range, which this ECU also sets for an engine that stays
-    // cold: a thermostat stuck open.
-    {"warm-up", {0x0116, 0x0480, 0x0481}},
+    // The fan's relays (an engine that overheats); the coolant sensor out of
+    // its range, which this ECU also sets for an engine that stays cold (a
+    // thermostat stuck open); and the same sensor's circuit, whose reading
+    // the warm-up is judged by.
+    {"warm-up", {0x0116, 0x0117, 0x0118, 0x0480, 0x0481}},
     {"temperature-sensors", {0x0112, 0x0113, 0x0116, 0x0117, 0x0118}},
     {"idle", {0x0506, 0x0507, 0x1509, 0x1513, 0x1514}},
     // The air-mass sensor, and the load measured against the one computed from it.

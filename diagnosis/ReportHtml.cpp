@@ -498,12 +498,25 @@ std::string storedCodes(const ReportInput& r, const Finding& f) {
         out += "<li>" + esc(c->code) + " " + esc(c->text) + (c->status.empty() ? "" : " (" + esc(c->status) + ")") +
                "</li>";
     out += "</ul>";
-    if (f.verdict == Verdict::Ok)
+    const bool several = codes.size() > 1;
+    // The ECU sees the fault now, or remembers one from before.
+    bool present = false;
+    for (const ReportCode* c : codes)
+        present = present || c->status.find("присутствует при запросе") != std::string::npos;
+    const std::string named = several ? "названные в кодах" : "названные в коде";
+    if (f.verdict == Verdict::Ok && present)
         out +=
-            "<p>В этой поездке признаков неисправности не было, а ЭБУ её помнит: она была раньше или бывает не "
-            "всегда. Проверьте разъёмы и проводку по коду, сотрите коды и повторите поездку в тех же условиях.</p>";
+            "<p>ЭБУ отмечает неисправность как присутствующую, а в этой поездке проверка её признаков не нашла: "
+            "она проявляется не при всех условиях или не видна в данных, которые оценивает проверка. Проверьте "
+            "цепь и узел, " +
+            named + ", сотрите коды и повторите поездку.</p>";
+    else if (f.verdict == Verdict::Ok)
+        out += std::string("<p>В этой поездке признаков не было, а ЭБУ хранит ") + (several ? "коды" : "код") +
+               ": неисправность была раньше или бывает не всегда. Проверьте цепь и узел, " + named +
+               ", сотрите коды и повторите поездку в тех же условиях.</p>";
     else if (f.verdict == Verdict::NoData)
-        out += "<p>Поездка не дала данных для проверки: об этой системе говорит только код.</p>";
+        out += std::string("<p>Поездка не дала данных для проверки: об этой системе ") +
+               (several ? "говорят только коды" : "говорит только код") + ".</p>";
     return out + "</div>\n";
 }
 

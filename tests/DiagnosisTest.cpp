@@ -352,7 +352,7 @@ TEST(Diagnosis, TheJsonReportReadsBackWithEveryCheckItsLimitsAndTheCodes) {
     in.passes = d.rows.size();
     in.checks = diagnosis::judge(d);
     in.codesState = diagnosis::ReportInput::Codes::Read;
-    in.codes = {{"P  0130", "Датчик \"кислорода\"\nцепь", "лампа"}};
+    in.codes = {{"P  0130", "Датчик \"кислорода\"\nцепь", "лампа диагностики; присутствует при запросе"}};
     in.actions = {{12.5, "коды стёрты"}};
     const std::string path = testing::TempDir() + "report.json";
     {
@@ -387,7 +387,7 @@ assert [c["codes"] for c in r["checks"]] == [["P  0130"] if c["id"] == "lambda-f
     const std::size_t section = page.find("id=\"check-lambda-front\""), next = page.find("<section", section);
     const std::size_t stored = page.find("В памяти ЭБУ по этой системе:", section);
     EXPECT_LT(stored, next);
-    EXPECT_LT(page.find("признаков неисправности не было, а ЭБУ её помнит", stored), next);
+    EXPECT_LT(page.find("ЭБУ отмечает неисправность как присутствующую", stored), next);  // the code's status says so
     EXPECT_EQ(page.find("В памяти ЭБУ по этой системе:", next), std::string::npos);
     // No codes listed: never read, none kept, or cleared and not read since.
     const std::string html = testing::TempDir() + "codes.html";
