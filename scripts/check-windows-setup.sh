@@ -60,7 +60,8 @@ wine "$dir/uninstall.exe" /S '_?=C:\Program' 'Files\M797' 'Tester' || status=$?
 wineserver -k
 wineserver -w
 [ "$status" = 2 ] || fail "the uninstaller beside a running logger ended with $status"
-[ -f "$dir/m797-log.exe" ] && [ "$(entry DisplayVersion)" != "" ] || fail "the uninstaller beside a running logger removed its entry"
+[ -f "$dir/m797-log.exe" ] && [ -f "$dir/m797-tester.exe" ] && [ "$(entry DisplayVersion)" != "" ] ||
+  fail "the uninstaller beside a running logger removed something: $(ls "$dir")"
 # Installed again into another folder: the copy before goes, shortcut and
 # all, and the uninstall entry names the new one.
 other='C:\Диагностика\M797 Tester'

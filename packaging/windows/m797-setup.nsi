@@ -58,17 +58,26 @@ FunctionEnd
 ; gives up, with exit code 2.
 !macro ProgramsClosed un
 Function ${un}programsClosed
+  InitPluginsDir
   retry:
+  ; Both copied aside first: the one that could go while the other runs
+  ; comes back, so that nothing is left half removed.
+  CopyFiles /SILENT "$INSTDIR\m797-tester.exe" "$PLUGINSDIR"
+  CopyFiles /SILENT "$INSTDIR\m797-log.exe" "$PLUGINSDIR"
   ClearErrors
   Delete "$INSTDIR\m797-tester.exe"
   Delete "$INSTDIR\m797-log.exe"
   IfErrors 0 closed
+  IfFileExists "$INSTDIR\m797-tester.exe" +2
+  CopyFiles /SILENT "$PLUGINSDIR\m797-tester.exe" "$INSTDIR"
+  IfFileExists "$INSTDIR\m797-log.exe" +2
+  CopyFiles /SILENT "$PLUGINSDIR\m797-log.exe" "$INSTDIR"
   MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
     "Тестер или регистратор запущен из папки $INSTDIR. Закройте его и нажмите «Повтор»." /SD IDCANCEL IDRETRY retry
   !if "${un}" == "un."
-    Abort "Программа запущена из папки $INSTDIR: удаление прервано."
+    Abort "Программа запущена из папки $INSTDIR: удаление прервано, ничего не удалено."
   !else
-    Abort "Программа запущена из папки $INSTDIR: установка прервана, запустите её снова."
+    Abort "Программа запущена из папки $INSTDIR: установка прервана, ничего не изменено."
   !endif
   closed:
 FunctionEnd
@@ -91,9 +100,12 @@ Section "Программы" SecPrograms
   Delete "$0\uninstall.exe"
   RMDir "$0"
   Goto previousGone
+  ; Two copies, one without its uninstall entry, is worse than none new.
   previousStays:
   MessageBox MB_OK|MB_ICONEXCLAMATION \
-    "Прежняя установка в папке $0 не удалена: закройте запущенные из неё программы и удалите её сами." /SD IDOK
+    "Прежняя установка в папке $0 не удалена: закройте запущенные из неё программы и запустите установку снова." \
+    /SD IDOK
+  Abort "Прежняя установка в папке $0 не удалена: установка прервана."
   previousGone:
   ; The desktop shortcut stays only where it is chosen again (below).
   Delete "$DESKTOP\M7.9.7 тестер.lnk"
