@@ -230,7 +230,8 @@ int main(int argc, char** argv) {
     // An incomplete recording or table has a status of its own, where the run itself went well.
     if (made.recorder && !made.recorder->finish() && status == 0) status = 3;
     if (table && table->failed() && status == 0) status = 3;
-    visits.end(journalRecording);
+    // A visit nothing came of takes the journal's recording of it along.
+    if (visits.end() && journalRecording) platform::removeFile(options->record);
     // A journal that missed a part of the visit is a file left incomplete.
     if (!visits.complete() && status == 0) status = 3;
     stopSignals.ended();

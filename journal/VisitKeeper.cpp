@@ -60,7 +60,6 @@ void VisitKeeper::begin(const VisitStart& start) {
     begun_ = std::chrono::steady_clock::now();
     VisitStart named = start;
     named.recording = platform::absolutePath(start.recording);
-    recording_ = named.recording;
     visit_ = journal_->beginVisit(named);
     check(visit_ != 0);
 }
@@ -78,12 +77,14 @@ void VisitKeeper::report(const std::string& path) {
     if (journal_ && visit_) check(journal_->setReport(visit_, platform::absolutePath(path)));
 }
 
-void VisitKeeper::end(bool ownRecording) {
+bool VisitKeeper::end() {
+    bool forgotten = false;
     if (journal_ && visit_) {
         check(journal_->endVisit(visit_));
-        if (journal_->forgetIfEmpty(visit_) && ownRecording && !recording_.empty()) platform::removeFile(recording_);
+        forgotten = journal_->forgetIfEmpty(visit_);
     }
     visit_ = 0;
+    return forgotten;
 }
 
 int VisitKeeper::pruneRecordings(std::int64_t megabytes) {

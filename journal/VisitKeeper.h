@@ -30,9 +30,9 @@ public:
     void action(const std::string& kind, const std::string& text);
     void report(const std::string& path);
     // The visit closed; once. One nothing came of (no car, no action, no
-    // report) is taken out of the journal, and with it its recording where
-    // the journal made that (ownRecording).
-    void end(bool ownRecording = false);
+    // report) is taken out of the journal: true then, and its recording
+    // holds nothing anyone will look for.
+    bool end();
     // Whether every write since the journal opened went in.
     bool complete() const { return !failed_; }
     // The oldest recordings in the journal's folder removed until they hold
@@ -48,7 +48,6 @@ private:
     std::unique_ptr<Journal> journal_;
     bool failed_ = false;
     std::int64_t visit_ = 0;
-    std::string recording_;  // the visit's, as the journal names it
     std::chrono::steady_clock::time_point begun_;
 };
 

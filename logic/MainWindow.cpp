@@ -81,7 +81,18 @@ MainWindow::~MainWindow() {
     takeAnswers();  // the last hand-backs' answers
     stopLoading_ = true;
     if (loader_.joinable()) loader_.join();
-    visit_.end(options_.journalRecording);
+    endVisit();
+}
+
+void MainWindow::endVisit() {
+    // A session that never started, or one nothing came of, leaves no
+    // visit, and the journal's recording of it goes: closed first, as
+    // Windows removes no file still open.
+    const bool forgotten = visit_.end();
+    if (options_.journalRecording && (forgotten || !everStarted_)) {
+        if (recorder_) recorder_->finish();
+        platform::removeFile(options_.record);
+    }
 }
 
 std::string MainWindow::begin(const std::string& decimalPoint) {
@@ -937,9 +948,7 @@ void MainWindow::shutDown() {
     takeAnswers();  // the last hand-backs' answers
     stopLoading_ = true;
     if (loader_.joinable()) loader_.join();
-    visit_.end(options_.journalRecording);
-    // The journal's recording of a session that never started holds nothing.
-    if (!everStarted_ && options_.journalRecording) platform::removeFile(options_.record);
+    endVisit();
 }
 
 }  // namespace logic

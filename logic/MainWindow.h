@@ -261,6 +261,7 @@ private:
     // The user-interface thread: the answers come so far, each noting the
     // oldest action that waited for it.
     void takeAnswers();
+    void endVisit();
 
     MainWindowFace& face_;
     Buttons buttons_;
