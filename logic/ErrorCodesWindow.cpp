@@ -40,8 +40,9 @@ bool ErrorCodesWindow::clear() {
     std::string cleared;
     for (const Row& r : refresh())
         cleared += (cleared.empty() ? ": " : "; ") + r.code + (r.text ? " " + cp1251::toUtf8(*r.text) : "");
+    // Not done, the codes are those read before: the reason is what matters.
     noteWhenAnswered({0x14, 0x00, 0x00}, "codes-cleared", "коды ошибок стёрты" + cleared,
-                     "стирание кодов ошибок не выполнено" + cleared);
+                     "стирание кодов ошибок не выполнено");
     since_ = received_;  // the reading after the clear is noted too
     readPending_ = true;
     copy_.fill(0);
