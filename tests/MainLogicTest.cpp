@@ -635,14 +635,19 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
         std::string why;
         EXPECT_TRUE(journal::Journal::open(path, why)->visits(0).empty()) << why;
     }
-    {  // "Старт" before the window's first turn opened the journal: a visit all the same.
-        const std::string early = testsupport::tempDir(), drive = early + "/early.m797";
+    // A tester whose journal, and the journal's recording, lie in a folder of their own.
+    const auto journalled = [](const std::string& dir, const std::string& drive) {
         std::ofstream(drive) << "# m797 wire recording 1\n";
         logic::TesterOptions o;
-        o.settingsPath = early + "/VELKOR.ini";
-        o.journalPath = early + "/journal.sqlite3";
+        o.settingsPath = dir + "/VELKOR.ini";
+        o.journalPath = dir + "/journal.sqlite3";
         o.record = drive;
         o.journalRecording = true;
+        return o;
+    };
+    {  // "Старт" before the window's first turn opened the journal: a visit all the same.
+        const std::string early = testsupport::tempDir(), drive = early + "/early.m797";
+        const logic::TesterOptions o = journalled(early, drive);
         FakeFace face;
         lines::MadeLine made(std::make_unique<sim::SimulatedLine>(sim::SimOptions{}, false));
         made.portChoosable = false;
@@ -660,12 +665,7 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     }
     {  // A "Старт" nothing came of (a port that would not open) is no visit, nor is its recording kept.
         const std::string failed = testsupport::tempDir(), drive = failed + "/failed.m797";
-        std::ofstream(drive) << "# m797 wire recording 1\n";
-        logic::TesterOptions o;
-        o.settingsPath = failed + "/VELKOR.ini";
-        o.journalPath = failed + "/journal.sqlite3";
-        o.record = drive;
-        o.journalRecording = true;
+        const logic::TesterOptions o = journalled(failed, drive);
         FakeFace face;
         auto unplugged = std::make_unique<sim::SimulatedLine>(sim::SimOptions{}, false);
         unplugged->setOpenSucceeds(false);
