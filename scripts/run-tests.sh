@@ -45,22 +45,33 @@ if [ "${1:-}" = "--quick" ]; then
   exit 0
 fi
 
-# Each stage's time, printed as it ends and summed up at the end.
+# Each stage's time, and how busy the cores were meanwhile (a stage that
+# leaves them idle is one to run beside another), printed as it ends and
+# summed up at the end.
 stage_name=""
 stage_start=$SECONDS
 run_start=$SECONDS
 stage_times=()
+cpu_ticks() {  # busy and all ticks of every core since boot
+  local _ user nice system idle iowait irq softirq steal
+  read -r _ user nice system idle iowait irq softirq steal _ </proc/stat
+  echo "$((user + nice + system + irq + softirq + steal)) $((user + nice + system + idle + iowait + irq + softirq + steal))"
+}
 end_stage() {
   [ -n "$stage_name" ] || return 0
-  local took=$((SECONDS - stage_start))
-  echo "-- $stage_name: ${took} s"
-  stage_times+=("$(printf '%5d s  %s' "$took" "$stage_name")")
+  local took=$((SECONDS - stage_start)) busy all busy0 all0 use
+  read -r busy all < <(cpu_ticks)
+  read -r busy0 all0 <<<"$stage_ticks"
+  use=$(( all > all0 ? 100 * (busy - busy0) / (all - all0) : 0 ))
+  echo "-- $stage_name: ${took} s, cores ${use} % busy"
+  stage_times+=("$(printf '%5d s %3d %%  %s' "$took" "$use" "$stage_name")")
   stage_name=""
 }
 stage() {
   end_stage
   stage_name=$1
   stage_start=$SECONDS
+  stage_ticks=$(cpu_ticks)
   echo "== $1"
 }
 summary() {
@@ -165,8 +176,9 @@ rm -f build-tsan/tsan.*  # reports of an earlier run are not judged again
 # starts a program forks, after which ThreadSanitizer would end the whole run
 # quietly at the next new thread, so that is allowed; and each program must
 # finish every test and say so in its report.
-# Each program on a screen of its own; the windows' tests in two halves at
-# once (GoogleTest's shards), which takes half the time on two cores.
+# Each program on a screen of its own; the windows' tests in four parts
+# (GoogleTest's shards), two at a time: on two cores that takes half the
+# time, and four parts even out the long tests that two halves did not.
 tsan_windows() {  # program, shard index, shard count
   local t=$1 report="build-tsan/$1-$2.xml"
   rm -f "$report"
@@ -178,11 +190,14 @@ tsan_windows() {  # program, shard index, shard count
   tail -n 3 "build-tsan/$t-$2.log"
 }
 tsan_windows glpanel_tests 0 1
-tsan_windows gui_tests 0 2 &
-half=$!
-tsan_windows gui_tests 1 2
-wait "$half"
-for report in build-tsan/glpanel_tests-0.xml build-tsan/gui_tests-0.xml build-tsan/gui_tests-1.xml; do
+tsan_windows gui_tests 0 4 &
+tsan_windows gui_tests 1 4 &
+wait -n
+tsan_windows gui_tests 2 4 &
+wait -n
+tsan_windows gui_tests 3 4
+wait
+for report in build-tsan/glpanel_tests-0.xml build-tsan/gui_tests-{0,1,2,3}.xml; do
   python3 scripts/gtest-finished.py "$report" || { cat "${report%.xml}.log"; exit 1; }
 done
 cat build-tsan/tsan.* > build-tsan/tsan-all.log 2>/dev/null || true
