@@ -358,11 +358,10 @@ void Com_Port::pollPass() {
             std::fill(dtcRead_.bytes.begin() + static_cast<std::ptrdiff_t>(n), dtcRead_.bytes.end(), std::uint8_t{0});
         }
     }
-    if (isSet(cmd.dtcClearRequest)) {
+    serveOnce(cmd.dtcClearRequest, [&] {
         command(frames_.dtcClear.data(), frames_.dtcClear.length, dtcClearReply_.data(), {0x14, 0x00, 0x00});
-        clearFlag(cmd.dtcClearRequest);
-        cmd.dtcReply.clearGone();
-    }
+        if (!lastUnheard_) cmd.dtcReply.clearGone();
+    });
     if (isSet(cmd.controlActive)) serveControls();
     // A pass cut short by the program's end (its reads interrupted) is no pass.
     if (thread_.onWorker() && thread_.terminating()) throw Terminated{};
@@ -391,14 +390,12 @@ void Com_Port::serveControls() {
     }
     for (std::size_t i = 0; i < kAdjustCount; ++i) serveAdjust(i);
     LinkCommandBlock& cmd = data_.command;
-    if (isSet(cmd.ecuResetRequest)) {
+    serveOnce(cmd.ecuResetRequest, [&] {
         command(frames_.ecuReset.data(), frames_.ecuReset.length, resetReply_.data(), {0x11, 0x01, 0x00});
-        clearFlag(cmd.ecuResetRequest);
-    }
-    if (isSet(cmd.ecuInitRequest)) {
+    });
+    serveOnce(cmd.ecuInitRequest, [&] {
         command(frames_.ecuInit.data(), frames_.ecuInit.length, initReply_.data(), {0x11, 0x90, 0x00});
-        clearFlag(cmd.ecuInitRequest);
-    }
+    });
 }
 
 void Com_Port::serveOnOff(std::size_t i) {
@@ -406,14 +403,8 @@ void Com_Port::serveOnOff(std::size_t i) {
     const RequestCatalogue::Control& f = frames_.actuator[i];
     ControlReplies& r = actuatorReplies_[i];
     const std::uint8_t lid = kActuatorLids[i];
-    if (isSet(a.onRequest)) {
-        command(f.on.data(), f.on.length, r.on.data(), {0x30, lid, 0x06, 0xFF});
-        clearFlag(a.onRequest);
-    }
-    if (isSet(a.offRequest)) {
-        command(f.off.data(), f.off.length, r.off.data(), {0x30, lid, 0x06, 0x00});
-        clearFlag(a.offRequest);
-    }
+    serveOnce(a.onRequest, [&] { command(f.on.data(), f.on.length, r.on.data(), {0x30, lid, 0x06, 0xFF}); });
+    serveOnce(a.offRequest, [&] { command(f.off.data(), f.off.length, r.off.data(), {0x30, lid, 0x06, 0x00}); });
     if (isSet(a.reportRequest)) {
         // The state shown is the one the ECU just reported; a report that
         // did not come whole leaves the text as it was.
@@ -432,13 +423,12 @@ void Com_Port::serveOnOnly(std::size_t i) {
     const RequestCatalogue::Control& f = frames_.actuator[i];
     ControlReplies& r = actuatorReplies_[i];
     const std::uint8_t lid = kActuatorLids[i];
-    if (isSet(a.onRequest)) {
+    serveOnce(a.onRequest, [&] {
         const std::size_t n = command(f.on.data(), f.on.length, r.on.data(), {0x30, lid, 0x06, 0xFF});
-        clearFlag(a.onRequest);
         if (gapOf(f.on, r.on.data(), n, controlAnswerRule(lid, kControlOnState)).empty() &&
             r.on[kControlOnState] == 0xFF)
             a.stateText.set(status::stateOn());
-    }
+    });
     if (isSet(a.reportRequest)) {
         const std::size_t n = exchange(f.report, r.report.data());
         // A whole refusal asks to stop the engine; a whole report gives the
@@ -462,11 +452,10 @@ void Com_Port::serveAdjust(std::size_t i) {
     AdjustCommand& a = data_.command.adjust[i];
     const RequestCatalogue::Control& f = frames_.adjust[i];
     ControlReplies& r = adjustReplies_[i];
-    if (isSet(a.adjustRequest)) {
+    serveOnce(a.adjustRequest, [&] {
         const auto frame = a.adjustFrame.copy();
-        command(frame.data(), frame.size(), a.reply.data(), {0x30, frame[4], 0x07});
-        clearFlag(a.adjustRequest);
-    }
+        command(frame.data(), frame.size(), a.reply.data(), {0x30, frame[4], 0x07, frame[6]});
+    });
     if (isSet(a.reportRequest)) exchange(f.report, r.report.data());
     if (isSet(a.releaseRequest) &&
         released(f.release, r.release.data(), kAdjustLids[i], releaseTries_[kActuatorCount + i])) {
@@ -478,12 +467,16 @@ void Com_Port::serveAdjust(std::size_t i) {
 std::size_t Com_Port::command(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply, const CommandKey& key,
                               bool tell) {
     const std::size_t n = exchangeBytes(frame, length, reply, kCommandReplySize, true);
+    // Cut short by the program's end: nobody can say what the ECU did.
+    if (thread_.onWorker() && thread_.terminating()) throw Terminated{};
     // A positive answer repeats the service (+ 0x40) and, but for a clear,
     // what followed it.
     const AnswerRule rule{"", key.service, key.service == 0x14 ? -1 : key.parameter, 3,
                           length + 3 + (key.service == 0x14 ? 0 : 1)};
     lastAnswer_ = CommandAnswer::Done;
     lastCode_ = -1;
+    lastUnheard_ = n == 0 && !lastUnechoed_;
+    if (lastUnheard_) return n;
     if (lastUnechoed_ || !answerGap(rule, reply, n, length).empty()) {
         lastCode_ = lastUnechoed_ ? -1 : negativeAnswerCode(reply, n, length, key.service);
         lastAnswer_ = lastCode_ >= 0 ? CommandAnswer::Refused
@@ -501,6 +494,7 @@ bool Com_Port::released(const RequestFrame& f, std::uint8_t* reply, std::uint8_t
     // the one told.
     const CommandKey key{0x30, lid, 0x00};
     command(f.data(), f.length, reply, key, false);
+    if (lastUnheard_) return false;  // not on the line: no try spent
     if (lastAnswer_ != CommandAnswer::Done && ++tries < kReleaseTries) return false;
     tries = 0;
     if (observer_) observer_->commandAnswered(key, lastAnswer_, lastCode_);

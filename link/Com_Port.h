@@ -130,8 +130,21 @@ private:
     void writeStatus(const std::string& text);
     // Exchanges a command's frame (into reply) and keeps what the ECU
     // answered to it (lastAnswer_, lastCode_), told to the observer if tell.
+    // A frame that got nothing back, not even its echo, did not reach the
+    // line (lastUnheard_): nothing is told of it.
     std::size_t command(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply, const CommandKey& key,
                         bool tell = true);
+    // Serves a posted command with send, which calls command(). The flag is
+    // taken before the frame goes, so that a press meanwhile (an adjustment
+    // stepped again) goes in the next pass; a command that did not reach the
+    // line stays posted for the next pass, as one posted while the link was
+    // down.
+    template <typename Send>
+    void serveOnce(Flag& flag, Send send) {
+        if (!take(flag)) return;
+        send();
+        if (lastUnheard_) post(flag);
+    }
     // Hands an output back; true once done or given up (tries: the attempts
     // so far, kept between passes).
     bool released(const RequestFrame& f, std::uint8_t* reply, std::uint8_t lid, int& tries);
@@ -190,6 +203,7 @@ private:
     std::array<ControlReplies, kAdjustCount> adjustReplies_{};
     CommandAnswer lastAnswer_ = CommandAnswer::Done;
     int lastCode_ = -1;
+    bool lastUnheard_ = false;
     static constexpr int kReleaseTries = 3;
     // The hand-backs' attempts so far: the outputs', then the adjustments'.
     std::array<int, kActuatorCount + kAdjustCount> releaseTries_{};

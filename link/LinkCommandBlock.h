@@ -22,6 +22,9 @@ using Flag = std::atomic<std::uint8_t>;
 inline void post(Flag& f) { f.store(1, std::memory_order_release); }
 inline void clearFlag(Flag& f) { f.store(0, std::memory_order_release); }
 inline bool isSet(const Flag& f) { return f.load(std::memory_order_acquire) == 1; }
+// Clears a set flag and says whether it was: a request posted again after
+// this is served once more.
+inline bool take(Flag& f) { return f.exchange(0, std::memory_order_acq_rel) == 1; }
 
 constexpr std::size_t kActuatorCount = 12;
 constexpr std::size_t kAdjustCount = 3;

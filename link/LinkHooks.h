@@ -45,6 +45,9 @@ struct CommandKey {
     std::uint8_t option = 0;
     std::uint8_t state = 0;
     bool operator==(const CommandKey&) const = default;
+    // An adjustment (option 07): its state is the value sent. Its frame holds
+    // only the newest value asked, so a later one replaces what is unsent.
+    bool adjusts() const { return service == 0x30 && option == 0x07; }
 };
 
 // What the ECU answered to such a command.

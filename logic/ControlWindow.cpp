@@ -186,7 +186,8 @@ void ControlWindow::step(int k, bool up) {
     std::string unit = rule.unit;
     unit.erase(0, unit.find_first_not_of(' '));
     const std::string value = std::to_string(v * rule.shownFactor) + " " + unit;
-    noteWhenAnswered({0x30, klink::kAdjustLids[i], 0x07}, "adjustment", std::string(kEntryTable[k].text) + ": " + value,
+    noteWhenAnswered({0x30, klink::kAdjustLids[i], 0x07, static_cast<std::uint8_t>(v & 0xFF)}, "adjustment",
+                     std::string(kEntryTable[k].text) + ": " + value,
                      std::string(kEntryTable[k].text) + ": установка " + value + " не выполнена");
 }
 

@@ -778,6 +778,22 @@ void MainWindow::takeAnswers() {
         answers.swap(answers_);
     }
     for (const Answer& a : answers) {
+        if (a.command.adjusts()) {
+            // An adjustment's frame carries the newest value asked: the
+            // answer is the last press of that value's, and the presses of
+            // the output before it went out with it or not at all.
+            const auto last = std::find_if(awaited_.rbegin(), awaited_.rend(),
+                                           [&](const AwaitedAction& w) { return w.command == a.command; });
+            if (last == awaited_.rend()) continue;
+            const AwaitedAction answered = *last;
+            awaited_.erase(std::remove_if(awaited_.begin(), last.base(),
+                                          [&](const AwaitedAction& w) {
+                                              return w.command.adjusts() && w.command.parameter == a.command.parameter;
+                                          }),
+                           last.base());
+            noteAnswered(answered, a);
+            continue;
+        }
         // One command may carry several actions asked before it went out
         // (a key pressed twice): the answer is theirs alike.
         for (auto it = awaited_.begin(); it != awaited_.end();) {
@@ -785,17 +801,21 @@ void MainWindow::takeAnswers() {
                 ++it;
                 continue;
             }
-            if (a.answer == klink::CommandAnswer::Done) {
-                noteAction(it->kind, it->done);
-            } else {
-                // Not done: noted, and said at once, in a box while the
-                // window stands (an output may still be under the test).
-                const std::string failed = it->failed + ": " + refusal(a.answer, a.code);
-                noteAction(it->kind + "-failed", failed);
-                reportFromAnyThread(failed, "");
-            }
+            noteAnswered(*it, a);
             it = awaited_.erase(it);
         }
+    }
+}
+
+void MainWindow::noteAnswered(const AwaitedAction& action, const Answer& a) {
+    if (a.answer == klink::CommandAnswer::Done) {
+        noteAction(action.kind, action.done);
+    } else {
+        // Not done: noted, and said at once, in a box while the window
+        // stands (an output may still be under the test).
+        const std::string failed = action.failed + ": " + refusal(a.answer, a.code);
+        noteAction(action.kind + "-failed", failed);
+        reportFromAnyThread(failed, "");
     }
 }
 

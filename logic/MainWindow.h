@@ -310,6 +310,7 @@ private:
         klink::CommandAnswer answer;
         int code;
     };
+    void noteAnswered(const AwaitedAction& action, const Answer& a);
     std::mutex answersMutex_;
     std::vector<Answer> answers_;
     bool visitToBegin_ = false;  // the journal is open; the visit begins at the first "Старт"

@@ -733,12 +733,29 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     control->chosen(ui::kControlList, 7);  // "Реле вентилятора 1"
     control->pressed(ui::kControlLeft, true);
     control->pressed(ui::kControlRight, true);
+    // Two steps of the purge valve before its frame goes: the ECU gets the
+    // second, and the journal notes that one alone.
+    control->chosen(ui::kControlList, 14);
+    rig.main->link().pause();
+    control->pressed(ui::kControlLeft, true);
+    control->pressed(ui::kControlLeft, true);
+    rig.main->link().start();
+    const auto purge = [&] {
+        return rig.line->withCore([](sim::AdapterCore& c) { return c.ecu().adjustValue[0x43]; });
+    };
+    ASSERT_TRUE(rig.face.until([&] { return purge() == 2; }));
+    // One step back: the first press's value again, noted once.
+    control->pressed(ui::kControlRight, true);
+    ASSERT_TRUE(rig.face.until([&] { return purge() == 1; }));
+    const std::uint64_t after = rig.main->link().passCount();
+    ASSERT_TRUE(rig.face.until([&] { return rig.main->link().passCount() >= after + 2; }));
     control->chosen(ui::kControlList, logic::ControlWindow::kResetEntry);
     auto confirmation = control->takeStandIn();
     ASSERT_TRUE(confirmation);
     confirmation->pressed(ui::kYes, true);
     confirmation->closing();
     control->closing();
+    ASSERT_TRUE(readings(12)) << ::testing::PrintToString(kinds());  // the reset answered
     rig.face.answer = testsupport::tempDir() + "/отчёт.html";
     rig.main->exportDrive(logic::Export::Report);
     rig.main->shutDown();
@@ -758,14 +775,18 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     const auto actions = j->actions(visits[0].id);
     std::vector<std::string> done;
     for (const auto& a : actions) done.push_back(a.kind + " " + a.text.substr(0, a.text.find(':')));
-    EXPECT_EQ(done,
-              (std::vector<std::string>{"codes-read коды ошибок прочитаны", "codes-cleared коды ошибок стёрты",
-                                        "codes-read коды ошибок прочитаны", "output-failed Зажигание 1-4",
-                                        "output Зажигание 1-4", "output Реле вентилятора 1",
-                                        "output Реле вентилятора 1", "output Реле вентилятора 1", "reset сброс ЭБУ"}));
+    EXPECT_EQ(done, (std::vector<std::string>{
+                        "codes-read коды ошибок прочитаны", "codes-cleared коды ошибок стёрты",
+                        "codes-read коды ошибок прочитаны", "output-failed Зажигание 1-4", "output Зажигание 1-4",
+                        "output Реле вентилятора 1", "output Реле вентилятора 1", "output Реле вентилятора 1",
+                        "adjustment Клапан продувки адсорбера", "adjustment Клапан продувки адсорбера",
+                        "adjustment Клапан продувки адсорбера", "reset сброс ЭБУ"}));
     EXPECT_EQ(actions[3].text, "Зажигание 1-4: включение не выполнено: ЭБУ отказал: условия не позволяют (код 22)");
     EXPECT_EQ(actions[4].text, "Зажигание 1-4: управление возвращено ЭБУ");       // another entry chosen
-    EXPECT_EQ(actions[7].text, "Реле вентилятора 1: управление возвращено ЭБУ");  // the reset's entry chosen
+    EXPECT_EQ(actions[7].text, "Реле вентилятора 1: управление возвращено ЭБУ");  // another entry chosen
+    EXPECT_EQ(actions[8].text, "Клапан продувки адсорбера: 2 %");
+    EXPECT_EQ(actions[9].text, "Клапан продувки адсорбера: 1 %");
+    EXPECT_EQ(actions[10].text, "Клапан продувки адсорбера: управление возвращено ЭБУ");  // the reset's entry chosen
     EXPECT_NE(actions[0].text.find("P  0102"), std::string::npos) << actions[0].text;
     for (std::size_t k = 1; k < actions.size(); ++k) EXPECT_GE(actions[k].seconds, actions[k - 1].seconds);
     EXPECT_LT(actions.back().seconds, 60);
@@ -781,7 +802,7 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     EXPECT_EQ(sent(0x11, 0x01), 1);  // the reset
     EXPECT_EQ(sent(0x11, 0x90), 0);  // the initialisation
     // The report lists what was done to the car (and what the ECU refused), not the readings.
-    EXPECT_EQ(rig.main->actions().size(), 7u);
+    EXPECT_EQ(rig.main->actions().size(), 10u);
 }
 
 // The journal's window: the cars newest first (those no identification

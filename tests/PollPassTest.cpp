@@ -145,6 +145,38 @@ TEST(PollPass, AdjustmentFramesAreSentAsTheWindowLeftThem) {
     EXPECT_EQ(c.line.withCore([](sim::AdapterCore& a) { return a.ecu().adjustValue[0x43]; }), 0x64);
 }
 
+TEST(PollPass, AStepPressedWhileItsFrameIsOutGoesNextAndACommandThatNeverReachedTheLineWaits) {
+    Connected c;
+    post(c.data.command.controlActive);
+    auto& purge = c.data.command.adjust[2];
+    purge.adjustFrame.setValue(1);
+    post(purge.adjustRequest);
+    // The window steps again while the ECU is still to answer the first step.
+    c.line.withCore([&](sim::AdapterCore& a) {
+        a.beforeAnswer = [&](const std::vector<std::uint8_t>& frame, auto) {
+            if (frame.size() > 6 && frame[3] == 0x30 && frame[4] == 0x43 && frame[6] == 1) {
+                purge.adjustFrame.setValue(2);
+                post(purge.adjustRequest);
+            }
+        };
+        return 0;
+    });
+    EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "30 43 07 01"}));
+    EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "30 43 07 02"}));
+    EXPECT_EQ(c.line.withCore([](sim::AdapterCore& a) { return a.ecu().adjustValue[0x43]; }), 2);
+
+    // Nothing comes back, not even the echo: the clear stays asked and goes
+    // once the adapter answers again.
+    c.line.withCore([](sim::AdapterCore& a) { return a.options().fault = sim::LineFault::NoAdapter; });
+    post(c.data.command.dtcClearRequest);
+    c.pass();
+    EXPECT_EQ(c.data.command.dtcClearRequest.load(), 1);
+    c.line.withCore([](sim::AdapterCore& a) { return a.options().fault = sim::LineFault::None; });
+    while (!c.port.linkUp()) c.pass();
+    EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "14 00 00"}));
+    EXPECT_EQ(c.data.command.dtcClearRequest.load(), 0);
+}
+
 TEST(PollPass, AMissingLiveDataReplyEndsTheConnectionButStillRaisesTheFlags) {
     Connected c;
     c.pass();
