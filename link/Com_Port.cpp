@@ -183,6 +183,8 @@ void Com_Port::connectionAttempt() {
     boundary();
     line_.wakeUp();
     line_.purgeReceive();
+    // A woken ECU begins afresh: nothing it owed before the wake-up comes.
+    owed_.clear();
     // StartCommunication must follow the wake-up at once: no pause point here.
     const std::size_t n = exchange(frames_.startCommunication, startReply_.data(), false);
     const bool lastIsC3 = n >= 1 && startReply_[n - 1] == 0xC3;

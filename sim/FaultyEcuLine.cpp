@@ -231,6 +231,8 @@ void FaultyEcuLine::purgeReceive() {
 void FaultyEcuLine::wakeUp() {
     const std::int64_t start = nowMs_;
     nowMs_ = start + platform::WakeTiming::kTotal.count();
+    // The wake-up pattern ends whatever the ECU still had to say.
+    late_.clear();
     if (!devicePresent() || !open_) return;
     // A stray zero on the line spoilt the wake-up's timing: the ECU sleeps on.
     if (strayAtWake_) {

@@ -197,6 +197,9 @@ TEST(PollPass, AMissingLiveDataReplyEndsTheConnectionButStillRaisesTheFlags) {
     post(c.data.command.dtcReadRequest);
     EXPECT_EQ(c.pass(), (V{"82", "81", "21 A1", "21 A2", "21 A3", "1A 80"}));
     EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "18 00 00 00"}));
+    // The requests left unanswered before the wake-up owe nothing after it:
+    // the first pass of the new connection measures.
+    EXPECT_EQ(c.port.passGap(), "");
 }
 
 TEST(PollPass, DamagedRepliesNeverBreakThePass) {

@@ -103,6 +103,7 @@ public:
         // A request left unanswered (its echo alone) may be answered late,
         // behind the same request's echo next time: that next answer is none.
         const std::vector<std::uint8_t> reply = finalReply(e, false);
+        if (isRequest(e, 0x81)) owed_.clear();  // just woken: nothing from before comes
         const auto owed = owed_.find(e.request);
         const bool late = owed != owed_.end() && e.ms <= owed->second;
         if (owed != owed_.end()) owed_.erase(owed);
