@@ -73,8 +73,10 @@ void ErrorCodesWindow::tick() {
         const Row& r = rows[k];
         std::vector<ui::Cell>& cells = table[k];
         cells[0].text = r.code;
-        // A code outside the table leaves the row's previous text standing.
-        if (r.text) cells[5].text = cp1251::toUtf8(*r.text);
+        // A code outside the table has no text: the row's text before was
+        // another code's, and read beside this one it would name a fault
+        // the ECU never reported.
+        cells[5].text = r.text ? cp1251::toUtf8(*r.text) : std::string();
         cells[1].picture = static_cast<int>(r.pictures.lamp);
         cells[2].picture = static_cast<int>(r.pictures.storage);
         cells[3].picture = static_cast<int>(r.pictures.test);
