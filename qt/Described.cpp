@@ -202,9 +202,9 @@ void setUpTable(QTableWidget* table, const ui::Control& c) {
     QStringList heads;
     for (const ui::TableColumn& column : columns) heads << fromUtf8(column.heading);
     table->setHorizontalHeaderLabels(heads);
-    for (std::size_t k = 0; k < columns.size(); ++k) table->setColumnWidth(static_cast<int>(k), columns[k].width);
     QHeaderView* top = table->horizontalHeader();
-    top->setMinimumSectionSize(16);
+    top->setMinimumSectionSize(16);  // first: the style's own minimum widened the pictures' columns
+    for (std::size_t k = 0; k < columns.size(); ++k) table->setColumnWidth(static_cast<int>(k), columns[k].width);
     top->setSectionResizeMode(QHeaderView::Fixed);
     top->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     table->verticalHeader()->hide();

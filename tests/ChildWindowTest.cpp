@@ -720,6 +720,8 @@ TEST(ChildWindows, EveryControlShowsWhatItsLogicSays) {
             }
             if (auto* table = qobject_cast<QTableWidget*>(widget)) {
                 EXPECT_EQ(table->rowCount(), static_cast<int>(s.rows.size()));
+                for (std::size_t k = 0; k < c.columns->size(); ++k)
+                    EXPECT_EQ(table->columnWidth(static_cast<int>(k)), (*c.columns)[k].width) << "column " << k;
             }
             if (c.kind == ui::Kind::Toggle || c.kind == ui::Kind::Radio || c.kind == ui::Kind::Check) {
                 EXPECT_EQ(static_cast<QAbstractButton*>(widget)->isChecked(), s.value == 1);
