@@ -25,7 +25,7 @@ std::string_view russianUnit(std::string_view rfc) {
     static constexpr std::pair<std::string_view, std::string_view> kRussian[] = {
         {"V", "В"},         {"%", "%"},       {"1/s2", "об/с2"}, {"kg/h", "кг/час"}, {"step", "шаг"},
         {"rpm", "об/мин"},  {"C", "C"},       {"ms", "ms"},      {"min", "мин"},     {"mV", "мВ"},
-        {"km/h", "км/час"}, {"l/h", "л/час"}, {"deg", "град"}};
+        {"km/h", "км/час"}, {"l/h", "л/час"}, {"deg", "град"},   {"g", "G"}};
     for (const auto& [from, to] : kRussian)
         if (from == rfc) return to;
     return rfc;
@@ -36,11 +36,12 @@ std::string_view russianUnit(std::string_view rfc) {
 std::string_view parameterUnit(int number, CsvStyle style) {
     if (style == CsvStyle::ExcelRu) return russianUnit(parameterUnit(number, CsvStyle::Rfc));
     // In the order of the catalogue; the captions name most of them ("В.",
-    // "кг/час", "об/мин"); ADC readings are volts.
+    // "кг/час", "об/мин"); ADC readings are volts, but for the rough-road
+    // sensor's, which is read as acceleration ("G.").
     // clang-format off
     static constexpr std::string_view kUnits[kParameterCount + 1] = {
         "",                                               // (none)
-        "V",     "V",     "V", "V", "V", "", "", "V",     // 1..8
+        "V",     "V",     "g", "V", "V", "", "", "V",     // 1..8
         "V",     "V",     "V", "",  "",  "", "", "",      // 9..16
         "",      "",      "",  "",  "",  "", "", "",      // 17..24
         "",      "",      "",  "",  "",  "", "", "",      // 25..32

@@ -2,6 +2,8 @@
 // The logger's header and rows, end to end through the simulated ECU.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "cli/LogRows.h"
 
 using namespace cli;
@@ -119,4 +121,18 @@ TEST(CsvTable, ARussianSpreadsheetsTableReadsBackWithSemicolonsAndDecimalCommas)
     EXPECT_EQ(rows[2][2], "09.12.2025 10:15:02,345");
     EXPECT_EQ(rows[2][2 + 2], "14,080");
     EXPECT_EQ(rows[2][2 + 53], "9,40");
+    // Where a chart's caption names its unit, the column's header says the same.
+    const std::set<std::string> units = {"В",   "B",  "%",     "C", "об/мин", "кг/час", "шаг",
+                                         "мин", "мВ", "об/с2", "G", "км/час", "л/час"};
+    int named = 0;
+    for (std::size_t k = 1; k <= ecu::kParameterCount; ++k) {
+        const std::string& caption = rows[1][2 + k];
+        std::string unit = caption.substr(caption.rfind(' ') + 1);
+        if (unit.size() < 2 || unit.back() != '.' || !units.count(unit.erase(unit.size() - 1))) continue;
+        if (unit == "B") unit = "В";  // a Latin letter in two captions
+        const std::string& head = rows[0][2 + k];
+        EXPECT_EQ(head.substr(head.find('[')), "[" + unit + "]") << caption;
+        ++named;
+    }
+    EXPECT_GT(named, 25);
 }
