@@ -17,6 +17,10 @@ std::string portLabel(const std::string& device, const TextWidth& width) {
                base.find_first_not_of("0123456789", prefix.size()) == std::string::npos;
     };
     if (numbered("ttyS")) return "Com" + std::to_string(std::stoi(base.substr(4)) + 1);
+    // Windows names the same ports COM1, COM2... (any case will do).
+    const bool com = base.size() > 3 && (base[0] | 0x20) == 'c' && (base[1] | 0x20) == 'o' && (base[2] | 0x20) == 'm';
+    if (com && base.size() <= 6 && base.find_first_not_of("0123456789", 3) == std::string::npos)
+        return "Com" + base.substr(3);
     if (numbered("ttyUSB") || numbered("ttyACM")) base = base.substr(3);
     // Whatever is left must stay inside the frame: cut with an ellipsis
     // (0x85 in code page 1251) after as much of it as fits.

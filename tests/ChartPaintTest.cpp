@@ -102,6 +102,9 @@ TEST(ChartPaint, ThePortNameFitsTheStripsLastFrameWhateverTheDevice) {
     EXPECT_EQ(display::portLabel("/dev/ttyS3", qtface::MainWindow::measureStripText), "Com4");
     EXPECT_EQ(display::portLabel("/dev/ttyUSB0", qtface::MainWindow::measureStripText), "USB0");
     EXPECT_EQ(display::portLabel("/dev/ttyACM12", qtface::MainWindow::measureStripText), "ACM12");
+    EXPECT_EQ(display::portLabel("COM1", qtface::MainWindow::measureStripText), "Com1");  // on Windows
+    EXPECT_EQ(display::portLabel("\\\\.\\com12", qtface::MainWindow::measureStripText), "Com12");
+    EXPECT_EQ(display::portLabel("comX", qtface::MainWindow::measureStripText), "comX");
     // A by-id link shows the device it names.
     const std::string folder = testsupport::tempDir();
     { std::ofstream(folder + "/ttyUSB1"); }
