@@ -57,7 +57,11 @@ const char* loggerUsage() {
            "  --journal-list     print the journal's cars, visits and actions as tables\n"
            "  --help             print this text\n"
            "  --version          print the version\n"
+#ifdef _WIN32
+           "Every option's value may also follow an equals sign: --port=COM3.\n";
+#else
            "Every option's value may also follow an equals sign: --port=/dev/ttyUSB0.\n";
+#endif
 }
 
 std::string runOptions(const LoggerOptions& o) {

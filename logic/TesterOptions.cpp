@@ -7,10 +7,18 @@ namespace logic {
 
 const char* testerUsage() {
     return "usage: m797-tester [--port DEVICE | --simulate | --replay FILE [--speed N|all]] [--wake byte|break]\n"
+#ifdef _WIN32
+           "                   [--adapter kline|elm327 [--baud N]] [--record FILE] [--reconnect] [--settings KEY]\n"
+#else
            "                   [--adapter kline|elm327 [--baud N]] [--record FILE] [--reconnect] [--settings FILE]\n"
+#endif
            "                   [--any-screen] [--help] [--version] [RECORDING]\n"
            "  --port DEVICE      serial port of the adapter (default: the one chosen on the\n"
+#ifdef _WIN32
+           "                     settings dialog's port tab, else COM1), or\n"
+#else
            "                     settings dialog's port tab, else /dev/ttyS0), or\n"
+#endif
            "                     tcp:HOST:PORT for a Wi-Fi ELM327 adapter\n"
            "  --adapter KIND     kline: a plain K-line adapter; elm327: an ELM327-type\n"
            "                     adapter (default: the port tab's choice, else kline)\n"
@@ -29,12 +37,21 @@ const char* testerUsage() {
            "  --replay FILE      replay a recording made with --record, at its pace\n"
            "  --speed N|all      replay at 1, 2, 4 or 8 times the recorded pace, or all of\n"
            "                     the drive at once, shown for review (default 1)\n"
+#ifdef _WIN32
+           "  --settings KEY     keep the settings in the registry under\n"
+           "                     HKEY_CURRENT_USER\\KEY\\VELKOR (default HKEY_CURRENT_USER\\VELKOR)\n"
+#else
            "  --settings FILE    keep the settings in FILE (default ~/.config/VELKOR.ini)\n"
+#endif
            "  --any-screen       start on a screen that is not 1024 pixels wide\n"
            "  RECORDING          review a recording: as --replay RECORDING --speed all\n"
            "  --help             print this text\n"
            "  --version          print the version\n"
+#ifdef _WIN32
+           "Every option's value may also follow an equals sign: --port=COM3.\n";
+#else
            "Every option's value may also follow an equals sign: --port=/dev/ttyUSB0.\n";
+#endif
 }
 
 std::optional<TesterOptions> parseTesterArgs(int argc, char** argv, std::string& error) {
