@@ -193,15 +193,23 @@ std::string MainWindow::portForNextStart() const {
 }
 
 void MainWindow::portFailed(const std::string& device, const std::string& reason) {
-    reportFromAnyThread(reason, device);
+    // The failure stop comes right after: the box waits for it, so that the
+    // window behind the box shows "Старт" again, not a link still running.
+    const std::string message = toBox(reason, device);
+    std::lock_guard<std::mutex> lock(answersMutex_);
+    portProblem_ = message;
+}
+
+std::string MainWindow::toBox(const std::string& text, const std::string& where) {
+    // The standard error at once, in the terminal's language; the box's
+    // text in the window's.
+    const std::string head = where.empty() ? std::string() : where + ": ";
+    std::fprintf(stderr, "m797-tester: %s%s\n", head.c_str(), platform::forTerminal(text).c_str());
+    return head + platform::forWindow(text);
 }
 
 void MainWindow::reportFromAnyThread(const std::string& text, const std::string& where) {
-    // The standard error at once, in the terminal's language; the box on the
-    // user-interface thread, in the window's.
-    const std::string head = where.empty() ? std::string() : where + ": ";
-    std::fprintf(stderr, "m797-tester: %s%s\n", head.c_str(), platform::forTerminal(text).c_str());
-    post([this, message = head + platform::forWindow(text)] {
+    post([this, message = toBox(text, where)] {
         if (reportError) reportError(message);
     });
 }
@@ -259,8 +267,14 @@ void MainWindow::linkStopped() {
     // A replay that ran out keeps its last picture and says so.
     const bool ended = line_->ended();
     if (ended) linkData.statusText.set(cp1251::fromUtf8("Запись закончилась."));
-    post([this, ended] {
+    std::string problem;
+    {
+        std::lock_guard<std::mutex> lock(answersMutex_);
+        problem.swap(portProblem_);
+    }
+    post([this, ended, problem] {
         showRunning(linkData.startEnabled.load(std::memory_order_acquire) != 1);
+        if (!problem.empty() && reportError) reportError(problem);
         // The whole drive replayed at once shows whole, paused.
         if (ended && replaySpeed_ == 0 && !session_.empty()) reviewChanged(review_.showWhole(oldestMs(), newestMs()));
     });

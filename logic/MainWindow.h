@@ -245,6 +245,8 @@ private:
     // Said on the standard error now and through reportError soon, from any thread.
     // where: the device or file it is about, named as it is.
     void reportFromAnyThread(const std::string& text, const std::string& where = {});
+    // Prints text to the standard error and returns it as a box says it.
+    static std::string toBox(const std::string& text, const std::string& where);
     void repaintCharts();
     bool reviewChanged(bool changed);
     std::int64_t newestMs() const;
@@ -311,7 +313,8 @@ private:
         int code;
     };
     void noteAnswered(const AwaitedAction& action, const Answer& a);
-    std::mutex answersMutex_;
+    std::mutex answersMutex_;  // also guards portProblem_
+    std::string portProblem_;  // said once the failure stop that follows it shows
     std::vector<Answer> answers_;
     bool visitToBegin_ = false;  // the journal is open; the visit begins at the first "Старт"
     bool everStarted_ = false;   // "Старт" was pressed in this session

@@ -38,7 +38,10 @@ struct FakeFace : logic::MainWindowFace {
         }
     }
     void repaintPanel(int k) override { painted.push_back(k); }
-    void showError(const std::string& text) override { errors.push_back(text); }
+    void showError(const std::string& text) override {
+        errors.push_back(text);
+        runningAtError = !running.empty() && running.back();
+    }
     void closeChildren() override { events.push_back("close children"); }
     void quit(int code) override { events.push_back("quit " + std::to_string(code)); }
     int stripTextWidth(const std::string& text) const override { return 7 * static_cast<int>(text.size()); }
@@ -78,6 +81,7 @@ struct FakeFace : logic::MainWindowFace {
     }
     logic::MainWindow* main = nullptr;
     std::vector<bool> running;
+    bool runningAtError = false;  // "Старт" disabled when the last box came
     std::vector<int> painted;
     std::vector<std::string> errors, events;
 };
@@ -677,6 +681,7 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
         main.created();
         main.start();
         ASSERT_TRUE(face.until([&] { return !face.errors.empty(); }));
+        EXPECT_FALSE(face.runningAtError);  // the box stands over "Старт" enabled again
         main.shutDown();
         EXPECT_FALSE(std::filesystem::exists(drive));
         std::string why;
