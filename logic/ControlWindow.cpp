@@ -75,6 +75,7 @@ ControlWindow::ControlWindow(klink::LinkCommandBlock& command, const ecu::LiveDa
     ui::Shown& list = show(ui::kControlList);
     for (int k = 0; k < kEntries; ++k) list.entries.emplace_back(entryText(k));
     list.value = 0;
+    list.tip = list.entries[0];
 }
 
 void ControlWindow::showCaptions(Captions c) {
@@ -86,7 +87,10 @@ void ControlWindow::chosen(int id, int index) {
     if (id != ui::kControlList) return;
     show(ui::kControlList).value = index;
     const Choice c = choose(index);
-    show(ui::kControlList).value = c.shown;
+    ui::Shown& list = show(ui::kControlList);
+    list.value = c.shown;
+    // The closed list shows what fits; the pointer's tip, the whole entry.
+    list.tip = list.entries[static_cast<std::size_t>(c.shown)];
     if (c.confirm == Confirm::None) {
         showCaptions(c.captions);
         return;

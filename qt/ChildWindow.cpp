@@ -8,6 +8,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include <algorithm>
+
 #include "qt/WindowRules.h"
 
 namespace qtface {
@@ -26,10 +28,10 @@ ChildWindow::ChildWindow(std::unique_ptr<ui::WindowLogic> logic) : QDialog(nullp
         font.setPixelSize(d.fontPixels);
         setFont(font);
     }
-    // The tab pages' group captions sit on the frame line, as the layout's
-    // positions (buttons and captions 16 pixels down) were drawn for; the
-    // toolkit's own style puts the frame below the caption, across them.
-    if (!d.tabNames.empty())
+    // Group captions sit on the frame line, as the layout's positions
+    // (buttons and captions 16 pixels down) were drawn for; the toolkit's
+    // own style puts the frame below the caption, across them.
+    if (std::any_of(d.controls.begin(), d.controls.end(), [](const ui::Control& c) { return c.kind == Kind::Group; }))
         setStyleSheet(
             QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
                            "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; }"));

@@ -496,6 +496,37 @@ TEST(WaysOut, TheProgramsEndClosesEveryWindowAndReleasesTheOutputFirst) {
     EXPECT_EQ(second.form->logic().linkData.command.dtcReadRequest.load(), 0);
 }
 
+namespace {
+
+// Where a group box's frame (or caption) lies, in its parent's pixels.
+QRect groupFrame(QGroupBox* box, QStyle::SubControl part = QStyle::SC_GroupBoxFrame) {
+    QStyleOptionGroupBox opt;
+    opt.initFrom(box);
+    opt.text = box->title();
+    opt.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    return box->style()->subControlRect(QStyle::CC_GroupBox, &opt, part, box).translated(box->pos());
+}
+
+}  // namespace
+
+TEST(ControlWindow, ItsListSitsInsideItsGroupFrameAndTheTipNamesTheEntryWhole) {
+    Rig rig;
+    rig.start();
+    auto* w = open(rig.form->ControlClick());
+    QGroupBox* box = w->findChild<QGroupBox*>();
+    ASSERT_TRUE(box);
+    const QRect frame = groupFrame(box);
+    QComboBox* list = ::list(w, ui::kControlList);
+    EXPECT_GT(list->geometry().top(), frame.top() + 1);  // below the frame's line
+    EXPECT_LT(list->geometry().bottom(), frame.bottom());
+    const QRect caption = groupFrame(box, QStyle::SC_GroupBoxLabel);
+    EXPECT_LT(frame.top(), caption.bottom());  // the caption on the line, not above it
+    EXPECT_GT(frame.top(), caption.top());
+    pick(w, 14);
+    EXPECT_EQ(list->toolTip(), QStringLiteral("Клапан продувки адсорбера"));
+    w->close();
+}
+
 TEST(SettingsDialog, ControlsSitInsideTheirGroupFramesAndTheOpenListShowsWholeEntries) {
     Rig rig;
     auto* dlg = open(rig.form->SettingsClick());
@@ -504,13 +535,7 @@ TEST(SettingsDialog, ControlsSitInsideTheirGroupFramesAndTheOpenListShowsWholeEn
         QTest::qWait(20);
         QWidget* page = dlg->get<QTabWidget>(ui::kSettingsTabs)->widget(tab);
         for (QGroupBox* box : page->findChildren<QGroupBox*>()) {
-            QStyleOptionGroupBox opt;
-            opt.initFrom(box);
-            opt.text = box->title();
-            opt.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-            const QRect frame = box->style()
-                                    ->subControlRect(QStyle::CC_GroupBox, &opt, QStyle::SC_GroupBoxFrame, box)
-                                    .translated(box->pos());
+            const QRect frame = groupFrame(box);
             // The controls that lie on the box.
             int inside = 0;
             for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
