@@ -362,7 +362,7 @@ void Com_Port::pollPass() {
     }
     serveOnce(cmd.dtcClearRequest, [&] {
         command(frames_.dtcClear.data(), frames_.dtcClear.length, dtcClearReply_.data(), {0x14, 0x00, 0x00});
-        if (!lastUnheard_) cmd.dtcReply.clearGone();
+        cmd.dtcReply.clearGone();
     });
     if (isSet(cmd.controlActive)) serveControls();
     // A pass cut short by the program's end (its reads interrupted) is no pass.
@@ -478,8 +478,9 @@ std::size_t Com_Port::command(const std::uint8_t* frame, std::size_t length, std
     lastAnswer_ = CommandAnswer::Done;
     lastCode_ = -1;
     lastUnheard_ = n == 0 && !lastUnechoed_;
-    if (lastUnheard_) return n;
-    if (lastUnechoed_ || !answerGap(rule, reply, n, length).empty()) {
+    if (lastUnheard_) {
+        lastAnswer_ = CommandAnswer::Unheard;
+    } else if (lastUnechoed_ || !answerGap(rule, reply, n, length).empty()) {
         lastCode_ = lastUnechoed_ ? -1 : negativeAnswerCode(reply, n, length, key.service);
         lastAnswer_ = lastCode_ >= 0 ? CommandAnswer::Refused
                       : n <= length  ? CommandAnswer::Silent
@@ -496,7 +497,7 @@ bool Com_Port::released(const RequestFrame& f, std::uint8_t* reply, std::uint8_t
     // the one told.
     const CommandKey key{0x30, lid, 0x00};
     command(f.data(), f.length, reply, key, false);
-    if (lastUnheard_) return false;  // not on the line: no try spent
+    if (lastUnheard_) return false;  // not on the line: no try spent, asked again next pass
     if (lastAnswer_ != CommandAnswer::Done && ++tries < kReleaseTries) return false;
     tries = 0;
     if (observer_) observer_->commandAnswered(key, lastAnswer_, lastCode_);

@@ -131,19 +131,17 @@ private:
     // Exchanges a command's frame (into reply) and keeps what the ECU
     // answered to it (lastAnswer_, lastCode_), told to the observer if tell.
     // A frame that got nothing back, not even its echo, did not reach the
-    // line (lastUnheard_): nothing is told of it.
+    // line (lastUnheard_, told as Unheard).
     std::size_t command(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply, const CommandKey& key,
                         bool tell = true);
     // Serves a posted command with send, which calls command(). The flag is
     // taken before the frame goes, so that a press meanwhile (an adjustment
-    // stepped again) goes in the next pass; a command that did not reach the
-    // line stays posted for the next pass, as one posted while the link was
-    // down.
+    // stepped again) goes in the next pass. One that did not reach the line
+    // is not sent again: switching an output later, unasked (the window may
+    // be closed by then), is no way to make up for it.
     template <typename Send>
     void serveOnce(Flag& flag, Send send) {
-        if (!take(flag)) return;
-        send();
-        if (lastUnheard_) post(flag);
+        if (take(flag)) send();
     }
     // Hands an output back; true once done or given up (tries: the attempts
     // so far, kept between passes).

@@ -55,6 +55,7 @@ enum class CommandAnswer {
     Done,     // a whole, positive answer
     Refused,  // a whole negative answer (its code beside)
     Silent,   // no answer
+    Unheard,  // nothing came back, not even the frame's echo: it never reached the line
     Garbled,  // bytes, but no whole answer to the command
 };
 

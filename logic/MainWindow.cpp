@@ -760,6 +760,8 @@ namespace {
 // Why a command was not done, in the technician's words.
 std::string refusal(klink::CommandAnswer answer, int code) {
     if (answer == klink::CommandAnswer::Silent) return "ЭБУ не ответил";
+    if (answer == klink::CommandAnswer::Unheard)
+        return "команда не дошла до ЭБУ: адаптер её не вернул (проверьте адаптер)";
     if (answer == klink::CommandAnswer::Garbled) return "ответ ЭБУ не разобран";
     char hex[8];
     std::snprintf(hex, sizeof hex, "%02X", code & 0xFF);

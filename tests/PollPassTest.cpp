@@ -145,7 +145,7 @@ TEST(PollPass, AdjustmentFramesAreSentAsTheWindowLeftThem) {
     EXPECT_EQ(c.line.withCore([](sim::AdapterCore& a) { return a.ecu().adjustValue[0x43]; }), 0x64);
 }
 
-TEST(PollPass, AStepPressedWhileItsFrameIsOutGoesNextAndACommandThatNeverReachedTheLineWaits) {
+TEST(PollPass, AStepPressedWhileItsFrameIsOutGoesNextAndAnOutputSwitchedIntoADeadLineNeverGoesLater) {
     Connected c;
     post(c.data.command.controlActive);
     auto& purge = c.data.command.adjust[2];
@@ -165,16 +165,19 @@ TEST(PollPass, AStepPressedWhileItsFrameIsOutGoesNextAndACommandThatNeverReached
     EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "30 43 07 02"}));
     EXPECT_EQ(c.line.withCore([](sim::AdapterCore& a) { return a.ecu().adjustValue[0x43]; }), 2);
 
-    // Nothing comes back, not even the echo: the clear stays asked and goes
-    // once the adapter answers again.
+    // Nothing comes back, not even the echo: an output switched on then
+    // never goes later, unasked, once the adapter answers again; its
+    // hand-back does.
+    auto& starter = c.actuator(0x0E);
+    post(starter.onRequest);
+    post(starter.releaseRequest);
     c.line.withCore([](sim::AdapterCore& a) { return a.options().fault = sim::LineFault::NoAdapter; });
-    post(c.data.command.dtcClearRequest);
     c.pass();
-    EXPECT_EQ(c.data.command.dtcClearRequest.load(), 1);
+    EXPECT_EQ(starter.onRequest.load(), 0);
+    EXPECT_EQ(starter.releaseRequest.load(), 1);
     c.line.withCore([](sim::AdapterCore& a) { return a.options().fault = sim::LineFault::None; });
     while (!c.port.linkUp()) c.pass();
-    EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "14 00 00"}));
-    EXPECT_EQ(c.data.command.dtcClearRequest.load(), 0);
+    EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "30 0E 00"}));
 }
 
 TEST(PollPass, AMissingLiveDataReplyEndsTheConnectionButStillRaisesTheFlags) {
