@@ -126,7 +126,11 @@ std::size_t Com_Port::exchangeBytes(const std::uint8_t* frame, std::size_t lengt
     if (owed != owed_.end()) owed_.erase(owed);
     if (!lastUnechoed_ && n == length) owed_[asked] = lastReplyMs_ + kFinalAnswerWait.count();
     if (lastUnechoed_) {
-        unechoedSeen_ = true;
+        // An adapter that echoes nothing, not one whose echo came behind a
+        // late answer's bytes.
+        if (std::search(staging_.begin(), staging_.begin() + static_cast<std::ptrdiff_t>(n), frame, frame + length) ==
+            staging_.begin() + static_cast<std::ptrdiff_t>(n))
+            unechoedSeen_ = true;
         return 0;
     }
     std::copy(staging_.begin(), staging_.begin() + static_cast<std::ptrdiff_t>(n), reply);
