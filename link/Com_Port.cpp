@@ -182,6 +182,7 @@ void Com_Port::openPort() {
 }
 
 void Com_Port::connectionAttempt() {
+    dropCommands();
     unechoedSeen_ = false;
     exchange(frames_.stopCommunication, stopReply_.data());
     boundary();
@@ -492,6 +493,22 @@ std::size_t Com_Port::command(const std::uint8_t* frame, std::size_t length, std
     }
     if (tell && observer_) observer_->commandAnswered(key, lastAnswer_, lastCode_);
     return n;
+}
+
+void Com_Port::dropCommands() {
+    LinkCommandBlock& cmd = data_.command;
+    const auto drop = [this](Flag& f, const CommandKey& key) {
+        if (take(f) && observer_) observer_->commandAnswered(key, CommandAnswer::Dropped, -1);
+    };
+    drop(cmd.dtcClearRequest, {0x14, 0x00, 0x00});
+    drop(cmd.ecuResetRequest, {0x11, 0x01, 0x00});
+    drop(cmd.ecuInitRequest, {0x11, 0x90, 0x00});
+    for (std::size_t i = 0; i < kActuatorCount; ++i) {
+        drop(cmd.actuator[i].onRequest, {0x30, kActuatorLids[i], 0x06, 0xFF});
+        drop(cmd.actuator[i].offRequest, {0x30, kActuatorLids[i], 0x06, 0x00});
+    }
+    for (std::size_t i = 0; i < kAdjustCount; ++i)
+        drop(cmd.adjust[i].adjustRequest, {0x30, kAdjustLids[i], 0x07, cmd.adjust[i].adjustFrame.copy()[6]});
 }
 
 bool Com_Port::released(const RequestFrame& f, std::uint8_t* reply, std::uint8_t lid, int& tries) {

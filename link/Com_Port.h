@@ -143,6 +143,11 @@ private:
     void serveOnce(Flag& flag, Send send) {
         if (take(flag)) send();
     }
+    // Drops the commands still asked when a connection is set up again, and
+    // tells each as Dropped: sent minutes later, with the window that asked
+    // them closed, an output would switch unasked (the starter would crank).
+    // The hand-backs stay.
+    void dropCommands();
     // Hands an output back; true once done or given up (tries: the attempts
     // so far, kept between passes).
     bool released(const RequestFrame& f, std::uint8_t* reply, std::uint8_t lid, int& tries);

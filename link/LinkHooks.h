@@ -56,6 +56,7 @@ enum class CommandAnswer {
     Refused,  // a whole negative answer (its code beside)
     Silent,   // no answer
     Unheard,  // nothing came back, not even the frame's echo: it never reached the line
+    Dropped,  // the connection was lost before its pass: never sent
     Garbled,  // bytes, but no whole answer to the command
 };
 

@@ -744,9 +744,18 @@ std::string MainWindow::writeTable(const std::string& path, bool rangeOnly, ecu:
 }
 
 bool MainWindow::commandMayGo() {
-    if (linkData.startEnabled.load(std::memory_order_acquire) != 1) return true;
-    if (reportError) reportError("the link is not running: nothing was sent to the ECU; press Start first");
-    return false;
+    if (linkData.startEnabled.load(std::memory_order_acquire) == 1) {
+        if (reportError) reportError("the link is not running: nothing was sent to the ECU; press Start first");
+        return false;
+    }
+    // Kept for a connection set up again, a command would go whenever that
+    // is, perhaps with its window long closed.
+    if (!link_->linkUp()) {
+        if (reportError)
+            reportError("the link to the ECU is being set up: nothing was sent to the ECU; try again once data comes");
+        return false;
+    }
+    return true;
 }
 
 void MainWindow::noteAction(const std::string& kind, const std::string& what) {
@@ -760,6 +769,7 @@ namespace {
 // Why a command was not done, in the technician's words.
 std::string refusal(klink::CommandAnswer answer, int code) {
     if (answer == klink::CommandAnswer::Silent) return "ЭБУ не ответил";
+    if (answer == klink::CommandAnswer::Dropped) return "связь с ЭБУ прервалась раньше, чем команда ушла";
     if (answer == klink::CommandAnswer::Unheard)
         return "команда не дошла до ЭБУ: адаптер её не вернул (проверьте адаптер)";
     if (answer == klink::CommandAnswer::Garbled) return "ответ ЭБУ не разобран";

@@ -116,6 +116,28 @@ struct Rig {
 
 }  // namespace
 
+// A command asked while the connection is being set up is refused at once:
+// kept for it, the starter would crank whenever the ECU answered again.
+TEST(MainWindowLogic, ACommandWhileTheLinkIsBeingSetUpIsRefusedAndNeverSent) {
+    namespace ui = logic::ui;
+    sim::SimOptions o;
+    o.fault = sim::LineFault::SilentEcu;
+    Rig rig(o);
+    rig.main->start();
+    auto control = rig.main->openControl();
+    control->chosen(ui::kControlList, 10);  // "Реле стартера"
+    control->pressed(ui::kControlLeft, true);
+    ASSERT_FALSE(rig.face.errors.empty());
+    EXPECT_EQ(rig.face.errors.back(),
+              "Связь с ЭБУ устанавливается: в ЭБУ ничего не отправлено. Повторите, когда пойдут данные");
+    control->closing();
+    rig.line->withCore([](sim::AdapterCore& c) { return c.options().fault = sim::LineFault::None; });
+    ASSERT_TRUE(rig.face.until([&] { return rig.main->link().passCount() >= 2; }));
+    const auto sent = rig.line->withCore([](sim::AdapterCore& c) { return testsupport::services(c.requests()); });
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "30 0E 06 FF"), 0);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "30 0E 00"), 1);  // the hand-back of the window's output
+}
+
 TEST(MainWindowLogic, StartStopStartGoesOnWithoutANewWakeUpAndTheChartsAreRepainted) {
     sim::SimOptions o;
     o.answerDelay = std::chrono::milliseconds(2);

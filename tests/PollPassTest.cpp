@@ -175,9 +175,12 @@ TEST(PollPass, AStepPressedWhileItsFrameIsOutGoesNextAndAnOutputSwitchedIntoADea
     c.pass();
     EXPECT_EQ(starter.onRequest.load(), 0);
     EXPECT_EQ(starter.releaseRequest.load(), 1);
+    // Nor does one asked while the link is down: the new connection drops it.
+    post(starter.onRequest);
     c.line.withCore([](sim::AdapterCore& a) { return a.options().fault = sim::LineFault::None; });
     while (!c.port.linkUp()) c.pass();
     EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "30 0E 00"}));
+    EXPECT_EQ(starter.onRequest.load(), 0);
 }
 
 TEST(PollPass, AMissingLiveDataReplyEndsTheConnectionButStillRaisesTheFlags) {
