@@ -821,13 +821,15 @@ void MainWindow::takeAnswers() {
             continue;
         }
         // One command may carry several actions asked before it went out
-        // (a key pressed twice): the answer is theirs alike.
+        // (a key pressed twice): the answer is theirs alike, and said once.
+        bool said = false;
         for (auto it = awaited_.begin(); it != awaited_.end();) {
             if (!(it->command == a.command)) {
                 ++it;
                 continue;
             }
-            noteAnswered(*it, a);
+            if (!said) noteAnswered(*it, a);
+            said = true;
             it = awaited_.erase(it);
         }
     }

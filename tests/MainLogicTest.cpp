@@ -758,7 +758,10 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     EXPECT_EQ(rig.face.errors.back(),
               "Зажигание 1-4: включение не выполнено: ЭБУ отказал: условия не позволяют (код 22)");
     control->chosen(ui::kControlList, 7);  // "Реле вентилятора 1"
+    rig.main->link().pause();              // "Вкл" twice before its frame goes: one action
     control->pressed(ui::kControlLeft, true);
+    control->pressed(ui::kControlLeft, true);
+    rig.main->link().start();
     control->pressed(ui::kControlRight, true);
     // Two steps of the purge valve before its frame goes: the ECU gets the
     // second, and the journal notes that one alone.
