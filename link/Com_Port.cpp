@@ -182,7 +182,12 @@ void Com_Port::openPort() {
 }
 
 void Com_Port::connectionAttempt() {
-    dropCommands();
+    // What a lost connection left unsent goes no more: sent whenever the ECU
+    // answers again, with the window that asked it perhaps closed, an output
+    // would switch unasked (the starter would crank). The hand-backs stay.
+    data_.command.dropCommands([this](const CommandKey& key) {
+        if (observer_) observer_->commandAnswered(key, CommandAnswer::Dropped, -1);
+    });
     unechoedSeen_ = false;
     exchange(frames_.stopCommunication, stopReply_.data());
     boundary();
@@ -365,10 +370,14 @@ void Com_Port::pollPass() {
             std::fill(dtcRead_.bytes.begin() + static_cast<std::ptrdiff_t>(n), dtcRead_.bytes.end(), std::uint8_t{0});
         }
     }
-    serveOnce(cmd.dtcClearRequest, [&] {
+    // Each command is taken before its frame goes: one asked again meanwhile
+    // (an adjustment stepped again) goes in the next pass. One that did not
+    // reach the line is not sent again: an output switched later, unasked,
+    // makes up for nothing.
+    if (take(cmd.dtcClearRequest)) {
         command(frames_.dtcClear.data(), frames_.dtcClear.length, dtcClearReply_.data(), {0x14, 0x00, 0x00});
         cmd.dtcReply.clearGone();
-    });
+    }
     if (isSet(cmd.controlActive)) serveControls();
     // A pass cut short by the program's end (its reads interrupted) is no pass.
     if (thread_.onWorker() && thread_.terminating()) throw Terminated{};
@@ -397,12 +406,10 @@ void Com_Port::serveControls() {
     }
     for (std::size_t i = 0; i < kAdjustCount; ++i) serveAdjust(i);
     LinkCommandBlock& cmd = data_.command;
-    serveOnce(cmd.ecuResetRequest, [&] {
+    if (take(cmd.ecuResetRequest))
         command(frames_.ecuReset.data(), frames_.ecuReset.length, resetReply_.data(), {0x11, 0x01, 0x00});
-    });
-    serveOnce(cmd.ecuInitRequest, [&] {
+    if (take(cmd.ecuInitRequest))
         command(frames_.ecuInit.data(), frames_.ecuInit.length, initReply_.data(), {0x11, 0x90, 0x00});
-    });
 }
 
 void Com_Port::serveOnOff(std::size_t i) {
@@ -410,8 +417,8 @@ void Com_Port::serveOnOff(std::size_t i) {
     const RequestCatalogue::Control& f = frames_.actuator[i];
     ControlReplies& r = actuatorReplies_[i];
     const std::uint8_t lid = kActuatorLids[i];
-    serveOnce(a.onRequest, [&] { command(f.on.data(), f.on.length, r.on.data(), {0x30, lid, 0x06, 0xFF}); });
-    serveOnce(a.offRequest, [&] { command(f.off.data(), f.off.length, r.off.data(), {0x30, lid, 0x06, 0x00}); });
+    if (take(a.onRequest)) command(f.on.data(), f.on.length, r.on.data(), {0x30, lid, 0x06, 0xFF});
+    if (take(a.offRequest)) command(f.off.data(), f.off.length, r.off.data(), {0x30, lid, 0x06, 0x00});
     if (isSet(a.reportRequest)) {
         // The state shown is the one the ECU just reported; a report that
         // did not come whole leaves the text as it was.
@@ -430,12 +437,12 @@ void Com_Port::serveOnOnly(std::size_t i) {
     const RequestCatalogue::Control& f = frames_.actuator[i];
     ControlReplies& r = actuatorReplies_[i];
     const std::uint8_t lid = kActuatorLids[i];
-    serveOnce(a.onRequest, [&] {
+    if (take(a.onRequest)) {
         const std::size_t n = command(f.on.data(), f.on.length, r.on.data(), {0x30, lid, 0x06, 0xFF});
         if (gapOf(f.on, r.on.data(), n, controlAnswerRule(lid, kControlOnState)).empty() &&
             r.on[kControlOnState] == 0xFF)
             a.stateText.set(status::stateOn());
-    });
+    }
     if (isSet(a.reportRequest)) {
         const std::size_t n = exchange(f.report, r.report.data());
         // A whole refusal asks to stop the engine; a whole report gives the
@@ -459,10 +466,10 @@ void Com_Port::serveAdjust(std::size_t i) {
     AdjustCommand& a = data_.command.adjust[i];
     const RequestCatalogue::Control& f = frames_.adjust[i];
     ControlReplies& r = adjustReplies_[i];
-    serveOnce(a.adjustRequest, [&] {
+    if (take(a.adjustRequest)) {
         const auto frame = a.adjustFrame.copy();
         command(frame.data(), frame.size(), a.reply.data(), {0x30, frame[4], 0x07, frame[6]});
-    });
+    }
     if (isSet(a.reportRequest)) exchange(f.report, r.report.data());
     if (isSet(a.releaseRequest) &&
         released(f.release, r.release.data(), kAdjustLids[i], releaseTries_[kActuatorCount + i])) {
@@ -493,22 +500,6 @@ std::size_t Com_Port::command(const std::uint8_t* frame, std::size_t length, std
     }
     if (tell && observer_) observer_->commandAnswered(key, lastAnswer_, lastCode_);
     return n;
-}
-
-void Com_Port::dropCommands() {
-    LinkCommandBlock& cmd = data_.command;
-    const auto drop = [this](Flag& f, const CommandKey& key) {
-        if (take(f) && observer_) observer_->commandAnswered(key, CommandAnswer::Dropped, -1);
-    };
-    drop(cmd.dtcClearRequest, {0x14, 0x00, 0x00});
-    drop(cmd.ecuResetRequest, {0x11, 0x01, 0x00});
-    drop(cmd.ecuInitRequest, {0x11, 0x90, 0x00});
-    for (std::size_t i = 0; i < kActuatorCount; ++i) {
-        drop(cmd.actuator[i].onRequest, {0x30, kActuatorLids[i], 0x06, 0xFF});
-        drop(cmd.actuator[i].offRequest, {0x30, kActuatorLids[i], 0x06, 0x00});
-    }
-    for (std::size_t i = 0; i < kAdjustCount; ++i)
-        drop(cmd.adjust[i].adjustRequest, {0x30, kAdjustLids[i], 0x07, cmd.adjust[i].adjustFrame.copy()[6]});
 }
 
 bool Com_Port::released(const RequestFrame& f, std::uint8_t* reply, std::uint8_t lid, int& tries) {

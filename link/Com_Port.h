@@ -134,20 +134,6 @@ private:
     // line (lastUnheard_, told as Unheard).
     std::size_t command(const std::uint8_t* frame, std::size_t length, std::uint8_t* reply, const CommandKey& key,
                         bool tell = true);
-    // Serves a posted command with send, which calls command(). The flag is
-    // taken before the frame goes, so that a press meanwhile (an adjustment
-    // stepped again) goes in the next pass. One that did not reach the line
-    // is not sent again: switching an output later, unasked (the window may
-    // be closed by then), is no way to make up for it.
-    template <typename Send>
-    void serveOnce(Flag& flag, Send send) {
-        if (take(flag)) send();
-    }
-    // Drops the commands still asked when a connection is set up again, and
-    // tells each as Dropped: sent minutes later, with the window that asked
-    // them closed, an output would switch unasked (the starter would crank).
-    // The hand-backs stay.
-    void dropCommands();
     // Hands an output back; true once done or given up (tries: the attempts
     // so far, kept between passes).
     bool released(const RequestFrame& f, std::uint8_t* reply, std::uint8_t lid, int& tries);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 #include "link/RequestFrame.h"
@@ -25,6 +26,21 @@ inline bool isSet(const Flag& f) { return f.load(std::memory_order_acquire) == 1
 // Clears a set flag and says whether it was: a request posted again after
 // this is served once more.
 inline bool take(Flag& f) { return f.exchange(0, std::memory_order_acq_rel) == 1; }
+
+// A command that changes something in the ECU: clearing the codes (14),
+// a reset (11, its kind), an output's switching, adjustment or handing back
+// (30, its local identifier and its option: 06 with the state, FF or 00;
+// 07 with the value; 00).
+struct CommandKey {
+    std::uint8_t service = 0;
+    std::uint8_t parameter = 0;
+    std::uint8_t option = 0;
+    std::uint8_t state = 0;
+    bool operator==(const CommandKey&) const = default;
+    // An adjustment (option 07): its state is the value sent. Its frame holds
+    // only the newest value asked, so a later one replaces what is unsent.
+    bool adjusts() const { return service == 0x30 && option == 0x07; }
+};
 
 constexpr std::size_t kActuatorCount = 12;
 constexpr std::size_t kAdjustCount = 3;
@@ -148,16 +164,23 @@ struct LinkCommandBlock {
 
     // Drops what the windows asked of the ECU that no link has carried yet
     // (a clear, a reset, an output switched or stepped): it belongs to the
-    // moment it was asked in, not to the next "Старт". The outputs' releases
-    // and reports stay.
-    void dropCommands() {
-        for (Flag* f : {&dtcClearRequest, &ecuResetRequest, &ecuInitRequest}) clearFlag(*f);
+    // moment it was asked in, not to the next "Старт" or connection.
+    // dropped is told each command dropped. The outputs' releases and
+    // reports stay.
+    void dropCommands(const std::function<void(const CommandKey&)>& dropped = {}) {
+        const auto drop = [&dropped](Flag& f, const CommandKey& key) {
+            if (take(f) && dropped) dropped(key);
+        };
+        drop(dtcClearRequest, {0x14, 0x00, 0x00});
         dtcReply.clearGone();
-        for (ActuatorCommand& a : actuator) {
-            clearFlag(a.onRequest);
-            clearFlag(a.offRequest);
+        drop(ecuResetRequest, {0x11, 0x01, 0x00});
+        drop(ecuInitRequest, {0x11, 0x90, 0x00});
+        for (std::size_t i = 0; i < kActuatorCount; ++i) {
+            drop(actuator[i].onRequest, {0x30, kActuatorLids[i], 0x06, 0xFF});
+            drop(actuator[i].offRequest, {0x30, kActuatorLids[i], 0x06, 0x00});
         }
-        for (AdjustCommand& a : adjust) clearFlag(a.adjustRequest);
+        for (std::size_t i = 0; i < kAdjustCount; ++i)
+            drop(adjust[i].adjustRequest, {0x30, kAdjustLids[i], 0x07, adjust[i].adjustFrame.copy()[6]});
     }
 
     // True while an output's release waits for the link.

@@ -35,21 +35,6 @@ public:
     virtual std::array<std::string, kIdentTextCount> buildIdentification(const IdentificationReplies& replies) = 0;
 };
 
-// A command that changes something in the ECU: clearing the codes (14),
-// a reset (11, its kind), an output's switching, adjustment or handing back
-// (30, its local identifier and its option: 06 with the state, FF or 00;
-// 07; 00).
-struct CommandKey {
-    std::uint8_t service = 0;
-    std::uint8_t parameter = 0;
-    std::uint8_t option = 0;
-    std::uint8_t state = 0;
-    bool operator==(const CommandKey&) const = default;
-    // An adjustment (option 07): its state is the value sent. Its frame holds
-    // only the newest value asked, so a later one replaces what is unsent.
-    bool adjusts() const { return service == 0x30 && option == 0x07; }
-};
-
 // What the ECU answered to such a command.
 enum class CommandAnswer {
     Done,     // a whole, positive answer
