@@ -199,10 +199,17 @@ TEST(PollPass, AMissingLiveDataReplyEndsTheConnectionButStillRaisesTheFlags) {
     // The old bytes stay in the buffer, index 8 excepted.
     EXPECT_EQ(c.port.liveData01Reply()[8], 0);
     EXPECT_EQ(c.port.liveData01Reply()[19], 21);
-    // A request posted meanwhile waits for the next connection.
+    // A read posted meanwhile waits for the next connection; a clear does
+    // not, and the codes are stored again once it is dropped.
     post(c.data.command.dtcReadRequest);
+    c.data.command.dtcReply.awaitClear();
+    post(c.data.command.dtcClearRequest);
     EXPECT_EQ(c.pass(), (V{"82", "81", "21 A1", "21 A2", "21 A3", "1A 80"}));
+    std::uint64_t before = 0, after = 0;
+    c.data.command.dtcReply.copy(before);
     EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "18 00 00 00"}));
+    c.data.command.dtcReply.copy(after);
+    EXPECT_EQ(after, before + 1);
     // The requests left unanswered before the wake-up owe nothing after it:
     // the first pass of the new connection measures.
     EXPECT_EQ(c.port.passGap(), "");
