@@ -254,7 +254,9 @@ TEST(Elm327, EachAdapterGivesWhatTheKLineGivesOrSaysWhyNot) {
     for (std::size_t i = 0; i < 3; ++i) {
         const std::string out = runs[i].get();
         EXPECT_EQ(values(out), expected) << adapters[i].first << "\n" << out;
-        EXPECT_NE(out.find("\n3,"), std::string::npos) << out;
+        // The third pass was asked (measured, or lost on a loaded machine and said).
+        EXPECT_TRUE(out.find("\n3,") != std::string::npos || out.find("pass 3 measured nothing") != std::string::npos)
+            << out;
         // The clone without a fast-init command wakes the ECU at the first request.
         EXPECT_EQ(out.find("has no fast-init command (AT FI)") == std::string::npos, adapters[i].second.knowsFastInit)
             << out;
