@@ -203,14 +203,16 @@ std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why
         if (code != SQLITE_ROW) return fail(code);
         if (s.text(0) != "ok") return fail(SQLITE_CORRUPT);
     }
-    if (version == 0) {
-        // No version: a new journal, or another program's database, which
-        // is said and left as it is.
+    // No version: a new journal, or another program's database, which is
+    // said and left as it is. Judged where the version is sure: another of
+    // our programs may be making the journal at this very moment.
+    const auto foreign = [db]() {
         Statement s(db, "SELECT COUNT(*) FROM sqlite_master WHERE name NOT LIKE 'sqlite_%'");
-        code = s.step();
-        if (code != SQLITE_ROW) return fail(code);
-        if (s.integer(0) > 0) return fail(SQLITE_NOTADB);
-    }
+        const int c = s.step();
+        if (c != SQLITE_ROW) return c;
+        return s.integer(0) > 0 ? SQLITE_NOTADB : SQLITE_OK;
+    };
+    if (version == 0 && readOnly && (code = foreign()) != SQLITE_OK) return fail(code);
     if (version < kSchemaVersion && readOnly) return fail(SQLITE_READONLY);  // not brought up to date here
     if (version < kSchemaVersion) {
         // Another program may be making it at the same moment: the version
@@ -225,6 +227,7 @@ std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why
             sqlite3_close_v2(db);
             return nullptr;
         };
+        if (version == 0 && (code = foreign()) != SQLITE_OK) return undo(code);
         for (; version < kSchemaVersion; ++version)
             if (!exec(db, kMigrations[version], code)) return undo(code);
         const std::string set = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -186,6 +188,20 @@ TEST(Journal, TwoWritersAtOnceLoseNothing) {
     const auto visits = j->visits(0);
     ASSERT_EQ(visits.size(), 2u);
     for (const auto& v : visits) EXPECT_EQ(v.actions, kActions);
+
+    // Programs that make a new journal at the same moment all open it: none
+    // takes the tables another has just made for another program's.
+    for (int round = 0; round < 40; ++round) {
+        const std::string fresh = testsupport::tempDir() + "/new.sqlite3";
+        std::array<std::string, 3> why;
+        std::vector<std::thread> openers;
+        for (std::string& w : why)
+            openers.emplace_back([&fresh, &w] {
+                if (!Journal::open(fresh, w)) w = "not opened: " + w;
+            });
+        for (std::thread& t : openers) t.join();
+        for (const std::string& w : why) ASSERT_EQ(w, "") << "round " << round;
+    }
 }
 
 // A file that is no journal, one of a newer program, a damaged one and a
