@@ -100,10 +100,13 @@ ElmAnswer readElmAnswer(const std::string& text, const std::string& command) {
         const std::string s = squeezed(l);
         if (s.empty() || s == echo || s == "SEARCHING...") return;
         if (s.rfind("BUSINIT", 0) == 0) {
+            // "BUS INIT: ...OK" or "...ERROR"; the dots alone: still at it.
             if (s.find("ERROR") != std::string::npos) {
                 if (a.trouble.empty()) a.trouble = l;
-            } else {
+            } else if (s.find("OK") != std::string::npos) {
                 a.initOk = true;
+            } else {
+                a.initUnderWay = true;
             }
             return;
         }
@@ -167,11 +170,12 @@ ElmAnswer Elm327Line::command(const std::string& text, std::chrono::milliseconds
     const std::string line = text + "\r";
     port_.write(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
     std::string got;
-    const auto deadline = platform::Clock::now() + time;
+    auto deadline = platform::Clock::now() + time;
     std::uint8_t buffer[8];
     closed_ = overlong_ = false;
     bool said = text.empty();  // a prompt before any word is a late one of the command before
     bool done = false;
+    bool longer = false;  // the time was lengthened for a wake-up under way
     while (!stopping()) {
         const std::size_t n = port_.read(buffer, sizeof buffer);
         got.append(reinterpret_cast<const char*>(buffer), n);
@@ -181,7 +185,16 @@ ElmAnswer Elm327Line::command(const std::string& text, std::chrono::milliseconds
             else if (buffer[i] > ' ')
                 said = true;
         }
-        if (done || platform::Clock::now() >= deadline) break;
+        if (done) break;
+        if (platform::Clock::now() >= deadline) {
+            // An adapter that says it is waking the ECU ("BUS INIT: ...",
+            // its dots one by one) is let finish: a command now would break
+            // the wake-up off, and its late words would pass for the answer
+            // to that command.
+            if (longer || !readElmAnswer(got, text).initUnderWay) break;
+            longer = true;
+            deadline += kWakeUpTime - time;
+        }
         // More than any answer of this ECU holds (a 255-byte frame printed
         // with spaces is under 800 characters): an adapter that floods the
         // line is not read on until the time is out.
@@ -295,7 +308,11 @@ void Elm327Line::write(const std::uint8_t* data, std::size_t size) {
         return;
     }
     std::size_t expected = 0;
-    if (!wholeFrames(a.bytes, expected))
+    // The ECU's answers are addressed to the tester from the ECU; bytes
+    // that are not began without their header (a clone that drops AT H1).
+    if (a.bytes.size() < 3 || (a.bytes[0] & 0xC0) != 0x80 || a.bytes[1] != kTesterAddress || a.bytes[2] != kEcuAddress)
+        note("the adapter passed an answer without the header it begins with (does it keep AT H1, headers on?)");
+    else if (!wholeFrames(a.bytes, expected))
         note("the adapter passed " + std::to_string(a.bytes.size()) + " bytes of an answer of " +
              std::to_string(expected) + ": it cannot pass answers this long");
     pending_.insert(pending_.end(), a.bytes.begin(), a.bytes.end());

@@ -27,6 +27,7 @@ struct ElmAnswer {
     std::string trouble;              // the first line that was no data ("NO DATA"), or empty
     bool prompt = false;              // the adapter's ">" came: it is ready for the next command
     bool initOk = false;              // "BUS INIT: OK" was among the lines
+    bool initUnderWay = false;        // "BUS INIT: ..." came, and neither OK nor ERROR yet
     bool ok = false;                  // "OK" was: a setting taken
 };
 // Reads the adapter's text for the command it answers (an echo of the
@@ -46,6 +47,10 @@ public:
     static constexpr std::chrono::milliseconds kResetTime{2500};
     static constexpr std::chrono::milliseconds kCommandTime{1000};
     static constexpr std::chrono::milliseconds kRequestTime{2000};
+    // How long in all an adapter that has said it is waking the ECU may
+    // take to finish: some print the dots of "BUS INIT: ..." one by one
+    // and need longer than a request's time.
+    static constexpr std::chrono::milliseconds kWakeUpTime{5000};
     // The most text an answer is read to.
     static constexpr std::size_t kLongestAnswer = 4096;
 

@@ -8,6 +8,7 @@
 #include <deque>
 #include <filesystem>
 #include <future>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -29,6 +30,8 @@ public:
     bool slowFirst = false;  // the first prompt comes after its command's time, at the next command
     bool silent = false;     // nothing ever comes back
     bool vanished = false;   // the device went away
+    std::string later;       // comes laterAfter after a request's answer began
+    std::chrono::milliseconds laterAfter{0};
     std::atomic<int> lines{0};
     int reads = 0;
     bool open() override { return open_ = true; }
@@ -51,11 +54,16 @@ public:
             if (slowFirst && lines == 1) text.clear();
             if (slowFirst && lines == 2) text = "\r>" + text;
             if (!silent) coming_.insert(coming_.end(), text.begin(), text.end());
+            if (text == answer) due_ = platform::Clock::now() + laterAfter;
         }
     }
     // Up to a prompt at most: what follows it comes later.
     std::size_t read(std::uint8_t* buffer, std::size_t max) override {
         ++reads;
+        if (!later.empty() && due_ && platform::Clock::now() >= *due_) {
+            coming_.insert(coming_.end(), later.begin(), later.end());
+            due_.reset();
+        }
         std::size_t n = 0;
         while (n < max && !coming_.empty() && !vanished) {
             buffer[n++] = static_cast<std::uint8_t>(coming_.front());
@@ -72,6 +80,7 @@ private:
     bool open_ = false;
     std::string typed_;
     std::deque<char> coming_;
+    std::optional<platform::Clock::time_point> due_;
 };
 
 struct Exchange {
@@ -176,6 +185,14 @@ TEST(Elm327, DataLinesPassAsTheirBytesAndEveryOtherWordPassesNone) {
         ASSERT_EQ(e.notes.size(), 1u) << said;
         EXPECT_NE(e.notes[0].find(said), std::string::npos) << e.notes[0];
     }
+    // An answer without its header (a clone that drops AT H1) says so.
+    const Exchange headless = exchangeWith("61 03 00\r\r>");
+    ASSERT_EQ(headless.notes.size(), 1u);
+    EXPECT_NE(headless.notes[0].find("AT H1"), std::string::npos) << headless.notes[0];
+    // A wake-up is done at its "OK", not at its dots.
+    EXPECT_TRUE(klink::readElmAnswer("BUS INIT: ...", "ATFI").initUnderWay);
+    EXPECT_FALSE(klink::readElmAnswer("BUS INIT: ...", "ATFI").initOk);
+    EXPECT_TRUE(klink::readElmAnswer("BUS INIT: ...OK\r\r>", "ATFI").initOk);
     // A bare prompt, or an answer that never ends: no bytes either.
     EXPECT_EQ(exchangeWith("\r\r>").bytes, echoAnd({}));
     const Exchange unfinished = exchangeWith("83 F1 10 61 03 00 E8");
@@ -185,6 +202,24 @@ TEST(Elm327, DataLinesPassAsTheirBytesAndEveryOtherWordPassesNone) {
 }
 
 TEST(Elm327, NeitherASlowAdapterNorAGonePortNorTheProgramsEndIsSaidAsTheAdaptersFault) {
+    // A wake-up under way past a request's time ("BUS INIT: ", the dots
+    // slowly) is let finish, and its answer is the request's.
+    {
+        ScriptedElm port;
+        port.answer = "BUS INIT: ...";
+        port.later = "OK\r83 F1 10 61 03 00 E8 \r\r>";
+        port.laterAfter = klink::Elm327Line::kRequestTime + std::chrono::milliseconds(300);
+        klink::Elm327Line line(port);
+        std::vector<std::string> notes;
+        line.setNoteSink([&notes](const std::string& t) { notes.push_back(t); });
+        ASSERT_TRUE(line.open()) << line.failureReason();
+        const klink::RequestFrame f = klink::makeRequest({0x21, 0x03}, 40);
+        line.write(f.data(), f.length);
+        std::vector<std::uint8_t> bytes(64);
+        bytes.resize(line.read(bytes.data(), bytes.size()));
+        EXPECT_EQ(bytes, echoAnd({0x83, 0xF1, 0x10, 0x61, 0x03, 0x00, 0xE8}));
+        EXPECT_TRUE(notes.empty()) << notes.front();
+    }
     // The prompt of the first bare return comes late, in the restart's time:
     // the restart's own answer is still read.
     ScriptedElm slow;
