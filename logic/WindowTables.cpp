@@ -464,7 +464,7 @@ const std::vector<FileType>& fileTypes(FileKind kind) {
 // ---- "О программе" -----------------------------------------------------------
 
 std::string aboutText() {
-    return "M7.9.7 tester " M797_VERSION
+    return "Тестер M7.9.7, версия " M797_VERSION
            "\n"
            "Диагностика ЭБУ Bosch M7.9.7 по K-линии (KWP2000, ISO 14230).\n"
            "Свободная программа: GNU GPL версии 3 или более поздней.\n"

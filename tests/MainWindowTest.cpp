@@ -67,7 +67,7 @@ TEST(MainWindow, AboutListsTheKeysAndItsManualButtonAsksForTheManual) {
     QPointer<qtface::ChildWindow> about = dynamic_cast<qtface::ChildWindow*>(w.form->AboutClick());
     ASSERT_TRUE(about);
     EXPECT_EQ(testsupport::laidOutAsDescribed(about, ui::aboutWindow()), "");
-    EXPECT_EQ(about->get<QLabel>(ui::kAboutText)->text(), "M7.9.7 tester " M797_VERSION);
+    EXPECT_EQ(about->get<QLabel>(ui::kAboutText)->text(), "Тестер M7.9.7, версия " M797_VERSION);
     EXPECT_TRUE(w.until([&] { return about->control(ui::kAboutOk)->hasFocus(); }));
     QTest::mouseClick(about->get<QAbstractButton>(ui::kAboutManual), Qt::LeftButton);
     EXPECT_TRUE(w.until([&] { return about.isNull() && w.form->isEnabled(); }));
