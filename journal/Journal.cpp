@@ -91,6 +91,7 @@ private:
 
 // Why a journal cannot be used, in words, from SQLite's code.
 std::string reason(sqlite3* db, int code) {
+    if (code == SQLITE_READONLY_DBMOVED) return "the journal's file was moved or removed while the program ran";
     switch (code & 0xff) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
@@ -239,7 +240,7 @@ std::unique_ptr<Journal> Journal::open(const std::string& path, std::string& why
 Journal::~Journal() { sqlite3_close_v2(db_); }
 
 bool Journal::fail() const {
-    problem_ = path_ + ": " + reason(db_, sqlite3_errcode(db_));
+    problem_ = path_ + ": " + reason(db_, sqlite3_extended_errcode(db_));
     return false;
 }
 

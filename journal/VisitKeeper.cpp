@@ -14,9 +14,9 @@
 
 namespace journal {
 
-bool VisitKeeper::open(const std::string& path) {
+bool VisitKeeper::open(const std::string& path, int waitMs) {
     std::string why;
-    journal_ = Journal::open(path, why);
+    journal_ = Journal::open(path, why, waitMs);
     if (!journal_) {
         say_(why + "; the visit is not kept in the journal");
         return false;
@@ -49,10 +49,27 @@ std::string newRecordingPath(const std::string& journalPath, const std::function
 
 void VisitKeeper::check(bool written) {
     if (written || !journal_) return;
-    // Said once. What comes later is tried still: another program may have
-    // held the journal for a while, and the visit's end and report matter.
-    if (!failed_) say_(journal_->problem() + "; this is missing from the journal");
-    failed_ = true;
+    // Said once for each run of refusals: a box at every press while
+    // another program holds the journal would say nothing new.
+    if (!said_) say_(journal_->problem() + "; this is missing from the journal");
+    said_ = true;
+}
+
+bool VisitKeeper::writeWaiting() {
+    while (!waiting_.empty()) {
+        if (!waiting_.front()()) return false;
+        waiting_.erase(waiting_.begin());
+    }
+    if (said_) say_("the journal takes writes again; what was missing from it is in it now");
+    said_ = false;
+    return true;
+}
+
+void VisitKeeper::write(std::function<bool()> write) {
+    if (!journal_) return;
+    const bool written = writeWaiting() && write();
+    if (!written) waiting_.push_back(std::move(write));
+    check(written);
 }
 
 void VisitKeeper::begin(const VisitStart& start) {
@@ -65,23 +82,32 @@ void VisitKeeper::begin(const VisitStart& start) {
 }
 
 void VisitKeeper::car(const std::vector<std::string>& texts) {
-    if (journal_ && visit_) check(journal_->setCar(visit_, texts));
+    if (visit_) write([this, visit = visit_, texts] { return journal_->setCar(visit, texts); });
 }
 
 void VisitKeeper::action(const std::string& kind, const std::string& text) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun_).count();
-    if (journal_ && visit_) check(journal_->addAction(visit_, seconds, kind, text));
+    if (visit_)
+        write([this, visit = visit_, seconds, kind, text] { return journal_->addAction(visit, seconds, kind, text); });
 }
 
 void VisitKeeper::report(const std::string& path) {
-    if (journal_ && visit_) check(journal_->setReport(visit_, platform::absolutePath(path)));
+    if (visit_)
+        write(
+            [this, visit = visit_, named = platform::absolutePath(path)] { return journal_->setReport(visit, named); });
 }
 
 bool VisitKeeper::end() {
     bool forgotten = false;
     if (journal_ && visit_) {
-        check(journal_->endVisit(visit_));
-        forgotten = journal_->forgetIfEmpty(visit_);
+        write([this, visit = visit_] { return journal_->endVisit(visit); });
+        // Still refused at the end: the visit stays open in the journal, and
+        // is closed as interrupted by the next program that opens it.
+        if (!waiting_.empty())
+            say_(std::to_string(waiting_.size()) +
+                 " of the visit's entries could not be written to the journal; the drive's recording has them");
+        else
+            forgotten = journal_->forgetIfEmpty(visit_);
     }
     visit_ = 0;
     return forgotten;
