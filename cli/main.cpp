@@ -134,8 +134,9 @@ int main(int argc, char** argv) {
     // the drive is recorded all the same.
     journal::VisitKeeper visits(say);
     bool journalRecording = false;
+    bool journalOpen = false;
     if (options->journal) {
-        visits.open();
+        journalOpen = visits.open();
         // A replay's visit keeps the recording replayed.
         journalRecording = options->record.empty() && options->replay.empty();
         if (journalRecording) options->record = journal::newRecordingPath(journal::defaultPath(), say);
@@ -232,8 +233,8 @@ int main(int argc, char** argv) {
     if (table && table->failed() && status == 0) status = 3;
     // A visit nothing came of takes the journal's recording of it along.
     if (visits.end() && journalRecording) platform::removeFile(options->record);
-    // A journal that missed a part of the visit is a file left incomplete.
-    if (!visits.complete() && status == 0) status = 3;
+    // A journal that missed the visit, or a part of it, is a file left incomplete.
+    if (((options->journal && !journalOpen) || !visits.complete()) && status == 0) status = 3;
     stopSignals.ended();
     return status;
 }

@@ -407,13 +407,14 @@ TEST(Logger, TheJournalKeepsEveryVisitTwoAtOnceAndOneKilled) {
     EXPECT_NE(runLogger("--replay " + cut).out.find("\n1,"), std::string::npos);
 
     // A journal that is no journal is said and left as it is; the drive is
-    // recorded all the same, and listing it fails with the reason.
+    // recorded all the same, the run's status says the visit was not kept,
+    // and listing it fails with the reason.
     const std::string other = testsupport::tempDir();
     std::filesystem::create_directories(other + "/m797-tester");
     std::ofstream(other + "/m797-tester/journal.sqlite3") << std::string(1000, 'x');
     const auto broken =
         testsupport::runCommand("XDG_DATA_HOME=" + other + " " M797_LOG_PATH " --simulate --passes 2 --journal 2>&1");
-    EXPECT_EQ(broken.status, 0);
+    EXPECT_EQ(broken.status, 3);
     EXPECT_NE(broken.out.find("m797-log: " + other +
                               "/m797-tester/journal.sqlite3: the file is not a journal; the visit is not kept in the "
                               "journal\n"),
