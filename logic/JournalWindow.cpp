@@ -114,9 +114,12 @@ void JournalWindow::chooseVisit(int row) {
     // A file removed since (the size limit, or by hand) cannot be opened.
     show(ui::kJournalReplay).enabled = v && !v->recording.empty() && platform::fileExists(v->recording);
     show(ui::kJournalReport).enabled = v && !v->report.empty() && platform::fileExists(v->report);
-    ui::Shown& replay = show(ui::kJournalReplay);
-    replay.tip = v && !v->recording.empty() ? v->recording : std::string();
-    show(ui::kJournalReport).tip = v && !v->report.empty() ? v->report : std::string();
+    // The tip names the file, and why the button is grey when it is gone.
+    const auto tip = [](const std::string& path, bool there) {
+        return path.empty() || there ? path : path + " — файла больше нет";
+    };
+    show(ui::kJournalReplay).tip = v ? tip(v->recording, shown(ui::kJournalReplay).enabled) : std::string();
+    show(ui::kJournalReport).tip = v ? tip(v->report, shown(ui::kJournalReport).enabled) : std::string();
 }
 
 void JournalWindow::pressed(int id, bool) {

@@ -881,7 +881,8 @@ TEST(JournalWindow, CarsVisitsAndActionsAreChosenAndOnlyFilesThatAreThereOpen) {
     ASSERT_EQ(w.shown(ui::kJournalActions).rows.size(), 1u);
     EXPECT_EQ(w.shown(ui::kJournalActions).rows[0][0].text, "3.2");
     EXPECT_EQ(w.shown(ui::kJournalActions).rows[0][1].text, "сброс ЭБУ");
-    EXPECT_FALSE(w.shown(ui::kJournalReplay).enabled);  // removed since
+    EXPECT_FALSE(w.shown(ui::kJournalReplay).enabled);  // removed since, and said so
+    EXPECT_NE(w.shown(ui::kJournalReplay).tip.find("файла больше нет"), std::string::npos);
     w.pressed(ui::kJournalReplay, true);
     EXPECT_EQ(reviewed.size(), 1u);
     // Home and End in a table choose its first and last row; elsewhere, or
