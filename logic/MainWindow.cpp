@@ -942,6 +942,17 @@ void MainWindow::exportDrive(Export what) {
     const ui::FileKind kind = picture ? ui::FileKind::Picture : report ? ui::FileKind::Report : ui::FileKind::Table;
     const std::string path = face_.chooseFile({true, title, folder, name, kind});
     if (path.empty()) return;
+    // The program's own files are never written over: the drive's recording
+    // (being made, or replayed), the journal, the settings.
+    const std::string journalPath = options_.journalPath.empty() ? journal::defaultPath() : options_.journalPath;
+    for (const std::string& own : {options_.record, options_.replay, journalPath, store_.path()})
+        if (!own.empty() && platform::sameFile(path, own)) {
+            if (reportError)
+                reportError(path +
+                            ": the program's own file (the drive's recording, the journal or the settings); nothing "
+                            "was written, choose another name");
+            return;
+        }
     std::string failure;
     if (picture)
         failure = face_.saveCapturedPicture(path);

@@ -228,6 +228,26 @@ std::string executableDir() {
 #endif
 }
 
+bool sameFile(const std::string& a, const std::string& b) {
+#ifdef _WIN32
+    const auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+        HANDLE h = CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        const bool got = GetFileInformationByHandle(h, &info) != 0;
+        CloseHandle(h);
+        return got;
+    };
+    BY_HANDLE_FILE_INFORMATION x{}, y{};
+    return identity(a, x) && identity(b, y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+#else
+    struct stat x {
+    }, y{};
+    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+#endif
+}
+
 bool fileExists(const std::string& utf8Path) {
 #ifdef _WIN32
     const DWORD a = GetFileAttributesW(wide(utf8Path).c_str());

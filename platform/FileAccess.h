@@ -70,6 +70,9 @@ std::string absolutePath(const std::string& utf8Path);
 std::string executableDir();
 // Whether a regular file of that UTF-8 name exists.
 bool fileExists(const std::string& utf8Path);
+// Whether two UTF-8 names name one existing file (however spelled, or
+// through links).
+bool sameFile(const std::string& a, const std::string& b);
 // Whether a folder of that UTF-8 name exists.
 bool isFolder(const std::string& utf8Path);
 

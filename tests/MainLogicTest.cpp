@@ -786,6 +786,13 @@ TEST(MainWindowLogic, TheSessionIsAVisitInTheJournalWithItsCarAndWhatWasDone) {
     confirmation->closing();
     control->closing();
     ASSERT_TRUE(readings(12)) << ::testing::PrintToString(kinds());  // the reset answered
+    // Never over the program's own files: the journal here (the drive's
+    // recording and the settings alike).
+    const std::size_t errors = rig.face.errors.size();
+    rig.face.answer = path;
+    rig.main->exportDrive(logic::Export::Report);
+    ASSERT_EQ(rig.face.errors.size(), errors + 1);
+    EXPECT_NE(rig.face.errors.back().find("это файл самой программы"), std::string::npos) << rig.face.errors.back();
     rig.face.answer = testsupport::tempDir() + "/отчёт.html";
     rig.main->exportDrive(logic::Export::Report);
     rig.main->shutDown();
