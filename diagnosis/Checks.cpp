@@ -715,9 +715,11 @@ Finding checkKnock(const Drive& d) {
     Finding f;
     f.id = "knock";
     f.limits = {"knock-seconds", "coolant-operating", "knock-hold-seconds", "knock-fault"};
-    // The longest stretch of passes with the ignition retarded, and how far.
+    // The longest stretch of passes with the ignition retarded, how far,
+    // and the longest with it retarded by the fault's angle or more.
     const double hold = limit("knock-hold-seconds").value, faultDeg = limit("knock-fault").value;
-    double longest = 0, longestFrom = 0, from = -1, deepest = 0, deepestHeld = 0, runDeepest = 0, retarded = 0;
+    double longest = 0, longestFrom = 0, from = -1, deepest = 0, retarded = 0;
+    double longestDeep = 0, longestDeepFrom = 0, deepFrom = -1;
     // At idle only where the retard began there: one from a load is given
     // back step by step through the first idle passes after it.
     bool atIdle = false;
@@ -725,39 +727,53 @@ Finding checkKnock(const Drive& d) {
         const Row& r = d.rows[i];
         const bool on = warm(r) && r.wkr > 0 && !r.afterGap;
         if (on) {
-            if (from < 0) from = r.t, runDeepest = 0, atIdle = atIdle || r.idle;
-            runDeepest = std::max(runDeepest, static_cast<double>(r.wkr));
+            if (from < 0) from = r.t, atIdle = atIdle || r.idle;
             deepest = std::max(deepest, static_cast<double>(r.wkr));
             retarded += stepAfter(d, i);
             const double length = r.t + stepAfter(d, i) - from;
             if (length > longest) longest = length, longestFrom = from;
-            if (length >= hold) deepestHeld = std::max(deepestHeld, runDeepest);
         } else {
             from = -1;
+        }
+        if (on && r.wkr >= faultDeg) {
+            if (deepFrom < 0) deepFrom = r.t;
+            const double length = r.t + stepAfter(d, i) - deepFrom;
+            if (length > longestDeep) longestDeep = length, longestDeepFrom = deepFrom;
+        } else {
+            deepFrom = -1;
         }
     }
     f.figures = {{"deepest_deg", deepest},
                  {"longest_s", longest},
+                 {"longest_at_fault_angle_s", longestDeep},
                  {"retarded_share_percent", 100 * retarded / seen},
                  {"seconds", seen}};
     const Pick retardedNow = [&](const Row& r) { return warm(r) && r.wkr > 0; };
     f.evidence = deepest == 0 ? rangesWhere(d, warm, "прогретый двигатель")
                               : rangesWhere(d, retardedNow, "угол отведён по детонации");
-    if (longest >= hold && deepestHeld >= faultDeg)
+    if (longestDeep >= hold)
         f.verdict = Verdict::Fault;
     else if (longest >= hold || atIdle)
         f.verdict = Verdict::Suspect;
     else
         f.verdict = Verdict::Ok;
-    f.why = deepest == 0 ? "угол опережения по детонации не отводился"
-                         : "угол отводился по детонации до " + fixed(deepest, 1) + "°, дольше всего " +
-                               fixed(longest, 1) + " с подряд" + (atIdle ? ", в том числе на холостом ходу" : "");
+    f.why = deepest == 0
+                ? "угол опережения по детонации не отводился"
+                : "угол отводился по детонации до " + fixed(deepest, 1) + "°, дольше всего " + fixed(longest, 1) +
+                      " с подряд" +
+                      (longestDeep > 0
+                           ? ", на " + fixed(faultDeg, 0) + "° и больше — " + fixed(longestDeep, 1) + " с подряд"
+                           : "") +
+                      (atIdle ? ", в том числе на холостом ходу" : "");
     if (f.verdict != Verdict::Ok)
         f.next =
             "Двигатель детонирует: проверить топливо (октановое число), перегрев, нагар в камерах сгорания, "
             "бедную смесь; затем затяжку и разъём датчика детонации — дребезг навесного он тоже принимает за "
             "детонацию.";
-    if (f.verdict != Verdict::Ok && longest > 0)
+    if (f.verdict == Verdict::Fault)
+        f.evidence.insert(f.evidence.begin(), {longestDeepFrom, longestDeepFrom + longestDeep,
+                                               "дольше всего отведён на " + fixed(faultDeg, 0) + "° и больше"});
+    else if (f.verdict != Verdict::Ok && longest > 0)
         f.evidence.insert(f.evidence.begin(), {longestFrom, longestFrom + longest, "дольше всего отведён"});
     return f;
 }
