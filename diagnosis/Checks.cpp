@@ -14,10 +14,6 @@ namespace {
 
 using Pick = std::function<bool(const Row&)>;
 
-// A pass stands for the time to the next one, up to this: a longer step is a
-// gap in the data (a reconnection, a port that went away), not time seen.
-constexpr double kLongestStep = 2.0;
-
 double stepAfter(const Drive& d, std::size_t i) {
     if (i + 1 >= d.rows.size() || d.rows[i + 1].afterGap) return 0;
     return std::min(d.rows[i + 1].t - d.rows[i].t, kLongestStep);
@@ -38,7 +34,8 @@ std::vector<Evidence> rangesWhere(const Drive& d, const Pick& pick, const std::s
     for (std::size_t i = 0; i < d.rows.size(); ++i) {
         const bool in = pick(d.rows[i]);
         // A gap in the data ends a range: nothing was seen across it.
-        if (in && (!open || d.rows[i].afterGap)) out.push_back({d.rows[i].t, d.rows[i].t, what});
+        const bool gap = d.rows[i].afterGap || (i > 0 && d.rows[i].t - d.rows[i - 1].t > kLongestStep);
+        if (in && (!open || gap)) out.push_back({d.rows[i].t, d.rows[i].t, what});
         if (in) out.back().to = d.rows[i].t + stepAfter(d, i);
         open = in;
     }

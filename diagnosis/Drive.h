@@ -12,6 +12,11 @@
 
 namespace diagnosis {
 
+// A pass stands for the time to the next one, up to this: a longer step is a
+// gap in the data (a reconnection, passes that measured nothing, a port that
+// went away), not time seen.
+constexpr double kLongestStep = 2.0;
+
 struct Row {
     double t = 0;                   // seconds since the drive's first pass
     bool afterGap = false;          // the link reconnected before this pass

@@ -389,10 +389,13 @@ std::string chart(const Presentation& p, const Finding& f, const Drive& d) {
             if (cLo != cHi) points += px(x) + "," + px(Y(cLo)) + " ";
         };
         Reader read(s);
+        double before = -1;  // the time of the pass before
         for (const Row& r : d.rows) {
             const double v = read(r);
-            // A reconnection, or a pass the series does not cover, breaks the line.
-            if (!std::isfinite(v) || r.afterGap) {
+            const bool gap = r.afterGap || (before >= 0 && r.t - before > kLongestStep);
+            before = r.t;
+            // A gap in the data, or a pass the series does not cover, breaks the line.
+            if (!std::isfinite(v) || gap) {
                 flushColumn();
                 flushLine();
                 column = -1;
