@@ -10,7 +10,7 @@ namespace cli {
 
 bool writeReports(const std::vector<std::string>& paths, const ecu::SessionHistory& history,
                   const klink::Com_Port& link, const klink::LinkData& data, platform::WallTime started, bool withCodes,
-                  const std::string& program, const std::function<void(const std::string&)>& say) {
+                  bool replayed, const std::string& program, const std::function<void(const std::string&)>& say) {
     if (paths.empty()) return true;
     const diagnosis::Drive drive = diagnosis::readDrive(history);
     diagnosis::ReportInput in;
@@ -30,6 +30,7 @@ bool writeReports(const std::vector<std::string>& paths, const ecu::SessionHisto
         in.droppedSeconds = static_cast<double>(history.timeAt(history.first())) / 1000;
     }
     in.checks = diagnosis::judge(drive);
+    in.replayed = replayed;
     if (withCodes && link.dtcRead().answered) {
         const auto& bytes = link.dtcRead().bytes;
         in.codes = diagnosis::reportCodes(bytes.data(), bytes.size());

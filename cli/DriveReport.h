@@ -17,9 +17,10 @@ namespace cli {
 
 // Writes every report; a file that cannot be written is said through say
 // and makes the result false. started: when the line started (a pass's
-// time counts from it); withCodes: the codes were asked for.
+// time counts from it); withCodes: the codes were asked for; replayed: the
+// drive is a recording's.
 bool writeReports(const std::vector<std::string>& paths, const ecu::SessionHistory& history,
                   const klink::Com_Port& link, const klink::LinkData& data, platform::WallTime started, bool withCodes,
-                  const std::string& program, const std::function<void(const std::string&)>& say);
+                  bool replayed, const std::string& program, const std::function<void(const std::string&)>& say);
 
 }  // namespace cli

@@ -222,8 +222,8 @@ int main(int argc, char** argv) {
     link.shutdown();
     if (options->dtc) logger.printCodes();
     if (kept) {
-        if (writeReports(options->reports, *kept, link, data, made.started, options->dtc, "m797-log " M797_VERSION,
-                         say))
+        if (writeReports(options->reports, *kept, link, data, made.started, options->dtc, !options->replay.empty(),
+                         "m797-log " M797_VERSION, say))
             visits.report(htmlFirst(options->reports));
         else if (status == 0)
             status = 3;

@@ -61,6 +61,9 @@ struct ReportInput {
     Codes codesState = Codes::NotRead;
     std::vector<ReportCode> codes;
     std::vector<ReportAction> actions;
+    // Made from a recording: what was done to the car during the drive is
+    // not done again, so none of it is known here.
+    bool replayed = false;
     std::optional<PreviousDrive> previous;  // compared with, when asked
 };
 

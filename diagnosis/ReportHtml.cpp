@@ -615,7 +615,11 @@ std::string reportHtml(const ReportInput& r, const Drive& d) {
         out += "</table>\n";
     }
     out += "<h2>Действия</h2>\n";
-    if (r.actions.empty()) {
+    if (r.actions.empty() && r.replayed) {
+        out +=
+            "<p>Отчёт сделан по записи поездки: что делалось с автомобилем во время неё, в нём не "
+            "восстанавливается (смотрите журнал визитов).</p>\n";
+    } else if (r.actions.empty()) {
         out += "<p>Коды не стирались, исполнительные механизмы не включались, ЭБУ не сбрасывался.</p>\n";
     } else {
         out += "<table class=\"actions\">";

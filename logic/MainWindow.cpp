@@ -878,6 +878,7 @@ std::string MainWindow::writeReport(const std::string& path) const {
         in.droppedSeconds = static_cast<double>(oldestMs()) / 1000;
     }
     in.checks = diagnosis::judge(drive);
+    in.replayed = replay_ != nullptr;
     const klink::DtcReplyBuffer::Bytes codes = linkData.command.dtcReply.copy();
     in.codes = diagnosis::reportCodes(codes.data(), codes.size());
     using Codes = diagnosis::ReportInput::Codes;

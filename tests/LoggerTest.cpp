@@ -281,8 +281,16 @@ TEST(Logger, TheDrivesReportIsWrittenAsAskedAndReadsTheSameFromTheRecording) {
     const std::string html = read(dir + "/live.HTML");
     EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
     EXPECT_NE(html.find("P  0102"), std::string::npos);
-    ASSERT_EQ(runLogger("--replay " + dir + "/drive.txt --dtc --report " + dir + "/replay.json").status, 0);
+    EXPECT_NE(html.find("Коды не стирались"), std::string::npos);
+    ASSERT_EQ(runLogger("--replay " + dir + "/drive.txt --dtc --report " + dir + "/replay.json --report " + dir +
+                        "/replay.html")
+                  .status,
+              0);
     EXPECT_EQ(read(dir + "/replay.json"), json);
+    // What was done to the car is not replayed: the page says so, and
+    // claims nothing of it.
+    EXPECT_NE(read(dir + "/replay.html").find("Отчёт сделан по записи поездки"), std::string::npos);
+    EXPECT_EQ(read(dir + "/replay.html").find("Коды не стирались"), std::string::npos);
 
     const LoggerRun wrongKind = runLogger("--simulate --report " + dir + "/r.txt", true);
     EXPECT_EQ(wrongKind.status, 2);
