@@ -160,15 +160,17 @@ Finding checkCharging(const Drive& d) {
     } else {
         f.verdict = Verdict::Ok;
     }
+    // The limit that decided is the one named.
+    const bool fault = f.verdict == Verdict::Fault;
     if (ub.mean < low) {
-        f.why = mean + " ниже " + fixed(low, 1) + " В: генератор не заряжает батарею";
+        f.why = mean + " ниже " + fixed(fault ? faultLow : low, 1) + " В: генератор не заряжает батарею";
         f.next =
             "Проверить натяжение и проскальзывание ремня генератора, щётки и регулятор напряжения, "
             "диодный мост, провод «+» генератора и массу.";
         f.evidence = rangesWhere(
             d, [&](const Row& r) { return running(r) && r.ub < low; }, "напряжение ниже нормы");
     } else if (ub.mean > high) {
-        f.why = mean + " выше " + fixed(high, 1) + " В: перезаряд";
+        f.why = mean + " выше " + fixed(fault ? faultHigh : high, 1) + " В: перезаряд";
         f.next =
             "Проверить регулятор напряжения генератора и его провод измерения; осмотреть батарею "
             "(выкипание электролита).";

@@ -248,6 +248,9 @@ TEST(Diagnosis, AStrayPassOrTheSecondsAfterAnOverrunDecideNoVerdict) {
         if (r.t >= 599 && r.t < 600.5) r.wkr = r.t < 600 ? 3 : 1.5f;
     };
     EXPECT_EQ(judged(knock, "knock").verdict, Verdict::Ok) << judged(knock, "knock").why;
+    Maker flat;  // the reason names the limit that decided
+    flat.ub = 12.4f;
+    EXPECT_NE(judged(flat, "charging").why.find("ниже 13,0 В"), std::string::npos) << judged(flat, "charging").why;
     Maker spikes;  // 3° held five seconds a minute, 6° only a second of it: suspect, not a fault
     spikes.also = [](Row& r) {
         const double s = std::fmod(r.t, 60.0);
