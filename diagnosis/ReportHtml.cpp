@@ -487,7 +487,13 @@ span.stored { color: #b35900; white-space: nowrap; }
 .closing { break-before: page; page-break-before: always; }
 .notes { min-height: 45mm; border: 0.3mm solid #999; padding: 2mm; white-space: pre-wrap; }
 .notes:empty::before { content: "Щёлкните здесь, чтобы написать заметки перед печатью или сохранением."; color: #999; }
-@media print { .notes:empty::before { content: ""; } }
+@media print {
+  .notes:empty::before { content: ""; }
+  /* The car, the drive and the whole summary on the first sheet. */
+  .car th, .car td, .drive th, .drive td { padding: 0.3mm 2mm; font-size: 9pt; }
+  .summary th, .summary td { padding: 0.6mm 2mm; font-size: 9.5pt; line-height: 1.25; }
+  h2 { margin: 3mm 0 1.5mm; }
+}
 footer { margin-top: 6mm; color: #777; font-size: 8.5pt; }
 )";
 

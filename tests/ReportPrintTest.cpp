@@ -45,7 +45,19 @@ struct Sample {
         }
         drive = diagnosis::readDrive(*history);
         in.program = "m797-tester 1.0.0";
-        in.car = {{"VIN", "XTA21700080123456"}, {"Код ЭБУ", "2112114101"}};
+        // The whole identification, as a car gives it: the first sheet
+        // holds it with the summary.
+        in.car = {{"Модель автомобиля", "XTA21700080123456"},
+                  {"Серийный номер", "0261S04987654321"},
+                  {"Код ЭБУ", "2112114101"},
+                  {"Код программы", "1037394113"},
+                  {"Двигатель", "21126-0015720"},
+                  {"Код запчастей", "M797E2"},
+                  {"Подготовка ПЗУ", "12.03.2024"},
+                  {"Идентификатор", "VAZ M797"},
+                  {"Двигатель (паспорт автомобиля)", "21126"},
+                  {"Кузов", "ПРИОРА"},
+                  {"Дата изготовления", "15.04.2025"}};
         in.start = "2026-12-09T10:15:02.000+03:00";
         in.seconds = drive.seconds();
         in.passes = drive.rows.size();
@@ -80,6 +92,14 @@ TEST(ReportPrint, TheHtmlPrintsOnA4WithItsPagesAndChartsInARealBrowser) {
     ASSERT_GE(pages.size(), 4u) << info;
     EXPECT_NE(pages.front().find("Итог"), std::string::npos);
     EXPECT_NE(pages.front().find("неисправность"), std::string::npos);  // the weak alternator
+    // The whole summary on the first sheet: a verdict for every check.
+    std::size_t verdicts = 0;
+    std::stringstream first(pages.front());
+    for (std::string line; std::getline(first, line);)
+        if (line.find("На графиках") == std::string::npos)
+            for (const char* word : {"  норма  ", "  подозрение  ", "  неисправность  ", "  нет данных  "})
+                if (line.find(word) != std::string::npos) ++verdicts;
+    EXPECT_EQ(verdicts, s.in.checks.size()) << pages.front();
     EXPECT_NE(pages.back().find("P 0102"), std::string::npos) << pages.back();
     EXPECT_NE(pages.back().find("Заметки мастера"), std::string::npos);
     // Each check after the summary, in the report's order, none cut between pages.
