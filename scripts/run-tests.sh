@@ -206,60 +206,69 @@ unset M797_TEST_SLOWDOWN
 
 stage "the Windows builds under Wine (the logger, the core and window logic, the painting on WGL panels, the tester's window, the setup)"
 exe=$(bash scripts/build-windows.sh --test | tail -n 1)
-# The tests mostly wait on Wine and leave the cores idle (a sixth busy when
-# they ran one after another), so they run in lanes side by side, each in a
-# Wine prefix of its own (its own Wine server) and on screens of its own.
-# A lane's steps run in order and it stops at the first that fails; its
-# output is printed when it ends.
-lane_jobs=()
-lane_names=()
-lane() {  # name, then the lane's steps as one shell text
-  local name=$1 steps=$2
-  (
-    export WINEPREFIX
-    WINEPREFIX=$(mktemp -d)
-    export WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
-    set -e
-    trap 'wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
-    wineboot -i >/dev/null 2>&1
-    # The server wineboot started has no screen, and would keep its
-    # windowless desktop for the windows of the steps that have one.
-    wineserver -k || true
-    wineserver -w || true
-    eval "$steps"
-  ) >"build-windows/lane-$name.log" 2>&1 &
-  lane_jobs+=($!)
-  lane_names+=("$name")
-}
-trap 'kill -- -"$background" 2>/dev/null || true; kill "${lane_jobs[@]}" 2>/dev/null || true
+# The setup is made and tried in a Wine prefix of its own, beside the tests
+# below: they mostly wait on Wine and leave the cores idle (about a third busy).
+setup_prefix=$(mktemp -d)
+(
+  set +e
+  export WINEPREFIX=$setup_prefix WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
+  wineboot -i >/dev/null 2>&1
+  setup=$(bash scripts/make-windows-setup.sh | tail -n 1) && bash scripts/check-windows-setup.sh "$setup"
+  rc=$?
+  wineserver -k 2>/dev/null
+  exit "$rc"
+) >build-windows/setup-check.log 2>&1 &
+setup_job=$!
+# The window under Wine beside the Linux one, shot before "Старт" (nothing
+# moves, so the load beside it changes no pixel), in a prefix of its own too.
+compare_prefix=$(mktemp -d)
+(
+  set +e
+  export WINEPREFIX=$compare_prefix WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
+  wineboot -i >/dev/null 2>&1
+  bash scripts/compare-windows-window.sh build-windows/shots
+  rc=$?
+  wineserver -k 2>/dev/null
+  exit "$rc"
+) >build-windows/compare.log 2>&1 &
+compare_job=$!
+trap 'kill -- -"$background" 2>/dev/null || true; kill "$setup_job" "$compare_job" 2>/dev/null || true
   [ -z "$stage_name" ] || echo "-- $stage_name: stopped after $((SECONDS - stage_start)) s"' EXIT
-lane core 'wine build-windows/tests/windows_core_tests.exe --gtest_brief=1
-  wineserver -k || true; wineserver -w || true
-  bash scripts/with-screen.sh wine build-windows/tests/windows_paint_tests.exe --gtest_brief=1
-  wineserver -k || true; wineserver -w || true
-  M797_WINDOWS_LOG="$exe" build/tests/link_tests --gtest_filter="WindowsLogger.*" --gtest_brief=1'
+WINEPREFIX=$(mktemp -d)
+export WINEPREFIX WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
+wineboot -i >/dev/null 2>&1
+wine build-windows/tests/windows_core_tests.exe --gtest_brief=1
+# A Wine server started without a screen keeps its windowless desktop: the
+# painting's windows need one started on the virtual screen.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+bash scripts/with-screen.sh wine build-windows/tests/windows_paint_tests.exe --gtest_brief=1
+wineserver -k 2>/dev/null || true
 # The tester's own window, driven by a program in the same Wine session:
-# against its simulated car, then through COM1 to an ECU served here. One
-# after the other: their keys are timed, and two at once starve each other.
-lane window 'bash scripts/with-screen.sh wine build-windows/tests/windows_driver_tests.exe --gtest_brief=1
-  wineserver -k || true; wineserver -w || true
-  M797_WINDOWS_DRIVER=build-windows/tests/windows_driver_tests.exe bash scripts/with-screen.sh \
-    build/tests/link_tests --gtest_filter="WindowsTester.*" --gtest_brief=1'
-# The window under Wine has the Linux window's layout: shot before "Старт",
-# when nothing moves, so the load beside it changes no pixel.
-lane compare 'bash scripts/compare-windows-window.sh build-windows/shots'
+# against its simulated car, then through COM1 to an ECU served here.
+bash scripts/with-screen.sh wine build-windows/tests/windows_driver_tests.exe --gtest_brief=1
+wineserver -k 2>/dev/null || true
+M797_WINDOWS_DRIVER=build-windows/tests/windows_driver_tests.exe bash scripts/with-screen.sh \
+  build/tests/link_tests --gtest_filter='WindowsTester.*' --gtest_brief=1
+wineserver -k 2>/dev/null || true
+M797_WINDOWS_LOG="$exe" build/tests/link_tests --gtest_filter='WindowsLogger.*' --gtest_brief=1
+wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+unset WINEPREFIX
+# The window under Wine has the Linux window's layout.
+compare_rc=0
+wait "$compare_job" || compare_rc=$?
+cat build-windows/compare.log
+[ "$compare_rc" = 0 ] || { echo "the comparison of the windows under Wine failed"; exit 1; }
+rm -rf "$compare_prefix"
 # The setup installs both programs silently and uninstalls cleanly.
-lane setup 'setup=$(bash scripts/make-windows-setup.sh | tail -n 1)
-  bash scripts/check-windows-setup.sh "$setup"'
-lanes_failed=()
-for i in "${!lane_jobs[@]}"; do
-  rc=0
-  wait "${lane_jobs[$i]}" || rc=$?
-  echo "-- Wine lane ${lane_names[$i]}"
-  cat "build-windows/lane-${lane_names[$i]}.log"
-  [ "$rc" = 0 ] || lanes_failed+=("${lane_names[$i]}")
-done
-[ ${#lanes_failed[@]} = 0 ] || { echo "Wine lanes failed: ${lanes_failed[*]}"; exit 1; }
+if ! wait "$setup_job"; then
+  cat build-windows/setup-check.log
+  echo "the Windows setup check failed"
+  exit 1
+fi
+tail -n 1 build-windows/setup-check.log
+rm -rf "$setup_prefix"
 
 stage "the Debian package"
 bash scripts/check-package.sh --from build

@@ -9,10 +9,12 @@
 set -euo pipefail
 [ $# -gt 0 ] || { echo "usage: with-screen.sh COMMAND [ARG...]" >&2; exit 2; }
 dir=$(mktemp -d)
+# The command's status is kept: a manager or server gone already (its
+# screen closed under it) is nothing to kill.
 cleanup() {
-  [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
-  wait 2>/dev/null
+  [ -z "${wm:-}" ] || kill "$wm" 2>/dev/null || true
+  [ -z "${xvfb:-}" ] || kill "$xvfb" 2>/dev/null || true
+  wait 2>/dev/null || true
   rm -rf "$dir"
 }
 trap cleanup EXIT
