@@ -34,8 +34,7 @@ std::vector<Evidence> rangesWhere(const Drive& d, const Pick& pick, const std::s
     for (std::size_t i = 0; i < d.rows.size(); ++i) {
         const bool in = pick(d.rows[i]);
         // A gap in the data ends a range: nothing was seen across it.
-        const bool gap = d.rows[i].afterGap || (i > 0 && d.rows[i].t - d.rows[i - 1].t > kLongestStep);
-        if (in && (!open || gap)) out.push_back({d.rows[i].t, d.rows[i].t, what});
+        if (in && (!open || gapBefore(d, i))) out.push_back({d.rows[i].t, d.rows[i].t, what});
         if (in) out.back().to = d.rows[i].t + stepAfter(d, i);
         open = in;
     }

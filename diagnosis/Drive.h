@@ -48,6 +48,12 @@ struct Drive {
     double seconds() const { return rows.empty() ? 0 : rows.back().t - rows.front().t; }
 };
 
+// Whether nothing was seen between row i and the one before it: the link
+// reconnected, or the step is longer than a pass stands for.
+inline bool gapBefore(const Drive& d, std::size_t i) {
+    return d.rows[i].afterGap || (i > 0 && d.rows[i].t - d.rows[i - 1].t > kLongestStep);
+}
+
 // Every pass the history still keeps, in order.
 Drive readDrive(const ecu::SessionHistory& history);
 

@@ -389,13 +389,11 @@ std::string chart(const Presentation& p, const Finding& f, const Drive& d) {
             if (cLo != cHi) points += px(x) + "," + px(Y(cLo)) + " ";
         };
         Reader read(s);
-        double before = -1;  // the time of the pass before
-        for (const Row& r : d.rows) {
+        for (std::size_t i = 0; i < d.rows.size(); ++i) {
+            const Row& r = d.rows[i];
             const double v = read(r);
-            const bool gap = r.afterGap || (before >= 0 && r.t - before > kLongestStep);
-            before = r.t;
             // A gap in the data, or a pass the series does not cover, breaks the line.
-            if (!std::isfinite(v) || gap) {
+            if (!std::isfinite(v) || gapBefore(d, i)) {
                 flushColumn();
                 flushLine();
                 column = -1;

@@ -557,7 +557,7 @@ void MainWindow::comparePrevious() {
         if (reportError) reportError("the car is not known yet: its identification has not been read");
         return;
     }
-    const std::string journalPath = options_.journalPath.empty() ? journal::defaultPath() : options_.journalPath;
+    const std::string journalPath = journalFile();
     std::string why;
     const auto j = platform::fileExists(journalPath) ? journal::Journal::open(journalPath, why) : nullptr;
     const std::string mine = platform::absolutePath(options_.replay.empty() ? options_.record : options_.replay);
@@ -600,14 +600,17 @@ std::unique_ptr<ui::WindowLogic> MainWindow::openJournal() {
         if (!failure.empty() && reportError) reportError(failure);
     };
     acts.openRecording = [this] { openRecording(); };
-    auto w = std::make_unique<JournalWindow>(
-        options_.journalPath.empty() ? journal::defaultPath() : options_.journalPath, std::move(acts));
+    auto w = std::make_unique<JournalWindow>(journalFile(), std::move(acts));
     w->open();
     return w;
 }
 
+std::string MainWindow::journalFile() const {
+    return options_.journalPath.empty() ? journal::defaultPath() : options_.journalPath;
+}
+
 void MainWindow::openRecording() {
-    const std::string journalPath = options_.journalPath.empty() ? journal::defaultPath() : options_.journalPath;
+    const std::string journalPath = journalFile();
     // The journal's recordings, where there are any yet; a folder not there
     // would be read by the dialog as a file's name.
     const std::string folder = journal::recordingsFolder(journalPath);
@@ -945,8 +948,7 @@ void MainWindow::exportDrive(Export what) {
     if (path.empty()) return;
     // The program's own files are never written over: the drive's recording
     // (being made, or replayed), the journal, the settings.
-    const std::string journalPath = options_.journalPath.empty() ? journal::defaultPath() : options_.journalPath;
-    for (const std::string& own : {options_.record, options_.replay, journalPath, store_.path()})
+    for (const std::string& own : {options_.record, options_.replay, journalFile(), store_.path()})
         if (!own.empty() && platform::sameFile(path, own)) {
             if (reportError)
                 reportError(path +

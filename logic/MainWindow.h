@@ -225,6 +225,8 @@ public:
     platform::TimerService& timers() { return timers_; }
 
 private:
+    // The journal this tester keeps: the one named, else the user's.
+    std::string journalFile() const;
     class Buttons : public ui::WindowLogic {
     public:
         Buttons(MainWindow& owner, bool canCommand);
