@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -788,6 +789,20 @@ std::string refusal(klink::CommandAnswer answer, int code) {
     return std::string("ЭБУ отказал") + (why ? std::string(": ") + why : std::string()) + " (код " + hex + ")";
 }
 
+// Silence, or an answer that cannot be read, says nothing of what the ECU
+// did: the command may well have been carried out (an ECU that resets
+// itself may not answer). Such a command is noted as not confirmed rather
+// than not done: "… не выполнено" becomes "… не подтверждено", in the
+// phrase's own gender.
+std::string unconfirmed(std::string text) {
+    static const std::pair<const char*, const char*> kWords[] = {
+        {"не выполнено", "не подтверждено"}, {"не выполнена", "не подтверждена"}, {"не выполнен", "не подтверждён"}};
+    for (const auto& [from, to] : kWords)
+        if (const std::size_t at = text.rfind(from); at != std::string::npos)
+            return text.replace(at, std::string_view(from).size(), to);
+    return text;
+}
+
 }  // namespace
 
 void MainWindow::commandAnswered(const klink::CommandKey& command, klink::CommandAnswer answer, int code) {
@@ -842,9 +857,11 @@ void MainWindow::noteAnswered(const AwaitedAction& action, const Answer& a) {
     if (a.answer == klink::CommandAnswer::Done) {
         noteAction(action.kind, action.done);
     } else {
-        // Not done: noted, and said at once, in a box while the window
-        // stands (an output may still be under the test).
-        const std::string failed = action.failed + ": " + refusal(a.answer, a.code);
+        // Not done, or not known to be: noted, and said at once, in a box
+        // while the window stands (an output may still be under the test).
+        const bool unknown = a.answer == klink::CommandAnswer::Silent || a.answer == klink::CommandAnswer::Garbled;
+        const std::string failed =
+            (unknown ? unconfirmed(action.failed) : action.failed) + ": " + refusal(a.answer, a.code);
         noteAction(action.kind + "-failed", failed);
         reportFromAnyThread(failed, "");
     }

@@ -118,7 +118,7 @@ struct Rig {
 
 // A command asked while the connection is being set up is refused at once:
 // kept for it, the starter would crank whenever the ECU answered again.
-TEST(MainWindowLogic, ACommandWhileTheLinkIsBeingSetUpIsRefusedAndNeverSent) {
+TEST(MainWindowLogic, ACommandWhileTheLinkIsBeingSetUpIsRefusedAndNeverSentAndAnUnansweredOneIsNotConfirmed) {
     namespace ui = logic::ui;
     sim::SimOptions o;
     o.fault = sim::LineFault::SilentEcu;
@@ -136,6 +136,18 @@ TEST(MainWindowLogic, ACommandWhileTheLinkIsBeingSetUpIsRefusedAndNeverSent) {
     const auto sent = rig.line->withCore([](sim::AdapterCore& c) { return testsupport::services(c.requests()); });
     EXPECT_EQ(std::count(sent.begin(), sent.end(), "30 0E 06 FF"), 0);
     EXPECT_EQ(std::count(sent.begin(), sent.end(), "30 0E 00"), 1);  // the hand-back of the window's output
+    // A command the ECU leaves unanswered may still have been carried out:
+    // it is said as not confirmed, not as not done.
+    control = rig.main->openControl();
+    control->chosen(ui::kControlList, 7);  // "Реле вентилятора 1"
+    rig.main->link().pause();
+    rig.line->withCore([](sim::AdapterCore& c) { return c.options().fault = sim::LineFault::SilentEcu; });
+    const std::size_t said = rig.face.errors.size();
+    control->pressed(ui::kControlLeft, true);
+    rig.main->link().start();
+    ASSERT_TRUE(rig.face.until([&] { return rig.face.errors.size() > said; }));
+    EXPECT_EQ(rig.face.errors[said], "Реле вентилятора 1: включение не подтверждено: ЭБУ не ответил");
+    control->closing();
 }
 
 TEST(MainWindowLogic, StartStopStartGoesOnWithoutANewWakeUpAndTheChartsAreRepainted) {
