@@ -376,7 +376,7 @@ void Com_Port::pollPass() {
     // makes up for nothing.
     if (take(cmd.dtcClearRequest)) {
         command(frames_.dtcClear.data(), frames_.dtcClear.length, dtcClearReply_.data(), {0x14, 0x00, 0x00});
-        cmd.dtcReply.clearGone();
+        cmd.dtcReply.clearGone(lastAnswer_ == CommandAnswer::Done);
     }
     if (isSet(cmd.controlActive)) serveControls();
     // A pass cut short by the program's end (its reads interrupted) is no pass.

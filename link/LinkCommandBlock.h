@@ -112,13 +112,23 @@ public:
     // the read in that pass would show the codes just cleared as read again.
     void awaitClear() {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (!awaitingClear_) {
+            beforeClear_ = bytes_;
+            clearedBefore_ = clearedSinceRead_;
+        }
         bytes_.fill(0);
         awaitingClear_ = true;
         clearedSinceRead_ = true;
     }
-    // The clear went out, or was dropped: replies are stored again.
-    void clearGone() {
+    // The clear went out, or was dropped: replies are stored again. One the
+    // ECU did not confirm (refused, unanswered, never sent) leaves the codes
+    // as they were last read: the ECU may still hold them.
+    void clearGone(bool confirmed) {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (awaitingClear_ && !confirmed) {
+            bytes_ = beforeClear_;
+            clearedSinceRead_ = clearedBefore_;
+        }
         awaitingClear_ = false;
     }
     Bytes copy() const {
@@ -150,6 +160,8 @@ private:
     std::uint64_t received_ = 0;
     bool awaitingClear_ = false;
     bool clearedSinceRead_ = false;
+    Bytes beforeClear_{};  // what a clear not confirmed gives back
+    bool clearedBefore_ = false;
 };
 
 struct LinkCommandBlock {
@@ -172,7 +184,7 @@ struct LinkCommandBlock {
             if (take(f) && dropped) dropped(key);
         };
         drop(dtcClearRequest, {0x14, 0x00, 0x00});
-        dtcReply.clearGone();
+        dtcReply.clearGone(false);
         drop(ecuResetRequest, {0x11, 0x01, 0x00});
         drop(ecuInitRequest, {0x11, 0x90, 0x00});
         for (std::size_t i = 0; i < kActuatorCount; ++i) {

@@ -198,7 +198,7 @@ TEST(WindowLogic, TheControlWindowsConfirmationStandsInAndTheCodesClearDownToThe
     r.command.dtcReply.storeReceived(reply.data(), reply.size());
     codes.tick();
     EXPECT_EQ(codes.shown(ui::kCount).text, "0");
-    r.command.dtcReply.clearGone();
+    r.command.dtcReply.clearGone(true);
     const std::array<std::uint8_t, 19> none{};
     r.command.dtcReply.storeReceived(none.data(), none.size());
     codes.tick();

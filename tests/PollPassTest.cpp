@@ -50,7 +50,7 @@ TEST(PollPass, APassWithoutRequestsReadsTheTwoBlocksAndRaisesTheFlags) {
     EXPECT_EQ(c.port.passCount(), 1u);
 }
 
-TEST(PollPass, ErrorCodesAreReadEveryPassAndClearedOnceAfterTheRead) {
+TEST(PollPass, ErrorCodesAreReadEveryPassAndClearedOnceAfterTheReadAndAClearNotConfirmedKeepsThem) {
     using State = klink::DtcReplyBuffer::State;
     Connected c;
     EXPECT_EQ(c.data.command.dtcReply.state(), State::NotRead);
@@ -59,6 +59,20 @@ TEST(PollPass, ErrorCodesAreReadEveryPassAndClearedOnceAfterTheRead) {
     EXPECT_EQ(c.data.command.dtcReply.state(), State::Read);
     EXPECT_EQ(c.data.command.dtcReply.at(12), 3);  // the simulated ECU's three codes
     EXPECT_EQ(c.data.command.dtcReply.at(13), 0x01);
+    // A clear the ECU does not confirm leaves the codes as last read.
+    const auto silent = [&c](bool on) {
+        c.line.withCore([on](sim::AdapterCore& core) {
+            return core.options().fault = on ? sim::LineFault::SilentEcu : sim::LineFault::None;
+        });
+    };
+    c.data.command.dtcReply.awaitClear();
+    post(c.data.command.dtcClearRequest);
+    silent(true);
+    EXPECT_EQ(c.pass(), (V{"21 01", "21 03", "18 00 00 00", "14 00 00"}));
+    silent(false);
+    EXPECT_EQ(c.data.command.dtcReply.at(12), 3);
+    EXPECT_EQ(c.data.command.dtcReply.state(), State::Read);
+    EXPECT_EQ(c.pass(), (V{"82", "81", "21 A1", "21 A2", "21 A3", "1A 80"}));  // the link woke the ECU again
     // As the codes window asks: the read before the clear is not kept.
     c.data.command.dtcReply.awaitClear();
     post(c.data.command.dtcClearRequest);
