@@ -834,6 +834,20 @@ TEST(Driver, TheJournalsWindowShowsTheVisitsAndTheChosenVisitsActions) {
     EXPECT_TRUE(waitFor([&] { return chosen() == 0 && ListView_GetItemCount(tables[2]) == 0; }));
     key(journal, VK_END);
     EXPECT_TRUE(waitFor([&] { return chosen() == 1 && ListView_GetItemCount(tables[2]) == 1; }));
+    // A search that finds no car empties the visits: the buttons' tips, the
+    // files' paths, give way to empty ones, and the window stands.
+    for (int i = 0; i < 6 && classOf(focusOf(journal)) != L"Edit"; ++i) {
+        const HWND before = focusOf(journal);
+        keyWith(journal, VK_SHIFT, VK_TAB);
+        waitFor([&] { return focusOf(journal) != before; }, 3s);
+    }
+    ASSERT_EQ(classOf(focusOf(journal)), L"Edit");  // the search's text
+    for (int i = 0; i < 3; ++i) key(journal, 'Z');
+    tab(journal);  // to "Найти"
+    key(journal, VK_SPACE);
+    EXPECT_TRUE(
+        waitFor([&] { return ListView_GetItemCount(tables[0]) == 0 && ListView_GetItemCount(tables[1]) == 0; }));
+    ASSERT_TRUE(t.running());
     key(journal, VK_ESCAPE);
     EXPECT_TRUE(waitFor([&] { return !IsWindow(journal); }));
 }

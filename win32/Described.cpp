@@ -469,11 +469,14 @@ void Described::showTip(HWND control, const std::string& tip) {
     info.hwnd = window_;
     info.uId = reinterpret_cast<UINT_PTR>(control);
     info.lpszText = text.data();
-    // Added the first time (a second add of the same tool changes nothing).
-    if (!send(tips_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info)))
+    // Added the first time, then only its text changed. Never asked back
+    // with TTM_GETTOOLINFOW: that copies the tool's present text into
+    // lpszText, however long, and an older, longer tip (a file's path)
+    // overran the buffer of the new one.
+    if (tipped_.insert(control).second)
         send(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
-    info.lpszText = text.data();
-    send(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
+    else
+        send(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 }  // namespace winface

@@ -12,6 +12,7 @@
 #include <commctrl.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,7 @@ private:
     std::map<HWND, logic::ui::Ink> inks_;
     std::vector<HWND> pages_;
     HWND tips_ = nullptr;          // the pointer's tips, made with the first
+    std::set<HWND> tipped_;        // the controls given a tip
     HIMAGELIST images_ = nullptr;  // the codes' table's status pictures
     bool applying_ = false;        // a table's rows and choice being shown
 };
