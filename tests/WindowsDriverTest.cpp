@@ -387,6 +387,14 @@ TEST(Driver, StartShowsTheStatusAndTheIdentificationAndExitEndsTheProgram) {
     ASSERT_TRUE(waitFor([&] { return (codes = t.window(L"Ошибки")) != nullptr; }));
     key(codes, VK_ESCAPE);
     EXPECT_TRUE(waitFor([&] { return !IsWindow(codes) && focusOf(t.main) == t.button(L"Ошибки"); }));
+    // So does the window after another program's window was in front.
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    SetForegroundWindow(other);
+    EXPECT_TRUE(waitFor([&] { return GetForegroundWindow() == other; }, 3s));
+    SetForegroundWindow(t.main);
+    EXPECT_TRUE(waitFor([&] { return focusOf(t.main) == t.button(L"Ошибки"); }, 5s));
+    DestroyWindow(other);
     t.click(L"Старт");
     ASSERT_TRUE(t.connected()) << winface::utf8(t.panel(6));
     EXPECT_TRUE(waitFor([&] { return t.panel(7).find(L"VAZ M797") != std::wstring::npos; }))

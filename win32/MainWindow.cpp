@@ -150,10 +150,21 @@ LRESULT MainWindow::message(UINT msg, WPARAM wp, LPARAM lp) {
             return TRUE;
         }
         case WM_ACTIVATE:
-            if (LOWORD(wp) != WA_INACTIVE && IsWindowEnabled(window_) && focusBack_) {
-                if (IsWindow(focusBack_)) SetFocus(focusBack_);
+            // The control with the keyboard gets it back when the window is
+            // active again: after a child window, or another program's
+            // window in front (the window system's default gives it to
+            // the window itself, where no key does anything). One disabled
+            // meanwhile gives way to the logic's choice.
+            if (LOWORD(wp) == WA_INACTIVE) {
+                if (HWND f = GetFocus(); f && IsChild(window_, f)) focusBack_ = f;
+            } else if (IsWindowEnabled(window_) && focusBack_) {
+                HWND to = IsWindow(focusBack_) ? focusBack_ : nullptr;
                 focusBack_ = nullptr;
-                return 0;
+                if (to && !IsWindowEnabled(to)) to = controls_[logic_.controls().takeFocus()];
+                if (to) {
+                    SetFocus(to);
+                    return 0;
+                }
             }
             // A control keeps the keyboard: the activation may come after it
             // was given (Wine on an X server), and the default would take it.

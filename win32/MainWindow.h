@@ -67,7 +67,7 @@ private:
     std::array<std::unique_ptr<wglpanel::TOpenGLPanel>, 7> panels_;
     std::array<std::wstring, 2> panelWords_;  // panels 6 and 7
     HBITMAP captured_ = nullptr;
-    HWND focusBack_ = nullptr;  // the control the keyboard goes back to once a child window closes
+    HWND focusBack_ = nullptr;  // the control the keyboard goes back to once the window is active again
 };
 
 }  // namespace winface
