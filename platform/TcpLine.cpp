@@ -18,6 +18,7 @@
 #endif
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/TimedPause.h"
 
@@ -31,6 +32,17 @@ constexpr int kSliceMs = 20;
 using Socket = SOCKET;
 std::string lastError() {
     const int code = WSAGetLastError();
+    // The common ones in the words the other systems use, which the
+    // messages' catalogue gives in Russian.
+    static const std::pair<int, const char*> kKnown[] = {{WSAECONNREFUSED, "Connection refused"},
+                                                         {WSAETIMEDOUT, "Connection timed out"},
+                                                         {WSAECONNRESET, "Connection reset by peer"},
+                                                         {WSAECONNABORTED, "Connection reset by peer"},
+                                                         {WSAEHOSTUNREACH, "No route to host"},
+                                                         {WSAENETUNREACH, "Network is unreachable"},
+                                                         {WSAEADDRNOTAVAIL, "Cannot assign requested address"}};
+    for (const auto& [known, words] : kKnown)
+        if (code == known) return words;
     char* text = nullptr;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                    static_cast<DWORD>(code), MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text),
@@ -150,13 +162,17 @@ bool TcpLine::open() {
             left -= kSliceMs;
         int error = 0;
         socklen_t size = sizeof error;
-        if (ready == 1) getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+        // A connection that failed keeps why on the socket; Windows tells
+        // the failure as the socket's exception, not as writable.
+        if (ready != 0) getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
         if (ready != 1 || error != 0) {
+            if (error != 0) {
 #ifdef _WIN32
-            WSASetLastError(error);
+                WSASetLastError(error);
 #else
-            errno = error;
+                errno = error;
 #endif
+            }
             if (interrupted_.load()) {
                 close();
                 freeaddrinfo(found);

@@ -109,6 +109,11 @@ TEST(WindowsLogger, ThroughAnElm327OnCom1AndOverTcpPrintsWhatAKLineAdapterGives)
                                                  " --adapter elm327 --passes 3 --dtc 2>/dev/null");
     EXPECT_EQ(overTcp.status, 0);
     EXPECT_EQ(withoutTimes(overTcp.out), withoutTimes(linux.out));
+    // One nothing listens on is refused, in the words the Linux logger says.
+    const auto refused = testsupport::runCommand(std::string("LANGUAGE=en wine ") + exe +
+                                                 " --port tcp:127.0.0.1:1 --adapter elm327 --passes 1 2>&1");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.out.find("cannot reach 127.0.0.1 port 1: Connection refused"), std::string::npos) << refused.out;
 }
 
 namespace {
