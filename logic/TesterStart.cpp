@@ -45,6 +45,15 @@ int runTester(const std::vector<std::string>& args, TesterFace& face) {
     // and joined, the port closed), as they end the logger.
     platform::StopSignals stop;
     face.prepare(stop);
+    // On a screen the window does not fit only the notice shows: the
+    // notice is in the window's words; the terminal hears why and what to
+    // do. Nothing talks to the car, and no file is made or written over.
+    if (const std::string why = screenRefusal(face.screenWidth(), options->anyScreen); !why.empty()) {
+        say("m797-tester: " + platform::forTerminal(why) + "\n", true);
+        const int status = face.runNotice(noticeWindow(), stop);
+        stop.ended();
+        return status;
+    }
     options->manualPath = findManual(platform::executableDir());
     // A session with a car is a visit in the journal, recorded into its
     // folder unless --record names another file; a replay is none.
@@ -70,11 +79,6 @@ int runTester(const std::vector<std::string>& args, TesterFace& face) {
         say("m797-tester: " + platform::forTerminal(line.error) + "\n", true);
         face.errorBox(platform::forWindow(line.error));
         status = stop.asked() ? kExitSignalled : kExitUsage;
-    } else if (const std::string why = screenRefusal(face.screenWidth(), options->anyScreen); !why.empty()) {
-        // The notice is in the window's words; the terminal hears why and
-        // what to do. Nothing talks to the car.
-        say("m797-tester: " + platform::forTerminal(why) + "\n", true);
-        status = face.runNotice(noticeWindow(), stop);
     } else {
         status = face.runWindow(*options, std::move(line), stop);
     }

@@ -6,6 +6,8 @@
 
 #include "logic/TesterOptions.h"
 #include "logic/TesterStart.h"
+#include "platform/FileAccess.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -112,8 +114,11 @@ TEST(TesterStart, TheWindowRunsOnlyOverALineAndEveryFailureHasItsStatus) {
     EXPECT_EQ(simulated.seen, (std::vector<std::string>{"prepare", "window with a line, any screen"}));
     // On a screen of another width only the notice shows, unless asked otherwise.
     wide.width = wideAnyway.width = 1280;
-    EXPECT_EQ(run({"--simulate"}, wide), 0);
+    // and no file is made or written over: not the recording asked for.
+    const std::string recording = testsupport::tempDir() + "/запись.m797";
+    EXPECT_EQ(run({"--simulate", "--record", recording}, wide), 0);
     EXPECT_EQ(wide.seen, (std::vector<std::string>{"prepare", "notice"}));
+    EXPECT_FALSE(platform::fileExists(recording));
     EXPECT_EQ(run({"--simulate", "--any-screen"}, wideAnyway), 7);
     EXPECT_EQ(wideAnyway.seen.back(), "window with a line, any screen");
 }
