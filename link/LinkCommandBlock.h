@@ -40,6 +40,8 @@ struct CommandKey {
     // An adjustment (option 07): its state is the value sent. Its frame holds
     // only the newest value asked, so a later one replaces what is unsent.
     bool adjusts() const { return service == 0x30 && option == 0x07; }
+    // An output or adjustment handed back to the ECU (option 00).
+    bool handsBack() const { return service == 0x30 && option == 0x00; }
 };
 
 constexpr std::size_t kActuatorCount = 12;
@@ -91,6 +93,7 @@ struct AdjustCommand {
     Flag releaseRequest{0};
     Flag adjustRequest{0};
     std::atomic<std::int32_t> adjustValue{0};  // the window's choice; the link never reads it
+    std::atomic<std::int32_t> inEffect{0};     // the ECU's: the last value it took, or may have
     AdjustFrame adjustFrame;
     std::array<std::uint8_t, kCommandReplySize> reply{};  // link thread only
 };

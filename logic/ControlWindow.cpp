@@ -159,9 +159,11 @@ ControlWindow::Choice ControlWindow::choose(int k) {
         if (e.kind == Kind::Step) {
             // The adjustments start from the ECU's current value.
             const int number = kStepRules[e.record].startFrom;
-            command_.adjust[e.record].adjustValue = number == 0 ? 0 : live_.read([number](const ecu::LiveData& d) {
+            klink::AdjustCommand& a = command_.adjust[e.record];
+            a.adjustValue = number == 0 ? 0 : live_.read([number](const ecu::LiveData& d) {
                 return static_cast<std::int32_t>(d.analogue[static_cast<std::size_t>(number)].raw[0]);
             });
+            a.inEffect = a.adjustValue.load();
         }
     }
     if (e.kind == Kind::Reset || e.kind == Kind::Init) {
@@ -190,9 +192,17 @@ void ControlWindow::step(int k, bool up) {
     std::string unit = rule.unit;
     unit.erase(0, unit.find_first_not_of(' '));
     const std::string value = std::to_string(v * rule.shownFactor) + " " + unit;
+    // A step the ECU surely did not take shows the value in effect again,
+    // unless another step was pressed since.
     noteWhenAnswered({0x30, klink::kAdjustLids[i], 0x07, static_cast<std::uint8_t>(v & 0xFF)}, "adjustment",
                      std::string(kEntryTable[k].text) + ": " + value,
-                     std::string(kEntryTable[k].text) + ": установка " + value + " не выполнена");
+                     std::string(kEntryTable[k].text) + ": установка " + value + " не выполнена",
+                     [&a, v](bool notDone) {
+                         if (!notDone)
+                             a.inEffect = v;
+                         else if (a.adjustValue == v)
+                             a.adjustValue = a.inEffect.load();
+                     });
 }
 
 void ControlWindow::left(int shown) {

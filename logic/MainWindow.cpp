@@ -380,10 +380,7 @@ std::unique_ptr<ui::WindowLogic> MainWindow::openErrors() {
     // A replay has nothing that could answer the clear command.
     auto w = std::make_unique<ErrorCodesWindow>(linkData.command, canCommand_);
     w->noteAction = [this](const std::string& kind, const std::string& what) { noteAction(kind, what); };
-    w->noteOnAnswer = [this](const klink::CommandKey& command, const std::string& kind, const std::string& done,
-                             const std::string& failed) {
-        awaited_.push_back({command, kind, done, failed});
-    };
+    w->noteOnAnswer = [this](ui::WindowLogic::Awaited a) { awaited_.push_back(std::move(a)); };
     w->mayCommand = [this] { return commandMayGo(); };
     w->saveReport = [this] { exportDrive(Export::Report); };
     return w;
@@ -396,10 +393,7 @@ std::unique_ptr<ui::WindowLogic> MainWindow::openControl() {
     klink::post(linkData.command.actuator[0].reportRequest);
     auto w = std::make_unique<ControlWindow>(linkData.command, liveData);
     w->noteAction = [this](const std::string& kind, const std::string& what) { noteAction(kind, what); };
-    w->noteOnAnswer = [this](const klink::CommandKey& command, const std::string& kind, const std::string& done,
-                             const std::string& failed) {
-        awaited_.push_back({command, kind, done, failed});
-    };
+    w->noteOnAnswer = [this](ui::WindowLogic::Awaited a) { awaited_.push_back(std::move(a)); };
     w->mayCommand = [this] { return commandMayGo(); };
     return w;
 }
@@ -821,6 +815,7 @@ void MainWindow::takeAnswers() {
         std::lock_guard<std::mutex> lock(answersMutex_);
         answers.swap(answers_);
     }
+    std::vector<AwaitedAction> again;
     for (const Answer& a : answers) {
         if (a.command.adjusts()) {
             // An adjustment's frame carries the newest value asked: the
@@ -835,7 +830,7 @@ void MainWindow::takeAnswers() {
                                               return w.command.adjusts() && w.command.parameter == a.command.parameter;
                                           }),
                            last.base());
-            noteAnswered(answered, a);
+            if (noteAnswered(answered, a)) again.push_back(answered);
             continue;
         }
         // One command may carry several actions asked before it went out
@@ -846,25 +841,32 @@ void MainWindow::takeAnswers() {
                 ++it;
                 continue;
             }
-            if (!said) noteAnswered(*it, a);
+            if (!said && noteAnswered(*it, a)) again.push_back(*it);
             said = true;
             it = awaited_.erase(it);
         }
     }
+    awaited_.insert(awaited_.end(), again.begin(), again.end());
 }
 
-void MainWindow::noteAnswered(const AwaitedAction& action, const Answer& a) {
+bool MainWindow::noteAnswered(const AwaitedAction& action, const Answer& a) {
+    if (action.answered)
+        action.answered(a.answer == klink::CommandAnswer::Refused || a.answer == klink::CommandAnswer::Dropped ||
+                        a.answer == klink::CommandAnswer::Unheard);
     if (a.answer == klink::CommandAnswer::Done) {
         noteAction(action.kind, action.done);
-    } else {
-        // Not done, or not known to be: noted, and said at once, in a box
-        // while the window stands (an output may still be under the test).
-        const bool unknown = a.answer == klink::CommandAnswer::Silent || a.answer == klink::CommandAnswer::Garbled;
-        const std::string failed =
-            (unknown ? unconfirmed(action.failed) : action.failed) + ": " + refusal(a.answer, a.code);
-        noteAction(action.kind + "-failed", failed);
-        reportFromAnyThread(failed, "");
+        return false;
     }
+    // Not done, or not known to be: noted, and said at once, in a box while
+    // the window stands (an output may still be under the test).
+    const bool unknown = a.answer == klink::CommandAnswer::Silent || a.answer == klink::CommandAnswer::Garbled;
+    const std::string failed =
+        (unknown ? unconfirmed(action.failed) : action.failed) + ": " + refusal(a.answer, a.code);
+    noteAction(action.kind + "-failed", failed);
+    reportFromAnyThread(failed, "");
+    // An output left to the tester: the hand-back that confirms it, in a
+    // later pass or window, is noted too.
+    return action.command.handsBack();
 }
 
 void MainWindow::identificationRead() {

@@ -304,17 +304,16 @@ private:
     journal::VisitKeeper visit_;           // the user-interface thread
     // Actions waiting for the ECU's answer to their command (the
     // user-interface thread), and the answers come (the link's thread in).
-    struct AwaitedAction {
-        klink::CommandKey command;
-        std::string kind, done, failed;
-    };
+    using AwaitedAction = ui::WindowLogic::Awaited;
     std::vector<AwaitedAction> awaited_;
     struct Answer {
         klink::CommandKey command;
         klink::CommandAnswer answer;
         int code;
     };
-    void noteAnswered(const AwaitedAction& action, const Answer& a);
+    // True when the action waits on: a hand-back not confirmed is noted
+    // once a later one is.
+    bool noteAnswered(const AwaitedAction& action, const Answer& a);
     std::mutex answersMutex_;  // also guards portProblem_
     std::string portProblem_;  // said once the failure stop that follows it shows
     std::vector<Answer> answers_;

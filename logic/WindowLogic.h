@@ -86,12 +86,17 @@ public:
     // journal: its kind ("codes-read", "codes-cleared", "output",
     // "adjustment", "reset") and what it was, in Russian.
     std::function<void(const std::string& kind, const std::string& what)> noteAction;
-    // Told of an action that waits for the ECU's answer to its command: it
-    // is noted as done once the ECU confirmed it, else as failed, with why
-    // (kind + "-failed"). None: noted at once as done.
-    std::function<void(const klink::CommandKey& command, const std::string& kind, const std::string& done,
-                       const std::string& failed)>
-        noteOnAnswer;
+    // An action that waits for the ECU's answer to its command: it is noted
+    // as done once the ECU confirmed it, else as failed, with why (kind +
+    // "-failed"). answered, when given, then hears whether the command was
+    // surely not carried out (refused, never sent).
+    struct Awaited {
+        klink::CommandKey command;
+        std::string kind, done, failed;
+        std::function<void(bool notDone)> answered;
+    };
+    // Told of each such action. None: noted at once as done.
+    std::function<void(Awaited)> noteOnAnswer;
     // Asked before a command goes to the car: false, with the user told why,
     // while the link is stopped (the command would wait for the next "Старт").
     // None: always true.
@@ -132,9 +137,9 @@ protected:
         if (noteAction) noteAction(kind, what);
     }
     void noteWhenAnswered(const klink::CommandKey& command, const std::string& kind, const std::string& done,
-                          const std::string& failed) const {
+                          const std::string& failed, std::function<void(bool notDone)> answered = {}) const {
         if (noteOnAnswer)
-            noteOnAnswer(command, kind, done, failed);
+            noteOnAnswer({command, kind, done, failed, std::move(answered)});
         else
             note(kind, done);
     }

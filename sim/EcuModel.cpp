@@ -11,6 +11,7 @@ constexpr std::uint8_t kConditionsNotCorrect = 0x22;
 constexpr std::uint8_t kBusyRepeatRequest = 0x21;
 constexpr std::uint8_t kServiceNotSupported = 0x11;
 constexpr std::uint8_t kSubFunctionNotSupported = 0x12;
+constexpr std::uint8_t kOutOfRange = 0x31;
 
 std::vector<std::uint8_t> negative(std::uint8_t service, std::uint8_t code) { return {kNegative, service, code}; }
 
@@ -223,6 +224,7 @@ std::vector<std::uint8_t> EcuModel::ioControl(const std::uint8_t* req, std::size
             return {0x70, lid, 0x06, req[3]};
         case 0x07:
             if (n < 4 || !adjustable) return negative(0x30, kSubFunctionNotSupported);
+            if (req[3] > adjustLimit) return negative(0x30, kOutOfRange);
             adjustValue[lid] = req[3];
             return {0x70, lid, 0x07, req[3]};
         default:

@@ -58,7 +58,8 @@ public:
     int resets = 0;
     int initialisations = 0;
     int clears = 0;
-    int busyReleases = 0;  // the next hand-backs answered "busy, repeat the request"
+    int busyReleases = 0;   // the next hand-backs answered "busy, repeat the request"
+    int adjustLimit = 255;  // a larger step is refused: "value out of range"
 
 private:
     std::vector<std::uint8_t> serve(const std::uint8_t* req, std::size_t n);

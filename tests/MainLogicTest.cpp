@@ -150,6 +150,68 @@ TEST(MainWindowLogic, ACommandWhileTheLinkIsBeingSetUpIsRefusedAndNeverSentAndAn
     control->closing();
 }
 
+// A step the ECU refuses shows the value in effect again, and the next step
+// counts from it. A hand-back the ECU refused is noted once a later one,
+// from another window, is confirmed.
+TEST(MainWindowLogic, ARefusedStepShowsTheValueInEffectAndALaterHandBackIsNoted) {
+    namespace ui = logic::ui;
+    const std::string path = testsupport::tempDir() + "/журнал.sqlite3";
+    Rig rig({}, false, true, path);
+    rig.main->start();
+    ASSERT_TRUE(rig.face.until([&] { return rig.main->link().passCount() >= 2; }));
+    const auto ecu = [&](auto f) { return rig.line->withCore([&](sim::AdapterCore& c) { return f(c.ecu()); }); };
+    ecu([](sim::EcuModel& e) { return e.adjustLimit = 1; });
+    auto control = rig.main->openControl();
+    control->chosen(ui::kControlList, 14);  // "Клапан продувки адсорбера", from 0 %
+    const auto shownNow = [&] {
+        control->tick();
+        return control->shown(ui::kControlStatus).text;
+    };
+    control->pressed(ui::kControlLeft, true);
+    ASSERT_TRUE(rig.face.until([&] { return ecu([](sim::EcuModel& e) { return e.adjustValue[0x43]; }) == 1; }));
+    control->pressed(ui::kControlLeft, true);  // 2 %: out of the ECU's range
+    ASSERT_TRUE(rig.face.until([&] { return !rig.face.errors.empty(); }));
+    EXPECT_EQ(rig.face.errors.back(),
+              "Клапан продувки адсорбера: установка 2 % не выполнена: ЭБУ отказал: значение вне допустимого (код 31)");
+    EXPECT_EQ(shownNow(), "1 %");
+    control->pressed(ui::kControlRight, true);  // from 1 %, not from 2 %
+    ASSERT_TRUE(rig.face.until([&] { return ecu([](sim::EcuModel& e) { return e.adjustValue[0x43]; }) == 0; }));
+    EXPECT_EQ(shownNow(), "0 %");
+    // The fan relay switched on, then its hand-back refused at every try.
+    control->chosen(ui::kControlList, 7);
+    control->pressed(ui::kControlLeft, true);
+    ASSERT_TRUE(rig.face.until([&] { return ecu([](sim::EcuModel& e) { return e.outputOn[0x0A]; }); }));
+    ecu([](sim::EcuModel& e) { return e.busyReleases = 3; });
+    const std::size_t said = rig.face.errors.size();
+    control->closing();
+    ASSERT_TRUE(rig.face.until([&] { return rig.face.errors.size() > said; }));
+    EXPECT_EQ(rig.face.errors.back(),
+              "Реле вентилятора 1: возврат управления ЭБУ не выполнен: ЭБУ отказал: занят, просит повторить (код 21)");
+    // Another window leaves the relay's entry: that hand-back is confirmed.
+    control = rig.main->openControl();
+    control->chosen(ui::kControlList, 7);
+    control->chosen(ui::kControlList, 8);
+    ASSERT_TRUE(rig.face.until([&] { return !ecu([](sim::EcuModel& e) { return e.outputOn[0x0A]; }); }));
+    control->closing();
+    const std::uint64_t after = rig.main->link().passCount();
+    ASSERT_TRUE(rig.face.until([&] { return rig.main->link().passCount() >= after + 2; }));
+    rig.main->shutDown();
+    std::string why;
+    const auto j = journal::Journal::open(path, why);
+    ASSERT_TRUE(j) << why;
+    const auto visits = j->visits(0);
+    ASSERT_EQ(visits.size(), 1u);
+    std::vector<std::string> relay;
+    for (const auto& a : j->actions(visits[0].id))
+        if (a.text.rfind("Реле вентилятора 1", 0) == 0)
+            relay.push_back(a.kind + " " + a.text.substr(a.text.find(':') + 2));
+    EXPECT_EQ(relay,
+              (std::vector<std::string>{
+                  "output включено",
+                  "output-failed возврат управления ЭБУ не выполнен: ЭБУ отказал: занят, просит повторить (код 21)",
+                  "output управление возвращено ЭБУ"}));
+}
+
 TEST(MainWindowLogic, StartStopStartGoesOnWithoutANewWakeUpAndTheChartsAreRepainted) {
     sim::SimOptions o;
     o.answerDelay = std::chrono::milliseconds(2);
